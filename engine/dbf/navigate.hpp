@@ -1,0 +1,36 @@
+#pragma once
+// Moving the record pointer of the current area, and the visibility rules
+// (the ignore-deleted switch and the filter) that walks pass over.
+#include <cstdint>
+#include <string>
+
+#include "engine/dbf/workarea.hpp"
+
+namespace zurod {
+
+void GoTop();
+void GoBottom();
+void SKIP(int32_t n = 1);
+void GO(int32_t n);
+// Reads record n with no visibility test, index or lock; past the end puts
+// the area at EOF without an error.
+void Dbf4RawGo(int32_t n);
+inline void RawGoLoad(int32_t n) { Dbf4RawGo(n); }
+bool GoToChecked(int32_t n);
+void GoTopScope();
+void GoBottomScope();
+int32_t RecCount();
+int32_t RecNo();
+bool dEOF();
+bool dBOF();
+bool SetIgnoreDel(bool flag);
+void Set_Filter_To(const std::string& expression);
+bool FilterTrue();
+bool SkipIfHidden();
+
+// A shared table's count follows the file size (another process may append).
+void RefreshRecCount(TWorkArea& area);
+// Whether the record in the area's record buffer is visible.
+bool RecordVisible(TWorkArea& area);
+
+}  // namespace zurod

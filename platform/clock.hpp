@@ -1,0 +1,16 @@
+#pragma once
+#include <cstdint>
+
+namespace platform {
+
+// Milliseconds since an arbitrary start, monotonic, wrapping at 2^32.
+uint32_t TickCount();
+
+struct LocalDateTime {
+    int year, month, day;
+    int day_of_week;  // 1 = Sunday .. 7 = Saturday
+    int hour, minute, second;
+};
+LocalDateTime Now();
+
+}  // namespace platform

@@ -1,0 +1,391 @@
+#include "platform/file.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdint>
+#include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/codepage.hpp"
+#include "platform/dos_error.hpp"
+#include "platform/paths.hpp"
+
+namespace platform {
+
+namespace {
+
+// Sentinel bytes, relative to kShareSentinelBase. Every open holds shared
+// locks on the bytes that describe it; the gate is held exclusively while an
+// open checks and takes its bytes, so two openers never both see a clear field.
+enum Sentinel : unsigned {
+    kGate = 0,
+    kHasRead = 1,
+    kHasWrite = 2,
+    kDenyRead = 3,
+    kDenyWrite = 4,
+};
+constexpr unsigned kSentinelCount = 5;
+
+constexpr unsigned Bit(unsigned sentinel) { return 1u << sentinel; }
+
+constexpr uint64_t kMaxOffset = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
+
+off_t SentinelOffset(unsigned sentinel) {
+    return static_cast<off_t>(kShareSentinelBase + sentinel);
+}
+
+unsigned AccessBits(Access access) {
+    switch (access) {
+    case Access::Read: return Bit(kHasRead);
+    case Access::Write: return Bit(kHasWrite);
+    case Access::ReadWrite: return Bit(kHasRead) | Bit(kHasWrite);
+    }
+    return 0;
+}
+
+unsigned DenyBits(Share share) {
+    switch (share) {
+    case Share::DenyNone: return 0;
+    case Share::DenyWrite: return Bit(kDenyWrite);
+    case Share::Exclusive: return Bit(kDenyRead) | Bit(kDenyWrite);
+    }
+    return 0;
+}
+
+// The bytes that, held by someone else, conflict with holding `bits`: my
+// access against their denials and my denials against their access.
+unsigned Opposite(unsigned bits) {
+    unsigned out = 0;
+    if (bits & Bit(kHasRead)) out |= Bit(kDenyRead);
+    if (bits & Bit(kHasWrite)) out |= Bit(kDenyWrite);
+    if (bits & Bit(kDenyRead)) out |= Bit(kHasRead);
+    if (bits & Bit(kDenyWrite)) out |= Bit(kHasWrite);
+    return out;
+}
+
+// 0 or errno.
+int SetLock(int fd, short type, off_t offset, off_t length, bool wait) {
+    struct flock fl {};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = offset;
+    fl.l_len = length;
+    for (;;) {
+        if (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) == 0) return 0;
+        if (errno != EINTR) return errno;
+    }
+}
+
+// 1 when another open holds any lock touching the range, 0 when none, or
+// -errno. Locks of this open itself never count.
+int HeldByOther(int fd, off_t offset, off_t length) {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = offset;
+    fl.l_len = length;
+    if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return -errno;
+    return fl.l_type != F_UNLCK ? 1 : 0;
+}
+
+void ReleaseSentinels(int fd, unsigned bits) {
+    for (unsigned s = kHasRead; s < kSentinelCount; ++s)
+        if (bits & Bit(s)) SetLock(fd, F_UNLCK, SentinelOffset(s), 1, false);
+}
+
+// Takes shared locks on the sentinels in `take`, then fails with 32 when
+// another open holds one of their opposites. On failure nothing new is held.
+//
+// The bytes are taken before the check, so even an opener that cannot take
+// the gate (a read-only descriptor cannot hold a write lock) never gets in
+// beside a conflicting one: of two racing openers the later check sees the
+// earlier's bytes.
+int TakeShare(int fd, unsigned take) {
+    const int gate_err = SetLock(fd, F_WRLCK, SentinelOffset(kGate), 1, true);
+    // A file system without lock support cannot enforce share modes at all;
+    // the open still works, as on a system without sharing.
+    if (gate_err == ENOLCK) return kOk;
+    const bool gated = gate_err == 0;
+    if (!gated && gate_err != EBADF) return DosErrorFromErrno(gate_err);
+
+    int result = kOk;
+    unsigned taken = 0;
+    for (unsigned s = kHasRead; s < kSentinelCount && result == kOk; ++s) {
+        if (!(take & Bit(s))) continue;
+        const int err = SetLock(fd, F_RDLCK, SentinelOffset(s), 1, false);
+        if (err == 0) {
+            taken |= Bit(s);
+        } else if (err == EAGAIN || err == EACCES) {
+            result = kSharingViolation;
+        } else if (err != ENOLCK) {
+            result = DosErrorFromErrno(err);
+        }
+    }
+    const unsigned check = Opposite(take);
+    for (unsigned s = kHasRead; s < kSentinelCount && result == kOk; ++s) {
+        if (!(check & Bit(s))) continue;
+        const int held = HeldByOther(fd, SentinelOffset(s), 1);
+        if (held > 0) result = kSharingViolation;
+        else if (held < 0 && -held != ENOLCK) result = DosErrorFromErrno(-held);
+    }
+    if (result != kOk) ReleaseSentinels(fd, taken);
+    if (gated) SetLock(fd, F_UNLCK, SentinelOffset(kGate), 1, false);
+    return result;
+}
+
+bool ReadOnlyFallback(int err) {
+    return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY;
+}
+
+}  // namespace
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept
+    : fd_(other.fd_),
+      path_(std::move(other.path_)),
+      access_(other.access_),
+      share_(other.share_),
+      id_(other.id_),
+      locks_(std::move(other.locks_)) {
+    other.fd_ = -1;
+    other.Close();
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        path_ = std::move(other.path_);
+        access_ = other.access_;
+        share_ = other.share_;
+        id_ = other.id_;
+        locks_ = std::move(other.locks_);
+        other.fd_ = -1;
+        other.Close();
+    }
+    return *this;
+}
+
+int File::Open(const std::string& path, Access access, Share share, Disposition disposition) {
+    Close();
+    const std::string resolved =
+        disposition == Disposition::OpenExisting ? ResolveExisting(path) : ResolveForCreate(path);
+    const std::string host = AnsiToUtf8(resolved);
+
+    int flags = O_CLOEXEC | O_NOCTTY;
+    if (disposition == Disposition::CreateAlways) flags |= O_CREAT;
+    if (disposition == Disposition::CreateNew) flags |= O_CREAT | O_EXCL;
+    // Never O_TRUNC: the file may be held by someone whose share mode forbids
+    // it; truncation waits for the share check.
+    //
+    // The descriptor is read/write even for read access, because the lock
+    // emulation needs write locks; the access asked for is enforced here.
+    int fd = ::open(host.c_str(), flags | O_RDWR, 0666);
+    if (fd < 0 && access == Access::Read && disposition == Disposition::OpenExisting &&
+        ReadOnlyFallback(errno))
+        fd = ::open(host.c_str(), flags | O_RDONLY);
+    if (fd < 0) return DosErrorForPath(errno, resolved);
+    fd_ = fd;
+
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) {
+        const int err = errno;
+        Close();
+        return DosErrorFromErrno(err);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        Close();
+        return kAccessDenied;
+    }
+
+    const int code = AcquireShare(access, share);
+    if (code != kOk) {
+        Close();
+        return code;
+    }
+    if (disposition == Disposition::CreateAlways) {
+        int rc;
+        do rc = ftruncate(fd_, 0);
+        while (rc != 0 && errno == EINTR);
+        if (rc != 0) {
+            const int err = errno;
+            Close();
+            return DosErrorFromErrno(err);
+        }
+    }
+    path_ = resolved;
+    access_ = access;
+    share_ = share;
+    id_ = FileId{st.st_dev, st.st_ino};
+    return kOk;
+}
+
+void File::Close() {
+    // Closing the only descriptor of this open file description drops its
+    // share sentinels and byte-range locks together.
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    path_.clear();
+    access_ = Access::Read;
+    share_ = Share::DenyNone;
+    id_ = FileId{};
+    locks_.clear();
+}
+
+int File::AcquireShare(Access access, Share share) {
+    if (fd_ < 0) return kInvalidHandle;
+    return TakeShare(fd_, AccessBits(access) | DenyBits(share));
+}
+
+int File::ReadAt(uint64_t offset, std::span<char> buf, size_t& got) const {
+    got = 0;
+    if (fd_ < 0) return kInvalidHandle;
+    if (access_ == Access::Write) return kAccessDenied;
+    if (offset > kMaxOffset) return kOk;  // past any end
+    const size_t want =
+        static_cast<size_t>(std::min<uint64_t>(buf.size(), kMaxOffset - offset));
+    while (got < want) {
+        const ssize_t n = pread(fd_, buf.data() + got, want - got, static_cast<off_t>(offset + got));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return DosErrorFromErrno(errno);
+        }
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return kOk;
+}
+
+int File::WriteAt(uint64_t offset, std::span<const char> buf) {
+    if (fd_ < 0) return kInvalidHandle;
+    if (access_ == Access::Read) return kAccessDenied;
+    if (offset > kMaxOffset || buf.size() > kMaxOffset - offset) return kDiskWrite;
+    size_t done = 0;
+    while (done < buf.size()) {
+        const ssize_t n =
+            pwrite(fd_, buf.data() + done, buf.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return DosErrorFromErrno(errno);
+        }
+        if (n == 0) return kDiskWrite;
+        done += static_cast<size_t>(n);
+    }
+    return kOk;
+}
+
+int File::Size(uint64_t& size) const {
+    size = 0;
+    if (fd_ < 0) return kInvalidHandle;
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return DosErrorFromErrno(errno);
+    size = static_cast<uint64_t>(st.st_size);
+    return kOk;
+}
+
+int File::Truncate(uint64_t length) {
+    if (fd_ < 0) return kInvalidHandle;
+    if (access_ == Access::Read) return kAccessDenied;
+    if (length > kMaxOffset) return kDiskWrite;
+    int rc;
+    do rc = ftruncate(fd_, static_cast<off_t>(length));
+    while (rc != 0 && errno == EINTR);
+    return rc == 0 ? kOk : DosErrorFromErrno(errno);
+}
+
+int File::Sync() {
+    if (fd_ < 0) return kInvalidHandle;
+    int rc;
+    do rc = fdatasync(fd_);
+    while (rc != 0 && errno == EINTR);
+    return rc == 0 ? kOk : DosErrorFromErrno(errno);
+}
+
+int File::ModifiedTime(time_t& t) const {
+    t = 0;
+    if (fd_ < 0) return kInvalidHandle;
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return DosErrorFromErrno(errno);
+    t = st.st_mtime;
+    return kOk;
+}
+
+int File::SetModifiedTime(time_t t) {
+    if (fd_ < 0) return kInvalidHandle;
+    if (access_ == Access::Read) return kAccessDenied;
+    struct timespec times[2] {};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = t;
+    return futimens(fd_, times) == 0 ? kOk : DosErrorFromErrno(errno);
+}
+
+int File::RenameOver(const std::string& target) {
+    if (fd_ < 0) return kInvalidHandle;
+    const std::string resolved = ResolveForCreate(target);
+    if (::rename(AnsiToUtf8(path_).c_str(), AnsiToUtf8(resolved).c_str()) != 0)
+        return DosErrorForPath(errno, resolved);
+    path_ = resolved;
+    return kOk;
+}
+
+int File::ChangeShare(Share share) {
+    if (fd_ < 0) return kInvalidHandle;
+    if (share == share_) return kOk;
+    const unsigned before = DenyBits(share_);
+    const unsigned after = DenyBits(share);
+    const int code = TakeShare(fd_, after & ~before);
+    if (code != kOk) return code;
+    ReleaseSentinels(fd_, before & ~after);
+    share_ = share;
+    return kOk;
+}
+
+int File::Lock(uint64_t offset, uint64_t length) {
+    if (fd_ < 0) return kInvalidHandle;
+    if (length == 0) return kOk;
+    if (offset >= kShareSentinelBase || length > kShareSentinelBase - offset) return kAccessDenied;
+
+    // locks_ is sorted by offset and its ranges never overlap.
+    const auto next = std::lower_bound(locks_.begin(), locks_.end(), offset,
+                                       [](const Range& r, uint64_t o) { return r.offset < o; });
+    if (next != locks_.end() && next->offset < offset + length) return kLockViolation;
+    if (next != locks_.begin()) {
+        const Range& prev = *std::prev(next);
+        if (prev.offset + prev.length > offset) return kLockViolation;
+    }
+
+    const auto start = static_cast<off_t>(offset);
+    const auto len = static_cast<off_t>(length);
+    int err = SetLock(fd_, F_WRLCK, start, len, false);
+    if (err == EBADF) {
+        // A read-only descriptor cannot hold a write lock: a shared lock on a
+        // range nobody else touches excludes every other locker just as well.
+        const int held = HeldByOther(fd_, start, len);
+        if (held < 0) return DosErrorFromErrno(-held);
+        if (held > 0) return kLockViolation;
+        err = SetLock(fd_, F_RDLCK, start, len, false);
+    }
+    if (err == EAGAIN || err == EACCES) return kLockViolation;
+    if (err != 0) return DosErrorFromErrno(err);
+    locks_.insert(next, Range{offset, length});
+    return kOk;
+}
+
+int File::Unlock(uint64_t offset, uint64_t length) {
+    if (fd_ < 0) return kInvalidHandle;
+    if (length == 0) return kOk;
+    const auto it = std::lower_bound(locks_.begin(), locks_.end(), offset,
+                                     [](const Range& r, uint64_t o) { return r.offset < o; });
+    if (it == locks_.end() || it->offset != offset || it->length != length) return kNotLocked;
+    const int err = SetLock(fd_, F_UNLCK, static_cast<off_t>(offset), static_cast<off_t>(length), false);
+    if (err != 0) return DosErrorFromErrno(err);
+    locks_.erase(it);
+    return kOk;
+}
+
+}  // namespace platform

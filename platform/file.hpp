@@ -1,0 +1,104 @@
+#pragma once
+// Files with share modes and byte-range locks.
+//
+// The host system has no share modes, so they are emulated with open-file-
+// description (OFD) locks on sentinel bytes far above any data: every open
+// holds shared locks on the bytes that describe its access and its denials,
+// and a newcomer checks the bytes that conflict with it. OFD locks belong to
+// one open file description, so two descriptors of one process exclude each
+// other exactly as two processes do, and closing one descriptor never drops
+// the locks of another.
+#include <cstdint>
+#include <ctime>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace platform {
+
+enum class Access { Read, Write, ReadWrite };
+enum class Share { DenyNone, DenyWrite, Exclusive };
+enum class Disposition {
+    OpenExisting,  // fail with 2 when missing
+    CreateAlways,  // create, or truncate an existing file once the share check passed
+    CreateNew,     // fail with 5 when the file exists
+};
+
+struct FileId {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    friend bool operator==(const FileId&, const FileId&) = default;
+};
+
+// Sentinel offsets used by the share emulation; far above any lock the engine
+// places (record locks end below 2^49).
+inline constexpr uint64_t kShareSentinelBase = uint64_t{1} << 62;
+
+class File {
+public:
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens `path` (ANSI page; resolved case-insensitively, exact spelling
+    // first; a new file gets its extension in the case style of its base
+    // name). Returns 0 or a DOS code: 32 when the share modes conflict.
+    int Open(const std::string& path, Access access, Share share,
+             Disposition disposition = Disposition::OpenExisting);
+    void Close();
+
+    bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
+    // The path as opened on disk (ANSI page).
+    const std::string& Path() const { return path_; }
+    Share CurrentShare() const { return share_; }
+    FileId Id() const { return id_; }
+
+    // Reads up to buf.size() bytes at `offset`; `got` is less only at end of
+    // file. Returns 0 or a DOS code.
+    int ReadAt(uint64_t offset, std::span<char> buf, size_t& got) const;
+    // Writes all of buf at `offset`; a short write is 101.
+    int WriteAt(uint64_t offset, std::span<const char> buf);
+    int Size(uint64_t& size) const;
+    int Truncate(uint64_t length);
+    int Sync();  // data to disk (fdatasync)
+
+    int ModifiedTime(time_t& t) const;
+    int SetModifiedTime(time_t t);
+
+    // Renames the open file to `target`, replacing whatever is there (used to
+    // put a rewritten table in its old place in one step).
+    int RenameOver(const std::string& target);
+
+    // Changes the share mode of this open in place, without closing: to
+    // Exclusive fails with 32 (and changes nothing) while anyone else has the
+    // file open.
+    int ChangeShare(Share share);
+
+    // Exclusive, non-blocking byte-range lock: 33 when another open holds an
+    // overlapping range, or when this open already holds one (as the original
+    // platform behaves). Unlock needs the exact range that was locked: 158
+    // otherwise.
+    int Lock(uint64_t offset, uint64_t length);
+    int Unlock(uint64_t offset, uint64_t length);
+
+private:
+    int AcquireShare(Access access, Share share);
+
+    int fd_ = -1;
+    std::string path_;
+    Access access_ = Access::Read;
+    Share share_ = Share::DenyNone;
+    FileId id_;
+    struct Range {
+        uint64_t offset, length;
+    };
+    std::vector<Range> locks_;
+};
+
+}  // namespace platform

@@ -1,0 +1,63 @@
+#pragma once
+// File-system services in the engine's terms. Every name is in the ANSI page
+// (converted to and from the host's UTF-8 here), and names are matched without
+// regard to case because the engine upper-cases table names.
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "platform/file.hpp"
+
+namespace platform {
+
+// The path of an existing file or directory as it is spelled on disk: the
+// exact spelling when it exists, otherwise each component matched without
+// case. A path that matches nothing comes back unchanged.
+std::string ResolveExisting(const std::string& path);
+
+// The spelling to create a file under: an existing file (any case) keeps its
+// spelling; otherwise the directory is resolved and the extension takes the
+// case style of the base name ("accounts.DBF" becomes "accounts.dbf").
+std::string ResolveForCreate(const std::string& path);
+
+// Absolute, lexically normalised path ("." and ".." removed); relative paths
+// are taken from the current directory.
+std::string AbsolutePath(const std::string& path);
+
+// Identity of an existing file (device, inode); 0 or a DOS code.
+int IdentifyFile(const std::string& path, FileId& id);
+
+bool IsDirectory(const std::string& path);
+
+// Renames, never replacing an existing target (5 when it exists).
+int RenameNoReplace(const std::string& from, const std::string& to);
+int RemoveFile(const std::string& path);
+
+// The temporary folder ($TMPDIR, else /tmp), ending in '/'.
+std::string TempDirectory();
+// Creates a new empty file "<prefix>XXXXXX.TMP" in the temporary folder.
+int CreateTempFile(const std::string& prefix, std::string& path);
+
+// Free bytes for an unprivileged user on the file system holding `path`.
+int FreeDiskBytes(const std::string& path, uint64_t& bytes);
+
+struct DirEntry {
+    std::string name;  // without directory
+    bool directory = false;
+    bool read_only = false;
+    bool hidden = false;  // name starts with '.'
+    uint64_t size = 0;
+    time_t modified = 0;
+};
+
+// Case-insensitive DOS wildcard match: '*' any run, '?' one character;
+// "*.*" also matches names without a dot.
+bool WildcardMatch(const std::string& pattern, const std::string& name);
+
+// Lists the entries of the pattern's directory whose names match its last
+// component ("." and ".." excluded), sorted by name. 0, or 2 when nothing
+// matches, or 3 when the directory does not exist.
+int FindFiles(const std::string& pattern, std::vector<DirEntry>& found);
+
+}  // namespace platform
