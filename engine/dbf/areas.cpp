@@ -12,6 +12,7 @@
 #include "engine/dbf/hooks.hpp"
 #include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
+#include "engine/dbf/reentry.hpp"
 #include "engine/dbf/settings.hpp"
 #include "engine/dbf/strings.hpp"
 #include "platform/codepage.hpp"
@@ -222,6 +223,7 @@ void SelectInternal(uint8_t area) {
 
 void Select(uint8_t area) {
     SetLastErrorCode(0);
+    if (RefuseNestedCall("Select(" + std::to_string(area) + ")")) return;
     if (area == 0) {
         for (uint8_t n = 1; n <= kCallerAreas; ++n) {
             if (!Table().slots[n]) {
@@ -240,6 +242,7 @@ void Select(uint8_t area) {
 }
 
 bool CheckArea(std::string_view routine) {
+    if (RefuseNestedCall(routine)) return true;
     if (CurrentTable()) return false;
     RunError(215, "No database in use [" + std::string(routine) + "]  WorkArea = " + std::to_string(CurrentArea()));
     return true;
@@ -291,6 +294,7 @@ void USE(const std::string& command, std::span<char> buffer) {
 void UseWithOptions(const std::string& command, std::span<char> buffer, RecordHook write_hook,
                     RecordHook read_hook) {
     SetLastErrorCode(0);
+    if (RefuseNestedCall("USE")) return;
     CloseArea();
     if (AllTrim(command).empty()) return;
     UseOptions o = ParseUseCommand(command);
@@ -306,6 +310,7 @@ void UseWithOptions(const std::string& command, std::span<char> buffer, RecordHo
 
 void UseTable(UseOptions options) {
     SetLastErrorCode(0);
+    if (RefuseNestedCall("USE")) return;
     CloseArea();
     if (options.command.empty()) options.command = options.file_name;
     if (options.is_virtual) {
@@ -318,6 +323,7 @@ void UseTable(UseOptions options) {
 }
 
 void CloseArea() {
+    if (RefuseNestedCall("CloseArea")) return;
     TWorkArea* a = CurrentTable();
     if (!a) return;
     // The slot is emptied whatever happens on the way, also when an error is raised.
@@ -338,6 +344,7 @@ void CloseArea() {
 }
 
 void CloseAllAreas() {
+    if (RefuseNestedCall("CloseAllAreas")) return;
     for (uint8_t n = 1; n <= kCallerAreas; ++n) {
         Table().current = n;
         CloseArea();

@@ -486,6 +486,7 @@ void OpenDbf(TWorkArea& area) {
         return;
     }
     OpenGuard guard(area);
+    area.file_name = area.file.Path();  // as spelled on disk
     area.table_key = MakeTableKey(area);
 
     uint64_t size = 0;

@@ -6,8 +6,10 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/errors.hpp"
+#include "engine/dbf/reentry.hpp"
 #include "engine/dbf/settings.hpp"
 #include "platform/clock.hpp"
+#include "platform/events.hpp"
 
 namespace zurod {
 
@@ -18,11 +20,14 @@ uint64_t AppendLockOffset() { return Settings().lock_base + uint64_t{1}; }
 
 bool Physical(const TWorkArea& a) { return Settings().network_mode && !a.exclusive; }
 
-// Waits between lock attempts.
+// Waits between lock attempts; paint and timer events go on meanwhile.
 void WaitSeconds(unsigned seconds) {
+    EngineWait busy;
     const uint32_t start = platform::TickCount();
     const uint32_t span = seconds * 1000u;
     for (;;) {
+        platform::ProcessPendingEvents(platform::EventFilter::PaintAndTimer);
+        if (platform::ApplicationTerminating()) return;
         const uint32_t now = platform::TickCount();
         if (now < start || now - start >= span) return;  // a wrapped tick count ends the wait
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min<uint32_t>(20, span - (now - start))));
