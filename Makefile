@@ -1,5 +1,6 @@
 # Every target installs what it needs first (a no-op when it is all there).
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
 
 .PHONY: all deps test demo bench clean
 
@@ -13,6 +14,15 @@ test: deps
 	      -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
 	cmake --build build/test -j $(JOBS)
 	cd build/test && ctest --output-on-failure -j $(JOBS)
+# Then table files from random bytes: a separate clang build with libFuzzer;
+# a crash fails the target and leaves its input in build/fuzz/crash-*.
+	cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANTA_FUZZ=ON -DCORVANTA_TESTS=OFF
+	cmake --build build/fuzz -j $(JOBS)
+	rm -rf build/fuzz/seeds && build/fuzz/tests/fuzz/dbf_fuzz_seeds build/fuzz/seeds
+	mkdir -p build/fuzz/corpus
+	build/fuzz/tests/fuzz/dbf_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	      -artifact_prefix=build/fuzz/ build/fuzz/corpus build/fuzz/seeds
 
 demo: deps
 	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANTA_TESTS=OFF

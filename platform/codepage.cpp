@@ -1,6 +1,7 @@
 #include "platform/codepage.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -99,15 +100,29 @@ CodePages SelectedCodePages() { return g_pages; }
 const ByteTable& OemToAnsiTable() { return Current().oem_to_ansi; }
 const ByteTable& AnsiToOemTable() { return Current().ansi_to_oem; }
 
-void OemToAnsi(std::span<char> text) {
-    const ByteTable& t = OemToAnsiTable();
-    for (char& c : text) c = static_cast<char>(t[Byte(c)]);
+namespace {
+
+// Bytes below 0x80 are the same in every page, and most table text is plain
+// ASCII: whole words of it are passed over without a lookup.
+void Translate(std::span<char> text, const ByteTable& t) {
+    char* p = text.data();
+    char* const end = p + text.size();
+    while (end - p >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        if ((word & 0x8080808080808080ull) == 0) {
+            p += 8;
+            continue;
+        }
+        for (int i = 0; i < 8; ++i, ++p) *p = static_cast<char>(t[Byte(*p)]);
+    }
+    for (; p < end; ++p) *p = static_cast<char>(t[Byte(*p)]);
 }
 
-void AnsiToOem(std::span<char> text) {
-    const ByteTable& t = AnsiToOemTable();
-    for (char& c : text) c = static_cast<char>(t[Byte(c)]);
-}
+}  // namespace
+
+void OemToAnsi(std::span<char> text) { Translate(text, OemToAnsiTable()); }
+void AnsiToOem(std::span<char> text) { Translate(text, AnsiToOemTable()); }
 
 std::string OemToAnsi(std::string_view text) {
     std::string out(text);

@@ -44,6 +44,14 @@ std::string TwoDigits(int v) {
     return s;
 }
 
+// Record counts stop one short of the largest record number, so that "count + 1"
+// (the append position, the end-of-file position) is always a valid number;
+// dBASE II headers hold only 16 bits.
+constexpr int32_t kMaxRecords = INT32_MAX - 1;
+constexpr int32_t kMaxDbase2Records = 0xFFFF;
+
+int32_t ClampCount(uint64_t count) { return static_cast<int32_t>(std::min<uint64_t>(count, kMaxRecords)); }
+
 uint64_t RecordOffset(const TWorkArea& area, int32_t n) {
     return area.header_length + static_cast<uint64_t>(n - 1) * area.record_length;
 }
@@ -162,7 +170,7 @@ bool ReadDbase3(TWorkArea& area, uint64_t file_size) {
         return false;
     }
     area.last_update = std::to_string(1900 + h[1]) + TwoDigits(h[2]) + TwoDigits(h[3]);
-    area.rec_count = static_cast<int32_t>(std::min<uint32_t>(GetU32(h + 4), INT32_MAX));
+    area.rec_count = ClampCount(GetU32(h + 4));
     area.header_state = HeaderState::Clean;
 
     // The header length was checked against the file size, so a short read
@@ -333,7 +341,7 @@ void RefreshCountForHeader(TWorkArea& area) {
     if (area.file.Size(size) != 0 || size < area.header_length) return;
     const uint64_t in_file = (size - area.header_length) / area.record_length;
     if (in_file > static_cast<uint64_t>(area.rec_count))
-        area.rec_count = static_cast<int32_t>(std::min<uint64_t>(in_file, INT32_MAX));
+        area.rec_count = ClampCount(in_file);
 }
 
 // The date and count of the header, written after every append so that a
@@ -377,20 +385,18 @@ std::string_view Trimmed(const char* p, size_t n) {
     return {p + b, e - b};
 }
 
+// Field text that is no number reads as 0; "inf" and "nan" are no numbers (a
+// NaN in a slot would break every comparison made with it).
 double ParseReal(std::string_view t) {
-    if (!t.empty() && t[0] == '+') t.remove_prefix(1);
     double v = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-    return ec == std::errc() && end == t.data() + t.size() ? v : 0.0;
+    return platform::ParseDouble(t, v) && std::isfinite(v) ? v : 0.0;
 }
 
 int64_t ParseWhole(std::string_view t) {
-    if (!t.empty() && t[0] == '+') t.remove_prefix(1);
     int64_t v = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (ec == std::errc() && end == t.data() + t.size()) return v;
+    if (platform::ParseInt64(t, v)) return v;
     const double d = ParseReal(t);
-    return std::isfinite(d) && std::fabs(d) < 9.2e18 ? std::llround(d) : 0;
+    return std::fabs(d) < 9.2e18 ? std::llround(d) : 0;
 }
 
 // YYYYMMDD as a date text in the current SET DATE order.
@@ -512,8 +518,7 @@ void OpenDbf(TWorkArea& area) {
     if (!(IsDbase2(area) ? ReadDbase2(area, size) : ReadDbase3(area, size))) return;
 
     if (Settings().count_from_size) {
-        const uint64_t from_size = (size - area.header_length) / area.record_length;
-        area.rec_count = static_cast<int32_t>(std::min<uint64_t>(from_size, INT32_MAX));
+        area.rec_count = ClampCount((size - area.header_length) / area.record_length);
     }
     if (area.rec_count < 1) {
         area.rec_no = 0;
@@ -545,9 +550,20 @@ void GetDbfRecord(TWorkArea& area, int32_t n) {
 
 void PutDbfRecord(TWorkArea& area, int32_t n) {
     const bool append = n > area.rec_count;
+    if (append && !area.is_virtual &&
+        area.rec_count >= (IsDbase2(area) ? kMaxDbase2Records : kMaxRecords)) {
+        RunError(212, "Too many records in " + area.file_name + " [Replace/Append/PutDbfRecord]");
+        return;
+    }
     if (append) n = area.rec_count + 1;
     if (area.is_virtual) {
         DispatchVirtual(area, 8, n);
+        return;
+    }
+    // Record 0 and below would land on the header.
+    if (n < 1) {
+        RunError(212, "Invalid record number = " + std::to_string(n) + " (" + area.file_name +
+                          ") [Replace/Append/PutDbfRecord]");
         return;
     }
     const int32_t old_count = area.rec_count, old_no = area.rec_no;
@@ -898,7 +914,9 @@ bool BufferToRecord(TWorkArea& area) {
                 fits = ec == std::errc() && PutRight(raw, f.length, std::string_view(text, end - text));
             }
             break;
-        case 'L': raw[0] = slot[0] != 0 ? 'T' : 'F'; break;
+        case 'L':
+            if (f.length > 0) raw[0] = slot[0] != 0 ? 'T' : 'F';
+            break;
         case 'M': {
             auto [end, ec] = std::to_chars(text, text + sizeof text, Load<int32_t>(slot));
             fits = ec == std::errc() && PutRight(raw, f.length, std::string_view(text, end - text));
