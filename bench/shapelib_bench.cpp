@@ -1,0 +1,201 @@
+// shapelib's attribute-table API on the same cases. It keeps texts and
+// dates as stored (no code-page conversion, dates as YYYYMMDD).
+#include <shapefil.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/cases.hpp"
+#include "bench/transactions.hpp"
+
+namespace bench {
+
+namespace {
+
+// Closes the handle when the scope ends.
+class Dbf {
+public:
+    explicit Dbf(DBFHandle h) : h_(h) {}
+    ~Dbf() { Close(); }
+    Dbf(const Dbf&) = delete;
+    Dbf& operator=(const Dbf&) = delete;
+    DBFHandle get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    void Close() {
+        if (h_) DBFClose(h_);
+        h_ = nullptr;
+    }
+
+private:
+    DBFHandle h_;
+};
+
+bool Opened(benchmark::State& state, const Dbf& dbf, const std::string& path) {
+    if (dbf) return true;
+    state.SkipWithError(("shapelib cannot open " + path).c_str());
+    return false;
+}
+
+bool Expect(benchmark::State& state, int64_t got, int64_t wanted, const char* what) {
+    if (got == wanted) return true;
+    state.SkipWithError((std::string(what) + ": " + std::to_string(got) + ", expected " + std::to_string(wanted)).c_str());
+    return false;
+}
+
+}  // namespace
+
+void ShapelibAppend(benchmark::State& state) {
+    const std::string path = PathIn("append_shapelib.dbf");
+    const std::vector<Row>& rows = Rows();
+    for (auto _ : state) {
+        state.PauseTiming();
+        RemoveTable(path);
+        state.ResumeTiming();
+
+        Dbf dbf(DBFCreate(path.c_str()));
+        if (!Opened(state, dbf, path)) break;
+        bool ok = true;
+        for (const Column& c : kColumns) {
+            const int added = c.type == 'C'   ? DBFAddField(dbf.get(), c.name, FTString, c.length, 0)
+                              : c.type == 'N' ? DBFAddField(dbf.get(), c.name, FTDouble, c.length, c.decimals)
+                                              : DBFAddNativeFieldType(dbf.get(), c.name, c.type, c.length, 0);
+            ok = ok && added >= 0;
+        }
+        DBFHandle h = dbf.get();
+        for (int i = 0; i < kRecords && ok; ++i) {
+            const Row& r = rows[i];
+            ok = DBFWriteStringAttribute(h, i, kDate, r.stored_date.c_str()) &&
+                 DBFWriteStringAttribute(h, i, kDetail, r.detail.c_str()) &&
+                 DBFWriteStringAttribute(h, i, kSource, r.source.c_str()) &&
+                 DBFWriteStringAttribute(h, i, kDest, r.dest.c_str()) &&
+                 DBFWriteStringAttribute(h, i, kAction, r.action.c_str()) &&
+                 DBFWriteStringAttribute(h, i, kRef, r.ref.c_str()) &&
+                 DBFWriteStringAttribute(h, i, kCategory, r.category.c_str()) &&
+                 DBFWriteDoubleAttribute(h, i, kAmount, r.amount) &&
+                 DBFWriteDoubleAttribute(h, i, kBalance, r.balance) &&
+                 DBFWriteStringAttribute(h, i, kAccName, r.accname.c_str());
+        }
+        if (!ok) {
+            state.SkipWithError("shapelib failed to write a record");
+            break;
+        }
+        dbf.Close();
+    }
+    CountRecords(state);
+}
+
+void ShapelibRead(benchmark::State& state) {
+    const std::string& source = MasterTable();
+    for (auto _ : state) {
+        Dbf dbf(DBFOpen(source.c_str(), "rb"));
+        if (!Opened(state, dbf, source)) break;
+        DBFHandle h = dbf.get();
+        const int count = DBFGetRecordCount(h);
+        double sum = 0;
+        size_t chars = 0;
+        for (int i = 0; i < count; ++i) {
+            for (int c = 0; c < kColumnCount; ++c) {
+                if (kColumns[c].type == 'N') {
+                    sum += DBFReadDoubleAttribute(h, i, c);
+                } else {
+                    const char* text = DBFReadStringAttribute(h, i, c);
+                    chars += std::char_traits<char>::length(text) + static_cast<unsigned char>(text[0]);
+                }
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(chars);
+        if (!Expect(state, count, kRecords, "records read")) break;
+    }
+    CountRecords(state);
+}
+
+void ShapelibWalk(benchmark::State& state) {
+    const bool with_deleted = state.range(0) > 0;
+    const std::string& source = with_deleted ? MasterTableWithDeleted() : MasterTable();
+    const int64_t visible = with_deleted ? kRecords - kRecords / kDeleteEvery : kRecords;
+    for (auto _ : state) {
+        Dbf dbf(DBFOpen(source.c_str(), "rb"));
+        if (!Opened(state, dbf, source)) break;
+        DBFHandle h = dbf.get();
+        const int count = DBFGetRecordCount(h);
+        double sum = 0;
+        size_t chars = 0;
+        int64_t seen = 0;
+        for (int i = 0; i < count; ++i) {
+            if (with_deleted && DBFIsRecordDeleted(h, i)) continue;
+            chars += std::char_traits<char>::length(DBFReadStringAttribute(h, i, kDate));
+            chars += std::char_traits<char>::length(DBFReadStringAttribute(h, i, kAccName));
+            sum += DBFReadDoubleAttribute(h, i, kAmount);
+            ++seen;
+        }
+        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(chars);
+        if (!Expect(state, seen, visible, "records walked")) break;
+    }
+    CountRecords(state);
+}
+
+void ShapelibReplace(benchmark::State& state) {
+    const std::string path = PathIn("replace_shapelib.dbf");
+    const std::vector<Row>& rows = Rows();
+    for (auto _ : state) {
+        state.PauseTiming();
+        CopyTable(MasterTable(), path);
+        state.ResumeTiming();
+
+        Dbf dbf(DBFOpen(path.c_str(), "rb+"));
+        if (!Opened(state, dbf, path)) break;
+        DBFHandle h = dbf.get();
+        const int count = DBFGetRecordCount(h);
+        bool ok = true;
+        for (int i = 0; i < count && ok; ++i) {
+            const Row& r = rows[(i + 1) % rows.size()];
+            ok = DBFWriteStringAttribute(h, i, kDetail, r.detail.c_str()) &&
+                 DBFWriteDoubleAttribute(h, i, kAmount, r.amount) &&
+                 DBFWriteDoubleAttribute(h, i, kBalance, r.balance);
+        }
+        if (!ok) {
+            state.SkipWithError("shapelib failed to replace a record");
+            break;
+        }
+        dbf.Close();
+    }
+    CountRecords(state);
+}
+
+void ShapelibDeleteCopy(benchmark::State& state) {
+    const std::string path = PathIn("pack_shapelib.dbf");
+    const std::string packed = PathIn("pack_shapelib_new.dbf");
+    for (auto _ : state) {
+        state.PauseTiming();
+        CopyTable(MasterTable(), path);
+        state.ResumeTiming();
+
+        Dbf dbf(DBFOpen(path.c_str(), "rb+"));
+        if (!Opened(state, dbf, path)) break;
+        DBFHandle h = dbf.get();
+        const int count = DBFGetRecordCount(h);
+        bool ok = true;
+        for (int i = kDeleteEvery - 1; i < count && ok; i += kDeleteEvery) ok = DBFMarkRecordDeleted(h, i, 1);
+        Dbf out(DBFCloneEmpty(h, packed.c_str()));
+        if (!ok || !Opened(state, out, packed)) break;
+        int kept = 0;
+        for (int i = 0; i < count && ok; ++i) {
+            if (DBFIsRecordDeleted(h, i)) continue;
+            // The C API takes a non-const pointer but only reads the tuple.
+            ok = DBFWriteTuple(out.get(), kept++, const_cast<char*>(DBFReadTuple(h, i)));
+        }
+        out.Close();
+        dbf.Close();
+        if (!ok || std::rename(packed.c_str(), path.c_str()) != 0) {
+            state.SkipWithError("shapelib failed to copy the kept records");
+            break;
+        }
+        if (!Expect(state, kept, kRecords - kRecords / kDeleteEvery, "records kept")) break;
+    }
+    CountRecords(state);
+}
+
+}  // namespace bench

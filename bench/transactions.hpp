@@ -1,0 +1,64 @@
+#pragma once
+// What every benchmark works on: 100,000 generated records in the layout of
+// the transaction history, the directory their table files live in, and
+// ready-made tables that the timed regions start from.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+inline constexpr int kRecords = 100'000;
+// Every tenth record is deleted where a case needs deleted records.
+inline constexpr int kDeleteEvery = 10;
+
+struct Column {
+    const char* name;
+    char type;
+    int length;
+    int decimals;
+};
+inline constexpr Column kColumns[] = {
+    {"DATE", 'D', 8, 0},      {"DETAIL", 'C', 30, 0},  {"SOURCE", 'C', 30, 0}, {"DEST", 'C', 30, 0},
+    {"ACTION", 'C', 8, 0},    {"REF", 'C', 10, 0},     {"CATEGORY", 'C', 20, 0}, {"AMOUNT", 'N', 9, 2},
+    {"BALANCE", 'N', 9, 2},   {"ACCNAME", 'C', 30, 0},
+};
+inline constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
+// Columns by position, for the loops that touch a few of them.
+enum ColumnNo { kDate, kDetail, kSource, kDest, kAction, kRef, kCategory, kAmount, kBalance, kAccName };
+
+struct Row {
+    std::string stored_date;  // YYYYMMDD, as the peers take it
+    std::string date;         // MM/DD/YYYY, as the engine's swap buffer holds it
+    std::string detail, source, dest, action, ref, category, accname;
+    double amount = 0;
+    double balance = 0;
+};
+
+// The same rows on every call (a fixed seed), built once.
+const std::vector<Row>& Rows();
+
+// A directory under the system's temporary directory, removed at exit.
+const std::string& Dir();
+std::string PathIn(const std::string& name);
+
+// Puts the engine in the state the benchmarks assume (errors recorded, not
+// shown; MM/DD/YYYY dates; the 850/1252 pages). Idempotent.
+void PrepareEngine();
+
+// Tables of all rows written by the engine, built on first use: the plain one
+// and one with every tenth record deleted. Every library reads these same
+// bytes.
+const std::string& MasterTable();
+const std::string& MasterTableWithDeleted();
+
+// Replaces `target` with a copy of `source` (setup, outside timed regions).
+void CopyTable(const std::string& source, const std::string& target);
+void RemoveTable(const std::string& path);
+
+// Records per second over the whole run.
+void CountRecords(benchmark::State& state, int64_t per_iteration = kRecords);
+
+}  // namespace bench

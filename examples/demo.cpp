@@ -1,0 +1,246 @@
+// corvanta-demo [folder]: creates the transaction history and a table with a
+// memo field in a data folder (default ./demo-data), posts a few hundred
+// generated transactions with running balances per account, reads them back
+// and prints the structure, the record count and each account's balance.
+// Running it again re-creates the tables.
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/dbf/areas.hpp"
+#include "engine/dbf/dates.hpp"
+#include "engine/dbf/dbf_file.hpp"
+#include "engine/dbf/edit.hpp"
+#include "engine/dbf/errors.hpp"
+#include "engine/dbf/navigate.hpp"
+#include "platform/codepage.hpp"
+
+namespace {
+
+using zurod::FieldInfo;
+using zurod::TWorkArea;
+
+constexpr int kTransactions = 300;
+constexpr std::array<const char*, 4> kAccounts = {"Current Account", "Cash Account", "Savings Account",
+                                                  "Credit Card"};
+constexpr std::array<const char*, 5> kCategories = {"Groceries", "Fuel", "Dining Out", "Utilities", "Books"};
+
+// One side of a transaction as the history stores it.
+struct Posting {
+    std::string date, detail, source, dest, action, ref, category, account;
+    int64_t cents = 0;  // never negative
+};
+
+// The current table's field by name, looked up once per table.
+const FieldInfo& FieldOf(const char* name) {
+    const int n = zurod::FieldNo(name);
+    if (n == 0) throw zurod::EZurodError(std::string("No field ") + name);
+    return zurod::CurrentTable()->fields[n - 1];
+}
+
+void CreateTable(const std::string& path, std::vector<zurod::FieldDef> fields) {
+    TWorkArea scratch;
+    zurod::CreateDbf(scratch, path, fields);
+}
+
+void OpenTable(const std::string& path) {
+    zurod::UseOptions use;
+    use.file_name = path;
+    use.exclusive = true;
+    zurod::UseTable(use);
+}
+
+// A small fixed-seed generator, so that every run posts the same history.
+class Random {
+public:
+    uint32_t Next(uint32_t below) {
+        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<uint32_t>(state_ >> 33) % below;
+    }
+
+private:
+    uint64_t state_ = 2024;
+};
+
+std::vector<Posting> GenerateHistory() {
+    std::vector<Posting> postings;
+    Random random;
+    int64_t cash = 0;  // cents; cash is never overspent
+    auto day = std::chrono::sys_days{std::chrono::year{2024} / 1 / 2};
+    for (int t = 1; t <= kTransactions; ++t) {
+        if (random.Next(3) == 0) day += std::chrono::days{1};
+        const std::chrono::year_month_day ymd{day};
+        Posting p;
+        p.date = zurod::DateFrom(static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+                                 static_cast<int>(static_cast<unsigned>(ymd.day())));
+        char ref[12];
+        std::snprintf(ref, sizeof ref, "%010d", t);
+        p.ref = ref;
+        uint32_t kind = t % 20 == 1 ? 0 : 1 + random.Next(4);
+        if (kind == 0) {  // pay day
+            p.action = p.source = "Credit";
+            p.dest = p.account = kAccounts[0];
+            p.detail = "Salary";
+            p.category = "Salary";
+            p.cents = 250'000;
+            postings.push_back(p);
+        } else if (kind <= 3) {  // a payment from the current account, cash or the card
+            p.cents = 100 + random.Next(12'000);
+            if (kind == 2 && p.cents > cash) kind = 1;
+            if (kind == 2) cash -= p.cents;
+            p.action = p.dest = "Debit";
+            p.source = p.account = kAccounts[kind == 1 ? 0 : kind == 2 ? 1 : 3];
+            p.category = kCategories[random.Next(kCategories.size())];
+            p.detail = p.category + " payment";
+            postings.push_back(p);
+        } else {  // from the current account to one of the others: one record per account
+            p.action = p.category = "Transfer";
+            p.source = kAccounts[0];
+            p.dest = kAccounts[1 + random.Next(3)];
+            p.detail = "Transfer to " + p.dest;
+            p.cents = 1'000 + random.Next(40'000);
+            if (p.dest == kAccounts[1]) cash += p.cents;
+            p.account = p.source;
+            postings.push_back(p);
+            p.account = p.dest;
+            postings.push_back(p);
+        }
+    }
+    return postings;
+}
+
+// The account's balance moves down when it is the paying side.
+int64_t Signed(const Posting& p) { return p.source == p.account ? -p.cents : p.cents; }
+
+void WriteHistory(const std::string& path, const std::vector<Posting>& postings) {
+    CreateTable(path, {{"DATE", 'D', 8, 0},
+                       {"DETAIL", 'C', 30, 0},
+                       {"SOURCE", 'C', 30, 0},
+                       {"DEST", 'C', 30, 0},
+                       {"ACTION", 'C', 8, 0},
+                       {"REF", 'C', 10, 0},
+                       {"CATEGORY", 'C', 20, 0},
+                       {"AMOUNT", 'N', 9, 2},
+                       {"BALANCE", 'N', 9, 2},
+                       {"ACCNAME", 'C', 30, 0}});
+    OpenTable(path);
+    TWorkArea& a = *zurod::CurrentTable();
+    const FieldInfo &date = FieldOf("DATE"), &detail = FieldOf("DETAIL"), &source = FieldOf("SOURCE"),
+                    &dest = FieldOf("DEST"), &action = FieldOf("ACTION"), &ref = FieldOf("REF"),
+                    &category = FieldOf("CATEGORY"), &amount = FieldOf("AMOUNT"), &balance = FieldOf("BALANCE"),
+                    &accname = FieldOf("ACCNAME");
+    std::map<std::string, int64_t> balances;
+    for (const Posting& p : postings) {
+        const int64_t after = balances[p.account] += Signed(p);
+        zurod::ClearRecord();
+        zurod::SetSwapString(a, date, p.date);
+        zurod::SetSwapString(a, detail, p.detail);
+        zurod::SetSwapString(a, source, p.source);
+        zurod::SetSwapString(a, dest, p.dest);
+        zurod::SetSwapString(a, action, p.action);
+        zurod::SetSwapString(a, ref, p.ref);
+        zurod::SetSwapString(a, category, p.category);
+        zurod::SetSwapNumber(a, amount, static_cast<double>(p.cents) / 100);
+        zurod::SetSwapNumber(a, balance, static_cast<double>(after) / 100);
+        zurod::SetSwapString(a, accname, p.account);
+        zurod::Append();
+    }
+    zurod::CloseArea();
+}
+
+void WriteNotes(const std::string& path) {
+    CreateTable(path, {{"NAME", 'C', 30, 0}, {"NOTES", 'M', 10, 0}});
+    OpenTable(path);
+    TWorkArea& a = *zurod::CurrentTable();
+    const FieldInfo &name = FieldOf("NAME"), &notes = FieldOf("NOTES");
+    for (const char* account : kAccounts) {
+        zurod::ClearRecord();
+        zurod::SetSwapString(a, name, account);
+        zurod::SetSwapMemo(a, notes, 0);  // no note yet
+        zurod::Append();
+    }
+    zurod::CloseArea();
+}
+
+void PrintStructure(const std::string& path) {
+    const TWorkArea& a = *zurod::CurrentTable();
+    std::printf("%s: %d records of %u bytes\n", path.c_str(), zurod::RecCount(), a.record_length);
+    for (const FieldInfo& f : a.fields) std::printf("  %-10s %c %3u %u\n", f.name.c_str(), f.type, f.length, f.decimals);
+}
+
+std::string_view TrimRight(std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+double Money(int64_t cents) { return static_cast<double>(cents) / 100; }
+
+// Reads the history back; false when a stored running balance disagrees
+// with the amounts before it.
+bool ReportHistory(const std::string& path) {
+    OpenTable(path);
+    TWorkArea& a = *zurod::CurrentTable();
+    PrintStructure(path);
+    const FieldInfo &source = FieldOf("SOURCE"), &amount = FieldOf("AMOUNT"), &balance = FieldOf("BALANCE"),
+                    &accname = FieldOf("ACCNAME");
+    struct Account {
+        int records = 0;
+        int64_t computed = 0, stored = 0;
+    };
+    std::map<std::string, Account> accounts;
+    int mismatches = 0;
+    for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
+        const std::string name(TrimRight(zurod::SwapString(a, accname)));
+        const bool paying = TrimRight(zurod::SwapString(a, source)) == name;
+        const auto cents = std::llround(zurod::SwapNumber(a, amount) * 100);
+        Account& acc = accounts[name];
+        ++acc.records;
+        acc.computed += paying ? -cents : cents;
+        acc.stored = std::llround(zurod::SwapNumber(a, balance) * 100);
+        if (acc.stored != acc.computed) ++mismatches;
+    }
+    zurod::CloseArea();
+
+    std::printf("Balance per account:\n");
+    for (const auto& [name, acc] : accounts)
+        std::printf("  %-20s %10.2f  (%d records)\n", platform::AnsiToUtf8(name).c_str(), Money(acc.stored),
+                    acc.records);
+    if (mismatches > 0) std::printf("%d running balances do not match their amounts\n", mismatches);
+    return mismatches == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string folder = argc > 1 ? argv[1] : "demo-data";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        std::fprintf(stderr, "corvanta-demo: cannot create %s: %s\n", folder.c_str(), ec.message().c_str());
+        return 1;
+    }
+    // Engine errors arrive as exceptions instead of ending the program.
+    zurod::RaiseModeScope raise(true);
+    zurod::SetCentury(true);
+    try {
+        const std::string history = folder + "/transactionhistory.dbf";
+        const std::string notes = folder + "/accountnotes.dbf";
+        WriteHistory(history, GenerateHistory());
+        WriteNotes(notes);
+        const bool ok = ReportHistory(history);
+        OpenTable(notes);
+        PrintStructure(notes);
+        zurod::CloseArea();
+        return ok ? 0 : 1;
+    } catch (const zurod::EZurodError& e) {
+        std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());
+        return 1;
+    }
+}

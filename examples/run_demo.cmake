@@ -1,0 +1,13 @@
+# Runs the demo on a fresh folder and again on the folder it left behind;
+# both runs must succeed (the demo checks its running balances itself).
+# cmake -DDEMO=<program> -DDIR=<folder> -P run_demo.cmake
+file(REMOVE_RECURSE "${DIR}")
+foreach(run fresh again)
+    execute_process(COMMAND "${DEMO}" "${DIR}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "corvanta-demo failed on the ${run} run (${rc}):\n${out}${err}")
+    endif()
+    if(NOT out MATCHES "transactionhistory.dbf: [1-9][0-9]* records")
+        message(FATAL_ERROR "corvanta-demo printed no history on the ${run} run:\n${out}")
+    endif()
+endforeach()
