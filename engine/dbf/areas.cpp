@@ -1,8 +1,10 @@
 #include "engine/dbf/areas.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 
 #include "engine/dbf/dates.hpp"
@@ -52,8 +54,10 @@ AreaTable& Table() {
     return table;
 }
 
+// A keyword followed by one of these is part of a longer word or of a path
+// that goes on ("EXCLUSIVE_1", "SHARED/X").
 bool WordCharacter(char c) {
-    return platform::AnsiIsAlpha(c) || (c >= '0' && c <= '9') || c == '\\' || c == '_';
+    return platform::AnsiIsAlpha(c) || (c >= '0' && c <= '9') || c == '\\' || c == '/' || c == '_';
 }
 
 // Removes every whole-word occurrence of `keyword` (upper case, with its
@@ -79,6 +83,12 @@ std::string WordAfter(const std::string& text, size_t from) {
     std::string word = text.substr(from, end == std::string::npos ? std::string::npos : end - from);
     if (word.size() > kAliasLength) word.resize(kAliasLength);
     return word;
+}
+
+// A virtual file's default alias: its first word up to the first '.'.
+std::string VirtualAlias(const std::string& upper) {
+    const std::string first = WordAfter(LTrim(upper), 0);
+    return first.substr(0, first.find('.'));
 }
 
 bool AliasInUse(const std::string& alias, uint8_t except) {
@@ -143,10 +153,60 @@ void OpenVirtual(UseOptions& o) {
     area->exclusive = true;
     area->oem = false;
     Table().slots[current] = std::move(area);
-    TWorkArea& a = *Table().slots[current];
+    // A store that refuses the open, or raises, leaves no area behind; there
+    // is no list of its to close then.
+    struct DropUnlessOpened {
+        std::unique_ptr<TWorkArea>& slot;
+        bool opened = false;
+        ~DropUnlessOpened() {
+            if (!opened) slot.reset();
+        }
+    } drop{Table().slots[current]};
+    TWorkArea& a = *drop.slot;
+    const uint16_t pending = LastErrorCode();
+    SetLastErrorCode(0);
     a.vfile_op = 4;
     CallVirtualFileHook(a);
+    if (LastErrorCode() != 0) return;
+    drop.opened = true;
+    SetLastErrorCode(pending);
 }
+
+// A table whose header counts more records than the file holds was cut short.
+bool HoldsItsRecords(TWorkArea& a) {
+    uint64_t size = 0;
+    if (a.file.Size(size) != 0) return true;  // the reads will report it
+    const uint64_t needed = a.header_length + static_cast<uint64_t>(std::max(a.rec_count, 0)) * a.record_length;
+    if (size >= needed) return true;
+    RunError(210, a.file_name + " is not a dBASE database. (File is shorter than its records) [USE]");
+    return false;
+}
+
+// Empties the slot of a USE that did not complete, also when an error is
+// raised out of it; the error that ended the USE stays the last error.
+class EmptySlotUnlessDone {
+public:
+    EmptySlotUnlessDone() : exceptions_(std::uncaught_exceptions()) {}
+    ~EmptySlotUnlessDone() {
+        if (done_) return;
+        ErrorHandlingScope quiet(false);
+        const uint16_t code = LastErrorCode();
+        const std::string message = LastErrorMessage();
+        CloseArea();
+        // A raised error has handed its message on already.
+        if (std::uncaught_exceptions() > exceptions_)
+            SetLastErrorCode(code);
+        else
+            RecordError(code, message);
+    }
+    void Done() { done_ = true; }
+    EmptySlotUnlessDone(const EmptySlotUnlessDone&) = delete;
+    EmptySlotUnlessDone& operator=(const EmptySlotUnlessDone&) = delete;
+
+private:
+    int exceptions_;
+    bool done_ = false;
+};
 
 void OpenTableFile(UseOptions& o) {
     bool exclusive = o.exclusive || Settings().default_open_mode == kOpenExclusive;
@@ -164,7 +224,12 @@ void OpenTableFile(UseOptions& o) {
         FileModeScope file_mode(mode);
         OpenDbf(*area);
     }
-    if (LastErrorCode() != 0) return;
+    // An error left by closing the area's previous table is no failure here.
+    if (!area->file.IsOpen()) return;
+    if (!HoldsItsRecords(*area)) {
+        CloseDbf(*area);
+        return;
+    }
 
     area->alias = o.alias.empty() ? platform::AnsiUpper(JustFilename(area->file_name)) : o.alias;
     if (area->alias.size() > kAliasLength) area->alias.resize(kAliasLength);
@@ -193,6 +258,7 @@ void OpenTableFile(UseOptions& o) {
         ReportAliasInUse(alias);
         return;
     }
+    EmptySlotUnlessDone guard;
     a.write_hook = std::move(o.write_hook);
     a.read_hook = std::move(o.read_hook);
     if (a.rec_count < 1) {
@@ -201,15 +267,19 @@ void OpenTableFile(UseOptions& o) {
         a.bof = a.eof = true;
     } else {
         GoTop();
+        if (LastErrorCode() != 0) return;
     }
     a.old_record.assign(size, 0);
     if (a.memo && MemoUnit().Linked()) {
         if (int rc = MemoUnit().open(a); rc != 0) {
+            guard.Done();
             CloseArea();
             RunError(static_cast<uint16_t>(rc), "Problem opening memo file [USE(" + o.command + ",<@Buffer>," +
                                                     std::to_string(size) + ")]");
+            return;
         }
     }
+    guard.Done();
 }
 
 }  // namespace
@@ -261,8 +331,7 @@ UseOptions ParseUseCommand(const std::string& command) {
         if (size_t at = upper.find(" ALIAS "); at != std::string::npos) {
             o.alias = WordAfter(upper, at + 7);
         } else {
-            std::string first = WordAfter(LTrim(upper), 0);
-            o.alias = first.substr(0, first.find('.'));
+            o.alias = VirtualAlias(upper);
         }
         if (o.alias.size() > kAliasLength) o.alias.resize(kAliasLength);
         const std::pair<std::string_view, uint8_t> storage[] = {
@@ -313,12 +382,17 @@ void UseTable(UseOptions options) {
     if (RefuseNestedCall("USE")) return;
     CloseArea();
     if (options.command.empty()) options.command = options.file_name;
+    options.alias = platform::AnsiUpper(options.alias);
+    if (options.alias.size() > kAliasLength) options.alias.resize(kAliasLength);
     if (options.is_virtual) {
+        if (options.alias.empty()) options.alias = VirtualAlias(platform::AnsiUpper(options.file_name));
         OpenVirtual(options);
         return;
     }
-    if (options.file_name.empty()) return;
-    options.alias = platform::AnsiUpper(options.alias);
+    const std::string name = AllTrim(options.file_name);
+    if (name.empty()) return;
+    // The name is taken as it is: no keyword in it means anything here.
+    options.file_name = AddDefaultExt(FExpand(name), "DBF");
     OpenTableFile(options);
 }
 

@@ -46,7 +46,8 @@ void USE(const std::string& command, std::span<char> buffer = {});
 void UseWithOptions(const std::string& command, std::span<char> buffer, RecordHook write_hook,
                     RecordHook read_hook);
 // Opens a table in the current area from structured options; a path may hold
-// any words, keywords included.
+// any words, keywords included. The name is expanded to a full path and gets
+// the default extension "DBF" when it has none.
 void UseTable(UseOptions options);
 // USE's command grammar.
 UseOptions ParseUseCommand(const std::string& command);

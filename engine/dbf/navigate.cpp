@@ -1,5 +1,8 @@
 #include "engine/dbf/navigate.hpp"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dbf_file.hpp"
 #include "engine/dbf/errors.hpp"
@@ -24,8 +27,10 @@ public:
     explicit IndexReadLock(bool ordered) : ordered_(ordered) {
         if (ordered_) Index(kIndexReadLock, 1);
     }
-    ~IndexReadLock() {
+    ~IndexReadLock() { Release(); }
+    void Release() {
         if (ordered_) Index(kIndexReadLock, 0);
+        ordered_ = false;
     }
     IndexReadLock(const IndexReadLock&) = delete;
     IndexReadLock& operator=(const IndexReadLock&) = delete;
@@ -51,8 +56,11 @@ bool Read(TWorkArea& a, int32_t n) {
     return true;
 }
 
+// Record count + 1; a corrupt header's count must not overflow it.
+int32_t PastEndNo(const TWorkArea& a) { return a.rec_count < INT32_MAX ? a.rec_count + 1 : INT32_MAX; }
+
 void PastEnd(TWorkArea& a, bool bof) {
-    a.rec_no = a.rec_count + 1;
+    a.rec_no = PastEndNo(a);
     a.eof = true;
     a.bof = bof;
     BlankRecord(a);
@@ -93,7 +101,7 @@ void GoTop() {
     int32_t n = 1;
     if (ordered) {
         n = Index(kIndexFirst);
-        if (n == a->rec_count + 1) {
+        if (n == PastEndNo(*a)) {
             PastEnd(*a, true);
             return;
         }
@@ -102,7 +110,7 @@ void GoTop() {
     while (!RecordVisible(*a)) {
         if (ordered) {
             n = Index(kIndexNext);
-            if (Index(kIndexAtEnd)) n = a->rec_count + 1;
+            if (Index(kIndexAtEnd)) n = PastEndNo(*a);
         } else {
             ++n;
         }
@@ -128,7 +136,7 @@ void GoBottom() {
     int32_t n = a->rec_count;
     if (ordered) {
         n = Index(kIndexLast);
-        if (n == a->rec_count + 1) {
+        if (n == PastEndNo(*a)) {
             PastEnd(*a, true);
             return;
         }
@@ -166,8 +174,9 @@ void SKIP(int32_t n) {
     SetLastErrorCode(0);
     if (n == 0) {
         // Re-reads from the file: another process may have changed the record.
+        // A file held exclusively cannot change under the read-ahead block.
         if (a->rec_count >= 1 && !a->eof) {
-            a->read_ahead.Clear();
+            if (a->file.CurrentShare() != platform::Share::Exclusive) a->read_ahead.Clear();
             Read(*a, a->rec_no);
         } else {
             BlankRecord(*a);
@@ -236,6 +245,7 @@ void SKIP(int32_t n) {
     } else {
         Convert(*a);
     }
+    lock.Release();
     if (ordered) Index(kIndexTakeKey);
 }
 
@@ -265,7 +275,7 @@ void GO(int32_t n) {
         return;
     }
     a->bof = false;
-    a->rec_no = a->rec_count + 1;
+    a->rec_no = PastEndNo(*a);
     a->eof = true;
     report();
 }
@@ -274,7 +284,7 @@ void Dbf4RawGo(int32_t n) {
     TWorkArea* a = Guarded("Dbf4RawGo");
     if (!a) return;
     if (n < 1) {
-        RunError(212, "Invalid record number = " + std::to_string(n) + " [Dbf4RawGo]");
+        RunError(212, " [Dbf4RawGo]");
         return;
     }
     if (n > a->rec_count) {
