@@ -11,6 +11,7 @@
 #include "engine/dbf/hooks.hpp"
 #include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
+#include "engine/dbf/reentry.hpp"
 #include "engine/dbf/settings.hpp"
 #include "platform/msgbox.hpp"
 
@@ -89,10 +90,59 @@ private:
     bool failed_ = false;
 };
 
+int ReadRecords(const TWorkArea& a, int32_t first, int32_t n, std::vector<char>& buf) {
+    const size_t bytes = static_cast<size_t>(n) * a.record_length;
+    size_t got = 0;
+    int rc = a.file.ReadAt(a.header_length + static_cast<uint64_t>(first - 1) * a.record_length,
+                           std::span(buf.data(), bytes), got);
+    if (rc == 0 && got < bytes) rc = 213;
+    return rc;
+}
+
+// The first record carrying the deletion mark, 0 when there is none.
+int FindFirstDeleted(const TWorkArea& a, std::vector<char>& buf, int32_t& found) {
+    const uint16_t rl = a.record_length;
+    const int32_t per_block = static_cast<int32_t>(buf.size() / rl);
+    found = 0;
+    for (int32_t first = 1; first <= a.rec_count; first += per_block) {
+        const int32_t n = std::min(per_block, a.rec_count - first + 1);
+        if (int rc = ReadRecords(a, first, n, buf); rc != 0) return rc;
+        for (int32_t r = 0; r < n; ++r) {
+            if (buf[static_cast<size_t>(r) * rl] == '*') {
+                found = first + r;
+                return 0;
+            }
+        }
+    }
+    return 0;
+}
+
+// Nothing to remove: only what lies behind the last record goes.
+bool FinishInPlace(TWorkArea& a) {
+    const char mark = static_cast<char>(Settings().eof_mark);
+    const uint64_t end = a.header_length + static_cast<uint64_t>(a.rec_count) * a.record_length;
+    int rc = a.file.Truncate(end);
+    if (rc == 0) rc = a.file.WriteAt(end, std::span(&mark, 1));
+    if (rc == 0) {
+        a.header_state = HeaderState::Appended;
+        ErrorHandlingScope quiet(false);
+        SetLastErrorCode(0);
+        WriteDbfHeader(a);
+        rc = LastErrorCode();
+    }
+    if (rc != 0) {
+        RunError(static_cast<uint16_t>(rc), "Error packing " + a.file_name + " [Pack]");
+        return false;
+    }
+    a.header_state = HeaderState::Clean;
+    return true;
+}
+
 // Writes the kept records to a new file beside the table and puts it in the
 // table's place, so that a process dying half-way leaves either the old
-// table or the packed one, never a mixture.
-bool PackTableFile(TWorkArea& a, int32_t& kept) {
+// table or the packed one, never a mixture. Records before the first deleted
+// one are copied as they are.
+bool RewriteWithout(TWorkArea& a, int32_t first_deleted, std::vector<char>& buf, int32_t& kept) {
     const uint16_t rl = a.record_length;
     const uint16_t hl = a.header_length;
     const std::string table = a.file.Path();
@@ -109,66 +159,96 @@ bool PackTableFile(TWorkArea& a, int32_t& kept) {
         rc != 0)
         return fail(rc, "Error packing ");
 
-    std::vector<char> in(std::max<size_t>(kPackBlock / rl, 1) * rl);
-    std::vector<char> block;
-    block.reserve(in.size() + 1);
-    size_t got = 0;
-    int rc = a.file.ReadAt(0, std::span(in.data(), hl), got);
-    if (rc == 0 && got < hl) rc = 213;
-    if (rc == 0) rc = out.WriteAt(0, std::span(in.data(), hl));
-    if (rc != 0) return fail(rc, "Error packing ");
-
-    kept = 0;
-    uint64_t write_at = hl;
-    const int32_t per_block = static_cast<int32_t>(in.size() / rl);
-    for (int32_t first = 1; first <= a.rec_count; first += per_block) {
-        const int32_t n = std::min(per_block, a.rec_count - first + 1);
-        const size_t bytes = static_cast<size_t>(n) * rl;
-        rc = a.file.ReadAt(hl + static_cast<uint64_t>(first - 1) * rl, std::span(in.data(), bytes), got);
-        if (rc == 0 && got < bytes) rc = 213;
+    // The header and the untouched leading records, byte for byte.
+    const uint64_t prefix = hl + static_cast<uint64_t>(first_deleted - 1) * rl;
+    for (uint64_t at = 0; at < prefix;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), prefix - at));
+        size_t got = 0;
+        int rc = a.file.ReadAt(at, std::span(buf.data(), n), got);
+        if (rc == 0 && got < n) rc = 213;
         if (rc != 0) return fail(rc, "Error reading ");
+        if ((rc = out.WriteAt(at, std::span(buf.data(), n))) != 0) return fail(rc, "Error packing ");
+        at += n;
+    }
+
+    kept = first_deleted - 1;
+    uint64_t write_at = prefix;
+    std::vector<char> block;
+    block.reserve(buf.size() + 1);
+    const int32_t per_block = static_cast<int32_t>(buf.size() / rl);
+    for (int32_t first = first_deleted; first <= a.rec_count; first += per_block) {
+        const int32_t n = std::min(per_block, a.rec_count - first + 1);
+        if (int rc = ReadRecords(a, first, n, buf); rc != 0) return fail(rc, "Error reading ");
         block.clear();
         for (int32_t r = 0; r < n; ++r) {
-            const char* rec = in.data() + static_cast<size_t>(r) * rl;
+            const char* rec = buf.data() + static_cast<size_t>(r) * rl;
             if (rec[0] == '*') continue;
             block.insert(block.end(), rec, rec + rl);
             ++kept;
         }
         if (first + n > a.rec_count) block.push_back(static_cast<char>(Settings().eof_mark));
-        if (!block.empty() && (rc = out.WriteAt(write_at, block)) != 0) return fail(rc, "Error packing ");
+        if (int rc = out.WriteAt(write_at, block); rc != 0) return fail(rc, "Error packing ");
         write_at += block.size();
-    }
-    if (a.rec_count == 0) {
-        const char mark = static_cast<char>(Settings().eof_mark);
-        if ((rc = out.WriteAt(write_at, std::span(&mark, 1))) != 0) return fail(rc, "Error packing ");
     }
 
     // The new header: the kept count and today's date.
     const int32_t old_count = a.rec_count;
+    const HeaderState old_state = a.header_state;
     a.rec_count = kept;
     std::swap(a.file, out);
     a.header_state = HeaderState::Changed;
     {
         ErrorHandlingScope quiet(false);
+        SetLastErrorCode(0);
         WriteDbfHeader(a);
     }
-    rc = LastErrorCode();
+    int rc = LastErrorCode();
     if (rc == 0) rc = a.file.Sync();
     if (rc == 0) rc = a.file.RenameOver(table);
     if (rc != 0) {
         std::swap(a.file, out);
         a.rec_count = old_count;
+        a.header_state = old_state;
         return fail(rc, "Error packing ");
     }
-    // The area's locks lived on the old file; the new one carries them on.
-    for (int32_t n : a.locks)
-        if (Settings().network_mode) a.file.Lock(RecordLockOffset(a, n), rl);
-    if (a.lock_state == LockState::Append && Settings().network_mode)
-        a.file.Lock(Settings().lock_base + 1, 1);
     out.Close();
     a.header_state = HeaderState::Clean;
     a.read_ahead.Clear();
+    // The area's locks lived on the old file; nobody else can hold the new
+    // one yet, so taking them again cannot fail for want of the range.
+    if (int lock_rc = RetakeLocks(a); lock_rc != 0)
+        RunError(static_cast<uint16_t>(lock_rc), "Cannot lock " + a.file_name + " again [Pack]");
     return true;
+}
+
+bool PackTableFile(TWorkArea& a, int32_t& kept) {
+    std::vector<char> buf(std::max<size_t>(kPackBlock / a.record_length, 1) * a.record_length);
+    int32_t first_deleted = 0;
+    if (int rc = FindFirstDeleted(a, buf, first_deleted); rc != 0) {
+        RunError(static_cast<uint16_t>(rc), "Error reading " + a.file_name + " [Pack]");
+        return false;
+    }
+    if (first_deleted == 0) {
+        kept = a.rec_count;
+        return FinishInPlace(a);
+    }
+    return RewriteWithout(a, first_deleted, buf, kept);
+}
+
+// Raises the packing flag while the indexes are rebuilt.
+class PackingScope {
+public:
+    PackingScope() { g_packing = true; }
+    ~PackingScope() { g_packing = false; }
+    PackingScope(const PackingScope&) = delete;
+    PackingScope& operator=(const PackingScope&) = delete;
+};
+
+// Asks before a destructive operation. The area is held across the box, so
+// nothing that runs while it is up may call the engine.
+bool ConfirmWhileHeld(const std::string& text) {
+    EngineWait busy;
+    return ConfirmAction(text);
 }
 
 }  // namespace
@@ -310,23 +390,37 @@ bool Zap() {
     if (!a) return false;
     ExclusiveUse exclusive(*a, "Zap");
     if (exclusive.Failed()) return false;
-    if (!ConfirmAction("ZAP " + a->file_name)) return false;
+    if (!ConfirmWhileHeld("ZAP " + a->file_name)) return false;
     if (a->is_virtual) {
         a->vfile_op = 12;
+        SetLastErrorCode(0);  // what the store reports, not what the box saw
         CallVirtualFileHook(*a);
         return !Failed();
     }
+    // The header goes first: a process dying half-way leaves a count of 0
+    // over records still in the file, never a count the file cannot hold.
+    const int32_t old_count = a->rec_count;
+    const HeaderState old_state = a->header_state;
+    a->rec_count = 0;
+    int rc = 0;
+    {
+        ErrorHandlingScope quiet(false);
+        SetLastErrorCode(0);
+        WriteDbfHeader(*a);
+        rc = LastErrorCode();
+    }
     const char mark = static_cast<char>(Settings().eof_mark);
-    int rc = a->file.Truncate(a->header_length);
+    if (rc == 0) rc = a->file.Truncate(a->header_length);
     if (rc == 0) rc = a->file.WriteAt(a->header_length, std::span(&mark, 1));
     a->read_ahead.Clear();
     if (rc != 0) {
+        // The old count goes back into the header at the next flush.
+        a->rec_count = old_count;
+        a->header_state = old_state == HeaderState::Appended ? old_state : HeaderState::Changed;
         RunError(static_cast<uint16_t>(rc), "Error zapping " + a->file_name);
         return false;
     }
-    a->header_state = HeaderState::Appended;
-    a->rec_count = 0;
-    WriteDbfHeader(*a);
+    a->header_state = HeaderState::Clean;
     BlankRecord(*a);
     a->rec_no = 0;
     a->bof = a->eof = true;
@@ -350,10 +444,11 @@ bool Pack() {
     SetLastErrorCode(0);
     TWorkArea* a = Guarded("Pack");
     if (!a) return false;
+    RefreshRecCount(*a);
     if (a->rec_count == 0) return true;
     ExclusiveUse exclusive(*a, "Pack");
     if (exclusive.Failed()) return false;
-    if (!ConfirmAction("PACK " + a->file_name)) return false;
+    if (!ConfirmWhileHeld("PACK " + a->file_name)) return false;
     if (a->is_virtual) {
         a->vfile_op = 5;
         CallVirtualFileHook(*a);
@@ -375,9 +470,8 @@ bool Pack() {
         if (MemoUnit().pack(*a) != 0) return false;
     }
     if (Ordered()) {
-        g_packing = true;
+        PackingScope packing;
         Index(kIndexReindex);
-        g_packing = false;
     }
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <new>
 #include <thread>
 
 #include "engine/dbf/areas.hpp"
@@ -17,8 +19,6 @@ namespace {
 
 uint64_t FileLockOffset() { return Settings().lock_base; }
 uint64_t AppendLockOffset() { return Settings().lock_base + uint64_t{1}; }
-
-bool Physical(const TWorkArea& a) { return Settings().network_mode && !a.exclusive; }
 
 // Waits between lock attempts; paint and timer events go on meanwhile.
 void WaitSeconds(unsigned seconds) {
@@ -37,7 +37,7 @@ void WaitSeconds(unsigned seconds) {
 // Releases one record lock; false when the system refused the unlock.
 bool ReleaseRecord(TWorkArea& a, std::vector<int32_t>::iterator it) {
     int rc = 0;
-    if (Physical(a)) rc = LockRegion(true, a.file, RecordLockOffset(a, *it), a.record_length);
+    if (PhysicalLocks(a)) rc = LockRegion(true, a.file, RecordLockOffset(a, *it), a.record_length);
     SetLastErrorCode(static_cast<uint16_t>(rc));
     a.locks.erase(it);
     if (a.locks.empty()) a.lock_state = LockState::None;
@@ -51,6 +51,23 @@ bool NotLocked(int32_t n, bool listed) {
 }
 
 }  // namespace
+
+bool PhysicalLocks(const TWorkArea& area) {
+    // Exclusive use that Zap, Pack or an index build took over a shared open
+    // ends with the table shared again, so its locks must be real throughout.
+    return Settings().network_mode && !area.is_virtual && (!area.exclusive || area.exclusive_from_reopen);
+}
+
+int RetakeLocks(TWorkArea& area) {
+    if (!PhysicalLocks(area)) return 0;
+    int result = 0;
+    for (int32_t n : area.locks)
+        if (int rc = LockRegion(false, area.file, RecordLockOffset(area, n), area.record_length); rc != 0)
+            result = rc;
+    if (area.lock_state == LockState::Append)
+        if (int rc = LockRegion(false, area.file, AppendLockOffset(), 1); rc != 0) result = rc;
+    return result;
+}
 
 uint64_t RecordLockOffset(const TWorkArea& area, int32_t n) {
     return Settings().lock_base + area.header_length + static_cast<uint64_t>(n - 1) * area.record_length;
@@ -68,12 +85,19 @@ bool LockWithRetry(platform::File& file, uint64_t offset, uint64_t length) {
         if (LockRegion(false, file, offset, length) == 0) return true;
         if (attempts < s.retry_count) WaitSeconds(s.retry_wait);
         ++attempts;
-        if (attempts > s.retry_count && s.retry_hook && s.retry_hook()) attempts = 0;
+        if (attempts > s.retry_count && s.retry_hook) {
+            // The hook may show a box; whatever runs meanwhile must not close
+            // the file being locked. A copy, so that the hook may replace itself.
+            EngineWait busy;
+            const std::function<bool()> hook = s.retry_hook;
+            if (hook()) attempts = 0;
+        }
         if (attempts > s.retry_count) return false;
     }
 }
 
 bool FLock() {
+    if (RefuseNestedCall("FLock")) return false;
     TWorkArea* a = CurrentTable();
     if (!a || a->is_virtual) return false;
     if (!Settings().network_mode) return true;
@@ -81,6 +105,7 @@ bool FLock() {
 }
 
 void FUnlock() {
+    if (RefuseNestedCall("FUnlock")) return;
     TWorkArea* a = CurrentTable();
     if (!a || a->is_virtual) return;
     if (int rc = LockRegion(true, a->file, FileLockOffset(), 1); rc != 0)
@@ -97,7 +122,7 @@ bool ALock() {
     }
     if (a->lock_state == LockState::Append) return true;
     if (a->lock_state == LockState::Records) return false;
-    if (Physical(*a) && !LockWithRetry(a->file, AppendLockOffset(), 1)) return false;
+    if (PhysicalLocks(*a) && !LockWithRetry(a->file, AppendLockOffset(), 1)) return false;
     a->lock_state = LockState::Append;
     return true;
 }
@@ -118,8 +143,18 @@ bool RLock() {
     if (a->lock_state == LockState::Records && std::find(a->locks.begin(), a->locks.end(), n) != a->locks.end())
         return true;
     if (a->lock_state == LockState::Append) return false;
-    if (Physical(*a) && !LockWithRetry(a->file, RecordLockOffset(*a, n), a->record_length)) return false;
-    a->locks.push_back(n);
+    // An empty table has no record to lock, and the range of "record 0" would
+    // reach down over the file and append lock bytes.
+    if (n < 1) return false;
+    const bool physical = PhysicalLocks(*a);
+    if (physical && !LockWithRetry(a->file, RecordLockOffset(*a, n), a->record_length)) return false;
+    try {
+        a->locks.push_back(n);
+    } catch (const std::bad_alloc&) {
+        if (physical) LockRegion(true, a->file, RecordLockOffset(*a, n), a->record_length);
+        RunError(217, "[RLock]");
+        return false;
+    }
     a->lock_state = LockState::Records;
     return true;
 }
@@ -163,12 +198,13 @@ bool UnlockRec(int32_t n) {
 }
 
 void Unlock() {
+    if (RefuseNestedCall("Unlock")) return;
     TWorkArea* a = CurrentTable();
     if (!a || a->is_virtual) return;
     SetLastErrorCode(0);
     if (a->lock_state == LockState::Records) {
         UnlockRec(-3);
-    } else if (a->lock_state == LockState::Append && Physical(*a)) {
+    } else if (a->lock_state == LockState::Append && PhysicalLocks(*a)) {
         SetLastErrorCode(static_cast<uint16_t>(LockRegion(true, a->file, AppendLockOffset(), 1)));
     }
     a->lock_state = LockState::None;

@@ -23,4 +23,11 @@ void Unlock();
 // The lock range of record n of an area.
 uint64_t RecordLockOffset(const TWorkArea& area, int32_t n);
 
+// Whether the area's locks are byte-range locks on its file (not just entries
+// in its lock list).
+bool PhysicalLocks(const TWorkArea& area);
+// Takes the area's record or append locks again on its file, after the file
+// was replaced by a rewritten one; 0 or the last failure's code.
+int RetakeLocks(TWorkArea& area);
+
 }  // namespace zurod
