@@ -22,6 +22,8 @@ struct ExpressionHook {
     std::function<bool(AreaExtension& program)> evaluate;
     // 3: evaluate as text (for callers outside the engine).
     std::function<std::string(AreaExtension& program)> evaluate_text;
+    // A numeric program's value (Sum of an expression).
+    std::function<double(AreaExtension& program)> evaluate_number;
     bool Linked() const { return static_cast<bool>(compile); }
 };
 
