@@ -324,6 +324,13 @@ int File::SetModifiedTime(time_t t) {
     return futimens(fd_, times) == 0 ? kOk : DosErrorFromErrno(errno);
 }
 
+int File::TakePermissionsOf(const File& other) {
+    if (fd_ < 0 || other.fd_ < 0) return kInvalidHandle;
+    struct stat st {};
+    if (fstat(other.fd_, &st) != 0 || fchmod(fd_, st.st_mode & 07777) != 0) return DosErrorFromErrno(errno);
+    return kOk;
+}
+
 int File::RenameOver(const std::string& target) {
     if (fd_ < 0) return kInvalidHandle;
     const std::string resolved = ResolveForCreate(target);

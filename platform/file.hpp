@@ -71,6 +71,9 @@ public:
     int ModifiedTime(time_t& t) const;
     int SetModifiedTime(time_t t);
 
+    // Gives this file the permission bits of `other`.
+    int TakePermissionsOf(const File& other);
+
     // Renames the open file to `target`, replacing whatever is there (used to
     // put a rewritten table in its old place in one step).
     int RenameOver(const std::string& target);

@@ -218,6 +218,14 @@ int IdentifyFile(const std::string& path, FileId& id) {
     return kOk;
 }
 
+std::string FinalPath(const std::string& path) {
+    char* resolved = ::realpath(AnsiToUtf8(path).c_str(), nullptr);
+    if (!resolved) return path;
+    std::string result = Utf8ToAnsi(resolved);
+    std::free(resolved);
+    return result;
+}
+
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return stat(AnsiToUtf8(ResolveExisting(path)).c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -25,6 +25,10 @@ std::string ResolveForCreate(const std::string& path);
 // are taken from the current directory.
 std::string AbsolutePath(const std::string& path);
 
+// The file a path finally names, symbolic links followed; the path itself when
+// it names nothing.
+std::string FinalPath(const std::string& path);
+
 // Identity of an existing file (device, inode); 0 or a DOS code.
 int IdentifyFile(const std::string& path, FileId& id);
 

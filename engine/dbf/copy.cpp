@@ -51,26 +51,6 @@ std::vector<FieldDef> FieldList(const TWorkArea& a) {
     return defs;
 }
 
-// Appends the area's record buffer as it stands: the lock rule, the write,
-// the swap buffer refreshed from it and the keys of every index tag.
-void AppendRecordBuffer(TWorkArea& a) {
-    if (!a.exclusive && Settings().network_mode && a.lock_state != LockState::Append) {
-        RunError(5, "File must be locked to append: " + a.file_name + " [APPEND]");
-        return;
-    }
-    RefreshRecCount(a);
-    IndexHook& index = IndexAttachment();
-    const bool ordered = index.Linked() && index.dispatch(kIndexActive, 0) != 0;
-    if (ordered) index.dispatch(kIndexWriteLock, 1);
-    PutDbfRecord(a, a.rec_count + 1);
-    if (!Failed()) {
-        if (!a.is_virtual) RecordToBuffer(a);
-        if (ordered) index.dispatch(kIndexAddKeys, 0);
-        a.bof = a.eof = false;
-    }
-    if (ordered) index.dispatch(kIndexWriteLock, 0);
-}
-
 // Collects raw records for a new table and writes them in large blocks; the
 // count and the end mark follow when the table is closed.
 class BulkWriter {
@@ -457,7 +437,7 @@ void AppendFrom(const std::string& source, const CopyCondition& condition) {
                         if (map[i] >= 0) CopyStoredDate(src, src.fields[static_cast<size_t>(map[i])], *dst, dst->fields[i]);
                 }
             }
-            AppendRecordBuffer(*dst);
+            AppendRecord(*dst);
             if (Failed()) break;
             SelectInternal(source_area);
             SKIP(1);

@@ -44,10 +44,7 @@ std::string TwoDigits(int v) {
     return s;
 }
 
-// Record counts stop one short of the largest record number, so that "count + 1"
-// (the append position, the end-of-file position) is always a valid number;
 // dBASE II headers hold only 16 bits.
-constexpr int32_t kMaxRecords = INT32_MAX - 1;
 constexpr int32_t kMaxDbase2Records = 0xFFFF;
 
 int32_t ClampCount(uint64_t count) { return static_cast<int32_t>(std::min<uint64_t>(count, kMaxRecords)); }
@@ -276,7 +273,9 @@ void ForgetReadAhead(TWorkArea& area) { area.read_ahead.Clear(); }
 int ReadRaw(TWorkArea& area, int32_t n, char* out) {
     const uint16_t rl = area.record_length;
     ReadAhead& ra = area.read_ahead;
-    if (!area.exclusive) {
+    // The area's exclusive flag is not enough: an open-mode override may have
+    // opened the file shared all the same.
+    if (area.file.CurrentShare() == platform::Share::DenyNone) {
         size_t got = 0;
         int rc = area.file.ReadAt(RecordOffset(area, n), std::span(out, rl), got);
         if (rc == 0 && got < rl) rc = 213;
@@ -918,7 +917,13 @@ bool BufferToRecord(TWorkArea& area) {
             if (f.length > 0) raw[0] = slot[0] != 0 ? 'T' : 'F';
             break;
         case 'M': {
-            auto [end, ec] = std::to_chars(text, text + sizeof text, Load<int32_t>(slot));
+            // No memo is a blank field, as other programs write and expect it.
+            const int32_t block = Load<int32_t>(slot);
+            if (block == 0) {
+                std::memset(raw, ' ', f.length);
+                break;
+            }
+            auto [end, ec] = std::to_chars(text, text + sizeof text, block);
             fits = ec == std::errc() && PutRight(raw, f.length, std::string_view(text, end - text));
             break;
         }

@@ -3,6 +3,7 @@
 // mark, header rewrites, new tables and their memo files, the code-page
 // translation of records and the typed swap buffer.
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 
@@ -17,6 +18,10 @@ inline constexpr uint8_t kDbase4Memo = 0x8B;
 inline constexpr uint8_t kFoxProMemo = 0xF5;
 inline constexpr uint8_t kLevel7 = 0x04;
 inline constexpr uint8_t kLevel7Memo = 0x8C;
+
+// Record counts stop one short of the largest record number, so that
+// "count + 1" (the append position, the end-of-file position) is always valid.
+inline constexpr int32_t kMaxRecords = INT32_MAX - 1;
 
 bool IsValidVersion(uint8_t version);
 bool IsDbase2(const TWorkArea& area);

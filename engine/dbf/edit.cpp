@@ -14,6 +14,7 @@
 #include "engine/dbf/reentry.hpp"
 #include "engine/dbf/settings.hpp"
 #include "platform/msgbox.hpp"
+#include "platform/paths.hpp"
 
 namespace zurod {
 
@@ -145,7 +146,8 @@ bool FinishInPlace(TWorkArea& a) {
 bool RewriteWithout(TWorkArea& a, int32_t first_deleted, std::vector<char>& buf, int32_t& kept) {
     const uint16_t rl = a.record_length;
     const uint16_t hl = a.header_length;
-    const std::string table = a.file.Path();
+    // The packed table takes the place of the file itself, not of a link to it.
+    const std::string table = platform::FinalPath(a.file.Path());
     const std::string temp = table + ".TZP";
     platform::File out;
     auto fail = [&](int rc, std::string_view what) {
@@ -158,6 +160,7 @@ bool RewriteWithout(TWorkArea& a, int32_t first_deleted, std::vector<char>& buf,
                           platform::Disposition::CreateAlways);
         rc != 0)
         return fail(rc, "Error packing ");
+    if (int rc = out.TakePermissionsOf(a.file); rc != 0) return fail(rc, "Error packing ");
 
     // The header and the untouched leading records, byte for byte.
     const uint64_t prefix = hl + static_cast<uint64_t>(first_deleted - 1) * rl;
@@ -260,23 +263,35 @@ bool ConfirmAction(const std::string& text) {
     return MessageBoxStr(text, "", platform::kMbOkCancel | platform::kMbIconQuestion) != platform::kIdCancel;
 }
 
+namespace {
+
+// A shared area appends only under its append lock.
+bool AppendAllowed(const TWorkArea& a) {
+    if (a.exclusive || !Settings().network_mode || a.lock_state == LockState::Append) return true;
+    RunError(5, "File must be locked to append: " + a.file_name + " [APPEND]");
+    return false;
+}
+
+}  // namespace
+
+void AppendRecord(TWorkArea& a) {
+    if (!AppendAllowed(a)) return;
+    RefreshRecCount(a);
+    const bool ordered = Ordered();
+    IndexWriteLock lock(ordered);
+    PutDbfRecord(a, a.rec_count + 1);
+    if (Failed()) return;
+    Convert(a);
+    if (ordered) Index(kIndexAddKeys);
+    a.bof = a.eof = false;
+}
+
 void Append() {
     SetLastErrorCode(0);
     TWorkArea* a = Guarded("Append");
-    if (!a) return;
-    if (!a->exclusive && Settings().network_mode && a->lock_state != LockState::Append) {
-        RunError(5, "File must be locked to append: " + a->file_name + " [APPEND]");
-        return;
-    }
-    RefreshRecCount(*a);
+    if (!a || !AppendAllowed(*a)) return;
     if (!a->is_virtual && !BufferToRecord(*a)) return;
-    const bool ordered = Ordered();
-    IndexWriteLock lock(ordered);
-    PutDbfRecord(*a, a->rec_count + 1);
-    if (Failed()) return;
-    Convert(*a);
-    if (ordered) Index(kIndexAddKeys);
-    a->bof = a->eof = false;
+    AppendRecord(*a);
 }
 
 void Replace() {

@@ -5,9 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/dbf/workarea.hpp"
+
 namespace zurod {
 
 void Append();
+// Appends the area's record buffer as it stands (the swap buffer is refreshed
+// from it): the lock rule, the write and the keys of every index tag.
+void AppendRecord(TWorkArea& area);
 void Replace();
 void DeleteRec();
 void RecallRec();

@@ -75,7 +75,7 @@ void RefreshRecCount(TWorkArea& a) {
     uint64_t size = 0;
     if (a.file.Size(size) != 0 || size < a.header_length) return;
     const uint64_t count = (size - a.header_length) / a.record_length;
-    a.rec_count = static_cast<int32_t>(std::min<uint64_t>(count, INT32_MAX));
+    a.rec_count = static_cast<int32_t>(std::min<uint64_t>(count, kMaxRecords));
 }
 
 bool RecordVisible(TWorkArea& a) {

@@ -130,8 +130,8 @@ bool StripKeyword(std::string_view keyword, std::string& command) {
         while (at != std::string::npos) {
             const size_t after = at + key.size();
             const char next = after < command.size() ? command[after] : ' ';
-            // A longer word or a path going on ("EXCLUSIVE_1", "SHARED\X") stays.
-            if (platform::AnsiIsAlpha(next) || IsDigit(next) || next == '\\' || next == '_') {
+            // A longer word or a path going on ("EXCLUSIVE_1", "SHARED/X") stays.
+            if (platform::AnsiIsAlpha(next) || IsDigit(next) || next == '\\' || next == '/' || next == '_') {
                 at = command.find(key, at + 1);
             } else {
                 command.erase(at, key.size());

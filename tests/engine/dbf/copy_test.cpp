@@ -400,7 +400,7 @@ TEST_F(CopyTest, CopyToGivesTheCopyItsOwnMemos) {
 
     Select(2);
     USE(dir_ / "OUT");
-    EXPECT_EQ(Stored(2, 1), "         0");
+    EXPECT_EQ(Stored(2, 1), "          ");
     EXPECT_EQ(Stored(2, 2), "       103");
     EXPECT_EQ(Stored(3, 2), "       105");
 }
@@ -532,8 +532,8 @@ TEST_F(CopyTest, AppendFromStoresTextAndCopiesMemosIntoTheTargetsMemoFile) {
     EXPECT_EQ(copied, expected);
     EXPECT_EQ(Stored(1, 1), "        40");
     EXPECT_EQ(Stored(2, 1), "        53");
-    EXPECT_EQ(Stored(1, 2), "         0");
-    EXPECT_EQ(Stored(2, 2), "         0");
+    EXPECT_EQ(Stored(1, 2), "          ");
+    EXPECT_EQ(Stored(2, 2), "          ");
 
     // Identical structures take the records whole and still copy the memos.
     copied.clear();
@@ -544,7 +544,7 @@ TEST_F(CopyTest, AppendFromStoresTextAndCopiesMemosIntoTheTargetsMemoFile) {
     EXPECT_EQ(copied, (decltype(copied){{"*FROMFILE", 3, "SAME"}}));
     EXPECT_EQ(Stored(1, 1), "note text   ");
     EXPECT_EQ(Stored(2, 1), "        53");
-    EXPECT_EQ(Stored(2, 2), "         0");
+    EXPECT_EQ(Stored(2, 2), "          ");
 
     MemoUnit().store = nullptr;
     SetLastErrorCode(0);

@@ -528,6 +528,22 @@ TEST_F(EditTest, PackKeepsTheLiveRecordsInOrder) {
     EXPECT_EQ(Record(ReadFile(path), 1), " AA            0.00");
 }
 
+TEST_F(EditTest, PackReplacesTheFileBehindALinkAndKeepsItsPermissions) {
+    const std::string path = Table({"A", "*B", "C"});
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                           std::filesystem::perms::group_read);
+    const std::string link = dir_ / "LINK.DBF";
+    std::filesystem::create_symlink(path, link);
+    USE(link + " EXCLUSIVE");
+    EXPECT_TRUE(Pack());
+    CloseArea();
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(HeaderCount(ReadFile(path)), 2u);
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+}
+
 TEST_F(EditTest, PackEdgeCases) {
     const std::string all = Table({"*A", "*B"}, "ALL.DBF");
     USE(all + " EXCLUSIVE");

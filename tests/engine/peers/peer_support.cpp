@@ -116,9 +116,10 @@ std::string EngineValue(const zurod::TWorkArea& a, const zurod::FieldInfo& f, Du
         return std::to_string(zurod::SwapInteger(a, f));
     case 'L': return zurod::SwapLogical(a, f) ? "T" : "F";
     case 'M': {
+        // No memo is a blank field, which shapelib reads as an empty text.
         const int32_t block = zurod::SwapMemo(a, f);
-        if (style == DumpStyle::Shapelib) return std::to_string(block);
         if (block == 0) return "";
+        if (style == DumpStyle::Shapelib) return std::to_string(block);
         const std::string disk = ReadMemoText(CurrentMemoPath(), a.Version(), block);
         return a.oem ? platform::OemToUtf8(disk) : platform::AnsiToUtf8(disk);
     }

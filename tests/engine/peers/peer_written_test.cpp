@@ -239,9 +239,8 @@ TEST_F(PeerWrittenTest, PackedFoxProTableReadsInThePeers) {
 }
 
 TEST_F(PeerWrittenTest, RecordsAppendedToPeerMemoTablesStayReadable) {
-    // A record appended here without a memo gets "         0" in its memo
-    // field; dBASE and FoxPro writers leave that field blank, and python-dbf
-    // fails on a 0 pointer.
+    // A record appended here without a memo leaves its memo field blank, as
+    // dBASE and FoxPro writers do; python-dbf fails on a 0 pointer.
     for (const char* type : {"db3", "fp"}) {
         SCOPED_TRACE(type);
         TableData data;
