@@ -1,17 +1,19 @@
 #pragma once
-// A clean engine for every test: no open areas, start settings, errors only
-// recorded (tests read LastErrorCode), scripted message boxes, and a fresh
-// directory for table files.
+// A clean engine for every test: no open areas, start settings, no attached
+// units, errors only recorded (tests read LastErrorCode), scripted message
+// boxes, and a fresh directory for table files.
 #include <gtest/gtest.h>
 
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/dbf_file.hpp"
 #include "engine/dbf/errors.hpp"
+#include "engine/dbf/hooks.hpp"
 #include "engine/dbf/settings.hpp"
 #include "platform/codepage.hpp"
 #include "platform/msgbox.hpp"
@@ -30,11 +32,23 @@ inline void ResetEngine() {
 
 class EngineTest : public ::testing::Test {
 protected:
+    // No unit is attached at the start of a test; a test attaches what it
+    // needs (VFileInit, a recording fake).
     void SetUp() override {
         ResetEngine();
         previous_box_ = platform::InstallMessageBox(&box_);
+        saved_expression_ = std::exchange(zurod::ExpressionAttachment(), {});
+        saved_index_ = std::exchange(zurod::IndexAttachment(), {});
+        saved_vfile_ = std::exchange(zurod::VirtualFileAttachment(), {});
+        saved_memo_ = std::exchange(zurod::MemoUnit(), {});
     }
     void TearDown() override {
+        // The fakes a test installed may be gone with its body: areas still
+        // open close without them.
+        zurod::ExpressionAttachment() = saved_expression_;
+        zurod::IndexAttachment() = saved_index_;
+        zurod::VirtualFileAttachment() = saved_vfile_;
+        zurod::MemoUnit() = saved_memo_;
         zurod::SetErrorHandling(false);
         zurod::ShutdownAreas();
         platform::InstallMessageBox(previous_box_);
@@ -53,6 +67,12 @@ protected:
     TempDir dir_;
     platform::ScriptedMessageBox box_;
     platform::MessageBoxService* previous_box_ = nullptr;
+
+private:
+    zurod::ExpressionHook saved_expression_;
+    zurod::IndexHook saved_index_;
+    zurod::VirtualFileHook saved_vfile_;
+    zurod::MemoAttachment saved_memo_;
 };
 
 }  // namespace testing_support

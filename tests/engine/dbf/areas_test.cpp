@@ -20,8 +20,12 @@
 #include "engine/dbf/settings.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/files.hpp"
 
 namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
 
 using namespace zurod;
 using testing_support::ChildProcess;
@@ -50,16 +54,6 @@ void AppendRaw(const std::string& path, const std::vector<std::string>& records)
     f.write(c, 4);
 }
 
-std::string FileBytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 class CurrentDirectoryScope {
 public:
     explicit CurrentDirectoryScope(const std::string& dir) : saved_(std::filesystem::current_path()) {
@@ -73,27 +67,6 @@ private:
 
 class AreasTest : public testing_support::EngineTest {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        saved_expression_ = ExpressionAttachment();
-        saved_index_ = IndexAttachment();
-        saved_vfile_ = VirtualFileAttachment();
-        saved_memo_ = MemoUnit();
-        ExpressionAttachment() = {};
-        IndexAttachment() = {};
-        VirtualFileAttachment() = {};
-        MemoUnit() = {};
-    }
-    void TearDown() override {
-        // The fakes a test installed may be gone with its body: areas still
-        // open close without them.
-        ExpressionAttachment() = saved_expression_;
-        IndexAttachment() = saved_index_;
-        VirtualFileAttachment() = saved_vfile_;
-        MemoUnit() = saved_memo_;
-        EngineTest::TearDown();
-    }
-
     // A table with one C field and `rows` records named R1, R2, ...
     std::string Simple(const std::string& name, int rows = 3) {
         const std::string path = CreateTable(name, {{"NAME", 'C', 8, 0}});
@@ -107,11 +80,6 @@ protected:
         EXPECT_EQ(LastErrorCode(), code);
         EXPECT_EQ(LastErrorMessage(), message);
     }
-
-    ExpressionHook saved_expression_;
-    IndexHook saved_index_;
-    VirtualFileHook saved_vfile_;
-    MemoAttachment saved_memo_;
 };
 
 // --- the area table and Select ---
@@ -463,13 +431,13 @@ TEST_F(AreasTest, CheckFileInUseComparesFilesNotSpellings) {
 TEST_F(AreasTest, FilesThatAreNotTablesLeaveTheAreaEmpty) {
     const std::string good = Simple("good.dbf");
     std::filesystem::create_directory(dir_ / "folder.dbf");
-    WriteBytes(dir_ / "text.dbf", "This is a plain text file and no table at all.\n");
-    WriteBytes(dir_ / "tiny.dbf", std::string("\x03\x7c\x01\x01", 4));
-    const std::string bytes = FileBytes(good);
-    WriteBytes(dir_ / "cut_header.dbf", bytes.substr(0, 40));
+    WriteFileBytes(dir_ / "text.dbf", "This is a plain text file and no table at all.\n");
+    WriteFileBytes(dir_ / "tiny.dbf", std::string("\x03\x7c\x01\x01", 4));
+    const std::string bytes = ReadFileBytes(good);
+    WriteFileBytes(dir_ / "cut_header.dbf", bytes.substr(0, 40));
     // The header still counts three records; the file holds one and a half.
-    WriteBytes(dir_ / "cut_records.dbf", bytes.substr(0, 65 + 9 + 4));
-    WriteBytes(dir_ / "huge_count.dbf", bytes.substr(0, 4) + std::string("\xFF\xFF\xFF\xFF", 4) + bytes.substr(8));
+    WriteFileBytes(dir_ / "cut_records.dbf", bytes.substr(0, 65 + 9 + 4));
+    WriteFileBytes(dir_ / "huge_count.dbf", bytes.substr(0, 4) + std::string("\xFF\xFF\xFF\xFF", 4) + bytes.substr(8));
 
     struct Case {
         std::string name;
@@ -494,7 +462,7 @@ TEST_F(AreasTest, FilesThatAreNotTablesLeaveTheAreaEmpty) {
     USE(dir_ / "cut_records");
     ExpectError(210, dir_ / "cut_records.dbf" + " is not a dBASE database. (File is shorter than its records) [USE]");
     // Nothing was written to the refused files.
-    EXPECT_EQ(FileBytes(dir_ / "cut_records.dbf"), bytes.substr(0, 78));
+    EXPECT_EQ(ReadFileBytes(dir_ / "cut_records.dbf"), bytes.substr(0, 78));
 }
 
 TEST_F(AreasTest, ARaisedOpenErrorLeavesTheAreaEmpty) {
@@ -871,7 +839,7 @@ TEST_F(FieldInformation, TheProductionIndexFlagIsWrittenWithTheHeader) {
     EXPECT_TRUE(GetIndexFlag());
     EXPECT_EQ(AreaIndexBlock(), nullptr);
     CloseArea();
-    EXPECT_EQ(FileBytes(path_)[28], 1);
+    EXPECT_EQ(ReadFileBytes(path_)[28], 1);
     USE(path_);
     EXPECT_TRUE(GetIndexFlag());
 }

@@ -27,25 +27,19 @@
 #include "platform/numbers.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/files.hpp"
 
 namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
 
 using namespace zurod;
 using testing_support::ChildProcess;
 
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // The bytes after the header: the records and the end mark.
 std::string RecordBytes(const std::string& path) {
-    const std::string bytes = FileBytes(path);
+    const std::string bytes = ReadFileBytes(path);
     const size_t hl = static_cast<uint8_t>(bytes[8]) | static_cast<uint8_t>(bytes[9]) << 8;
     return bytes.substr(hl);
 }
@@ -120,12 +114,7 @@ protected:
         EngineTest::SetUp();
         SetDateFormat(0);
         SetCentury(true);
-        saved_memo_ = MemoUnit();
         VFileInit();
-    }
-    void TearDown() override {
-        EngineTest::TearDown();
-        MemoUnit() = saved_memo_;
     }
 
     // A table with rows (canonical values), left open exclusively in `area`.
@@ -170,7 +159,6 @@ protected:
         return rows;
     }
 
-    MemoAttachment saved_memo_;
 };
 
 TEST_F(CopyTest, CopyToWritesTheStructureAndEveryVisibleRecord) {
@@ -183,8 +171,8 @@ TEST_F(CopyTest, CopyToWritesTheStructureAndEveryVisibleRecord) {
     EXPECT_EQ(AreaAt(kScratchArea), nullptr);
     EXPECT_TRUE(dEOF());
 
-    const std::string copied = FileBytes(target);
-    const std::string original = FileBytes(source);
+    const std::string copied = ReadFileBytes(target);
+    const std::string original = ReadFileBytes(source);
     EXPECT_EQ(copied.substr(4, 4), original.substr(4, 4));      // count
     EXPECT_EQ(copied.substr(8, 153), original.substr(8, 153));  // layout and fields
     EXPECT_EQ(RecordBytes(target), RecordBytes(source));        // deleted one too
@@ -223,11 +211,11 @@ TEST_F(CopyTest, CopyToConditionChoosesRecordsFromTheTop) {
 TEST_F(CopyTest, CopyToRefusesATableOpenInAnyArea) {
     const std::string other = MakeTable("OTHER.DBF", {{"X", 'C', 3, 0}}, {{"abc"}});
     ASSERT_EQ(link(other.c_str(), (dir_ / "LINK.DBF").c_str()), 0);
-    const std::string before = FileBytes(other);
+    const std::string before = ReadFileBytes(other);
     Select(2);
     USE(other);
     const std::string source = OpenSales();
-    const std::string source_before = FileBytes(source);
+    const std::string source_before = ReadFileBytes(source);
 
     for (const std::string& name : {other, dir_ / "other", dir_ / "LINK.DBF"}) {
         CopyTo(name);
@@ -238,13 +226,13 @@ TEST_F(CopyTest, CopyToRefusesATableOpenInAnyArea) {
     }
     CopyTo(source);
     EXPECT_EQ(LastErrorCode(), 214);
-    EXPECT_EQ(FileBytes(other), before);
-    EXPECT_EQ(FileBytes(source), source_before);
+    EXPECT_EQ(ReadFileBytes(other), before);
+    EXPECT_EQ(ReadFileBytes(source), source_before);
 }
 
 TEST_F(CopyTest, CopyToRefusesATableOpenInAnotherProcess) {
     const std::string other = MakeTable("OTHER.DBF", {{"X", 'C', 3, 0}}, {{"abc"}});
-    const std::string before = FileBytes(other);
+    const std::string before = ReadFileBytes(other);
     ChildProcess child([&](const ChildProcess::Channel& channel) {
         USE(other);
         channel.Send(std::to_string(LastErrorCode()));
@@ -255,20 +243,20 @@ TEST_F(CopyTest, CopyToRefusesATableOpenInAnotherProcess) {
     CopyTo(other);
     EXPECT_EQ(LastErrorCode(), 32);
     EXPECT_EQ(LastErrorMessage(), "Error writing " + other + ". [CreateDbf]");
-    EXPECT_EQ(FileBytes(other), before);
+    EXPECT_EQ(ReadFileBytes(other), before);
     child.Send("done");
     EXPECT_EQ(child.Wait(), 0);
 }
 
 TEST_F(CopyTest, CopyToAFolderThatCannotBeWrittenChangesNothing) {
     const std::string source = OpenSales();
-    const std::string before = FileBytes(source);
+    const std::string before = ReadFileBytes(source);
     const std::string target = dir_ / "missing/OUT.DBF";
     CopyTo(target);
     EXPECT_EQ(LastErrorCode(), 3);
     EXPECT_EQ(LastErrorMessage(), "Error writing " + target + ". [CreateDbf]");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
-    EXPECT_EQ(FileBytes(source), before);
+    EXPECT_EQ(ReadFileBytes(source), before);
     EXPECT_EQ(CurrentArea(), 1);
     EXPECT_EQ(AreaAt(kScratchArea), nullptr);
 }
@@ -276,14 +264,14 @@ TEST_F(CopyTest, CopyToAFolderThatCannotBeWrittenChangesNothing) {
 TEST_F(CopyTest, CopyToAsksBeforeOverwriting) {
     OpenSales();
     const std::string target = dir_ / "OUT.DBF";
-    WriteBytes(target, "keep me");
+    WriteFileBytes(target, "keep me");
     Settings().confirm = true;
     box_.answers = {platform::kIdCancel};
     CopyTo(target);
     EXPECT_EQ(LastErrorCode(), 0);
     ASSERT_EQ(box_.shown.size(), 1u);
     EXPECT_EQ(box_.shown[0].text, "Overwrite " + target);
-    EXPECT_EQ(FileBytes(target), "keep me");
+    EXPECT_EQ(ReadFileBytes(target), "keep me");
 
     box_.answers = {platform::kIdOk};
     CopyTo(target);
@@ -388,13 +376,13 @@ TEST_F(CopyTest, CopyToGivesTheCopyItsOwnMemos) {
         return block + 100;
     };
     USE(source + " EXCLUSIVE");
-    const std::string before = FileBytes(source);
+    const std::string before = ReadFileBytes(source);
     CopyTo(dir_ / "OUT");
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     const decltype(calls) expected_calls = {{"MEMOS", 3, "?COPYTO?"}, {"MEMOS", 5, "?COPYTO?"}};
     EXPECT_EQ(calls, expected_calls);
     EXPECT_EQ(source_seen, std::vector<std::string>(2, "3          3"));
-    EXPECT_EQ(FileBytes(source), before);
+    EXPECT_EQ(ReadFileBytes(source), before);
     GO(2);
     EXPECT_EQ(SwapMemo(*CurrentTable(), CurrentTable()->fields[1]), 3);
 
@@ -570,14 +558,14 @@ TEST_F(CopyTest, AppendFromMovesDatesByTheirStoredDigits) {
 TEST_F(CopyTest, AppendFromRefusesToAppendATableToItself) {
     const std::string path = OpenSales();
     ASSERT_EQ(link(path.c_str(), (dir_ / "HARD.DBF").c_str()), 0);
-    const std::string before = FileBytes(path);
+    const std::string before = ReadFileBytes(path);
     for (const std::string& name : {path, dir_ / "sales", dir_ / "HARD"}) {
         AppendFrom(name);
         EXPECT_EQ(LastErrorCode(), 214) << name;
         EXPECT_EQ(LastErrorMessage(), "Attempting to append file to itself. [AppendFrom(" + name + ")]");
     }
     EXPECT_EQ(RecCount(), 4);
-    EXPECT_EQ(FileBytes(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
 
     // Also when the table is open a second time in another area.
     CloseArea();
@@ -650,10 +638,10 @@ TEST_F(CopyTest, AppendFromStopsAtTheSourcesCountTakenAtTheStart) {
 TEST_F(CopyTest, AppendFromReportsBadSourcesAndChangesNoTable) {
     const std::string target = OpenTable("TGT.DBF", {{"NAME", 'C', 10, 0}}, {{"A"}});
     FlushDbf();
-    const std::string before = FileBytes(target);
+    const std::string before = ReadFileBytes(target);
     const std::string corrupt = dir_ / "BAD.DBF";
     const std::string garbage = "\x30 this is no table at all, not even close";
-    WriteBytes(corrupt, garbage);
+    WriteFileBytes(corrupt, garbage);
 
     AppendFrom(dir_ / "NOWHERE");
     EXPECT_EQ(LastErrorCode(), 2);
@@ -668,8 +656,8 @@ TEST_F(CopyTest, AppendFromReportsBadSourcesAndChangesNoTable) {
     EXPECT_EQ(AreaAt(kScratchArea), nullptr);
     EXPECT_EQ(RecCount(), 1);
     CloseArea();
-    EXPECT_EQ(FileBytes(target), before);
-    EXPECT_EQ(FileBytes(corrupt), garbage);
+    EXPECT_EQ(ReadFileBytes(target), before);
+    EXPECT_EQ(ReadFileBytes(corrupt), garbage);
 
     AppendFrom(target);
     EXPECT_EQ(LastErrorCode(), 215);
@@ -722,7 +710,7 @@ TEST_F(CopyTest, AppendFromMovesRecordsBetweenVirtualFilesAndTables) {
 TEST_F(CopyTest, AppendFromTakesATableWrittenByPythonDbf) {
     const std::string peer = dir_ / "PEER.DBF";
     const std::string spec = dir_ / "peer.spec";
-    WriteBytes(spec,
+    WriteFileBytes(spec,
                "table\t" + peer + "\tdb3\t0x02\tcp850\n"
                "field\tNAME\tC\t10\t0\n"
                "field\tAMOUNT\tN\t9\t2\n"

@@ -22,10 +22,14 @@
 #include "engine/dbf/settings.hpp"
 #include "platform/file.hpp"
 #include "platform/msgbox.hpp"
-#include "tests/support/child_process.hpp"
+#include "tests/support/engine_peer.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/files.hpp"
 
 namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
 
 using testing_support::ChildProcess;
 using namespace zurod;
@@ -40,58 +44,13 @@ void SetAmount(double value) {
     SetSwapNumber(*a, a->fields[1], value);
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 uint32_t HeaderCount(const std::string& file) {
     uint32_t n = 0;
     for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<uint8_t>(file[4 + i]);
     return n;
 }
 
-// A second process that works on tables through its own engine, one command
-// per line. Create it before the test opens any table, so that it inherits
-// no open file.
-class Peer {
-public:
-    Peer() : child_([](const ChildProcess::Channel& ch) { Serve(ch); }) {}
-    std::string operator()(const std::string& command) {
-        child_.Send(command);
-        return child_.Receive();
-    }
-
-private:
-    static void Serve(const ChildProcess::Channel& ch) {
-        for (std::string line = ch.Receive(); !line.empty(); line = ch.Receive()) {
-            const size_t space = line.find(' ');
-            const std::string arg = space == std::string::npos ? "" : line.substr(space + 1);
-            ch.Send(Run(line.substr(0, space), arg));
-        }
-    }
-    static std::string Run(const std::string& verb, const std::string& arg) {
-        SetLastErrorCode(0);
-        const auto code = [] { return std::to_string(LastErrorCode()); };
-        const auto flag = [](bool b) { return std::string(b ? "1" : "0"); };
-        if (verb == "use") return USE(arg), code();
-        if (verb == "go") return GO(std::stoi(arg)), code();
-        if (verb == "rlock") return flag(RLock());
-        if (verb == "alock") return flag(ALock());
-        if (verb == "unlock") return Unlock(), code();
-        if (verb == "append") return SetName(arg), Append(), code();
-        if (verb == "delete") return DeleteRec(), code();
-        if (verb == "close") return CloseArea(), code();
-        return "?";
-    }
-
-    ChildProcess child_;
-};
+using Peer = testing_support::EnginePeer;
 
 // Records the index operations the engine asks for while it is attached.
 class FakeIndex {
@@ -149,13 +108,13 @@ protected:
 TEST_F(EditTest, AppendNeedsTheAppendLockWhenShared) {
     const std::string path = Table({"A", "B"});
     USE(path);
-    const std::string before = ReadFile(path);
+    const std::string before = ReadFileBytes(path);
     ClearRecord();
     SetName("NEW");
     Append();
     EXPECT_EQ(LastErrorCode(), 5);
     EXPECT_EQ(LastErrorMessage(), "File must be locked to append: " + path + " [APPEND]");
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_EQ(RecCount(), 2);
 
     GO(1);
@@ -174,7 +133,7 @@ TEST_F(EditTest, AppendNeedsTheAppendLockWhenShared) {
     EXPECT_FALSE(dEOF());
     EXPECT_FALSE(dBOF());
     EXPECT_EQ(FieldText(2), "   12.50");
-    const std::string after = ReadFile(path);
+    const std::string after = ReadFileBytes(path);
     EXPECT_EQ(HeaderCount(after), 3u);
     EXPECT_EQ(Record(after, 3), " NEW          12.50");
     EXPECT_EQ(after.size(), kHeader + 3 * kRecord + 1);
@@ -193,7 +152,7 @@ TEST_F(EditTest, AppendNeedsTheAppendLockWhenShared) {
 TEST_F(EditTest, ReplaceFollowsTheLockRule) {
     const std::string path = Table({"A", "B", "C"});
     USE(path);
-    const std::string before = ReadFile(path);
+    const std::string before = ReadFileBytes(path);
     GO(2);
     SetName("CHANGED");
     Replace();
@@ -211,18 +170,18 @@ TEST_F(EditTest, ReplaceFollowsTheLockRule) {
     SetName("CHANGED");
     Replace();
     EXPECT_EQ(LastErrorCode(), 1200) << "another record is locked";
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
 
     ASSERT_TRUE(RLock());
     SetAmount(123456.78);  // one digit too many for N 8.2
     Replace();
     EXPECT_EQ(LastErrorCode(), 201);
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
 
     SetAmount(-7.25);
     Replace();
     EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
-    const std::string after = ReadFile(path);
+    const std::string after = ReadFileBytes(path);
     EXPECT_EQ(Record(after, 2), " CHANGED      -7.25");
     EXPECT_EQ(after.substr(0, kHeader + kRecord), before.substr(0, kHeader + kRecord));
     EXPECT_EQ(after.substr(kHeader + 2 * kRecord), before.substr(kHeader + 2 * kRecord));
@@ -232,16 +191,16 @@ TEST_F(EditTest, ReplaceFollowsTheLockRule) {
 TEST_F(EditTest, ReplaceNeedsACurrentRecord) {
     const std::string empty = CreateTable("E.DBF", {{"NAME", 'C', 10, 0}});
     USE(empty);
-    const std::string empty_before = ReadFile(empty);
+    const std::string empty_before = ReadFileBytes(empty);
     SetName("X");
     Replace();
     EXPECT_EQ(LastErrorCode(), 212);
     EXPECT_EQ(LastErrorMessage(), "Database \"" + empty + "\" is empty. [REPLACE]");
-    EXPECT_EQ(ReadFile(empty), empty_before);
+    EXPECT_EQ(ReadFileBytes(empty), empty_before);
 
     const std::string path = Table({"A", "B"});
     USE(path);
-    const std::string before = ReadFile(path);
+    const std::string before = ReadFileBytes(path);
     GO(2);
     ASSERT_TRUE(RLock());
     GO(7);
@@ -250,7 +209,7 @@ TEST_F(EditTest, ReplaceNeedsACurrentRecord) {
     Replace();
     EXPECT_EQ(LastErrorCode(), 212);
     EXPECT_EQ(LastErrorMessage(), "Database \"" + path + "\" is at EOF. [REPLACE]");
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 TEST_F(EditTest, DeleteAndRecallWriteOnlyTheMark) {
@@ -270,17 +229,17 @@ TEST_F(EditTest, DeleteAndRecallWriteOnlyTheMark) {
     DeleteRec();
     EXPECT_EQ(LastErrorCode(), 0);
     EXPECT_TRUE(Deleted());
-    EXPECT_EQ(Record(ReadFile(path), 2), "*B            99.00");
+    EXPECT_EQ(Record(ReadFileBytes(path), 2), "*B            99.00");
     RecallRec();
     EXPECT_EQ(LastErrorCode(), 0);
     EXPECT_FALSE(Deleted());
-    EXPECT_EQ(Record(ReadFile(path), 2), " B            99.00");
+    EXPECT_EQ(Record(ReadFileBytes(path), 2), " B            99.00");
 }
 
 TEST_F(EditTest, DeleteAndRecallRefusals) {
     const std::string path = Table({"A", "B"});
     USE(path);
-    const std::string before = ReadFile(path);
+    const std::string before = ReadFileBytes(path);
     GO(1);
     DeleteRec();
     EXPECT_EQ(LastErrorCode(), 1200);
@@ -294,7 +253,7 @@ TEST_F(EditTest, DeleteAndRecallRefusals) {
     RecallRec();
     EXPECT_EQ(LastErrorCode(), 1200);
     Unlock();
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
 
     // Past the end: a delete does nothing, a recall is refused.
     GO(3);
@@ -304,27 +263,27 @@ TEST_F(EditTest, DeleteAndRecallRefusals) {
     RecallRec();
     EXPECT_EQ(LastErrorCode(), 1103);
     EXPECT_EQ(LastErrorMessage(), path + " at EOF [RecallRec]");
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
     CloseArea();
 
     USE(path + " EXCLUSIVE");
     GO(2);
     DeleteRec();
     EXPECT_EQ(LastErrorCode(), 0) << "exclusive use needs no lock";
-    EXPECT_EQ(Record(ReadFile(path), 2)[0], '*');
+    EXPECT_EQ(Record(ReadFileBytes(path), 2)[0], '*');
 }
 
 TEST_F(EditTest, RefusalsLeaveTheTableIntactWithHandlingOn) {
     const std::string path = Table({"A", "B"});
     USE(path);
-    const std::string before = ReadFile(path);
+    const std::string before = ReadFileBytes(path);
     SetErrorHandling(true);
     RaiseModeScope raise(true);
     GO(1);
     EXPECT_THROW(Replace(), EZurodError);
     EXPECT_THROW(Append(), EZurodError);
     EXPECT_THROW(DeleteRec(), EZurodError);
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_EQ(RecNo(), 1);
 }
 
@@ -336,7 +295,7 @@ TEST_F(EditTest, SharedHeaderNeverLowersTheCount) {
     ASSERT_EQ(peer("alock"), "1");
     ASSERT_EQ(peer("append D"), "0");
     ASSERT_EQ(peer("append E"), "0");
-    ASSERT_EQ(HeaderCount(ReadFile(path)), 5u);
+    ASSERT_EQ(HeaderCount(ReadFileBytes(path)), 5u);
 
     GO(1);
     ASSERT_TRUE(RLock());
@@ -344,12 +303,12 @@ TEST_F(EditTest, SharedHeaderNeverLowersTheCount) {
     Replace();
     FlushDbf();
     EXPECT_EQ(LastErrorCode(), 0);
-    EXPECT_EQ(HeaderCount(ReadFile(path)), 5u);
+    EXPECT_EQ(HeaderCount(ReadFileBytes(path)), 5u);
     DeleteRec();
     CloseArea();
-    EXPECT_EQ(HeaderCount(ReadFile(path)), 5u);
+    EXPECT_EQ(HeaderCount(ReadFileBytes(path)), 5u);
     EXPECT_EQ(peer("close"), "0");
-    EXPECT_EQ(HeaderCount(ReadFile(path)), 5u);
+    EXPECT_EQ(HeaderCount(ReadFileBytes(path)), 5u);
 }
 
 TEST_F(EditTest, FlushDbfWritesWhatIsPending) {
@@ -368,7 +327,7 @@ TEST_F(EditTest, FlushDbfWritesWhatIsPending) {
     FlushDbf();
     EXPECT_EQ(LastErrorCode(), 0);
     EXPECT_EQ(CurrentTable()->header_state, HeaderState::Clean);
-    const std::string file = ReadFile(path);
+    const std::string file = ReadFileBytes(path);
     EXPECT_EQ(HeaderCount(file), 2u);
     EXPECT_EQ(file.size(), kHeader + 2 * kRecord + 1);
     EXPECT_EQ(file.back(), '\x1A');
@@ -383,7 +342,7 @@ TEST_F(EditTest, ZapExclusive) {
     EXPECT_EQ(RecNo(), 0);
     EXPECT_TRUE(dEOF());
     EXPECT_TRUE(dBOF());
-    const std::string file = ReadFile(path);
+    const std::string file = ReadFileBytes(path);
     EXPECT_EQ(file.size(), kHeader + 1);
     EXPECT_EQ(file.back(), '\x1A');
     EXPECT_EQ(HeaderCount(file), 0u);
@@ -416,14 +375,14 @@ TEST_F(EditTest, ZapAndPackFailWhileOpenElsewhere) {
     ASSERT_EQ(peer("use " + path), "0");
     GO(3);
     ASSERT_TRUE(RLock());
-    const std::string before = ReadFile(path);
+    const std::string before = ReadFileBytes(path);
 
     EXPECT_FALSE(Zap());
     EXPECT_EQ(LastErrorCode(), 32);
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_FALSE(Pack());
     EXPECT_EQ(LastErrorCode(), 32);
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_FALSE(std::filesystem::exists(path + ".TZP"));
 
     // Still shared, still holding record 3.
@@ -444,11 +403,11 @@ TEST_F(EditTest, ConfirmationCanCancel) {
     const std::string path = Table({"A", "*B"});
     Settings().confirm = true;
     USE(path);
-    const std::string before = ReadFile(path);
+    const std::string before = ReadFileBytes(path);
     box_.answers = {platform::kIdCancel, platform::kIdCancel};
     EXPECT_FALSE(Zap());
     EXPECT_FALSE(Pack());
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
     ASSERT_EQ(box_.shown.size(), 2u);
     EXPECT_EQ(box_.shown[0].text, "ZAP " + path);
     EXPECT_EQ(box_.shown[0].caption, "");
@@ -507,7 +466,7 @@ TEST_F(EditTest, PackKeepsTheLiveRecordsInOrder) {
     EXPECT_EQ(RecNo(), 1);
     EXPECT_EQ(FieldText(1), "A         ");
     EXPECT_FALSE(dEOF());
-    const std::string file = ReadFile(path);
+    const std::string file = ReadFileBytes(path);
     EXPECT_EQ(HeaderCount(file), 3u);
     EXPECT_EQ(file.size(), kHeader + 3 * kRecord + 1);
     EXPECT_EQ(Record(file, 1), " A             0.00");
@@ -525,7 +484,7 @@ TEST_F(EditTest, PackKeepsTheLiveRecordsInOrder) {
     SetName("AA");
     Replace();
     EXPECT_EQ(LastErrorCode(), 0) << "the area writes to the packed file";
-    EXPECT_EQ(Record(ReadFile(path), 1), " AA            0.00");
+    EXPECT_EQ(Record(ReadFileBytes(path), 1), " AA            0.00");
 }
 
 TEST_F(EditTest, PackReplacesTheFileBehindALinkAndKeepsItsPermissions) {
@@ -538,7 +497,7 @@ TEST_F(EditTest, PackReplacesTheFileBehindALinkAndKeepsItsPermissions) {
     EXPECT_TRUE(Pack());
     CloseArea();
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(HeaderCount(ReadFile(path)), 2u);
+    EXPECT_EQ(HeaderCount(ReadFileBytes(path)), 2u);
     EXPECT_EQ(std::filesystem::status(path).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                   std::filesystem::perms::group_read);
@@ -552,16 +511,16 @@ TEST_F(EditTest, PackEdgeCases) {
     EXPECT_EQ(RecNo(), 0);
     EXPECT_TRUE(dEOF());
     EXPECT_TRUE(dBOF());
-    std::string file = ReadFile(all);
+    std::string file = ReadFileBytes(all);
     EXPECT_EQ(file.size(), kHeader + 1);
     EXPECT_EQ(file.back(), '\x1A');
     EXPECT_TRUE(Pack()) << "an empty table";
 
     const std::string none = Table({"A", "B"}, "NONE.DBF");
-    const std::string before = ReadFile(none);
+    const std::string before = ReadFileBytes(none);
     USE(none);
     EXPECT_TRUE(Pack());
-    file = ReadFile(none);
+    file = ReadFileBytes(none);
     ASSERT_EQ(file.size(), before.size());
     EXPECT_EQ(file.substr(4), before.substr(4)) << "only the date may change";
 }
@@ -573,7 +532,7 @@ TEST_F(EditTest, PackSeesRecordsAnotherProcessAppended) {
     ASSERT_EQ(peer("use " + path), "0");
     for (const char* step : {"alock", "append A", "append B", "unlock", "go 1", "rlock", "delete", "close"})
         ASSERT_NE(peer(step), "?") << step;
-    ASSERT_EQ(HeaderCount(ReadFile(path)), 2u);
+    ASSERT_EQ(HeaderCount(ReadFileBytes(path)), 2u);
     EXPECT_TRUE(Pack());
     EXPECT_EQ(RecCount(), 1);
     EXPECT_EQ(FieldText(1), "B         ");
@@ -584,10 +543,10 @@ TEST_F(EditTest, PackFailsCleanlyOnATruncatedTable) {
     USE(path + " EXCLUSIVE");
     // Cut short underneath the open area, which still counts 3 records.
     std::filesystem::resize_file(path, kHeader + 2 * kRecord + 5);
-    const std::string bytes = ReadFile(path);
+    const std::string bytes = ReadFileBytes(path);
     EXPECT_FALSE(Pack());
     EXPECT_EQ(LastErrorCode(), 213);
-    EXPECT_EQ(ReadFile(path), bytes);
+    EXPECT_EQ(ReadFileBytes(path), bytes);
     EXPECT_FALSE(std::filesystem::exists(path + ".TZP"));
 }
 
@@ -596,7 +555,7 @@ TEST_F(EditTest, PackFailsCleanlyOnATruncatedTable) {
 TEST_F(EditTest, PackSurvivesBeingKilled) {
     constexpr int kRecords = 200000;
     const std::string path = CreateTable("BIG.DBF", {{"ID", 'N', 8, 0}, {"NAME", 'C', 10, 0}});
-    std::string master = ReadFile(path);
+    std::string master = ReadFileBytes(path);
     ASSERT_EQ(master.size(), kHeader + 1);
     master.pop_back();
     for (int i = 0; i < 4; ++i) master[4 + i] = static_cast<char>((kRecords >> (8 * i)) & 0xFF);
@@ -618,7 +577,7 @@ TEST_F(EditTest, PackSurvivesBeingKilled) {
         ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
         const int32_t count = RecCount();
         CloseArea();
-        const std::string file = ReadFile(path);
+        const std::string file = ReadFileBytes(path);
         ASSERT_EQ(HeaderCount(file), static_cast<uint32_t>(count));
         ASSERT_TRUE(count == kRecords || count == live) << count;
         ASSERT_GE(file.size(), kHeader + static_cast<size_t>(count) * kRecord);
@@ -645,7 +604,7 @@ TEST_F(EditTest, PackSurvivesBeingKilled) {
     };
 
     // One whole pack, to learn how long it takes.
-    WriteFile(path, master);
+    WriteFileBytes(path, master);
     auto child = pack_in_child();
     ASSERT_EQ(child->Receive(), "ready");
     const auto start = std::chrono::steady_clock::now();
@@ -659,7 +618,7 @@ TEST_F(EditTest, PackSurvivesBeingKilled) {
     std::mt19937 random(seed);
     std::uniform_int_distribution<long> delay(0, took.count() * 5 / 4);
     for (int run = 0; run < 12; ++run) {
-        WriteFile(path, master);
+        WriteFileBytes(path, master);
         child = pack_in_child();
         ASSERT_EQ(child->Receive(), "ready");
         const long us = delay(random);

@@ -18,15 +18,14 @@
 #include "engine/dbf/settings.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/files.hpp"
 
 namespace {
 
-using namespace zurod;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
 
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using namespace zurod;
 
 struct Person {
     std::string name;
@@ -68,13 +67,9 @@ protected:
         ResetLocateState();
         SetDateFormat(0);
         SetCentury(true);
-        saved_memo_ = MemoUnit();
-        saved_expression_ = ExpressionAttachment();
     }
     void TearDown() override {
         EngineTest::TearDown();
-        MemoUnit() = saved_memo_;
-        ExpressionAttachment() = saved_expression_;
         ResetLocateState();
     }
 
@@ -113,8 +108,6 @@ protected:
         GoTop();
     }
 
-    MemoAttachment saved_memo_;
-    ExpressionHook saved_expression_;
     std::vector<char> vbuffer_ = std::vector<char>(64);
 };
 
@@ -573,7 +566,7 @@ TEST_F(LocateTest, PeekReadsStoredBytesWithoutMoving) {
 
 TEST_F(LocateTest, PokeWritesTheFieldInTheTablesCodePageAndNothingElse) {
     const std::string path = OpenPeople();
-    const std::string before = FileBytes(path);
+    const std::string before = ReadFileBytes(path);
     TWorkArea& a = *CurrentTable();
     const size_t record2 = a.header_length + a.record_length;
 
@@ -587,7 +580,7 @@ TEST_F(LocateTest, PokeWritesTheFieldInTheTablesCodePageAndNothingElse) {
 
     std::string expected = before;
     expected.replace(record2, 23, "*M\x9ALLER    ABCDEFGHIJKL");
-    EXPECT_EQ(FileBytes(path), expected);
+    EXPECT_EQ(ReadFileBytes(path), expected);
     std::string text;
     Peek(1, 2, text);
     EXPECT_EQ(text, "M\x9ALLER    ");
@@ -643,7 +636,7 @@ TEST_F(LocateTest, DirectFileOperationsRefuseVirtualFiles) {
 TEST_F(LocateTest, RefusalsLeaveEveryTableAsItWas) {
     const std::string path = OpenPeople();
     FlushDbf();
-    const std::string before = FileBytes(path);
+    const std::string before = ReadFileBytes(path);
     OpenVirtualList({{"PEAR", 2.5}});
     uint8_t field = 0;
     Search("pear", field, true);
@@ -657,7 +650,7 @@ TEST_F(LocateTest, RefusalsLeaveEveryTableAsItWas) {
     EXPECT_EQ(Sum("CITY"), 0);
     EXPECT_EQ(LastErrorCode(), 220);
     CloseArea();
-    EXPECT_EQ(FileBytes(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
 
     // No table at all: the area check answers.
     EXPECT_FALSE(Locate("NAME", std::string("x")));

@@ -16,7 +16,7 @@
 #include "engine/dbf/settings.hpp"
 #include "platform/events.hpp"
 #include "platform/file.hpp"
-#include "tests/support/child_process.hpp"
+#include "tests/support/engine_peer.hpp"
 #include "tests/support/engine_fixture.hpp"
 
 namespace {
@@ -29,44 +29,7 @@ void SetName(const std::string& text) {
     SetSwapString(*a, a->fields[0], text);
 }
 
-// A second process that works on tables through its own engine, one command
-// per line. Create it before the test opens any table, so that it inherits
-// no open file.
-class Peer {
-public:
-    Peer() : child_([](const ChildProcess::Channel& ch) { Serve(ch); }) {}
-    std::string operator()(const std::string& command) {
-        child_.Send(command);
-        return child_.Receive();
-    }
-
-private:
-    static void Serve(const ChildProcess::Channel& ch) {
-        for (std::string line = ch.Receive(); !line.empty(); line = ch.Receive()) {
-            const size_t space = line.find(' ');
-            const std::string arg = space == std::string::npos ? "" : line.substr(space + 1);
-            ch.Send(Run(line.substr(0, space), arg));
-        }
-    }
-    static std::string Run(const std::string& verb, const std::string& arg) {
-        SetLastErrorCode(0);
-        const auto code = [] { return std::to_string(LastErrorCode()); };
-        const auto flag = [](bool b) { return std::string(b ? "1" : "0"); };
-        if (verb == "use") return USE(arg), code();
-        if (verb == "go") return GO(std::stoi(arg)), code();
-        if (verb == "rlock") return flag(RLock());
-        if (verb == "alock") return flag(ALock());
-        if (verb == "flock") return flag(FLock());
-        if (verb == "unlock") return Unlock(), code();
-        if (verb == "funlock") return FUnlock(), code();
-        if (verb == "append") return SetName(arg), Append(), code();
-        if (verb == "replace") return SetName(arg), Replace(), code();
-        if (verb == "close") return CloseArea(), code();
-        return "?";
-    }
-
-    ChildProcess child_;
-};
+using Peer = testing_support::EnginePeer;
 
 // Lets a test script the event loop that lock waits pump.
 class PumpScope {

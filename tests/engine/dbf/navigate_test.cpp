@@ -172,23 +172,6 @@ struct FakeIndex {
 
 class NavigateTest : public testing_support::EngineTest {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        saved_expression_ = ExpressionAttachment();
-        saved_index_ = IndexAttachment();
-        saved_vfile_ = VirtualFileAttachment();
-        ExpressionAttachment() = {};
-        IndexAttachment() = {};
-        VirtualFileAttachment() = {};
-    }
-    void TearDown() override {
-        // The fakes a test installed may be gone with its body: areas still
-        // open close without them.
-        ExpressionAttachment() = saved_expression_;
-        IndexAttachment() = saved_index_;
-        VirtualFileAttachment() = saved_vfile_;
-        EngineTest::TearDown();
-    }
 
     // A table of names; a name starting with '*' is a record marked deleted.
     std::string Table(const std::vector<std::string>& names, const std::string& file = "t.dbf") {
@@ -228,9 +211,6 @@ protected:
     }
 
     std::string path_;
-    ExpressionHook saved_expression_;
-    IndexHook saved_index_;
-    VirtualFileHook saved_vfile_;
 };
 
 using Names = std::vector<std::string>;
