@@ -5,7 +5,11 @@
 
 namespace bench {
 
-// state.range(0), where a walk takes it: the percentage of deleted records.
+// state.range(0), where a walk takes it: the percentage of deleted records;
+// where a locate takes it, a LocateBy; where a sum takes it, 1 for the filter
+// ACTION = "Debit".
+enum LocateBy { kByPrefix = 0, kByExact = 1, kByContainedNoCase = 2 };
+
 void OursAppend(benchmark::State& state);
 void OursRead(benchmark::State& state);
 void OursWalk(benchmark::State& state);
@@ -13,6 +17,15 @@ void OursWalkShared(benchmark::State& state);
 void OursReplace(benchmark::State& state);
 void OursDeletePack(benchmark::State& state);
 void OursZap(benchmark::State& state);
+void OursLocate(benchmark::State& state);
+void OursSum(benchmark::State& state);
+void OursCopyTo(benchmark::State& state);
+void OursAppendFrom(benchmark::State& state);
+// Virtual files: 100,000 records appended FIFO; 50,000 appended in ASCENDING
+// order by a random key; SortVFile of 50,000 records appended FIFO.
+void OursVFileFifo(benchmark::State& state);
+void OursVFileSorted(benchmark::State& state);
+void OursVFileSort(benchmark::State& state);
 
 void ShapelibAppend(benchmark::State& state);
 void ShapelibRead(benchmark::State& state);
@@ -21,6 +34,13 @@ void ShapelibReplace(benchmark::State& state);
 // shapelib has no pack: the loop its users write (delete marks, then a copy
 // of the kept records into an empty clone put in the table's place).
 void ShapelibDeleteCopy(benchmark::State& state);
+// The loops a shapelib user writes for the engine's Locate, Sum, CopyTo and
+// AppendFrom: every record's field read and compared or added up, records
+// copied as tuples.
+void ShapelibLocate(benchmark::State& state);
+void ShapelibSum(benchmark::State& state);
+void ShapelibCopyTo(benchmark::State& state);
+void ShapelibAppendFrom(benchmark::State& state);
 
 void XbaseAppend(benchmark::State& state);
 void XbaseRead(benchmark::State& state);

@@ -1,15 +1,28 @@
 // The engine's side of every case. Timed regions run from opening (or
-// creating) the table to closing it; copying the starting table is not timed.
+// creating) the table to closing it; copying the starting table, and loading
+// the virtual file that SortVFile sorts, is not timed.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "bench/cases.hpp"
 #include "bench/transactions.hpp"
 #include "engine/dbf/areas.hpp"
+#include "engine/dbf/copy.hpp"
 #include "engine/dbf/dbf_file.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
+#include "engine/dbf/hooks.hpp"
+#include "engine/dbf/locate.hpp"
 #include "engine/dbf/navigate.hpp"
+#include "engine/dbf/strings.hpp"
+#include "engine/vfile/vfile.hpp"
+#include "platform/codepage.hpp"
 
 namespace bench {
 
@@ -69,6 +82,138 @@ void Walk(benchmark::State& state, bool exclusive) {
         zurod::CloseArea();
     }
     CountRecords(state);
+}
+
+// The expression language is not part of the engine, so the filtered sum
+// runs with a stand-in in the expression hook. It understands FIELD = "text"
+// only and compares the field's bytes in the record buffer, where the
+// language reads fields too (hidden records are never converted).
+struct FieldEquals final : zurod::AreaExtension {
+    size_t offset = 0;
+    std::string stored;  // padded to the field length, in the table's page
+};
+
+class StandInExpressions {
+public:
+    StandInExpressions() : saved_(zurod::ExpressionAttachment()) {
+        zurod::ExpressionHook& hook = zurod::ExpressionAttachment();
+        hook = {};
+        hook.compile = Compile;
+        hook.release = [](std::unique_ptr<zurod::AreaExtension>& program) { program.reset(); };
+        hook.evaluate = [](zurod::AreaExtension& program) {
+            const auto& test = static_cast<const FieldEquals&>(program);
+            const TWorkArea* a = zurod::CurrentTable();
+            return a && test.offset + test.stored.size() <= a->record.size() &&
+                   std::memcmp(a->record.data() + test.offset, test.stored.data(), test.stored.size()) == 0;
+        };
+    }
+    ~StandInExpressions() { zurod::ExpressionAttachment() = saved_; }
+    StandInExpressions(const StandInExpressions&) = delete;
+    StandInExpressions& operator=(const StandInExpressions&) = delete;
+
+private:
+    static std::unique_ptr<zurod::AreaExtension> Compile(const std::string& text) {
+        const size_t equals = text.find('=');
+        const TWorkArea* a = zurod::CurrentTable();
+        const int n = a && equals != std::string::npos ? zurod::FieldNo(zurod::AllTrim(text.substr(0, equals))) : 0;
+        std::string value = equals == std::string::npos ? std::string() : zurod::AllTrim(text.substr(equals + 1));
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (n == 0 || value.size() > a->fields[n - 1].length) {
+            zurod::RunError(220, "The stand-in expression takes FIELD = \"text\" only: " + text);
+            return nullptr;
+        }
+        auto test = std::make_unique<FieldEquals>();
+        const FieldInfo& f = a->fields[n - 1];
+        test->offset = f.offset;
+        test->stored = a->oem ? platform::AnsiToOem(std::string_view(value)) : value;
+        test->stored.resize(f.length, ' ');
+        return test;
+    }
+
+    zurod::ExpressionHook saved_;
+};
+
+// The virtual files' fields: a few of the history's, REF as the sort key.
+constexpr Column kVColumns[] = {{"DATE", 'D', 8, 0}, {"DETAIL", 'C', 30, 0}, {"REF", 'C', 10, 0}, {"AMOUNT", 'N', 9, 2}};
+enum VColumnNo { kVDate, kVDetail, kVRef, kVAmount };
+constexpr int kSortedRecords = 50'000;
+
+size_t VFileBufferSize() {
+    TWorkArea probe;
+    for (const Column& c : kVColumns) {
+        FieldInfo f;
+        f.type = c.type;
+        f.length = static_cast<uint8_t>(c.length);
+        f.decimals = static_cast<uint8_t>(c.decimals);
+        probe.fields.push_back(f);
+    }
+    return zurod::SwapBufferSize(probe);
+}
+
+// Random ten-digit keys, the same on every call.
+const std::vector<std::string>& RandomKeys() {
+    static const std::vector<std::string> keys = [] {
+        std::vector<std::string> keys;
+        std::mt19937_64 random(7);
+        char text[24];
+        for (int i = 0; i < kSortedRecords; ++i) {
+            std::snprintf(text, sizeof text, "%010llu", static_cast<unsigned long long>(random() % 10'000'000'000ULL));
+            keys.emplace_back(text);
+        }
+        return keys;
+    }();
+    return keys;
+}
+
+void RefKey(std::string& key) {
+    const TWorkArea& a = *zurod::CurrentTable();
+    key.assign(zurod::SwapString(a, a.fields[kVRef]));
+}
+
+// Opens a virtual file in `buffer` with the fields above; `words` may name a mode.
+TWorkArea* OpenVirtual(benchmark::State& state, std::vector<char>& buffer, const std::string& words) {
+    zurod::VFileInit();
+    zurod::USE("SPLITS VIRTUAL FILE " + words, buffer);
+    if (!Ok(state)) return nullptr;
+    std::vector<zurod::FieldDef> defs;
+    for (const Column& c : kVColumns) defs.push_back({c.name, c.type, c.length, c.decimals});
+    zurod::AddStru(defs);
+    zurod::Set_VFileKey_To(RefKey);
+    return Ok(state) ? zurod::CurrentTable() : nullptr;
+}
+
+// Appends rows 0..count-1; the random keys replace their REF when given.
+bool LoadVirtual(benchmark::State& state, TWorkArea& a, int count, const std::vector<std::string>* keys) {
+    const std::vector<Row>& rows = Rows();
+    const auto& f = a.fields;
+    for (int i = 0; i < count; ++i) {
+        const Row& r = rows[static_cast<size_t>(i)];
+        zurod::ClearRecord();
+        zurod::SetSwapString(a, f[kVDate], r.date);
+        zurod::SetSwapString(a, f[kVDetail], r.detail);
+        zurod::SetSwapString(a, f[kVRef], keys ? (*keys)[static_cast<size_t>(i)] : r.ref);
+        zurod::SetSwapNumber(a, f[kVAmount], r.amount);
+        zurod::Append();
+        if (!Ok(state)) return false;
+    }
+    return true;
+}
+
+// False, after marking the run failed, unless the file holds `count` records
+// in ascending key order.
+bool ExpectSorted(benchmark::State& state, TWorkArea& a, int count) {
+    if (!Expect(state, zurod::RecCount(), count, "records in the virtual file")) return false;
+    std::string previous;
+    for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
+        const std::string_view key = zurod::SwapString(a, a.fields[kVRef]);
+        if (key < previous) {
+            state.SkipWithError(("key " + std::string(key) + " after " + previous).c_str());
+            zurod::CloseArea();
+            return false;
+        }
+        previous.assign(key);
+    }
+    return Ok(state);
 }
 
 }  // namespace
@@ -211,6 +356,157 @@ void OursZap(benchmark::State& state) {
         zurod::CloseArea();
     }
     CountRecords(state);
+}
+
+void OursLocate(benchmark::State& state) {
+    PrepareEngine();
+    const std::string& source = LocateTable();
+    const auto by = static_cast<LocateBy>(state.range(0));
+    for (auto _ : state) {
+        if (!Open(state, source, true)) break;
+        bool found = false;
+        if (by == kByPrefix) {
+            found = zurod::Locate("DETAIL", std::string(kLocatePrefix));
+        } else if (by == kByExact) {
+            found = zurod::Locate("DETAIL", std::string(kLastDetail), false, true);
+        } else {
+            // Locate takes no CONTAINED (it keeps the field name alone and sets
+            // the switches itself). A Locate that finds the text at the start of
+            // the first record, ParseLocateField turning the search into a
+            // contained one, and Continue make the same scan from record 2.
+            found = zurod::Locate("DETAIL", std::string(kContainedText), true) &&
+                    zurod::ParseLocateField("DETAIL NOCASE CONTAINED") > 0 && zurod::Continue();
+        }
+        if (!Ok(state) || !Expect(state, found ? zurod::RecNo() : 0, kRecords, "record found")) break;
+        zurod::CloseArea();
+    }
+    CountRecords(state);
+}
+
+void OursSum(benchmark::State& state) {
+    PrepareEngine();
+    const bool filtered = state.range(0) > 0;
+    const double expected = filtered ? DebitTotal() : AmountTotal();
+    std::optional<StandInExpressions> expressions;
+    if (filtered) {
+        expressions.emplace();
+        state.SetLabel("filter ACTION = \"Debit\" through a stand-in expression hook");
+    }
+    for (auto _ : state) {
+        if (!Open(state, MasterTable(), true)) break;
+        if (filtered) {
+            zurod::Set_Filter_To("ACTION = \"Debit\"");
+            if (!Ok(state)) break;
+        }
+        const double total = zurod::Sum("AMOUNT");
+        if (!Ok(state)) break;
+        if (std::fabs(total - expected) > 0.005) {
+            state.SkipWithError(("sum " + std::to_string(total) + ", expected " + std::to_string(expected)).c_str());
+            zurod::CloseArea();
+            break;
+        }
+        zurod::CloseArea();
+    }
+    CountRecords(state);
+}
+
+void OursCopyTo(benchmark::State& state) {
+    PrepareEngine();
+    const std::string path = PathIn("copyto_ours.dbf");
+    for (auto _ : state) {
+        state.PauseTiming();
+        RemoveTable(path);
+        state.ResumeTiming();
+
+        if (!Open(state, MasterTable(), true)) break;
+        zurod::CopyTo(path);
+        if (!Ok(state)) break;
+        zurod::CloseArea();
+    }
+    if (!state.error_occurred() && Open(state, path, true) &&
+        Expect(state, zurod::RecCount(), kRecords, "records copied"))
+        zurod::CloseArea();
+    CountRecords(state);
+}
+
+// state.range(0) 1: the source stands open, exclusive, in area 2 (AppendFrom
+// then reads it there instead of opening it itself).
+void OursAppendFrom(benchmark::State& state) {
+    PrepareEngine();
+    const bool source_open = state.range(0) > 0;
+    const std::string path = PathIn("appendfrom_ours.dbf");
+    // Built before any area is open: the build uses the current area.
+    const std::string& source = MasterTable();
+    for (auto _ : state) {
+        state.PauseTiming();
+        CopyTable(EmptyTable(), path);
+        state.ResumeTiming();
+
+        if (source_open) {
+            zurod::Select(2);
+            if (!Open(state, source, true)) break;
+            zurod::Select(1);
+        }
+        if (!Open(state, path, true)) break;
+        zurod::AppendFrom(source);
+        if (!Ok(state) || !Expect(state, zurod::RecCount(), kRecords, "records appended")) break;
+        zurod::CloseArea();
+        if (source_open) {
+            zurod::Select(2);
+            zurod::CloseArea();
+            zurod::Select(1);
+        }
+    }
+    zurod::CloseAllAreas();
+    CountRecords(state);
+}
+
+void OursVFileFifo(benchmark::State& state) {
+    PrepareEngine();
+    std::vector<char> buffer(VFileBufferSize());
+    for (auto _ : state) {
+        TWorkArea* a = OpenVirtual(state, buffer, "FIFO");
+        if (!a || !LoadVirtual(state, *a, kRecords, nullptr)) break;
+        if (!Expect(state, zurod::RecCount(), kRecords, "records in the virtual file")) break;
+        zurod::CloseArea();
+    }
+    CountRecords(state);
+}
+
+void OursVFileSorted(benchmark::State& state) {
+    PrepareEngine();
+    std::vector<char> buffer(VFileBufferSize());
+    const std::vector<std::string>& keys = RandomKeys();
+    for (auto _ : state) {
+        TWorkArea* a = OpenVirtual(state, buffer, "ASCENDING");
+        if (!a || !LoadVirtual(state, *a, kSortedRecords, &keys)) break;
+        // Checked untimed; a failed check ends the run.
+        state.PauseTiming();
+        if (!ExpectSorted(state, *a, kSortedRecords)) break;
+        state.ResumeTiming();
+        zurod::CloseArea();
+    }
+    CountRecords(state, kSortedRecords);
+}
+
+void OursVFileSort(benchmark::State& state) {
+    PrepareEngine();
+    std::vector<char> buffer(VFileBufferSize());
+    const std::vector<std::string>& keys = RandomKeys();
+    for (auto _ : state) {
+        state.PauseTiming();
+        TWorkArea* a = OpenVirtual(state, buffer, "FIFO");
+        if (!a || !LoadVirtual(state, *a, kSortedRecords, &keys)) break;
+        state.ResumeTiming();
+
+        zurod::SortVFile(zurod::kAscending);
+        if (!Ok(state)) break;
+        state.PauseTiming();
+        if (!ExpectSorted(state, *a, kSortedRecords)) break;
+        state.ResumeTiming();
+        zurod::CloseArea();
+    }
+    CountRecords(state, kSortedRecords);
 }
 
 }  // namespace bench

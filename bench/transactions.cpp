@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -108,6 +109,12 @@ struct TempDirectory {
     std::string path;
 };
 
+std::vector<zurod::FieldDef> MasterFields() {
+    std::vector<zurod::FieldDef> defs;
+    for (const Column& c : kColumns) defs.push_back({c.name, c.type, c.length, c.decimals});
+    return defs;
+}
+
 [[noreturn]] void Fail(const std::string& what) {
     std::fprintf(stderr, "corvanta-bench: %s: %s\n", what.c_str(), zurod::LastErrorMessage().c_str());
     std::exit(1);
@@ -116,8 +123,7 @@ struct TempDirectory {
 std::string BuildMaster(const std::string& name, bool with_deleted) {
     PrepareEngine();
     const std::string path = PathIn(name);
-    std::vector<zurod::FieldDef> defs;
-    for (const Column& c : kColumns) defs.push_back({c.name, c.type, c.length, c.decimals});
+    std::vector<zurod::FieldDef> defs = MasterFields();
     zurod::TWorkArea scratch;
     zurod::CreateDbf(scratch, path, defs);
     if (zurod::LastErrorCode() != 0) Fail("creating " + path);
@@ -156,6 +162,29 @@ std::string BuildMaster(const std::string& name, bool with_deleted) {
     return path;
 }
 
+void SetDetail(int32_t record, const char* text) {
+    zurod::GO(record);
+    zurod::TWorkArea& a = *zurod::CurrentTable();
+    zurod::SetSwapString(a, a.fields[kDetail], text);
+    zurod::Replace();
+}
+
+std::string BuildLocateTable() {
+    const std::string path = PathIn("locate.dbf");
+    CopyTable(MasterTable(), path);
+    zurod::UseOptions use;
+    use.file_name = path;
+    use.exclusive = true;
+    zurod::UseTable(use);
+    if (zurod::LastErrorCode() != 0) Fail("opening " + path);
+    SetDetail(1, kFirstDetail);
+    SetDetail(kRecords, kLastDetail);
+    if (zurod::LastErrorCode() != 0) Fail("changing " + path);
+    zurod::CloseArea();
+    if (zurod::LastErrorCode() != 0) Fail("closing " + path);
+    return path;
+}
+
 }  // namespace
 
 const std::vector<Row>& Rows() {
@@ -189,6 +218,48 @@ const std::string& MasterTable() {
 const std::string& MasterTableWithDeleted() {
     static const std::string path = BuildMaster("master_deleted.dbf", true);
     return path;
+}
+
+const std::string& LocateTable() {
+    static const std::string path = BuildLocateTable();
+    return path;
+}
+
+const std::string& EmptyTable() {
+    static const std::string path = [] {
+        PrepareEngine();
+        const std::string path = PathIn("empty.dbf");
+        std::vector<zurod::FieldDef> defs = MasterFields();
+        zurod::TWorkArea scratch;
+        zurod::CreateDbf(scratch, path, defs);
+        if (zurod::LastErrorCode() != 0) Fail("creating " + path);
+        return path;
+    }();
+    return path;
+}
+
+namespace {
+
+// In cents, so that the order of the additions does not matter.
+int64_t Cents(double amount) { return std::llround(amount * 100); }
+
+double Total(bool debits_only) {
+    int64_t cents = 0;
+    for (const Row& r : Rows())
+        if (!debits_only || r.action == "Debit") cents += Cents(r.amount);
+    return static_cast<double>(cents) / 100.0;
+}
+
+}  // namespace
+
+double AmountTotal() {
+    static const double total = Total(false);
+    return total;
+}
+
+double DebitTotal() {
+    static const double total = Total(true);
+    return total;
 }
 
 void CopyTable(const std::string& source, const std::string& target) {

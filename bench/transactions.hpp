@@ -54,6 +54,24 @@ void PrepareEngine();
 const std::string& MasterTable();
 const std::string& MasterTableWithDeleted();
 
+// The plain table with two DETAIL texts changed, for the locate cases: only
+// the last record's starts with kLocatePrefix or equals kLastDetail, and
+// kContainedText (in any case) occurs in the first record's, at its start,
+// and in the last record's, inside it.
+inline constexpr const char* kLastDetail = "Year-end M\xFCller rebate";
+inline constexpr const char* kFirstDetail = "M\xFCller rebate, opening";
+inline constexpr const char* kLocatePrefix = "Year-end";
+inline constexpr const char* kContainedText = "m\xFCller rebate";
+const std::string& LocateTable();
+
+// A table in the master's layout with no records.
+const std::string& EmptyTable();
+
+// Totals of AMOUNT over all rows and over the "Debit" rows, as the tables
+// store them (rounded to cents).
+double AmountTotal();
+double DebitTotal();
+
 // Replaces `target` with a copy of `source` (setup, outside timed regions).
 void CopyTable(const std::string& source, const std::string& target);
 void RemoveTable(const std::string& path);
