@@ -158,6 +158,9 @@ std::string AnsiLower(std::string_view text) {
     return out;
 }
 
+const ByteTable& AnsiUpperTable() { return Current().ansi->upper; }
+const ByteTable& OemUpperTable() { return Current().oem->upper; }
+
 char OemUpper(char c) { return static_cast<char>(Current().oem->upper[Byte(c)]); }
 
 std::string OemUpper(std::string_view text) {

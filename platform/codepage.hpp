@@ -41,6 +41,9 @@ inline std::string AnsiUpper(const std::string& text) { return AnsiUpper(std::st
 std::string AnsiLower(std::string_view text);
 
 char OemUpper(char c);
+// The upper-case tables of the two pages, for loops over many bytes.
+const ByteTable& AnsiUpperTable();
+const ByteTable& OemUpperTable();
 std::string OemUpper(std::string_view text);
 
 // Between the ANSI page and the host's UTF-8 (file names, drawn text).

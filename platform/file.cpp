@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -393,6 +395,36 @@ int File::Unlock(uint64_t offset, uint64_t length) {
     if (err != 0) return DosErrorFromErrno(err);
     locks_.erase(it);
     return kOk;
+}
+
+FilePrefixMap::~FilePrefixMap() { Unmap(); }
+
+FilePrefixMap::FilePrefixMap(FilePrefixMap&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+FilePrefixMap& FilePrefixMap::operator=(FilePrefixMap&& other) noexcept {
+    if (this != &other) {
+        Unmap();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+int FilePrefixMap::Map(const File& file, size_t length) {
+    Unmap();
+    if (!file.IsOpen() || length == 0) return kInvalidHandle;
+    void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, file.Fd(), 0);
+    if (p == MAP_FAILED) return DosErrorFromErrno(errno);
+    data_ = static_cast<char*>(p);
+    size_ = length;
+    return kOk;
+}
+
+void FilePrefixMap::Unmap() {
+    if (data_) ::munmap(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
 }
 
 }  // namespace platform

@@ -104,4 +104,28 @@ private:
     std::vector<Range> locks_;
 };
 
+// A shared, writable view of the start of an open file. What is stored
+// through it is in the file at once: other processes reading the file see it,
+// and it survives the process, without a system call per store.
+class FilePrefixMap {
+public:
+    FilePrefixMap() = default;
+    ~FilePrefixMap();
+    FilePrefixMap(FilePrefixMap&& other) noexcept;
+    FilePrefixMap& operator=(FilePrefixMap&& other) noexcept;
+    FilePrefixMap(const FilePrefixMap&) = delete;
+    FilePrefixMap& operator=(const FilePrefixMap&) = delete;
+
+    // Maps the first `length` bytes, which the file must hold; 0 or a DOS code.
+    int Map(const File& file, size_t length);
+    void Unmap();
+    bool IsMapped() const { return data_ != nullptr; }
+    char* Data() const { return data_; }
+    size_t Size() const { return size_; }
+
+private:
+    char* data_ = nullptr;
+    size_t size_ = 0;
+};
+
 }  // namespace platform

@@ -348,6 +348,10 @@ void RefreshCountForHeader(TWorkArea& area) {
 int WriteHeaderCount(TWorkArea& area) {
     SetUpdateDate(area);
     const size_t n = IsDbase2(area) ? 6 : 8;
+    if (area.header_map.Size() >= n) {
+        std::memcpy(area.header_map.Data(), area.header.data(), n);
+        return 0;
+    }
     return area.file.WriteAt(0, std::span(reinterpret_cast<const char*>(area.header.data()), n));
 }
 
@@ -526,7 +530,13 @@ void OpenDbf(TWorkArea& area) {
         area.rec_no = 1;
         area.bof = area.eof = false;
     }
+    MapHeader(area);
     guard.Done();
+}
+
+void MapHeader(TWorkArea& area) {
+    // Without the view (a read-only file, say) the count is written instead.
+    if (area.header_map.Map(area.file, area.header.size()) != 0) area.header_map.Unmap();
 }
 
 void GetDbfRecord(TWorkArea& area, int32_t n) {
@@ -667,6 +677,7 @@ void CloseDbf(TWorkArea& area) {
         if (rc == 0 && state == HeaderState::Appended) rc = WriteEndMark(area);
         if (rc == 0) SetLastErrorCode(before);
     }
+    area.header_map.Unmap();
     area.file.Close();
     area.header_state = HeaderState::Closed;
     area.owned_record.clear();

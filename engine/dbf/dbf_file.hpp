@@ -37,6 +37,9 @@ void WriteDeleteMark(TWorkArea& area, int32_t n);
 void WriteDbfHeader(TWorkArea& area);
 void FlushDbfHeader(TWorkArea& area);
 void CloseDbf(TWorkArea& area);
+// Maps the header of the area's open file so that appends keep its count
+// current without a write each (done by OpenDbf; again when the file changes).
+void MapHeader(TWorkArea& area);
 
 struct FieldDef {
     std::string name;

@@ -215,6 +215,7 @@ bool RewriteWithout(TWorkArea& a, int32_t first_deleted, std::vector<char>& buf,
         return fail(rc, "Error packing ");
     }
     out.Close();
+    MapHeader(a);
     a.header_state = HeaderState::Clean;
     a.read_ahead.Clear();
     // The area's locks lived on the old file; nobody else can hold the new

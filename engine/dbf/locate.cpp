@@ -41,7 +41,8 @@ TWorkArea* Guarded(std::string_view label) { return CheckArea(label) ? nullptr :
 
 // Upper case in the table's own code page.
 void UpperInPage(const TWorkArea& a, std::string& s) {
-    for (char& c : s) c = a.oem ? platform::OemUpper(c) : platform::AnsiUpper(c);
+    const platform::ByteTable& upper = a.oem ? platform::OemUpperTable() : platform::AnsiUpperTable();
+    for (char& c : s) c = static_cast<char>(upper[static_cast<uint8_t>(c)]);
 }
 
 // An engine (ANSI) text in the table's code page.

@@ -68,6 +68,7 @@ struct TWorkArea {
     RecordHook write_hook;
     RecordHook read_hook;
     platform::File file;
+    platform::FilePrefixMap header_map;  // the header's first bytes, kept current after each append
     ReadAhead read_ahead;
 
     // Virtual files (the store keeps its records in `vfile_store`).

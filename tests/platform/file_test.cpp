@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -407,3 +408,31 @@ TEST_F(FileTest, ReadOnlyDescriptorsStillShareAndLock) {
 }
 
 }  // namespace
+
+TEST(FilePrefixMapTest, StoresReachTheFileWithoutAWrite) {
+    TempDir dir;
+    const std::string path = dir / "mapped.bin";
+    File file;
+    ASSERT_EQ(file.Open(path, Access::ReadWrite, Share::DenyNone, Disposition::CreateAlways), 0);
+    ASSERT_EQ(file.WriteAt(0, std::string(64, '.')), 0);
+
+    // A child stores through the view and dies without closing anything.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        platform::FilePrefixMap map;
+        if (map.Map(file, 8) != 0) _exit(1);
+        std::memcpy(map.Data(), "ABCDEFGH", 8);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    File other;
+    ASSERT_EQ(other.Open(path, Access::Read, Share::DenyNone), 0);
+    std::string bytes(10, ' ');
+    size_t got = 0;
+    ASSERT_EQ(other.ReadAt(0, bytes, got), 0);
+    EXPECT_EQ(bytes, "ABCDEFGH..");
+}
