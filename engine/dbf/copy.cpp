@@ -27,15 +27,6 @@ constexpr size_t kCopyBlock = 1 << 20;
 
 bool Failed() { return LastErrorCode() != 0; }
 
-int64_t RawBlock(const char* raw, size_t length) {
-    std::string_view t(raw, length);
-    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
-    int64_t v = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-    return ec == std::errc() ? v : 0;
-}
-
 void PutBlock(char* raw, size_t length, int32_t block) {
     char text[16];
     auto [end, ec] = std::to_chars(text, text + sizeof text, block);
@@ -226,7 +217,7 @@ Structure Compare(const TWorkArea& a, const TWorkArea& b) {
 void CopyRawMemos(TWorkArea& src, TWorkArea& dst, char* raw) {
     for (const FieldInfo& f : src.fields) {
         if (f.type != 'M') continue;
-        const int64_t block = RawBlock(raw + f.offset, f.length);
+        const int64_t block = StoredInteger(std::string_view(raw + f.offset, f.length));
         if (block > 0) PutBlock(raw + f.offset, f.length, MemoUnit().copy(src, static_cast<int32_t>(block), dst));
     }
 }

@@ -478,6 +478,9 @@ bool PutRight(char* field, size_t length, std::string_view text) {
 
 }  // namespace
 
+double StoredReal(std::string_view raw) { return ParseReal(Trimmed(raw.data(), raw.size())); }
+int64_t StoredInteger(std::string_view raw) { return ParseWhole(Trimmed(raw.data(), raw.size())); }
+
 bool IsValidVersion(uint8_t v) {
     return v == kDbase2 || v == kDbase3 || v == kDbase3Memo || v == kDbase4Memo || v == kFoxProMemo ||
            v == kLevel7 || v == kLevel7Memo;

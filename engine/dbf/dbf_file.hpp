@@ -6,6 +6,7 @@
 #include <limits>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "engine/dbf/workarea.hpp"
 
@@ -60,6 +61,11 @@ enum class Direction { Read, Write };
 // delete mark is never touched.
 void TranslateRecord(Direction direction, bool oem, const RecordHook& hook,
                      std::span<char> buffer, uint16_t record_length);
+
+// A number field's stored text as a value, as the swap buffer takes it:
+// blanks, and text that is no number, read as 0.
+double StoredReal(std::string_view raw);
+int64_t StoredInteger(std::string_view raw);
 
 // Size of the typed swap buffer for the area's fields.
 size_t SwapBufferSize(const TWorkArea& area);

@@ -50,33 +50,10 @@ std::string ToTablePage(const TWorkArea& a, std::string_view s) {
     return a.oem ? platform::AnsiToOem(s) : std::string(s);
 }
 
-std::string_view TrimView(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
-}
-
 std::string_view RTrimView(std::string_view s) {
     size_t e = s.size();
     while (e > 0 && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
     return s.substr(0, e);
-}
-
-double RawReal(std::string_view raw) {
-    std::string_view t = TrimView(raw);
-    if (!t.empty() && t[0] == '+') t.remove_prefix(1);
-    double v = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-    return ec == std::errc() ? v : 0.0;
-}
-
-double RawInteger(std::string_view raw) {
-    std::string_view t = TrimView(raw);
-    if (!t.empty() && t[0] == '+') t.remove_prefix(1);
-    int64_t v = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-    return ec == std::errc() ? static_cast<double>(v) : 0.0;
 }
 
 std::string RightAligned(std::string text, size_t width) {
@@ -141,7 +118,7 @@ std::string VirtualStoredText(const TWorkArea& a, const FieldInfo& f) {
 
 // `text` is the search text in the engine's page: memo lines arrive in it.
 bool MemoMatches(TWorkArea& a, std::string_view raw, const LocateState& s, const std::string& text) {
-    const int32_t block = static_cast<int32_t>(RawInteger(raw));
+    const int32_t block = static_cast<int32_t>(StoredInteger(raw));
     if (block <= 0) return false;
     for (std::string& line : MemoUnit().read_lines(a, block)) {
         if (!s.case_sensitive) platform::AnsiUpper(std::span<char>(line));
@@ -271,7 +248,7 @@ double SumRaw(TWorkArea& a, const FieldInfo& f) {
         if (!ReadRecords(a, first, n, block, "SUM")) return total;
         for (int32_t i = 0; i < n; ++i) {
             const std::string_view raw(block.data() + static_cast<size_t>(i) * a.record_length + f.offset, f.length);
-            total += f.decimals > 0 ? RawReal(raw) : RawInteger(raw);
+            total += f.decimals > 0 ? StoredReal(raw) : static_cast<double>(StoredInteger(raw));
         }
     }
     return total;
