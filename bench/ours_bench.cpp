@@ -14,10 +14,12 @@
 #include "bench/transactions.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/copy.hpp"
-#include "engine/dbf/dbf_file.hpp"
+#include "engine/dbf/detail/record_io.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
+#include "engine/dbf/detail/table_header.hpp"
+#include "engine/dbf/tables.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
 #include "engine/dbf/locate.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/strings.hpp"
@@ -229,8 +231,7 @@ void OursAppend(benchmark::State& state) {
 
         std::vector<zurod::FieldDef> defs;
         for (const Column& c : kColumns) defs.push_back({c.name, c.type, c.length, c.decimals});
-        TWorkArea scratch;
-        zurod::CreateDbf(scratch, path, defs);
+        zurod::CreateDbf(path, defs);
         if (!Ok(state)) break;
         TWorkArea* a = Open(state, path, true);
         if (!a) break;

@@ -11,7 +11,10 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
-#include "engine/dbf/dbf_file.hpp"
+#include "engine/dbf/detail/record_io.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
+#include "engine/dbf/detail/table_header.hpp"
+#include "engine/dbf/tables.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
@@ -124,8 +127,7 @@ std::string BuildMaster(const std::string& name, bool with_deleted) {
     PrepareEngine();
     const std::string path = PathIn(name);
     std::vector<zurod::FieldDef> defs = MasterFields();
-    zurod::TWorkArea scratch;
-    zurod::CreateDbf(scratch, path, defs);
+    zurod::CreateDbf(path, defs);
     if (zurod::LastErrorCode() != 0) Fail("creating " + path);
 
     zurod::UseOptions use;
@@ -230,8 +232,7 @@ const std::string& EmptyTable() {
         PrepareEngine();
         const std::string path = PathIn("empty.dbf");
         std::vector<zurod::FieldDef> defs = MasterFields();
-        zurod::TWorkArea scratch;
-        zurod::CreateDbf(scratch, path, defs);
+        zurod::CreateDbf(path, defs);
         if (zurod::LastErrorCode() != 0) Fail("creating " + path);
         return path;
     }();

@@ -16,16 +16,15 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
-#include "engine/dbf/dbf_file.hpp"
 #include "engine/dbf/edit.hpp"
+#include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
+#include "engine/dbf/tables.hpp"
 #include "platform/codepage.hpp"
 
 namespace {
 
-using zurod::FieldInfo;
-using zurod::TWorkArea;
 
 constexpr int kTransactions = 300;
 constexpr std::array<const char*, 4> kAccounts = {"Current Account", "Cash Account", "Savings Account",
@@ -38,16 +37,15 @@ struct Posting {
     int64_t cents = 0;  // never negative
 };
 
-// The current table's field by name, looked up once per table.
-const FieldInfo& FieldOf(const char* name) {
+// The current table's field number by name, looked up once per table.
+int FieldOf(const char* name) {
     const int n = zurod::FieldNo(name);
     if (n == 0) throw zurod::EZurodError(std::string("No field ") + name);
-    return zurod::CurrentTable()->fields[n - 1];
+    return n;
 }
 
 void CreateTable(const std::string& path, std::vector<zurod::FieldDef> fields) {
-    TWorkArea scratch;
-    zurod::CreateDbf(scratch, path, fields);
+    zurod::CreateDbf(path, fields);
 }
 
 void OpenTable(const std::string& path) {
@@ -131,25 +129,24 @@ void WriteHistory(const std::string& path, const std::vector<Posting>& postings)
                        {"BALANCE", 'N', 9, 2},
                        {"ACCNAME", 'C', 30, 0}});
     OpenTable(path);
-    TWorkArea& a = *zurod::CurrentTable();
-    const FieldInfo &date = FieldOf("DATE"), &detail = FieldOf("DETAIL"), &source = FieldOf("SOURCE"),
-                    &dest = FieldOf("DEST"), &action = FieldOf("ACTION"), &ref = FieldOf("REF"),
-                    &category = FieldOf("CATEGORY"), &amount = FieldOf("AMOUNT"), &balance = FieldOf("BALANCE"),
-                    &accname = FieldOf("ACCNAME");
+    const int date = FieldOf("DATE"), detail = FieldOf("DETAIL"), source = FieldOf("SOURCE"),
+              dest = FieldOf("DEST"), action = FieldOf("ACTION"), ref = FieldOf("REF"),
+              category = FieldOf("CATEGORY"), amount = FieldOf("AMOUNT"), balance = FieldOf("BALANCE"),
+              accname = FieldOf("ACCNAME");
     std::map<std::string, int64_t> balances;
     for (const Posting& p : postings) {
         const int64_t after = balances[p.account] += Signed(p);
         zurod::ClearRecord();
-        zurod::SetSwapString(a, date, p.date);
-        zurod::SetSwapString(a, detail, p.detail);
-        zurod::SetSwapString(a, source, p.source);
-        zurod::SetSwapString(a, dest, p.dest);
-        zurod::SetSwapString(a, action, p.action);
-        zurod::SetSwapString(a, ref, p.ref);
-        zurod::SetSwapString(a, category, p.category);
-        zurod::SetSwapNumber(a, amount, static_cast<double>(p.cents) / 100);
-        zurod::SetSwapNumber(a, balance, static_cast<double>(after) / 100);
-        zurod::SetSwapString(a, accname, p.account);
+        zurod::PutFieldString(date, p.date);
+        zurod::PutFieldString(detail, p.detail);
+        zurod::PutFieldString(source, p.source);
+        zurod::PutFieldString(dest, p.dest);
+        zurod::PutFieldString(action, p.action);
+        zurod::PutFieldString(ref, p.ref);
+        zurod::PutFieldString(category, p.category);
+        zurod::PutFieldNumber(amount, static_cast<double>(p.cents) / 100);
+        zurod::PutFieldNumber(balance, static_cast<double>(after) / 100);
+        zurod::PutFieldString(accname, p.account);
         zurod::Append();
     }
     zurod::CloseArea();
@@ -158,21 +155,21 @@ void WriteHistory(const std::string& path, const std::vector<Posting>& postings)
 void WriteNotes(const std::string& path) {
     CreateTable(path, {{"NAME", 'C', 30, 0}, {"NOTES", 'M', 10, 0}});
     OpenTable(path);
-    TWorkArea& a = *zurod::CurrentTable();
-    const FieldInfo &name = FieldOf("NAME"), &notes = FieldOf("NOTES");
+    const int name = FieldOf("NAME"), notes = FieldOf("NOTES");
     for (const char* account : kAccounts) {
         zurod::ClearRecord();
-        zurod::SetSwapString(a, name, account);
-        zurod::SetSwapMemo(a, notes, 0);  // no note yet
+        zurod::PutFieldString(name, account);
+        zurod::PutFieldMemo(notes, 0);  // no note yet
         zurod::Append();
     }
     zurod::CloseArea();
 }
 
 void PrintStructure(const std::string& path) {
-    const TWorkArea& a = *zurod::CurrentTable();
-    std::printf("%s: %d records of %u bytes\n", path.c_str(), zurod::RecCount(), a.record_length);
-    for (const FieldInfo& f : a.fields) std::printf("  %-10s %c %3u %u\n", f.name.c_str(), f.type, f.length, f.decimals);
+    std::printf("%s: %d records of %u bytes\n", path.c_str(), zurod::RecCount(), zurod::RecSize());
+    for (int n = 1; n <= zurod::FieldCount(); ++n)
+        std::printf("  %-10s %c %3d %d\n", zurod::Field(n).c_str(), zurod::FieldType(n), zurod::FieldLen(n),
+                    zurod::FieldDec(n));
 }
 
 std::string_view TrimRight(std::string_view s) {
@@ -186,10 +183,9 @@ double Money(int64_t cents) { return static_cast<double>(cents) / 100; }
 // with the amounts before it.
 bool ReportHistory(const std::string& path) {
     OpenTable(path);
-    TWorkArea& a = *zurod::CurrentTable();
     PrintStructure(path);
-    const FieldInfo &source = FieldOf("SOURCE"), &amount = FieldOf("AMOUNT"), &balance = FieldOf("BALANCE"),
-                    &accname = FieldOf("ACCNAME");
+    const int source = FieldOf("SOURCE"), amount = FieldOf("AMOUNT"), balance = FieldOf("BALANCE"),
+              accname = FieldOf("ACCNAME");
     struct Account {
         int records = 0;
         int64_t computed = 0, stored = 0;
@@ -197,13 +193,13 @@ bool ReportHistory(const std::string& path) {
     std::map<std::string, Account> accounts;
     int mismatches = 0;
     for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
-        const std::string name(TrimRight(zurod::SwapString(a, accname)));
-        const bool paying = TrimRight(zurod::SwapString(a, source)) == name;
-        const auto cents = std::llround(zurod::SwapNumber(a, amount) * 100);
+        const std::string name(TrimRight(zurod::GetFieldString(accname)));
+        const bool paying = TrimRight(zurod::GetFieldString(source)) == name;
+        const auto cents = std::llround(zurod::GetFieldNumber(amount) * 100);
         Account& acc = accounts[name];
         ++acc.records;
         acc.computed += paying ? -cents : cents;
-        acc.stored = std::llround(zurod::SwapNumber(a, balance) * 100);
+        acc.stored = std::llround(zurod::GetFieldNumber(balance) * 100);
         if (acc.stored != acc.computed) ++mismatches;
     }
     zurod::CloseArea();
@@ -218,7 +214,7 @@ bool ReportHistory(const std::string& path) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "demo-data";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
@@ -243,4 +239,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());
         return 1;
     }
+}
+
+int main(int argc, char** argv) {
+    zurod::EngineInit();
+    const int rc = Run(argc, argv);
+    zurod::EngineShutdown();
+    return rc;
 }

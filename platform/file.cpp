@@ -1,10 +1,12 @@
 #include "platform/file.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
 #include <limits>
+#include <mutex>
 #include <utility>
 
 #include <fcntl.h>
@@ -143,7 +145,67 @@ bool ReadOnlyFallback(int err) {
     return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY;
 }
 
+struct ArmedFault {
+    FileOp op;
+    int remaining;  // calls of `op` until it fires, this one included
+    int code;
+};
+
+struct FaultTable {
+    std::mutex mutex;
+    std::vector<ArmedFault> armed;  // in the order armed
+};
+
+FaultTable& Faults() {
+    static FaultTable table;
+    return table;
+}
+
+// Every read and write checks this, so with nothing armed the check must stay
+// one relaxed load; the table and its lock are touched only while armed.
+constinit std::atomic<bool> g_faults_armed{false};
+
+[[gnu::noinline]] int TakeArmedFault(FileOp op) {
+    FaultTable& table = Faults();
+    const std::lock_guard lock(table.mutex);
+    auto fired = table.armed.end();
+    for (auto it = table.armed.begin(); it != table.armed.end(); ++it) {
+        if (it->op != op) continue;
+        if (it->remaining > 1) --it->remaining;
+        else if (fired == table.armed.end()) fired = it;  // a later one due now waits at 1
+    }
+    int code = kOk;
+    if (fired != table.armed.end()) {
+        code = fired->code;
+        table.armed.erase(fired);
+    }
+    g_faults_armed.store(!table.armed.empty(), std::memory_order_relaxed);
+    return code;
+}
+
+// 0, or the code this call of `op` is to fail with.
+inline int InjectedFault(FileOp op) {
+    if (!g_faults_armed.load(std::memory_order_relaxed)) [[likely]]
+        return kOk;
+    return TakeArmedFault(op);
+}
+
 }  // namespace
+
+void InjectFileFault(FileOp op, int nth, int code) {
+    if (nth < 1 || code == kOk) return;
+    FaultTable& table = Faults();
+    const std::lock_guard lock(table.mutex);
+    table.armed.push_back(ArmedFault{op, nth, code});
+    g_faults_armed.store(true, std::memory_order_relaxed);
+}
+
+void ClearFileFaults() {
+    FaultTable& table = Faults();
+    const std::lock_guard lock(table.mutex);
+    table.armed.clear();
+    g_faults_armed.store(false, std::memory_order_relaxed);
+}
 
 File::~File() { Close(); }
 
@@ -248,6 +310,7 @@ int File::ReadAt(uint64_t offset, std::span<char> buf, size_t& got) const {
     got = 0;
     if (fd_ < 0) return kInvalidHandle;
     if (access_ == Access::Write) return kAccessDenied;
+    if (const int fault = InjectedFault(FileOp::Read)) return fault;
     if (offset > kMaxOffset) return kOk;  // past any end
     const size_t want =
         static_cast<size_t>(std::min<uint64_t>(buf.size(), kMaxOffset - offset));
@@ -267,6 +330,7 @@ int File::WriteAt(uint64_t offset, std::span<const char> buf) {
     if (fd_ < 0) return kInvalidHandle;
     if (access_ == Access::Read) return kAccessDenied;
     if (offset > kMaxOffset || buf.size() > kMaxOffset - offset) return kDiskWrite;
+    if (const int fault = InjectedFault(FileOp::Write)) return fault;
     size_t done = 0;
     while (done < buf.size()) {
         const ssize_t n =
@@ -294,6 +358,7 @@ int File::Truncate(uint64_t length) {
     if (fd_ < 0) return kInvalidHandle;
     if (access_ == Access::Read) return kAccessDenied;
     if (length > kMaxOffset) return kDiskWrite;
+    if (const int fault = InjectedFault(FileOp::Truncate)) return fault;
     int rc;
     do rc = ftruncate(fd_, static_cast<off_t>(length));
     while (rc != 0 && errno == EINTR);
@@ -302,6 +367,7 @@ int File::Truncate(uint64_t length) {
 
 int File::Sync() {
     if (fd_ < 0) return kInvalidHandle;
+    if (const int fault = InjectedFault(FileOp::Sync)) return fault;
     int rc;
     do rc = fdatasync(fd_);
     while (rc != 0 && errno == EINTR);
@@ -335,6 +401,7 @@ int File::TakePermissionsOf(const File& other) {
 
 int File::RenameOver(const std::string& target) {
     if (fd_ < 0) return kInvalidHandle;
+    if (const int fault = InjectedFault(FileOp::Rename)) return fault;
     const std::string resolved = ResolveForCreate(target);
     if (::rename(AnsiToUtf8(path_).c_str(), AnsiToUtf8(resolved).c_str()) != 0)
         return DosErrorForPath(errno, resolved);

@@ -104,6 +104,29 @@ private:
     std::vector<Range> locks_;
 };
 
+// Test seam: makes chosen file operations fail as a failing disk would, so
+// callers' error paths can be exercised. A call that fails this way does
+// nothing (a read gets no bytes). Calls rejected before reaching the disk
+// (closed file, wrong access, offset out of range) are not counted.
+enum class FileOp { Read, Write, Sync, Truncate, Rename };
+
+// Makes the `nth` (1-based, counted from now) call of `op` on any File fail
+// with `code`, once. Faults already armed stay armed; if two fall on the same
+// call, the one armed first fires and the other fires on the next call.
+// nth < 1 or code 0 arms nothing.
+void InjectFileFault(FileOp op, int nth, int code);
+void ClearFileFaults();
+
+// Arms a fault for the life of a scope; on leaving it clears every armed
+// fault, so none outlives the test that set it.
+class FileFaultScope {
+public:
+    FileFaultScope(FileOp op, int nth, int code) { InjectFileFault(op, nth, code); }
+    ~FileFaultScope() { ClearFileFaults(); }
+    FileFaultScope(const FileFaultScope&) = delete;
+    FileFaultScope& operator=(const FileFaultScope&) = delete;
+};
+
 // A shared, writable view of the start of an open file. What is stored
 // through it is in the file at once: other processes reading the file see it,
 // and it survives the process, without a system call per store.

@@ -1,29 +1,19 @@
 #pragma once
-// Numbered work areas: the area table, the current area, opening tables with
-// USE and closing them, and field information on the current area.
+// Numbered work areas: selecting an area, opening tables with USE and closing
+// them, and the fields of the current area's record.
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
-#include "engine/dbf/workarea.hpp"
+#include "engine/dbf/tables.hpp"
 
 namespace zurod {
 
-inline constexpr uint8_t kAreaCount = 35;
-inline constexpr uint8_t kCallerAreas = 33;  // 34 and 35 are the engine's own
-inline constexpr uint8_t kScratchArea = 35;
-
-// The area in slot n (1..35), nullptr when the slot is empty.
-TWorkArea* AreaAt(uint8_t n);
-// The current area's table, nullptr when none is open there.
-TWorkArea* CurrentTable();
+struct IndexAreaState;
 
 void Select(uint8_t area);
 uint8_t CurrentArea();
-// Makes `area` current without the caller checks of Select (the engine's own
-// two-area operations use slots 34 and 35 too).
-void SelectInternal(uint8_t area);
 
 // True, after reporting 215, when the current area holds no table.
 bool CheckArea(std::string_view routine);
@@ -52,6 +42,8 @@ void UseTable(UseOptions options);
 // USE's command grammar.
 UseOptions ParseUseCommand(const std::string& command);
 
+// An area that an engine operation is walking (a copy whose condition tries
+// to close its own source, say) is not closed: 254, and nothing changes.
 void CloseArea();
 void CloseAllAreas();
 
@@ -73,28 +65,23 @@ std::string AreaFileName();
 std::string Alias();
 bool GetIndexFlag();
 void SetIndexFlag(bool flag);
-AreaExtension* AreaIndexBlock();
+IndexAreaState* AreaIndexBlock();
+
+// Typed access to field n of the current area's swap buffer, by the field's
+// slot type (C and D text, N and F numbers, L logical, M block number); a
+// field number out of range reports 220 and gives the neutral value.
+std::string GetFieldString(int n);
+void PutFieldString(int n, std::string_view text);
+double GetFieldNumber(int n);
+void PutFieldNumber(int n, double value);
+int64_t GetFieldInteger(int n);
+void PutFieldInteger(int n, int64_t value);
+bool GetFieldLogical(int n);
+void PutFieldLogical(int n, bool value);
+int32_t GetFieldMemo(int n);
+void PutFieldMemo(int n, int32_t block);
 
 // True, after reporting 214, when another caller area holds the same file.
 bool CheckFileInUse(const std::string& name, std::string_view label);
-
-// Closes every area, the engine's own included (program end).
-void ShutdownAreas();
-
-// Blanks the area's record and converts it into the swap buffer (a virtual
-// file's buffer is zeroed).
-void BlankRecord(TWorkArea& area);
-
-// Restores the current area when the scope ends.
-class AreaScope {
-public:
-    AreaScope() : saved_(CurrentArea()) {}
-    ~AreaScope() { SelectInternal(saved_); }
-    AreaScope(const AreaScope&) = delete;
-    AreaScope& operator=(const AreaScope&) = delete;
-
-private:
-    uint8_t saved_;
-};
 
 }  // namespace zurod

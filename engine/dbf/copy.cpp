@@ -1,5 +1,6 @@
 #include "engine/dbf/copy.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -7,12 +8,15 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
-#include "engine/dbf/dbf_file.hpp"
+#include "engine/dbf/detail/area_table.hpp"
+#include "engine/dbf/detail/editing.hpp"
+#include "engine/dbf/detail/navigation.hpp"
+#include "engine/dbf/detail/record_io.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
+#include "engine/dbf/detail/table_header.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/files.hpp"
-#include "engine/dbf/hooks.hpp"
-#include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "engine/dbf/strings.hpp"
 #include "platform/codepage.hpp"
@@ -25,14 +29,16 @@ namespace {
 
 constexpr size_t kCopyBlock = 1 << 20;
 
-bool Failed() { return LastErrorCode() != 0; }
-
 void PutBlock(char* raw, size_t length, int32_t block) {
     char text[16];
     auto [end, ec] = std::to_chars(text, text + sizeof text, block);
     const size_t n = static_cast<size_t>(end - text);
     std::memset(raw, ' ', length);
     if (ec == std::errc() && n <= length) std::memcpy(raw + (length - n), text, n);
+}
+
+bool HasMemoFields(const TWorkArea& a) {
+    return std::any_of(a.fields.begin(), a.fields.end(), [](const FieldInfo& f) { return f.type == 'M'; });
 }
 
 std::vector<FieldDef> FieldList(const TWorkArea& a) {
@@ -47,38 +53,28 @@ std::vector<FieldDef> FieldList(const TWorkArea& a) {
 class BulkWriter {
 public:
     explicit BulkWriter(TWorkArea& target) : t_(target) { block_.reserve(kCopyBlock + t_.record_length); }
-    // Records collected before an error was raised are still written; the
-    // raised error stays the one reported.
-    ~BulkWriter() {
-        if (pending_ == 0) return;
-        ErrorHandlingScope quiet(false);
-        const uint16_t code = LastErrorCode();
-        Flush();
-        SetLastErrorCode(code);
-    }
     BulkWriter(const BulkWriter&) = delete;
     BulkWriter& operator=(const BulkWriter&) = delete;
-    bool Add(const char* raw) {
+    // Records collected before an exception left the copy are still written.
+    ~BulkWriter() { (void)Flush(); }
+
+    Status Add(const char* raw) {
         block_.insert(block_.end(), raw, raw + t_.record_length);
         ++pending_;
-        return block_.size() < kCopyBlock || Flush();
+        return block_.size() < kCopyBlock ? Status{} : Flush();
     }
-    bool Flush() {
-        if (pending_ == 0) return true;
+    Status Flush() {
+        if (pending_ == 0) return {};
         TranslateRecord(Direction::Write, t_.oem, t_.write_hook, block_, t_.record_length);
-        const uint64_t at = t_.header_length + static_cast<uint64_t>(t_.rec_count) * t_.record_length;
-        const int rc = t_.file.WriteAt(at, block_);
+        const int rc = t_.file.WriteAt(RecordOffset(t_, t_.rec_count + 1), block_);
         block_.clear();
         const int32_t n = pending_;
         pending_ = 0;
-        if (rc != 0) {
-            RunError(static_cast<uint16_t>(rc), "File:  " + t_.file_name + " [CopyTo]");
-            return false;
-        }
+        if (rc != 0) return Fail(static_cast<uint16_t>(rc), "File:  " + t_.file_name + " [CopyTo]");
         t_.rec_count += n;
         t_.rec_no = t_.rec_count;
         t_.header_state = HeaderState::Appended;
-        return true;
+        return {};
     }
 
 private:
@@ -93,10 +89,10 @@ std::string NumberText(double value, int decimals) {
 
 // One target field from its source field, by the conversion table of the
 // two types.
-void ConvertField(TWorkArea& src, const FieldInfo& sf, TWorkArea& dst, const FieldInfo& df) {
+Status ConvertField(TWorkArea& src, const FieldInfo& sf, TWorkArea& dst, const FieldInfo& df) {
     const char st = sf.type == 'F' ? 'N' : sf.type;
     const char dt = df.type == 'F' ? 'N' : df.type;
-    MemoAttachment& memo = MemoUnit();
+    MemoAttachment* memo = Engine().attachments.memo.get();
     switch (dt) {
     case 'C':
         if (st == 'C') {
@@ -144,18 +140,24 @@ void ConvertField(TWorkArea& src, const FieldInfo& sf, TWorkArea& dst, const Fie
             if (DateValid(text)) SetSwapString(dst, df, text);
         }
         break;
-    case 'M':
-        if (st == 'C' && memo.store) {
+    case 'M': {
+        int32_t block = 0;
+        if (st == 'C' && memo) {
             const std::string text = RTrim(SwapString(src, sf));
-            if (!text.empty()) SetSwapMemo(dst, df, memo.store(dst, text));
-        } else if (st == 'M' && memo.copy) {
-            const int32_t block = SwapMemo(src, sf);
-            if (block > 0) SetSwapMemo(dst, df, memo.copy(src, block, dst));
+            if (text.empty()) break;
+            if (Status s = memo->Add(dst, text, block); s.failed()) return s;
+            SetSwapMemo(dst, df, block);
+        } else if (st == 'M' && memo && SwapMemo(src, sf) > 0) {
+            if (Status s = memo->Copy(src, SwapMemo(src, sf), dst, block); s.failed()) return s;
+            SetSwapMemo(dst, df, block);
         }
         break;
+    }
     default: break;
     }
+    return {};
 }
+
 
 // Dates move by their stored digits: the text form would give a date outside
 // the century window another century when the century is off.
@@ -165,7 +167,18 @@ void CopyStoredDate(const TWorkArea& src, const FieldInfo& sf, TWorkArea& dst, c
     std::memcpy(dst.record.data() + df.offset, src.record.data() + sf.offset, std::min(sf.length, df.length));
 }
 
-// Whether records of `a` can be written to `b` byte for byte.
+// Whether both areas have the same fields: names, types, lengths, decimals.
+bool SameFields(const TWorkArea& a, const TWorkArea& b) {
+    if (a.fields.size() != b.fields.size()) return false;
+    for (size_t i = 0; i < a.fields.size(); ++i) {
+        const FieldInfo &x = a.fields[i], &y = b.fields[i];
+        if (x.name != y.name || x.type != y.type || x.length != y.length || x.decimals != y.decimals) return false;
+    }
+    return true;
+}
+
+// Whether records of `a` can be written to `b` byte for byte: two table
+// files whose fields lie at the same places in records of the same length.
 bool SameLayout(const TWorkArea& a, const TWorkArea& b) {
     if (a.is_virtual || b.is_virtual || a.record_length != b.record_length || a.fields.size() != b.fields.size())
         return false;
@@ -176,50 +189,169 @@ bool SameLayout(const TWorkArea& a, const TWorkArea& b) {
     return true;
 }
 
-// Closes the scratch area when an error is raised out of an operation that
-// opened it there; the ordinary paths close it themselves.
-class ScratchGuard {
+// How the current record of one area becomes the record buffer of another:
+// byte for byte when the layouts match (foreign number formats and dates
+// outside the century window survive), through the typed buffer when the
+// fields match, and field by field by name otherwise. Memos are copied into
+// the target's memo file.
+class RecordMapper {
 public:
-    ScratchGuard() : exceptions_(std::uncaught_exceptions()) {}
-    ~ScratchGuard() {
-        if (!armed_ || std::uncaught_exceptions() <= exceptions_) return;
-        ErrorHandlingScope quiet(false);
-        const uint16_t code = LastErrorCode();
-        SelectInternal(kScratchArea);
-        CloseArea();
-        SetLastErrorCode(code);
+    RecordMapper(TWorkArea& src, TWorkArea& dst) : src_(src), dst_(dst) {
+        copy_memos_ = !src.is_virtual && src.memo && HasMemoFields(src);
+        if (SameLayout(src, dst)) {
+            kind_ = Kind::Raw;
+        } else if (SameFields(src, dst)) {
+            kind_ = Kind::Typed;
+        } else {
+            kind_ = Kind::ByName;
+            map_.assign(dst.fields.size(), -1);
+            for (size_t i = 0; i < dst.fields.size(); ++i)
+                for (size_t j = 0; j < src.fields.size() && map_[i] < 0; ++j)
+                    if (src.fields[j].name == dst.fields[i].name) map_[i] = static_cast<int>(j);
+        }
     }
-    void Arm() { armed_ = true; }
-    ScratchGuard(const ScratchGuard&) = delete;
-    ScratchGuard& operator=(const ScratchGuard&) = delete;
+
+    // Whether any target field takes a value from the source.
+    bool AnyField() const {
+        return kind_ != Kind::ByName || std::any_of(map_.begin(), map_.end(), [](int j) { return j >= 0; });
+    }
+
+    Status Map() {
+        switch (kind_) {
+        case Kind::Raw:
+            std::copy(src_.record.begin(), src_.record.end(), dst_.record.begin());
+            return copy_memos_ ? CopyRawMemos() : Status{};
+        case Kind::Typed: {
+            std::copy(src_.swap.begin(), src_.swap.begin() + std::min(src_.swap.size(), dst_.swap.size()),
+                      dst_.swap.begin());
+            dst_.shadow_valid = false;
+            if (copy_memos_)
+                for (const FieldInfo& f : dst_.fields)
+                    if (Status s = CopyMemo(f); s.failed()) return s;
+            return ToRecord();
+        }
+        case Kind::ByName:
+            BlankRecord(dst_);
+            SetSwapDeleted(dst_, SwapDeleted(src_));
+            for (size_t i = 0; i < map_.size(); ++i)
+                if (map_[i] >= 0)
+                    if (Status s = ConvertField(src_, Source(i), dst_, dst_.fields[i]); s.failed()) return s;
+            return ToRecord();
+        }
+        return {};
+    }
 
 private:
-    int exceptions_;
-    bool armed_ = false;
+    enum class Kind { Raw, Typed, ByName };
+
+    const FieldInfo& Source(size_t i) const {
+        return kind_ == Kind::ByName ? src_.fields[static_cast<size_t>(map_[i])] : src_.fields[i];
+    }
+
+    Status CopyMemo(const FieldInfo& f) {
+        if (f.type != 'M' || SwapMemo(dst_, f) <= 0) return {};
+        int32_t block = 0;
+        if (Status s = Engine().attachments.memo->Copy(src_, SwapMemo(dst_, f), dst_, block); s.failed()) return s;
+        SetSwapMemo(dst_, f, block);
+        return {};
+    }
+
+    // The memos of a raw record go to the target's memo file, their new block
+    // numbers into the target's record (the source keeps its own).
+    Status CopyRawMemos() {
+        char* raw = dst_.record.data();
+        for (const FieldInfo& f : src_.fields) {
+            if (f.type != 'M') continue;
+            const int64_t block = StoredInteger(std::string_view(raw + f.offset, f.length));
+            if (block <= 0) continue;
+            int32_t copied = 0;
+            if (Status s = Engine().attachments.memo->Copy(src_, static_cast<int32_t>(block), dst_, copied);
+                s.failed())
+                return s;
+            PutBlock(raw + f.offset, f.length, copied);
+        }
+        return {};
+    }
+
+    Status ToRecord() {
+        if (dst_.is_virtual) return {};
+        if (Status s = BufferToRecord(dst_); s.failed()) return s;
+        for (size_t i = 0; i < dst_.fields.size(); ++i)
+            if (kind_ != Kind::ByName || map_[i] >= 0) CopyStoredDate(src_, Source(i), dst_, dst_.fields[i]);
+        return {};
+    }
+
+    TWorkArea& src_;
+    TWorkArea& dst_;
+    Kind kind_ = Kind::ByName;
+    std::vector<int> map_;  // by target field: its source field, -1 for none
+    bool copy_memos_ = false;
 };
 
-enum class Structure { Different, Identical, IdenticalWithMemo };
-
-Structure Compare(const TWorkArea& a, const TWorkArea& b) {
-    if (a.fields.size() != b.fields.size()) return Structure::Different;
-    bool memo = false;
-    for (size_t i = 0; i < a.fields.size(); ++i) {
-        const FieldInfo &x = a.fields[i], &y = b.fields[i];
-        if (x.name != y.name || x.type != y.type || x.length != y.length || x.decimals != y.decimals)
-            return Structure::Different;
-        memo = memo || x.type == 'M';
+// Closes the engine's scratch area when the operation that opened it ends,
+// whichever way it ends.
+class ScratchArea {
+public:
+    ScratchArea() = default;
+    ~ScratchArea() {
+        if (open_) (void)CloseSlot(kScratchArea, true);
     }
-    return memo ? Structure::IdenticalWithMemo : Structure::Identical;
+    Status Close() {
+        open_ = false;
+        return CloseSlot(kScratchArea, true);
+    }
+    void Opened() { open_ = true; }
+    ScratchArea(const ScratchArea&) = delete;
+    ScratchArea& operator=(const ScratchArea&) = delete;
+
+private:
+    bool open_ = false;
+};
+
+// Opens `options` in the scratch area; the area or nullptr with the failure.
+TWorkArea* OpenScratch(const UseOptions& options, ScratchArea& scratch, Status& status) {
+    AreaScope back;
+    SelectInternal(kScratchArea);
+    status = CloseSlot(kScratchArea, true);
+    if (status.ok()) status = OpenInCurrentArea(options);
+    TWorkArea* area = CurrentTable();
+    if (area) scratch.Opened();
+    return status.ok() ? area : nullptr;
 }
 
-// Copies the memos of a raw record to the target's memo file, putting the new
-// block numbers into `raw` (a copy; the source keeps its own).
-void CopyRawMemos(TWorkArea& src, TWorkArea& dst, char* raw) {
-    for (const FieldInfo& f : src.fields) {
-        if (f.type != 'M') continue;
-        const int64_t block = StoredInteger(std::string_view(raw + f.offset, f.length));
-        if (block > 0) PutBlock(raw + f.offset, f.length, MemoUnit().copy(src, static_cast<int32_t>(block), dst));
+
+Status CopyRecords(TWorkArea& src, TWorkArea& dst, const CopyCondition& condition) {
+    AreaPin pin_src(src), pin_dst(dst);
+    RecordMapper mapper(src, dst);
+    BulkWriter writer(dst);
+    Status status = GoTopIn(src);
+    while (status.ok() && !src.eof) {
+        if (!condition || condition()) {
+            status = mapper.Map();
+            if (status.ok()) status = writer.Add(dst.record.data());
+            if (status.failed()) break;
+        }
+        status = SkipIn(src, 1);
     }
+    // What was collected before a failing record is kept.
+    return FirstFailure(std::move(status), writer.Flush());
+}
+
+Status AppendRecords(TWorkArea& src, TWorkArea& dst, const CopyCondition& condition) {
+    AreaPin pin_src(src), pin_dst(dst);
+    RecordMapper mapper(src, dst);
+    if (!mapper.AnyField()) return {};
+    Status status = condition ? SkipIn(src, 0) : GoTopIn(src);
+    RefreshRecCount(src);
+    // Records the loop itself adds to a shared source never feed it.
+    const int32_t limit = src.rec_count;
+    while (status.ok() && !src.eof && src.rec_no <= limit) {
+        if (condition && !condition()) break;
+        status = mapper.Map();
+        if (status.ok()) status = AppendRecordIn(dst);
+        if (status.ok()) status = SkipIn(src, 1);
+    }
+    return status;
 }
 
 }  // namespace
@@ -227,16 +359,13 @@ void CopyRawMemos(TWorkArea& src, TWorkArea& dst, char* raw) {
 void CopyTo(const std::string& file_name, const CopyCondition& condition) {
     SetLastErrorCode(0);
     if (CheckArea("CopyTo")) return;
-    const uint8_t source_area = CurrentArea();
     TWorkArea& src = *CurrentTable();
     const std::string label = "[CopyTo(" + file_name + ")]";
     if (src.is_virtual && src.field_count == 0) {
         RunError(1100, "Virtual file has no structure to copy. " + label);
         return;
     }
-    const bool memo = !src.is_virtual && src.memo &&
-                      std::any_of(src.fields.begin(), src.fields.end(), [](const FieldInfo& f) { return f.type == 'M'; });
-    if (memo && !MemoUnit().copy) {
+    if (!src.is_virtual && src.memo && HasMemoFields(src) && !Engine().attachments.memo) {
         RunError(220, "Memo unit not linked into program. " + label);
         return;
     }
@@ -245,70 +374,17 @@ void CopyTo(const std::string& file_name, const CopyCondition& condition) {
     if (FileExists(name) && !ConfirmAction("Overwrite " + name)) return;
 
     std::vector<FieldDef> defs = FieldList(src);
-    {
-        TWorkArea scratch;
-        CreateDbf(scratch, name, defs);
-    }
-    if (Failed()) return;
+    if (Status s = CreateDbfFile(name, defs); s.failed()) return Report(s);
 
-    AreaScope back;
-    ScratchGuard guard;
-    guard.Arm();
-    SelectInternal(kScratchArea);
-    UseOptions target_options;
-    target_options.file_name = name;
-    target_options.alias = "?COPYTO?";
-    target_options.exclusive = true;
-    UseTable(target_options);
-    TWorkArea* dst = CurrentTable();
-    SelectInternal(source_area);
-    if (Failed() || !dst) return;
-    const bool raw_layout = SameLayout(src, *dst);
-    {
-        BulkWriter writer(*dst);
-        std::vector<char> raw(dst->record_length);
-        GoTop();
-        while (!src.eof && !Failed()) {
-            if (!condition || condition()) {
-                if (raw_layout) {
-                    // The source's own bytes: foreign number formats and
-                    // dates outside the century window survive.
-                    std::copy(src.record.begin(), src.record.end(), raw.begin());
-                    if (memo) CopyRawMemos(src, *dst, raw.data());
-                } else {
-                    std::copy(src.swap.begin(), src.swap.begin() + std::min(src.swap.size(), dst->swap.size()),
-                              dst->swap.begin());
-                    dst->shadow_valid = false;
-                    for (const FieldInfo& f : dst->fields)
-                        if (f.type == 'M' && memo && SwapMemo(*dst, f) > 0)
-                            SetSwapMemo(*dst, f, MemoUnit().copy(src, SwapMemo(*dst, f), *dst));
-                    if (!BufferToRecord(*dst)) break;
-                    for (size_t i = 0; i < dst->fields.size(); ++i)
-                        CopyStoredDate(src, src.fields[i], *dst, dst->fields[i]);
-                    std::copy(dst->record.begin(), dst->record.end(), raw.begin());
-                }
-                if (!writer.Add(raw.data())) break;
-            }
-            SKIP(1);
-        }
-        // What was collected before a failing record is kept.
-        const uint16_t error = LastErrorCode();
-        const std::string message = error != 0 ? LastErrorMessage() : std::string();
-        if (error == 0) {
-            writer.Flush();
-        } else {
-            {
-                ErrorHandlingScope quiet(false);
-                writer.Flush();
-            }
-            RecordError(error, message);
-        }
-    }
-    const uint16_t error = LastErrorCode();
-    const std::string message = LastErrorMessage();
-    SelectInternal(kScratchArea);
-    CloseArea();
-    if (error != 0) RecordError(error, message);
+    ScratchArea scratch;
+    UseOptions target;
+    target.file_name = name;
+    target.alias = "?COPYTO?";
+    target.exclusive = true;
+    Status status;
+    TWorkArea* dst = OpenScratch(target, scratch, status);
+    if (dst) status = CopyRecords(src, *dst, condition);
+    Report(FirstFailure(std::move(status), scratch.Close()));
 }
 
 void AppendFrom(const std::string& source, const CopyCondition& condition) {
@@ -337,112 +413,33 @@ void AppendFrom(const std::string& source, const CopyCondition& condition) {
                                      : exists && !a->is_virtual && a->file.IsOpen() && a->file.Id() == id;
         if (same) found = n;
     }
-    if (found == 0 && is_virtual) {
-        RunError(215, "Virtual file must be open. " + label);
-        return;
-    }
-    if (found == 0 && !exists) {
-        RunError(2, label);
-        return;
-    }
-    const bool self = found == target_area ||
-                      (exists && !dst->is_virtual && dst->file.IsOpen() && dst->file.Id() == id);
-    if (self) {
-        RunError(214, "Attempting to append file to itself. " + label);
-        return;
-    }
-    const bool target_memo = std::any_of(dst->fields.begin(), dst->fields.end(), [](const FieldInfo& f) { return f.type == 'M'; });
-    if (target_memo && (!MemoUnit().store || !MemoUnit().copy)) {
-        RunError(220, "Memo unit not linked into program. " + label);
-        return;
-    }
+    if (found == 0 && is_virtual) return RunError(215, "Virtual file must be open. " + label);
+    if (found == 0 && !exists) return RunError(2, label);
+    const bool self = found == target_area || (exists && !dst->is_virtual && dst->file.IsOpen() && dst->file.Id() == id);
+    if (self) return RunError(214, "Attempting to append file to itself. " + label);
+    if (HasMemoFields(*dst) && !Engine().attachments.memo)
+        return RunError(220, "Memo unit not linked into program. " + label);
 
-    AreaScope back;
-    ScratchGuard guard;
-    uint8_t source_area = found;
-    bool scratch = false;
+    ScratchArea scratch;
+    TWorkArea* src = AreaAt(found);
+    Status status;
     if (found == 0) {
-        guard.Arm();
-        SelectInternal(kScratchArea);
         UseOptions options;
         options.file_name = name;
         options.alias = "*FROMFILE";
-        UseTable(options);
-        if (Failed() || !CurrentTable()) {
-            SelectInternal(target_area);
-            return;
-        }
-        source_area = kScratchArea;
-        scratch = true;
+        src = OpenScratch(options, scratch, status);
     }
-    TWorkArea& src = *AreaAt(source_area);
-    const CopyCondition& use_condition = scratch ? CopyCondition() : condition;
-
-    std::vector<int> map(dst->fields.size(), -1);
-    bool any = false;
-    for (size_t i = 0; i < dst->fields.size(); ++i) {
-        for (size_t j = 0; j < src.fields.size(); ++j) {
-            if (src.fields[j].name == dst->fields[i].name) {
-                map[i] = static_cast<int>(j);
-                any = true;
-                break;
-            }
-        }
+    if (src) {
+        // The condition is the caller's, asked with the source current; a
+        // table that was not open has none.
+        AreaScope back;
+        SelectInternal(src->number);
+        status = AppendRecords(*src, *dst, found == 0 ? CopyCondition() : condition);
     }
-    const Structure structure = Compare(src, *dst);
-    const bool raw_copy = structure != Structure::Different && !src.is_virtual && !dst->is_virtual;
-
-    if (any) {
-        SelectInternal(source_area);
-        if (use_condition)
-            SKIP(0);
-        else
-            GoTop();
-        RefreshRecCount(src);
-        // Records the loop itself adds to a shared source never feed it.
-        const int32_t limit = src.rec_count;
-        while (!src.eof && src.rec_no <= limit && LastErrorCode() == 0) {
-            if (use_condition && !use_condition()) break;
-            SelectInternal(target_area);
-            if (raw_copy) {
-                std::copy(src.record.begin(), src.record.end(), dst->record.begin());
-                if (structure == Structure::IdenticalWithMemo) CopyRawMemos(src, *dst, dst->record.data());
-            } else if (structure != Structure::Different) {
-                std::copy(src.swap.begin(), src.swap.begin() + std::min(src.swap.size(), dst->swap.size()),
-                          dst->swap.begin());
-                dst->shadow_valid = false;
-                if (structure == Structure::IdenticalWithMemo && MemoUnit().copy) {
-                    for (const FieldInfo& f : dst->fields)
-                        if (f.type == 'M' && SwapMemo(*dst, f) > 0)
-                            SetSwapMemo(*dst, f, MemoUnit().copy(src, SwapMemo(*dst, f), *dst));
-                }
-                if (!dst->is_virtual && !BufferToRecord(*dst)) break;
-            } else {
-                BlankRecord(*dst);
-                SetSwapDeleted(*dst, SwapDeleted(src));
-                for (size_t i = 0; i < map.size(); ++i)
-                    if (map[i] >= 0) ConvertField(src, src.fields[static_cast<size_t>(map[i])], *dst, dst->fields[i]);
-                if (!dst->is_virtual) {
-                    if (!BufferToRecord(*dst)) break;
-                    for (size_t i = 0; i < map.size(); ++i)
-                        if (map[i] >= 0) CopyStoredDate(src, src.fields[static_cast<size_t>(map[i])], *dst, dst->fields[i]);
-                }
-            }
-            AppendRecord(*dst);
-            if (Failed()) break;
-            SelectInternal(source_area);
-            SKIP(1);
-        }
-    }
-    const uint16_t error = LastErrorCode();
-    const std::string message = LastErrorMessage();
-    if (scratch) {
-        SelectInternal(kScratchArea);
-        CloseArea();
-    }
+    status = FirstFailure(std::move(status), scratch.Close());
     SelectInternal(target_area);
-    if (error != 0) RecordError(error, message);
-    else SetLastErrorCode(0);
+    if (status.failed()) return Report(status);
+    SetLastErrorCode(0);
 }
 
 }  // namespace zurod

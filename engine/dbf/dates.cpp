@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "engine/dbf/detail/state.hpp"
 #include "engine/dbf/errors.hpp"
 #include "platform/clock.hpp"
 #include "platform/locale.hpp"
@@ -14,14 +15,6 @@ namespace {
 constexpr size_t kDateLen = 10;  // longest date string
 constexpr uint8_t kCodeCount = 9;
 constexpr uint16_t kInvalidParameter = 220;
-
-struct DateState {
-    uint8_t code = 0;
-    bool century = false;
-    uint16_t window_start = 1900;
-    char decimal = '.';
-    char thousands = ',';
-};
 
 uint8_t CodeForLanguage(uint16_t lang_id) {
     const uint16_t country = platform::SubLangID(lang_id);
@@ -36,7 +29,9 @@ uint8_t CodeForLanguage(uint16_t lang_id) {
     }
 }
 
-DateState StartState() {
+}  // namespace
+
+DateState StartDateState() {
     DateState s;
     const int year = platform::Now().year;
     s.window_start = static_cast<uint16_t>(year > 70 ? year - 70 : 0);
@@ -49,10 +44,9 @@ DateState StartState() {
     return s;
 }
 
-DateState& State() {
-    static DateState state = StartState();
-    return state;
-}
+namespace {
+
+DateState& State() { return Engine().dates; }
 
 constexpr std::array<char, kCodeCount> kSeparator = {'/', '.', '/', '-', '.', '.', '.', '.', '.'};
 
@@ -332,7 +326,7 @@ void SetNumberSeparators(char decimal, char thousands) {
     State().thousands = thousands;
 }
 
-void ResetDateState() { State() = StartState(); }
+void ResetDateState() { State() = StartDateState(); }
 
 std::string BlankDateStr(uint8_t code) { return BlankDate(code, State().century); }
 

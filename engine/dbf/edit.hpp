@@ -5,14 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/dbf/workarea.hpp"
-
 namespace zurod {
 
 void Append();
-// Appends the area's record buffer as it stands (the swap buffer is refreshed
-// from it): the lock rule, the write and the keys of every index tag.
-void AppendRecord(TWorkArea& area);
 void Replace();
 void DeleteRec();
 void RecallRec();
@@ -21,6 +16,7 @@ bool Zap();
 bool Pack();
 // 0 or an error code; changes the area's share mode in place.
 int ReopenTable(bool exclusive);
+// Asks before a destructive operation when confirmation is on.
 bool ConfirmAction(const std::string& text);
 
 // True while Pack rebuilds the indexes.

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "engine/dbf/detail/state.hpp"
 #include "platform/codepage.hpp"
 #include "platform/msgbox.hpp"
 
@@ -9,19 +10,7 @@ namespace zurod {
 
 namespace {
 
-struct ErrorState {
-    uint16_t last_code = 0;
-    uint16_t reported_code = 0;
-    std::string message;
-    bool handling = true;
-    bool raise = false;
-    bool halting = false;
-};
-
-ErrorState& State() {
-    static ErrorState state;
-    return state;
-}
+ErrorState& State() { return Engine().errors; }
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr size_t kShortString = 255;
@@ -175,6 +164,20 @@ std::string ErrorCodeText(uint16_t code) {
 void RunError(uint16_t code, std::string_view message) {
     RecordError(code, message);
     if (State().handling) ErrorHandler();
+}
+
+void Report(const Status& status) {
+    if (status.failed()) RunError(status.code, status.message);
+}
+
+void Record(const Status& status) {
+    if (status.failed()) RecordError(status.code, status.message);
+}
+
+Status PendingError() {
+    const ErrorState& s = State();
+    if (s.last_code == 0) return {};
+    return {s.last_code, s.message};
 }
 
 void RecordError(uint16_t code, std::string_view message) {

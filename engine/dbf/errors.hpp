@@ -8,8 +8,37 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace zurod {
+
+// What an engine routine below the public commands hands back instead of
+// reporting: a code (0 = success) and the message the report will carry.
+// Only the public command reports, once, after it has put things right, so
+// no caller has to silence the handler around a call that may fail.
+struct [[nodiscard]] Status {
+    uint16_t code = 0;
+    std::string message;
+
+    bool ok() const { return code == 0; }
+    bool failed() const { return code != 0; }
+};
+
+inline Status Fail(uint16_t code, std::string message) { return {code, std::move(message)}; }
+
+// The first of two results that failed, else the second. Both are computed
+// before the call, in an order the language leaves open: call it with a
+// first result that is already at hand.
+inline Status FirstFailure(Status first, Status second) {
+    return first.failed() ? std::move(first) : std::move(second);
+}
+
+// Reports a failed status through RunError; nothing for success.
+void Report(const Status& status);
+// Records a failed status as the last error without handing it on.
+void Record(const Status& status);
+// The last error as a status (code 0 when none is pending).
+Status PendingError();
 
 class EZurodError : public std::runtime_error {
 public:
@@ -82,8 +111,8 @@ int MessageBoxStr(std::string_view text, std::string_view caption, unsigned flag
 std::string AnsiToOemStr(std::string_view s);
 std::string OemToAnsiStr(std::string_view s);
 
-// Test support: forget any recorded error and the halting flag, and restore
-// the start values of both switches.
+// Forget any recorded error and the halting flag, and restore the start
+// values of both switches.
 void ResetErrorState();
 
 }  // namespace zurod

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/dbf/dates.hpp"
+#include "engine/dbf/detail/state.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/settings.hpp"
 
@@ -16,10 +17,7 @@ constexpr int64_t kFreeSpaceUnknown = 2147483647;
 constexpr size_t kCopyBufferSize = size_t{1} << 20;
 constexpr uint8_t kOpenReadDenyNone = 0x40;
 
-std::vector<platform::DirEntry>& NotErased() {
-    static std::vector<platform::DirEntry> list;
-    return list;
-}
+std::vector<platform::DirEntry>& NotErased() { return Engine().not_erased; }
 
 bool HasWildcards(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
 

@@ -8,9 +8,11 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
-#include "engine/dbf/dbf_file.hpp"
+#include "engine/dbf/detail/area_table.hpp"
+#include "engine/dbf/detail/navigation.hpp"
+#include "engine/dbf/detail/record_io.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "engine/dbf/strings.hpp"
@@ -21,23 +23,7 @@ namespace zurod {
 
 namespace {
 
-// Whole-table scans read the file in blocks of whole records.
-constexpr size_t kScanBlock = 1 << 20;
-
-struct LocateState {
-    std::string text;  // in the table's code page, upper case when case-insensitive
-    int field = 0;
-    bool case_sensitive = true;
-    bool exact = false;
-    bool contained = false;
-};
-
-LocateState& State() {
-    static LocateState state;
-    return state;
-}
-
-TWorkArea* Guarded(std::string_view label) { return CheckArea(label) ? nullptr : CurrentTable(); }
+LocateState& State() { return Engine().locate; }
 
 // Upper case in the table's own code page.
 void UpperInPage(const TWorkArea& a, std::string& s) {
@@ -116,16 +102,6 @@ std::string VirtualStoredText(const TWorkArea& a, const FieldInfo& f) {
     }
 }
 
-// `text` is the search text in the engine's page: memo lines arrive in it.
-bool MemoMatches(TWorkArea& a, std::string_view raw, const LocateState& s, const std::string& text) {
-    const int32_t block = static_cast<int32_t>(StoredInteger(raw));
-    if (block <= 0) return false;
-    for (std::string& line : MemoUnit().read_lines(a, block)) {
-        if (!s.case_sensitive) platform::AnsiUpper(std::span<char>(line));
-        if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-}
 
 bool FieldMatches(const TWorkArea& a, const FieldInfo& f, std::string_view raw, const LocateState& s,
                   std::string& work) {
@@ -137,35 +113,34 @@ bool FieldMatches(const TWorkArea& a, const FieldInfo& f, std::string_view raw, 
     return work == s.text;
 }
 
-// Reads records [first, first + count) of a table file into `block`.
-bool ReadRecords(TWorkArea& a, int32_t first, int32_t count, std::vector<char>& block, std::string_view label) {
-    const size_t bytes = static_cast<size_t>(count) * a.record_length;
-    block.resize(bytes);
-    size_t got = 0;
-    int rc = a.file.ReadAt(a.header_length + static_cast<uint64_t>(first - 1) * a.record_length, block, got);
-    if (rc == 0 && got < bytes) rc = 213;
-    if (rc != 0) {
-        RunError(static_cast<uint16_t>(rc), "File:  " + a.file_name + " [" + std::string(label) + "]");
-        return false;
+
+// `text` is the search text in the engine's page: memo lines arrive in it.
+Status MemoMatches(TWorkArea& a, std::string_view raw, const LocateState& s, const std::string& text, bool& match) {
+    match = false;
+    const int32_t block = static_cast<int32_t>(StoredInteger(raw));
+    if (block <= 0) return {};
+    std::vector<std::string> lines;
+    if (Status st = Engine().attachments.memo->ReadLines(a, block, lines); st.failed()) return st;
+    for (std::string& line : lines) {
+        if (!s.case_sensitive) platform::AnsiUpper(std::span<char>(line));
+        if (line.find(text) != std::string::npos) {
+            match = true;
+            break;
+        }
     }
-    return true;
+    return {};
 }
 
-// Leaves the area at end-of-file. GoBottom already ends there when no record
-// is visible, and a SKIP from there would report running past the end.
-void GoPastEnd() {
-    GoBottom();
-    if (RecCount() > 0 && !dEOF()) SKIP(1);
+Status ScanError(const TWorkArea& a, const Status& read, std::string_view label) {
+    return Fail(read.code, "File:  " + a.file_name + " [" + std::string(label) + "]");
 }
 
-// Finds the first record from `start` on whose field matches the locate state.
-bool Scan(TWorkArea& a, int32_t start) {
+// Finds the first record from `start` on whose field matches the locate
+// state and goes there; otherwise goes to end of file and forgets the locate.
+Status Scan(TWorkArea& a, int32_t start, bool& found_any) {
     LocateState& s = State();
     const FieldInfo& f = a.fields[s.field - 1];
-    if (f.type == 'M' && (!MemoUnit().Linked() || !MemoUnit().read_lines)) {
-        RunError(220, "MEMO unit not linked in [Count/Sum/Continue]");
-        return false;
-    }
+    if (f.type == 'M' && !Engine().attachments.memo) return Fail(220, "MEMO unit not linked in [Count/Sum/Continue]");
     RefreshRecCount(a);
     std::string work;
     const std::string memo_text = f.type == 'M' && a.oem ? platform::OemToAnsi(std::string_view(s.text)) : s.text;
@@ -173,100 +148,142 @@ bool Scan(TWorkArea& a, int32_t start) {
     if (a.is_virtual) {
         const int32_t at = a.rec_no;
         for (int32_t r = std::max(start, 1); r <= a.rec_count && !found; ++r) {
-            GO(r);
+            if (Status st = GoIn(a, r); st.failed()) return st;
             if (FieldMatches(a, f, VirtualStoredText(a, f), s, work)) found = r;
         }
-        if (!found && at >= 1 && at <= a.rec_count) GO(at);
+        if (!found && at >= 1 && at <= a.rec_count)
+            if (Status st = GoIn(a, at); st.failed()) return st;
     } else {
-        std::vector<char> block;
-        const int32_t per_block = static_cast<int32_t>(std::max<size_t>(1, kScanBlock / a.record_length));
-        for (int32_t first = std::max(start, 1); first <= a.rec_count && !found; first += per_block) {
-            const int32_t n = std::min(per_block, a.rec_count - first + 1);
-            if (!ReadRecords(a, first, n, block, "Locate")) return false;
-            for (int32_t i = 0; i < n; ++i) {
-                const std::string_view raw(block.data() + static_cast<size_t>(i) * a.record_length + f.offset,
-                                           f.length);
-                const bool match =
-                    f.type == 'M' ? MemoMatches(a, raw, s, memo_text) : FieldMatches(a, f, raw, s, work);
+        RecordBlockReader reader(a, start, a.rec_count);
+        while (!found && reader.Next()) {
+            for (int32_t i = 0; i < reader.Count(); ++i) {
+                const std::string_view raw(reader.Record(i).data() + f.offset, f.length);
+                bool match = false;
+                if (f.type == 'M') {
+                    if (Status st = MemoMatches(a, raw, s, memo_text, match); st.failed()) return st;
+                } else {
+                    match = FieldMatches(a, f, raw, s, work);
+                }
                 if (match) {
-                    found = first + i;
+                    found = reader.First() + i;
                     break;
                 }
             }
         }
+        if (reader.status().failed()) return ScanError(a, reader.status(), "Locate");
     }
-    if (found) {
-        GO(found);
-        return true;
-    }
-    GoPastEnd();
+    found_any = found != 0;
+    if (found) return GoIn(a, found);
     s.field = 0;
-    return false;
+    return GoPastEndIn(a);
 }
 
 // Locate's rule: a match that the filter or the deleted switch hides does not count.
-bool ScanVisible(TWorkArea& a, int32_t start) {
-    if (!Scan(a, start)) return false;
-    while (!a.eof && !RecordVisible(a)) {
-        if (!Scan(a, a.rec_no + 1)) return false;
+Status ScanVisible(TWorkArea& a, int32_t start, bool& found) {
+    AreaPin pin(a);
+    found = false;
+    if (Status s = Scan(a, start, found); s.failed() || !found) return s;
+    for (;;) {
+        bool visible = true;
+        if (a.eof) break;
+        if (Status s = RecordVisible(a, visible); s.failed()) return s;
+        if (visible) break;
+        if (Status s = Scan(a, a.rec_no + 1, found); s.failed() || !found) return s;
     }
-    return !a.eof;
+    found = !a.eof;
+    return {};
 }
 
 // Puts the area back where a walk over the table found it: on its record, or
-// at end-of-file (which GO would refuse as out of range). An error that ended
-// the walk stays the last error.
-void ReturnTo(TWorkArea& a, int32_t at, bool at_eof) {
-    const uint16_t error = LastErrorCode();
-    const std::string message = error != 0 ? LastErrorMessage() : std::string();
-    if (at_eof) {
-        if (!a.eof) GoPastEnd();
-    } else if (at >= 1 && at <= a.rec_count && a.rec_no != at) {
-        GO(at);
-    }
-    if (error != 0) RecordError(error, message);
+// at end of file (which GO would refuse as out of range).
+Status ReturnTo(TWorkArea& a, int32_t at, bool at_eof) {
+    if (at_eof) return a.eof ? Status{} : GoPastEndIn(a);
+    if (at >= 1 && at <= a.rec_count && a.rec_no != at) return GoIn(a, at);
+    return {};
 }
 
+
 // Adds up the field of every record straight from the file.
-double SumRaw(TWorkArea& a, const FieldInfo& f) {
-    double total = 0;
+Status SumRaw(TWorkArea& a, const FieldInfo& f, double& total) {
     if (a.is_virtual) {
         const int32_t at = a.rec_no;
         const bool at_eof = a.eof;
-        for (int32_t r = 1; r <= a.rec_count && LastErrorCode() == 0; ++r) {
-            GO(r);
-            total += SwapNumber(a, f);
+        Status status;
+        for (int32_t r = 1; r <= a.rec_count && status.ok(); ++r) {
+            status = GoIn(a, r);
+            if (status.ok()) total += SwapNumber(a, f);
         }
-        ReturnTo(a, at, at_eof);
-        return total;
+        return FirstFailure(std::move(status), ReturnTo(a, at, at_eof));
     }
     RefreshRecCount(a);
-    std::vector<char> block;
-    const int32_t per_block = static_cast<int32_t>(std::max<size_t>(1, kScanBlock / a.record_length));
-    for (int32_t first = 1; first <= a.rec_count; first += per_block) {
-        const int32_t n = std::min(per_block, a.rec_count - first + 1);
-        if (!ReadRecords(a, first, n, block, "SUM")) return total;
-        for (int32_t i = 0; i < n; ++i) {
-            const std::string_view raw(block.data() + static_cast<size_t>(i) * a.record_length + f.offset, f.length);
+    RecordBlockReader reader(a, 1, a.rec_count);
+    while (reader.Next()) {
+        for (int32_t i = 0; i < reader.Count(); ++i) {
+            const std::string_view raw(reader.Record(i).data() + f.offset, f.length);
             total += f.decimals > 0 ? StoredReal(raw) : static_cast<double>(StoredInteger(raw));
         }
     }
-    return total;
+    if (reader.status().failed()) return ScanError(a, reader.status(), "SUM");
+    return {};
 }
 
 // Adds up a value over the visible records from the top.
 template <typename Value>
-double SumVisible(TWorkArea& a, Value value) {
-    double total = 0;
+Status SumVisible(TWorkArea& a, Value value, double& total) {
     const int32_t at = a.rec_no;
     const bool at_eof = a.eof;
-    GoTop();
-    while (!a.eof && LastErrorCode() == 0) {
-        total += value();
-        SKIP(1);
+    Status status = GoTopIn(a);
+    while (status.ok() && !a.eof) {
+        double v = 0;
+        status = value(v);
+        if (status.failed()) break;
+        total += v;
+        status = SkipIn(a, 1);
     }
-    ReturnTo(a, at, at_eof);
-    return total;
+    return FirstFailure(std::move(status), ReturnTo(a, at, at_eof));
+}
+
+// The field named by `spec` after taking the keywords out of it (which set
+// the locate state's switches); 0 with the failure when there is none.
+Status ParseFieldIn(TWorkArea& a, const std::string& spec, int& n) {
+    LocateState& s = State();
+    std::string text = platform::AnsiUpper(AllTrim(spec)) + " ";
+    s.case_sensitive = !StripKeyword(" NOCASE", text);
+    s.exact = StripKeyword(" EXACT", text);
+    s.contained = StripKeyword(" CONTAINED", text);
+    text = AllTrim(text);
+    n = 0;
+    if (text.empty()) return Fail(220, "No field name specified [Locate/Count/Sum]");
+    std::string key = text.substr(0, 10);
+    key = platform::AnsiUpper(RTrim(key));
+    for (size_t i = 0; i < a.fields.size() && n == 0; ++i)
+        if (a.fields[i].name == key) n = static_cast<int>(i + 1);
+    if (n == 0) return Fail(220, "Unrecognized field name [Locate/Count/Sum(" + spec + ")]");
+    return {};
+}
+
+Status LocateIn(TWorkArea& a, const std::string& field, const LocateValue& value, bool nocase, bool exact,
+                bool& found) {
+    found = false;
+    std::string name = AllTrim(field);
+    name = name.substr(0, name.find(' '));
+    if (name.empty()) return {};
+    if (nocase) name += " NOCASE";
+    if (exact) name += " EXACT";
+    int n = 0;
+    if (Status st = ParseFieldIn(a, name, n); st.failed()) return st;
+    LocateState& s = State();
+    const FieldInfo& f = a.fields[n - 1];
+    if (a.is_virtual && f.type == 'M') {
+        s.field = n;
+        return GoPastEndIn(a);
+    }
+    std::string text = ToTablePage(a, StoredText(f, value));
+    if (!s.exact) text = RTrim(text);
+    if (!s.case_sensitive) UpperInPage(a, text);
+    s.text = std::move(text);
+    s.field = n;
+    return ScanVisible(a, 1, found);
 }
 
 }  // namespace
@@ -274,44 +291,19 @@ double SumVisible(TWorkArea& a, Value value) {
 void ResetLocateState() { State() = LocateState{}; }
 
 int ParseLocateField(const std::string& spec) {
-    LocateState& s = State();
-    std::string text = platform::AnsiUpper(AllTrim(spec)) + " ";
-    s.case_sensitive = !StripKeyword(" NOCASE", text);
-    s.exact = StripKeyword(" EXACT", text);
-    s.contained = StripKeyword(" CONTAINED", text);
-    text = AllTrim(text);
-    if (text.empty()) {
-        RunError(220, "No field name specified [Locate/Count/Sum]");
-        return 0;
-    }
-    const int n = FieldNo(text);
-    if (n == 0) RunError(220, "Unrecognized field name [Locate/Count/Sum(" + spec + ")]");
+    TWorkArea* a = Guarded("FieldNo()");
+    if (!a) return 0;
+    int n = 0;
+    Report(ParseFieldIn(*a, spec, n));
     return n;
 }
 
 bool Locate(const std::string& field, const LocateValue& value, bool nocase, bool exact) {
     TWorkArea* a = Guarded("Locate");
     if (!a) return false;
-    std::string name = AllTrim(field);
-    name = name.substr(0, name.find(' '));
-    if (name.empty()) return false;
-    if (nocase) name += " NOCASE";
-    if (exact) name += " EXACT";
-    const int n = ParseLocateField(name);
-    if (n == 0) return false;
-    LocateState& s = State();
-    const FieldInfo& f = a->fields[n - 1];
-    if (a->is_virtual && f.type == 'M') {
-        GoPastEnd();
-        s.field = n;
-        return false;
-    }
-    std::string text = ToTablePage(*a, StoredText(f, value));
-    if (!s.exact) text = RTrim(text);
-    if (!s.case_sensitive) UpperInPage(*a, text);
-    s.text = std::move(text);
-    s.field = n;
-    return ScanVisible(*a, 1);
+    bool found = false;
+    Report(LocateIn(*a, field, value, nocase, exact, found));
+    return found;
 }
 
 bool Continue() {
@@ -321,7 +313,9 @@ bool Continue() {
         RunError(220, "Call to CONTINUE not preceeded by call to LOCATE. [Continue]");
         return false;
     }
-    return ScanVisible(*a, a->rec_no + 1);
+    bool found = false;
+    Report(ScanVisible(*a, a->rec_no + 1, found));
+    return found;
 }
 
 bool LocateFields(const std::string& names, std::span<const LocateValue> values, bool nocase, bool exact,
@@ -348,23 +342,25 @@ double Sum(const std::string& spec) {
     TWorkArea* a = Guarded("SUM");
     if (!a) return 0;
     SetLastErrorCode(0);
-    ExpressionHook& expr = ExpressionAttachment();
-    const bool expression_linked = expr.Linked() && expr.evaluate_number && !AllTrim(spec).empty();
+    AreaPin pin(*a);
+    ExpressionAttachment* expr = Engine().attachments.expression.get();
     int n = 0;
-    if (expression_linked) {
+    const Status parsed = ParseFieldIn(*a, spec, n);
+    double total = 0;
+    if (parsed.failed()) {
         // A text that is no field name may be a numeric expression.
-        ErrorHandlingScope quiet(false);
-        n = ParseLocateField(spec);
-        if (n == 0) SetLastErrorCode(0);
-    } else {
-        n = ParseLocateField(spec);
-        if (n == 0) return 0;
-    }
-    if (n == 0) {
-        std::unique_ptr<AreaExtension> program = expr.compile(spec);
-        if (!program) return 0;
-        const double total = SumVisible(*a, [&] { return expr.evaluate_number(*program); });
-        if (expr.release) expr.release(program);
+        if (!expr || AllTrim(spec).empty()) {
+            Report(parsed);
+            return 0;
+        }
+        std::unique_ptr<ExpressionHandle> program;
+        if (Status s = expr->Compile(*a, spec, program); s.failed() || !program) {
+            Report(s);
+            return 0;
+        }
+        const Status s = SumVisible(*a, [&](double& v) { return expr->EvaluateNumber(*program, v); }, total);
+        expr->Release(program);
+        Report(s);
         return total;
     }
     const FieldInfo& f = a->fields[n - 1];
@@ -372,8 +368,11 @@ double Sum(const std::string& spec) {
         RunError(220, "Cannot sum non-numeric data [SUM(" + spec + ")]");
         return 0;
     }
-    if (!a->filter && !a->ignore_deleted) return SumRaw(*a, f);
-    return SumVisible(*a, [&] { return SwapNumber(*a, f); });
+    const Status s = !a->filter && !a->ignore_deleted
+                         ? SumRaw(*a, f, total)
+                         : SumVisible(*a, [&](double& v) { v = SwapNumber(*a, f); return Status{}; }, total);
+    Report(s);
+    return total;
 }
 
 void Search(const std::string& text, uint8_t& field, bool from_top) {
@@ -387,23 +386,21 @@ void Search(const std::string& text, uint8_t& field, bool from_top) {
     }
     const std::string needle = platform::AnsiUpper(RTrim(text));
     if (needle.empty()) return;
+    AreaPin pin(*a);
     RefreshRecCount(*a);
     const int32_t start = a->rec_no;
     const bool start_eof = a->eof;
     const uint16_t rl = a->record_length;
-    const int32_t per_block = static_cast<int32_t>(std::max<size_t>(1, kScanBlock / rl));
-    std::vector<char> block;
-    int32_t first = from_top ? 1 : std::max(a->rec_no + 1, 1);
-    for (; first <= a->rec_count; first += per_block) {
-        const int32_t n = std::min(per_block, a->rec_count - first + 1);
-        if (!ReadRecords(*a, first, n, block, "Search")) return;
+    RecordBlockReader reader(*a, from_top ? 1 : std::max(a->rec_no + 1, 1), a->rec_count);
+    while (reader.Next()) {
+        const std::span<char> block = reader.Records();
         TranslateRecord(Direction::Read, a->oem, a->read_hook, block, rl);
-        platform::AnsiUpper(std::span<char>(block));
+        platform::AnsiUpper(block);
         const std::string_view data(block.data(), block.size());
         // Whole records in every block, and a match must lie inside one field,
         // so no match can span two blocks.
         for (size_t at = data.find(needle); at != std::string_view::npos; at = data.find(needle, at + 1)) {
-            const int32_t record = first + static_cast<int32_t>(at / rl);
+            const int32_t record = reader.First() + static_cast<int32_t>(at / rl);
             const size_t in_record = at % rl;
             int hit = 0;
             for (size_t i = 0; i < a->fields.size(); ++i) {
@@ -416,15 +413,15 @@ void Search(const std::string& text, uint8_t& field, bool from_top) {
                 }
             }
             if (hit == 0) continue;
-            GO(record);
-            if (LastErrorCode() != 0) return;
+            if (Status s = GoIn(*a, record); s.failed()) return Report(s);
             if (RecordVisible(*a)) {
                 field = static_cast<uint8_t>(hit);
                 return;
             }
         }
     }
-    ReturnTo(*a, start, start_eof);
+    if (reader.status().failed()) return Report(ScanError(*a, reader.status(), "Search"));
+    Report(ReturnTo(*a, start, start_eof));
 }
 
 void Peek(uint8_t field, int32_t record, std::string& text) {
@@ -439,8 +436,7 @@ void Peek(uint8_t field, int32_t record, std::string& text) {
     const size_t length = field == 0 ? 1 : a->fields[field - 1].length;
     std::string bytes(length, ' ');
     size_t got = 0;
-    const uint64_t at = a->header_length + static_cast<uint64_t>(record - 1) * a->record_length + offset;
-    if (a->file.ReadAt(at, bytes, got) == 0 && got == length) text = std::move(bytes);
+    if (a->file.ReadAt(RecordOffset(*a, record) + offset, bytes, got) == 0 && got == length) text = std::move(bytes);
 }
 
 void Poke(const std::string& text, uint8_t field, int32_t record) {
@@ -462,9 +458,7 @@ void Poke(const std::string& text, uint8_t field, int32_t record) {
     const uint16_t offset = field == 0 ? 0 : a->fields[field - 1].offset;
     const size_t length = field == 0 ? 1 : a->fields[field - 1].length;
     const std::string bytes = ToTablePage(*a, std::string_view(text).substr(0, std::min(text.size(), length)));
-    const uint64_t at = a->header_length + static_cast<uint64_t>(record - 1) * a->record_length + offset;
-    a->read_ahead.Clear();
-    if (int rc = a->file.WriteAt(at, bytes); rc != 0) RunError(101, label);
+    if (a->file.WriteAt(RecordOffset(*a, record) + offset, bytes) != 0) RunError(101, label);
 }
 
 }  // namespace zurod

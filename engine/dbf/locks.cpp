@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "engine/dbf/areas.hpp"
+#include "engine/dbf/detail/area_table.hpp"
+#include "engine/dbf/detail/locking.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/reentry.hpp"
 #include "engine/dbf/settings.hpp"
@@ -18,7 +20,6 @@ namespace zurod {
 namespace {
 
 uint64_t FileLockOffset() { return Settings().lock_base; }
-uint64_t AppendLockOffset() { return Settings().lock_base + uint64_t{1}; }
 
 // Waits between lock attempts; paint and timer events go on meanwhile.
 void WaitSeconds(unsigned seconds) {
@@ -69,16 +70,39 @@ int RetakeLocks(TWorkArea& area) {
     return result;
 }
 
+uint64_t AppendLockOffset() { return Settings().lock_base + uint64_t{1}; }
+
+bool RecordLockHeld(const TWorkArea& a) {
+    if (a.exclusive) return true;
+    if (a.lock_state == LockState::Append) return false;
+    return std::find(a.locks.begin(), a.locks.end(), a.rec_no) != a.locks.end();
+}
+
+int ReleaseLocks(TWorkArea& a) {
+    int rc = 0;
+    if (a.lock_state == LockState::Records) {
+        for (int32_t n : a.locks)
+            if (PhysicalLocks(a))
+                if (int u = LockRegion(true, a.file, RecordLockOffset(a, n), a.record_length); u != 0) rc = u;
+        a.locks.clear();
+    } else if (a.lock_state == LockState::Append && PhysicalLocks(a)) {
+        rc = LockRegion(true, a.file, AppendLockOffset(), 1);
+    }
+    a.lock_state = LockState::None;
+    return rc;
+}
+
 uint64_t RecordLockOffset(const TWorkArea& area, int32_t n) {
     return Settings().lock_base + area.header_length + static_cast<uint64_t>(n - 1) * area.record_length;
 }
 
-int LockRegion(bool unlock, platform::File& file, uint64_t offset, uint64_t length) {
+int LockRegion(bool unlock, TableFile& table, uint64_t offset, uint64_t length) {
     if (!Settings().network_mode) return 0;
+    platform::File& file = table.Handle();
     return unlock ? file.Unlock(offset, length) : file.Lock(offset, length);
 }
 
-bool LockWithRetry(platform::File& file, uint64_t offset, uint64_t length) {
+bool LockWithRetry(TableFile& file, uint64_t offset, uint64_t length) {
     const EngineSettings& s = Settings();
     unsigned attempts = 0;
     for (;;) {
@@ -201,13 +225,7 @@ void Unlock() {
     if (RefuseNestedCall("Unlock")) return;
     TWorkArea* a = CurrentTable();
     if (!a || a->is_virtual) return;
-    SetLastErrorCode(0);
-    if (a->lock_state == LockState::Records) {
-        UnlockRec(-3);
-    } else if (a->lock_state == LockState::Append && PhysicalLocks(*a)) {
-        SetLastErrorCode(static_cast<uint16_t>(LockRegion(true, a->file, AppendLockOffset(), 1)));
-    }
-    a->lock_state = LockState::None;
+    SetLastErrorCode(static_cast<uint16_t>(ReleaseLocks(*a)));
 }
 
 }  // namespace zurod

@@ -3,57 +3,56 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "engine/dbf/areas.hpp"
-#include "engine/dbf/dbf_file.hpp"
+#include "engine/dbf/detail/area_table.hpp"
+#include "engine/dbf/detail/locking.hpp"
+#include "engine/dbf/detail/navigation.hpp"
+#include "engine/dbf/detail/record_io.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
+#include "engine/dbf/detail/table_header.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
-#include "engine/dbf/locks.hpp"
 #include "engine/dbf/strings.hpp"
 
 namespace zurod {
 
 namespace {
 
-TWorkArea* Guarded(std::string_view label) { return CheckArea(label) ? nullptr : CurrentTable(); }
+IndexAttachment& Index() { return *Engine().attachments.index; }
 
-int32_t Index(uint8_t op, int32_t arg = 0) { return IndexAttachment().dispatch(op, arg); }
-
-// Whether the area walks in the order of an index.
-bool Ordered() { return IndexAttachment().Linked() && Index(kIndexActive) != 0; }
-
-// Holds the index semaphore's read lock for one ordered positioning.
+// Holds the index semaphore's read side for one ordered positioning; it is
+// released on every path.
 class IndexReadLock {
 public:
-    explicit IndexReadLock(bool ordered) : ordered_(ordered) {
-        if (ordered_) Index(kIndexReadLock, 1);
+    IndexReadLock(TWorkArea& area, bool ordered) : area_(area), held_(ordered) {
+        if (held_) status_ = Index().ReadLock(area_, true);
+        if (status_.failed()) held_ = false;
     }
     ~IndexReadLock() { Release(); }
     void Release() {
-        if (ordered_) Index(kIndexReadLock, 0);
-        ordered_ = false;
+        if (held_) (void)Index().ReadLock(area_, false);
+        held_ = false;
     }
+    const Status& status() const { return status_; }
     IndexReadLock(const IndexReadLock&) = delete;
     IndexReadLock& operator=(const IndexReadLock&) = delete;
 
 private:
-    bool ordered_;
+    TWorkArea& area_;
+    bool held_;
+    Status status_;
 };
 
 // Reads record n into the record buffer only; the caller converts the
 // record it stops on, so hidden records cost no conversion.
-bool ReadRaw(TWorkArea& a, int32_t n) {
-    GetDbfRecord(a, n);
-    return LastErrorCode() == 0;
-}
+Status ReadRaw(TWorkArea& a, int32_t n) { return GetDbfRecord(a, n); }
 
 void Convert(TWorkArea& a) {
     if (!a.is_virtual) RecordToBuffer(a);
 }
 
-bool Read(TWorkArea& a, int32_t n) {
-    if (!ReadRaw(a, n)) return false;
+Status Read(TWorkArea& a, int32_t n) {
+    if (Status s = ReadRaw(a, n); s.failed()) return s;
     Convert(a);
-    return true;
+    return {};
 }
 
 // Record count + 1; a corrupt header's count must not overflow it.
@@ -70,214 +69,263 @@ std::string Quoted(const TWorkArea& a) { return "Database \"" + a.file_name + "\
 
 }  // namespace
 
+bool Ordered(TWorkArea& a) {
+    IndexAttachment* index = Engine().attachments.index.get();
+    return index && index->Active(a);
+}
+
 void RefreshRecCount(TWorkArea& a) {
     if (a.exclusive || a.is_virtual || a.record_length == 0) return;
     uint64_t size = 0;
     if (a.file.Size(size) != 0 || size < a.header_length) return;
-    const uint64_t count = (size - a.header_length) / a.record_length;
-    a.rec_count = static_cast<int32_t>(std::min<uint64_t>(count, kMaxRecords));
+    a.rec_count = CountFromSize(a, size);
+}
+
+Status RecordVisible(TWorkArea& a, bool& visible) {
+    visible = true;
+    if (a.ignore_deleted && !a.record.empty()) {
+        const bool deleted = a.is_virtual ? a.record[0] != 0 : a.record[0] == '*';
+        if (deleted) {
+            visible = false;
+            return {};
+        }
+    }
+    ExpressionAttachment* expr = Engine().attachments.expression.get();
+    if (!a.filter || !expr) return {};
+    AreaScope keep;
+    SelectInternal(a.number);
+    AreaPin pin(a);
+    return expr->EvaluateLogical(*a.filter, visible);
 }
 
 bool RecordVisible(TWorkArea& a) {
-    if (a.ignore_deleted && !a.record.empty()) {
-        const bool deleted = a.is_virtual ? a.record[0] != 0 : a.record[0] == '*';
-        if (deleted) return false;
+    bool visible = true;
+    (void)RecordVisible(a, visible);
+    return visible;
+}
+
+Status GoTopIn(TWorkArea& a) {
+    if (a.rec_count == 0) return {};
+    const bool ordered = Ordered(a);
+    IndexReadLock lock(a, ordered);
+    if (lock.status().failed()) return lock.status();
+    int32_t n = 1;
+    if (ordered) {
+        if (Status s = Index().First(a, n); s.failed()) return s;
+        if (n == PastEndNo(a)) {
+            PastEnd(a, true);
+            return {};
+        }
     }
-    if (a.filter && ExpressionAttachment().Linked()) {
-        // An expression may name fields of other areas and select them.
-        AreaScope keep;
-        return ExpressionAttachment().evaluate(*a.filter);
+    if (Status s = ReadRaw(a, n); s.failed()) return s;
+    for (;;) {
+        bool visible = true;
+        if (Status s = RecordVisible(a, visible); s.failed()) return s;
+        if (visible) break;
+        if (ordered) {
+            if (Status s = Index().Next(a, n); s.failed()) return s;
+            if (Index().AtEnd(a)) n = PastEndNo(a);
+        } else {
+            ++n;
+        }
+        if (n > a.rec_count) {
+            PastEnd(a, false);
+            if (ordered)
+                if (Status s = Index().Sync(a); s.failed()) return s;
+            break;
+        }
+        if (Status s = ReadRaw(a, n); s.failed()) return s;
     }
-    return true;
+    if (!a.eof) Convert(a);
+    if (ordered) return Index().TakeKey(a);
+    return {};
+}
+
+Status GoBottomIn(TWorkArea& a) {
+    RefreshRecCount(a);
+    if (a.rec_count == 0) return {};
+    const bool ordered = Ordered(a);
+    IndexReadLock lock(a, ordered);
+    if (lock.status().failed()) return lock.status();
+    int32_t n = a.rec_count;
+    if (ordered) {
+        if (Status s = Index().Last(a, n); s.failed()) return s;
+        if (n == PastEndNo(a)) {
+            PastEnd(a, true);
+            return {};
+        }
+    }
+    if (Status s = ReadRaw(a, n); s.failed()) return s;
+    for (;;) {
+        bool visible = true;
+        if (Status s = RecordVisible(a, visible); s.failed()) return s;
+        if (visible) break;
+        bool at_start = false;
+        if (ordered) {
+            if (Status s = Index().Prior(a, n); s.failed()) return s;
+            at_start = Index().AtStart(a);
+        } else {
+            at_start = a.bof;
+            --n;
+        }
+        if (n < 1 || at_start) {
+            PastEnd(a, true);
+            if (ordered) {
+                Status s = Index().Sync(a);
+                Index().MarkStart(a);
+                Index().MarkEnd(a);
+                if (s.failed()) return s;
+                return Index().TakeKey(a);
+            }
+            return {};
+        }
+        if (Status s = ReadRaw(a, n); s.failed()) return s;
+    }
+    Convert(a);
+    if (ordered) return Index().TakeKey(a);
+    return {};
+}
+
+Status SkipIn(TWorkArea& a, int32_t n) {
+    if (n == 0) {
+        // Re-reads from the file: another process may have changed the record.
+        // A file held against writers cannot change under the read-ahead block.
+        if (a.rec_count >= 1 && !a.eof) return Read(a, a.rec_no);
+        BlankRecord(a);
+        return {};
+    }
+    if (a.eof && n >= 1) return Fail(212, Quoted(a) + " is past EOF. [SKIP]");
+    if (a.rec_count == 0) {
+        a.bof = a.eof = true;
+        return Fail(212, Quoted(a) + " is empty. [SKIP]");
+    }
+    if (n < 0 && (Ordered(a) ? Index().AtStart(a) : a.bof)) return {};
+
+    a.bof = a.eof = false;
+    const bool ordered = Ordered(a);
+    IndexReadLock lock(a, ordered);
+    if (lock.status().failed()) return lock.status();
+    int32_t p = a.rec_no;
+    int32_t counter = 0;
+    bool at_end = false;
+    while (counter != n && !at_end) {
+        if (n < 0) {
+            if (ordered) {
+                int32_t q = p;
+                if (Status s = Index().Prior(a, q); s.failed()) return s;
+                at_end = q == p;
+                p = q;
+            } else if (a.rec_no <= 1) {
+                at_end = true;
+                p = 1;
+            } else {
+                p = a.rec_no - 1;
+            }
+        } else {
+            if (ordered) {
+                int32_t q = p;
+                if (Status s = Index().Next(a, q); s.failed()) return s;
+                at_end = q == p;
+                p = q;
+            } else {
+                p = a.rec_no + 1;
+                // Other processes only ever add records; the size is asked
+                // only when the known ones are used up.
+                if (p > a.rec_count) RefreshRecCount(a);
+                if (p > a.rec_count) at_end = true;
+            }
+        }
+        if (at_end) break;
+        if (Status s = ReadRaw(a, p); s.failed()) return s;
+        bool visible = true;
+        if (Status s = RecordVisible(a, visible); s.failed()) return s;
+        if (visible) counter += n < 0 ? -1 : 1;
+    }
+    if (at_end) {
+        if (n > 0) {
+            PastEnd(a, false);
+            if (ordered)
+                if (Status s = Index().Sync(a); s.failed()) return s;
+        } else {
+            if (Status s = GoTopIn(a); s.failed()) return s;
+            a.bof = true;
+            if (ordered) Index().MarkStart(a);
+            if (a.eof) BlankRecord(a);
+        }
+    } else {
+        Convert(a);
+    }
+    lock.Release();
+    if (ordered) return Index().TakeKey(a);
+    return {};
+}
+
+Status GoIn(TWorkArea& a, int32_t n) {
+    if (n > a.rec_count) RefreshRecCount(a);
+    const auto out_of_range = [&] {
+        return Fail(212, "Invalid record number = " + std::to_string(n) + " " + Quoted(a) + " [GO]");
+    };
+    if (a.rec_count == 0) {
+        a.bof = a.eof = true;
+        BlankRecord(a);
+        return out_of_range();
+    }
+    if (n >= 1 && n <= a.rec_count) {
+        a.bof = a.eof = false;
+        const bool ordered = Ordered(a);
+        IndexReadLock lock(a, ordered);
+        if (lock.status().failed()) return lock.status();
+        if (Status s = Read(a, n); s.failed()) return s;
+        if (ordered) {
+            if (Status s = Index().Sync(a); s.failed()) return s;
+            return Index().TakeKey(a);
+        }
+        return {};
+    }
+    a.bof = false;
+    a.rec_no = PastEndNo(a);
+    a.eof = true;
+    return out_of_range();
+}
+
+Status GoPastEndIn(TWorkArea& a) {
+    // GoBottom already ends there when no record is visible, and a skip from
+    // there would report running past the end.
+    if (Status s = GoBottomIn(a); s.failed()) return s;
+    RefreshRecCount(a);
+    if (a.rec_no > a.rec_count) a.eof = true;
+    bool at_end = a.eof;
+    if (Ordered(a)) at_end = Index().AtEnd(a);
+    if (a.rec_count > 0 && !at_end) return SkipIn(a, 1);
+    return {};
 }
 
 void GoTop() {
     TWorkArea* a = Guarded("GoTop");
     if (!a) return;
     SetLastErrorCode(0);
-    if (a->rec_count == 0) return;
-    const bool ordered = Ordered();
-    IndexReadLock lock(ordered);
-    int32_t n = 1;
-    if (ordered) {
-        n = Index(kIndexFirst);
-        if (n == PastEndNo(*a)) {
-            PastEnd(*a, true);
-            return;
-        }
-    }
-    if (!ReadRaw(*a, n)) return;
-    while (!RecordVisible(*a)) {
-        if (ordered) {
-            n = Index(kIndexNext);
-            if (Index(kIndexAtEnd)) n = PastEndNo(*a);
-        } else {
-            ++n;
-        }
-        if (n > a->rec_count) {
-            PastEnd(*a, false);
-            if (ordered) Index(kIndexSync);
-            break;
-        }
-        if (!ReadRaw(*a, n)) return;
-    }
-    if (!a->eof) Convert(*a);
-    if (ordered) Index(kIndexTakeKey);
+    Report(GoTopIn(*a));
 }
 
 void GoBottom() {
     TWorkArea* a = Guarded("GoBottom");
     if (!a) return;
     SetLastErrorCode(0);
-    RefreshRecCount(*a);
-    if (a->rec_count == 0) return;
-    const bool ordered = Ordered();
-    IndexReadLock lock(ordered);
-    int32_t n = a->rec_count;
-    if (ordered) {
-        n = Index(kIndexLast);
-        if (n == PastEndNo(*a)) {
-            PastEnd(*a, true);
-            return;
-        }
-    }
-    if (!ReadRaw(*a, n)) return;
-    bool found = true;
-    while (!RecordVisible(*a)) {
-        bool at_start = false;
-        if (ordered) {
-            n = Index(kIndexPrior);
-            at_start = Index(kIndexAtStart) != 0;
-        } else {
-            at_start = a->bof;
-            --n;
-        }
-        if (n < 1 || at_start) {
-            found = false;
-            PastEnd(*a, true);
-            if (ordered) {
-                Index(kIndexSync);
-                Index(kIndexMarkStart);
-                Index(kIndexMarkEnd);
-            }
-            break;
-        }
-        if (!ReadRaw(*a, n)) return;
-    }
-    if (found) Convert(*a);
-    if (ordered) Index(kIndexTakeKey);
+    Report(GoBottomIn(*a));
 }
 
 void SKIP(int32_t n) {
     TWorkArea* a = Guarded("SKIP()");
     if (!a) return;
     SetLastErrorCode(0);
-    if (n == 0) {
-        // Re-reads from the file: another process may have changed the record.
-        // A file held exclusively cannot change under the read-ahead block.
-        if (a->rec_count >= 1 && !a->eof) {
-            if (a->file.CurrentShare() != platform::Share::Exclusive) a->read_ahead.Clear();
-            Read(*a, a->rec_no);
-        } else {
-            BlankRecord(*a);
-        }
-        return;
-    }
-    if (a->eof && n >= 1) {
-        RunError(212, Quoted(*a) + " is past EOF. [SKIP]");
-        return;
-    }
-    if (a->rec_count == 0) {
-        a->bof = a->eof = true;
-        RunError(212, Quoted(*a) + " is empty. [SKIP]");
-        return;
-    }
-    if (n < 0 && dBOF()) return;
-
-    a->bof = a->eof = false;
-    const bool ordered = Ordered();
-    IndexReadLock lock(ordered);
-    int32_t p = a->rec_no;
-    int32_t counter = 0;
-    bool at_end = false;
-    while (counter != n && !at_end) {
-        if (n < 0) {
-            if (ordered) {
-                const int32_t q = Index(kIndexPrior);
-                at_end = q == p;
-                p = q;
-            } else if (a->rec_no <= 1) {
-                at_end = true;
-                p = 1;
-            } else {
-                p = a->rec_no - 1;
-            }
-            if (at_end) break;
-            if (!ReadRaw(*a, p)) return;
-            if (RecordVisible(*a)) --counter;
-        } else {
-            if (ordered) {
-                const int32_t q = Index(kIndexNext);
-                at_end = q == p;
-                p = q;
-            } else {
-                p = a->rec_no + 1;
-                // Other processes only ever add records; the size is asked
-                // only when the known ones are used up.
-                if (p > a->rec_count) RefreshRecCount(*a);
-                if (p > a->rec_count) at_end = true;
-            }
-            if (at_end) break;
-            if (!ReadRaw(*a, p)) return;
-            if (RecordVisible(*a)) ++counter;
-        }
-    }
-    if (at_end) {
-        if (n > 0) {
-            PastEnd(*a, false);
-            if (ordered) Index(kIndexSync);
-        } else {
-            GoTop();
-            a->bof = true;
-            if (ordered) Index(kIndexMarkStart);
-            if (a->eof) BlankRecord(*a);
-        }
-    } else {
-        Convert(*a);
-    }
-    lock.Release();
-    if (ordered) Index(kIndexTakeKey);
+    Report(SkipIn(*a, n));
 }
 
 void GO(int32_t n) {
     TWorkArea* a = Guarded("GO()");
     if (!a) return;
     SetLastErrorCode(0);
-    if (n > a->rec_count) RefreshRecCount(*a);
-    const auto report = [&] {
-        RunError(212, "Invalid record number = " + std::to_string(n) + " " + Quoted(*a) + " [GO]");
-    };
-    if (a->rec_count == 0) {
-        a->bof = a->eof = true;
-        BlankRecord(*a);
-        report();
-        return;
-    }
-    if (n >= 1 && n <= a->rec_count) {
-        a->bof = a->eof = false;
-        const bool ordered = Ordered();
-        IndexReadLock lock(ordered);
-        if (!Read(*a, n)) return;
-        if (ordered) {
-            Index(kIndexSync);
-            Index(kIndexTakeKey);
-        }
-        return;
-    }
-    a->bof = false;
-    a->rec_no = PastEndNo(*a);
-    a->eof = true;
-    report();
+    Report(GoIn(*a, n));
 }
 
 void Dbf4RawGo(int32_t n) {
@@ -291,7 +339,7 @@ void Dbf4RawGo(int32_t n) {
         PastEnd(*a, a->bof);
         return;
     }
-    Read(*a, n);
+    Report(Read(*a, n));
 }
 
 bool GoToChecked(int32_t n) {
@@ -325,14 +373,14 @@ bool dEOF() {
     if (!a) return true;
     RefreshRecCount(*a);
     if (a->rec_no > a->rec_count) a->eof = true;
-    if (Ordered()) return Index(kIndexAtEnd) != 0;
+    if (Ordered(*a)) return Index().AtEnd(*a);
     return a->eof;
 }
 
 bool dBOF() {
     TWorkArea* a = Guarded("dBOF");
     if (!a) return true;
-    if (Ordered()) return Index(kIndexAtStart) != 0;
+    if (Ordered(*a)) return Index().AtStart(*a);
     return a->bof;
 }
 
@@ -341,41 +389,49 @@ bool SetIgnoreDel(bool flag) {
     if (!a) return false;
     const bool previous = a->ignore_deleted;
     a->ignore_deleted = flag;
-    SKIP(0);
+    SetLastErrorCode(0);
+    Report(SkipIn(*a, 0));
     return previous;
 }
 
 void Set_Filter_To(const std::string& expression) {
-    ExpressionHook& hook = ExpressionAttachment();
-    if (!hook.Linked()) {
+    ExpressionAttachment* expr = Engine().attachments.expression.get();
+    if (!expr) {
         RunError(220, "TZParser unit not linked in. [Set_Filter_To]");
         return;
     }
     TWorkArea* a = Guarded("Set_Filter_To");
     if (!a) return;
-    if (a->filter) hook.release(a->filter);
+    if (a->filter) expr->Release(a->filter);
     a->filter.reset();
     const std::string text = RTrim(expression);
-    if (!text.empty()) a->filter = hook.compile(text);
+    if (text.empty()) return;
+    AreaPin pin(*a);
+    Report(expr->Compile(*a, text, a->filter));
 }
 
 bool FilterTrue() {
     TWorkArea* a = CurrentTable();
-    if (!a || !a->filter || !ExpressionAttachment().Linked()) return true;
+    if (!a || !a->filter || !Engine().attachments.expression) return true;
+    bool visible = true;
     AreaScope keep;
-    return ExpressionAttachment().evaluate(*a->filter);
+    AreaPin pin(*a);
+    Report(Engine().attachments.expression->EvaluateLogical(*a->filter, visible));
+    return visible;
 }
 
 bool SkipIfHidden() {
     TWorkArea* a = Guarded("SkipIfHidden");
     if (!a || RecordVisible(*a)) return false;
-    Unlock();
+    (void)ReleaseLocks(*a);
     const int32_t at = a->rec_no;
-    SKIP(1);
-    if (a->eof) {
-        GO(at);
-        SKIP(-1);
+    SetLastErrorCode(0);
+    Status s = SkipIn(*a, 1);
+    if (s.ok() && a->eof) {
+        s = GoIn(*a, at);
+        if (s.ok()) s = SkipIn(*a, -1);
     }
+    Report(s);
     return true;
 }
 

@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/dbf/workarea.hpp"
-
 namespace zurod {
 
 void GoTop();
@@ -27,10 +25,5 @@ bool SetIgnoreDel(bool flag);
 void Set_Filter_To(const std::string& expression);
 bool FilterTrue();
 bool SkipIfHidden();
-
-// A shared table's count follows the file size (another process may append).
-void RefreshRecCount(TWorkArea& area);
-// Whether the record in the area's record buffer is visible.
-bool RecordVisible(TWorkArea& area);
 
 }  // namespace zurod

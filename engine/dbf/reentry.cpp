@@ -2,21 +2,18 @@
 
 #include <string>
 
+#include "engine/dbf/detail/state.hpp"
 #include "engine/dbf/errors.hpp"
 
 namespace zurod {
 
-namespace {
-int g_waits = 0;
-}  // namespace
+EngineWait::EngineWait() { ++Engine().waits; }
+EngineWait::~EngineWait() { --Engine().waits; }
 
-EngineWait::EngineWait() { ++g_waits; }
-EngineWait::~EngineWait() { --g_waits; }
-
-bool EngineWaiting() { return g_waits > 0; }
+bool EngineWaiting() { return Engine().waits > 0; }
 
 bool RefuseNestedCall(std::string_view routine) {
-    if (g_waits == 0) return false;
+    if (Engine().waits == 0) return false;
     RunError(254, "The table engine is waiting and cannot be called again until it is done [" +
                       std::string(routine) + "]");
     return true;

@@ -1,11 +1,10 @@
 #include "engine/dbf/settings.hpp"
 
+#include "engine/dbf/detail/state.hpp"
+
 namespace zurod {
 
-EngineSettings& Settings() {
-    static EngineSettings settings;
-    return settings;
-}
+EngineSettings& Settings() { return Engine().settings; }
 
 OpenMode DecodeOpenMode(uint8_t mode) {
     using platform::Access;

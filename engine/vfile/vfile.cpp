@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "engine/dbf/areas.hpp"
+#include "engine/dbf/detail/area_table.hpp"
+#include "engine/dbf/detail/navigation.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
-#include "engine/dbf/navigate.hpp"
 #include "engine/dbf/strings.hpp"
 #include "platform/codepage.hpp"
 
@@ -20,7 +21,7 @@ constexpr size_t kKeyLength = 100;
 // The records of one virtual area. Records live in fixed-size slots of an
 // arena; `order` lists the slots in record-number order, so positioning is a
 // lookup and an insertion moves slot numbers, not records.
-struct VFileStore final : AreaExtension {
+struct VFileStore final : VFileAreaState {
     std::vector<uint32_t> order;
     std::vector<char> arena;
     std::vector<uint32_t> free_slots;
@@ -71,7 +72,8 @@ struct VFileStore final : AreaExtension {
     }
 };
 
-VFileStore* StoreOf(TWorkArea& a) { return dynamic_cast<VFileStore*>(a.vfile_store.get()); }
+// Only this store puts state into a virtual area.
+VFileStore* StoreOf(TWorkArea& a) { return static_cast<VFileStore*>(a.vfile_store.get()); }
 
 std::string Cut(std::string key) {
     if (key.size() > kKeyLength) key.resize(kKeyLength);
@@ -82,10 +84,12 @@ std::string Cut(std::string key) {
 // the area's buffer; the caller's buffer is put back afterwards.
 const std::string& KeyOfSlot(TWorkArea& a, VFileStore& s, uint32_t slot) {
     if (!s.key_valid[slot]) {
+        AreaPin pin(a);  // the keymaker is caller code, and may even replace itself
+        const KeyMaker keymaker = s.keymaker;
         s.saved.assign(a.record.begin(), a.record.end());
         std::memcpy(a.record.data(), s.Data(slot), s.rl);
         std::string key;
-        s.keymaker(key);
+        keymaker(key);
         std::copy(s.saved.begin(), s.saved.end(), a.record.begin());
         s.keys[slot] = Cut(std::move(key));
         s.key_valid[slot] = true;
@@ -121,20 +125,24 @@ int32_t SortedPlace(TWorkArea& a, VFileStore& s, const std::string& key, bool as
     }
 }
 
-void Add(TWorkArea& a, VFileStore& s) {
+Status NoKeymaker(const TWorkArea& a) {
+    return Fail(1100, a.alias + " is a \"Sorted\" virtual file with no keymaker function. [Append/InsertRec/PushRec]");
+}
+
+Status Add(TWorkArea& a, VFileStore& s) {
     uint8_t mode = a.vfile_mode;
     std::string key;
     if (mode == kAscending || mode == kDescending) {
-        if (!s.keymaker) {
-            RunError(1100, a.alias + " is a \"Sorted\" virtual file with no keymaker function. [Append/InsertRec/PushRec]");
-            return;
+        if (!s.keymaker) return NoKeymaker(a);
+        {
+            AreaPin pin(a);  // the keymaker is caller code, and may even replace itself
+            const KeyMaker keymaker = s.keymaker;
+            keymaker(key);
         }
-        s.keymaker(key);
         key = Cut(std::move(key));
     } else if (mode > kDescending) {
-        RunError(1100, std::to_string(mode) + " is an invalid VFile mode set for " + a.alias +
-                           " [(AddLL) VFiles INTERNAL ERROR]");
-        return;
+        return Fail(1100, std::to_string(mode) + " is an invalid VFile mode set for " + a.alias +
+                              " [(AddLL) VFiles INTERNAL ERROR]");
     }
     int32_t after = 0;  // the new record goes after record `after`
     if (s.Count() > 0) {
@@ -154,40 +162,34 @@ void Add(TWorkArea& a, VFileStore& s) {
     a.rec_count = s.Count();
     a.rec_no = after + 1;
     a.bof = a.eof = false;
+    return {};
 }
 
-void Write(TWorkArea& a, VFileStore& s, int32_t n) {
-    if (n > s.Count()) {
-        Add(a, s);
-        return;
-    }
-    if (n < 1) return;
+Status Write(TWorkArea& a, VFileStore& s, int32_t n) {
+    if (n > s.Count()) return Add(a, s);
+    if (n < 1) return {};
     if (a.vfile_mode == kAscending || a.vfile_mode == kDescending) {
         // A changed key moves the record to its place. Without a keymaker
         // the record would be taken out and never put back.
-        if (!s.keymaker) {
-            RunError(1100, a.alias + " is a \"Sorted\" virtual file with no keymaker function. [Append/InsertRec/PushRec]");
-            return;
-        }
+        if (!s.keymaker) return NoKeymaker(a);
         s.Remove(n);
-        Add(a, s);
-        return;
+        return Add(a, s);
     }
     const uint32_t slot = s.order[static_cast<size_t>(n - 1)];
     std::memcpy(s.Data(slot), a.record.data(), s.rl);
     s.key_valid[slot] = false;
     a.rec_no = n;
+    return {};
 }
 
-void Read(TWorkArea& a, VFileStore& s, int32_t n) {
-    if (n < 1 || n > s.Count()) {
-        RunError(212, "Attempted to position to record number " + std::to_string(n) +
-                          "  Database record count is " + std::to_string(s.Count()) + a.alias + " [VFiles]");
-        return;
-    }
+Status Read(TWorkArea& a, VFileStore& s, int32_t n) {
+    if (n < 1 || n > s.Count())
+        return Fail(212, "Attempted to position to record number " + std::to_string(n) + "  Database record count is " +
+                             std::to_string(s.Count()) + a.alias + " [VFiles]");
     std::memcpy(a.record.data(), s.At(n), s.rl);
     a.rec_no = n;
     a.bof = a.eof = false;
+    return {};
 }
 
 void Empty(TWorkArea& a, VFileStore& s) {
@@ -196,69 +198,70 @@ void Empty(TWorkArea& a, VFileStore& s) {
     a.bof = a.eof = true;
 }
 
-void Dispatch(TWorkArea& a) {
-    if (a.vfile_op == 4) {
-        if (a.record.empty()) {
-            RunError(220, "Variable-length virtual files are not supported [USE(" + a.file_name + ")]");
-            return;
+// The store behind every virtual area.
+class VFileManager final : public VirtualFileAttachment {
+public:
+    Status Dispatch(TWorkArea& a, VFileRequest request, int32_t record) override {
+        if (request == VFileRequest::Open) {
+            if (a.record.empty())
+                return Fail(220, "Variable-length virtual files are not supported [USE(" + a.file_name + ")]");
+            auto store = std::make_unique<VFileStore>();
+            store->rl = a.record.size();
+            a.vfile_store = std::move(store);
+            Empty(a, *StoreOf(a));
+            return {};
         }
-        auto store = std::make_unique<VFileStore>();
-        store->rl = a.record.size();
-        a.vfile_store = std::move(store);
-        Empty(a, *StoreOf(a));
-        return;
-    }
-    VFileStore* s = StoreOf(a);
-    if (!s && a.vfile_op == 1) {
-        // An open that failed left nothing to free.
-        a.fields.clear();
-        a.field_count = 0;
-        return;
-    }
-    if (!s) {
-        RunError(1102, a.alias + " [VFiles]");
-        return;
-    }
-    switch (a.vfile_op) {
-    case 1:
-        a.vfile_store.reset();
-        a.fields.clear();
-        a.field_count = 0;
-        break;
-    case 2:
-    case 9:
-        if (a.rec_no >= 1 && a.rec_no <= s->Count()) {
-            const char mark = a.vfile_op == 2 ? 1 : 0;
-            s->At(a.rec_no)[0] = mark;
-            a.record[0] = mark;
+        VFileStore* s = StoreOf(a);
+        if (!s && request == VFileRequest::Close) {
+            // An open that failed left nothing to free.
+            a.fields.clear();
+            a.field_count = 0;
+            return {};
         }
-        break;
-    case 3: Read(a, *s, a.vfile_request); break;
-    case 5: {
+        if (!s) return Fail(1102, a.alias + " [VFiles]");
+        switch (request) {
+        case VFileRequest::Close:
+            a.vfile_store.reset();
+            a.fields.clear();
+            a.field_count = 0;
+            return {};
+        case VFileRequest::DeleteMark:
+        case VFileRequest::Recall:
+            if (a.rec_no >= 1 && a.rec_no <= s->Count()) {
+                const char mark = request == VFileRequest::DeleteMark ? 1 : 0;
+                s->At(a.rec_no)[0] = mark;
+                a.record[0] = mark;
+            }
+            return {};
+        case VFileRequest::Read: return Read(a, *s, record);
+        case VFileRequest::Pack: Pack(a, *s); return {};
+        case VFileRequest::Write: return Write(a, *s, record);
+        case VFileRequest::Zap: Empty(a, *s); return {};
+        default: return Fail(1103, std::to_string(static_cast<int>(request)) + " [VFiles]");
+        }
+    }
+
+private:
+    static void Pack(TWorkArea& a, VFileStore& s) {
         std::vector<uint32_t> kept;
-        kept.reserve(s->order.size());
-        for (uint32_t slot : s->order) {
-            if (s->Data(slot)[0] != 0)
-                s->Free(slot);
+        kept.reserve(s.order.size());
+        for (uint32_t slot : s.order) {
+            if (s.Data(slot)[0] != 0)
+                s.Free(slot);
             else
                 kept.push_back(slot);
         }
-        s->order.swap(kept);
-        a.rec_count = s->Count();
+        s.order.swap(kept);
+        a.rec_count = s.Count();
         a.rec_no = a.rec_count > 0 ? 1 : 0;
         a.bof = a.eof = a.rec_count == 0;
         // The buffer shows the record the area now stands on.
         if (a.rec_count > 0)
-            std::memcpy(a.record.data(), s->At(1), s->rl);
+            std::memcpy(a.record.data(), s.At(1), s.rl);
         else
             std::memset(a.record.data(), 0, a.record.size());
-        break;
     }
-    case 8: Write(a, *s, a.vfile_request); break;
-    case 12: Empty(a, *s); break;
-    default: RunError(1103, std::to_string(a.vfile_op) + " [VFiles]"); break;
-    }
-}
+};
 
 // The current area when it holds a virtual file; otherwise reports.
 TWorkArea* VirtualArea(std::string_view label) {
@@ -273,7 +276,7 @@ TWorkArea* VirtualArea(std::string_view label) {
 
 }  // namespace
 
-void VFileInit() { VirtualFileAttachment().dispatch = Dispatch; }
+void VFileInit() { Engine().attachments.vfile = std::make_unique<VFileManager>(); }
 
 void AddStru(std::span<FieldDef> fields) {
     TWorkArea* a = VirtualArea("AddStru");
@@ -310,9 +313,8 @@ void AddStru(std::span<FieldDef> fields) {
         }
         table.push_back(std::move(f));
     }
-    TWorkArea probe;
-    probe.fields = table;
-    const size_t needed = SwapBufferSize(probe);
+    size_t needed = 1;
+    for (const FieldInfo& f : table) needed += SlotSize(f);
     if (needed > a->record.size()) {
         RunError(266, "Structure needs " + std::to_string(needed) + " bytes, the buffer of " + a->alias +
                           " has " + std::to_string(a->record.size()) + " [AddStru]");
@@ -380,6 +382,7 @@ void SortVFile(uint8_t mode) {
         RunError(220, "Sort mode not ASCENDING or DESCENDING for " + a->alias + " [(SortVFile) VFiles]");
         return;
     }
+    AreaPin pin(*a);
     // Every key is built before the order changes, so a keymaker that fails
     // leaves the file as it was.
     for (uint32_t slot : s.order) KeyOfSlot(*a, s, slot);
@@ -395,7 +398,8 @@ void SortVFile(uint8_t mode) {
     a->vfile_mode = mode;
     a->rec_count = s.Count();
     if (a->rec_count > 0) {
-        GoTop();
+        SetLastErrorCode(0);
+        Report(GoTopIn(*a));
     } else {
         a->rec_no = 0;
         a->bof = a->eof = true;

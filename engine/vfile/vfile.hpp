@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "engine/dbf/dbf_file.hpp"
+#include "engine/dbf/tables.hpp"
 
 namespace zurod {
 

@@ -11,10 +11,15 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
-#include "engine/dbf/dbf_file.hpp"
+#include "engine/dbf/detail/area_table.hpp"
+#include "engine/dbf/detail/record_io.hpp"
+#include "engine/dbf/detail/state.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
+#include "engine/dbf/detail/table_header.hpp"
+#include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
 #include "engine/dbf/settings.hpp"
+#include "engine/dbf/tables.hpp"
 #include "platform/codepage.hpp"
 #include "platform/msgbox.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -22,10 +27,7 @@
 namespace testing_support {
 
 inline void ResetEngine() {
-    zurod::ShutdownAreas();
-    zurod::Settings() = zurod::EngineSettings{};
-    zurod::ResetErrorState();
-    zurod::ResetDateState();
+    zurod::EngineReset();
     zurod::SetErrorHandling(false);
     platform::SelectCodePages(platform::CodePages::Cp850_1252);
 }
@@ -33,33 +35,24 @@ inline void ResetEngine() {
 class EngineTest : public ::testing::Test {
 protected:
     // No unit is attached at the start of a test; a test attaches what it
-    // needs (VFileInit, a recording fake).
+    // needs (VFileInit, a stand-in from fake_units.hpp).
     void SetUp() override {
         ResetEngine();
         previous_box_ = platform::InstallMessageBox(&box_);
-        saved_expression_ = std::exchange(zurod::ExpressionAttachment(), {});
-        saved_index_ = std::exchange(zurod::IndexAttachment(), {});
-        saved_vfile_ = std::exchange(zurod::VirtualFileAttachment(), {});
-        saved_memo_ = std::exchange(zurod::MemoUnit(), {});
     }
     void TearDown() override {
-        // The fakes a test installed may be gone with its body: areas still
-        // open close without them.
-        zurod::ExpressionAttachment() = saved_expression_;
-        zurod::IndexAttachment() = saved_index_;
-        zurod::VirtualFileAttachment() = saved_vfile_;
-        zurod::MemoUnit() = saved_memo_;
+        // The stand-ins may hold references to the test's own variables, gone
+        // with its body: areas still open close without them.
+        zurod::Engine().attachments = {};
         zurod::SetErrorHandling(false);
-        zurod::ShutdownAreas();
-        platform::InstallMessageBox(previous_box_);
         ResetEngine();
+        platform::InstallMessageBox(previous_box_);
     }
 
     // Creates a table from definitions such as {"NAME", 'C', 20, 0}.
     std::string CreateTable(const std::string& name, std::vector<zurod::FieldDef> fields) {
         const std::string path = dir_ / name;
-        zurod::TWorkArea scratch;
-        zurod::CreateDbf(scratch, path, fields);
+        zurod::CreateDbf(path, fields);
         EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
         return path;
     }
@@ -67,12 +60,6 @@ protected:
     TempDir dir_;
     platform::ScriptedMessageBox box_;
     platform::MessageBoxService* previous_box_ = nullptr;
-
-private:
-    zurod::ExpressionHook saved_expression_;
-    zurod::IndexHook saved_index_;
-    zurod::VirtualFileHook saved_vfile_;
-    zurod::MemoAttachment saved_memo_;
 };
 
 }  // namespace testing_support

@@ -7,7 +7,10 @@
 #include <string>
 
 #include "engine/dbf/areas.hpp"
-#include "engine/dbf/dbf_file.hpp"
+#include "engine/dbf/detail/record_io.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
+#include "engine/dbf/detail/table_header.hpp"
+#include "engine/dbf/tables.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/locks.hpp"

@@ -14,7 +14,7 @@
 
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
+#include "tests/support/fake_units.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/reentry.hpp"
 #include "engine/dbf/settings.hpp"
@@ -28,6 +28,7 @@ using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
 using namespace zurod;
+using namespace testing_support;
 using testing_support::ChildProcess;
 
 uint32_t GetU32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24); }
@@ -468,11 +469,10 @@ TEST_F(AreasTest, FilesThatAreNotTablesLeaveTheAreaEmpty) {
 TEST_F(AreasTest, ARaisedOpenErrorLeavesTheAreaEmpty) {
     const std::string memo = CreateTable("m.dbf", {{"NAME", 'C', 8, 0}, {"NOTE", 'M', 10, 0}});
     AppendRaw(memo, {" R1"});
-    MemoUnit().open = [](TWorkArea&) {
+    AttachMemo<FunctionMemo>().open = [](TWorkArea&) {
         RunError(1003, "bad memo");
         return 1003;
     };
-    MemoUnit().close = [](TWorkArea&) {};
 
     SetErrorHandling(true);
     RaiseModeScope raise(true);
@@ -490,12 +490,16 @@ TEST_F(AreasTest, TheMemoUnitOpensAndClosesMemoFilesOfMemoTables) {
     const std::string memo = CreateTable("m.dbf", {{"NAME", 'C', 8, 0}, {"NOTE", 'M', 10, 0}});
     std::vector<std::string> calls;
     int open_result = 0;
-    MemoUnit().open = [&](TWorkArea& a) {
+    FunctionMemo& memo_unit = AttachMemo<FunctionMemo>();
+    memo_unit.open = [&](TWorkArea& a) {
         calls.push_back("open " + a.alias + " in " + std::to_string(CurrentArea()));
         if (open_result != 0) RunError(static_cast<uint16_t>(open_result), "memo refused");
         return open_result;
     };
-    MemoUnit().close = [&](TWorkArea& a) { calls.push_back("close " + a.alias); };
+    memo_unit.close = [&](TWorkArea& a) {
+        calls.push_back("close " + a.alias);
+        return 0;
+    };
 
     Select(4);
     USE(plain);
@@ -520,7 +524,7 @@ TEST_F(AreasTest, ClosingAnAreaClosesItsIndexOnlyWhenOneIsActive) {
     const std::string path = Simple("t.dbf");
     bool active = false;
     std::vector<std::pair<int, int>> calls;  // operation, area
-    IndexAttachment().dispatch = [&](uint8_t op, int32_t) -> int32_t {
+    AttachIndex<DispatchIndex>().dispatch = [&](uint8_t op, int32_t, TWorkArea&) -> int32_t {
         calls.emplace_back(op, CurrentArea());
         return op == kIndexActive ? active : 0;
     };
@@ -544,22 +548,16 @@ TEST_F(AreasTest, ClosingAnAreaClosesItsIndexOnlyWhenOneIsActive) {
 }
 
 TEST_F(AreasTest, ClosingAnAreaReleasesItsFilter) {
-    struct Program : AreaExtension {};
-    int released = 0;
-    ExpressionAttachment().compile = [](const std::string&) { return std::make_unique<Program>(); };
-    ExpressionAttachment().release = [&](std::unique_ptr<AreaExtension>& p) {
-        ++released;
-        p.reset();
-    };
-    ExpressionAttachment().evaluate = [](AreaExtension&) { return true; };
+    FunctionExpressions& expr = AttachExpressions<FunctionExpressions>();
+    expr.compile = [](const std::string&) { return std::make_unique<FakeProgram>(); };
     USE(Simple("t.dbf"));
     Set_Filter_To("NAME = 'R2'");
-    EXPECT_EQ(released, 0);
+    EXPECT_EQ(expr.released, 0);
     CloseArea();
-    EXPECT_EQ(released, 1);
+    EXPECT_EQ(expr.released, 1);
 }
 
-struct FakeStore : AreaExtension {
+struct FakeStore : VFileAreaState {
     std::vector<std::string> rows;
 };
 
@@ -570,14 +568,15 @@ protected:
         InstallStore();
     }
     void InstallStore() {
-        VirtualFileAttachment().dispatch = [this](TWorkArea& a) {
-            calls.push_back(std::to_string(a.vfile_op) + " " + a.alias);
-            if (a.vfile_op == 4) {
+        AttachStore<FunctionStore>().dispatch = [this](TWorkArea& a, VFileRequest request, int32_t) -> Status {
+            calls.push_back(std::to_string(static_cast<int>(request)) + " " + a.alias);
+            if (request == VFileRequest::Open) {
                 a.vfile_store = std::make_unique<FakeStore>();
                 a.rec_no = a.rec_count = 0;
-            } else if (a.vfile_op == 1) {
+            } else if (request == VFileRequest::Close) {
                 a.vfile_store.reset();
             }
+            return {};
         };
     }
     std::vector<std::string> calls;
@@ -606,15 +605,16 @@ TEST_F(VirtualFiles, UseOpensThemThroughTheStore) {
 
     // Without the store the area is still closed, with the store's error.
     USE("Split.tmp virtual file", buffer);
-    VirtualFileAttachment() = {};
+    Engine().attachments.vfile.reset();
     CloseArea();
     ExpectError(1101, "Virtual File Manager Unit not Linked in [SPLIT]");
     EXPECT_EQ(CurrentTable(), nullptr);
 }
 
 TEST_F(VirtualFiles, AnOpenTheStoreRefusesLeavesTheAreaEmpty) {
-    VirtualFileAttachment().dispatch = [](TWorkArea& a) {
-        if (a.vfile_op == 4) RunError(220, "no list for you");
+    AttachStore<FunctionStore>().dispatch = [](TWorkArea&, VFileRequest request, int32_t) -> Status {
+        if (request == VFileRequest::Open) return Fail(220, "no list for you");
+        return {};
     };
     USE("work virtual file", buffer);
     ExpectError(220, "no list for you");
@@ -624,7 +624,7 @@ TEST_F(VirtualFiles, AnOpenTheStoreRefusesLeavesTheAreaEmpty) {
 TEST_F(VirtualFiles, AFailedCloseDoesNotStopTheNextOpen) {
     const std::string path = Simple("t.dbf");
     USE("work virtual file", buffer);
-    VirtualFileAttachment() = {};
+    Engine().attachments.vfile.reset();
     USE(path);  // closing the virtual file reports 1101 first
     ASSERT_NE(CurrentTable(), nullptr);
     EXPECT_EQ(AreaFileName(), path);
@@ -680,7 +680,7 @@ TEST_F(VirtualFiles, AreRefusedWithoutStoreBufferOrFreeAlias) {
     EXPECT_EQ(second, std::vector<char>(8, 'y'));
     EXPECT_EQ(CurrentTable(), nullptr);
 
-    VirtualFileAttachment() = {};
+    Engine().attachments.vfile.reset();
     USE("other virtual file", second);
     ExpectError(1101, "[USE(other virtual file,<@Buffer>,<size>)]");
     EXPECT_EQ(CurrentTable(), nullptr);

@@ -16,7 +16,7 @@
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
+#include "tests/support/fake_units.hpp"
 #include "engine/dbf/locate.hpp"
 #include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
@@ -35,6 +35,7 @@ using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
 using namespace zurod;
+using namespace testing_support;
 using testing_support::ChildProcess;
 
 // The bytes after the header: the records and the end mark.
@@ -356,7 +357,7 @@ TEST_F(CopyTest, ARecordThatCannotBeWrittenEndsTheCopyAndKeepsWhatWentBefore) {
 
 TEST_F(CopyTest, CopyToGivesTheCopyItsOwnMemos) {
     const std::vector<FieldDef> fields = {{"NAME", 'C', 6, 0}, {"NOTES", 'M', 10, 0}, {"MORE", 'M', 10, 0}};
-    MemoUnit() = MemoAttachment{};
+    Engine().attachments.memo.reset();
     const std::string source = OpenTable("MEMOS.DBF", fields, {{"none", "0", "0"}, {"two", "3", "5"}});
     CopyTo(dir_ / "OUT");
     EXPECT_EQ(LastErrorCode(), 220);
@@ -366,9 +367,8 @@ TEST_F(CopyTest, CopyToGivesTheCopyItsOwnMemos) {
 
     std::vector<std::tuple<std::string, int32_t, std::string>> calls;
     std::vector<std::string> source_seen;
-    MemoUnit().open = [](TWorkArea&) { return 0; };
-    MemoUnit().close = [](TWorkArea&) {};
-    MemoUnit().copy = [&](TWorkArea& from, int32_t block, TWorkArea& to) {
+    FunctionMemo& memo_unit = AttachMemo<FunctionMemo>();
+    memo_unit.copy = [&](TWorkArea& from, int32_t block, TWorkArea& to) {
         calls.emplace_back(from.alias, block, to.alias);
         // What the source holds while its memos are copied one by one.
         source_seen.push_back(std::to_string(SwapMemo(from, from.fields[1])) + " " +
@@ -476,8 +476,7 @@ TEST_F(CopyTest, AppendFromConvertsEveryPairOfFieldTypes) {
         {{"V", 'N', 6}, {"V", 'D', 8}, "20240115", "     0"},
         {{"V", 'C', 5}, {"V", 'M', 10}, "7", "     "},
     };
-    MemoUnit().open = [](TWorkArea&) { return 0; };
-    MemoUnit().close = [](TWorkArea&) {};
+    AttachMemo<FunctionMemo>();
     int n = 0;
     for (const Conversion& c : table) {
         SCOPED_TRACE(std::string(1, c.target.type) + std::to_string(c.target.length) + " <- " +
@@ -498,13 +497,12 @@ TEST_F(CopyTest, AppendFromConvertsEveryPairOfFieldTypes) {
 TEST_F(CopyTest, AppendFromStoresTextAndCopiesMemosIntoTheTargetsMemoFile) {
     std::vector<std::string> stored;
     std::vector<std::tuple<std::string, int32_t, std::string>> copied;
-    MemoUnit().open = [](TWorkArea&) { return 0; };
-    MemoUnit().close = [](TWorkArea&) {};
-    MemoUnit().store = [&](TWorkArea& to, const std::string& text) {
+    FunctionMemo& memo_unit = AttachMemo<FunctionMemo>();
+    memo_unit.store = [&](TWorkArea& to, const std::string& text) {
         stored.push_back(to.alias + ":" + text);
         return 40;
     };
-    MemoUnit().copy = [&](TWorkArea& from, int32_t block, TWorkArea& to) {
+    memo_unit.copy = [&](TWorkArea& from, int32_t block, TWorkArea& to) {
         copied.emplace_back(from.alias, block, to.alias);
         return block + 50;
     };
@@ -534,7 +532,7 @@ TEST_F(CopyTest, AppendFromStoresTextAndCopiesMemosIntoTheTargetsMemoFile) {
     EXPECT_EQ(Stored(2, 1), "        53");
     EXPECT_EQ(Stored(2, 2), "          ");
 
-    MemoUnit().store = nullptr;
+    Engine().attachments.memo.reset();
     SetLastErrorCode(0);
     AppendFrom(source);
     EXPECT_EQ(LastErrorCode(), 220);

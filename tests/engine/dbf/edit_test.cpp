@@ -16,7 +16,7 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
+#include "tests/support/fake_units.hpp"
 #include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
@@ -51,12 +51,14 @@ uint32_t HeaderCount(const std::string& file) {
 }
 
 using Peer = testing_support::EnginePeer;
+using namespace testing_support;  // the index operation numbers
 
 // Records the index operations the engine asks for while it is attached.
 class FakeIndex {
 public:
-    FakeIndex() : saved_(IndexAttachment()) {
-        IndexAttachment().dispatch = [this](uint8_t op, int32_t arg) -> int32_t {
+    FakeIndex() {
+        testing_support::AttachIndex<testing_support::DispatchIndex>().dispatch =
+            [this](uint8_t op, int32_t arg, TWorkArea&) -> int32_t {
             if (op == kIndexActive) return 1;
             calls.emplace_back(op, arg);
             if (op == kIndexRememberKeys) seen_old = FieldText(1);
@@ -65,16 +67,13 @@ public:
             return 0;
         };
     }
-    ~FakeIndex() { IndexAttachment() = saved_; }
+    ~FakeIndex() { Engine().attachments.index.reset(); }
     FakeIndex(const FakeIndex&) = delete;
     FakeIndex& operator=(const FakeIndex&) = delete;
 
     std::vector<std::pair<uint8_t, int32_t>> calls;
     std::string seen_old, seen_new;
     bool packing_during_reindex = false;
-
-private:
-    IndexHook saved_;
 };
 
 class EditTest : public testing_support::EngineTest {
@@ -700,14 +699,12 @@ TEST_F(EditTest, ReopenTable) {
 }
 
 TEST_F(EditTest, VirtualFilesGoToTheirStore) {
-    struct Restore {
-        VirtualFileHook saved = VirtualFileAttachment();
-        ~Restore() { VirtualFileAttachment() = saved; }
-    } restore;
     std::vector<int> ops;
-    VirtualFileAttachment().dispatch = [&](TWorkArea& area) {
-        ops.push_back(area.vfile_op);
-        if (area.vfile_op == 4) area.rec_count = area.rec_no = 1;
+    testing_support::AttachStore<testing_support::FunctionStore>().dispatch =
+        [&](TWorkArea& area, VFileRequest request, int32_t) -> Status {
+        ops.push_back(static_cast<int>(request));
+        if (request == VFileRequest::Open) area.rec_count = area.rec_no = 1;
+        return {};
     };
     std::vector<char> buffer(16);
     USE("MEM VIRTUAL FILE", buffer);

@@ -12,7 +12,7 @@
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
+#include "tests/support/fake_units.hpp"
 #include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
@@ -26,6 +26,7 @@ using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
 using namespace zurod;
+using namespace testing_support;
 
 struct Person {
     std::string name;
@@ -293,9 +294,7 @@ TEST_F(LocateTest, MemoFieldsMatchAnyLineOfTheirText) {
         {5, {"first line", "Payment overdue"}},
         {9, {"nothing here", "M\xFCller paid"}},
     };
-    MemoUnit().open = [](TWorkArea&) { return 0; };
-    MemoUnit().close = [](TWorkArea&) {};
-    MemoUnit().read_lines = [&](TWorkArea&, int32_t block) { return memos[block]; };
+    AttachMemo<FunctionMemo>().read_lines = [&](TWorkArea&, int32_t block) { return memos[block]; };
 
     const std::string path = CreateTable("NOTES.DBF", {{"NAME", 'C', 10, 0}, {"NOTES", 'M', 10, 0}});
     USE(path + " EXCLUSIVE");
@@ -315,7 +314,7 @@ TEST_F(LocateTest, MemoFieldsMatchAnyLineOfTheirText) {
     EXPECT_EQ(RecNo(), 2);
     EXPECT_EQ(LastErrorCode(), 0);
 
-    MemoUnit() = MemoAttachment{};
+    Engine().attachments.memo.reset();
     EXPECT_FALSE(Locate("NOTES", std::string("line")));
     EXPECT_EQ(LastErrorCode(), 220);
     EXPECT_EQ(LastErrorMessage(), "MEMO unit not linked in [Count/Sum/Continue]");
@@ -443,29 +442,20 @@ TEST_F(LocateTest, SumRefusesWhatIsNoNumericField) {
     EXPECT_EQ(LastErrorMessage(), "No field name specified [Locate/Count/Sum]");
 }
 
-// A stand-in for the expression unit that knows one numeric expression.
-struct Product final : AreaExtension {};
 
 TEST_F(LocateTest, SumTakesANumericExpressionOnceTheExpressionUnitIsAttached) {
     std::vector<Person> rows = kPeople;
     rows[4].deleted = true;  // SMALL: 1.00 * 10
     OpenPeople(rows);
-    int compiled = 0, released = 0;
-    ExpressionHook& hook = ExpressionAttachment();
-    hook.compile = [&](const std::string& text) -> std::unique_ptr<AreaExtension> {
+    // A stand-in for the expression unit that knows one numeric expression.
+    int compiled = 0;
+    FunctionExpressions& hook = AttachExpressions<FunctionExpressions>();
+    hook.compile = [&](const std::string& text) -> std::unique_ptr<ExpressionHandle> {
         ++compiled;
-        if (text != "AMOUNT*QTY") {
-            RunError(221, "Syntax error [" + text + "]");
-            return nullptr;
-        }
-        return std::make_unique<Product>();
+        if (text != "AMOUNT*QTY") return nullptr;
+        return std::make_unique<FakeProgram>();
     };
-    hook.release = [&](std::unique_ptr<AreaExtension>& program) {
-        ++released;
-        program.reset();
-    };
-    hook.evaluate = [](AreaExtension&) { return true; };
-    hook.evaluate_number = [](AreaExtension&) {
+    hook.evaluate_number = [](ExpressionHandle&) {
         TWorkArea& a = *CurrentTable();
         return SwapNumber(a, a.fields[2]) * static_cast<double>(SwapInteger(a, a.fields[3]));
     };
@@ -477,13 +467,13 @@ TEST_F(LocateTest, SumTakesANumericExpressionOnceTheExpressionUnitIsAttached) {
     EXPECT_DOUBLE_EQ(Sum("AMOUNT*QTY"), 10 + 87.5 + 37.5 + 10.5);
     EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     EXPECT_EQ(compiled, 2);
-    EXPECT_EQ(released, 2);
+    EXPECT_EQ(hook.released, 2);
 
     // Field names still go to the field; a bad expression reports its error.
     EXPECT_DOUBLE_EQ(Sum("AMOUNT"), 40.25);
     EXPECT_EQ(compiled, 2);
     EXPECT_EQ(Sum("AMOUNT*"), 0);
-    EXPECT_EQ(LastErrorCode(), 221);
+    EXPECT_EQ(LastErrorCode(), 351);
 }
 
 TEST_F(LocateTest, SearchFindsTextInAnyCaseAndNamesTheField) {

@@ -1,4 +1,5 @@
 #include "engine/dbf/locks.hpp"
+#include "engine/dbf/detail/locking.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
+#include "tests/support/fake_units.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "platform/events.hpp"
@@ -573,11 +574,7 @@ TEST_F(LockTest, ReopenedAreasKeepTheirLocksReal) {
 }
 
 TEST_F(LockTest, VirtualFilesRefuseLocks) {
-    struct Restore {
-        VirtualFileHook saved = VirtualFileAttachment();
-        ~Restore() { VirtualFileAttachment() = saved; }
-    } restore;
-    VirtualFileAttachment().dispatch = [](TWorkArea&) {};
+    testing_support::AttachStore<testing_support::FunctionStore>();
     std::vector<char> buffer(16);
     USE("MEM VIRTUAL FILE", buffer);
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();

@@ -13,7 +13,7 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/hooks.hpp"
+#include "tests/support/fake_units.hpp"
 #include "engine/dbf/strings.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/engine_fixture.hpp"
@@ -77,98 +77,9 @@ uint64_t ReadCalls() {
 
 std::string Name() { return RTrim(FieldText(1)); }
 
-struct Program : AreaExtension {
-    std::string text;
-};
-
-// The expression language stand-in: a filter text is visible when the raw
-// record contains it.
-struct FakeExpressions {
-    int compiled = 0, released = 0, evaluated = 0;
-    std::vector<uint8_t> areas;        // the current area at each evaluation
-    std::vector<std::string> shown;    // what the swap buffer showed meanwhile
-    bool wander = false;               // the expression selects another area
-
-    void Install() {
-        ExpressionHook& h = ExpressionAttachment();
-        h.compile = [this](const std::string& text) {
-            ++compiled;
-            auto p = std::make_unique<Program>();
-            p->text = text;
-            return p;
-        };
-        h.release = [this](std::unique_ptr<AreaExtension>& p) {
-            ++released;
-            p.reset();
-        };
-        h.evaluate = [this](AreaExtension& p) {
-            ++evaluated;
-            areas.push_back(CurrentArea());
-            const TWorkArea& a = *CurrentTable();
-            if (a.field_count > 0) shown.push_back(Name());
-            if (wander) SelectInternal(9);
-            return std::string_view(a.record.data(), a.record.size()).find(static_cast<Program&>(p).text) !=
-                   std::string_view::npos;
-        };
-    }
-};
-
-// An index stand-in holding record numbers in key order, with a cursor.
-struct FakeIndex {
-    std::vector<int32_t> order;
-    bool active = true;
-    size_t pos = 0;
-    bool at_end = false, at_start = false;
-    int read_locks = 0;
-    std::vector<std::pair<int, int>> calls;  // operation, argument
-
-    int32_t Dispatch(uint8_t op, int32_t arg) {
-        calls.emplace_back(op, arg);
-        const TWorkArea& a = *CurrentTable();
-        switch (op) {
-        case kIndexActive: return active;
-        case kIndexSync: {
-            auto it = std::find(order.begin(), order.end(), a.rec_no);
-            at_end = it == order.end();
-            pos = static_cast<size_t>(it - order.begin());
-            at_start = false;
-            return 0;
-        }
-        case kIndexNext:
-            at_start = false;
-            if (pos + 1 < order.size()) return order[++pos];
-            at_end = true;
-            return order[std::min(pos, order.size() - 1)];
-        case kIndexPrior:
-            at_end = false;
-            if (pos > 0 && !order.empty()) return order[--pos];
-            at_start = true;
-            return order.empty() ? 0 : order[0];
-        case kIndexFirst:
-            at_end = at_start = order.empty();
-            pos = 0;
-            return order.empty() ? a.rec_count + 1 : order.front();
-        case kIndexLast:
-            at_end = at_start = order.empty();
-            pos = order.empty() ? 0 : order.size() - 1;
-            return order.empty() ? a.rec_count + 1 : order.back();
-        case kIndexAtEnd: return at_end;
-        case kIndexAtStart: return at_start;
-        case kIndexMarkStart: at_start = true; return 0;
-        case kIndexMarkEnd: at_end = true; return 0;
-        case kIndexReadLock: read_locks += arg ? 1 : -1; return 0;
-        default: return 0;
-        }
-    }
-    // The operations called since the last look, without the "active" asks.
-    std::vector<std::pair<int, int>> Take() {
-        std::vector<std::pair<int, int>> seen;
-        for (auto c : calls)
-            if (c.first != kIndexActive) seen.push_back(c);
-        calls.clear();
-        return seen;
-    }
-};
+using testing_support::ContainsFilter;
+using testing_support::KeyOrderIndex;
+using namespace testing_support;  // the index operation numbers
 
 class NavigateTest : public testing_support::EngineTest {
 protected:
@@ -425,8 +336,7 @@ TEST_F(NavigateTest, FiltersNeedTheExpressionLanguage) {
 }
 
 TEST_F(NavigateTest, AFilterHidesRecordsWithoutMovingThePointer) {
-    FakeExpressions expr;
-    expr.Install();
+    ContainsFilter& expr = AttachExpressions<ContainsFilter>();
     Open({"ANN", "BOB", "AMY", "BEN", "ALF"});
     GO(2);
     Set_Filter_To("A  ");
@@ -452,8 +362,7 @@ TEST_F(NavigateTest, AFilterHidesRecordsWithoutMovingThePointer) {
 }
 
 TEST_F(NavigateTest, FilterEvaluationKeepsTheCurrentArea) {
-    FakeExpressions expr;
-    expr.Install();
+    ContainsFilter& expr = AttachExpressions<ContainsFilter>();
     expr.wander = true;
     Open({"ANN", "BOB", "AMY"});
     Select(2);
@@ -470,8 +379,7 @@ TEST_F(NavigateTest, FilterEvaluationKeepsTheCurrentArea) {
 }
 
 TEST_F(NavigateTest, SkipIfHiddenMovesToAVisibleRecord) {
-    FakeExpressions expr;
-    expr.Install();
+    AttachExpressions<ContainsFilter>();
     Open({"BOB", "ANN", "BEN", "ALF", "AMY"});
     Set_Filter_To("B");
     GO(2);
@@ -492,36 +400,36 @@ class IndexOrder : public NavigateTest {
 protected:
     void SetUp() override {
         NavigateTest::SetUp();
-        IndexAttachment().dispatch = [this](uint8_t op, int32_t arg) { return index.Dispatch(op, arg); };
+        index = &AttachIndex<KeyOrderIndex>();
         // Names in key order: ANN (2), BEN (4), BOB (1), CAT (3).
-        index.order = {2, 4, 1, 3};
+        index->order = {2, 4, 1, 3};
         Open({"BOB", "ANN", "CAT", "BEN"});
-        index.calls.clear();
+        index->calls.clear();
     }
-    FakeIndex index;
+    KeyOrderIndex* index = nullptr;
 };
 
 TEST_F(IndexOrder, WalksFollowTheKeys) {
     EXPECT_EQ(Forward(), (Names{"ANN", "BEN", "BOB", "CAT"}));
     EXPECT_EQ(Backward(), (Names{"CAT", "BOB", "BEN", "ANN"}));
-    EXPECT_EQ(index.read_locks, 0);
+    EXPECT_EQ(index->read_locks, 0);
 
-    index.Take();
+    index->Take();
     GoTop();
-    EXPECT_EQ(index.Take(), (std::vector<std::pair<int, int>>{
+    EXPECT_EQ(index->Take(), (std::vector<std::pair<int, int>>{
                                 {kIndexReadLock, 1}, {kIndexFirst, 0}, {kIndexTakeKey, 0}, {kIndexReadLock, 0}}));
     GoBottom();
-    EXPECT_EQ(index.Take(), (std::vector<std::pair<int, int>>{
+    EXPECT_EQ(index->Take(), (std::vector<std::pair<int, int>>{
                                 {kIndexReadLock, 1}, {kIndexLast, 0}, {kIndexTakeKey, 0}, {kIndexReadLock, 0}}));
     GO(4);
-    EXPECT_EQ(index.Take(), (std::vector<std::pair<int, int>>{{kIndexReadLock, 1},
+    EXPECT_EQ(index->Take(), (std::vector<std::pair<int, int>>{{kIndexReadLock, 1},
                                                               {kIndexSync, 0},
                                                               {kIndexTakeKey, 0},
                                                               {kIndexReadLock, 0}}));
     // A skip takes the key after it has released the lock.
     SKIP(1);
     EXPECT_EQ(Name(), "BOB");
-    EXPECT_EQ(index.Take(), (std::vector<std::pair<int, int>>{
+    EXPECT_EQ(index->Take(), (std::vector<std::pair<int, int>>{
                                 {kIndexReadLock, 1}, {kIndexNext, 0}, {kIndexReadLock, 0}, {kIndexTakeKey, 0}}));
 }
 
@@ -530,56 +438,55 @@ TEST_F(IndexOrder, EndsAreReportedByTheIndex) {
     SKIP(1);
     EXPECT_EQ(RecNo(), 5);
     EXPECT_TRUE(dEOF());
-    auto calls = index.Take();
+    auto calls = index->Take();
     EXPECT_NE(std::find(calls.begin(), calls.end(), std::pair<int, int>{kIndexSync, 0}), calls.end());
 
     GoTop();
     SKIP(-1);
     EXPECT_EQ(Name(), "ANN");
     EXPECT_TRUE(dBOF());
-    calls = index.Take();
+    calls = index->Take();
     EXPECT_NE(std::find(calls.begin(), calls.end(), std::pair<int, int>{kIndexMarkStart, 0}), calls.end());
-    EXPECT_EQ(index.read_locks, 0);
+    EXPECT_EQ(index->read_locks, 0);
 }
 
 TEST_F(IndexOrder, NothingVisibleMarksBothEnds) {
-    FakeExpressions expr;
-    expr.Install();
+    AttachExpressions<ContainsFilter>();
     Set_Filter_To("nobody");
-    index.Take();
+    index->Take();
     GoBottom();
     EXPECT_TRUE(dEOF());
     EXPECT_TRUE(dBOF());
     EXPECT_EQ(RecNo(), 5);
-    const auto calls = index.Take();
+    const auto calls = index->Take();
     for (int op : {kIndexSync, kIndexMarkStart, kIndexMarkEnd})
         EXPECT_NE(std::find(calls.begin(), calls.end(), std::pair<int, int>{op, 0}), calls.end()) << op;
-    EXPECT_EQ(index.read_locks, 0);
+    EXPECT_EQ(index->read_locks, 0);
 
     // An empty order puts GoTop past the end at once.
-    index.order.clear();
+    index->order.clear();
     GoTop();
     EXPECT_TRUE(dEOF());
     EXPECT_EQ(RecNo(), 5);
 }
 
 TEST_F(IndexOrder, TheReadLockIsReleasedWhenARecordCannotBeRead) {
-    index.order = {2, 99, 1};
+    index->order = {2, 99, 1};
     GoTop();
     SKIP(1);
     EXPECT_EQ(LastErrorCode(), 212);
-    EXPECT_EQ(index.read_locks, 0);
+    EXPECT_EQ(index->read_locks, 0);
     GO(2);
-    EXPECT_EQ(index.read_locks, 0);
+    EXPECT_EQ(index->read_locks, 0);
 }
 
 TEST_F(IndexOrder, AnInactiveIndexIsOnlyAsked) {
-    index.active = false;
+    index->active = false;
     EXPECT_EQ(Forward(), (Names{"BOB", "ANN", "CAT", "BEN"}));
     Backward();
     GO(2);
     SKIP(0);
-    EXPECT_TRUE(index.Take().empty());
+    EXPECT_TRUE(index->Take().empty());
 }
 
 // --- shared tables and other processes ---
@@ -647,8 +554,7 @@ TEST_F(NavigateTest, AnExclusiveWalkReadsInBlocks) {
 }
 
 TEST_F(NavigateTest, HiddenRecordsAreTestedWithoutConversion) {
-    FakeExpressions expr;
-    expr.Install();
+    ContainsFilter& expr = AttachExpressions<ContainsFilter>();
     Open({"KEEP", "no1", "no2", "no3", "KEEP"});
     Set_Filter_To("KEEP");
     GoTop();
@@ -663,25 +569,22 @@ TEST_F(NavigateTest, HiddenRecordsAreTestedWithoutConversion) {
 
 // --- virtual files ---
 
-struct FakeStore : AreaExtension {
+struct FakeStore : VFileAreaState {
     std::vector<std::string> rows;
 };
 
 TEST_F(NavigateTest, VirtualFilesAreReadThroughTheStore) {
     std::vector<int> requests;
-    VirtualFileAttachment().dispatch = [&](TWorkArea& a) {
-        if (a.vfile_op == 4) a.vfile_store = std::make_unique<FakeStore>();
-        if (a.vfile_op != 3) return;
-        requests.push_back(a.vfile_request);
+    AttachStore<FunctionStore>().dispatch = [&](TWorkArea& a, VFileRequest request, int32_t n) -> Status {
+        if (request == VFileRequest::Open) a.vfile_store = std::make_unique<FakeStore>();
+        if (request != VFileRequest::Read) return {};
+        requests.push_back(n);
         const auto& rows = static_cast<FakeStore&>(*a.vfile_store).rows;
-        const int n = a.vfile_request;
-        if (n < 1 || n > static_cast<int>(rows.size())) {
-            RunError(212, "beyond the list");
-            return;
-        }
+        if (n < 1 || n > static_cast<int>(rows.size())) return Fail(212, "beyond the list");
         std::memcpy(a.record.data(), rows[n - 1].data(), a.record.size());
         a.rec_no = n;
         a.bof = a.eof = false;
+        return {};
     };
     std::vector<char> buffer(4);
     USE("list virtual file", buffer);
@@ -708,8 +611,7 @@ TEST_F(NavigateTest, VirtualFilesAreReadThroughTheStore) {
 // --- no table ---
 
 TEST_F(NavigateTest, EveryOperationOnAnEmptyAreaReports215) {
-    FakeExpressions expr;
-    expr.Install();
+    ContainsFilter& expr = AttachExpressions<ContainsFilter>();
     Select(6);
     struct Case {
         std::function<bool()> neutral;

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "engine/dbf/areas.hpp"
-#include "engine/dbf/dbf_file.hpp"
+#include "engine/dbf/detail/record_io.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
+#include "engine/dbf/detail/table_header.hpp"
+#include "engine/dbf/tables.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
@@ -362,7 +365,7 @@ TEST_F(VFileStoreTest, ReadsBeyondTheCountAreRefusedAndChangeNothing) {
     for (int id = 1; id <= 3; ++id) Add("K", id);
     GO(2);
     const std::vector<char> before = buffer_;
-    GetDbfRecord(*CurrentTable(), 9);
+    Record(GetDbfRecord(*CurrentTable(), 9));
     EXPECT_EQ(LastErrorCode(), 212);
     EXPECT_EQ(LastErrorMessage(), "Attempted to position to record number 9  Database record count is 3SPLITS [VFiles]");
     EXPECT_EQ(buffer_, before);

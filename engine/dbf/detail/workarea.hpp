@@ -1,14 +1,28 @@
 #pragma once
 // The work-area record: one open table (a table file or a virtual file).
+//
+// Invariants kept by every operation:
+// - rec_no is 0 for an empty table, 1..rec_count on a record, and
+//   rec_count + 1 at end of file; eof is set exactly when no record is
+//   current, bof after running off the start (and on an empty table).
+// - `record` holds the raw bytes of record rec_no as read (translated to the
+//   engine's code page); `swap` holds its typed image. The shadows hold what
+//   the last conversion from the file produced and are valid only while
+//   shadow_valid is set (a blanked record clears it).
+// - header_state says what the header on disk lacks: Clean nothing, Changed
+//   the date, Appended the count and the end mark as well.
+// - `pins` counts engine operations walking the area; a pinned area is never
+//   closed or re-used under them.
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "platform/file.hpp"
+#include "engine/dbf/detail/attachments.hpp"
+#include "engine/dbf/detail/table_file.hpp"
+#include "engine/dbf/tables.hpp"
 
 namespace zurod {
 
@@ -23,26 +37,7 @@ struct FieldInfo {
 
 enum class HeaderState : uint8_t { Closed = 0, Clean = 1, Changed = 2, Appended = 3 };
 
-// Applied to the bytes of a record after the delete mark, as they are on disk.
-using RecordHook = std::function<void(char* data, size_t length)>;
-
-// State an attached unit (memo, index, expression, virtual-file store) keeps
-// in an area; the unit owns the concrete type.
-struct AreaExtension {
-    virtual ~AreaExtension() = default;
-};
-
 enum class LockState : uint8_t { None = 0, Append = 2, Records = 3 };
-
-// Sequential reads of an exclusive table come from a block of whole records
-// instead of one system call per record.
-struct ReadAhead {
-    std::vector<char> block;  // raw bytes as on disk
-    int32_t first = 0;        // record number of the block's first record, 0 = empty
-    int32_t count = 0;
-    void Clear() { first = count = 0; }
-    bool Holds(int32_t n) const { return first > 0 && n >= first && n < first + count; }
-};
 
 struct TWorkArea {
     // The open-table descriptor that OpenDbf fills.
@@ -67,17 +62,16 @@ struct TWorkArea {
 
     RecordHook write_hook;
     RecordHook read_hook;
-    platform::File file;
-    platform::FilePrefixMap header_map;  // the header's first bytes, kept current after each append
-    ReadAhead read_ahead;
+    TableFile file;
 
-    // Virtual files (the store keeps its records in `vfile_store`).
+    uint8_t number = 0;  // the area's slot
+    int pins = 0;
+
+    // Virtual files (the store keeps the records in `vfile_store`).
     bool is_virtual = false;
     uint8_t vfile_mode = 0;  // 0 FIFO, 1 LIFO, 2 INSERTION, 3 ASCENDING, 4 DESCENDING
-    uint8_t vfile_op = 0;    // the request passed to the store
     uint8_t storage_class = 1;
-    int32_t vfile_request = 0;  // the record number a read or write asks for
-    std::unique_ptr<AreaExtension> vfile_store;
+    std::unique_ptr<VFileAreaState> vfile_store;
 
     // The typed copy of the current record; the caller's buffer or `owned_swap`.
     std::span<char> swap;
@@ -93,16 +87,28 @@ struct TWorkArea {
     std::vector<char> swap_shadow;
     bool shadow_valid = false;
 
-    std::unique_ptr<AreaExtension> filter;
+    std::unique_ptr<ExpressionHandle> filter;
     std::string alias;
-    std::unique_ptr<AreaExtension> memo_state;
+    std::unique_ptr<MemoAreaState> memo_state;
     LockState lock_state = LockState::None;
     std::vector<int32_t> locks;  // locked record numbers, oldest first
     bool exclusive = false;
     bool exclusive_from_reopen = false;
-    std::unique_ptr<AreaExtension> index_block;
+    std::unique_ptr<IndexAreaState> index_block;
 
     uint8_t Version() const { return header[0]; }
+};
+
+// Counts an engine operation on the area for its lifetime (see `pins`).
+class AreaPin {
+public:
+    explicit AreaPin(TWorkArea& area) : area_(area) { ++area_.pins; }
+    ~AreaPin() { --area_.pins; }
+    AreaPin(const AreaPin&) = delete;
+    AreaPin& operator=(const AreaPin&) = delete;
+
+private:
+    TWorkArea& area_;
 };
 
 }  // namespace zurod

@@ -1,0 +1,216 @@
+// Field information and typed field access on the current area.
+#include <cstring>
+
+#include "engine/dbf/areas.hpp"
+#include "engine/dbf/dates.hpp"
+#include "engine/dbf/detail/area_table.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
+#include "engine/dbf/detail/table_header.hpp"
+#include "engine/dbf/errors.hpp"
+#include "engine/dbf/settings.hpp"
+#include "engine/dbf/strings.hpp"
+#include "platform/codepage.hpp"
+
+namespace zurod {
+
+namespace {
+
+std::string FieldLabelError(std::string_view label, int n) {
+    std::string_view open = label;
+    if (open.ends_with(')')) open.remove_suffix(1);
+    return "Invalid field number. [" + std::string(open) + std::to_string(n) + ")]";
+}
+
+// The table and field n, or nullptr after reporting.
+const FieldInfo* GuardedField(std::string_view label, int n, TWorkArea** area = nullptr) {
+    TWorkArea* a = Guarded(label);
+    if (!a) return nullptr;
+    if (n < 1 || n > a->field_count) {
+        RunError(220, FieldLabelError(label, n));
+        return nullptr;
+    }
+    if (area) *area = a;
+    return &a->fields[n - 1];
+}
+
+}  // namespace
+
+uint8_t FieldCount() {
+    TWorkArea* a = Guarded("FieldCount()");
+    return a ? a->field_count : 0;
+}
+
+std::string Field(int n) {
+    const FieldInfo* f = GuardedField("Field()", n);
+    return f ? f->name : std::string();
+}
+
+int FieldNo(std::string_view name) {
+    TWorkArea* a = Guarded("FieldNo()");
+    if (!a) return 0;
+    std::string key(name.substr(0, 10));
+    key = platform::AnsiUpper(RTrim(key));
+    for (size_t i = 0; i < a->fields.size(); ++i)
+        if (a->fields[i].name == key) return static_cast<int>(i + 1);
+    return 0;
+}
+
+char FieldType(int n) {
+    const FieldInfo* f = GuardedField("FieldType()", n);
+    return f ? f->type : ' ';
+}
+
+int FieldLen(int n) {
+    const FieldInfo* f = GuardedField("FieldLen()", n);
+    if (!f) return 0;
+    if (f->type == 'D') return CenturyOn() ? 10 : 8;
+    return f->length;
+}
+
+int FieldDec(int n) {
+    const FieldInfo* f = GuardedField("FieldDec()", n);
+    return f ? f->decimals : 0;
+}
+
+char* FieldAddress(int n) {
+    TWorkArea* a = Guarded("FieldAddress(");
+    if (!a) return nullptr;
+    if (n == 0) return a->swap.data();
+    if (n < 0 || n > a->field_count) {
+        RunError(220, FieldLabelError("FieldAddress(", n));
+        return nullptr;
+    }
+    return a->swap.data() + a->fields[n - 1].swap_offset;
+}
+
+std::string FieldText(int n) {
+    TWorkArea* a = nullptr;
+    const FieldInfo* f = GuardedField("FieldText()", n, &a);
+    if (!f) return {};
+    switch (f->type) {
+    case 'C':
+    case 'D': return std::string(SwapString(*a, *f));
+    case 'N':
+    case 'F':
+        if (f->decimals > 0) return RealToStr(SwapNumber(*a, *f), f->length, f->decimals);
+        return IntToStrWidth(SwapInteger(*a, *f), f->length);
+    case 'L': return SwapLogical(*a, *f) ? Settings().true_text : Settings().false_text;
+    case 'M': {
+        const int32_t block = SwapMemo(*a, *f);
+        return block == 0 ? "none" : block > 0 ? "MEMO" : "BLOB";
+    }
+    default: return {};
+    }
+}
+
+std::string GetFieldString(int n) {
+    TWorkArea* a = nullptr;
+    const FieldInfo* f = GuardedField("GetFieldString()", n, &a);
+    return f ? std::string(SwapString(*a, *f)) : std::string();
+}
+
+void PutFieldString(int n, std::string_view text) {
+    TWorkArea* a = nullptr;
+    if (const FieldInfo* f = GuardedField("PutFieldString()", n, &a)) SetSwapString(*a, *f, text);
+}
+
+double GetFieldNumber(int n) {
+    TWorkArea* a = nullptr;
+    const FieldInfo* f = GuardedField("GetFieldNumber()", n, &a);
+    return f ? SwapNumber(*a, *f) : 0.0;
+}
+
+void PutFieldNumber(int n, double value) {
+    TWorkArea* a = nullptr;
+    if (const FieldInfo* f = GuardedField("PutFieldNumber()", n, &a)) SetSwapNumber(*a, *f, value);
+}
+
+int64_t GetFieldInteger(int n) {
+    TWorkArea* a = nullptr;
+    const FieldInfo* f = GuardedField("GetFieldInteger()", n, &a);
+    return f ? SwapInteger(*a, *f) : 0;
+}
+
+void PutFieldInteger(int n, int64_t value) {
+    TWorkArea* a = nullptr;
+    if (const FieldInfo* f = GuardedField("PutFieldInteger()", n, &a)) SetSwapInteger(*a, *f, value);
+}
+
+bool GetFieldLogical(int n) {
+    TWorkArea* a = nullptr;
+    const FieldInfo* f = GuardedField("GetFieldLogical()", n, &a);
+    return f && SwapLogical(*a, *f);
+}
+
+void PutFieldLogical(int n, bool value) {
+    TWorkArea* a = nullptr;
+    if (const FieldInfo* f = GuardedField("PutFieldLogical()", n, &a)) SetSwapLogical(*a, *f, value);
+}
+
+int32_t GetFieldMemo(int n) {
+    TWorkArea* a = nullptr;
+    const FieldInfo* f = GuardedField("GetFieldMemo()", n, &a);
+    return f ? SwapMemo(*a, *f) : 0;
+}
+
+void PutFieldMemo(int n, int32_t block) {
+    TWorkArea* a = nullptr;
+    if (const FieldInfo* f = GuardedField("PutFieldMemo()", n, &a)) SetSwapMemo(*a, *f, block);
+}
+
+bool Deleted() {
+    TWorkArea* a = Guarded("Deleted");
+    return a && SwapDeleted(*a);
+}
+
+uint16_t RecSize() {
+    TWorkArea* a = Guarded("RecSize");
+    return a ? a->record_length : 0;
+}
+
+void ClearRecord() {
+    if (TWorkArea* a = Guarded("ClearRecord")) BlankRecord(*a);
+}
+
+void RecordToSwapBuffer() {
+    TWorkArea* a = Guarded("RecordToSwapBuffer");
+    if (a && !a->is_virtual) RecordToBuffer(*a);
+}
+
+bool SwapBufferToRecord() {
+    TWorkArea* a = Guarded("SwapBufferToRecord");
+    if (!a) return false;
+    if (a->is_virtual) return true;
+    const Status s = BufferToRecord(*a);
+    Report(s);
+    return s.ok();
+}
+
+std::string AreaFileName() {
+    const TWorkArea* a = CurrentTable();
+    return a ? a->file_name : std::string();
+}
+
+std::string Alias() {
+    const TWorkArea* a = CurrentTable();
+    return a ? a->alias : std::string();
+}
+
+bool GetIndexFlag() {
+    TWorkArea* a = Guarded("GetIndexFlag");
+    return a && a->header[kIndexFlagAt] != 0;
+}
+
+void SetIndexFlag(bool flag) {
+    TWorkArea* a = Guarded("SetIndexFlag");
+    if (!a) return;
+    a->header[kIndexFlagAt] = flag ? 1 : 0;
+    if (a->header_state != HeaderState::Appended) a->header_state = HeaderState::Changed;
+}
+
+IndexAreaState* AreaIndexBlock() {
+    TWorkArea* a = CurrentTable();
+    return a ? a->index_block.get() : nullptr;
+}
+
+}  // namespace zurod

@@ -1,0 +1,152 @@
+#include "engine/dbf/detail/record_io.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/dbf/detail/state.hpp"
+#include "engine/dbf/detail/table_header.hpp"
+#include "engine/dbf/settings.hpp"
+#include "platform/codepage.hpp"
+
+namespace zurod {
+
+namespace {
+
+// Sequential reads of a table held against other writers come from a block
+// of whole records instead of one system call per record.
+constexpr size_t kReadAheadBytes = 64 * 1024;
+
+Status ReadRecordBytes(TWorkArea& area, int32_t n, char* out) {
+    const uint16_t rl = area.record_length;
+    const int32_t per_block = static_cast<int32_t>(std::max<size_t>(1, kReadAheadBytes / rl));
+    // Walking backwards fills the block that ends at n.
+    int32_t first = n;
+    if (RecordOffset(area, n) + rl == area.file.BlockStart()) first = std::max<int32_t>(1, n - per_block + 1);
+    const int32_t count = std::max<int32_t>(std::min<int32_t>(per_block, area.rec_count - first + 1), n - first + 1);
+    const int rc = area.file.ReadCached(RecordOffset(area, n), std::span(out, rl), RecordOffset(area, first),
+                                        static_cast<size_t>(count) * rl);
+    if (rc == 0) return {};
+    return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
+}
+
+}  // namespace
+
+Status GetDbfRecord(TWorkArea& area, int32_t n) {
+    if (area.is_virtual) return CallVirtualStore(area, VFileRequest::Read, n);
+    if (n < 1 || n > area.rec_count)
+        return Fail(212, "Invalid record number = " + std::to_string(n) + " (" + area.file_name + ")  [GetDbfRecord]");
+    area.bof = area.eof = false;
+    if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) return s;
+    area.rec_no = n;
+    if (area.read_hook) {
+        AreaPin pin(area);  // the hook is caller code
+        TranslateRecord(Direction::Read, area.oem, area.read_hook, area.record, area.record_length);
+    } else {
+        TranslateRecord(Direction::Read, area.oem, nullptr, area.record, area.record_length);
+    }
+    return {};
+}
+
+Status PutDbfRecord(TWorkArea& area, int32_t n) {
+    const bool append = n > area.rec_count;
+    if (append && !area.is_virtual && area.rec_count >= (IsDbase2(area) ? kMaxDbase2Records : kMaxRecords))
+        return Fail(212, "Too many records in " + area.file_name + " [Replace/Append/PutDbfRecord]");
+    if (append) n = area.rec_count + 1;
+    if (area.is_virtual) return CallVirtualStore(area, VFileRequest::Write, n);
+    // Record 0 and below would land on the header.
+    if (n < 1)
+        return Fail(212, "Invalid record number = " + std::to_string(n) + " (" + area.file_name +
+                             ") [Replace/Append/PutDbfRecord]");
+    const int32_t old_count = area.rec_count, old_no = area.rec_no;
+    if (append) area.rec_count = area.rec_no = n;
+
+    // The record and, for an append, the end mark behind it go out in one write.
+    AreaPin pin(area);  // the write hook is caller code
+    const uint16_t rl = area.record_length;
+    std::vector<char>& io = area.scratch;
+    io.resize(rl + 1u);
+    std::memcpy(io.data(), area.record.data(), rl);
+    io[rl] = static_cast<char>(Settings().eof_mark);
+    TranslateRecord(Direction::Write, area.oem, area.write_hook, std::span(io.data(), rl), rl);
+    int rc = area.file.WriteAt(RecordOffset(area, n), std::span(io.data(), append ? rl + 1u : rl));
+    if (rc == 0 && append) rc = WriteHeaderCount(area);
+    if (rc != 0) {
+        if (append) area.rec_count = old_count, area.rec_no = old_no;
+        return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + " [Replace/Append/PutDbfRecord]");
+    }
+    if (area.read_hook) {
+        // The buffer shows what the file now holds.
+        std::memcpy(area.record.data(), io.data(), rl);
+        TranslateRecord(Direction::Read, area.oem, area.read_hook, area.record, rl);
+    }
+    if (append)
+        area.header_state = HeaderState::Appended;
+    else if (area.header_state != HeaderState::Appended)
+        area.header_state = HeaderState::Changed;
+    if (Settings().write_through) {
+        if (append) return FlushDbfHeader(area);
+        if (int sync = area.file.Sync(); sync != 0)
+            return Fail(static_cast<uint16_t>(sync), "Unable to flush file [FlushFile]");
+    }
+    return {};
+}
+
+Status AppendDbfRecord(TWorkArea& area) { return PutDbfRecord(area, area.rec_count + 1); }
+
+Status WriteDeleteMark(TWorkArea& area, int32_t n) {
+    // Only marks of existing records are written; a mark past the end would
+    // leave a stray byte where the next record goes.
+    if (n < 1 || n > area.rec_count) return {};
+    const char mark = area.record[0];
+    if (int rc = area.file.WriteAt(RecordOffset(area, n), std::span(&mark, 1)); rc != 0)
+        return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + " [DeleteRec/RecallRec]");
+    if (area.header_state != HeaderState::Appended) area.header_state = HeaderState::Changed;
+    if (Settings().write_through)
+        if (int rc = area.file.Sync(); rc != 0)
+            return Fail(static_cast<uint16_t>(rc), "Unable to flush file [FlushFile]");
+    return {};
+}
+
+void TranslateRecord(Direction direction, bool oem, const RecordHook& hook, std::span<char> buffer,
+                     uint16_t record_length) {
+    if ((!oem && !hook) || record_length == 0) return;
+    const size_t records = buffer.size() / record_length;
+    for (size_t r = 0; r < records; ++r) {
+        char* data = buffer.data() + r * record_length + 1;
+        const size_t len = record_length - 1u;
+        if (direction == Direction::Read) {
+            if (hook) hook(data, len);
+            if (oem) platform::OemToAnsi(std::span(data, len));
+        } else {
+            if (oem) platform::AnsiToOem(std::span(data, len));
+            if (hook) hook(data, len);
+        }
+    }
+}
+
+RecordBlockReader::RecordBlockReader(const TWorkArea& area, int32_t first, int32_t last, size_t block_bytes)
+    : area_(area), rl_(std::max<size_t>(area.record_length, 1)), next_(std::max(first, 1)), last_(last) {
+    const size_t per_block = std::max<size_t>(1, block_bytes / rl_);
+    const int32_t wanted = last_ >= next_ ? last_ - next_ + 1 : 0;
+    block_.resize(std::min<size_t>(per_block, static_cast<size_t>(wanted)) * rl_);
+}
+
+bool RecordBlockReader::Next() {
+    if (status_.failed() || next_ > last_ || block_.empty()) return false;
+    const int32_t per_block = static_cast<int32_t>(block_.size() / rl_);
+    count_ = std::min(per_block, last_ - next_ + 1);
+    first_ = next_;
+    const size_t bytes = static_cast<size_t>(count_) * rl_;
+    size_t got = 0;
+    int rc = area_.file.ReadAt(RecordOffset(area_, first_), std::span(block_.data(), bytes), got);
+    if (rc == 0 && got < bytes) rc = 213;
+    if (rc != 0) {
+        status_.code = static_cast<uint16_t>(rc);
+        count_ = 0;
+        return false;
+    }
+    next_ += count_;
+    return true;
+}
+
+}  // namespace zurod

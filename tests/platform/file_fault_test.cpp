@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+#include "platform/dos_error.hpp"
+#include "platform/file.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace {
+
+using platform::Access;
+using platform::Disposition;
+using platform::File;
+using platform::FileFaultScope;
+using platform::FileOp;
+using platform::Share;
+using testing_support::TempDir;
+
+// Every file in the directory with its bytes, read without File so that
+// looking does not count as a call.
+std::map<std::string, std::string> Snapshot(const TempDir& dir) {
+    std::map<std::string, std::string> out;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        out[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return out;
+}
+
+File OpenFresh(const TempDir& dir, const std::string& name) {
+    std::ofstream(dir / name, std::ios::binary) << "abcdef";
+    File f;
+    EXPECT_EQ(f.Open(dir / name, Access::ReadWrite, Share::DenyNone), platform::kOk);
+    return f;
+}
+
+// Call `i` (from 1) of `op`; each one would change the directory differently,
+// so a failing call that touched anything shows in the snapshot.
+int Call(File& f, const TempDir& dir, FileOp op, int i, size_t& got) {
+    std::array<char, 16> buf{};
+    got = 0;
+    switch (op) {
+    case FileOp::Read: return f.ReadAt(0, buf, got);
+    case FileOp::Write: return f.WriteAt(static_cast<uint64_t>(i), std::string(1, 'Z'));
+    case FileOp::Sync: return f.Sync();
+    case FileOp::Truncate: return f.Truncate(static_cast<uint64_t>(6 - i));
+    case FileOp::Rename: return f.RenameOver(dir / ("t" + std::to_string(i) + ".dbf"));
+    }
+    return -1;
+}
+
+TEST(FileFault, NthCallFailsWithCodeAndChangesNothing) {
+    struct Case {
+        FileOp op;
+        int nth;
+        int code;
+    };
+    const Case cases[] = {
+        {FileOp::Read, 1, 30},    {FileOp::Read, 3, 29},   {FileOp::Write, 2, 29},
+        {FileOp::Write, 4, 101},  {FileOp::Sync, 1, 101},  {FileOp::Sync, 3, 29},
+        {FileOp::Truncate, 2, 101}, {FileOp::Rename, 1, 5}, {FileOp::Rename, 3, 101},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "op " << static_cast<int>(c.op) << " nth " << c.nth);
+        TempDir dir;
+        File f = OpenFresh(dir, "t0.dbf");
+        const FileFaultScope scope(c.op, c.nth, c.code);
+        for (int i = 1; i <= 5; ++i) {
+            const auto before = Snapshot(dir);
+            const std::string path = f.Path();
+            size_t got = 0;
+            const int rc = Call(f, dir, c.op, i, got);
+            if (i == c.nth) {
+                EXPECT_EQ(rc, c.code) << "call " << i;
+                EXPECT_EQ(got, 0u);
+                EXPECT_EQ(Snapshot(dir), before);
+                EXPECT_EQ(f.Path(), path);
+            } else {
+                EXPECT_EQ(rc, platform::kOk) << "call " << i;
+                if (c.op == FileOp::Read) {
+                    EXPECT_EQ(got, 6u);
+                }
+            }
+        }
+    }
+}
+
+TEST(FileFault, ScopeAndClearDisarm) {
+    TempDir dir;
+    File f = OpenFresh(dir, "t.dbf");
+    { const FileFaultScope scope(FileOp::Write, 2, 29); }
+    EXPECT_EQ(f.WriteAt(0, std::string("x")), platform::kOk);
+    EXPECT_EQ(f.WriteAt(0, std::string("y")), platform::kOk);
+
+    platform::InjectFileFault(FileOp::Sync, 1, 101);
+    platform::ClearFileFaults();
+    EXPECT_EQ(f.Sync(), platform::kOk);
+
+    // Nonsense arguments arm nothing rather than a fault that reports success.
+    const FileFaultScope scope(FileOp::Sync, 0, 29);
+    platform::InjectFileFault(FileOp::Sync, 1, platform::kOk);
+    EXPECT_EQ(f.Sync(), platform::kOk);
+}
+
+TEST(FileFault, ArmedFaultsFireIndependently) {
+    struct Step {
+        FileOp op;
+        int expect;
+    };
+    // Write 2 -> 29, Write 4 -> 101, Read 1 -> 30, and a second Write 2 -> 100
+    // that collides with the first and so waits for the next write.
+    const Step steps[] = {
+        {FileOp::Write, 0}, {FileOp::Read, 30}, {FileOp::Write, 29},  {FileOp::Read, 0},
+        {FileOp::Write, 100}, {FileOp::Write, 101}, {FileOp::Write, 0},
+    };
+    TempDir dir;
+    File a = OpenFresh(dir, "a.dbf");
+    File b = OpenFresh(dir, "b.dbf");
+    File closed;
+    const FileFaultScope scope(FileOp::Write, 2, 29);
+    platform::InjectFileFault(FileOp::Write, 4, 101);
+    platform::InjectFileFault(FileOp::Read, 1, 30);
+    platform::InjectFileFault(FileOp::Write, 2, 100);
+    // Calls rejected before the disk do not count.
+    EXPECT_EQ(closed.WriteAt(0, std::string("x")), platform::kInvalidHandle);
+    int n = 0;
+    for (const Step& s : steps) {
+        File& f = (n++ % 2) ? b : a;  // counts are shared by every File
+        size_t got = 0;
+        EXPECT_EQ(Call(f, dir, s.op, 1, got), s.expect) << "step " << n;
+    }
+}
+
+}  // namespace
