@@ -14,7 +14,9 @@
 #include "bench/transactions.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/copy.hpp"
+#include "engine/dbf/detail/area_table.hpp"
 #include "engine/dbf/detail/record_io.hpp"
+#include "engine/dbf/detail/state.hpp"
 #include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/detail/table_header.hpp"
 #include "engine/dbf/tables.hpp"
@@ -90,49 +92,51 @@ void Walk(benchmark::State& state, bool exclusive) {
 // runs with a stand-in in the expression hook. It understands FIELD = "text"
 // only and compares the field's bytes in the record buffer, where the
 // language reads fields too (hidden records are never converted).
-struct FieldEquals final : zurod::AreaExtension {
+struct FieldEquals final : zurod::ExpressionHandle {
     size_t offset = 0;
     std::string stored;  // padded to the field length, in the table's page
 };
 
-class StandInExpressions {
+class FieldEqualsUnit final : public zurod::ExpressionAttachment {
 public:
-    StandInExpressions() : saved_(zurod::ExpressionAttachment()) {
-        zurod::ExpressionHook& hook = zurod::ExpressionAttachment();
-        hook = {};
-        hook.compile = Compile;
-        hook.release = [](std::unique_ptr<zurod::AreaExtension>& program) { program.reset(); };
-        hook.evaluate = [](zurod::AreaExtension& program) {
-            const auto& test = static_cast<const FieldEquals&>(program);
-            const TWorkArea* a = zurod::CurrentTable();
-            return a && test.offset + test.stored.size() <= a->record.size() &&
-                   std::memcmp(a->record.data() + test.offset, test.stored.data(), test.stored.size()) == 0;
-        };
-    }
-    ~StandInExpressions() { zurod::ExpressionAttachment() = saved_; }
-    StandInExpressions(const StandInExpressions&) = delete;
-    StandInExpressions& operator=(const StandInExpressions&) = delete;
-
-private:
-    static std::unique_ptr<zurod::AreaExtension> Compile(const std::string& text) {
+    zurod::Status Compile(TWorkArea& a, const std::string& text,
+                          std::unique_ptr<zurod::ExpressionHandle>& program) override {
         const size_t equals = text.find('=');
-        const TWorkArea* a = zurod::CurrentTable();
-        const int n = a && equals != std::string::npos ? zurod::FieldNo(zurod::AllTrim(text.substr(0, equals))) : 0;
+        const int n = equals != std::string::npos ? zurod::FieldNo(zurod::AllTrim(text.substr(0, equals))) : 0;
         std::string value = equals == std::string::npos ? std::string() : zurod::AllTrim(text.substr(equals + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-        if (n == 0 || value.size() > a->fields[n - 1].length) {
-            zurod::RunError(220, "The stand-in expression takes FIELD = \"text\" only: " + text);
-            return nullptr;
-        }
+        if (n == 0 || value.size() > a.fields[n - 1].length)
+            return zurod::Fail(220, "The stand-in expression takes FIELD = \"text\" only: " + text);
         auto test = std::make_unique<FieldEquals>();
-        const FieldInfo& f = a->fields[n - 1];
+        const FieldInfo& f = a.fields[n - 1];
         test->offset = f.offset;
-        test->stored = a->oem ? platform::AnsiToOem(std::string_view(value)) : value;
+        test->stored = a.oem ? platform::AnsiToOem(std::string_view(value)) : value;
         test->stored.resize(f.length, ' ');
-        return test;
+        program = std::move(test);
+        return {};
     }
+    void Release(std::unique_ptr<zurod::ExpressionHandle>& program) override { program.reset(); }
+    zurod::Status EvaluateLogical(zurod::ExpressionHandle& program, bool& value) override {
+        const auto& test = static_cast<const FieldEquals&>(program);
+        const TWorkArea* a = zurod::CurrentTable();
+        value = a && test.offset + test.stored.size() <= a->record.size() &&
+                std::memcmp(a->record.data() + test.offset, test.stored.data(), test.stored.size()) == 0;
+        return {};
+    }
+    std::string SourceText(zurod::ExpressionHandle&) override { return {}; }
+    zurod::Status EvaluateNumber(zurod::ExpressionHandle&, double& value) override {
+        value = 0;
+        return {};
+    }
+};
 
-    zurod::ExpressionHook saved_;
+// Attaches the stand-in for its lifetime.
+class StandInExpressions {
+public:
+    StandInExpressions() { zurod::Engine().attachments.expression = std::make_unique<FieldEqualsUnit>(); }
+    ~StandInExpressions() { zurod::Engine().attachments.expression.reset(); }
+    StandInExpressions(const StandInExpressions&) = delete;
+    StandInExpressions& operator=(const StandInExpressions&) = delete;
 };
 
 // The virtual files' fields: a few of the history's, REF as the sort key.
@@ -141,15 +145,15 @@ enum VColumnNo { kVDate, kVDetail, kVRef, kVAmount };
 constexpr int kSortedRecords = 50'000;
 
 size_t VFileBufferSize() {
-    TWorkArea probe;
+    size_t size = 1;
     for (const Column& c : kVColumns) {
         FieldInfo f;
         f.type = c.type;
         f.length = static_cast<uint8_t>(c.length);
         f.decimals = static_cast<uint8_t>(c.decimals);
-        probe.fields.push_back(f);
+        size += zurod::SlotSize(f);
     }
-    return zurod::SwapBufferSize(probe);
+    return size;
 }
 
 // Random ten-digit keys, the same on every call.

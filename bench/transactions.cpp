@@ -11,6 +11,7 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
+#include "engine/dbf/detail/area_table.hpp"
 #include "engine/dbf/detail/record_io.hpp"
 #include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/detail/table_header.hpp"

@@ -9,11 +9,13 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
+#include "engine/dbf/detail/area_table.hpp"
 #include "engine/dbf/detail/record_io.hpp"
 #include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/detail/table_header.hpp"
 #include "engine/dbf/tables.hpp"
 #include "engine/dbf/edit.hpp"
+#include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
@@ -103,8 +105,7 @@ void WriteTable(const std::string& path, const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Scratch scratch;
-    zurod::Settings() = zurod::EngineSettings{};
-    zurod::ResetDateState();
+    zurod::EngineReset();
     // Shared areas read each record from the file; exclusive ones read ahead
     // and here also write, and the result is read back once more.
     WriteTable(scratch.table(), data, size);
