@@ -376,6 +376,28 @@ void CopyTo(const std::string& file_name, const CopyCondition& condition) {
     std::vector<FieldDef> defs = FieldList(src);
     if (Status s = CreateDbfFile(name, defs); s.failed()) return Report(s);
 
+    // A copy that fails half-way, or is left by an exception from the
+    // condition, leaves no half table behind.
+    class HalfCopy {
+    public:
+        HalfCopy(const std::string& name, bool memo) : name_(name), memo_(memo) {}
+        ~HalfCopy() { Discard(); }
+        void Keep() { kept_ = true; }
+        void Discard() {
+            if (kept_) return;
+            kept_ = true;
+            (void)CloseSlot(kScratchArea, true);
+            platform::RemoveFile(name_);
+            if (memo_) platform::RemoveFile(ForceExt(name_, MemoExtension(kDbase4Memo)));
+        }
+        HalfCopy(const HalfCopy&) = delete;
+        HalfCopy& operator=(const HalfCopy&) = delete;
+
+    private:
+        const std::string& name_;
+        bool memo_;
+        bool kept_ = false;
+    } half_copy(name, std::any_of(defs.begin(), defs.end(), [](const FieldDef& f) { return f.type == 'M'; }));
     ScratchArea scratch;
     UseOptions target;
     target.file_name = name;
@@ -384,7 +406,13 @@ void CopyTo(const std::string& file_name, const CopyCondition& condition) {
     Status status;
     TWorkArea* dst = OpenScratch(target, scratch, status);
     if (dst) status = CopyRecords(src, *dst, condition);
-    Report(FirstFailure(std::move(status), scratch.Close()));
+    Status closed = scratch.Close();
+    status = FirstFailure(std::move(status), std::move(closed));
+    if (status.ok())
+        half_copy.Keep();
+    else
+        half_copy.Discard();
+    Report(status);
 }
 
 void AppendFrom(const std::string& source, const CopyCondition& condition) {

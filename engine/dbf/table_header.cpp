@@ -436,11 +436,14 @@ Status CreateDbfFile(const std::string& name, std::span<FieldDef> fields) {
     area.exclusive = true;
     area.header_state = HeaderState::Appended;
     area.rec_count = 0;
-    if (Status s = CloseDbf(area); s.failed()) return s;
-    if (memo)
-        return MakeMemoFile(ForceExt(file_name, MemoExtension(kDbase4Memo)), kDbase4Memo, Settings().memo_block_size,
-                            "CreateDbf()");
-    return {};
+    const std::string path = area.file.Path();
+    Status status = CloseDbf(area);
+    if (status.ok() && memo)
+        status = MakeMemoFile(ForceExt(file_name, MemoExtension(kDbase4Memo)), kDbase4Memo,
+                              Settings().memo_block_size, "CreateDbf()");
+    // A table that could not be made whole is not left behind.
+    if (status.failed()) platform::RemoveFile(path);
+    return status;
 }
 
 void CreateDbf(const std::string& name, std::span<FieldDef> fields) {
