@@ -9,6 +9,7 @@
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/detail/area_table.hpp"
 #include "engine/dbf/detail/locking.hpp"
+#include "engine/dbf/detail/record_io.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/reentry.hpp"
 #include "engine/dbf/settings.hpp"
@@ -93,7 +94,7 @@ int ReleaseLocks(TWorkArea& a) {
 }
 
 uint64_t RecordLockOffset(const TWorkArea& area, int32_t n) {
-    return Settings().lock_base + area.header_length + static_cast<uint64_t>(n - 1) * area.record_length;
+    return Settings().lock_base + RecordOffset(area, n);
 }
 
 int LockRegion(bool unlock, TableFile& table, uint64_t offset, uint64_t length) {

@@ -6,6 +6,7 @@
 
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/detail/memo_header.hpp"
+#include "engine/dbf/detail/record_io.hpp"
 #include "engine/dbf/detail/state.hpp"
 #include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/files.hpp"
@@ -302,7 +303,7 @@ int WriteHeaderCount(TWorkArea& area) {
 }
 
 int WriteEndMark(TWorkArea& area) {
-    const uint64_t at = area.header_length + static_cast<uint64_t>(area.rec_count) * area.record_length;
+    const uint64_t at = RecordOffset(area, area.rec_count + 1);
     uint64_t size = 0;
     if (int rc = area.file.Size(size); rc != 0) return rc;
     // Never over a record another process appended behind our count.

@@ -146,8 +146,7 @@ Status OpenVirtual(UseOptions& o) {
 Status HoldsItsRecords(TWorkArea& a) {
     uint64_t size = 0;
     if (a.file.Size(size) != 0) return {};  // the reads will report it
-    const uint64_t needed = a.header_length + static_cast<uint64_t>(std::max(a.rec_count, 0)) * a.record_length;
-    if (size >= needed) return {};
+    if (CountFromSize(a, size) >= a.rec_count) return {};
     return Fail(210, a.file_name + " is not a dBASE database. (File is shorter than its records) [USE]");
 }
 
