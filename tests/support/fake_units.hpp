@@ -265,6 +265,12 @@ public:
         lines = read_lines ? read_lines(a, block) : std::vector<std::string>{};
         return {};
     }
+    Status ReadText(TWorkArea& a, int32_t block, std::string& text) override {
+        text.clear();
+        for (const std::string& line : read_lines ? read_lines(a, block) : std::vector<std::string>{})
+            text += line + "\r\n";
+        return {};
+    }
 
 private:
     static Status Code(const std::function<int(TWorkArea&)>& f, TWorkArea& a) {

@@ -139,6 +139,8 @@ public:
     virtual Status Add(TWorkArea& to, std::string_view text, int32_t& block) = 0;
     // A memo's text as lines (the memo search of Locate).
     virtual Status ReadLines(TWorkArea& area, int32_t block, std::vector<std::string>& lines) = 0;
+    // A memo's whole text in the engine's page (memo values in expressions).
+    virtual Status ReadText(TWorkArea& area, int32_t block, std::string& text) = 0;
 };
 
 struct Attachments {
