@@ -99,7 +99,7 @@ Status ConvertField(TWorkArea& src, const FieldInfo& sf, TWorkArea& dst, const F
             SetSwapString(dst, df, SwapString(src, sf));
         } else if (st == 'N') {
             std::string text =
-                sf.decimals > 0 ? NumberText(SwapNumber(src, sf), sf.decimals) : std::to_string(SwapInteger(src, sf));
+                RealSlot(sf) ? NumberText(SwapNumber(src, sf), sf.decimals) : std::to_string(SwapInteger(src, sf));
             if (text.size() > df.length) text.assign(df.length, '*');
             text.insert(0, df.length - text.size(), ' ');
             SetSwapString(dst, df, text);
@@ -119,14 +119,14 @@ Status ConvertField(TWorkArea& src, const FieldInfo& sf, TWorkArea& dst, const F
     case 'N':
         if (st == 'C') {
             const std::string_view text = SwapString(src, sf);
-            if (df.decimals > 0)
+            if (RealSlot(df))
                 SetSwapNumber(dst, df, NumTextToReal(text));
             else
                 SetSwapInteger(dst, df, NumTextToInt(text));
         } else if (st == 'N') {
             // Real to integer truncates.
-            if (df.decimals > 0)
-                SetSwapNumber(dst, df, SwapNumber(src, sf));
+            if (RealSlot(df))
+                SetSwapNumber(dst, df, df.decimals > 0 ? SwapNumber(src, sf) : std::trunc(SwapNumber(src, sf)));
             else
                 SetSwapInteger(dst, df, SwapInteger(src, sf));
         }
@@ -216,26 +216,36 @@ public:
         return kind_ != Kind::ByName || std::any_of(map_.begin(), map_.end(), [](int j) { return j >= 0; });
     }
 
-    Status Map() {
+    // Whether mapping a record can fail for its values (only the byte-for-byte
+    // copy cannot).
+    bool CanRefuse() const { return kind_ != Kind::Raw; }
+
+    // Fills the target's record buffer from the source's current record. A
+    // trial fills it without touching memo files, to learn whether the
+    // record's values fit the target.
+    Status Map(bool trial = false) {
         switch (kind_) {
         case Kind::Raw:
             std::copy(src_.record.begin(), src_.record.end(), dst_.record.begin());
-            return copy_memos_ ? CopyRawMemos() : Status{};
+            return copy_memos_ && !trial ? CopyRawMemos() : Status{};
         case Kind::Typed: {
             std::copy(src_.swap.begin(), src_.swap.begin() + std::min(src_.swap.size(), dst_.swap.size()),
                       dst_.swap.begin());
             dst_.shadow_valid = false;
-            if (copy_memos_)
+            if (copy_memos_ && !trial)
                 for (const FieldInfo& f : dst_.fields)
                     if (Status s = CopyMemo(f); s.failed()) return s;
+            CarryDates();
             return ToRecord();
         }
         case Kind::ByName:
             BlankRecord(dst_);
             SetSwapDeleted(dst_, SwapDeleted(src_));
-            for (size_t i = 0; i < map_.size(); ++i)
-                if (map_[i] >= 0)
-                    if (Status s = ConvertField(src_, Source(i), dst_, dst_.fields[i]); s.failed()) return s;
+            for (size_t i = 0; i < map_.size(); ++i) {
+                if (map_[i] < 0 || (trial && dst_.fields[i].type == 'M')) continue;
+                if (Status s = ConvertField(src_, Source(i), dst_, dst_.fields[i]); s.failed()) return s;
+            }
+            CarryDates();
             return ToRecord();
         }
         return {};
@@ -271,6 +281,21 @@ private:
             PutBlock(raw + f.offset, f.length, copied);
         }
         return {};
+    }
+
+    // Dates leave a table by their stored digits: with the century off the
+    // typed text would carry a two-digit year into the target. A table
+    // target takes the digits themselves (CopyStoredDate), a virtual one the
+    // date with all four digits of its year.
+    void CarryDates() {
+        if (src_.is_virtual) return;
+        for (size_t i = 0; i < dst_.fields.size(); ++i) {
+            if (kind_ == Kind::ByName && map_[i] < 0) continue;
+            const FieldInfo &sf = Source(i), &df = dst_.fields[i];
+            if (sf.type != 'D' || df.type != 'D') continue;
+            const std::string_view stored(src_.record.data() + sf.offset, std::min<size_t>(sf.length, 8));
+            SetSwapString(dst_, df, dst_.is_virtual ? StoredToDate(stored, true) : std::string());
+        }
     }
 
     Status ToRecord() {
@@ -341,16 +366,32 @@ Status AppendRecords(TWorkArea& src, TWorkArea& dst, const CopyCondition& condit
     AreaPin pin_src(src), pin_dst(dst);
     RecordMapper mapper(src, dst);
     if (!mapper.AnyField()) return {};
+    // The records to take, each asked of the condition once; when a value of
+    // one of them does not fit the target, nothing is appended.
+    std::vector<int32_t> records;
     Status status = condition ? SkipIn(src, 0) : GoTopIn(src);
     RefreshRecCount(src);
     // Records the loop itself adds to a shared source never feed it.
     const int32_t limit = src.rec_count;
     while (status.ok() && !src.eof && src.rec_no <= limit) {
         if (condition && !condition()) break;
-        status = mapper.Map();
-        if (status.ok()) status = AppendRecordIn(dst);
-        if (status.ok()) status = SkipIn(src, 1);
+        records.push_back(src.rec_no);
+        if (mapper.CanRefuse())
+            if (Status s = mapper.Map(true); s.failed()) {
+                status = Fail(s.code, "Record " + std::to_string(src.rec_no) + " of " + src.file_name + ": " +
+                                          s.message);
+                (void)SkipIn(dst, 0);  // the target's buffers held the trial
+                return status;
+            }
+        status = SkipIn(src, 1);
     }
+    for (size_t i = 0; i < records.size() && status.ok(); ++i) {
+        status = GoIn(src, records[i]);
+        if (status.ok()) status = mapper.Map();
+        if (status.ok()) status = AppendRecordIn(dst);
+    }
+    // The source ends past what was taken, as a walk over it would leave it.
+    if (status.ok() && !records.empty()) status = SkipIn(src, 1);
     return status;
 }
 
@@ -416,20 +457,27 @@ void CopyTo(const std::string& file_name, const CopyCondition& condition) {
 }
 
 void AppendFrom(const std::string& source, const CopyCondition& condition) {
+    std::string text = platform::AnsiUpper(AllTrim(source)) + " ";
+    AppendSource from;
+    for (const char* word : {" VIRTUAL FILE", " LINKED LIST", " VIRTUAL", " LINKED"})
+        if (StripKeyword(word, text)) from.is_virtual = true;
+    from.name = from.is_virtual ? AllTrim(text) : source;
+    from.label = source;
+    AppendFromTable(from, condition);
+}
+
+void AppendFromTable(const AppendSource& from, const CopyCondition& condition) {
     SetLastErrorCode(0);
-    const std::string label = "[AppendFrom(" + source + ")]";
+    const std::string label = "[AppendFrom(" + (from.label.empty() ? from.name : from.label) + ")]";
     TWorkArea* dst = CurrentTable();
     if (!dst) {
         RunError(215, label);
         return;
     }
     const uint8_t target_area = CurrentArea();
-
-    std::string text = platform::AnsiUpper(AllTrim(source)) + " ";
-    bool is_virtual = false;
-    for (const char* word : {" VIRTUAL FILE", " LINKED LIST", " VIRTUAL", " LINKED"})
-        if (StripKeyword(word, text)) is_virtual = true;
-    const std::string name = is_virtual ? AllTrim(text) : AddDefaultExt(FExpand(AllTrim(source)), "DBF");
+    const bool is_virtual = from.is_virtual;
+    const std::string name =
+        is_virtual ? platform::AnsiUpper(AllTrim(from.name)) : AddDefaultExt(FExpand(AllTrim(from.name)), "DBF");
 
     platform::FileId id{};
     const bool exists = !is_virtual && platform::IdentifyFile(name, id) == 0;

@@ -10,6 +10,19 @@ namespace zurod {
 using CopyCondition = std::function<bool()>;
 
 void CopyTo(const std::string& file_name, const CopyCondition& condition = nullptr);
+// `source` is a table file's name, or a virtual file's name followed by
+// "VIRTUAL FILE" (or "LINKED LIST").
 void AppendFrom(const std::string& source, const CopyCondition& condition = nullptr);
+
+// Where AppendFromTable takes its records; the name is taken as it is, never
+// read for keywords.
+struct AppendSource {
+    std::string name;  // a table file's path, or the name of an open virtual file
+    bool is_virtual = false;
+    std::string label;  // for messages; the name when empty
+};
+// Values of the source that do not fit the target refuse the whole append:
+// nothing is appended, and the error names the record and the field.
+void AppendFromTable(const AppendSource& source, const CopyCondition& condition = nullptr);
 
 }  // namespace zurod

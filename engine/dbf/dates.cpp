@@ -348,8 +348,24 @@ bool DateValid(std::string& date) {
     if (!ReadAmerican(am, d)) return false;
     if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > MonthLength(d.year, d.month))
         return false;
-    if (am.size() == 10 && !State().century) am.erase(6, 2);
+    // A year written with four digits stays as written, century or not.
     date = Cut(FromAmerican(am));
+    return true;
+}
+
+bool DateToStored(std::string_view date, std::string& yyyymmdd) {
+    std::string copy(date);
+    if (!DateValid(copy)) return false;
+    const std::string am = American(copy);
+    Ymd d;
+    if (IsBlankAmerican(am)) {
+        yyyymmdd.assign(8, ' ');
+        return true;
+    }
+    if (!ReadAmerican(am, d) || d.year < 0 || d.year > 9999) return false;
+    std::string year = std::to_string(d.year);
+    year.insert(0, 4 - year.size(), '0');
+    yyyymmdd = year + TwoDigits(d.month) + TwoDigits(d.day);
     return true;
 }
 
@@ -377,8 +393,9 @@ int32_t DateDiff(std::string_view first, std::string_view second) {
 std::string DateFrom(int year, int month, int day) {
     const bool two_digit = year >= 0 && year <= 99;
     const int full_year = two_digit ? year + CenturyBaseOf(year) : year;
-    const bool accepted = year >= 0 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-                          day <= MonthLength(full_year, month);
+    // A date text holds a two-digit year (through the window) or a four-digit one.
+    const bool writable = two_digit || (year >= 1000 && year <= 9999);
+    const bool accepted = writable && month >= 1 && month <= 12 && day >= 1 && day <= MonthLength(full_year, month);
 
     // A year above 99 keeps all its digits even with the century off.
     const std::string year_text =
@@ -417,11 +434,13 @@ std::string DTOS(std::string_view date) {
     return year + TwoDigits(d.month) + TwoDigits(d.day);
 }
 
-std::string StoredToDate(std::string_view yyyymmdd) {
-    if (TrimBlanks(yyyymmdd).empty()) return BlankDateStr(State().code);
+std::string StoredToDate(std::string_view yyyymmdd) { return StoredToDate(yyyymmdd, State().century); }
+
+std::string StoredToDate(std::string_view yyyymmdd, bool four_digit_year) {
+    if (TrimBlanks(yyyymmdd).empty()) return BlankDate(State().code, four_digit_year);
     std::string stored(yyyymmdd.substr(0, 8));
     stored.resize(8, ' ');
-    const std::string year = State().century ? stored.substr(0, 4) : stored.substr(2, 2);
+    const std::string year = four_digit_year ? stored.substr(0, 4) : stored.substr(2, 2);
     return JoinInFormat(State().code, stored.substr(4, 2), stored.substr(6, 2), year);
 }
 

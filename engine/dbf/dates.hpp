@@ -39,6 +39,7 @@ void DateToAmerican(std::string& date);
 void DateFromAmerican(std::string& date);
 
 // Trims and normalises the date and writes it back; the blank date is valid.
+// A four-digit year keeps its four digits even with the century off.
 bool DateValid(std::string& date);
 
 struct PackedDate {
@@ -59,6 +60,13 @@ int DayOfWeekNo(std::string_view date);  // 1 = Sunday .. 7 = Saturday
 std::string DTOS(std::string_view date);  // YYYYMMDD, eight blanks for a blank date
 // YYYYMMDD to the current format; blanks give the blank date.
 std::string StoredToDate(std::string_view yyyymmdd);
+// The same with the year's four digits whatever the century setting, so
+// that the text carries the whole date.
+std::string StoredToDate(std::string_view yyyymmdd, bool four_digit_year);
+// A date text in the current format as YYYYMMDD (eight blanks for the blank
+// date); false for a text that is no valid date. A four-digit year is taken
+// as written, a two-digit one through the window.
+bool DateToStored(std::string_view date, std::string& yyyymmdd);
 
 // Names in the ANSI page, padded to their table's width; blanks for a blank
 // date (10 for CDOW, 9 for CMONTH).

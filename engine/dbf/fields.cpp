@@ -92,7 +92,7 @@ std::string FieldText(int n) {
     case 'D': return std::string(SwapString(*a, *f));
     case 'N':
     case 'F':
-        if (f->decimals > 0) return RealToStr(SwapNumber(*a, *f), f->length, f->decimals);
+        if (RealSlot(*f)) return RealToStr(SwapNumber(*a, *f), f->length, f->decimals);
         return IntToStrWidth(SwapInteger(*a, *f), f->length);
     case 'L': return SwapLogical(*a, *f) ? Settings().true_text : Settings().false_text;
     case 'M': {

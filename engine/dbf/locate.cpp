@@ -95,7 +95,7 @@ std::string VirtualStoredText(const TWorkArea& a, const FieldInfo& f) {
     case 'D': return DTOS(SwapString(a, f));
     case 'N':
     case 'F':
-        if (f.decimals > 0) return RightAligned(platform::FormatFixed(SwapNumber(a, f), f.decimals), f.length);
+        if (RealSlot(f)) return RightAligned(platform::FormatFixed(SwapNumber(a, f), f.decimals), f.length);
         return RightAligned(std::to_string(SwapInteger(a, f)), f.length);
     case 'L': return SwapLogical(a, f) ? "T" : "F";
     default: return {};
@@ -220,7 +220,7 @@ Status SumRaw(TWorkArea& a, const FieldInfo& f, double& total) {
     while (reader.Next()) {
         for (int32_t i = 0; i < reader.Count(); ++i) {
             const std::string_view raw(reader.Record(i).data() + f.offset, f.length);
-            total += f.decimals > 0 ? StoredReal(raw) : static_cast<double>(StoredInteger(raw));
+            total += RealSlot(f) ? StoredReal(raw) : static_cast<double>(StoredInteger(raw));
         }
     }
     if (reader.status().failed()) return ScanError(a, reader.status(), "SUM");
@@ -243,10 +243,9 @@ Status SumVisible(TWorkArea& a, Value value, double& total) {
     return FirstFailure(std::move(status), ReturnTo(a, at, at_eof));
 }
 
-// The field named by `spec` after taking the keywords out of it (which set
-// the locate state's switches); 0 with the failure when there is none.
-Status ParseFieldIn(TWorkArea& a, const std::string& spec, int& n) {
-    LocateState& s = State();
+// The field named by `spec` after taking the keywords out of it, which set
+// `s`'s switches; 0 with the failure when there is none.
+Status ParseFieldIn(TWorkArea& a, const std::string& spec, int& n, LocateState& s) {
     std::string text = platform::AnsiUpper(AllTrim(spec)) + " ";
     s.case_sensitive = !StripKeyword(" NOCASE", text);
     s.exact = StripKeyword(" EXACT", text);
@@ -265,14 +264,22 @@ Status ParseFieldIn(TWorkArea& a, const std::string& spec, int& n) {
 Status LocateIn(TWorkArea& a, const std::string& field, const LocateValue& value, bool nocase, bool exact,
                 bool& found) {
     found = false;
-    std::string name = AllTrim(field);
+    // The keywords come out first; what is left up to its first blank names the field.
+    std::string spec = platform::AnsiUpper(AllTrim(field)) + " ";
+    LocateState switches;
+    if (StripKeyword(" NOCASE", spec)) nocase = true;
+    if (StripKeyword(" EXACT", spec)) exact = true;
+    const bool contained = StripKeyword(" CONTAINED", spec);
+    std::string name = AllTrim(spec);
     name = name.substr(0, name.find(' '));
     if (name.empty()) return {};
     if (nocase) name += " NOCASE";
     if (exact) name += " EXACT";
+    if (contained) name += " CONTAINED";
     int n = 0;
-    if (Status st = ParseFieldIn(a, name, n); st.failed()) return st;
+    if (Status st = ParseFieldIn(a, name, n, switches); st.failed()) return st;
     LocateState& s = State();
+    s = std::move(switches);
     const FieldInfo& f = a.fields[n - 1];
     if (a.is_virtual && f.type == 'M') {
         s.field = n;
@@ -294,7 +301,7 @@ int ParseLocateField(const std::string& spec) {
     TWorkArea* a = Guarded("FieldNo()");
     if (!a) return 0;
     int n = 0;
-    Report(ParseFieldIn(*a, spec, n));
+    Report(ParseFieldIn(*a, spec, n, State()));
     return n;
 }
 
@@ -344,8 +351,10 @@ double Sum(const std::string& spec) {
     SetLastErrorCode(0);
     AreaPin pin(*a);
     ExpressionAttachment* expr = Engine().attachments.expression.get();
+    // Sum's own switches: a Locate waiting for its Continue keeps its own.
+    LocateState switches;
     int n = 0;
-    const Status parsed = ParseFieldIn(*a, spec, n);
+    const Status parsed = ParseFieldIn(*a, spec, n, switches);
     double total = 0;
     if (parsed.failed()) {
         // A text that is no field name may be a numeric expression.

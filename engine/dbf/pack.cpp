@@ -203,11 +203,8 @@ Status ZapTableFile(TWorkArea& a) {
     BlankRecord(a);
     a.rec_no = 0;
     a.bof = a.eof = true;
-    if (a.memo) {
-        MemoAttachment* memo = Engine().attachments.memo.get();
-        if (!memo) return Fail(220, "Memo unit not linked into program. [ZAP " + a.file_name + "]");
-        if (Status s = memo->Recreate(a); s.failed()) return s;
-    }
+    if (a.memo)
+        if (Status s = Engine().attachments.memo->Recreate(a); s.failed()) return s;
     if (Ordered(a)) return Engine().attachments.index->Reindex(a);
     return {};
 }
@@ -240,6 +237,12 @@ bool Zap() {
     SetLastErrorCode(0);
     TWorkArea* a = Guarded("Zap");
     if (!a) return false;
+    // Refused before anything changes: the table without its memo file
+    // would point into memos that are gone.
+    if (!a->is_virtual && a->memo && !Engine().attachments.memo) {
+        RunError(220, "Memo unit not linked into program. [ZAP " + a->file_name + "]");
+        return false;
+    }
     ExclusiveUse exclusive(*a, "Zap");
     if (exclusive.status().failed()) {
         Report(exclusive.status());

@@ -96,32 +96,15 @@ bool IsBlankTemplate(std::string_view t) {
     return true;
 }
 
-bool AllDigits(std::string_view t) {
-    return !t.empty() && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// A date text in the current format as YYYYMMDD; eight blanks when it is
-// blank or cannot be read as a date.
-void DateTextToStored(std::string_view text, char* out) {
+// A date text in the current format as YYYYMMDD; eight blanks for the blank
+// date. False for a text that is no valid date.
+bool DateTextToStored(std::string_view text, char* out) {
     std::memset(out, ' ', 8);
-    if (IsBlankTemplate(text)) return;
-    std::string date(text);
-    const size_t wanted = CenturyOn() ? 10 : 8;
-    if (date.size() != wanted && !DateValid(date)) return;
-    if (date.size() != 8 && date.size() != 10) return;
-    const bool four = date.size() == 10;
-    const size_t ylen = four ? 4 : 2;
-    std::string_view d(date), year, month, day;
-    switch (DateCode()) {
-    case 0: month = d.substr(0, 2), day = d.substr(3, 2), year = d.substr(6, ylen); break;
-    case 1: year = d.substr(0, ylen), month = d.substr(ylen + 1, 2), day = d.substr(ylen + 4, 2); break;
-    default: day = d.substr(0, 2), month = d.substr(3, 2), year = d.substr(6, ylen); break;
-    }
-    std::string y(year);
-    if (!four) y = (AllDigits(y) ? std::to_string(CenturyBase(y) / 100) : std::string("  ")) + y;
-    std::memcpy(out, y.data(), 4);
-    std::memcpy(out + 4, month.data(), 2);
-    std::memcpy(out + 6, day.data(), 2);
+    if (IsBlankTemplate(text)) return true;
+    std::string stored;
+    if (!DateToStored(text, stored)) return false;
+    std::memcpy(out, stored.data(), 8);
+    return true;
 }
 
 // Right-aligns `text` in the field; false when it does not fit.
@@ -170,7 +153,7 @@ void RecordToBuffer(TWorkArea& area) {
         case 'N':
         case 'F': {
             const std::string_view t = Trimmed(raw, f.length);
-            if (f.decimals > 0)
+            if (RealSlot(f))
                 Store<double>(slot, ParseReal(t));
             else
                 Store<int64_t>(slot, ParseWhole(t));
@@ -222,15 +205,17 @@ Status BufferToRecord(TWorkArea& area) {
         }
         case 'D': {
             char stored[8];
-            const size_t n = std::min<size_t>(static_cast<uint8_t>(slot[0]), 10);
-            DateTextToStored(std::string_view(slot + 1, n), stored);
+            const std::string_view text(slot + 1, std::min<size_t>(static_cast<uint8_t>(slot[0]), 10));
+            if (!DateTextToStored(text, stored))
+                return Fail(201, "Invalid date \"" + std::string(text) + "\" for field " + f.name + " of " +
+                                     area.file_name + " [SwapBufferToRecord]");
             std::memset(raw, ' ', f.length);
             std::memcpy(raw, stored, std::min<size_t>(8, f.length));
             break;
         }
         case 'N':
         case 'F':
-            if (f.decimals > 0) {
+            if (RealSlot(f)) {
                 fits = PutRight(raw, f.length, platform::FormatFixed(Load<double>(slot), f.decimals));
             } else {
                 auto [end, ec] = std::to_chars(text, text + sizeof text, Load<int64_t>(slot));
@@ -279,20 +264,20 @@ void SetSwapString(TWorkArea& area, const FieldInfo& f, std::string_view text) {
 
 double SwapNumber(const TWorkArea& area, const FieldInfo& f) {
     const char* slot = area.swap.data() + f.swap_offset;
-    return f.decimals > 0 ? Load<double>(slot) : static_cast<double>(Load<int64_t>(slot));
+    return RealSlot(f) ? Load<double>(slot) : static_cast<double>(Load<int64_t>(slot));
 }
 
 int64_t SwapInteger(const TWorkArea& area, const FieldInfo& f) {
     const char* slot = area.swap.data() + f.swap_offset;
-    if (f.decimals == 0) return Load<int64_t>(slot);
+    if (!RealSlot(f)) return Load<int64_t>(slot);
     const double d = Load<double>(slot);
     return std::isfinite(d) && std::fabs(d) < 9.2e18 ? static_cast<int64_t>(d) : 0;
 }
 
 void SetSwapNumber(TWorkArea& area, const FieldInfo& f, double value) {
     char* slot = area.swap.data() + f.swap_offset;
-    if (f.decimals > 0) {
-        Store<double>(slot, value);
+    if (RealSlot(f)) {
+        Store<double>(slot, f.decimals == 0 ? std::round(value) : value);
     } else {
         const bool ok = std::isfinite(value) && std::fabs(value) < 9.2e18;
         Store<int64_t>(slot, ok ? std::llround(value) : 0);
@@ -301,7 +286,7 @@ void SetSwapNumber(TWorkArea& area, const FieldInfo& f, double value) {
 
 void SetSwapInteger(TWorkArea& area, const FieldInfo& f, int64_t value) {
     char* slot = area.swap.data() + f.swap_offset;
-    if (f.decimals > 0)
+    if (RealSlot(f))
         Store<double>(slot, static_cast<double>(value));
     else
         Store<int64_t>(slot, value);

@@ -121,6 +121,15 @@ Status LayOutFields(TWorkArea& area, std::string_view label) {
     }
     if (offset > area.record_length)
         return NotDbase(area.file_name, "Record length is smaller than its fields", label);
+    // Some writers keep the high byte of a character field's length in its
+    // decimals byte. Such a field and every field after it would be read at
+    // the wrong place, so the table is refused rather than misread.
+    if (offset < area.record_length) {
+        for (const FieldInfo& f : area.fields)
+            if (f.type == 'C' && f.decimals != 0)
+                return Fail(211, "Field: " + f.name + " [C] in " + area.file_name +
+                                     " is longer than 255 characters [USE/OpenDBF]");
+    }
     area.field_count = static_cast<uint8_t>(area.fields.size());
     AssignSwapOffsets(area);
     return {};

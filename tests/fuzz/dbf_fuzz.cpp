@@ -1,6 +1,8 @@
-// libFuzzer target: any bytes as a table file, opened and walked through the
-// public engine API with error handling off. Every input must end in an error
-// code or a clean walk; the sanitizers catch the rest.
+// libFuzzer target: any bytes as a table file, opened shared and exclusive
+// and put through the public engine API with error handling off: walks,
+// searches, sums, copies both ways, edits, pack and zap. Every input must end
+// in an error code or a clean run; the sanitizers catch the rest.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +10,7 @@
 #include <string>
 
 #include "engine/dbf/areas.hpp"
+#include "engine/dbf/copy.hpp"
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/detail/area_table.hpp"
 #include "engine/dbf/detail/record_io.hpp"
@@ -17,6 +20,7 @@
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
+#include "engine/dbf/locate.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "platform/paths.hpp"
@@ -31,15 +35,17 @@ public:
         if (!mkdtemp(pattern.data())) std::abort();
         dir_ = pattern;
         table_ = dir_ + "/FUZZ.DBF";
+        copy_ = dir_ + "/COPY.DBF";
     }
     ~Scratch() {
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
     const std::string& table() const { return table_; }
+    const std::string& copy() const { return copy_; }
 
 private:
-    std::string dir_, table_;
+    std::string dir_, table_, copy_;
 };
 
 bool Ok() { return zurod::LastErrorCode() == 0; }
@@ -71,13 +77,33 @@ void ChangeFields() {
     }
 }
 
-void Run(const std::string& table, bool exclusive) {
+// Searches and sums over the first fields, and a copy appended back.
+void Scan(const std::string& copy) {
+    using namespace zurod;
+    const int fields = std::min<int>(FieldCount(), 3);
+    for (int n = 1; n <= fields; ++n) {
+        const std::string name = Field(n);
+        Locate(name + " NOCASE CONTAINED", std::string("1"));
+        Continue();
+        if (FieldType(n) == 'N' || FieldType(n) == 'F') Sum(name);
+    }
+    uint8_t field = 0;
+    Search("a", field, true);
+    SetIgnoreDel(true);
+    Sum(Field(1));
+    SetIgnoreDel(false);
+    CopyTo(copy);
+    SetLastErrorCode(0);
+}
+
+void Run(const std::string& table, const std::string& copy, bool exclusive) {
     using namespace zurod;
     ResetErrorState();
     SetErrorHandling(false);
     USE(table + (exclusive ? " EXCLUSIVE" : ""));
     if (!Ok()) return;
     Walk();
+    Scan(copy);
     if (exclusive) {
         GO(1);
         if (Ok()) {
@@ -85,11 +111,16 @@ void Run(const std::string& table, bool exclusive) {
             Replace();
             DeleteRec();
             RecallRec();
+            DeleteRec();
         }
         ClearRecord();
         ChangeFields();
         Append();
+        AppendFrom(copy);
         FlushDbf();
+        Pack();
+        Walk();
+        Zap();
     }
     CloseArea();
 }
@@ -109,9 +140,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Shared areas read each record from the file; exclusive ones read ahead
     // and here also write, and the result is read back once more.
     WriteTable(scratch.table(), data, size);
-    Run(scratch.table(), false);
+    Run(scratch.table(), scratch.copy(), false);
     WriteTable(scratch.table(), data, size);
-    Run(scratch.table(), true);
-    Run(scratch.table(), false);
+    Run(scratch.table(), scratch.copy(), true);
+    WriteTable(scratch.table(), data, size);
+    Run(scratch.table(), scratch.copy(), false);
     return 0;
 }

@@ -3,7 +3,8 @@
 // callers read and fill fields. Byte 0 is the delete flag; then one slot per
 // field: C a counted string of the field's length, D a counted date text of
 // up to 10 characters, N and F with decimals a double, without decimals a
-// 64-bit integer, L one byte, M a 32-bit block number.
+// 64-bit integer (a double for fields over 18 digits, whose values a 64-bit
+// integer cannot hold), L one byte, M a 32-bit block number.
 #include <cstdint>
 #include <string_view>
 
@@ -13,6 +14,8 @@
 namespace zurod {
 
 size_t SlotSize(const FieldInfo& f);
+// Whether a number field's slot holds a double rather than a 64-bit integer.
+inline bool RealSlot(const FieldInfo& f) { return f.decimals > 0 || f.length > 18; }
 // Size of the typed swap buffer for the area's fields.
 size_t SwapBufferSize(const TWorkArea& area);
 // Lays out the swap slots of the area's fields (sets swap_offset).

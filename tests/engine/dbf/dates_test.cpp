@@ -237,7 +237,10 @@ TEST_F(DatesTest, DateValidChecksAndNormalises) {
     Use(2, false);
     d = "05/11/2024";
     EXPECT_TRUE(DateValid(d));
-    EXPECT_EQ(d, "05/11/24");
+    EXPECT_EQ(d, "05/11/2024") << "a written century stays";
+    d = "5/11/50";
+    EXPECT_TRUE(DateValid(d));
+    EXPECT_EQ(d, "05/11/50");
     d = "29/02/00";  // 2000 by the window
     EXPECT_TRUE(DateValid(d));
     d = "29/02/01";
