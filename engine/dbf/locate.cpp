@@ -358,6 +358,11 @@ double Sum(const std::string& spec) {
             Report(s);
             return 0;
         }
+        if (const char type = expr->ResultType(*program); type != 0 && type != 'N') {
+            expr->Release(program);
+            RunError(220, "Cannot sum non-numeric data [SUM(" + spec + ")]");
+            return 0;
+        }
         const Status s = SumVisible(*a, [&](double& v) { return expr->EvaluateNumber(*program, v); }, total);
         expr->Release(program);
         Report(s);
