@@ -37,6 +37,16 @@ protected:
     using Names = std::vector<std::string>;
 };
 
+TEST_F(FilterTest, ASumOfAnExpressionReadsEveryRecordInPlace) {
+    GO(3);
+    EXPECT_DOUBLE_EQ(Sum("RECNO()"), 1 + 2 + 3 + 4);
+    EXPECT_DOUBLE_EQ(Sum("AMOUNT * QTY"), 1234.5 * 7 + 120 + 20.5 * 3);
+    EXPECT_EQ(RecNo(), 3);
+    EXPECT_EQ(RTrim(FieldText(1)), "BROWN");
+    EXPECT_EQ(Eval("NAME"), "C:BROWN     ");
+    EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+}
+
 TEST_F(FilterTest, AFilterHidesRecordsFromEveryWalk) {
     Set_Filter_To("QTY > 5 .OR. NAME = 'jo'");
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
