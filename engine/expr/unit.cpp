@@ -1,5 +1,7 @@
 // The expression unit in the engine: its attachment (filters and sums of
 // expressions), its settings and the public entry points.
+#include <bit>
+#include <cstdint>
 #include <string>
 
 #include "engine/dbf/detail/area_table.hpp"
@@ -7,6 +9,7 @@
 #include "engine/dbf/strings.hpp"
 #include "engine/expr/detail/program.hpp"
 #include "engine/expr/expr.hpp"
+#include "engine/expr/keys.hpp"
 
 namespace zurod {
 
@@ -138,6 +141,27 @@ uint16_t ValidateFilter(std::string& condition) {
     }
     SetLastErrorCode(0);
     return result;
+}
+
+Status EvaluateKey(ExprProgram& program, std::string& key) {
+    Status s = program.Run();
+    const ExprValue& v = program.Result();
+    switch (v.type) {
+    case 'C': key.assign(v.text); break;
+    case 'N': {
+        const NumericKey k = NumericKeyFromValue(v.number, program.Decimals());
+        key.assign(reinterpret_cast<const char*>(k.data()), k.size());
+        break;
+    }
+    case 'D': {
+        const auto bits = std::bit_cast<uint64_t>(v.number);
+        key.resize(8);
+        for (size_t i = 0; i < 8; ++i) key[i] = static_cast<char>(bits >> (8 * i));
+        break;
+    }
+    default: return Fail(254, "Wrong parser return type");
+    }
+    return s;
 }
 
 uint16_t MemoPoolSize() { return Unit().memo_pool_size; }

@@ -87,6 +87,12 @@ private:
 // open). A memo result gets a pool of `memo_pool` bytes.
 Status CompileExpr(TWorkArea* area, std::string_view text, uint16_t memo_pool, std::unique_ptr<ExprProgram>& out);
 
+// The program's value on the current record as an index tag stores it: a C
+// value's text, the 12-byte numeric key built with the program's decimals,
+// or a date's Julian day as a little-endian double. Logical and memo values
+// make no key (254).
+Status EvaluateKey(ExprProgram& program, std::string& key);
+
 // The unit's state in the engine: its settings and the current-expression
 // cell.
 class ExpressionUnit final : public ExpressionAttachment {

@@ -9,6 +9,8 @@
 #include "engine/dbf/copy.hpp"
 #include "engine/dbf/locate.hpp"
 #include "engine/dbf/strings.hpp"
+#include "engine/expr/detail/program.hpp"
+#include "engine/expr/keys.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "tests/engine/expr/expr_fixture.hpp"
 #include "tests/support/fake_units.hpp"
@@ -223,6 +225,28 @@ TEST_F(ExprTest, TheEvaluateCellRunsTheCurrentExpression) {
     SetMemoPoolSize(9);
     ExprInit();
     EXPECT_EQ(MemoPoolSize(), 9);
+}
+
+TEST_F(ExprTest, ProgramsBuildIndexKeys) {
+    OpenPeople();
+    const NumericKey amount = NumericKeyFromValue(1234.5, 2);
+    const struct {
+        const char* text;
+        std::string key;
+        uint16_t code;
+    } rows[] = {
+        {"UPPER(NAME)", "SMITH     ", 0},
+        {"AMOUNT", std::string(reinterpret_cast<const char*>(amount.data()), amount.size()), 0},
+        {"BORN", std::string("\0\0\0\0\x0A\x9F\x42\x41", 8), 0},  // 2440724 as a double
+        {"FLAG", "", 254},
+    };
+    for (const auto& r : rows) {
+        std::unique_ptr<ExprProgram> program;
+        ASSERT_TRUE(CompileExpr(CurrentTable(), r.text, 256, program).ok()) << r.text;
+        std::string key;
+        EXPECT_EQ(EvaluateKey(*program, key).code, r.code) << r.text;
+        EXPECT_EQ(key, r.key) << r.text;
+    }
 }
 
 TEST_F(ExprTest, FieldValuesByNumberAndArea) {
