@@ -207,7 +207,7 @@ private:
         case 'C': {
             const uint32_t len = Room(next_, f->length);
             const size_t taken = std::min<size_t>(r.text.size(), len);
-            std::memcpy(pool_ + next_, r.text.data(), taken);
+            if (taken > 0) std::memcpy(pool_ + next_, r.text.data(), taken);
             std::memset(pool_ + next_ + taken, ' ', len - taken);
             SetText(s, next_, len);
             break;

@@ -19,28 +19,9 @@
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
-#include "platform/paths.hpp"
+#include "tests/fuzz/scratch_dir.hpp"
 
 namespace {
-
-// A private directory for the one table file, removed when the run ends.
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = platform::TempDirectory() + "corvanta-fuzz-XXXXXX";
-        if (!mkdtemp(pattern.data())) std::abort();
-        dir_ = pattern;
-        table_ = dir_ + "/FUZZ.DBF";
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    const std::string& table() const { return table_; }
-
-private:
-    std::string dir_, table_;
-};
 
 bool Ok() { return zurod::LastErrorCode() == 0; }
 
@@ -104,14 +85,15 @@ void WriteTable(const std::string& path, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Scratch scratch;
+    static const fuzz_support::ScratchDir scratch;
+    static const std::string table = scratch.Path("FUZZ.DBF");
     zurod::EngineReset();
     // Shared areas read each record from the file; exclusive ones read ahead
     // and here also write, and the result is read back once more.
-    WriteTable(scratch.table(), data, size);
-    Run(scratch.table(), false);
-    WriteTable(scratch.table(), data, size);
-    Run(scratch.table(), true);
-    Run(scratch.table(), false);
+    WriteTable(table, data, size);
+    Run(table, false);
+    WriteTable(table, data, size);
+    Run(table, true);
+    Run(table, false);
     return 0;
 }

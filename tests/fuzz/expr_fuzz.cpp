@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,29 +17,12 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
-#include "platform/paths.hpp"
+#include "tests/fuzz/scratch_dir.hpp"
 #include "tests/support/fake_units.hpp"
 
 namespace {
 
 using namespace zurod;
-
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = platform::TempDirectory() + "corvanta-exprfuzz-XXXXXX";
-        if (!mkdtemp(pattern.data())) std::abort();
-        dir_ = pattern;
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
-
-private:
-    std::string dir_;
-};
 
 void Check(bool ok, const char* what) {
     if (ok) return;
@@ -50,7 +32,7 @@ void Check(bool ok, const char* what) {
 
 // Area 1: NAME C8, AMOUNT N9.2, QTY N4, BORN D, FLAG L, NOTES M; area 2
 // (alias OTHER): CODE C3. Three records, the second deleted and blank.
-void OpenTables(const Scratch& scratch) {
+void OpenTables(const fuzz_support::ScratchDir& scratch) {
     EngineReset();
     SetErrorHandling(false);
     ExprInit();
@@ -113,7 +95,7 @@ void Evaluate(ExprProgram* program) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Scratch scratch;
+    static const fuzz_support::ScratchDir scratch;
     static bool opened = false;
     if (!opened) {
         OpenTables(scratch);
