@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "engine/dbf/areas.hpp"
@@ -19,7 +18,7 @@
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
-#include "tests/fuzz/scratch_dir.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace {
 
@@ -85,8 +84,8 @@ void WriteTable(const std::string& path, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const fuzz_support::ScratchDir scratch;
-    static const std::string table = scratch.Path("FUZZ.DBF");
+    static const testing_support::TempDir scratch;
+    static const std::string table = scratch / "FUZZ.DBF";
     zurod::EngineReset();
     // Shared areas read each record from the file; exclusive ones read ahead
     // and here also write, and the result is read back once more.

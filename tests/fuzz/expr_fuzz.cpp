@@ -17,7 +17,7 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
-#include "tests/fuzz/scratch_dir.hpp"
+#include "tests/support/temp_dir.hpp"
 #include "tests/support/fake_units.hpp"
 
 namespace {
@@ -32,7 +32,7 @@ void Check(bool ok, const char* what) {
 
 // Area 1: NAME C8, AMOUNT N9.2, QTY N4, BORN D, FLAG L, NOTES M; area 2
 // (alias OTHER): CODE C3. Three records, the second deleted and blank.
-void OpenTables(const fuzz_support::ScratchDir& scratch) {
+void OpenTables(const testing_support::TempDir& scratch) {
     EngineReset();
     SetErrorHandling(false);
     ExprInit();
@@ -42,10 +42,10 @@ void OpenTables(const fuzz_support::ScratchDir& scratch) {
     };
     std::vector<FieldDef> fields = {{"NAME", 'C', 8, 0},  {"AMOUNT", 'N', 9, 2}, {"QTY", 'N', 4, 0},
                                     {"BORN", 'D', 8, 0},  {"FLAG", 'L', 1, 0},   {"NOTES", 'M', 10, 0}};
-    const std::string main_table = scratch.Path("MAIN.DBF");
+    const std::string main_table = scratch / "MAIN.DBF";
     CreateDbf(main_table, fields);
     std::vector<FieldDef> other = {{"CODE", 'C', 3, 0}};
-    const std::string other_table = scratch.Path("OTHER.DBF");
+    const std::string other_table = scratch / "OTHER.DBF";
     CreateDbf(other_table, other);
     Select(2);
     USE(other_table + " EXCLUSIVE");
@@ -95,7 +95,7 @@ void Evaluate(ExprProgram* program) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const fuzz_support::ScratchDir scratch;
+    static const testing_support::TempDir scratch;
     static bool opened = false;
     if (!opened) {
         OpenTables(scratch);
