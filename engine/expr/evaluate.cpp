@@ -9,7 +9,6 @@
 
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/detail/area_table.hpp"
-#include "engine/dbf/strings.hpp"
 #include "engine/expr/detail/program.hpp"
 #include "engine/expr/julian.hpp"
 #include "engine/expr/keys.hpp"

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "engine/dbf/dates.hpp"
-#include "engine/dbf/detail/area_table.hpp"
 #include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/expr/detail/program.hpp"
 #include "engine/expr/julian.hpp"
