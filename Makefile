@@ -1,6 +1,7 @@
 # Every target installs what it needs first (a no-op when it is all there).
 JOBS ?= $(shell nproc)
-FUZZ_SECONDS ?= 60
+# Seconds for each of the two fuzz targets.
+FUZZ_SECONDS ?= 30
 
 .PHONY: all deps test demo bench clean
 
@@ -23,6 +24,10 @@ test: deps
 	mkdir -p build/fuzz/corpus
 	build/fuzz/tests/fuzz/dbf_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	      -artifact_prefix=build/fuzz/ build/fuzz/corpus build/fuzz/seeds
+# Then expressions from random texts, compiled and evaluated against a small table.
+	mkdir -p build/fuzz/expr-corpus
+	build/fuzz/tests/fuzz/expr_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=512 -print_final_stats=1 \
+	      -dict=tests/fuzz/expr.dict -artifact_prefix=build/fuzz/expr- build/fuzz/expr-corpus tests/fuzz/expr_seeds
 
 demo: deps
 	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANTA_TESTS=OFF

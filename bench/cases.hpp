@@ -27,6 +27,15 @@ void OursVFileFifo(benchmark::State& state);
 void OursVFileSorted(benchmark::State& state);
 void OursVFileSort(benchmark::State& state);
 
+// The expression language: 1,000,000 evaluations of expression
+// state.range(0) over the history's records; a filtered walk (about 1% of the
+// records) and a sum of an expression over 1,000,000 records.
+void OursEvaluate(benchmark::State& state);
+void OursFilteredWalk(benchmark::State& state);
+void OursSumExpression(benchmark::State& state);
+void ShapelibFilteredWalk(benchmark::State& state);
+void ShapelibSumExpression(benchmark::State& state);
+
 void ShapelibAppend(benchmark::State& state);
 void ShapelibRead(benchmark::State& state);
 void ShapelibWalk(benchmark::State& state);

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,6 +24,7 @@
 #include "engine/dbf/locate.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/strings.hpp"
+#include "engine/expr/expr.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "platform/codepage.hpp"
 
@@ -87,57 +87,6 @@ void Walk(benchmark::State& state, bool exclusive) {
     }
     CountRecords(state);
 }
-
-// The expression language is not part of the engine, so the filtered sum
-// runs with a stand-in in the expression hook. It understands FIELD = "text"
-// only and compares the field's bytes in the record buffer, where the
-// language reads fields too (hidden records are never converted).
-struct FieldEquals final : zurod::ExpressionHandle {
-    size_t offset = 0;
-    std::string stored;  // padded to the field length, in the table's page
-};
-
-class FieldEqualsUnit final : public zurod::ExpressionAttachment {
-public:
-    zurod::Status Compile(TWorkArea& a, const std::string& text,
-                          std::unique_ptr<zurod::ExpressionHandle>& program) override {
-        const size_t equals = text.find('=');
-        const int n = equals != std::string::npos ? zurod::FieldNo(zurod::AllTrim(text.substr(0, equals))) : 0;
-        std::string value = equals == std::string::npos ? std::string() : zurod::AllTrim(text.substr(equals + 1));
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-        if (n == 0 || value.size() > a.fields[n - 1].length)
-            return zurod::Fail(220, "The stand-in expression takes FIELD = \"text\" only: " + text);
-        auto test = std::make_unique<FieldEquals>();
-        const FieldInfo& f = a.fields[n - 1];
-        test->offset = f.offset;
-        test->stored = a.oem ? platform::AnsiToOem(std::string_view(value)) : value;
-        test->stored.resize(f.length, ' ');
-        program = std::move(test);
-        return {};
-    }
-    void Release(std::unique_ptr<zurod::ExpressionHandle>& program) override { program.reset(); }
-    zurod::Status EvaluateLogical(zurod::ExpressionHandle& program, bool& value) override {
-        const auto& test = static_cast<const FieldEquals&>(program);
-        const TWorkArea* a = zurod::CurrentTable();
-        value = a && test.offset + test.stored.size() <= a->record.size() &&
-                std::memcmp(a->record.data() + test.offset, test.stored.data(), test.stored.size()) == 0;
-        return {};
-    }
-    std::string SourceText(zurod::ExpressionHandle&) override { return {}; }
-    zurod::Status EvaluateNumber(zurod::ExpressionHandle&, double& value) override {
-        value = 0;
-        return {};
-    }
-};
-
-// Attaches the stand-in for its lifetime.
-class StandInExpressions {
-public:
-    StandInExpressions() { zurod::Engine().attachments.expression = std::make_unique<FieldEqualsUnit>(); }
-    ~StandInExpressions() { zurod::Engine().attachments.expression.reset(); }
-    StandInExpressions(const StandInExpressions&) = delete;
-    StandInExpressions& operator=(const StandInExpressions&) = delete;
-};
 
 // The virtual files' fields: a few of the history's, REF as the sort key.
 constexpr Column kVColumns[] = {{"DATE", 'D', 8, 0}, {"DETAIL", 'C', 30, 0}, {"REF", 'C', 10, 0}, {"AMOUNT", 'N', 9, 2}};
@@ -392,11 +341,8 @@ void OursSum(benchmark::State& state) {
     PrepareEngine();
     const bool filtered = state.range(0) > 0;
     const double expected = filtered ? DebitTotal() : AmountTotal();
-    std::optional<StandInExpressions> expressions;
-    if (filtered) {
-        expressions.emplace();
-        state.SetLabel("filter ACTION = \"Debit\" through a stand-in expression hook");
-    }
+    zurod::ExprInit();
+    if (filtered) state.SetLabel("filter ACTION = \"Debit\"");
     for (auto _ : state) {
         if (!Open(state, MasterTable(), true)) break;
         if (filtered) {

@@ -67,6 +67,10 @@ const std::string& LocateTable();
 // A table in the master's layout with no records.
 const std::string& EmptyTable();
 
+// The master's records ten times over: 1,000,000 records.
+inline constexpr int kMillion = 10 * kRecords;
+const std::string& MillionTable();
+
 // Totals of AMOUNT over all rows and over the "Debit" rows, as the tables
 // store them (rounded to cents).
 double AmountTotal();

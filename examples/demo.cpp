@@ -1,7 +1,8 @@
 // corvanta-demo [folder]: creates the transaction history and a table with a
 // memo field in a data folder (default ./demo-data), posts a few hundred
 // generated transactions with running balances per account, reads them back
-// and prints the structure, the record count and each account's balance.
+// and prints the structure, the record count and each account's balance,
+// then filters the large debits and sums expressions over the history.
 // Running it again re-creates the tables.
 #include <array>
 #include <chrono>
@@ -19,8 +20,10 @@
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
+#include "engine/dbf/locate.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
+#include "engine/expr/expr.hpp"
 #include "platform/codepage.hpp"
 
 namespace {
@@ -212,6 +215,30 @@ bool ReportHistory(const std::string& path) {
     return mismatches == 0;
 }
 
+// A filter and sums through the expression language, checked against the
+// postings they select.
+bool ReportDebits(const std::string& path, const std::vector<Posting>& postings) {
+    int64_t expected_count = 0, expected_cents = 0, expected_pennies = 0;
+    for (const Posting& p : postings) {
+        expected_pennies += p.cents % 100;
+        if (p.action == "Debit" && p.cents >= 10'000) ++expected_count, expected_cents += p.cents;
+    }
+    OpenTable(path);
+    zurod::Set_Filter_To("ACTION = 'Debit' .AND. AMOUNT >= 100");
+    int64_t count = 0;
+    for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) ++count;
+    const double large = zurod::Sum("AMOUNT");
+    zurod::Set_Filter_To("");
+    const double pennies = zurod::Sum("VAL(RIGHT(STR(AMOUNT, 9, 2), 2))");
+    zurod::CloseArea();
+    std::printf("Debits of 100.00 or more: %lld records, %.2f in all\n", static_cast<long long>(count), large);
+    std::printf("Pennies in every amount: %.0f\n", pennies);
+    const bool ok = count == expected_count && std::fabs(large - Money(expected_cents)) < 0.005 &&
+                    std::fabs(pennies - static_cast<double>(expected_pennies)) < 0.5;
+    if (!ok) std::printf("the filter or the sums disagree with the postings\n");
+    return ok;
+}
+
 }  // namespace
 
 int Run(int argc, char** argv) {
@@ -228,9 +255,10 @@ int Run(int argc, char** argv) {
     try {
         const std::string history = folder + "/transactionhistory.dbf";
         const std::string notes = folder + "/accountnotes.dbf";
-        WriteHistory(history, GenerateHistory());
+        const std::vector<Posting> postings = GenerateHistory();
+        WriteHistory(history, postings);
         WriteNotes(notes);
-        const bool ok = ReportHistory(history);
+        const bool ok = ReportHistory(history) && ReportDebits(history, postings);
         OpenTable(notes);
         PrintStructure(notes);
         zurod::CloseArea();
@@ -243,6 +271,7 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     zurod::EngineInit();
+    zurod::ExprInit();
     const int rc = Run(argc, argv);
     zurod::EngineShutdown();
     return rc;

@@ -444,15 +444,17 @@ std::string StoredToDate(std::string_view yyyymmdd, bool four_digit_year) {
     return JoinInFormat(State().code, stored.substr(4, 2), stored.substr(6, 2), year);
 }
 
-std::string CDOW(std::string_view date) {
-    const int day = DayOfWeekNo(date);
-    if (day < 1) return std::string(10, ' ');
+std::string CDOW(std::string_view date) { return DayName(DayOfWeekNo(date)); }
+
+std::string CMONTH(std::string_view date) { return MonthName(MonthOf(date)); }
+
+std::string DayName(int day_of_week) {
+    if (day_of_week < 1 || day_of_week > 7) return std::string(10, ' ');
     const NameTable& names = Names(State().code);
-    return Padded(names.days[day - 1], names.day_width);
+    return Padded(names.days[day_of_week - 1], names.day_width);
 }
 
-std::string CMONTH(std::string_view date) {
-    const int month = MonthOf(date);
+std::string MonthName(int month) {
     if (month < 1 || month > 12) return std::string(9, ' ');
     const NameTable& names = Names(State().code);
     return Padded(names.months[month - 1], names.month_width);

@@ -72,6 +72,10 @@ bool DateToStored(std::string_view date, std::string& yyyymmdd);
 // date (10 for CDOW, 9 for CMONTH).
 std::string CDOW(std::string_view date);
 std::string CMONTH(std::string_view date);
+// The same names by number (1 = Sunday, 1 = January) in the current code's
+// language; blanks as above when the number is out of range.
+std::string DayName(int day_of_week);
+std::string MonthName(int month);
 
 int MonthOf(std::string_view date);
 int DayOf(std::string_view date);

@@ -227,6 +227,33 @@ Status SumRaw(TWorkArea& a, const FieldInfo& f, double& total) {
     return {};
 }
 
+// Adds up a value of every record straight from the file: each record stands
+// in the area's record buffer while `value` reads it (no conversion into the
+// swap buffer); the area's own record is put back afterwards.
+template <typename Value>
+Status SumEveryRecord(TWorkArea& a, Value value, double& total) {
+    RefreshRecCount(a);
+    const std::vector<char> saved(a.record.begin(), a.record.end());
+    const int32_t at = a.rec_no;
+    const size_t rl = std::min<size_t>(a.record_length, a.record.size());
+    Status status;
+    RecordBlockReader reader(a, 1, a.rec_count);
+    while (status.ok() && reader.Next()) {
+        TranslateRecord(Direction::Read, a.oem, a.read_hook, reader.Records(), a.record_length);
+        for (int32_t i = 0; i < reader.Count() && status.ok(); ++i) {
+            std::memcpy(a.record.data(), reader.Record(i).data(), rl);
+            a.rec_no = reader.First() + i;
+            double v = 0;
+            status = value(v);
+            total += v;
+        }
+    }
+    std::copy(saved.begin(), saved.end(), a.record.begin());
+    a.rec_no = at;
+    if (reader.status().failed()) return ScanError(a, reader.status(), "SUM");
+    return status;
+}
+
 // Adds up a value over the visible records from the top.
 template <typename Value>
 Status SumVisible(TWorkArea& a, Value value, double& total) {
@@ -367,7 +394,14 @@ double Sum(const std::string& spec) {
             Report(s);
             return 0;
         }
-        const Status s = SumVisible(*a, [&](double& v) { return expr->EvaluateNumber(*program, v); }, total);
+        if (const char type = expr->ResultType(*program); type != 0 && type != 'N') {
+            expr->Release(program);
+            RunError(220, "Cannot sum non-numeric data [SUM(" + spec + ")]");
+            return 0;
+        }
+        auto value = [&](double& v) { return expr->EvaluateNumber(*program, v); };
+        const Status s = !a->filter && !a->ignore_deleted && !a->is_virtual ? SumEveryRecord(*a, value, total)
+                                                                            : SumVisible(*a, value, total);
         expr->Release(program);
         Report(s);
         return total;

@@ -407,7 +407,13 @@ void Set_Filter_To(const std::string& expression) {
     const std::string text = RTrim(expression);
     if (text.empty()) return;
     AreaPin pin(*a);
-    Report(expr->Compile(*a, text, a->filter));
+    if (Status s = expr->Compile(*a, text, a->filter); s.failed() || !a->filter) return Report(s);
+    const char type = expr->ResultType(*a->filter);
+    if (type != 0 && type != 'L') {
+        expr->Release(a->filter);
+        a->filter.reset();
+        RunError(362, "Filter is not a logical expression [Set_Filter_To(" + text + ")]");
+    }
 }
 
 bool FilterTrue() {

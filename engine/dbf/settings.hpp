@@ -37,6 +37,7 @@ struct EngineSettings {
     uint8_t eof_mark = 0x1A;
     std::string true_text = "Y";  // logical values as field text
     std::string false_text = "N";
+    uint8_t decimals = 2;         // SET DECIMALS: decimals of computed numbers in expressions
 
     // The runtime's file mode: the open mode of the next table-file open.
     uint8_t file_mode = kOpenReadWrite;

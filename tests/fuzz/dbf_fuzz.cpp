@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "engine/dbf/areas.hpp"
@@ -23,30 +22,9 @@
 #include "engine/dbf/locate.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
-#include "platform/paths.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace {
-
-// A private directory for the one table file, removed when the run ends.
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = platform::TempDirectory() + "corvanta-fuzz-XXXXXX";
-        if (!mkdtemp(pattern.data())) std::abort();
-        dir_ = pattern;
-        table_ = dir_ + "/FUZZ.DBF";
-        copy_ = dir_ + "/COPY.DBF";
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    const std::string& table() const { return table_; }
-    const std::string& copy() const { return copy_; }
-
-private:
-    std::string dir_, table_, copy_;
-};
 
 bool Ok() { return zurod::LastErrorCode() == 0; }
 
@@ -135,15 +113,17 @@ void WriteTable(const std::string& path, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Scratch scratch;
+    static const testing_support::TempDir scratch;
+    static const std::string table = scratch / "FUZZ.DBF";
+    static const std::string copy = scratch / "COPY.DBF";
     zurod::EngineReset();
     // Shared areas read each record from the file; exclusive ones read ahead
     // and here also write, and the result is read back once more.
-    WriteTable(scratch.table(), data, size);
-    Run(scratch.table(), scratch.copy(), false);
-    WriteTable(scratch.table(), data, size);
-    Run(scratch.table(), scratch.copy(), true);
-    WriteTable(scratch.table(), data, size);
-    Run(scratch.table(), scratch.copy(), false);
+    WriteTable(table, data, size);
+    Run(table, copy, false);
+    WriteTable(table, data, size);
+    Run(table, copy, true);
+    WriteTable(table, data, size);
+    Run(table, copy, false);
     return 0;
 }

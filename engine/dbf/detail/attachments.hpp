@@ -47,6 +47,9 @@ public:
     virtual std::string SourceText(ExpressionHandle& program) = 0;
     // The program's numeric value (Sum of an expression).
     virtual Status EvaluateNumber(ExpressionHandle& program, double& value) = 0;
+    // The program's result type ('C', 'N', 'L', 'D' or 'M'), so that a filter
+    // or a sum of the wrong type is refused when it is set; 0 when unknown.
+    virtual char ResultType(ExpressionHandle&) { return 0; }
 };
 
 // Builds the key of the current record for one tag.

@@ -455,9 +455,12 @@ TEST_F(LocateTest, SumTakesANumericExpressionOnceTheExpressionUnitIsAttached) {
         if (text != "AMOUNT*QTY") return nullptr;
         return std::make_unique<FakeProgram>();
     };
+    // Like the language, it reads the fields from the record buffer, which a
+    // sum fills with records it never converts.
     hook.evaluate_number = [](ExpressionHandle&) {
-        TWorkArea& a = *CurrentTable();
-        return SwapNumber(a, a.fields[2]) * static_cast<double>(SwapInteger(a, a.fields[3]));
+        const TWorkArea& a = *CurrentTable();
+        auto raw = [&](const FieldInfo& f) { return std::string_view(a.record.data() + f.offset, f.length); };
+        return StoredReal(raw(a.fields[2])) * static_cast<double>(StoredInteger(raw(a.fields[3])));
     };
 
     GO(2);
