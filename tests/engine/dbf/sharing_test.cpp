@@ -31,27 +31,10 @@ namespace {
 
 using namespace zurod;
 using testing_support::ChildProcess;
+using testing_support::RunTogether;
 using testing_support::TableImage;
 
 void Pause() { std::this_thread::sleep_for(std::chrono::microseconds(20)); }
-
-// Runs body(k) for k = 0..n-1 in n processes started together; what each
-// returned, in order of k.
-std::vector<std::string> RunTogether(int n, const std::function<std::string(int)>& body) {
-    std::vector<std::unique_ptr<ChildProcess>> children;
-    for (int k = 0; k < n; ++k)
-        children.push_back(std::make_unique<ChildProcess>([&body, k](const ChildProcess::Channel& ch) {
-            ch.Receive();
-            ch.Send(body(k));
-        }));
-    for (auto& child : children) child->Send("go");
-    std::vector<std::string> results;
-    for (auto& child : children) {
-        results.push_back(child->Receive());
-        child->Wait();
-    }
-    return results;
-}
 
 std::string Failure(const std::string& step) {
     return step + " failed: " + std::to_string(LastErrorCode()) + " " + LastErrorMessage();
