@@ -7,8 +7,11 @@ namespace bench {
 
 // state.range(0), where a walk takes it: the percentage of deleted records;
 // where a locate takes it, a LocateBy; where a sum takes it, 1 for the filter
-// ACTION = "Debit".
+// ACTION = "Debit". state.range(1), where a read, locate or sum takes it: a
+// Variant (the engine's shared and exclusive opens; for the peers, which have
+// no share modes, only kHideDeleted counts).
 enum LocateBy { kByPrefix = 0, kByExact = 1, kByContainedNoCase = 2 };
+enum Variant { kExclusive = 0, kShared = 1, kHideDeleted = 2, kSharedHideDeleted = 3 };
 
 void OursAppend(benchmark::State& state);
 void OursRead(benchmark::State& state);
@@ -16,6 +19,8 @@ void OursWalk(benchmark::State& state);
 void OursWalkShared(benchmark::State& state);
 void OursReplace(benchmark::State& state);
 void OursDeletePack(benchmark::State& state);
+// Pack of a table whose records were marked deleted beforehand (untimed).
+void OursPack(benchmark::State& state);
 void OursZap(benchmark::State& state);
 void OursLocate(benchmark::State& state);
 void OursSum(benchmark::State& state);
@@ -43,6 +48,8 @@ void ShapelibReplace(benchmark::State& state);
 // shapelib has no pack: the loop its users write (delete marks, then a copy
 // of the kept records into an empty clone put in the table's place).
 void ShapelibDeleteCopy(benchmark::State& state);
+// The plain copy alone: the kept records of a table marked beforehand.
+void ShapelibPackCopy(benchmark::State& state);
 // The loops a shapelib user writes for the engine's Locate, Sum, CopyTo and
 // AppendFrom: every record's field read and compared or added up, records
 // copied as tuples.
@@ -55,5 +62,6 @@ void XbaseAppend(benchmark::State& state);
 void XbaseRead(benchmark::State& state);
 void XbaseReplace(benchmark::State& state);
 void XbaseDeletePack(benchmark::State& state);
+void XbasePack(benchmark::State& state);
 
 }  // namespace bench

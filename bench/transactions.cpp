@@ -10,6 +10,7 @@
 #include <iterator>
 #include <random>
 #include <span>
+#include <string_view>
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
@@ -174,15 +175,16 @@ void SetDetail(int32_t record, const char* text) {
     zurod::Replace();
 }
 
-std::string BuildLocateTable() {
-    const std::string path = PathIn("locate.dbf");
-    CopyTable(MasterTable(), path);
+std::string BuildLocateTable(const std::string& name, const std::string& source, int32_t last) {
+    const std::string path = PathIn(name);
+    CopyTable(source, path);
     zurod::UseOptions use;
     use.file_name = path;
     use.exclusive = true;
     zurod::UseTable(use);
     if (zurod::LastErrorCode() != 0) Fail("opening " + path);
     SetDetail(1, kFirstDetail);
+    SetDetail(last, kLastDetail);
     SetDetail(kRecords, kLastDetail);
     if (zurod::LastErrorCode() != 0) Fail("changing " + path);
     zurod::CloseArea();
@@ -226,8 +228,26 @@ const std::string& MasterTableWithDeleted() {
 }
 
 const std::string& LocateTable() {
-    static const std::string path = BuildLocateTable();
+    static const std::string path = BuildLocateTable("locate.dbf", MasterTable(), kRecords);
     return path;
+}
+
+const std::string& LocateTableWithDeleted() {
+    static const std::string path =
+        BuildLocateTable("locate_deleted.dbf", MasterTableWithDeleted(), kRecords - 1);
+    return path;
+}
+
+const std::vector<Row>& OemRows() {
+    static const std::vector<Row> rows = [] {
+        PrepareEngine();
+        std::vector<Row> oem = Rows();
+        for (Row& r : oem)
+            for (std::string* text : {&r.detail, &r.source, &r.dest, &r.action, &r.ref, &r.category, &r.accname})
+                *text = platform::AnsiToOem(std::string_view(*text));
+        return oem;
+    }();
+    return rows;
 }
 
 const std::string& EmptyTable() {
@@ -284,6 +304,123 @@ double AmountTotal() {
 double DebitTotal() {
     static const double total = Total(true);
     return total;
+}
+
+double KeptAmountTotal() {
+    static const double total = [] {
+        int64_t cents = 0;
+        for (int i = 0; i < kRecords; ++i)
+            if ((i + 1) % kDeleteEvery != 0) cents += Cents(Rows()[static_cast<size_t>(i)].amount);
+        return static_cast<double>(cents) / 100.0;
+    }();
+    return total;
+}
+
+double AmountAndBalanceTotal() {
+    static const double total = [] {
+        int64_t cents = 0;
+        for (const Row& r : Rows()) cents += Cents(r.amount) + Cents(r.balance);
+        return static_cast<double>(cents) / 100.0;
+    }();
+    return total;
+}
+
+bool ExpectTotal(benchmark::State& state, double got, double expected, const char* what) {
+    if (Cents(got) == Cents(expected)) return true;
+    char text[160];
+    std::snprintf(text, sizeof text, "%s: %.2f, expected %.2f", what, got, expected);
+    state.SkipWithError(text);
+    return false;
+}
+
+namespace {
+
+void PutText(std::string& out, const std::string& text, size_t width) {
+    std::string field = text.substr(0, width);
+    field.resize(width, ' ');
+    out += field;
+}
+
+void PutAmount(std::string& out, double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%9.2f", value);
+    out += text;
+}
+
+// One record as the tables store it: the fields of `r`, with DETAIL, AMOUNT
+// and BALANCE those of `replaced`.
+std::string RecordOf(const Row& r, const Row& replaced) {
+    std::string out = " " + r.stored_date;
+    PutText(out, replaced.detail, 30);
+    PutText(out, r.source, 30);
+    PutText(out, r.dest, 30);
+    PutText(out, r.action, 8);
+    PutText(out, r.ref, 10);
+    PutText(out, r.category, 20);
+    PutAmount(out, replaced.amount);
+    PutAmount(out, replaced.balance);
+    PutText(out, r.accname, 30);
+    return out;
+}
+
+std::string ExpectedRecords(bool replaced, bool kept_only) {
+    const std::vector<Row>& rows = OemRows();
+    std::string out;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (kept_only && (i + 1) % kDeleteEvery == 0) continue;
+        out += RecordOf(rows[i], replaced ? rows[ReplacementRow(i)] : rows[i]);
+    }
+    return out;
+}
+
+uint32_t Le(const std::string& b, size_t at, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(b[at + static_cast<size_t>(i)]);
+    return v;
+}
+
+}  // namespace
+
+const std::string& ExpectedMasterRecords() {
+    static const std::string records = ExpectedRecords(false, false);
+    return records;
+}
+
+const std::string& ExpectedReplacedRecords() {
+    static const std::string records = ExpectedRecords(true, false);
+    return records;
+}
+
+const std::string& ExpectedKeptRecords() {
+    static const std::string records = ExpectedRecords(false, true);
+    return records;
+}
+
+bool SameRecords(benchmark::State& state, const std::string& path, const std::string& expected) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string problem;
+    if (file.size() < 32) {
+        problem = "no table";
+    } else {
+        const uint32_t count = Le(file, 4, 4);
+        const size_t hl = Le(file, 8, 2), rl = Le(file, 10, 2);
+        const size_t records = rl == 0 ? 0 : expected.size() / rl;
+        if (rl == 0 || count != records) {
+            problem = std::to_string(count) + " records, expected " + std::to_string(records);
+        } else if (file.size() < hl + expected.size()) {
+            problem = "the file is shorter than its records";
+        } else if (file.compare(hl, expected.size(), expected) != 0) {
+            size_t at = 0;
+            while (file[hl + at] == expected[at]) ++at;
+            const size_t record = at / rl;
+            problem = "record " + std::to_string(record + 1) + " is \"" + file.substr(hl + record * rl, rl) +
+                      "\", expected \"" + expected.substr(record * rl, rl) + "\"";
+        }
+    }
+    if (problem.empty()) return true;
+    state.SkipWithError((path + ": " + problem).c_str());
+    return false;
 }
 
 void CopyTable(const std::string& source, const std::string& target) {

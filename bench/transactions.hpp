@@ -39,6 +39,12 @@ struct Row {
 
 // The same rows on every call (a fixed seed), built once.
 const std::vector<Row>& Rows();
+// The same rows with their texts in the tables' page (OEM 850): the peers
+// store text bytes as they are given, the engine converts them itself.
+const std::vector<Row>& OemRows();
+// The row whose DETAIL, AMOUNT and BALANCE the replace cases put into
+// record i (0-based).
+inline size_t ReplacementRow(size_t i) { return (i + 1) % kRecords; }
 
 // A directory under the system's temporary directory, removed at exit.
 const std::string& Dir();
@@ -63,6 +69,11 @@ inline constexpr const char* kFirstDetail = "M\xFCller rebate, opening";
 inline constexpr const char* kLocatePrefix = "Year-end";
 inline constexpr const char* kContainedText = "m\xFCller rebate";
 const std::string& LocateTable();
+// The table with every tenth record deleted, for the locate cases with the
+// deleted records hidden: the last record (deleted) carries kLastDetail too,
+// so a hidden match must be passed over to find the visible one in the
+// record before it.
+const std::string& LocateTableWithDeleted();
 
 // A table in the master's layout with no records.
 const std::string& EmptyTable();
@@ -72,9 +83,24 @@ inline constexpr int kMillion = 10 * kRecords;
 const std::string& MillionTable();
 
 // Totals of AMOUNT over all rows and over the "Debit" rows, as the tables
-// store them (rounded to cents).
+// store them (rounded to cents); the same without every tenth row (the
+// deleted ones); and AMOUNT plus BALANCE over all rows.
 double AmountTotal();
 double DebitTotal();
+double KeptAmountTotal();
+double AmountAndBalanceTotal();
+// False, after marking the run failed, unless `got` is `expected` to the cent.
+bool ExpectTotal(benchmark::State& state, double got, double expected, const char* what);
+
+// What the tables must hold after each case, built from the rows alone (no
+// library wrote these bytes): every record as the master holds it, after the
+// replace cases' changes, and without every tenth record.
+const std::string& ExpectedMasterRecords();
+const std::string& ExpectedReplacedRecords();
+const std::string& ExpectedKeptRecords();
+// False, after marking the run failed with the first difference, unless the
+// table at `path` counts and holds exactly the records `expected`.
+bool SameRecords(benchmark::State& state, const std::string& path, const std::string& expected);
 
 // Replaces `target` with a copy of `source` (setup, outside timed regions).
 void CopyTable(const std::string& source, const std::string& target);

@@ -53,7 +53,7 @@ struct Table {
 
 void XbaseAppend(benchmark::State& state) {
     const std::string path = PathIn("append_xbase64.dbf");
-    const std::vector<Row>& rows = Rows();
+    const std::vector<Row>& rows = OemRows();
     std::vector<xbSchema> schema;
     for (const Column& c : kColumns) {
         xbSchema s{};
@@ -90,6 +90,7 @@ void XbaseAppend(benchmark::State& state) {
         }
         if (!ok || !Ok(state, d.CloseDatabase(), "close")) break;
     }
+    if (!state.error_occurred()) SameRecords(state, path, ExpectedMasterRecords());
     CountRecords(state);
 }
 
@@ -116,17 +117,17 @@ void XbaseRead(benchmark::State& state) {
             }
             rc = ++seen < count ? d.GetNextRecord() : static_cast<xbShort>(XB_EOF);
         }
-        benchmark::DoNotOptimize(sum);
         benchmark::DoNotOptimize(chars);
         if (rc != XB_EOF && !Ok(state, rc, "read")) break;
         if (!Expect(state, seen, kRecords, "records read")) break;
+        if (!ExpectTotal(state, sum, AmountAndBalanceTotal(), "AMOUNT and BALANCE read")) break;
     }
     CountRecords(state);
 }
 
 void XbaseReplace(benchmark::State& state) {
     const std::string path = PathIn("replace_xbase64.dbf");
-    const std::vector<Row>& rows = Rows();
+    const std::vector<Row>& rows = OemRows();
     for (auto _ : state) {
         state.PauseTiming();
         CopyTable(MasterTable(), path);
@@ -138,7 +139,7 @@ void XbaseReplace(benchmark::State& state) {
         const xbLong count = Count(d);
         bool ok = true;
         for (xbLong n = 1; n <= count && ok; ++n) {
-            const Row& r = rows[static_cast<size_t>(n) % rows.size()];
+            const Row& r = rows[ReplacementRow(static_cast<size_t>(n - 1))];
             ok = Ok(state, d.GetRecord(static_cast<xbULong>(n)), "read");
             if (!ok) break;
             d.PutField(kDetail, r.detail.c_str());
@@ -148,6 +149,7 @@ void XbaseReplace(benchmark::State& state) {
         }
         if (!ok || !Ok(state, d.CloseDatabase(), "close")) break;
     }
+    if (!state.error_occurred()) SameRecords(state, path, ExpectedReplacedRecords());
     CountRecords(state);
 }
 
@@ -168,6 +170,23 @@ void XbaseDeletePack(benchmark::State& state) {
         if (!Expect(state, Count(d), kRecords - kRecords / kDeleteEvery, "records kept")) break;
         if (!Ok(state, d.CloseDatabase(), "close")) break;
     }
+    if (!state.error_occurred()) SameRecords(state, path, ExpectedKeptRecords());
+    CountRecords(state);
+}
+
+void XbasePack(benchmark::State& state) {
+    const std::string path = PathIn("pack_marked_xbase64.dbf");
+    for (auto _ : state) {
+        state.PauseTiming();
+        CopyTable(MasterTableWithDeleted(), path);
+        state.ResumeTiming();
+
+        Table t;
+        if (!Ok(state, t.Open(path), "open")) break;
+        if (!Ok(state, t.dbf.PackDatabase(F_SETLKW), "pack")) break;
+        if (!Ok(state, t.dbf.CloseDatabase(), "close")) break;
+    }
+    if (!state.error_occurred()) SameRecords(state, path, ExpectedKeptRecords());
     CountRecords(state);
 }
 

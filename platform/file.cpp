@@ -237,13 +237,29 @@ File& File::operator=(File&& other) noexcept {
 
 int File::Open(const std::string& path, Access access, Share share, Disposition disposition) {
     Close();
+    // Another process may put a new file in the path's place (a pack renames
+    // its rewritten table over the old one) between the open and the share
+    // locks. An open that ends on the old file would work on a file nobody
+    // else sees any more, so it starts again on the file the path now names.
+    constexpr int kAttempts = 100;
+    for (int attempt = 1;; ++attempt) {
+        bool replaced = false;
+        const int code = OpenOnce(path, access, share, disposition, replaced);
+        if (!replaced) return code;
+        if (attempt == kAttempts) return kSharingViolation;
+    }
+}
+
+int File::OpenOnce(const std::string& path, Access access, Share share, Disposition disposition, bool& replaced) {
+    replaced = false;
     const std::string resolved =
         disposition == Disposition::OpenExisting ? ResolveExisting(path) : ResolveForCreate(path);
     const std::string host = AnsiToUtf8(resolved);
 
     int flags = O_CLOEXEC | O_NOCTTY;
     if (disposition == Disposition::CreateAlways) flags |= O_CREAT;
-    if (disposition == Disposition::CreateNew) flags |= O_CREAT | O_EXCL;
+    // A new file is never a link planted under its name.
+    if (disposition == Disposition::CreateNew) flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
     // Never O_TRUNC: the file may be held by someone whose share mode forbids
     // it; truncation waits for the share check.
     //
@@ -271,6 +287,14 @@ int File::Open(const std::string& path, Access access, Share share, Disposition 
     if (code != kOk) {
         Close();
         return code;
+    }
+    // Holding the share locks, the file cannot be replaced by anyone who
+    // plays by them any more: the path must still name it.
+    struct stat now {};
+    if (stat(host.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
+        Close();
+        replaced = true;
+        return kSharingViolation;
     }
     if (disposition == Disposition::CreateAlways) {
         int rc;

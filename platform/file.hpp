@@ -23,7 +23,7 @@ enum class Share { DenyNone, DenyWrite, Exclusive };
 enum class Disposition {
     OpenExisting,  // fail with 2 when missing
     CreateAlways,  // create, or truncate an existing file once the share check passed
-    CreateNew,     // fail with 5 when the file exists
+    CreateNew,     // fail with 5 when the name exists, a link included
 };
 
 struct FileId {
@@ -48,6 +48,8 @@ public:
     // Opens `path` (ANSI page; resolved case-insensitively, exact spelling
     // first; a new file gets its extension in the case style of its base
     // name). Returns 0 or a DOS code: 32 when the share modes conflict.
+    // The open ends on the file the path names once the share locks are
+    // held, even when another process renamed a file over it meanwhile.
     int Open(const std::string& path, Access access, Share share,
              Disposition disposition = Disposition::OpenExisting);
     void Close();
@@ -91,6 +93,7 @@ public:
     int Unlock(uint64_t offset, uint64_t length);
 
 private:
+    int OpenOnce(const std::string& path, Access access, Share share, Disposition disposition, bool& replaced);
     int AcquireShare(Access access, Share share);
 
     int fd_ = -1;

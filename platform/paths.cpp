@@ -304,7 +304,7 @@ int CreateTempFile(const std::string& prefix, std::string& path) {
     path.clear();
     const std::string dir = TempDirectory();
     std::string host = AnsiToUtf8(dir + prefix) + "XXXXXX.TMP";
-    const int fd = mkostemps(host.data(), 4, O_CLOEXEC);
+    const int fd = mkostemps(host.data(), 4, O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return DosErrorForPath(errno, dir + prefix);
     ::close(fd);
     path = Utf8ToAnsi(host);

@@ -157,9 +157,10 @@ void FlushDbf() {
 int ReopenTableIn(TWorkArea& a, bool exclusive) {
     if (a.exclusive && !a.exclusive_from_reopen) return 5;
     if (a.is_virtual) return 0;
-    if (exclusive) RefreshRecCount(a);
     const uint8_t mode = exclusive ? kOpenExclusive : Settings().default_open_mode;
     if (int rc = a.file.ChangeShare(DecodeOpenMode(mode).share); rc != 0) return rc;
+    // Counted once nobody else can append any more.
+    if (exclusive) RefreshRecCount(a);
     a.exclusive = exclusive;
     a.exclusive_from_reopen = exclusive;
     return 0;

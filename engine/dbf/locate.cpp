@@ -157,6 +157,8 @@ Status Scan(TWorkArea& a, int32_t start, bool& found_any) {
         RecordBlockReader reader(a, start, a.rec_count);
         while (!found && reader.Next()) {
             for (int32_t i = 0; i < reader.Count(); ++i) {
+                // A deleted record the switch hides is passed over here, in the block.
+                if (a.ignore_deleted && reader.Record(i)[0] == '*') continue;
                 const std::string_view raw(reader.Record(i).data() + f.offset, f.length);
                 bool match = false;
                 if (f.type == 'M') {
@@ -203,7 +205,8 @@ Status ReturnTo(TWorkArea& a, int32_t at, bool at_eof) {
 }
 
 
-// Adds up the field of every record straight from the file.
+// Adds up the field of every record straight from the file, passing over
+// the deleted ones when the switch hides them.
 Status SumRaw(TWorkArea& a, const FieldInfo& f, double& total) {
     if (a.is_virtual) {
         const int32_t at = a.rec_no;
@@ -211,7 +214,7 @@ Status SumRaw(TWorkArea& a, const FieldInfo& f, double& total) {
         Status status;
         for (int32_t r = 1; r <= a.rec_count && status.ok(); ++r) {
             status = GoIn(a, r);
-            if (status.ok()) total += SwapNumber(a, f);
+            if (status.ok() && !(a.ignore_deleted && a.record[0] != 0)) total += SwapNumber(a, f);
         }
         return FirstFailure(std::move(status), ReturnTo(a, at, at_eof));
     }
@@ -219,6 +222,7 @@ Status SumRaw(TWorkArea& a, const FieldInfo& f, double& total) {
     RecordBlockReader reader(a, 1, a.rec_count);
     while (reader.Next()) {
         for (int32_t i = 0; i < reader.Count(); ++i) {
+            if (a.ignore_deleted && reader.Record(i)[0] == '*') continue;
             const std::string_view raw(reader.Record(i).data() + f.offset, f.length);
             total += RealSlot(f) ? StoredReal(raw) : static_cast<double>(StoredInteger(raw));
         }
@@ -411,7 +415,7 @@ double Sum(const std::string& spec) {
         RunError(220, "Cannot sum non-numeric data [SUM(" + spec + ")]");
         return 0;
     }
-    const Status s = !a->filter && !a->ignore_deleted
+    const Status s = !a->filter
                          ? SumRaw(*a, f, total)
                          : SumVisible(*a, [&](double& v) { v = SwapNumber(*a, f); return Status{}; }, total);
     Report(s);

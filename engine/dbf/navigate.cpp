@@ -76,9 +76,19 @@ bool Ordered(TWorkArea& a) {
 
 void RefreshRecCount(TWorkArea& a) {
     if (a.exclusive || a.is_virtual || a.record_length == 0) return;
-    uint64_t size = 0;
-    if (a.file.Size(size) != 0 || size < a.header_length) return;
-    a.rec_count = CountFromSize(a, size);
+    // Bytes behind the last record (an end mark, other programs' padding)
+    // are no records, and a record whose writer died before storing the
+    // count was never acknowledged: the header's count is the one to take.
+    // The size is asked only when the header counts past what the file was
+    // last seen to hold.
+    int32_t on_disk = INT32_MAX;
+    if (!a.count_from_size && ReadHeaderCount(a, on_disk) != 0) return;
+    if (on_disk > a.whole_records) {
+        uint64_t size = 0;
+        if (a.file.Size(size) != 0 || size < a.header_length) return;
+        a.whole_records = CountFromSize(a, size);
+    }
+    a.rec_count = std::min(on_disk, a.whole_records);
 }
 
 Status RecordVisible(TWorkArea& a, bool& visible) {

@@ -1,6 +1,9 @@
 // Zap and Pack: emptying a table and removing its marked records, each under
 // exclusive use taken over a shared open for the time it runs.
 #include <algorithm>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/dbf/detail/area_table.hpp"
@@ -86,26 +89,130 @@ Status FinishInPlace(TWorkArea& a) {
     return {};
 }
 
-// Writes the kept records to a new file beside the table and puts it in the
-// table's place, so that a process dying half-way leaves either the old
-// table or the packed one, never a mixture. Records before the first deleted
-// one are copied as they are.
+// A new table file built beside the table and put in its place by one
+// rename, so that a process dying half-way leaves either the old table or
+// the new one, never a mixture. Until it is in place the file is removed on
+// every way out.
+class Rewrite {
+public:
+    // `failed` is the message for a step of its own that fails.
+    Rewrite(TWorkArea& a, std::string failed)
+        : area_(a), failed_(std::move(failed)), table_(platform::FinalPath(a.file.Path())), temp_(RewriteFileName(a)) {}
+    ~Rewrite() { Discard(); }
+    Rewrite(const Rewrite&) = delete;
+    Rewrite& operator=(const Rewrite&) = delete;
+
+    // Creates the file. One that a dead process left goes first; the name is
+    // created afresh (a link planted under it is never followed) and the file
+    // gets the table's permissions.
+    Status Create() {
+        (void)platform::RemoveFile(temp_);
+        int rc = out_.Open(temp_, platform::Access::ReadWrite, platform::Share::Exclusive,
+                           platform::Disposition::CreateNew);
+        if (rc == 0) {
+            created_ = true;
+            rc = out_.TakePermissionsOf(area_.file.Handle());
+        }
+        return rc == 0 ? Status{} : Failure(rc, failed_);
+    }
+    platform::File& out() { return out_; }
+
+    // Writes the header with `count` records, flushes the file and renames it
+    // over the table, which the area then has open; on failure the area keeps
+    // the old table as it was.
+    Status PutInPlace(int32_t count) {
+        const int32_t old_count = area_.rec_count;
+        const HeaderState old_state = area_.header_state;
+        area_.rec_count = count;
+        area_.file.Swap(out_);
+        area_.header_state = HeaderState::Changed;
+        int rc = WriteDbfHeader(area_).code;
+        if (rc == 0) rc = area_.file.Sync();
+        if (rc == 0) rc = area_.file.Handle().RenameOver(table_);
+        if (rc != 0) {
+            area_.file.Swap(out_);
+            area_.rec_count = old_count;
+            area_.header_state = old_state;
+            return Failure(rc, failed_);
+        }
+        created_ = false;
+        out_.Close();
+        area_.header_state = HeaderState::Clean;
+        area_.whole_records = count;
+        return {};
+    }
+
+    // Removes the file and fails with `message`.
+    Status Failure(int rc, std::string message) {
+        Discard();
+        return Fail(static_cast<uint16_t>(rc), std::move(message));
+    }
+
+private:
+    void Discard() {
+        out_.Close();
+        if (created_) platform::RemoveFile(temp_);
+        created_ = false;
+    }
+
+    TWorkArea& area_;
+    std::string failed_;
+    std::string table_, temp_;
+    platform::File out_;
+    bool created_ = false;
+};
+
+// Where the area's record locks go in a pack: each to its record's new
+// number, none for a record packed away. Fed the kept records in order.
+class LockMoves {
+public:
+    LockMoves(const std::vector<int32_t>& locks, int32_t first_deleted) : locks_(locks), moved_(locks) {
+        for (size_t i = 0; i < locks.size(); ++i)
+            if (locks[i] >= first_deleted) {
+                order_.push_back(i);
+                moved_[i] = 0;
+            }
+        std::sort(order_.begin(), order_.end(), [&](size_t x, size_t y) { return locks[x] < locks[y]; });
+    }
+    void Kept(int32_t old_number, int32_t new_number) {
+        while (next_ < order_.size() && locks_[order_[next_]] < old_number) ++next_;
+        while (next_ < order_.size() && locks_[order_[next_]] == old_number) moved_[order_[next_++]] = new_number;
+    }
+    bool Pending() const { return next_ < order_.size(); }
+    // The moved locks, oldest first.
+    std::vector<int32_t> Result() const {
+        std::vector<int32_t> out;
+        for (int32_t n : moved_)
+            if (n > 0) out.push_back(n);
+        return out;
+    }
+
+private:
+    const std::vector<int32_t>& locks_;
+    std::vector<int32_t> moved_;
+    std::vector<size_t> order_;  // locks to move, by record number
+    size_t next_ = 0;
+};
+
+// The area's locks lived on the old file. Nobody else can hold the new one
+// yet, so taking them again cannot fail for want of the range.
+Status TakeLocksAgain(TWorkArea& a, std::vector<int32_t> locks, std::string_view label) {
+    a.locks = std::move(locks);
+    if (a.locks.empty() && a.lock_state == LockState::Records) a.lock_state = LockState::None;
+    if (int rc = RetakeLocks(a); rc != 0)
+        return Fail(static_cast<uint16_t>(rc), "Cannot lock " + a.file_name + " again [" + std::string(label) + "]");
+    return {};
+}
+
+// Writes the kept records to a new table and puts it in the table's place.
+// Records before the first deleted one are copied as they are.
 Status RewriteWithout(TWorkArea& a, int32_t first_deleted, int32_t& kept) {
     const uint16_t rl = a.record_length;
-    // The packed table takes the place of the file itself, not of a link to it.
-    const std::string table = platform::FinalPath(a.file.Path());
-    const std::string temp = table + ".TZP";
-    platform::File out;
-    const auto fail = [&](int rc, std::string_view what) {
-        out.Close();
-        platform::RemoveFile(temp);
-        return Fail(static_cast<uint16_t>(rc), std::string(what) + a.file_name + " [Pack]");
-    };
-    if (int rc = out.Open(temp, platform::Access::ReadWrite, platform::Share::Exclusive,
-                          platform::Disposition::CreateAlways);
-        rc != 0)
-        return fail(rc, "Error packing ");
-    if (int rc = out.TakePermissionsOf(a.file.Handle()); rc != 0) return fail(rc, "Error packing ");
+    const std::string packing = "Error packing " + a.file_name + " [Pack]";
+    const std::string reading = "Error reading " + a.file_name + " [Pack]";
+    Rewrite rewrite(a, packing);
+    if (Status s = rewrite.Create(); s.failed()) return s;
+    platform::File& out = rewrite.out();
 
     // The header and the untouched leading records, byte for byte.
     std::vector<char> buf(std::max<size_t>(kPackBlock / rl, 1) * rl);
@@ -115,12 +222,13 @@ Status RewriteWithout(TWorkArea& a, int32_t first_deleted, int32_t& kept) {
         size_t got = 0;
         int rc = a.file.ReadAt(at, std::span(buf.data(), n), got);
         if (rc == 0 && got < n) rc = 213;
-        if (rc != 0) return fail(rc, "Error reading ");
-        if ((rc = out.WriteAt(at, std::span(buf.data(), n))) != 0) return fail(rc, "Error packing ");
+        if (rc != 0) return rewrite.Failure(rc, reading);
+        if ((rc = out.WriteAt(at, std::span(buf.data(), n))) != 0) return rewrite.Failure(rc, packing);
         at += n;
     }
 
     kept = first_deleted - 1;
+    LockMoves locks(a.locks, first_deleted);
     uint64_t write_at = prefix;
     std::vector<char> block;
     block.reserve(buf.size() + 1);
@@ -132,35 +240,16 @@ Status RewriteWithout(TWorkArea& a, int32_t first_deleted, int32_t& kept) {
             if (rec[0] == '*') continue;
             block.insert(block.end(), rec.begin(), rec.end());
             ++kept;
+            if (locks.Pending()) locks.Kept(reader.First() + r, kept);
         }
         if (reader.First() + reader.Count() > a.rec_count) block.push_back(static_cast<char>(Settings().eof_mark));
-        if (int rc = out.WriteAt(write_at, block); rc != 0) return fail(rc, "Error packing ");
+        if (int rc = out.WriteAt(write_at, block); rc != 0) return rewrite.Failure(rc, packing);
         write_at += block.size();
     }
-    if (reader.status().failed()) return fail(reader.status().code, "Error reading ");
+    if (reader.status().failed()) return rewrite.Failure(reader.status().code, reading);
 
-    // The new header: the kept count and today's date.
-    const int32_t old_count = a.rec_count;
-    const HeaderState old_state = a.header_state;
-    a.rec_count = kept;
-    a.file.Swap(out);
-    a.header_state = HeaderState::Changed;
-    int rc = WriteDbfHeader(a).code;
-    if (rc == 0) rc = a.file.Sync();
-    if (rc == 0) rc = a.file.Handle().RenameOver(table);
-    if (rc != 0) {
-        a.file.Swap(out);
-        a.rec_count = old_count;
-        a.header_state = old_state;
-        return fail(rc, "Error packing ");
-    }
-    out.Close();
-    a.header_state = HeaderState::Clean;
-    // The area's locks lived on the old file; nobody else can hold the new
-    // one yet, so taking them again cannot fail for want of the range.
-    if (int lock_rc = RetakeLocks(a); lock_rc != 0)
-        return Fail(static_cast<uint16_t>(lock_rc), "Cannot lock " + a.file_name + " again [Pack]");
-    return {};
+    if (Status s = rewrite.PutInPlace(kept); s.failed()) return s;
+    return TakeLocksAgain(a, locks.Result(), "Pack");
 }
 
 Status PackTableFile(TWorkArea& a, int32_t& kept) {
@@ -184,22 +273,20 @@ public:
 };
 
 Status ZapTableFile(TWorkArea& a) {
-    // The header goes first: a process dying half-way leaves a count of 0
-    // over records still in the file, never a count the file cannot hold.
-    const int32_t old_count = a.rec_count;
-    const HeaderState old_state = a.header_state;
-    a.rec_count = 0;
-    int rc = WriteDbfHeader(a).code;
-    const char mark = static_cast<char>(Settings().eof_mark);
-    if (rc == 0) rc = a.file.Truncate(a.header_length);
-    if (rc == 0) rc = a.file.WriteAt(a.header_length, std::span(&mark, 1));
-    if (rc != 0) {
-        // The old count goes back into the header at the next flush.
-        a.rec_count = old_count;
-        a.header_state = old_state == HeaderState::Appended ? old_state : HeaderState::Changed;
-        return Fail(static_cast<uint16_t>(rc), "Error zapping " + a.file_name);
-    }
-    a.header_state = HeaderState::Clean;
+    // An empty table beside the old one, renamed over it: a process dying
+    // half-way leaves the old table whole.
+    Rewrite rewrite(a, "Error zapping " + a.file_name);
+    if (Status s = rewrite.Create(); s.failed()) return s;
+    std::vector<char> empty(a.header_length + size_t{1});
+    size_t got = 0;
+    int rc = a.file.ReadAt(0, std::span(empty.data(), a.header_length), got);
+    if (rc == 0 && got < a.header_length) rc = 213;
+    empty.back() = static_cast<char>(Settings().eof_mark);
+    if (rc == 0) rc = rewrite.out().WriteAt(0, empty);
+    if (rc != 0) return rewrite.Failure(rc, "Error zapping " + a.file_name);
+    if (Status s = rewrite.PutInPlace(0); s.failed()) return s;
+    // No record is left to hold a lock on.
+    if (Status s = TakeLocksAgain(a, {}, "Zap"); s.failed()) return s;
     BlankRecord(a);
     a.rec_no = 0;
     a.bof = a.eof = true;

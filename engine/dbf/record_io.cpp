@@ -79,10 +79,12 @@ Status PutDbfRecord(TWorkArea& area, int32_t n) {
         std::memcpy(area.record.data(), io.data(), rl);
         TranslateRecord(Direction::Read, area.oem, area.read_hook, area.record, rl);
     }
-    if (append)
+    if (append) {
         area.header_state = HeaderState::Appended;
-    else if (area.header_state != HeaderState::Appended)
+        area.whole_records = std::max(area.whole_records, n);
+    } else if (area.header_state != HeaderState::Appended) {
         area.header_state = HeaderState::Changed;
+    }
     if (Settings().write_through) {
         if (append) return FlushDbfHeader(area);
         if (int sync = area.file.Sync(); sync != 0)

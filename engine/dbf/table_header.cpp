@@ -1,10 +1,13 @@
 #include "engine/dbf/detail/table_header.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "engine/dbf/dates.hpp"
+#include "engine/dbf/detail/locking.hpp"
 #include "engine/dbf/detail/memo_header.hpp"
 #include "engine/dbf/detail/record_io.hpp"
 #include "engine/dbf/detail/state.hpp"
@@ -13,6 +16,7 @@
 #include "engine/dbf/settings.hpp"
 #include "engine/dbf/strings.hpp"
 #include "platform/codepage.hpp"
+#include "platform/dos_error.hpp"
 #include "platform/paths.hpp"
 
 namespace zurod {
@@ -240,13 +244,59 @@ void SetUpdateDate(TWorkArea& area) {
 }
 
 // A shared table may have grown through other processes: the count written
-// to the header must never fall below what the file holds.
+// to the header is the one on disk (every append stores its own there),
+// never below what this area counts, and never past the whole records.
 void RefreshCountForHeader(TWorkArea& area) {
     if (area.exclusive || area.record_length == 0) return;
     uint64_t size = 0;
-    if (area.file.Size(size) != 0) return;
-    area.rec_count = std::max(area.rec_count, CountFromSize(area, size));
+    int32_t on_disk = 0;
+    if (area.file.Size(size) != 0 || ReadHeaderCount(area, on_disk) != 0) return;
+    area.whole_records = std::max(area.whole_records, CountFromSize(area, size));
+    area.rec_count = std::max(area.rec_count, std::min(on_disk, area.whole_records));
 }
+
+// Holds the append lock while the header of a file others may write is
+// rewritten, so that no append's count is undone; on other files, or when
+// the area holds the lock already, there is nothing to take.
+class HeaderLock {
+public:
+    explicit HeaderLock(TWorkArea& area) : area_(area) {
+        if (!area.file.OthersMayWrite() || !PhysicalLocks(area) || area.lock_state == LockState::Append) {
+            held_ = true;
+            return;
+        }
+        // Appenders hold the lock for one record at a time; a holder that
+        // keeps it longer costs this rewrite (the date: every append stored
+        // its count already), not a wait without end.
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+        auto pause = std::chrono::microseconds(20);
+        for (;;) {
+            const int rc = LockRegion(false, area.file, AppendLockOffset(), 1);
+            if (rc == 0) {
+                held_ = taken_ = true;
+                return;
+            }
+            // A file system without locks cannot order the writers at all.
+            if (rc != platform::kLockViolation || std::chrono::steady_clock::now() >= give_up) {
+                held_ = rc != platform::kLockViolation;
+                return;
+            }
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::microseconds(1000));
+        }
+    }
+    ~HeaderLock() {
+        if (taken_) (void)LockRegion(true, area_.file, AppendLockOffset(), 1);
+    }
+    bool held() const { return held_; }
+    HeaderLock(const HeaderLock&) = delete;
+    HeaderLock& operator=(const HeaderLock&) = delete;
+
+private:
+    TWorkArea& area_;
+    bool held_ = false;
+    bool taken_ = false;
+};
 
 Status FileError(const TWorkArea& area, int rc, std::string_view label) {
     return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + " " + std::string(label));
@@ -264,6 +314,20 @@ bool IsLevel7(const TWorkArea& area) { return area.Version() == kLevel7 || area.
 int32_t CountFromSize(const TWorkArea& area, uint64_t size) {
     if (area.record_length == 0 || size < area.header_length) return 0;
     return ClampCount((size - area.header_length) / area.record_length);
+}
+
+int ReadHeaderCount(const TWorkArea& area, int32_t& count) {
+    uint8_t bytes[kHeaderLengthAt];
+    const size_t n = IsDbase2(area) ? 3 : kHeaderLengthAt;
+    if (area.file.HeaderViewSize() >= n) {
+        std::memcpy(bytes, area.file.HeaderView(), n);
+    } else {
+        size_t got = 0;
+        if (int rc = area.file.ReadAt(0, std::span(reinterpret_cast<char*>(bytes), n), got); rc != 0) return rc;
+        if (got < n) return 100;
+    }
+    count = IsDbase2(area) ? GetU16(bytes + 1) : ClampCount(GetU32(bytes + kCountAt));
+    return 0;
 }
 
 Status OpenDbf(TWorkArea& area) {
@@ -288,7 +352,9 @@ Status OpenDbf(TWorkArea& area) {
         return Fail(210, area.file_name + " is not a dBASE database.(Invalid version byte)+ [USE/OpenDBF]");
     if (Status s = IsDbase2(area) ? ReadDbase2(area, size) : ReadDbase3(area, size); s.failed()) return s;
 
-    if (Settings().count_from_size) area.rec_count = CountFromSize(area, size);
+    area.whole_records = CountFromSize(area, size);
+    area.count_from_size = Settings().count_from_size;
+    if (area.count_from_size) area.rec_count = area.whole_records;
     if (area.rec_count < 1) {
         area.rec_no = 0;
         area.bof = area.eof = true;
@@ -312,6 +378,7 @@ int WriteHeaderCount(TWorkArea& area) {
 }
 
 int WriteEndMark(TWorkArea& area) {
+    if (area.file.OthersMayWrite()) return 0;
     const uint64_t at = RecordOffset(area, area.rec_count + 1);
     uint64_t size = 0;
     if (int rc = area.file.Size(size); rc != 0) return rc;
@@ -321,7 +388,17 @@ int WriteEndMark(TWorkArea& area) {
     return area.file.WriteAt(at, std::span(&mark, 1));
 }
 
+std::string RewriteFileName(const TWorkArea& area) { return platform::FinalPath(area.file.Path()) + ".TZP"; }
+
+void RemoveStaleRewrite(const TWorkArea& area) {
+    // The table is open here, so nobody packs or zaps it now: a rewrite file
+    // is stale unless someone holds it, and RemoveFile refuses one that is held.
+    (void)platform::RemoveFile(RewriteFileName(area));
+}
+
 Status WriteDbfHeader(TWorkArea& area) {
+    const HeaderLock lock(area);
+    if (!lock.held()) return {};
     RefreshCountForHeader(area);
     int rc = 0;
     if (!IsDbase2(area)) {

@@ -171,6 +171,7 @@ Status OpenTableFile(UseOptions& o) {
         (void)CloseDbf(*area);
         return s;
     }
+    RemoveStaleRewrite(*area);
 
     area->alias = o.alias.empty() ? platform::AnsiUpper(JustFilename(area->file_name)) : o.alias;
     if (area->alias.size() > kAliasLength) area->alias.resize(kAliasLength);

@@ -8,7 +8,9 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -92,5 +94,23 @@ private:
     int to_child_ = -1, from_child_ = -1;
     bool reaped_ = false;
 };
+
+// Runs body(k) for k = 0..n-1 in n processes started together; what each
+// returned, in order of k.
+inline std::vector<std::string> RunTogether(int n, const std::function<std::string(int)>& body) {
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    for (int k = 0; k < n; ++k)
+        children.push_back(std::make_unique<ChildProcess>([&body, k](const ChildProcess::Channel& ch) {
+            ch.Receive();
+            ch.Send(body(k));
+        }));
+    for (auto& child : children) child->Send("go");
+    std::vector<std::string> results;
+    for (auto& child : children) {
+        results.push_back(child->Receive());
+        child->Wait();
+    }
+    return results;
+}
 
 }  // namespace testing_support

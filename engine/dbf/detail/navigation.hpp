@@ -15,7 +15,8 @@ Status GoIn(TWorkArea& area, int32_t n);
 // Leaves the area at end of file (GoBottom, then a skip off the last record).
 Status GoPastEndIn(TWorkArea& area);
 
-// A shared table's count follows the file size (another process may append).
+// A shared table's count follows the header on disk (another process may
+// append), bounded by the whole records the file holds.
 void RefreshRecCount(TWorkArea& area);
 // Whether the record in the area's record buffer is visible: not hidden by
 // the ignore-deleted switch, and passing the filter (evaluated with the area

@@ -36,6 +36,8 @@ public:
     int ReadCached(uint64_t offset, std::span<char> out, uint64_t block_start, size_t block_length);
     // Whether the block serves reads: the file is held against other writers.
     bool Caching() const;
+    // Whether other opens may write the file while this one has it.
+    bool OthersMayWrite() const { return IsOpen() && CurrentShare() == platform::Share::DenyNone; }
     // The offsets the block holds (empty range when none).
     uint64_t BlockStart() const { return block_start_; }
     uint64_t BlockEnd() const { return block_start_ + block_.size(); }

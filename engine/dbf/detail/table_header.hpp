@@ -57,8 +57,10 @@ bool IsLevel7(const TWorkArea& area);
 // Opens the table named in area.file_name with the engine's file mode and
 // reads its layout; a failure leaves the file closed.
 Status OpenDbf(TWorkArea& area);
-// Writes the header's first bytes (the count never falls below what a shared
-// file holds).
+// Writes the header's first bytes. On a file others may write, this happens
+// under the append lock and from the count on disk (which it never lowers);
+// when the lock stays taken for long, nothing is written, because every
+// append stored its count already.
 Status WriteDbfHeader(TWorkArea& area);
 // Writes what the header state says the disk lacks, and flushes.
 Status FlushDbfHeader(TWorkArea& area);
@@ -72,12 +74,23 @@ Status CreateDbfFile(const std::string& name, std::span<FieldDef> fields);
 // The number of whole records a file of `size` bytes holds behind the
 // area's header, capped at kMaxRecords.
 int32_t CountFromSize(const TWorkArea& area, uint64_t size);
+// The record count the header on disk holds (read through the header view
+// when there is one, so without a system call); 0 or an error code.
+int ReadHeaderCount(const TWorkArea& area, int32_t& count);
 // The date and count of the header, written after every append (through the
 // header view when there is one) so that a process that dies before the next
 // flush loses nothing.
 int WriteHeaderCount(TWorkArea& area);
-// The end mark behind the last record, unless another process has appended
-// behind our count.
+// The end mark behind the last record, on a file held against other writers
+// only: on a shared file every append wrote its own, and a mark written later
+// could land on a record another process has just appended.
 int WriteEndMark(TWorkArea& area);
+
+// The file a pack or a zap builds beside the table before it renames it over
+// the table ("<table>.TZP" beside the file a link points to).
+std::string RewriteFileName(const TWorkArea& area);
+// Removes a rewrite file that a process left behind when it died; one that
+// any open still holds is left alone.
+void RemoveStaleRewrite(const TWorkArea& area);
 
 }  // namespace zurod

@@ -54,6 +54,10 @@ struct TWorkArea {
     std::span<char> record;   // the raw record; byte 0 is the delete mark
     int32_t rec_count = 0;
     int32_t rec_no = 0;
+    // Whole records the file was last seen to hold; a shared table's count
+    // never goes past it (files only grow under other processes).
+    int32_t whole_records = 0;
+    bool count_from_size = false;  // opened trusting the size over the header
     bool eof = true;
     bool bof = true;
     bool oem = true;

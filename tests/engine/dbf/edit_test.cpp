@@ -347,7 +347,7 @@ TEST_F(EditTest, ZapExclusive) {
     EXPECT_EQ(HeaderCount(file), 0u);
 }
 
-TEST_F(EditTest, ZapSharedKeepsItsLocksAndSharesAgain) {
+TEST_F(EditTest, ZapSharedDropsRecordLocksAndSharesAgain) {
     Peer peer;
     const std::string path = Table({"A", "B"});
     USE(path);
@@ -355,16 +355,24 @@ TEST_F(EditTest, ZapSharedKeepsItsLocksAndSharesAgain) {
     ASSERT_TRUE(RLock());
     EXPECT_TRUE(Zap());
     EXPECT_EQ(RecCount(), 0);
-    EXPECT_TRUE(IsLocked(1));
+    EXPECT_FALSE(IsLocked(1)) << "no record is left to hold";
 
     ASSERT_EQ(peer("use " + path), "0") << "shared again";
     ASSERT_EQ(peer("alock"), "1");
     ASSERT_EQ(peer("append NEW"), "0");
     ASSERT_EQ(peer("unlock"), "0");
     ASSERT_EQ(peer("go 1"), "0");
-    EXPECT_EQ(peer("rlock"), "0") << "record 1's lock survived the zap";
+    EXPECT_EQ(peer("rlock"), "1") << "the new record 1 is nobody's";
+    ASSERT_EQ(peer("unlock"), "0");
+    ASSERT_EQ(peer("close"), "0");
+
+    // The append lock names no record: it stays held.
+    ASSERT_TRUE(ALock());
+    EXPECT_TRUE(Zap());
+    ASSERT_EQ(peer("use " + path), "0");
+    EXPECT_EQ(peer("alock"), "0");
     Unlock();
-    EXPECT_EQ(peer("rlock"), "1");
+    EXPECT_EQ(peer("alock"), "1");
 }
 
 TEST_F(EditTest, ZapAndPackFailWhileOpenElsewhere) {

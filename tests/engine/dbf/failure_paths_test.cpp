@@ -60,8 +60,10 @@ TEST_F(FailurePathTest, AFailedStepLeavesTheTableAsItWas) {
              Append();
              return LastErrorCode() == 0;
          }},
-        {"zap: the truncation", FileOp::Truncate, 1, [] { return Zap(); }},
-        {"zap: the header", FileOp::Write, 1, [] { return Zap(); }},
+        {"zap: the new file", FileOp::Write, 1, [] { return Zap(); }},
+        {"zap: the new header", FileOp::Write, 2, [] { return Zap(); }},
+        {"zap: flushing the new file", FileOp::Sync, 1, [] { return Zap(); }},
+        {"zap: the rename", FileOp::Rename, 1, [] { return Zap(); }},
         {"pack: the new file", FileOp::Write, 1, [] { return Pack(); }},
         {"pack: flushing the new file", FileOp::Sync, 1, [] { return Pack(); }},
         {"pack: the rename", FileOp::Rename, 1, [] { return Pack(); }},

@@ -427,6 +427,14 @@ TEST_F(LocateTest, SumAtEndOfFileStaysThere) {
     EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     EXPECT_TRUE(dEOF());
     EXPECT_EQ(RecNo(), 3);
+
+    // A deleted virtual record counts only while the switch shows it.
+    GO(1);
+    DeleteRec();
+    EXPECT_DOUBLE_EQ(Sum("AMOUNT"), 3.75);
+    SetIgnoreDel(true);
+    EXPECT_DOUBLE_EQ(Sum("AMOUNT"), 1.25);
+    EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
 }
 
 TEST_F(LocateTest, SumRefusesWhatIsNoNumericField) {
