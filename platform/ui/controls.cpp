@@ -471,6 +471,11 @@ TRect TWinControl::ClientRect() {
     return {0, 0, width_, height_};
 }
 
+TPoint TWinControl::ClientOrigin() {
+    if (HandleAllocated()) return ui::ClientToScreen(handle_, {0, 0});
+    return TControl::ClientOrigin();
+}
+
 bool TWinControl::Showing() const { return HandleAllocated() && IsWindowVisible(handle_); }
 
 void TWinControl::SetText(const std::string& v) {

@@ -73,7 +73,7 @@ public:
     int ClientWidth() { return ClientRect().Width(); }
     int ClientHeight() { return ClientRect().Height(); }
     void SetClientSize(int w, int h);
-    TPoint ClientOrigin();
+    virtual TPoint ClientOrigin();
     TPoint ClientToScreen(TPoint p) {
         TPoint o = ClientOrigin();
         return {p.x + o.x, p.y + o.y};
@@ -210,6 +210,7 @@ public:
 
     void SetBounds(int left, int top, int width, int height) override;
     TRect ClientRect() override;
+    TPoint ClientOrigin() override;
     bool Showing() const override;
     void SetText(const std::string& v) override;
     std::string GetText() const override;

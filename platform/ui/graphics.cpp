@@ -159,13 +159,15 @@ void TCanvas::Changed() {
 
 void TCanvas::FillRect(const TRect& r) {
     Changing();
-    ui::FillRect(*Handle(), r, dc_->S().brush);
+    DC& dc = *Handle();
+    ui::FillRect(dc, r, dc.S().brush);
     Changed();
 }
 
 void TCanvas::FrameRect(const TRect& r) {
     Changing();
-    ui::FrameRect(*Handle(), r, dc_->S().brush);
+    DC& dc = *Handle();
+    ui::FrameRect(dc, r, dc.S().brush);
     Changed();
 }
 
