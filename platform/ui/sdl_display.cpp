@@ -56,9 +56,10 @@ MouseButton Button(Uint8 b) {
 class SdlDisplay final : public Display {
 public:
     SdlDisplay() { wake_event_ = SDL_RegisterEvents(1); }
+    // The video subsystem stays up until the process ends: shutting it down
+    // unloads the X libraries it opened, and a later display would load them again.
     ~SdlDisplay() override {
         for (auto& [h, w] : windows_) SDL_DestroyWindow(w);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     void WindowShown(HWND hwnd, const TRect& r, bool topmost) override {

@@ -9,6 +9,15 @@
 #include <mutex>
 #include <unordered_map>
 
+#if defined(__SANITIZE_ADDRESS__)
+// The font, text and display libraries keep caches for the life of the
+// process; the leak checker is told so.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\nleak:libpango\nleak:libglib\nleak:libgobject\nleak:libharfbuzz\n"
+           "leak:libcairo\nleak:libfreetype\nleak:libSDL2\nleak:libX11\nleak:libdbus\n";
+}
+#endif
+
 namespace ui {
 
 struct ProcEntry {
