@@ -2,13 +2,16 @@
 // memo field in a data folder (default ./demo-data), posts a few hundred
 // generated transactions with running balances per account, reads them back
 // and prints the structure, the record count and each account's balance.
-// Running it again re-creates the tables.
+// Running it again re-creates the tables. While it writes the history the
+// engine's progress window is up (on the screen when there is one), and
+// pictures of the message and progress windows go into the folder.
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -21,7 +24,9 @@
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
+#include "engine/ui/tzmsg.hpp"
 #include "platform/codepage.hpp"
+#include "platform/ui/sdl_display.hpp"
 
 namespace {
 
@@ -117,7 +122,8 @@ std::vector<Posting> GenerateHistory() {
 // The account's balance moves down when it is the paying side.
 int64_t Signed(const Posting& p) { return p.source == p.account ? -p.cents : p.cents; }
 
-void WriteHistory(const std::string& path, const std::vector<Posting>& postings) {
+// `step` is called a hundred times over the whole run.
+void WriteHistory(const std::string& path, const std::vector<Posting>& postings, const std::function<void()>& step) {
     CreateTable(path, {{"DATE", 'D', 8, 0},
                        {"DETAIL", 'C', 30, 0},
                        {"SOURCE", 'C', 30, 0},
@@ -134,7 +140,9 @@ void WriteHistory(const std::string& path, const std::vector<Posting>& postings)
               category = FieldOf("CATEGORY"), amount = FieldOf("AMOUNT"), balance = FieldOf("BALANCE"),
               accname = FieldOf("ACCNAME");
     std::map<std::string, int64_t> balances;
+    size_t written = 0;
     for (const Posting& p : postings) {
+        if (written++ * 100 % postings.size() < 100) step();
         const int64_t after = balances[p.account] += Signed(p);
         zurod::ClearRecord();
         zurod::PutFieldString(date, p.date);
@@ -212,6 +220,12 @@ bool ReportHistory(const std::string& path) {
     return mismatches == 0;
 }
 
+bool SavePicture(ui::TCustomForm* window, const std::string& path) {
+    ui::Application().ProcessMessages();
+    const ui::SurfacePtr pixels = ui::GetWindowSurface(window->WindowHandle());
+    return pixels && pixels->WritePng(path);
+}
+
 }  // namespace
 
 int Run(int argc, char** argv) {
@@ -228,7 +242,19 @@ int Run(int argc, char** argv) {
     try {
         const std::string history = folder + "/transactionhistory.dbf";
         const std::string notes = folder + "/accountnotes.dbf";
-        WriteHistory(history, GenerateHistory());
+        auto progress = zurod::ShowProgressWindow("Writing to disk...");
+        int steps = 0;
+        bool pictures = false;
+        WriteHistory(history, GenerateHistory(), [&] {
+            zurod::UpdateProgress(progress.get());
+            if (++steps == 40) pictures = SavePicture(progress.get(), folder + "/progress-window.png");
+        });
+        progress.reset();
+        auto message = ui::Make<zurod::TTzMsg>(nullptr);
+        message->ShowText(std::string("Indexing ACCNAME..."));
+        if (!pictures || !SavePicture(message.get(), folder + "/message-window.png"))
+            std::fprintf(stderr, "corvanta-demo: cannot write the window pictures into %s\n", folder.c_str());
+        message.reset();
         WriteNotes(notes);
         const bool ok = ReportHistory(history);
         OpenTable(notes);
@@ -243,7 +269,10 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     zurod::EngineInit();
+    std::unique_ptr<ui::Display> display = ui::OpenSdlDisplay();  // none: drawn off the screen only
+    if (display) ui::InstallDisplay(display.get());
     const int rc = Run(argc, argv);
+    ui::InstallDisplay(nullptr);
     zurod::EngineShutdown();
     return rc;
 }

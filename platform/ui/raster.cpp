@@ -201,7 +201,15 @@ bool StretchBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int 
     const TRect dev = dst.ToDevice(Bounds(x, y, w, h));
     dst.ClipRects(dev, t_clips);
     if (t_clips.empty()) return true;
-    const std::vector<TRect> clips = t_clips;
+    const std::vector<TRect>& clips = t_clips;
+    // A solid colour fill: rows of one value.
+    const Brush& brush = dst.S().brush;
+    if (code == 0xF0 && !d->Mono() && brush.style == BS_SOLID) {
+        const uint32_t v = ToPixel(brush.color);
+        for (const TRect& c : clips)
+            for (int dy = c.top; dy < c.bottom; ++dy) std::fill_n(d->Row32(dy) + c.left, c.Width(), v);
+        return true;
+    }
     t_srow.resize(size_t(w));
     t_prow.resize(size_t(w));
     t_drow.resize(size_t(w));
