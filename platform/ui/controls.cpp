@@ -268,6 +268,19 @@ void TControlCanvas::SetPaintDC(DC* dc) {
     SetHandle(dc);
 }
 
+TControlCanvas::Painting::Painting(TControlCanvas& canvas, DC* dc, TFont* font, std::optional<TColor> color)
+    : canvas_(canvas) {
+    canvas_.Lock();
+    canvas_.SetPaintDC(dc);
+    canvas_.Font()->Assign(font);
+    if (color) canvas_.Brush()->SetColor(*color);
+}
+
+TControlCanvas::Painting::~Painting() {
+    canvas_.SetPaintDC(nullptr);
+    canvas_.Unlock();
+}
+
 void TControlCanvas::FreeHandle() {
     if (own_) {
         SetHandle(nullptr);
@@ -300,18 +313,8 @@ TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::WndProc(TMessage& m) {
     if (m.Msg == WM_PAINT && m.WParam) {
-        canvas_->Lock();
-        canvas_->SetPaintDC(reinterpret_cast<DC*>(m.WParam));
-        canvas_->Font()->Assign(font_.get());
-        try {
-            Paint();
-        } catch (...) {
-            canvas_->SetPaintDC(nullptr);
-            canvas_->Unlock();
-            throw;
-        }
-        canvas_->SetPaintDC(nullptr);
-        canvas_->Unlock();
+        TControlCanvas::Painting scope(*canvas_, reinterpret_cast<DC*>(m.WParam), font_.get());
+        Paint();
         return;
     }
     TControl::WndProc(m);
@@ -402,6 +405,14 @@ void TWinControl::UpdateShowing() {
     if (parent_) ShowWindow(handle_, visible_ ? SW_SHOWNA : SW_HIDE);
     for (TControl* c : controls_)
         if (auto* w = dynamic_cast<TWinControl*>(c); w && w->visible_) w->Handle();
+}
+
+void TWinControl::UpdateStyles() {
+    if (!HandleAllocated()) return;
+    ui::CreateParams p;
+    CreateParams(p);
+    SetWindowStyle(handle_, p.style, p.ex_style);
+    AlignControls();
 }
 
 void TWinControl::DestroyWnd() {
@@ -663,19 +674,8 @@ TCustomControl::TCustomControl(TComponent* owner)
 TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(DC* dc) {
-    canvas_->Lock();
-    canvas_->SetPaintDC(dc);
-    canvas_->Font()->Assign(font_.get());
-    canvas_->Brush()->SetColor(color_);
-    try {
-        Paint();
-    } catch (...) {
-        canvas_->SetPaintDC(nullptr);
-        canvas_->Unlock();
-        throw;
-    }
-    canvas_->SetPaintDC(nullptr);
-    canvas_->Unlock();
+    TControlCanvas::Painting scope(*canvas_, dc, font_.get(), color_);
+    Paint();
 }
 
 TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
@@ -701,12 +701,7 @@ void TCustomPanel::SetBorderWidth(int v) {
 void TCustomPanel::SetBorderStyle(TBorderStyle v) {
     if (v == border_style_) return;
     border_style_ = v;
-    if (HandleAllocated()) {
-        ui::CreateParams p;
-        CreateParams(p);
-        SetWindowStyle(handle_, p.style, p.ex_style);
-        AlignControls();
-    }
+    UpdateStyles();
 }
 void TCustomPanel::SetAlignment(TAlignment v) {
     if (v != alignment_) alignment_ = v, Invalidate();

@@ -3,6 +3,7 @@
 // window handle made on demand, custom-drawn controls and panels.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,19 @@ public:
     void SetPaintDC(DC* dc);  // nullptr: back to a DC of its own
     void FreeHandle();
 
+    // Paints into `dc` for the scope's life with `font` (and a brush of
+    // `color` when given); the canvas is locked meanwhile.
+    class Painting {
+    public:
+        Painting(TControlCanvas& canvas, DC* dc, TFont* font, std::optional<TColor> color = std::nullopt);
+        ~Painting();
+        Painting(const Painting&) = delete;
+        Painting& operator=(const Painting&) = delete;
+
+    private:
+        TControlCanvas& canvas_;
+    };
+
 protected:
     void CreateHandle() override;
 
@@ -241,6 +255,8 @@ protected:
     virtual void CreateWnd();
     virtual void DestroyWnd();
     virtual void CreateHandleDone() {}
+    // Puts changed style properties on the window that exists.
+    void UpdateStyles();
     void UpdateShowing();
     void PaintHandler(TMessage& m);
     virtual void KeyDown(UINT& key, TShiftState s);

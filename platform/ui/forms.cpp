@@ -59,22 +59,13 @@ void TCustomForm::CreateHandleDone() {
 void TCustomForm::SetBorderStyle(TFormBorderStyle v) {
     if (v == border_style_) return;
     border_style_ = v;
-    if (HandleAllocated()) {
-        ui::CreateParams p;
-        CreateParams(p);
-        SetWindowStyle(handle_, p.style, p.ex_style);
-        AlignControls();
-    }
+    UpdateStyles();
 }
 
 void TCustomForm::SetBorderIcons(unsigned v) {
     if (v == border_icons_) return;
     border_icons_ = v;
-    if (HandleAllocated()) {
-        ui::CreateParams p;
-        CreateParams(p);
-        SetWindowStyle(handle_, p.style, p.ex_style);
-    }
+    UpdateStyles();
 }
 
 void TCustomForm::SetFormStyle(TFormStyle v) {
@@ -157,13 +148,8 @@ void TCustomForm::Release() {
 
 void TCustomForm::PaintWindow(DC* dc) {
     if (!OnPaint) return;
-    canvas_->Lock();
-    canvas_->SetPaintDC(dc);
-    canvas_->Font()->Assign(font_.get());
-    canvas_->Brush()->SetColor(color_);
+    TControlCanvas::Painting scope(*canvas_, dc, font_.get(), color_);
     OnPaint(this);
-    canvas_->SetPaintDC(nullptr);
-    canvas_->Unlock();
 }
 
 void TCustomForm::WndProc(TMessage& m) {

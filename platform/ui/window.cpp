@@ -104,6 +104,13 @@ Win* Find(HWND h) {
     return it == D().windows.end() ? nullptr : it->second.get();
 }
 
+// A field of a window; its empty value for a handle that is gone.
+template <class T>
+T Member(HWND h, T Win::*field) {
+    const Win* w = Find(h);
+    return w ? w->*field : T{};
+}
+
 bool IsInput(UINT m) {
     return (m >= WM_KEYDOWN && m <= 0x0109) || (m >= WM_MOUSEMOVE && m <= 0x020E) ||
            (m >= WM_NCMOUSEMOVE && m <= 0x00A9);
@@ -559,18 +566,9 @@ bool ShowWindow(HWND h, int cmd) {
     return was;
 }
 
-std::string GetClassName(HWND h) {
-    Win* w = Find(h);
-    return w ? w->cls : std::string();
-}
-uint32_t GetWindowStyle(HWND h) {
-    Win* w = Find(h);
-    return w ? w->style : 0;
-}
-uint32_t GetWindowExStyle(HWND h) {
-    Win* w = Find(h);
-    return w ? w->ex_style : 0;
-}
+std::string GetClassName(HWND h) { return Member(h, &Win::cls); }
+uint32_t GetWindowStyle(HWND h) { return Member(h, &Win::style); }
+uint32_t GetWindowExStyle(HWND h) { return Member(h, &Win::ex_style); }
 
 void SetWindowStyle(HWND h, uint32_t style, uint32_t ex_style) {
     Win* w = Find(h);
@@ -597,22 +595,13 @@ bool SetWindowText(HWND h, const std::string& text) {
     return true;
 }
 
-HWND GetParent(HWND h) {
-    Win* w = Find(h);
-    return w ? w->parent : 0;
-}
-HWND GetOwner(HWND h) {
-    Win* w = Find(h);
-    return w ? w->owner : 0;
-}
+HWND GetParent(HWND h) { return Member(h, &Win::parent); }
+HWND GetOwner(HWND h) { return Member(h, &Win::owner); }
 HWND GetAncestorRoot(HWND h) {
     Win* r = Root(Find(h));
     return r ? r->handle : 0;
 }
-std::vector<HWND> GetChildren(HWND h) {
-    Win* w = Find(h);
-    return w ? w->children : std::vector<HWND>{};
-}
+std::vector<HWND> GetChildren(HWND h) { return Member(h, &Win::children); }
 std::vector<HWND> GetTopLevelWindows() { return D().top_levels; }
 
 intptr_t GetWindowLongPtr(HWND h, int index) {
