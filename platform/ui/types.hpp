@@ -122,8 +122,8 @@ COLORREF GetSysColor(int index);
 void SetSysColor(int index, COLORREF value);
 void ResetSysColors();
 
-// A system colour through the table, clNone and clDefault as black and white are
-// left to the caller: they are returned unchanged (masked to 24 bits is wrong for them).
+// The RGB value of a colour: system colours through the table; anything else
+// (clNone and clDefault included) as it is.
 COLORREF ColorToRGB(TColor color);
 bool IsSysColor(TColor color);
 // Colour names of the framework ("clRed", "clBtnFace"); false for anything else.
