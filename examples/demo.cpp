@@ -3,13 +3,16 @@
 // generated transactions with running balances per account, reads them back
 // and prints the structure, the record count and each account's balance,
 // then filters the large debits and sums expressions over the history.
-// Running it again re-creates the tables.
+// Running it again re-creates the tables. While it writes the history the
+// engine's progress window is up (on the screen when there is one), and
+// pictures of the message and progress windows go into the folder.
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -24,7 +27,9 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
+#include "engine/ui/tzmsg.hpp"
 #include "platform/codepage.hpp"
+#include "platform/ui/sdl_display.hpp"
 
 namespace {
 
@@ -120,7 +125,8 @@ std::vector<Posting> GenerateHistory() {
 // The account's balance moves down when it is the paying side.
 int64_t Signed(const Posting& p) { return p.source == p.account ? -p.cents : p.cents; }
 
-void WriteHistory(const std::string& path, const std::vector<Posting>& postings) {
+// `step` is called a hundred times over the whole run.
+void WriteHistory(const std::string& path, const std::vector<Posting>& postings, const std::function<void()>& step) {
     CreateTable(path, {{"DATE", 'D', 8, 0},
                        {"DETAIL", 'C', 30, 0},
                        {"SOURCE", 'C', 30, 0},
@@ -137,7 +143,9 @@ void WriteHistory(const std::string& path, const std::vector<Posting>& postings)
               category = FieldOf("CATEGORY"), amount = FieldOf("AMOUNT"), balance = FieldOf("BALANCE"),
               accname = FieldOf("ACCNAME");
     std::map<std::string, int64_t> balances;
+    size_t written = 0;
     for (const Posting& p : postings) {
+        if (written++ * 100 % postings.size() < 100) step();
         const int64_t after = balances[p.account] += Signed(p);
         zurod::ClearRecord();
         zurod::PutFieldString(date, p.date);
@@ -239,6 +247,12 @@ bool ReportDebits(const std::string& path, const std::vector<Posting>& postings)
     return ok;
 }
 
+bool SavePicture(ui::TCustomForm* window, const std::string& path) {
+    ui::Application().ProcessMessages();
+    const ui::SurfacePtr pixels = ui::GetWindowSurface(window->WindowHandle());
+    return pixels && pixels->WritePng(path);
+}
+
 }  // namespace
 
 int Run(int argc, char** argv) {
@@ -256,7 +270,19 @@ int Run(int argc, char** argv) {
         const std::string history = folder + "/transactionhistory.dbf";
         const std::string notes = folder + "/accountnotes.dbf";
         const std::vector<Posting> postings = GenerateHistory();
-        WriteHistory(history, postings);
+        auto progress = zurod::ShowProgressWindow("Writing to disk...");
+        int steps = 0;
+        bool pictures = false;
+        WriteHistory(history, postings, [&] {
+            zurod::UpdateProgress(progress.get());
+            if (++steps == 40) pictures = SavePicture(progress.get(), folder + "/progress-window.png");
+        });
+        progress.reset();
+        auto message = ui::Make<zurod::TTzMsg>(nullptr);
+        message->ShowText(std::string("Indexing ACCNAME..."));
+        if (!pictures || !SavePicture(message.get(), folder + "/message-window.png"))
+            std::fprintf(stderr, "corvanta-demo: cannot write the window pictures into %s\n", folder.c_str());
+        message.reset();
         WriteNotes(notes);
         const bool ok = ReportHistory(history) && ReportDebits(history, postings);
         OpenTable(notes);
@@ -272,7 +298,10 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     zurod::EngineInit();
     zurod::ExprInit();
+    std::unique_ptr<ui::Display> display = ui::OpenSdlDisplay();  // none: drawn off the screen only
+    if (display) ui::InstallDisplay(display.get());
     const int rc = Run(argc, argv);
+    ui::InstallDisplay(nullptr);
     zurod::EngineShutdown();
     return rc;
 }

@@ -1,0 +1,104 @@
+// On a real X screen (Xvfb, started here): the progress window shows exactly
+// the pixels the headless drawing made.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "engine/ui/tzmsg.hpp"
+#include "platform/ui/sdl_display.hpp"
+#include "tests/engine/ui/x_screenshot.hpp"
+#include "tests/support/ui_fixture.hpp"
+
+namespace zurod {
+namespace {
+
+using namespace ui;
+
+// An X server of our own, on the first free display number.
+class Xvfb {
+public:
+    Xvfb() {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            const int devnull = open("/dev/null", O_RDWR);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            const std::string fd = std::to_string(fds[1]);
+            execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten",
+                  "tcp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        char c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        close(fds[0]);
+        if (!number.empty()) display_ = ":" + number;
+    }
+    ~Xvfb() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& Display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+class ScreenTest : public testing_ui::UiTest {};
+
+TEST_F(ScreenTest, ProgressWindowOnTheScreenMatchesTheHeadlessPixels) {
+    ASSERT_EQ(access("/usr/bin/Xvfb", X_OK), 0) << "xvfb is not installed (scripts/install-deps)";
+    Xvfb server;
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    setenv("DISPLAY", server.Display().c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    auto display = OpenSdlDisplay();
+    ASSERT_NE(display, nullptr);
+    InstallDisplay(display.get());
+
+    auto w = ShowProgressWindow("Writing to disk...");
+    for (int i = 0; i < 40; ++i) UpdateProgress(w.get());
+    Pump();
+    const TRect r = w->BoundsRect();
+    const SurfacePtr headless = GetWindowSurface(w->WindowHandle());
+    ASSERT_EQ(headless->Width(), r.Width());
+
+    int mismatches = -1;
+    for (int attempt = 0; attempt < 100 && mismatches != 0; ++attempt) {
+        Pump();
+        const std::vector<uint32_t> shot = GrabXScreen(server.Display(), r.left, r.top, r.Width(), r.Height());
+        if (shot.size() == size_t(r.Width()) * size_t(r.Height())) {
+            mismatches = 0;
+            for (int yy = 0; yy < r.Height(); ++yy)
+                for (int xx = 0; xx < r.Width(); ++xx)
+                    mismatches += shot[size_t(yy) * size_t(r.Width()) + size_t(xx)] !=
+                                  (headless->Row32(yy)[xx] & 0xFFFFFF);
+        }
+        if (mismatches != 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(mismatches, 0) << "pixels on the screen differ from the headless drawing";
+    // The window really shows the bar: yellow inside, the caption on top.
+    const TRect client = w->InnerPanel()->BoundsRect().Offset(GetNonClientInsets(w->WindowHandle()).left,
+                                                              GetNonClientInsets(w->WindowHandle()).top);
+    EXPECT_EQ(headless->Pixel(client.left + 4, (client.top + client.bottom) / 2), ColorToRGB(clYellow));
+
+    w.reset();
+    InstallDisplay(nullptr);
+    display.reset();
+}
+
+}  // namespace
+}  // namespace zurod
