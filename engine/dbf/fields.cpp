@@ -83,6 +83,11 @@ char* FieldAddress(int n) {
     return a->swap.data() + a->fields[n - 1].swap_offset;
 }
 
+std::span<char> SwapBuffer() {
+    TWorkArea* a = Guarded("SwapBuffer");
+    return a ? a->swap : std::span<char>();
+}
+
 std::string FieldText(int n) {
     TWorkArea* a = nullptr;
     const FieldInfo* f = GuardedField("FieldText()", n, &a);

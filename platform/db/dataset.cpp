@@ -510,6 +510,28 @@ void TDataSet::GetCalcFields(char* buffer) {
     DoOnCalcFields();
 }
 
+std::vector<Variant> TDataSet::FieldValuesOf(char* buffer, const std::string& names) {
+    const TDataSetState saved = SetTempState(dsCalcFields);
+    char* const saved_buffer = calc_buffer_;
+    calc_buffer_ = buffer;
+    Finally restore{[&] {
+        calc_buffer_ = saved_buffer;
+        RestoreState(saved);
+    }};
+    if (calc_fields_size_ > 0) {
+        ClearCalcFields(buffer);
+        DoOnCalcFields();
+    }
+    std::vector<Variant> values;
+    for (size_t at = 0; at <= names.size();) {
+        size_t end = names.find(';', at);
+        if (end == std::string::npos) end = names.size();
+        values.push_back(FieldByName(names.substr(at, end - at))->Value());
+        at = end + 1;
+    }
+    return values;
+}
+
 void TDataSet::CheckOperation(const std::function<void()>& operation, const TDataSetErrorEvent& error_event) {
     for (;;) {
         try {

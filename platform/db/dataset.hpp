@@ -258,6 +258,9 @@ protected:
     int CalcFieldsSize() const { return calc_fields_size_; }
     // Computes the calculated fields of `buffer` (in the calculation state).
     void GetCalcFields(char* buffer);
+    // The values of the fields named in `names` (separated by ';') as `buffer`
+    // holds them, its calculated fields computed first.
+    std::vector<Variant> FieldValuesOf(char* buffer, const std::string& names);
     // Runs `operation` with the cursor on the active record; an
     // EDatabaseError goes to the error event, whose action fails, aborts or retries.
     void CheckOperation(const std::function<void()>& operation, const TDataSetErrorEvent& error_event);

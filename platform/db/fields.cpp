@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "platform/db/dataset.hpp"
+#include "platform/ui/resources.hpp"
 
 namespace db {
 
@@ -410,6 +411,13 @@ void TMemoField::GetText(std::string& text, bool display) {
         return;
     }
     text = IsNull() ? "(memo)" : "(MEMO)";
+}
+
+void RegisterDataStrings() {
+    ui::RegisterResourceString(SYes, "Yes");
+    ui::RegisterResourceString(SNo, "No");
+    ui::RegisterResourceString(STextTrue, "True");
+    ui::RegisterResourceString(STextFalse, "False");
 }
 
 TFieldFactory DefaultFieldClass(TFieldType type) {

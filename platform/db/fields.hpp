@@ -292,6 +292,11 @@ protected:
     void GetText(std::string& text, bool display) override;  // "(MEMO)" for display, "(memo)" when empty
 };
 
+// The layer's string-table entries: the texts of "yes", "no", true and false.
+enum DataString : int { SYes = 65400, SNo = 65401, STextTrue = 65402, STextFalse = 65403 };
+// Registers them in the string table (the program's start-up).
+void RegisterDataStrings();
+
 // A new field of the class for `type` (TDataSet::GetFieldClass chooses it).
 using TFieldFactory = std::function<TField*(ui::TComponent* owner)>;
 TFieldFactory DefaultFieldClass(TFieldType type);
