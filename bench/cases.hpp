@@ -58,6 +58,13 @@ void ShapelibSum(benchmark::State& state);
 void ShapelibCopyTo(benchmark::State& state);
 void ShapelibAppendFrom(benchmark::State& state);
 
+// Datasets against the engine's commands doing the same work: a walk reading
+// three fields of each record, appending every row with its ten fields.
+void EngineWalkCommands(benchmark::State& state);
+void DatasetWalk(benchmark::State& state);
+void EngineAppendCommands(benchmark::State& state);
+void DatasetAppend(benchmark::State& state);
+
 void XbaseAppend(benchmark::State& state);
 void XbaseRead(benchmark::State& state);
 void XbaseReplace(benchmark::State& state);

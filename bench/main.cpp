@@ -21,6 +21,9 @@
 namespace {
 
 constexpr const char* kLibraries[] = {"ours", "shapelib", "xbase64"};
+// The dataset cases compare a dataset with the engine's commands.
+constexpr const char* kDataset = "dataset";
+constexpr const char* kEngine = "engine";
 
 // Every case runs this many times; the summary shows medians.
 constexpr int kRepetitions = 5;
@@ -46,6 +49,10 @@ constexpr std::pair<const char*, const char*> kNotes[] = {
     {"AppendFromOpen", "the source already open exclusive in another area"},
     {"VFileSorted50k", "50,000 records with random keys appended to an ASCENDING virtual file"},
     {"VFileSort50k", "SortVFile(ASCENDING) of 50,000 records appended FIFO; the load is not timed"},
+    {"DatasetWalk", "GoTop, Skip and FieldGet of DATE, ACCNAME and AMOUNT through a TTzDbf; engine: GoTop, SKIP, "
+                    "FieldText"},
+    {"DatasetAppend", "ClearRecord, ten FieldPuts and AppendRec through a TTzDbf; engine: ClearRecord, ten "
+                      "PutField and Append"},
 };
 
 // Times per case and library, in milliseconds: the median of repetitions
@@ -89,6 +96,7 @@ public:
             << Cells("case", "ours", "shapelib", "ratio", "xbase64", "ratio", "spread");
         for (const std::string& test : order_) {
             const auto& row = times_[test];
+            if (row.count(kDataset)) continue;
             const auto time = [&](const char* library) {
                 const auto it = row.find(library);
                 if (it == row.end()) return -1.0;
@@ -100,6 +108,25 @@ public:
             const double ours = time(kLibraries[0]), shapelib = time(kLibraries[1]), xbase = time(kLibraries[2]);
             out << Cells(test, Ms(ours), Ms(shapelib), Ratio(ours, shapelib), Ms(xbase), Ratio(ours, xbase),
                          Percent(spread));
+        }
+        bool datasets = false;
+        for (const std::string& test : order_) {
+            const auto& row = times_[test];
+            if (!row.count(kDataset)) continue;
+            if (!datasets)
+                out << "\nDatasets (ratio = dataset / the same work through the engine's commands)\n"
+                    << Cells("case", "dataset", "engine", "ratio", "", "", "spread");
+            datasets = true;
+            const auto time = [&](const char* library) {
+                const auto it = row.find(library);
+                if (it == row.end()) return -1.0;
+                if (it->second.failed) return std::numeric_limits<double>::quiet_NaN();
+                return it->second.median >= 0 ? it->second.median : it->second.last;
+            };
+            double spread = -1;
+            for (const auto& [library, entry] : row) spread = std::max(spread, entry.cv);
+            const double dataset = time(kDataset), engine = time(kEngine);
+            out << Cells(test, Ms(dataset), Ms(engine), Ratio(dataset, engine), "", "", Percent(spread));
         }
         for (const auto& [test, note] : kNotes) {
             const bool ran = std::any_of(order_.begin(), order_.end(), [&](const std::string& t) {
@@ -236,6 +263,11 @@ void RegisterCases() {
     Add("VFileFifo", "ours", OursVFileFifo);
     Add("VFileSorted50k", "ours", OursVFileSorted);
     Add("VFileSort50k", "ours", OursVFileSort);
+
+    Add("DatasetWalk", kDataset, DatasetWalk);
+    Add("DatasetWalk", kEngine, EngineWalkCommands);
+    Add("DatasetAppend", kDataset, DatasetAppend);
+    Add("DatasetAppend", kEngine, EngineAppendCommands);
 }
 
 }  // namespace

@@ -17,18 +17,23 @@ namespace zurod {
 namespace {
 
 void ClearLastError() {
+    if (LastErrorCode() == 0 && LastErrorMessage().empty()) return;
     (void)TakeLastMessage();
     SetLastErrorCode(0);
 }
 
-std::string PadLeft(std::string text, size_t width) {
-    if (text.size() < width) text.insert(0, width - text.size(), ' ');
-    return text;
+std::string PadLeft(const std::string& text, size_t width) {
+    if (text.size() >= width) return text;
+    std::string padded(width, ' ');
+    std::memcpy(padded.data() + (width - text.size()), text.data(), text.size());
+    return padded;
 }
 
-std::string PadRight(std::string text, size_t width) {
-    if (text.size() < width) text.append(width - text.size(), ' ');
-    return text;
+std::string PadRight(const std::string& text, size_t width) {
+    if (text.size() >= width) return text;
+    std::string padded(width, ' ');
+    std::memcpy(padded.data(), text.data(), text.size());
+    return padded;
 }
 
 }  // namespace
@@ -58,7 +63,9 @@ bool TTzCDataSet::CheckOpen(std::string_view label) {
     return false;
 }
 
-db::TField* TTzCDataSet::FieldOf(const std::string& name) { return FieldByName(name.substr(0, 10)); }
+db::TField* TTzCDataSet::FieldOf(const std::string& name) {
+    return name.size() <= 10 ? FieldByName(name) : FieldByName(name.substr(0, 10));
+}
 
 void TTzCDataSet::DropEdit() {
     if (!db::EditModes(State())) return;
@@ -105,8 +112,9 @@ void TTzCDataSet::Skip(int n) {
         Run("Skip", false, false, [] { SKIP(0); });
         return;
     }
+    // The move selects the area itself.
     ClearLastError();
-    if (SelectArea("Skip")) MoveBy(n);
+    if (CheckOpen("Skip")) MoveBy(n);
 }
 
 void TTzCDataSet::Go(int32_t n) {
@@ -182,7 +190,8 @@ void TTzCDataSet::ClearRecord() {
     ClearLastError();
     if (!SelectArea("ClearRecord")) return;
     if (State() != db::dsEdit && State() != db::dsInsert) Edit();
-    ActiveBufferToEngine();
+    // The blank record replaces the whole typed buffer: the active buffer
+    // need not be written into it first.
     SelectArea("ClearRecord");
     zurod::ClearRecord();
     ReadRecord(ActiveBuffer());
@@ -206,6 +215,15 @@ std::string TTzCDataSet::FieldGetText(const std::string& name) {
         return text;
     }
     case db::ftMemo: return f->AsString();
+    case db::ftString: {
+        // The field's text straight into the padded result.
+        char text[512];
+        if (f->DataSize() > static_cast<int>(sizeof text)) return PadRight(f->AsString(), width);
+        const size_t n = f->GetData(text) ? strnlen(text, static_cast<size_t>(f->Size())) : 0;
+        std::string padded(std::max(width, n), ' ');
+        std::memcpy(padded.data(), text, n);
+        return padded;
+    }
     default: return PadRight(f->AsString(), width);
     }
 }

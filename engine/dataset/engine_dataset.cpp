@@ -36,6 +36,18 @@ void Store(char* p, T v) {
     std::memcpy(p, &v, sizeof v);
 }
 
+// Field bytes: word moves beat the string instruction the compiler would put
+// in for these short, varied lengths.
+void CopyBytes(char* to, const char* from, size_t n) {
+    if (n >= 8) {
+        size_t i = 0;
+        for (; i + 8 <= n; i += 8) std::memcpy(to + i, from + i, 8);
+        if (i < n) std::memcpy(to + n - 8, from + n - 8, 8);  // the tail, overlapping
+        return;
+    }
+    for (; n > 0; --n) *to++ = *from++;
+}
+
 constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
                                    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
 
@@ -45,20 +57,52 @@ constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 
 double RoundToDecimals(double value, int decimals) {
     if (!std::isfinite(value) || decimals < 0 || decimals > 18) return value;
     const double scaled = value * kPowersOfTen[decimals];
-    const double whole = std::round(scaled);
-    if (std::fabs(scaled) < 1e15 && std::fabs(scaled - whole) < 1e-6) return whole / kPowersOfTen[decimals];
+    if (std::fabs(scaled) < 1e15) {
+        const double whole = static_cast<double>(static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5)));
+        if (std::fabs(scaled - whole) < 1e-6) return whole / kPowersOfTen[decimals];
+    }
     double parsed = 0;
     return platform::ParseDouble(platform::FormatFixed(value, decimals), parsed) ? parsed : value;
 }
 
+bool IsBlankDate(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '/' || c == '-' || c == '.'; });
+}
+
+int Digits(std::string_view text, size_t at, size_t n) {
+    int v = 0;
+    for (size_t i = at; i < at + n; ++i) {
+        if (text[i] < '0' || text[i] > '9') return -1;
+        v = v * 10 + (text[i] - '0');
+    }
+    return v;
+}
+
 // A date text of the engine's current format as a TDateTime; 0 for the blank
-// date and for a text that is no date.
+// date and for a text that is no date. The parts stand where the format puts
+// them (code 0 MM/DD/Y, code 1 Y.MM.DD, the others DD.MM.Y); a text of
+// another shape goes through the engine's own reading.
 double EngineDateText(std::string_view text) {
     while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
     if (text.size() > 10) text = text.substr(0, 10);
+    if (IsBlankDate(text)) return 0;
+    if (text.size() == 8 || text.size() == 10) {
+        const size_t year_digits = text.size() == 10 ? 4 : 2;
+        const uint8_t code = DateCode();
+        size_t y_at = 6, m_at = 3, d_at = 0;
+        if (code == 0) m_at = 0, d_at = 3;
+        if (code == 1) y_at = 0, m_at = year_digits + 1, d_at = year_digits + 4;
+        int y = Digits(text, y_at, year_digits);
+        const int m = Digits(text, m_at, 2), d = Digits(text, d_at, 2);
+        if (y >= 0 && m >= 0 && d >= 0) {
+            if (year_digits == 2) y += CenturyBase(text.substr(y_at, 2));
+            db::TDateTime date = 0;
+            return db::TryEncodeDate(y, m, d, date) ? date : 0;
+        }
+    }
     std::string stored;
     if (!DateToStored(text, stored) || stored.size() != 8 || stored[0] == ' ') return 0;
-    const int y = std::stoi(stored.substr(0, 4)), m = std::stoi(stored.substr(4, 2)), d = std::stoi(stored.substr(6, 2));
+    const int y = Digits(stored, 0, 4), m = Digits(stored, 4, 2), d = Digits(stored, 6, 2);
     db::TDateTime date = 0;
     return db::TryEncodeDate(y, m, d, date) ? date : 0;
 }
@@ -70,8 +114,10 @@ bool DateTextOf(double date, std::string& text) {
     int y = 0, m = 0, d = 0;
     db::DecodeDate(date, y, m, d);
     if (y < 1 || y > 9999) return false;
-    char stored[9];
-    std::snprintf(stored, sizeof stored, "%04d%02d%02d", y, m, d);
+    const char stored[8] = {static_cast<char>('0' + y / 1000), static_cast<char>('0' + y / 100 % 10),
+                            static_cast<char>('0' + y / 10 % 10), static_cast<char>('0' + y % 10),
+                            static_cast<char>('0' + m / 10),      static_cast<char>('0' + m % 10),
+                            static_cast<char>('0' + d / 10),      static_cast<char>('0' + d % 10)};
     text = StoredToDate(std::string_view(stored, 8), true);
     return true;
 }
@@ -79,11 +125,7 @@ bool DateTextOf(double date, std::string& text) {
 void PutCounted(char* slot, std::string_view text, size_t capacity) {
     const size_t n = std::min(text.size(), capacity);
     slot[0] = static_cast<char>(n);
-    std::memcpy(slot + 1, text.data(), n);
-}
-
-bool IsBlankDate(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '/' || c == '-' || c == '.'; });
+    CopyBytes(slot + 1, text.data(), n);
 }
 
 std::string Cut(const std::string& s, size_t n) { return s.size() > n ? s.substr(0, n) : s; }
@@ -93,8 +135,11 @@ std::string Cut(const std::string& s, size_t n) { return s.size() > n ? s.substr
 // ---------------------------------------------------------------- fields
 
 void TTzDateField::SetAsString(const std::string& value) {
-    std::string text = Cut(RTrim(value), 10);
-    if (text.empty() || AllTrim(text) == AllTrim(BlankDateStr(DateCode())) || IsBlankDate(text)) {
+    std::string_view text(value);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+    if (text.size() > 10) text = text.substr(0, 10);
+    // The blank template (and any other text of blanks and separators) clears the field.
+    if (IsBlankDate(text)) {
         Clear();
         return;
     }
@@ -104,10 +149,17 @@ void TTzDateField::SetAsString(const std::string& value) {
 
 void TTzDateField::GetText(std::string& text, bool) {
     text.clear();
-    if (IsNull()) return;
-    const std::string shown = Cut(db::DateToStr(AsDateTime()), 10);
-    std::string check = shown;
-    if (DateValid(check)) text = shown;
+    int32_t day = 0;
+    if (!GetData(&day)) return;
+    // The last text is kept: a walk meets the same date many times over.
+    const platform::DateFormatSettings& format = platform::FormatSettings();
+    if (day != shown_.day || format.date_separator != shown_.separator || DateCode() != shown_.code ||
+        CenturyOn() != shown_.century || format.short_date_format != shown_.format) {
+        shown_ = {day, format.short_date_format, format.date_separator, DateCode(), CenturyOn(), {}};
+        const std::string date = Cut(db::DateToStr(day - db::kDateDelta), 10);
+        if (EngineDateText(date) != 0) shown_.text = date;
+    }
+    text = shown_.text;
 }
 
 void TTzFloatField::CheckTypeSize(int size) {
@@ -229,7 +281,8 @@ std::string TZoVizuRez::TziErrorText(int code) {
 
 bool TZoVizuRez::s_IsEmptyDbf() {
     if (!SelectArea("s_IsEmptyDbf")) return true;
-    return dBOF() && dEOF();
+    const AreaPosition at = Position();
+    return at.bof && at.eof;
 }
 
 int TZoVizuRez::TziSetToBegin() {
@@ -368,13 +421,15 @@ int TZoVizuRez::TziGetRecord(char* buffer, int32_t& rec_no) {
     if (!SelectArea("TziGetRecord")) return kTzEngineError;
     if (bof_pending_) return kTzAtBof;
     if (eof_pending_) return kTzAtEof;
-    if (buffer) {
+    // The record is read again from the file, unless nothing can have changed it.
+    if (buffer && !RecordStillCurrent()) {
         SKIP(0);
         if (const uint16_t code = LastErrorCode(); code != 0) return code;
     }
-    if (dEOF()) return kTzAtEof;
+    const AreaPosition at = Position();
+    if (at.eof) return kTzAtEof;
     if (buffer) ReadRecord(buffer);
-    rec_no = zurod::RecNo();
+    rec_no = last_read_ = at.rec_no;
     return 0;
 }
 
@@ -384,7 +439,7 @@ int TZoVizuRez::TziGetNextRecord(char* buffer, int32_t& rec_no) {
     if (bof_pending_) {
         SKIP(0);
         bof_pending_ = false;
-    } else if (!dEOF()) {
+    } else if (!Position().eof) {
         SKIP(1);
     }
     // A failed move (a filter that cannot be evaluated) ends the walk with its error recorded.
@@ -392,13 +447,14 @@ int TZoVizuRez::TziGetNextRecord(char* buffer, int32_t& rec_no) {
         eof_pending_ = true;
         return kTzAtEof;
     }
-    if (dEOF()) {
-        if (!dBOF()) SKIP(-1);
+    const AreaPosition at = Position();
+    if (at.eof) {
+        if (!at.bof) SKIP(-1);
         eof_pending_ = true;
         return kTzAtEof;
     }
     if (buffer) ReadRecord(buffer);
-    rec_no = zurod::RecNo();
+    rec_no = last_read_ = at.rec_no;
     return 0;
 }
 
@@ -408,15 +464,16 @@ int TZoVizuRez::TziGetPriorRecord(char* buffer, int32_t& rec_no) {
     if (eof_pending_) {
         SKIP(0);
         eof_pending_ = false;
-    } else if (!dBOF()) {
+    } else if (!Position().bof) {
         SKIP(-1);
     }
-    if (LastErrorCode() != 0 || dBOF()) {
+    const AreaPosition at = Position();
+    if (LastErrorCode() != 0 || at.bof) {
         bof_pending_ = true;
         return kTzAtBof;
     }
     if (buffer) ReadRecord(buffer);
-    rec_no = zurod::RecNo();
+    rec_no = last_read_ = at.rec_no;
     return 0;
 }
 
@@ -438,8 +495,10 @@ int TZoVizuRez::TziGetFieldData(db::TField* field, const char* buffer, bool& is_
     }
     case db::ftString: {
         size_t n = std::min<size_t>(static_cast<uint8_t>(slot[0]), plan.length);
+        static constexpr char kBlanks[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+        while (n >= 8 && std::memcmp(slot + n - 7, kBlanks, 8) == 0) n -= 8;
         while (n > 0 && slot[n] == ' ') --n;
-        std::memcpy(dest, slot + 1, std::min<size_t>(n, static_cast<size_t>(field->Size())));
+        CopyBytes(static_cast<char*>(dest), slot + 1, std::min<size_t>(n, static_cast<size_t>(field->Size())));
         break;
     }
     default: std::memcpy(dest, slot, static_cast<size_t>(field->DataSize())); break;
@@ -525,8 +584,8 @@ bool TZoVizuRez::TziLocateRecord(const std::string& fields, const std::vector<db
 int TZoVizuRez::TziGotoBookmark(const char* bookmark) { return SafeGo(Load<int32_t>(bookmark)); }
 
 int TZoVizuRez::TziSetToBookmark(char* bookmark) {
-    const int32_t n = SelectArea("TziSetToBookmark") ? zurod::RecNo() : 0;
-    Store<int32_t>(bookmark, n);
+    // The record just read, even if a calculated-field handler moved the engine since.
+    Store<int32_t>(bookmark, last_read_);
     return 0;
 }
 
@@ -581,14 +640,22 @@ void TZoVizuRez::Post() {
 void TZoVizuRez::ReadRecord(char* buffer) {
     const char* typed = field_props_->typed.data();
     buffer[0] = typed[0];
+    uint32_t format = UINT32_MAX;  // the date format, looked up at the first date
     for (FieldPlan& plan : plans_) {
         const char* from = typed + plan.typed;
         char* to = buffer + plan.data;
         switch (plan.how) {
-        case Crossing::Text: std::memcpy(to, from, plan.length + 1u); break;
+        case Crossing::Text: CopyBytes(to, from, plan.length + 1u); break;
         case Crossing::Date: {
+            // Records in date order repeat a date many times: the last one is kept.
             const size_t n = std::min<size_t>(static_cast<uint8_t>(from[0]), 10);
-            Store<double>(to, EngineDateText(std::string_view(from + 1, n)));
+            if (format == UINT32_MAX) format = DateCode() | uint32_t{WindowStart()} << 8;
+            if (std::memcmp(plan.last_date, from, n + 1) != 0 || plan.last_format != format) {
+                std::memcpy(plan.last_date, from, n + 1);
+                plan.last_format = format;
+                plan.last_value = EngineDateText(std::string_view(from + 1, n));
+            }
+            Store<double>(to, plan.last_value);
             break;
         }
         case Crossing::Real: Store<double>(to, RoundToDecimals(Load<double>(from), plan.decimals)); break;
@@ -614,7 +681,7 @@ void TZoVizuRez::WriteRecord(const char* buffer) {
 
 void TZoVizuRez::WriteField(const char* buffer, size_t index) {
     if (!field_props_) return;
-    const FieldPlan& plan = plans_[index];
+    FieldPlan& plan = plans_[index];
     const char* from = buffer + plan.data;
     char* to = field_props_->typed.data() + plan.typed;
     switch (plan.how) {
@@ -624,10 +691,16 @@ void TZoVizuRez::WriteField(const char* buffer, size_t index) {
         break;
     case Crossing::Date: {
         const double date = Load<double>(from);
-        std::string text;
-        if (date != 0 && !DateTextOf(date, text)) TzShowMessage("        Invalid date       ");
-        if (text.empty()) text = BlankDateStr(DateCode());
-        PutCounted(to, text, 10);
+        const uint8_t code = DateCode();
+        if (date != plan.written_value || code != plan.written_code || date == 0) {
+            std::string text;
+            if (date != 0 && !DateTextOf(date, text)) TzShowMessage("        Invalid date       ");
+            if (text.empty()) text = BlankDateStr(code);
+            plan.written_value = date;
+            plan.written_code = code;
+            plan.written_text = std::move(text);
+        }
+        PutCounted(to, plan.written_text, 10);
         break;
     }
     case Crossing::Real:
@@ -703,11 +776,13 @@ void TZoVizuRez::TzResync() {
         FreeFieldBuffers();
         SetState(db::dsBrowse);
     }
-    if (s_IsEmptyDbf()) {
+    if (!SelectArea("TzResync")) return;
+    const AreaPosition at = Position();
+    if (at.bof && at.eof) {
         if (char* buffer = ActiveBuffer()) std::memset(buffer, 0, record_size_);
         bof_pending_ = eof_pending_ = true;
         Resync(0);
-    } else if (dEOF()) {
+    } else if (at.eof) {
         // The engine stands past the end: the dataset shows the last record.
         Last();
         return;

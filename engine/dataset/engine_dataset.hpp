@@ -26,6 +26,7 @@
 #include "engine/dataset/prim_dataset.hpp"
 #include "engine/dbf/tables.hpp"
 #include "platform/db/datasource.hpp"
+#include "platform/locale.hpp"
 #include "platform/ui/classes.hpp"
 
 namespace zurod {
@@ -58,6 +59,16 @@ public:
 
 protected:
     void GetText(std::string& text, bool display) override;
+
+private:
+    struct Shown {
+        int32_t day = 0;
+        std::string format;
+        char separator = 0;
+        uint8_t code = 0;
+        bool century = false;
+        std::string text;
+    } shown_;
 };
 
 // Numeric fields that carry the table field's length (0 to 20) as their size.
@@ -262,6 +273,15 @@ private:
         uint8_t decimals;
         size_t typed;
         size_t data;
+        // Dates: the slot text last read (length byte first), the date
+        // format it was read in (code and century window) and its value.
+        char last_date[11] = {};
+        uint32_t last_format = UINT32_MAX;
+        double last_value = 0;
+        // Dates: the value last written, its date code and its text.
+        double written_value = -1;
+        uint8_t written_code = 0;
+        std::string written_text;
     };
 
     bool OpenInArea();
@@ -269,6 +289,7 @@ private:
     int EngineCode() const;
 
     uint8_t work_area_ = 0;
+    int32_t last_read_ = 0;  // the record number of the record last read
     size_t record_size_ = 0;
     ui::TStringList dbf_fields_;
     std::string dbf_file_name_;

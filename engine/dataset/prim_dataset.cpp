@@ -21,9 +21,8 @@ bool CanStore(db::TDataSetState s) {
 
 }  // namespace
 
-void TTzPrimDataset::Check(int code) {
+void TTzPrimDataset::Raise(int code) {
     switch (code) {
-    case 0: return;
     case kTzNoFileName: throw std::runtime_error("Missing DbfFilename property");
     case kTzEngineError:
     case kTzAtBof:

@@ -74,7 +74,10 @@ protected:
     virtual int TziCompareBookmarks(const char* a, const char* b, int& result) = 0;
 
     // Raises the exception of a failed operation's code.
-    void Check(int code);
+    void Check(int code) {
+        if (code != 0) Raise(code);
+    }
+    [[noreturn]] void Raise(int code);
 
     std::unique_ptr<char[]> AllocRecordBuffer() override;
     int GetRecordSize() override { return static_cast<int>(record_size_); }

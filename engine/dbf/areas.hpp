@@ -61,6 +61,10 @@ char* FieldAddress(int n);
 // 18 digits: a double, otherwise a 64-bit integer; L: one byte (0 or 1);
 // M: a 32-bit block number. A virtual file's records have this layout.
 std::span<char> SwapBuffer();
+// True when re-reading the current record could change nothing: the table is
+// held exclusively (no other process writes it) and the record and swap
+// buffers are still exactly what the last read or write of the record left.
+bool RecordStillCurrent();
 std::string FieldText(int n);
 bool Deleted();
 uint16_t RecSize();

@@ -29,13 +29,23 @@ TField* TFields::operator[](int index) const {
 }
 
 TField* TFields::FindField(const std::string& name) const {
+    if (!hashed_) {
+        for (Asked& a : asked_) a = {};
+        hashed_ = true;
+    }
+    if (name.empty()) return nullptr;
+    Asked& slot = asked_[(name.size() * 31 + static_cast<uint8_t>(name.front()) * 7 +
+                          static_cast<uint8_t>(name.back())) % std::size(asked_)];
+    if (slot.field && slot.name == name) return slot.field;
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
     for (TField* f : list_) {
         const std::string& n = f->FieldName();
-        if (n.size() == name.size() &&
-            std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
-                return (a >= 'a' && a <= 'z' ? a - 32 : a) == (b >= 'a' && b <= 'z' ? b - 32 : b);
-            }))
-            return f;
+        if (n.size() != name.size()) continue;
+        size_t i = 0;
+        while (i < n.size() && upper(n[i]) == upper(name[i])) ++i;
+        if (i < n.size()) continue;
+        slot = {name, f};
+        return f;
     }
     return nullptr;
 }
@@ -65,11 +75,13 @@ void TDataSet::BeforeDestruction() {
 }
 
 void TDataSet::AddField(TField* field) {
+    fields_.hashed_ = false;
     fields_.list_.push_back(field);
     field->dataset_ = this;
 }
 
 void TDataSet::RemoveField(TField* field) {
+    fields_.hashed_ = false;
     auto& list = fields_.list_;
     list.erase(std::remove(list.begin(), list.end(), field), list.end());
     field->dataset_ = nullptr;

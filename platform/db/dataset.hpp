@@ -62,7 +62,16 @@ public:
 
 private:
     friend class TDataSet;
+    friend class TField;
     std::vector<TField*> list_;
+    // Names as callers last wrote them, and their fields, in slots chosen by
+    // the name's length and ends; emptied when the list or a name changes.
+    struct Asked {
+        std::string name;
+        TField* field = nullptr;
+    };
+    mutable Asked asked_[64];
+    mutable bool hashed_ = false;
 };
 
 class TDataSet : public ui::TComponent {

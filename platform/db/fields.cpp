@@ -71,7 +71,10 @@ void TField::SetDataSet(TDataSet* dataset) {
 }
 
 void TField::SetFieldName(const std::string& name) {
-    if (dataset_) dataset_->CheckInactive();
+    if (dataset_) {
+        dataset_->CheckInactive();
+        dataset_->fields_.hashed_ = false;
+    }
     field_name_ = name;
 }
 
@@ -148,7 +151,9 @@ void TField::SetText(const std::string& text) {
 
 bool TField::IsNull() {
     if (IsBlob()) return AsString().empty();
-    std::vector<char> scratch(static_cast<size_t>(std::max(DataSize(), 1)));
+    char small[512];
+    if (DataSize() <= static_cast<int>(sizeof small)) return !GetData(small);
+    std::vector<char> scratch(static_cast<size_t>(DataSize()));
     return !GetData(scratch.data());
 }
 
@@ -198,6 +203,11 @@ void TField::Change() {
 // ---------------------------------------------------------------- strings
 
 std::string TStringField::AsString() {
+    char small[512];
+    if (DataSize() <= static_cast<int>(sizeof small)) {
+        if (!GetData(small)) return {};
+        return std::string(small, strnlen(small, static_cast<size_t>(Size())));
+    }
     std::string buffer(static_cast<size_t>(Size()) + 1, '\0');
     if (!GetData(buffer.data())) return {};
     buffer.resize(std::strlen(buffer.c_str()));
@@ -205,8 +215,16 @@ std::string TStringField::AsString() {
 }
 
 void TStringField::SetAsString(const std::string& value) {
+    const size_t n = std::min(value.size(), static_cast<size_t>(Size()));
+    char small[512];
+    if (n < sizeof small) {
+        std::memcpy(small, value.data(), n);
+        small[n] = '\0';
+        SetData(small);
+        return;
+    }
     std::string buffer(static_cast<size_t>(Size()) + 1, '\0');
-    std::memcpy(buffer.data(), value.data(), std::min(value.size(), static_cast<size_t>(Size())));
+    std::memcpy(buffer.data(), value.data(), n);
     SetData(buffer.data());
 }
 

@@ -26,9 +26,13 @@ std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"
 
 void PutNumber(std::string& out, int value, int digits) {
     char buffer[12];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    for (int n = static_cast<int>(end - buffer); n < digits; ++n) out += '0';
-    out.append(buffer, end);
+    int n = 0;
+    do {
+        buffer[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0 && n < 11);
+    for (int i = n; i < digits; ++i) out += '0';
+    while (n > 0) out += buffer[--n];
 }
 
 // The order of day, month and year in the short date format: "DMY", "MDY" or "YMD".
@@ -147,21 +151,84 @@ TDateTime StrToDate(std::string_view text) {
 
 std::string FloatToStr(double value) {
     if (!std::isfinite(value)) return value != value ? "NAN" : value > 0 ? "INF" : "-INF";
+    const char separator = platform::NumberSettings().decimal_separator;
     char buffer[40];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-    std::string text(buffer, end);
-    // The general form's exponent as the framework writes it: "E", an optional
-    // minus and the digits without leading zeros.
-    if (size_t e = text.find('e'); e != std::string::npos) {
-        std::string exponent = text.substr(e + 1);
-        text.resize(e);
-        const bool negative = !exponent.empty() && exponent[0] == '-';
-        if (!exponent.empty() && (exponent[0] == '-' || exponent[0] == '+')) exponent.erase(0, 1);
-        exponent.erase(0, std::min(exponent.find_first_not_of('0'), exponent.size() - 1));
-        text += negative ? "E-" : "E";
-        text += exponent;
+    // Money and counts: a value that is a whole number of millionths (or of
+    // hundredths, or whole) is written from that number, without the zeros
+    // the fraction ends in.
+    if (value == 0) return "0";
+    if (std::fabs(value) >= 1e-3 && std::fabs(value) < 1e15) {
+        static constexpr std::pair<int, double> kScales[] = {{2, 1e2}, {6, 1e6}, {0, 1}};
+        for (auto [places, scale] : kScales) {
+            const double scaled = value * scale;
+            if (std::fabs(scaled) >= 1e15) continue;
+            const int64_t whole = static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
+            if (static_cast<double>(whole) / scale != value) continue;
+            char digits[24];
+            auto [end, ec] = std::to_chars(digits, digits + sizeof digits, whole < 0 ? -whole : whole);
+            size_t n = static_cast<size_t>(end - digits);
+            size_t fraction = static_cast<size_t>(places);
+            while (fraction > 0 && digits[n - 1] == '0') --n, --fraction;
+            char* out = buffer;
+            if (value < 0) *out++ = '-';
+            if (n <= fraction) {  // below 1: "0" and the fraction's leading zeros
+                *out++ = '0';
+                *out++ = separator;
+                for (size_t z = n; z < fraction; ++z) *out++ = '0';
+            } else {
+                std::memcpy(out, digits, n - fraction);
+                out += n - fraction;
+                if (fraction > 0) *out++ = separator;
+            }
+            std::memcpy(out, digits + n - std::min(n, fraction), std::min(n, fraction));
+            out += std::min(n, fraction);
+            return std::string(buffer, out);
+        }
     }
-    if (size_t dot = text.find('.'); dot != std::string::npos) text[dot] = platform::NumberSettings().decimal_separator;
+    // The shortest digits are the 15-digit ones whenever they are no more
+    // than 15; only values that need more take the slower rounding.
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    const std::string_view sci(buffer, static_cast<size_t>(end - buffer));
+    const size_t e = sci.find('e');
+    const bool negative = sci[0] == '-';
+    std::string digits;
+    for (char c : sci.substr(0, e))
+        if (c >= '0' && c <= '9') digits += c;
+    int exponent = 0;
+    std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
+    if (digits.size() > 15) {
+        auto [end15, ec15] =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+        const std::string_view r(buffer, static_cast<size_t>(end15 - buffer));
+        const size_t re = r.find('e');
+        digits.clear();
+        for (char c : r.substr(0, re))
+            if (c >= '0' && c <= '9') digits += c;
+        std::from_chars(r.data() + re + (r[re + 1] == '+' ? 2 : 1), r.data() + r.size(), exponent);
+        while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    }
+    std::string text = negative ? "-" : "";
+    if (exponent < -4 || exponent >= 15) {
+        text += digits[0];
+        if (digits.size() > 1) text += separator + digits.substr(1);
+        text += exponent < 0 ? "E-" : "E";
+        text += std::to_string(exponent < 0 ? -exponent : exponent);
+    } else if (exponent < 0) {
+        text += '0';
+        text += separator;
+        text.append(static_cast<size_t>(-exponent - 1), '0');
+        text += digits;
+    } else {
+        const size_t whole = static_cast<size_t>(exponent) + 1;
+        if (digits.size() <= whole) {
+            text += digits;
+            text.append(whole - digits.size(), '0');
+        } else {
+            text += digits.substr(0, whole);
+            text += separator;
+            text += digits.substr(whole);
+        }
+    }
     return text;
 }
 
