@@ -162,8 +162,8 @@ Status LocateMemo(const MemoFile& m, uint64_t size, uint32_t block, MemoExtent& 
     e.block = block;
     const auto past_end = [&](uint64_t length) {
         return MemoFailure(m, 1003,
-                           "memo block " + std::to_string(block) + " claims " + std::to_string(length) +
-                               " bytes past the end of the file",
+                           "the memo at block " + std::to_string(block) + " is " + std::to_string(length) +
+                               " bytes long, past the end of the file",
                            site);
     };
     if (m.kind == MemoKind::FoxPro) {
@@ -235,7 +235,17 @@ Status ReadStoredMemo(const MemoFile& memo, int32_t block, std::string& data, co
     return ReadMemoData(memo, size, extent, data, SIZE_MAX, site);
 }
 
-Status PrepareAppend(MemoFile& m, std::string_view routine, uint64_t& at) {
+Status PadMemoFile(MemoFile& m, uint64_t at, std::string_view routine) {
+    uint64_t size = 0;
+    if (Status s = MemoSize(m, size); s.failed()) return s;
+    if (at <= size) return {};
+    const std::string zeros(static_cast<size_t>(at - size), '\0');
+    if (int rc = m.file.WriteAt(size, zeros); rc != 0)
+        return Fail(1005, m.name + " (" + ErrorCodeText(static_cast<uint16_t>(rc)) + ")" + Bracketed(routine));
+    return {};
+}
+
+Status PrepareAppend(MemoFile& m, std::string_view routine, uint64_t& at, bool pad) {
     if (Status s = LockMemo(m, routine); s.failed()) return s;
     uint64_t size = 0;
     if (Status s = MemoSize(m, size); s.failed()) return s;
@@ -245,13 +255,8 @@ Status PrepareAppend(MemoFile& m, std::string_view routine, uint64_t& at) {
     }
     const uint64_t bs = m.block_size;
     at = std::max((size + bs - 1) / bs, uint64_t{m.FirstDataBlock()}) * bs;
-    if (at > size) {
-        const std::string zeros(static_cast<size_t>(at - size), '\0');
-        if (int rc = m.file.WriteAt(size, zeros); rc != 0)
-            return Fail(1005, m.name + " (" + ErrorCodeText(static_cast<uint16_t>(rc)) + ")" + Bracketed(routine));
-    }
     if (at / bs > UINT32_MAX) return Fail(1005, m.name + " is full" + Bracketed(routine));
-    return {};
+    return pad ? PadMemoFile(m, at, routine) : Status{};
 }
 
 uint32_t Dbase4Blocks(uint64_t data_length, uint32_t block_size) {

@@ -71,7 +71,7 @@ Status OpenStream(TWorkArea& a, MemoFile& m, bool detect_text, int32_t block, in
     }
     if (mode != 2) return Fail(220, "Invalid stream mode " + std::to_string(mode) + " [CreateBlobDescriptor]");
     uint64_t at = 0;
-    if (Status s = PrepareAppend(m, routine, at); s.failed()) {
+    if (Status s = PrepareAppend(m, routine, at, false); s.failed()) {
         (void)UnlockMemo(m, routine);
         return s;
     }
@@ -104,6 +104,7 @@ Status EndStream(TWorkArea& a, MemoFile& m) {
     if (st.open && st.mode == 2 && st.furthest > 0) {
         st.data.resize(static_cast<size_t>(st.furthest));
         status = BuildMemoImage(m, st.data, m.kind == MemoKind::Dbase4, kFoxText, m.io, routine);
+        if (status.ok()) status = PadMemoFile(m, m.Offset(st.block), routine);
         if (status.ok()) status = AppendImage(m, m.Offset(st.block), m.io, routine);
     }
     const bool held = st.open && st.mode == 2;

@@ -107,14 +107,24 @@ int MemoTextFile::Write(std::string_view text) {
         line_.clear();
         return true;
     };
+    // A write that fails leaves nothing of itself behind.
+    const size_t lines_before = lines_.size();
+    const std::string line_before = line_;
+    const char last_before = last_;
+    const auto fail = [&] {
+        lines_.resize(lines_before);
+        line_ = line_before;
+        last_ = last_before;
+        return kWriteFault;
+    };
     for (const char c : text) {
         const char before = last_;
         last_ = c;
         if (c == '\n' && before == '\r') continue;
         if (c == '\r' || c == '\n') {
-            if (!close_line(before == '\x8D' ? LineEnd::Soft : LineEnd::Hard)) return kWriteFault;
+            if (!close_line(before == '\x8D' ? LineEnd::Soft : LineEnd::Hard)) return fail();
         } else if (c != '\x8D') {
-            if (line_.size() == kWrittenLine && !close_line(LineEnd::None)) return kWriteFault;
+            if (line_.size() == kWrittenLine && !close_line(LineEnd::None)) return fail();
             line_ += c;
         }
     }

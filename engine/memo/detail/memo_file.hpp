@@ -127,9 +127,12 @@ Status ReadMemoData(const MemoFile& memo, uint64_t size, const MemoExtent& exten
 // Both, for a memo field's stored block (0: no memo, negative: its value).
 Status ReadStoredMemo(const MemoFile& memo, int32_t block, std::string& data, const MemoSite& site);
 
-// Lock, pad the file to whole blocks and give the append position and its
-// block (a new dBASE III file's end mark is overwritten). The lock stays.
-Status PrepareAppend(MemoFile& memo, std::string_view routine, uint64_t& at);
+// Lock, pad the file to whole blocks (unless `pad` is false) and give the
+// append position (a new dBASE III file's end mark is overwritten). The lock
+// stays.
+Status PrepareAppend(MemoFile& memo, std::string_view routine, uint64_t& at, bool pad = true);
+// Zeros from the end of the file up to `at`.
+Status PadMemoFile(MemoFile& memo, uint64_t at, std::string_view routine);
 
 // The bytes of a memo of `data` (stored form), padded to whole blocks: in a
 // FoxPro file with its block header of `fox_type`; otherwise with the dBASE IV
