@@ -15,6 +15,7 @@
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
+#include "engine/memo/memo.hpp"
 #include "platform/codepage.hpp"
 #include "tests/engine/peers/peer_support.hpp"
 #include "tests/support/engine_fixture.hpp"
@@ -67,6 +68,7 @@ class EngineWrittenTest : public testing_support::EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
+        zurod::MemoInit();
         zurod::SetDateFormat(1);
         zurod::SetCentury(true);
     }

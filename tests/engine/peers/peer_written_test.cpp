@@ -12,6 +12,7 @@
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
+#include "engine/memo/memo.hpp"
 #include "platform/codepage.hpp"
 #include "platform/numbers.hpp"
 #include "tests/engine/peers/peer_support.hpp"
@@ -53,6 +54,7 @@ class PeerWrittenTest : public testing_support::EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
+        zurod::MemoInit();
         zurod::SetDateFormat(1);
         zurod::SetCentury(true);
     }
