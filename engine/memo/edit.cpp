@@ -29,6 +29,7 @@ Status StoreAtEnd(MemoFile& m, std::string_view stored, bool headed, uint32_t fo
     uint64_t at = 0;
     if (Status s = PrepareAppend(m, routine, at); s.failed()) return s;
     MemoLockScope unlock(m);
+    m.io.clear();
     if (Status s = BuildMemoImage(m, stored, headed, fox_type, m.io, routine); s.failed()) return s;
     if (Status s = AppendImage(m, at, m.io, routine); s.failed()) return s;
     block = static_cast<int32_t>(at / m.block_size);
@@ -88,6 +89,7 @@ Status EditMemoIn(TWorkArea& area, std::string_view stored, int32_t old_block, i
     uint64_t at = 0;
     if (Status s = PrepareAppend(*m, routine, at); s.failed()) return s;
     MemoLockScope unlock(*m);
+    m->io.clear();
     if (Status s = BuildMemoImage(*m, stored, true, kFoxText, m->io, routine); s.failed()) return s;
     // New blocks always: the old memo stays readable until its record is
     // written with the new block.
@@ -118,8 +120,7 @@ Status CopyMemoIn(TWorkArea& from, int32_t block, TWorkArea& to, int32_t& new_bl
     MemoExtent extent;
     std::string data;
     if (Status s = MemoSize(*source, size); s.failed()) return s;
-    if (Status s = LocateMemo(*source, size, b, extent, site); s.failed()) return s;
-    if (Status s = ReadMemoData(*source, size, extent, data, SIZE_MAX, site); s.failed()) return s;
+    if (Status s = ReadMemo(*source, size, b, extent, data, SIZE_MAX, site); s.failed()) return s;
     if (from.oem != to.oem) {
         FromStored(from, data);
         ToStored(to, data);

@@ -94,13 +94,12 @@ Status ReadMemoLines(TWorkArea& area, int32_t block, size_t limit, std::vector<M
     const uint32_t b = block < 0 ? static_cast<uint32_t>(-static_cast<int64_t>(block)) : static_cast<uint32_t>(block);
     uint64_t size = 0;
     if (Status s = MemoSize(*m, size); s.failed()) return s;
-    MemoExtent extent;
-    if (Status s = LocateMemo(*m, size, b, extent, site); s.failed()) return s;
     // A full table never needs more than this of the text.
     const size_t width = LineWidth();
     const size_t enough = limit > SIZE_MAX / (width + 2) ? SIZE_MAX : limit * (width + 2);
+    MemoExtent extent;
     std::string data;
-    if (Status s = ReadMemoData(*m, size, extent, data, enough, site); s.failed()) return s;
+    if (Status s = ReadMemo(*m, size, b, extent, data, enough, site); s.failed()) return s;
     LineSplitter splitter(area, lines, width, limit);
     splitter.Feed(data);
     splitter.Finish();

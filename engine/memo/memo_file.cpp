@@ -21,6 +21,7 @@ constexpr uint64_t kLockByte = 10;
 constexpr int kLockAttempts = 11;
 constexpr size_t kFirstScan = 4096;
 constexpr size_t kLargestScan = size_t{1} << 20;
+constexpr size_t kLargestProbe = size_t{1} << 16;
 
 std::string Bracketed(std::string_view routine) { return " [" + std::string(routine) + "]"; }
 
@@ -150,14 +151,9 @@ Status MemoSize(const MemoFile& memo, uint64_t& size) {
     return {};
 }
 
-Status LocateMemo(const MemoFile& m, uint64_t size, uint32_t block, MemoExtent& e, const MemoSite& site) {
-    if (block < m.FirstDataBlock())
-        return MemoFailure(m, 1003, "memo block " + std::to_string(block) + " lies in the header", site);
+Status ParseMemoHead(const MemoFile& m, uint64_t size, uint32_t block, const char* head, size_t got, MemoExtent& e,
+                     const MemoSite& site) {
     const uint64_t at = m.Offset(block);
-    if (at + 1 >= size) return MemoFailure(m, 1003, "", site);
-    char head[kBlockHeader];
-    size_t got = 0;
-    if (int rc = m.file.ReadAt(at, head, got); rc != 0) return MemoFailure(m, static_cast<uint16_t>(rc), "", site);
     e = MemoExtent{};
     e.block = block;
     const auto past_end = [&](uint64_t length) {
@@ -174,7 +170,7 @@ Status LocateMemo(const MemoFile& m, uint64_t size, uint32_t block, MemoExtent& 
         if (e.start + static_cast<uint64_t>(e.length) > size) return past_end(static_cast<uint64_t>(e.length));
         return {};
     }
-    if (got == kBlockHeader && std::memcmp(head, "\xFF\xFF\x08\x00", 4) == 0) {
+    if (got >= kBlockHeader && std::memcmp(head, "\xFF\xFF\x08\x00", 4) == 0) {
         const uint32_t total = GetLe32(head + 4);
         if (total < kBlockHeader)
             return MemoFailure(m, 1003,
@@ -188,6 +184,22 @@ Status LocateMemo(const MemoFile& m, uint64_t size, uint32_t block, MemoExtent& 
     }
     e.start = at;
     return {};
+}
+
+Status CheckMemoBlock(const MemoFile& m, uint64_t size, uint32_t block, const MemoSite& site) {
+    if (block < m.FirstDataBlock())
+        return MemoFailure(m, 1003, "memo block " + std::to_string(block) + " lies in the header", site);
+    if (m.Offset(block) + 1 >= size) return MemoFailure(m, 1003, "", site);
+    return {};
+}
+
+Status LocateMemo(const MemoFile& m, uint64_t size, uint32_t block, MemoExtent& e, const MemoSite& site) {
+    if (Status s = CheckMemoBlock(m, size, block, site); s.failed()) return s;
+    char head[kBlockHeader];
+    size_t got = 0;
+    if (int rc = m.file.ReadAt(m.Offset(block), head, got); rc != 0)
+        return MemoFailure(m, static_cast<uint16_t>(rc), "", site);
+    return ParseMemoHead(m, size, block, head, got, e, site);
 }
 
 Status ReadMemoData(const MemoFile& m, uint64_t size, const MemoExtent& e, std::string& data, size_t limit,
@@ -224,15 +236,41 @@ Status ReadMemoData(const MemoFile& m, uint64_t size, const MemoExtent& e, std::
     return {};
 }
 
-Status ReadStoredMemo(const MemoFile& memo, int32_t block, std::string& data, const MemoSite& site) {
-    data.clear();
-    if (block == 0) return {};
-    const uint32_t b = block < 0 ? static_cast<uint32_t>(-static_cast<int64_t>(block)) : static_cast<uint32_t>(block);
-    uint64_t size = 0;
-    if (Status s = MemoSize(memo, size); s.failed()) return s;
-    MemoExtent extent;
-    if (Status s = LocateMemo(memo, size, b, extent, site); s.failed()) return s;
-    return ReadMemoData(memo, size, extent, data, SIZE_MAX, site);
+Status ReadMemo(const MemoFile& m, uint64_t size, uint32_t block, MemoExtent& e, std::string& data, size_t limit,
+                const MemoSite& site) {
+    if (Status s = CheckMemoBlock(m, size, block, site); s.failed()) return s;
+    // One read brings most memos whole, block header and all.
+    const uint64_t at = m.Offset(block);
+    data.resize(static_cast<size_t>(std::min<uint64_t>(m.probe, size - at)));
+    size_t got = 0;
+    if (int rc = m.file.ReadAt(at, data, got); rc != 0) return MemoFailure(m, static_cast<uint16_t>(rc), "", site);
+    data.resize(got);
+    if (Status s = ParseMemoHead(m, size, block, data.data(), got, e, site); s.failed()) return s;
+    const size_t skip = static_cast<size_t>(e.start - at);
+    if (e.length >= 0) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(e.length), limit));
+        m.probe = std::clamp<size_t>(skip + n, kDbase3MemoBlock, kLargestProbe);
+        if (skip + n > data.size()) return ReadMemoData(m, size, e, data, limit, site);
+        data.erase(0, skip);
+        data.resize(n);
+        return {};
+    }
+    if (const size_t end = data.find(kMemoEnd); end != std::string::npos) {
+        m.probe = std::clamp<size_t>(end + 2, kDbase3MemoBlock, kLargestProbe);
+        data.resize(std::min(end, limit));
+        return {};
+    }
+    if (data.size() >= limit || at + got >= size) {
+        data.resize(std::min(data.size(), limit));
+        return {};
+    }
+    MemoExtent rest = e;
+    rest.start = at + got;
+    std::string tail;
+    if (Status s = ReadMemoData(m, size, rest, tail, limit - data.size(), site); s.failed()) return s;
+    data += tail;
+    m.probe = std::clamp<size_t>(data.size() + 2, kDbase3MemoBlock, kLargestProbe);
+    return {};
 }
 
 Status PadMemoFile(MemoFile& m, uint64_t at, std::string_view routine) {
@@ -265,16 +303,16 @@ uint32_t Dbase4Blocks(uint64_t data_length, uint32_t block_size) {
 
 Status BuildMemoImage(const MemoFile& m, std::string_view data, bool headed, uint32_t fox_type,
                       std::string& image, std::string_view routine) {
-    image.clear();
+    const size_t from = image.size();
     const bool fox = m.kind == MemoKind::FoxPro;
     uint64_t length = 0;
     if (!fox && !headed) {
         if (data.find(kMemoEnd) != std::string_view::npos)
             return Fail(1300, m.name + ": a dBASE III memo cannot hold the byte 0x1A" + Bracketed(routine));
-        image.reserve(data.size() + 2 + m.block_size);
+        image.reserve(from + data.size() + 2 + m.block_size);
         image.append(data);
         image.append(2, kMemoEnd);
-        length = image.size();
+        length = image.size() - from;
     } else {
         if (data.size() > UINT32_MAX - kBlockHeader)
             return Fail(1300, m.name + ": a memo cannot hold " + std::to_string(data.size()) + " bytes" +
@@ -289,12 +327,12 @@ Status BuildMemoImage(const MemoFile& m, std::string_view data, bool headed, uin
             PutLe32(head + 4, static_cast<uint32_t>(data.size() + kBlockHeader));
             length = uint64_t{Dbase4Blocks(data.size(), m.block_size)} * m.block_size;
         }
-        image.reserve(data.size() + kBlockHeader + m.block_size);
+        image.reserve(from + data.size() + kBlockHeader + m.block_size);
         image.append(head, kBlockHeader);
         image.append(data);
     }
     const uint64_t blocks = (length + m.block_size - 1) / m.block_size;
-    image.resize(static_cast<size_t>(blocks * m.block_size), '\0');
+    image.resize(from + static_cast<size_t>(blocks * m.block_size), '\0');
     return {};
 }
 

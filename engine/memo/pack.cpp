@@ -101,23 +101,38 @@ bool DecodeJournal(const TWorkArea& a, std::string_view j, std::vector<NewBlock>
 }
 
 // Writes the new blocks into the records, as other programs write them:
-// right-aligned digits, blanks for no memo.
+// right-aligned digits, blanks for no memo. Records are patched a large run
+// at a time (the blocks come in record order).
 Status ApplyNewBlocks(TWorkArea& a, const std::vector<NewBlock>& blocks, std::string_view label) {
-    char text[16];
-    for (const NewBlock& b : blocks) {
-        std::memset(text, ' ', sizeof text);
-        const size_t length = std::min<size_t>(b.length, sizeof text);
-        if (b.block != 0) {
-            char digits[12];
-            const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, b.block);
-            const size_t n = static_cast<size_t>(end - digits);
-            if (n <= length) std::memcpy(text + (length - n), digits, n);
-        }
-        if (int rc = a.file.WriteAt(RecordOffset(a, b.record) + b.offset, std::string_view(text, length)); rc != 0)
-            return Fail(static_cast<uint16_t>(rc), a.file_name + " [" + std::string(label) + "]");
-    }
-    if (int rc = a.file.Sync(); rc != 0)
+    const auto failed = [&](int rc) {
         return Fail(static_cast<uint16_t>(rc), a.file_name + " [" + std::string(label) + "]");
+    };
+    const int32_t per_run = static_cast<int32_t>(std::max<size_t>(kPackBlock / a.record_length, 1));
+    std::string run;
+    for (size_t i = 0; i < blocks.size();) {
+        const int32_t first = blocks[i].record;
+        int32_t last = first;
+        size_t end = i;
+        while (end < blocks.size() && blocks[end].record >= first && blocks[end].record < first + per_run)
+            last = std::max(last, blocks[end++].record);
+        run.resize(static_cast<size_t>(last - first + 1) * a.record_length);
+        size_t got = 0;
+        int rc = a.file.ReadAt(RecordOffset(a, first), run, got);
+        if (rc == 0 && got < run.size()) rc = 100;
+        if (rc != 0) return failed(rc);
+        for (; i < end; ++i) {
+            const NewBlock& b = blocks[i];
+            char* field = run.data() + static_cast<size_t>(b.record - first) * a.record_length + b.offset;
+            std::memset(field, ' ', b.length);
+            if (b.block == 0) continue;
+            char digits[12];
+            const auto [stop, ec] = std::to_chars(digits, digits + sizeof digits, b.block);
+            const size_t n = static_cast<size_t>(stop - digits);
+            if (n <= b.length) std::memcpy(field + (b.length - n), digits, n);
+        }
+        if ((rc = a.file.WriteAt(RecordOffset(a, first), run)) != 0) return failed(rc);
+    }
+    if (int rc = a.file.Sync(); rc != 0) return failed(rc);
     // The current record's buffers follow its new numbers.
     if (a.rec_no >= 1 && a.rec_no <= a.rec_count && !a.eof) {
         if (Status s = GetDbfRecord(a, a.rec_no); s.failed()) return s;
@@ -152,19 +167,17 @@ Status Complete(TWorkArea& a, const PackFiles& f, const std::vector<NewBlock>& b
     return {};
 }
 
-// The memo in the new file: the same layout as in the old one.
-Status RepackImage(const MemoFile& m, const MemoExtent& e, std::string_view data, std::string& image) {
-    return BuildMemoImage(m, data, e.headed, e.fox_type, image, "PackMemo");
-}
-
+// Gathers the new file's memos and writes them in large blocks.
 class PackWriter {
 public:
     PackWriter(platform::File& out, uint64_t at) : out_(out), at_(at) { buffer_.reserve(kPackBlock * 2); }
     uint64_t End() const { return at_ + buffer_.size(); }
-    int Add(std::string_view image) {
-        buffer_.append(image);
-        return buffer_.size() >= kPackBlock ? Flush() : 0;
+    // Appends the memo in the layout it had in the old file; false when it
+    // cannot be stored (then nothing is added).
+    bool Add(const MemoFile& m, const MemoExtent& e, std::string_view data) {
+        return BuildMemoImage(m, data, e.headed, e.fox_type, buffer_, "PackMemo").ok();
     }
+    int FlushIfFull() { return buffer_.size() >= kPackBlock ? Flush() : 0; }
     int Flush() {
         if (buffer_.empty()) return 0;
         const int rc = out_.WriteAt(at_, buffer_);
@@ -179,8 +192,76 @@ private:
     std::string buffer_;
 };
 
+// The old memo file read forward in large blocks: the live memos are taken
+// in the order of their blocks, so each block of the file is read once.
+class ForwardReader {
+public:
+    ForwardReader(const MemoFile& m, uint64_t size) : m_(m), size_(size) {}
+    // Bytes [from, from + n) of the file (fewer at its end), or nullptr with `rc`.
+    const char* Window(uint64_t from, size_t n, size_t& got, int& rc) {
+        n = static_cast<size_t>(std::min<uint64_t>(n, size_ - std::min(from, size_)));
+        if (from < start_ || from + n > start_ + cache_.size()) {
+            cache_.resize(std::max(n, kPackBlock));
+            size_t read = 0;
+            if ((rc = m_.file.ReadAt(from, cache_, read)) != 0) return nullptr;
+            cache_.resize(read);
+            start_ = from;
+        }
+        got = static_cast<size_t>(std::min<uint64_t>(n, start_ + cache_.size() - from));
+        return cache_.data() + (from - start_);
+    }
+
+private:
+    const MemoFile& m_;
+    uint64_t size_;
+    uint64_t start_ = 0;
+    std::string cache_;
+};
+
+// One memo field that refers to a memo.
+struct Reference {
+    uint64_t block;  // as stored
+    int32_t record;
+    uint16_t offset;
+    uint8_t length;
+    int64_t stored;
+};
+
+// Reads the memo a reference points at, in its stored form; 1003 for one
+// that is not there to read.
+Status ReadReferenced(const MemoFile& m, uint64_t size, ForwardReader& reader, const Reference& ref,
+                      MemoExtent& extent, std::string& data) {
+    const MemoSite site{"PackMemo", ref.record};
+    if (ref.block > UINT32_MAX) return Fail(1003, "");
+    const auto block = static_cast<uint32_t>(ref.block);
+    if (Status s = CheckMemoBlock(m, size, block, site); s.failed()) return s;
+    const uint64_t at = m.Offset(block);
+    size_t got = 0;
+    int rc = 0;
+    const char* head = reader.Window(at, kBlockHeader, got, rc);
+    if (!head) return MemoFailure(m, static_cast<uint16_t>(rc), "", site);
+    if (Status s = ParseMemoHead(m, size, block, head, got, extent, site); s.failed()) return s;
+    if (extent.length >= 0) {
+        const size_t n = static_cast<size_t>(extent.length);
+        const char* bytes = reader.Window(extent.start, n, got, rc);
+        if (!bytes || got < n) return MemoFailure(m, static_cast<uint16_t>(rc != 0 ? rc : 100), "", site);
+        data.assign(bytes, n);
+        return {};
+    }
+    // Up to the end mark, in ever larger windows.
+    for (size_t n = kPackBlock;; n *= 2) {
+        const char* bytes = reader.Window(at, n, got, rc);
+        if (!bytes) return MemoFailure(m, static_cast<uint16_t>(rc), "", site);
+        const char* end = std::find(bytes, bytes + got, kMemoEnd);
+        if (end != bytes + got || got < n) {
+            data.assign(bytes, static_cast<size_t>(end - bytes));
+            return {};
+        }
+    }
+}
+
 // Step 1: the live memos into the staged file; the new block of every memo
-// field that changes.
+// field that changes, in record order.
 Status WriteLiveMemos(TWorkArea& a, MemoFile& m, platform::File& out, std::vector<NewBlock>& blocks) {
     const std::vector<uint8_t> header = EmptyMemoFile(m.type, static_cast<uint16_t>(m.block_size), m.file.Path());
     const uint64_t first = uint64_t{m.FirstDataBlock()} * m.block_size;
@@ -188,41 +269,46 @@ Status WriteLiveMemos(TWorkArea& a, MemoFile& m, platform::File& out, std::vecto
     start.resize(static_cast<size_t>(first), '\0');
     if (int rc = out.WriteAt(0, start); rc != 0) return Fail(static_cast<uint16_t>(rc), m.name + " [PackMemofile]");
 
-    uint64_t size = 0;
-    if (Status s = MemoSize(m, size); s.failed()) return s;
-    PackWriter writer(out, first);
-    std::string data, image;
-    MemoExtent extent;
-    RecordBlockReader reader(a, 1, a.rec_count, kPackBlock);
-    while (reader.Next()) {
-        for (int32_t i = 0; i < reader.Count(); ++i) {
-            const std::span<char> record = reader.Record(i);
-            const int32_t r = reader.First() + i;
+    std::vector<Reference> refs;
+    RecordBlockReader records(a, 1, a.rec_count, kPackBlock);
+    while (records.Next()) {
+        for (int32_t i = 0; i < records.Count(); ++i) {
+            const std::span<char> record = records.Record(i);
             for (const FieldInfo& f : a.fields) {
                 if (f.type != 'M') continue;
                 const int64_t stored = StoredInteger(std::string_view(record.data() + f.offset, f.length));
-                if (stored == 0) continue;
-                const uint64_t old = static_cast<uint64_t>(stored < 0 ? -stored : stored);
-                uint32_t block = 0;
-                // A memo that cannot be read is no memo; the pack goes on.
-                const MemoSite site{"PackMemo", r};
-                Status found = old > UINT32_MAX ? Fail(1003, "") : LocateMemo(m, size, static_cast<uint32_t>(old), extent, site);
-                if (found.ok()) {
-                    if (Status s = ReadMemoData(m, size, extent, data, SIZE_MAX, site); s.failed()) return s;
-                    if (RepackImage(m, extent, data, image).ok()) {
-                        block = static_cast<uint32_t>(writer.End() / m.block_size);
-                        if (int rc = writer.Add(image); rc != 0)
-                            return Fail(static_cast<uint16_t>(rc), m.name + " [PackMemofile]");
-                    }
-                } else if (found.code != 1003) {
-                    return found;
-                }
-                if (static_cast<int64_t>(block) != stored)
-                    blocks.push_back({r, f.offset, f.length, block});
+                if (stored != 0)
+                    refs.push_back({static_cast<uint64_t>(stored < 0 ? -stored : stored), records.First() + i,
+                                    f.offset, f.length, stored});
             }
         }
     }
-    if (reader.status().failed()) return Fail(reader.status().code, a.file_name + " [PackMemofile]");
+    if (records.status().failed()) return Fail(records.status().code, a.file_name + " [PackMemofile]");
+    std::stable_sort(refs.begin(), refs.end(), [](const Reference& x, const Reference& y) { return x.block < y.block; });
+
+    uint64_t size = 0;
+    if (Status s = MemoSize(m, size); s.failed()) return s;
+    ForwardReader reader(m, size);
+    PackWriter writer(out, first);
+    std::string data;
+    MemoExtent extent;
+    for (const Reference& ref : refs) {
+        uint32_t block = 0;
+        // A memo that cannot be read is no memo; the pack goes on.
+        const Status found = ReadReferenced(m, size, reader, ref, extent, data);
+        if (found.ok()) {
+            const uint64_t at = writer.End();
+            if (writer.Add(m, extent, data)) block = static_cast<uint32_t>(at / m.block_size);
+            if (int rc = writer.FlushIfFull(); rc != 0)
+                return Fail(static_cast<uint16_t>(rc), m.name + " [PackMemofile]");
+        } else if (found.code != 1003) {
+            return found;
+        }
+        if (static_cast<int64_t>(block) != ref.stored) blocks.push_back({ref.record, ref.offset, ref.length, block});
+    }
+    std::sort(blocks.begin(), blocks.end(), [](const NewBlock& x, const NewBlock& y) {
+        return x.record != y.record ? x.record < y.record : x.offset < y.offset;
+    });
     if (int rc = writer.Flush(); rc != 0) return Fail(static_cast<uint16_t>(rc), m.name + " [PackMemofile]");
     char next[4];
     const uint32_t eof = static_cast<uint32_t>(writer.End() / m.block_size);

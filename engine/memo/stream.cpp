@@ -103,6 +103,7 @@ Status EndStream(TWorkArea& a, MemoFile& m) {
     Status status;
     if (st.open && st.mode == 2 && st.furthest > 0) {
         st.data.resize(static_cast<size_t>(st.furthest));
+        m.io.clear();
         status = BuildMemoImage(m, st.data, m.kind == MemoKind::Dbase4, kFoxText, m.io, routine);
         if (status.ok()) status = PadMemoFile(m, m.Offset(st.block), routine);
         if (status.ok()) status = AppendImage(m, m.Offset(st.block), m.io, routine);

@@ -79,6 +79,9 @@ struct MemoFile final : MemoAreaState {
     };
     std::vector<Run> pending;
     std::string io;  // write space, reused for every memo
+    // How much a read of a memo takes at once: as much as the last memo
+    // needed, so that memos of one size take one read each.
+    mutable size_t probe = 1024;
 
     uint64_t Offset(uint32_t block) const { return uint64_t{block} * block_size; }
     // The first block that may hold a memo (after the header).
@@ -118,14 +121,22 @@ private:
 
 Status MemoSize(const MemoFile& memo, uint64_t& size);
 
+// 0, or 1003 for a block outside the file's memos (in the header or past
+// the end).
+Status CheckMemoBlock(const MemoFile& memo, uint64_t size, uint32_t block, const MemoSite& site);
+// Checks the first bytes of memo `block` (`got` of them were there to read)
+// and says where its data lies.
+Status ParseMemoHead(const MemoFile& memo, uint64_t size, uint32_t block, const char* head, size_t got,
+                     MemoExtent& extent, const MemoSite& site);
 // Finds memo `block` (positive) in a file of `size` bytes.
 Status LocateMemo(const MemoFile& memo, uint64_t size, uint32_t block, MemoExtent& extent, const MemoSite& site);
 // Reads a located memo's data as stored (at most `limit` bytes; a memo that
 // ends at 0x1A is read up to it).
 Status ReadMemoData(const MemoFile& memo, uint64_t size, const MemoExtent& extent, std::string& data,
                     size_t limit, const MemoSite& site);
-// Both, for a memo field's stored block (0: no memo, negative: its value).
-Status ReadStoredMemo(const MemoFile& memo, int32_t block, std::string& data, const MemoSite& site);
+// Both at once (one read for most memos).
+Status ReadMemo(const MemoFile& memo, uint64_t size, uint32_t block, MemoExtent& extent, std::string& data,
+                size_t limit, const MemoSite& site);
 
 // Lock, pad the file to whole blocks (unless `pad` is false) and give the
 // append position (a new dBASE III file's end mark is overwritten). The lock
@@ -134,10 +145,10 @@ Status PrepareAppend(MemoFile& memo, std::string_view routine, uint64_t& at, boo
 // Zeros from the end of the file up to `at`.
 Status PadMemoFile(MemoFile& memo, uint64_t at, std::string_view routine);
 
-// The bytes of a memo of `data` (stored form), padded to whole blocks: in a
-// FoxPro file with its block header of `fox_type`; otherwise with the dBASE IV
-// block header when `headed`, else as a dBASE III memo (which cannot hold
-// 0x1A: 1300).
+// Appends to `image` the bytes of a memo of `data` (stored form), padded to
+// whole blocks: in a FoxPro file with its block header of `fox_type`;
+// otherwise with the dBASE IV block header when `headed`, else as a dBASE III
+// memo (which cannot hold 0x1A: 1300; `image` is left as it was).
 Status BuildMemoImage(const MemoFile& memo, std::string_view data, bool headed, uint32_t fox_type,
                       std::string& image, std::string_view routine);
 // Blocks a dBASE IV memo of `data_length` bytes occupies.
