@@ -61,7 +61,8 @@ Status AddMemoIn(TWorkArea& area, std::string_view text, int32_t& block, std::st
     if (Status s = RequireMemo(area, routine, m); s.failed()) return s;
     if (Status s = RefuseWhileStreaming(*m, routine); s.failed()) return s;
     if (text.empty()) return {};
-    std::string stored(text.substr(0, text.find_last_not_of(' ') + 1));
+    std::string& stored = m->text;
+    stored.assign(text.substr(0, text.find_last_not_of(' ') + 1));
     ToStored(area, stored);
     return StoreAtEnd(*m, stored, m->kind == MemoKind::Dbase4, kFoxText, routine, block);
 }
@@ -118,7 +119,7 @@ Status CopyMemoIn(TWorkArea& from, int32_t block, TWorkArea& to, int32_t& new_bl
     const MemoSite site{"AppendFrom/CopyTo", from.rec_no};
     uint64_t size = 0;
     MemoExtent extent;
-    std::string data;
+    std::string& data = target->text;
     if (Status s = MemoSize(*source, size); s.failed()) return s;
     if (Status s = ReadMemo(*source, size, b, extent, data, SIZE_MAX, site); s.failed()) return s;
     if (from.oem != to.oem) {

@@ -216,7 +216,9 @@ int64_t BlobSeek(int64_t offset, int origin) {
         break;
     default: Report(Fail(220, "Invalid seek origin " + std::to_string(origin) + " [SeekBlobStream]")); return st.position;
     }
-    st.position = std::max<int64_t>(base + offset, 0);
+    int64_t position = 0;
+    if (__builtin_add_overflow(base, offset, &position)) position = offset > 0 ? INT64_MAX : 0;
+    st.position = std::max<int64_t>(position, 0);
     return st.position;
 }
 

@@ -78,7 +78,8 @@ struct MemoFile final : MemoAreaState {
         uint32_t block, blocks;
     };
     std::vector<Run> pending;
-    std::string io;  // write space, reused for every memo
+    std::string io;    // write space, reused for every memo
+    std::string text;  // text space of additions and copies, reused likewise
     // How much a read of a memo takes at once: as much as the last memo
     // needed, so that memos of one size take one read each.
     mutable size_t probe = 1024;
