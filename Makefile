@@ -21,12 +21,12 @@ test: deps
 	cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
 	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANTA_FUZZ=ON -DCORVANTA_TESTS=OFF
 	cmake --build build/fuzz -j $(JOBS)
-	rm -rf build/fuzz/seeds && build/fuzz/tests/fuzz/dbf_fuzz_seeds build/fuzz/seeds
+	rm -rf build/fuzz/seeds build/fuzz/memo-seeds
+	build/fuzz/tests/fuzz/dbf_fuzz_seeds build/fuzz/seeds build/fuzz/memo-seeds
 	mkdir -p build/fuzz/corpus
 	build/fuzz/tests/fuzz/dbf_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	      -artifact_prefix=build/fuzz/ build/fuzz/corpus build/fuzz/seeds
 # Memo files the same way, behind a fixed memo table.
-	rm -rf build/fuzz/memo-seeds && build/fuzz/tests/fuzz/memo_fuzz_seeds build/fuzz/memo-seeds
 	mkdir -p build/fuzz/memo-corpus
 	build/fuzz/tests/fuzz/memo_fuzz -max_total_time=$(MEMO_FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	      -artifact_prefix=build/fuzz/memo- build/fuzz/memo-corpus build/fuzz/memo-seeds

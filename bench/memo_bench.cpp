@@ -119,6 +119,20 @@ void CopyFile(const std::string& from, const std::string& to) {
     if (std::system(command.c_str()) != 0) std::abort();
 }
 
+// The pack master's table and memo file under another name.
+void CopyPackMaster(const std::string& path) {
+    const std::string& master = PackMaster();
+    CopyFile(master, path);
+    CopyFile(MemoPathOf(master, zurod::kDbase4Memo), MemoPathOf(path, zurod::kDbase4Memo));
+}
+
+// False, after marking the run failed, unless every memo was read whole.
+bool ReadAll(benchmark::State& state, size_t bytes, const char* who) {
+    if (bytes == kMemoSize * kMemos) return true;
+    state.SkipWithError((std::string(who) + " read " + std::to_string(bytes) + " bytes").c_str());
+    return false;
+}
+
 }  // namespace
 
 void OursMemoAdd(benchmark::State& state) {
@@ -196,11 +210,7 @@ void OursMemoRead(benchmark::State& state) {
             zurod::DestroyBlobDescriptor();
         }
         zurod::CloseArea();
-        if (!Ok(state)) break;
-        if (bytes != kMemoSize * kMemos) {
-            state.SkipWithError(("read " + std::to_string(bytes) + " bytes").c_str());
-            break;
-        }
+        if (!Ok(state) || !ReadAll(state, bytes, "the engine")) break;
     }
     CountRecords(state, kMemos);
 }
@@ -223,21 +233,16 @@ void XbaseMemoRead(benchmark::State& state) {
             if (d.GetMemoField(1, length, buffer.data(), 0) == XB_NO_ERROR) bytes += static_cast<size_t>(length);
         }
         d.CloseDatabase();
-        if (bytes != kMemoSize * kMemos) {
-            state.SkipWithError(("xbase64 read " + std::to_string(bytes) + " bytes").c_str());
-            break;
-        }
+        if (!ReadAll(state, bytes, "xbase64")) break;
     }
     CountRecords(state, kMemos);
 }
 
 void OursMemoPack(benchmark::State& state) {
-    const std::string& master = PackMaster();
     const std::string path = PathIn("packed.dbf");
     for (auto _ : state) {
         state.PauseTiming();
-        CopyFile(master, path);
-        CopyFile(MemoPathOf(master, zurod::kDbase4Memo), MemoPathOf(path, zurod::kDbase4Memo));
+        CopyPackMaster(path);
         state.ResumeTiming();
         OpenExclusive(path);
         if (!Ok(state)) break;
@@ -253,10 +258,8 @@ void OursMemoPack(benchmark::State& state) {
 // syncs its files.
 void CopyLiveBytes(benchmark::State& state) {
     const bool sync = state.range(0) == 1;
-    const std::string& master = PackMaster();
     const std::string packed = PathIn("live.dbf");
-    CopyFile(master, packed);
-    CopyFile(MemoPathOf(master, zurod::kDbase4Memo), MemoPathOf(packed, zurod::kDbase4Memo));
+    CopyPackMaster(packed);
     OpenExclusive(packed);
     zurod::PackMemofile();
     zurod::CloseArea();

@@ -112,6 +112,22 @@ Status FreeBlocks(MemoFile& m, uint64_t size, uint32_t block, uint32_t blocks, s
     return WriteLink(m, runs, after, block, routine);
 }
 
+Status ForEachMemoReference(const TWorkArea& area, int32_t count,
+                            const std::function<void(int32_t, const FieldInfo&, int64_t)>& visit) {
+    RecordBlockReader reader(area, 1, count);
+    while (reader.Next()) {
+        for (int32_t i = 0; i < reader.Count(); ++i) {
+            const std::span<char> record = reader.Record(i);
+            for (const FieldInfo& f : area.fields) {
+                if (f.type != 'M') continue;
+                const int64_t stored = StoredInteger(std::string_view(record.data() + f.offset, f.length));
+                if (stored != 0) visit(reader.First() + i, f, stored);
+            }
+        }
+    }
+    return reader.status();
+}
+
 Status FreePendingRuns(TWorkArea& area, MemoFile& m, bool final) {
     if (m.pending.empty()) return {};
     if (m.kind != MemoKind::Dbase4 || area.is_virtual || !area.file.IsOpen()) {
@@ -123,20 +139,12 @@ Status FreePendingRuns(TWorkArea& area, MemoFile& m, bool final) {
     if (area.file.Size(table_size) != 0) table_size = 0;
     const int32_t count = std::max(area.rec_count, CountFromSize(area, table_size));
     std::vector<uint32_t> used;
-    RecordBlockReader reader(area, 1, count);
-    while (reader.Next()) {
-        for (int32_t i = 0; i < reader.Count(); ++i) {
-            const std::span<char> record = reader.Record(i);
-            for (const FieldInfo& f : area.fields) {
-                if (f.type != 'M') continue;
-                const int64_t b = StoredInteger(std::string_view(record.data() + f.offset, f.length));
-                if (b != 0) used.push_back(static_cast<uint32_t>(b < 0 ? -b : b));
-            }
-        }
-    }
-    if (reader.status().failed()) {
+    if (Status s = ForEachMemoReference(area, count, [&](int32_t, const FieldInfo&, int64_t b) {
+            used.push_back(static_cast<uint32_t>(b < 0 ? -b : b));
+        });
+        s.failed()) {
         if (final) m.pending.clear();
-        return Fail(reader.status().code, area.file_name + " [FreeMemoBlocks]");
+        return Fail(s.code, area.file_name + " [FreeMemoBlocks]");
     }
     std::sort(used.begin(), used.end());
 

@@ -270,20 +270,11 @@ Status WriteLiveMemos(TWorkArea& a, MemoFile& m, platform::File& out, std::vecto
     if (int rc = out.WriteAt(0, start); rc != 0) return Fail(static_cast<uint16_t>(rc), m.name + " [PackMemofile]");
 
     std::vector<Reference> refs;
-    RecordBlockReader records(a, 1, a.rec_count, kPackBlock);
-    while (records.Next()) {
-        for (int32_t i = 0; i < records.Count(); ++i) {
-            const std::span<char> record = records.Record(i);
-            for (const FieldInfo& f : a.fields) {
-                if (f.type != 'M') continue;
-                const int64_t stored = StoredInteger(std::string_view(record.data() + f.offset, f.length));
-                if (stored != 0)
-                    refs.push_back({static_cast<uint64_t>(stored < 0 ? -stored : stored), records.First() + i,
-                                    f.offset, f.length, stored});
-            }
-        }
-    }
-    if (records.status().failed()) return Fail(records.status().code, a.file_name + " [PackMemofile]");
+    if (Status s = ForEachMemoReference(a, a.rec_count, [&](int32_t r, const FieldInfo& f, int64_t stored) {
+            refs.push_back({static_cast<uint64_t>(stored < 0 ? -stored : stored), r, f.offset, f.length, stored});
+        });
+        s.failed())
+        return Fail(s.code, a.file_name + " [PackMemofile]");
     std::stable_sort(refs.begin(), refs.end(), [](const Reference& x, const Reference& y) { return x.block < y.block; });
 
     uint64_t size = 0;

@@ -14,6 +14,7 @@
 // Nothing read from the file is trusted: blocks, lengths and block sizes are
 // checked against the file before anything is read or allocated.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -185,6 +186,12 @@ Status FinishInterruptedPack(TWorkArea& area, const std::string& memo_path);
 
 // Writes an open write stream's memo and ends the stream (also at close).
 Status EndStream(TWorkArea& area, MemoFile& memo);
+
+// Calls `visit(record, field, stored)` for every memo field of records
+// 1..count that holds a block (`stored` as written, maybe negative), reading
+// the table straight from the file.
+Status ForEachMemoReference(const TWorkArea& area, int32_t count,
+                            const std::function<void(int32_t, const FieldInfo&, int64_t)>& visit);
 
 // Frees the pending runs that no record of the table refers to any more;
 // with `final` the others are forgotten (they stay unused until a pack).

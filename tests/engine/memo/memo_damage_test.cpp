@@ -7,6 +7,7 @@
 
 #include "engine/dbf/locate.hpp"
 #include "tests/engine/memo/memo_fixture.hpp"
+#include "tests/fuzz/memo_fixtures.hpp"
 
 namespace {
 
@@ -15,16 +16,9 @@ using memo_testing::MemoTest;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
-std::string Le32(uint32_t v) {
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
-    return s;
-}
-std::string Be32(uint32_t v) {
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * (3 - i)));
-    return s;
-}
+using memo_fixtures::At;
+using memo_fixtures::Be32;
+using memo_fixtures::Le32;
 
 struct Damage {
     const char* label;
@@ -38,12 +32,6 @@ struct Damage {
 };
 
 void PrintTo(const Damage& d, std::ostream* os) { *os << d.label; }
-
-std::string At(std::string memo, size_t at, const std::string& bytes) {
-    if (memo.size() < at + bytes.size()) memo.resize(at + bytes.size(), '\0');
-    memo.replace(at, bytes.size(), bytes);
-    return memo;
-}
 
 const Damage kDamages[] = {
     {"MissingFile", kDbase4Memo, 512, [](std::string) { return std::string("<remove>"); }, 0, 2, 0},

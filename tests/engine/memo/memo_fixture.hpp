@@ -89,6 +89,16 @@ protected:
         return text;
     }
 
+    // Stores bytes through a write stream (as they are unless `detect` finds
+    // them text) and gives the new memo's block.
+    static int32_t StoreBytes(std::string_view bytes, bool detect = false) {
+        const int32_t block = zurod::CreateBlobDescriptor(detect, 0, 2);
+        EXPECT_EQ(zurod::WriteBlobStream(bytes), static_cast<int32_t>(bytes.size()));
+        zurod::DestroyBlobDescriptor();
+        EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
+        return block;
+    }
+
     // The current record's memo through a read stream, as stored.
     static std::string StreamText(int32_t block) {
         zurod::CreateBlobDescriptor(false, block, 1);

@@ -12,13 +12,6 @@ using memo_testing::Layout;
 using memo_testing::MemoTest;
 using testing_support::ReadFileBytes;
 
-int32_t WriteStream(std::string_view bytes, bool detect = false) {
-    const int32_t block = CreateBlobDescriptor(detect, 0, 2);
-    EXPECT_EQ(WriteBlobStream(bytes), static_cast<int32_t>(bytes.size()));
-    DestroyBlobDescriptor();
-    return block;
-}
-
 std::string ReadStream(int32_t block, bool detect) {
     CreateBlobDescriptor(detect, block, 1);
     std::string text;
@@ -42,7 +35,7 @@ class ConversionTest : public MemoTest, public ::testing::WithParamInterface<Con
 TEST_P(ConversionTest, TextIsConvertedAndBinaryIsNot) {
     const Conversion& c = GetParam();
     Open(MemoTable("conv", kDbase4Memo, 512));
-    const int32_t block = WriteStream(c.written, c.detect);
+    const int32_t block = StoreBytes(c.written, c.detect);
     ASSERT_GT(block, 0);
     EXPECT_EQ(StreamText(block), c.stored);
     EXPECT_EQ(ReadStream(block, c.detect), c.written);
@@ -101,7 +94,7 @@ TEST_P(StreamTest, OtherWritesWaitForAnOpenWriteStream) {
     EXPECT_EQ(AddMemo("added"), 0);
     EXPECT_EQ(LastErrorCode(), 1017);
     // A new stream ends the open one, which stores its memo.
-    const int32_t second = WriteStream("second");
+    const int32_t second = StoreBytes("second");
     EXPECT_GT(second, first);
     EXPECT_EQ(StreamText(first), "streamed");
     EXPECT_EQ(StreamText(second), "second");
@@ -113,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, StreamTest, ::testing::ValuesIn(memo_testing::
 TEST_F(MemoTest, Dbase3StreamsWriteDbase3Memos) {
     const std::string path = MemoTable("three", kDbase3Memo, 512);
     Open(path);
-    const int32_t block = WriteStream("plain text", true);
+    const int32_t block = StoreBytes("plain text", true);
     EXPECT_EQ(block, 1);
     const std::string memo = ReadFileBytes(MemoPath(path, kDbase3Memo));
     EXPECT_EQ(memo.size(), 1024u);

@@ -12,15 +12,6 @@ namespace {
 using namespace zurod;
 using memo_testing::MemoTest;
 
-// Stores bytes as they are (a binary stream) and gives the memo's block.
-int32_t StoreRaw(std::string_view bytes) {
-    const int32_t block = CreateBlobDescriptor(false, 0, 2);
-    WriteBlobStream(bytes);
-    DestroyBlobDescriptor();
-    EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
-    return block;
-}
-
 // The line table as "text|end" items: H hard, S soft, - none.
 std::string Lines() {
     std::string out;
@@ -47,7 +38,7 @@ class SplitTest : public MemoTest, public ::testing::WithParamInterface<Split> {
 TEST_P(SplitTest, GetMemoFillsTheLineTable) {
     const Split& c = GetParam();
     Open(MemoTable("split", kDbase4Memo, 512));
-    const int32_t block = StoreRaw(c.stored);
+    const int32_t block = StoreBytes(c.stored);
     Settings().memo_width_on = c.width > 0;
     Settings().memo_width = static_cast<uint8_t>(c.width);
     if (c.limit > 0) Settings().memo_line_limit = static_cast<uint16_t>(c.limit);
@@ -73,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MemoTest, GetMemoOfNoMemoIsEmptyAndANegativeBlockCountsAsItsValue) {
     Open(MemoTable("signs", kDbase4Memo, 512));
-    const int32_t block = StoreRaw("text");
+    const int32_t block = StoreBytes("text");
     EXPECT_TRUE(GetMemo(0));
     EXPECT_EQ(Lines(), "");
     EXPECT_TRUE(GetMemo(-block));

@@ -51,14 +51,8 @@ const Layout kLayouts[] = {
     {"FoxPro", zurod::kFoxProMemo, "fp", "fpt", true},
 };
 
-class MemoPeerTest : public testing_support::EngineTest, public ::testing::WithParamInterface<Layout> {
+class MemoPeerTest : public peers::PeerTest, public ::testing::WithParamInterface<Layout> {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        zurod::MemoInit();
-        zurod::SetDateFormat(1);
-        zurod::SetCentury(true);
-    }
 
     // An empty table of the layout: python-dbf makes dBASE III and FoxPro
     // ones, the engine itself dBASE IV ones.
@@ -74,14 +68,6 @@ protected:
             zurod::CreateDbf(path, defs);
         }
         return path;
-    }
-
-    std::string EngineDump(const std::string& path) {
-        zurod::USE(path + " EXCLUSIVE");
-        EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
-        const std::string dump = peers::EngineDump();
-        zurod::CloseArea();
-        return dump;
     }
 
     // What each peer that knows the layout reads.
@@ -132,7 +118,7 @@ TEST_P(MemoPeerTest, MemosWrittenHereReadAlikeInThePeers) {
     ASSERT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
     zurod::CloseArea();
 
-    const std::string dump = EngineDump(path);
+    const std::string dump = EngineDumpOf(path);
     EXPECT_EQ(dump, peers::ExpectedDump(GetParam().version, data));
     ExpectPeersRead(path, dump);
 }
@@ -140,11 +126,11 @@ TEST_P(MemoPeerTest, MemosWrittenHereReadAlikeInThePeers) {
 TEST_P(MemoPeerTest, MemosThePeersWroteReadHere) {
     const Layout& l = GetParam();
     const TableData data = Memos();
-    EXPECT_EQ(EngineDump(PerlTable("perl.dbf", data)), peers::ExpectedDump(l.version, data)) << "Perl";
+    EXPECT_EQ(EngineDumpOf(PerlTable("perl.dbf", data)), peers::ExpectedDump(l.version, data)) << "Perl";
     if (l.python_dbf) {
         const std::string path = dir_ / "python.dbf";
         peers::PythonDbfWrite(path, l.peer_type, 0x02, "cp858", data, dir_.path());
-        EXPECT_EQ(EngineDump(path), peers::ExpectedDump(l.version, data)) << "python-dbf";
+        EXPECT_EQ(EngineDumpOf(path), peers::ExpectedDump(l.version, data)) << "python-dbf";
     }
 }
 
@@ -168,7 +154,7 @@ TEST_P(MemoPeerTest, EditingOneMemoLeavesEveryOtherMemoAsItWas) {
     zurod::CloseArea();
     data.rows[3].values[2] = "edited here";
 
-    const std::string dump = EngineDump(path);
+    const std::string dump = EngineDumpOf(path);
     EXPECT_EQ(dump, peers::ExpectedDump(l.version, data));
     ExpectPeersRead(path, dump);
     // Past the header, the old bytes stay; only a freed dBASE IV run gets

@@ -152,6 +152,21 @@ std::string WritePlan(const std::string& table, std::string_view dbf_type, int l
 
 }  // namespace
 
+void PeerTest::SetUp() {
+    EngineTest::SetUp();
+    zurod::MemoInit();
+    zurod::SetDateFormat(1);
+    zurod::SetCentury(true);
+}
+
+std::string PeerTest::EngineDumpOf(const std::string& path) {
+    zurod::USE(path + " EXCLUSIVE");
+    EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
+    const std::string dump = EngineDump();
+    zurod::CloseArea();
+    return dump;
+}
+
 std::string RunPeerScript(const std::vector<std::string>& args, const std::string& scratch_dir) {
     // -I: nothing from the environment or the user's site directory.
     return RunCommand(Quoted(PEER_PYTHON) + " -I " + Quoted(PEER_SCRIPT), args, scratch_dir);

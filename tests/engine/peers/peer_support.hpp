@@ -17,7 +17,18 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/engine_fixture.hpp"
+
 namespace peers {
+
+// The engine as the compatibility tests want it: a fresh engine with the
+// memo unit attached, SET DATE ANSI and the century on (dates YYYYMMDD).
+class PeerTest : public testing_support::EngineTest {
+protected:
+    void SetUp() override;
+    // The table at `path` as the engine reads it, opened exclusively.
+    std::string EngineDumpOf(const std::string& path);
+};
 
 // Values are canonical texts in the ANSI page; kNull asks a peer for a null.
 inline constexpr std::string_view kNull = "\\N";
