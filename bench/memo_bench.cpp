@@ -77,40 +77,30 @@ void OpenExclusive(const std::string& path) {
     zurod::UseTable(use);
 }
 
-// A dBASE III table of kMemos records, each with its own 1 KiB memo.
-const std::string& MemoMaster() {
-    static const std::string path = [] {
-        const std::string p = PathIn("memos.dbf");
-        CreateMemoTable(p, zurod::kDbase3Memo);
-        OpenExclusive(p);
-        for (int n = 1; n <= kMemos; ++n) {
-            zurod::ClearRecord();
-            zurod::PutFieldInteger(1, n);
-            zurod::PutFieldMemo(2, zurod::AddMemo(MemoText(n)));
-            zurod::Append();
-        }
-        zurod::CloseArea();
-        return p;
-    }();
+// A table of `records` records, each with its own 1 KiB memo; with `dead`
+// the memo file holds a memo no record refers to before each live one.
+std::string BuildMemoTable(const std::string& name, uint8_t version, int records, bool dead) {
+    const std::string path = PathIn(name);
+    CreateMemoTable(path, version);
+    OpenExclusive(path);
+    for (int n = 1; n <= records; ++n) {
+        if (dead) zurod::AddMemo(MemoText(n + records));
+        zurod::ClearRecord();
+        zurod::PutFieldInteger(1, n);
+        zurod::PutFieldMemo(2, zurod::AddMemo(MemoText(n)));
+        zurod::Append();
+    }
+    zurod::CloseArea();
     return path;
 }
 
-// A dBASE IV table whose memo file holds a dead memo before each live one.
+const std::string& MemoMaster() {
+    static const std::string path = BuildMemoTable("memos.dbf", zurod::kDbase3Memo, kMemos, false);
+    return path;
+}
+
 const std::string& PackMaster() {
-    static const std::string path = [] {
-        const std::string p = PathIn("packmemos.dbf");
-        CreateMemoTable(p, zurod::kDbase4Memo);
-        OpenExclusive(p);
-        for (int n = 1; n <= kPackRecords; ++n) {
-            zurod::AddMemo(MemoText(n + kPackRecords));
-            zurod::ClearRecord();
-            zurod::PutFieldInteger(1, n);
-            zurod::PutFieldMemo(2, zurod::AddMemo(MemoText(n)));
-            zurod::Append();
-        }
-        zurod::CloseArea();
-        return p;
-    }();
+    static const std::string path = BuildMemoTable("packmemos.dbf", zurod::kDbase4Memo, kPackRecords, true);
     return path;
 }
 

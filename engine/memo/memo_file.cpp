@@ -343,10 +343,24 @@ Status AppendImage(MemoFile& m, uint64_t at, std::string_view image, std::string
     const auto failed = [&](int rc) { return Fail(static_cast<uint16_t>(rc), m.name + "\n" + Bracketed(routine)); };
     if (m.kind == MemoKind::Dbase4) {
         // The chain's end moves past the new memo before it is written, so
-        // that no link ever points into a memo.
-        if (Status s = MoveChainEnd(m, at, static_cast<uint32_t>(eof), routine); s.failed()) return s;
+        // that no link ever points into a memo. With no free run the end is
+        // the header's first word, written with the counter in one go.
+        constexpr size_t kHeaderWords = 36;
+        char header[kHeaderWords] = {};
+        size_t got = 0;
+        if (int rc = m.file.ReadAt(0, header, got); rc != 0 || got < kHeaderWords)
+            return Fail(static_cast<uint16_t>(rc != 0 ? rc : 30), m.name + " [ReadGroupHeader()]");
+        if (GetLe32(header) >= at / m.block_size) {
+            PutLe32(header, static_cast<uint32_t>(eof));
+            PutLe32(header + 32, GetLe32(header + 32) + 1);
+            if (int rc = m.file.WriteAt(0, header); rc != 0)
+                return Fail(static_cast<uint16_t>(rc), m.name + " [UpdateMemoHeader()]");
+        } else {
+            if (Status s = MoveChainEnd(m, at, static_cast<uint32_t>(eof), routine); s.failed()) return s;
+            if (Status s = CountMemoWrite(m, routine); s.failed()) return s;
+        }
         if (int rc = m.file.WriteAt(at, image); rc != 0) return failed(rc);
-        return CountMemoWrite(m, routine);
+        return {};
     }
     if (int rc = m.file.WriteAt(at, image); rc != 0) return failed(rc);
     char next[4];
