@@ -99,17 +99,4 @@ TEST_P(DamageTest, GivesItsCodeAndLeavesTheFilesAlone) {
 INSTANTIATE_TEST_SUITE_P(Memos, DamageTest, ::testing::ValuesIn(kDamages),
                          [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.label); });
 
-TEST_F(MemoTest, ADamagedOldMemoDoesNotStopItsEdit) {
-    const std::string path = MemoTable("edit", kDbase4Memo, 512);
-    Open(path);
-    const int32_t old_block = AppendWithMemo(1, "old text");
-    CloseArea();
-    WriteFileBytes(MemoPath(path, kDbase4Memo), At(ReadFileBytes(MemoPath(path, kDbase4Memo)), 516, Le32(3)));
-    Open(path);
-    MemoLineTable() = {{"new text", LineEnd::None}};
-    const int32_t block = EditMemo(old_block);
-    EXPECT_GT(block, old_block);
-    EXPECT_EQ(StreamText(block), "new text");
-}
-
 }  // namespace

@@ -83,19 +83,6 @@ TEST_P(LayoutTest, MemosReadBackAsWritten) {
     for (size_t i = 1; i < blocks.size(); ++i) EXPECT_GT(blocks[i], blocks[i - 1]);
 }
 
-TEST_P(LayoutTest, EmptyTextsStoreNothing) {
-    const Layout& l = GetParam();
-    const std::string path = MemoTable("empty", l.version, l.block_size);
-    const std::string before = ReadFileBytes(MemoPath(path, l.version));
-    Open(path);
-    EXPECT_EQ(AddMemo(""), 0);
-    EXPECT_EQ(LastErrorCode(), 0);
-    EXPECT_TRUE(GetMemo(0));
-    EXPECT_TRUE(MemoLineTable().empty());
-    CloseArea();
-    EXPECT_EQ(ReadFileBytes(MemoPath(path, l.version)), before);
-}
-
 INSTANTIATE_TEST_SUITE_P(Layouts, LayoutTest, ::testing::ValuesIn(memo_testing::kLayouts),
                          [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.label); });
 

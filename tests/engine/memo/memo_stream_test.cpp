@@ -124,15 +124,4 @@ TEST_F(MemoTest, Dbase3StreamsWriteDbase3Memos) {
     DestroyBlobDescriptor();
 }
 
-TEST_F(MemoTest, StreamsNeedATableWithAMemoFile) {
-    EXPECT_EQ(CreateBlobDescriptor(false, 1, 1), 0);
-    EXPECT_EQ(LastErrorCode(), 215);
-    Open(CreateTable("plain.dbf", {{"NAME", 'C', 5, 0}}));
-    EXPECT_EQ(CreateBlobDescriptor(false, 1, 1), 0);
-    EXPECT_EQ(LastErrorCode(), 1019);
-    EXPECT_NE(LastErrorMessage().find("plain.dbf No Memo Field [CreateBlobDescriptor]"), std::string::npos);
-    char buffer[4];
-    EXPECT_EQ(ReadBlobStream(buffer), 0);
-}
-
 }  // namespace

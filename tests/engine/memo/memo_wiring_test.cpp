@@ -6,7 +6,6 @@
 
 #include "engine/dbf/copy.hpp"
 #include "engine/dbf/locate.hpp"
-#include "engine/dbf/settings.hpp"
 #include "tests/engine/memo/memo_fixture.hpp"
 
 namespace {
@@ -130,21 +129,6 @@ TEST_F(MemoTest, CopyMemoReadsWithTheSourcesBlockSize) {
     EXPECT_EQ(MemoText(copied), "from a 64-byte block");
     EXPECT_EQ(CopyMemo(9, block), 0);
     EXPECT_EQ(LastErrorCode(), 215);
-}
-
-TEST_F(MemoTest, MemoTypeAndNewMemoFiles) {
-    EXPECT_EQ(GetMemoType(), kDbase4Memo);
-    Settings().memo_type = kFoxProMemo;
-    Settings().memo_block_size = 64;
-    EXPECT_EQ(GetMemoType(), kFoxProMemo);
-    CreateMemofile(dir_ / "made.dbf");
-    EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
-    EXPECT_EQ(ReadFileBytes(dir_ / "made.fpt").size(), 512u);
-    Settings().memo_block_size = 512;
-    Open(MemoTable("three", kDbase3Memo, 512));
-    EXPECT_EQ(GetMemoType(), kDbase3Memo);
-    CreateMemofile(dir_ / "other.dbf");
-    EXPECT_EQ(ReadFileBytes(dir_ / "other.dbt").size(), 513u);
 }
 
 TEST_F(MemoTest, TwoAreasSharingATableWriteMemosSideBySide) {
