@@ -58,6 +58,17 @@ void ShapelibSum(benchmark::State& state);
 void ShapelibCopyTo(benchmark::State& state);
 void ShapelibAppendFrom(benchmark::State& state);
 
+// Memo files: 100,000 memos of 1 KiB added (state.range(0): the layout's
+// version byte) and read back (1: through the line table), and a pack of a
+// memo file of about 100 MB, half of it dead, against cp of the live bytes
+// (state.range(0) 1: and a sync).
+void OursMemoAdd(benchmark::State& state);
+void OursMemoRead(benchmark::State& state);
+void OursMemoPack(benchmark::State& state);
+void CopyLiveBytes(benchmark::State& state);
+void XbaseMemoAdd(benchmark::State& state);
+void XbaseMemoRead(benchmark::State& state);
+
 void XbaseAppend(benchmark::State& state);
 void XbaseRead(benchmark::State& state);
 void XbaseReplace(benchmark::State& state);

@@ -46,6 +46,14 @@ constexpr std::pair<const char*, const char*> kNotes[] = {
     {"AppendFromOpen", "the source already open exclusive in another area"},
     {"VFileSorted50k", "50,000 records with random keys appended to an ASCENDING virtual file"},
     {"VFileSort50k", "SortVFile(ASCENDING) of 50,000 records appended FIFO; the load is not timed"},
+    {"MemoAdd", "100,000 memos of 1 KiB into a dBASE III memo file; xbase64 stores each into the blank memo field "
+                "of one record"},
+    {"MemoRead", "every memo of 100,000 records read through a stream; xbase64: GetMemoField"},
+    {"MemoReadLines", "the same through GetMemo and the line table"},
+    {"MemoPack", "PackMemofile of 35,000 live and 35,000 dead memos of 1 KiB (dBASE IV, 105 MB); the middle "
+                 "column is cp of the 52 MB of live bytes"},
+    {"MemoPackSync", "cp of the live bytes followed by a sync: the pack syncs the new memo file, its journal and "
+                     "the table before it switches over"},
 };
 
 // Times per case and library, in milliseconds: the median of repetitions
@@ -236,6 +244,16 @@ void RegisterCases() {
     Add("VFileFifo", "ours", OursVFileFifo);
     Add("VFileSorted50k", "ours", OursVFileSorted);
     Add("VFileSort50k", "ours", OursVFileSort);
+
+    Add("MemoAdd", "ours", OursMemoAdd)->Arg(0x83);
+    Add("MemoAdd", "xbase64", XbaseMemoAdd);
+    Add("MemoAddDbase4", "ours", OursMemoAdd)->Arg(0x8B);
+    Add("MemoRead", "ours", OursMemoRead)->Arg(0);
+    Add("MemoRead", "xbase64", XbaseMemoRead);
+    Add("MemoReadLines", "ours", OursMemoRead)->Arg(1);
+    Add("MemoPack", "ours", OursMemoPack)->Iterations(3);
+    Add("MemoPack", "shapelib-cp", CopyLiveBytes)->Arg(0)->Iterations(3);
+    Add("MemoPackSync", "shapelib-cp", CopyLiveBytes)->Arg(1)->Iterations(3);
 }
 
 }  // namespace

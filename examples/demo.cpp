@@ -1,11 +1,12 @@
-// corvanta-demo [folder]: creates the transaction history and a table with a
-// memo field in a data folder (default ./demo-data), posts a few hundred
-// generated transactions with running balances per account, reads them back
-// and prints the structure, the record count and each account's balance,
-// then filters the large debits and sums expressions over the history.
-// Running it again re-creates the tables. While it writes the history the
-// engine's progress window is up (on the screen when there is one), and
-// pictures of the message and progress windows go into the folder.
+// corvanta-demo [folder]: creates the transaction history and a table of
+// account notes in a memo field in a data folder (default ./demo-data), posts
+// a few hundred generated transactions with running balances per account,
+// reads them back and prints the structure, the record count and each
+// account's balance, filters the large debits and sums expressions over the
+// history, and prints each account's note. Running it again re-creates the
+// tables. While it writes the history the engine's progress window is up (on
+// the screen when there is one), and pictures of the message and progress
+// windows go into the folder.
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -27,6 +28,7 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
+#include "engine/memo/memo.hpp"
 #include "engine/ui/tzmsg.hpp"
 #include "platform/codepage.hpp"
 #include "platform/ui/sdl_display.hpp"
@@ -163,16 +165,31 @@ void WriteHistory(const std::string& path, const std::vector<Posting>& postings,
     zurod::CloseArea();
 }
 
+// A note per account, kept in the table's memo file; the cash account has none.
+constexpr std::array<const char*, 4> kNotes = {
+    "Salary arrives on the last working day.\r\nStanding orders leave on the 1st.",
+    "",
+    "Interest 2.5 % a year, paid quarterly.",
+    "Statement closes on the 20th; paid in full by direct debit.",
+};
+
 void WriteNotes(const std::string& path) {
     CreateTable(path, {{"NAME", 'C', 30, 0}, {"NOTES", 'M', 10, 0}});
     OpenTable(path);
     const int name = FieldOf("NAME"), notes = FieldOf("NOTES");
-    for (const char* account : kAccounts) {
+    for (size_t i = 0; i < kAccounts.size(); ++i) {
         zurod::ClearRecord();
-        zurod::PutFieldString(name, account);
-        zurod::PutFieldMemo(notes, 0);  // no note yet
+        zurod::PutFieldString(name, kAccounts[i]);
+        zurod::PutFieldMemo(notes, zurod::AddMemo(kNotes[i]));
         zurod::Append();
     }
+    // A note changed later: written through the memo field as a text file.
+    zurod::GO(3);
+    zurod::MemoTextFile note(notes);
+    note.Rewrite();
+    note.WriteLn("Interest 2.75 % a year from March, paid quarterly.");
+    note.Close();
+    zurod::Replace();
     zurod::CloseArea();
 }
 
@@ -189,6 +206,25 @@ std::string_view TrimRight(std::string_view s) {
 }
 
 double Money(int64_t cents) { return static_cast<double>(cents) / 100; }
+
+// Reads every account's note back from the memo file.
+void ReportNotes(const std::string& path) {
+    OpenTable(path);
+    PrintStructure(path);
+    const int name = FieldOf("NAME"), notes = FieldOf("NOTES");
+    std::printf("Notes per account:\n");
+    for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
+        std::printf("  %s\n", platform::AnsiToUtf8(std::string(TrimRight(zurod::GetFieldString(name)))).c_str());
+        zurod::MemoTextFile note(notes);
+        note.Reset();
+        if (note.Eof()) std::printf("    (no note)\n");
+        for (std::string line; !note.Eof();) {
+            note.ReadLn(line);
+            std::printf("    %s\n", platform::AnsiToUtf8(line).c_str());
+        }
+    }
+    zurod::CloseArea();
+}
 
 // Reads the history back; false when a stored running balance disagrees
 // with the amounts before it.
@@ -285,9 +321,7 @@ int Run(int argc, char** argv) {
         message.reset();
         WriteNotes(notes);
         const bool ok = ReportHistory(history) && ReportDebits(history, postings);
-        OpenTable(notes);
-        PrintStructure(notes);
-        zurod::CloseArea();
+        ReportNotes(notes);
         return ok ? 0 : 1;
     } catch (const zurod::EZurodError& e) {
         std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());
@@ -297,6 +331,7 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     zurod::EngineInit();
+    zurod::MemoInit();
     zurod::ExprInit();
     std::unique_ptr<ui::Display> display = ui::OpenSdlDisplay();  // none: drawn off the screen only
     if (display) ui::InstallDisplay(display.get());
