@@ -160,37 +160,18 @@ TEST_F(PackFixture, PackSurvivesBeingKilled) {
     const std::string memo_path = MemoPath(path, kDbase4Memo);
     const std::string table = ReadFileBytes(path), memo = ReadFileBytes(memo_path);
     const auto check = [&](const std::string& when) { ExpectOwnTexts(path, kRecords, when); };
-    const auto pack_in_child = [&] {
-        return std::make_unique<ChildProcess>([&](const ChildProcess::Channel& ch) {
+    testing_support::KillAtRandomMoments(
+        20,
+        [&] {
+            WriteFileBytes(path, table);
+            WriteFileBytes(memo_path, memo);
+        },
+        [&] {
             USE(path);
-            ch.Send("ready");
             const bool ok = Pack();
-            ch.Send(ok ? "done" : "failed " + std::to_string(LastErrorCode()) + " " + LastErrorMessage());
-        });
-    };
-
-    auto child = pack_in_child();
-    ASSERT_EQ(child->Receive(), "ready");
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(child->Receive(), "done");
-    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_EQ(child->Wait(), 0);
-    check("whole pack");
-
-    const unsigned seed = std::random_device{}();
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<long> delay(0, took.count() * 5 / 4);
-    for (int run = 0; run < 20; ++run) {
-        WriteFileBytes(path, table);
-        WriteFileBytes(memo_path, memo);
-        child = pack_in_child();
-        ASSERT_EQ(child->Receive(), "ready");
-        const long us = delay(random);
-        std::this_thread::sleep_for(std::chrono::microseconds(us));
-        child->Kill();
-        check("killed after " + std::to_string(us) + " us");
-    }
+            return ok ? std::string("done") : "failed " + std::to_string(LastErrorCode()) + " " + LastErrorMessage();
+        },
+        check);
 }
 
 }  // namespace
