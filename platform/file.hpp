@@ -89,6 +89,12 @@ public:
     // otherwise.
     int Lock(uint64_t offset, uint64_t length);
     int Unlock(uint64_t offset, uint64_t length);
+    // Shared, non-blocking: any number of opens may hold it together, and it
+    // excludes an exclusive Lock (33 either way). Unlock releases it. A lock
+    // that a process holds goes with it, so it tells who is still there.
+    int LockShared(uint64_t offset, uint64_t length);
+    // Whether another open holds a lock touching the range; 0 or a DOS code.
+    int HeldElsewhere(uint64_t offset, uint64_t length, bool& held) const;
 
 private:
     int AcquireShare(Access access, Share share);
