@@ -5,6 +5,7 @@
 #include "engine/dbf/strings.hpp"
 #include "engine/index/detail/unit.hpp"
 #include "engine/index/index.hpp"
+#include "platform/paths.hpp"
 
 namespace zurod {
 
@@ -143,10 +144,17 @@ void GetIndexTagNames(std::vector<std::string>& list, const std::string& table) 
         name.erase(dot);
     name += ".MDX";
     if (TWorkArea* a = CurrentTable(); a && name.find('/') == std::string::npos) name = IndexPathFor(*a, name);
-    IndexFile file;
-    if (file.Open(name, platform::Access::Read, platform::Share::DenyNone) != 0) return;
     std::vector<TagDescriptor> tags;
-    (void)ReadDescriptors(file, tags);
+    // An index open in an area (exclusively, perhaps) is read through its handle.
+    platform::FileId id;
+    if (platform::IdentifyFile(name, id) != 0) return;
+    IndexFile* open = nullptr;
+    for (uint8_t n = 1; n <= kAreaCount && !open; ++n)
+        if (TWorkArea* a = AreaAt(n); a && OpenIndexOf(*a) && OpenIndexOf(*a)->file.Handle().Id() == id)
+            open = &OpenIndexOf(*a)->file;
+    IndexFile file;
+    if (!open && file.Open(name, platform::Access::Read, platform::Share::DenyNone) != 0) return;
+    (void)ReadDescriptors(open ? *open : file, tags);
     for (const TagDescriptor& d : tags) {
         list.push_back(AllTrim(d.name).substr(0, 20) + "," + Flag(d.descending) + "," + Flag(d.unique) + "," +
                        AllTrim(d.key));
