@@ -255,6 +255,7 @@ void TakeKeys(bool all_tags) {
 }
 
 void HandleSemafore(int action) {
+    SetLastErrorCode(0);
     TWorkArea* a = CurrentTable();
     if (Engine().current > 34) {
         ReportIndexError(Fail(254, "Work area [" + std::to_string(Engine().current) + "] out of range. [HandleSemafore]"));
@@ -266,12 +267,14 @@ void HandleSemafore(int action) {
 }
 
 void SetReadSemaphoreProc(bool take) {
+    SetLastErrorCode(0);
     TWorkArea* a = CurrentTable();
     IndexArea* ix = a ? OpenIndexOf(*a) : nullptr;
     if (ix) Report(ReadBracket(*a, *ix, take));
 }
 
 void SetLockSemaphoreProc(bool take) {
+    SetLastErrorCode(0);
     TWorkArea* a = CurrentTable();
     IndexArea* ix = a ? OpenIndexOf(*a) : nullptr;
     if (ix) Report(WriteBracket(*a, *ix, take));

@@ -42,7 +42,7 @@ std::string SemaphorePath(const TWorkArea& a) {
     const size_t slash = path.rfind('/');
     const size_t dot = path.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.erase(dot);
-    return path + ".@S@";
+    return platform::ResolveForCreate(path + ".@S@");
 }
 
 // "<what><file> Action=<action> [Database Semaphore]", as logging in and out word it.
@@ -268,9 +268,12 @@ Status HandleSemaphoreIn(TWorkArea& a, IndexArea& ix, int action) {
     switch (action) {
     case kLogin: return Login(a, s);
     case kLogout: return Logout(a, s);
-    case kIncRead:
+    case kIncRead: {
         if (++s.reads > 1 || s.region_held || s.counted_reader) return {};
-        return ChangeReaders(s, action);
+        Status st = ChangeReaders(s, action);
+        if (st.failed()) s.reads = 0;
+        return st;
+    }
     case kDecRead:
         if (--s.reads < 0) {
             s.reads = 0;
