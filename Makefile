@@ -1,7 +1,7 @@
 # Every target installs what it needs first (a no-op when it is all there).
 JOBS ?= $(shell nproc)
-# Seconds for each of the two fuzz targets.
-FUZZ_SECONDS ?= 30
+# Seconds for each of the three fuzz targets.
+FUZZ_SECONDS ?= 20
 
 .PHONY: all deps test demo bench clean
 
@@ -28,6 +28,10 @@ test: deps
 	mkdir -p build/fuzz/expr-corpus
 	build/fuzz/tests/fuzz/expr_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=512 -print_final_stats=1 \
 	      -dict=tests/fuzz/expr.dict -artifact_prefix=build/fuzz/expr- build/fuzz/expr-corpus tests/fuzz/expr_seeds
+# Then index files from random bytes, opened and walked over a small table.
+	mkdir -p build/fuzz/mdx-corpus
+	build/fuzz/tests/fuzz/mdx_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=40960 -print_final_stats=1 \
+	      -artifact_prefix=build/fuzz/mdx- build/fuzz/mdx-corpus tests/fuzz/mdx_seeds
 
 demo: deps
 	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANTA_TESTS=OFF
