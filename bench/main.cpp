@@ -38,6 +38,12 @@ constexpr std::pair<const char*, const char*> kNotes[] = {
     {"AppendFromOpen", "the source already open exclusive in another area"},
     {"VFileSorted50k", "50,000 records with random keys appended to an ASCENDING virtual file"},
     {"VFileSort50k", "SortVFile(ASCENDING) of 50,000 records appended FIFO; the load is not timed"},
+    {"IndexBuild", "three tags (DETAIL, AMOUNT, DTOS(DATE)+STR(RECNO())+DETAIL) built from the table"},
+    {"SortPairs", "the same three tags' (key, record) pairs sorted with std::sort alone"},
+    {"IndexFind", "100,000 Finds of random records' keys on the million-record table, cache warm; per_find is one"},
+    {"WalkRecordOrder1M", "GoTop and SKIP over a million records in date order, no index"},
+    {"WalkKeyOrder1M", "the same walk in the order of DTOS(DATE)+STR(RECNO())+DETAIL"},
+    {"WalkDetailOrder1M", "the same walk in the order of DETAIL (records all over the file)"},
 };
 
 // Times per case and library, in milliseconds: the median of repetitions
@@ -182,6 +188,17 @@ void RegisterCases() {
     Add("AppendFrom", "ours", OursAppendFrom)->Arg(0);
     Add("AppendFrom", "shapelib-tuples", ShapelibAppendFrom);
     Add("AppendFromOpen", "ours", OursAppendFrom)->Arg(1);
+
+    Add("IndexBuild", "ours", OursIndexBuild)->Arg(0);
+    Add("SortPairs", "ours-std-sort", SortKeyPairs)->Arg(0);
+    Add("IndexBuild1M", "ours", OursIndexBuild)->Arg(1);
+    Add("SortPairs1M", "ours-std-sort", SortKeyPairs)->Arg(1);
+    Add("IndexFindDetail", "ours", OursIndexFind)->Arg(0);
+    Add("IndexFindAmount", "ours", OursIndexFind)->Arg(1);
+    Add("IndexFindDateKey", "ours", OursIndexFind)->Arg(2);
+    Add("WalkRecordOrder1M", "ours", OursIndexWalk)->Arg(0);
+    Add("WalkKeyOrder1M", "ours", OursIndexWalk)->Arg(1);
+    Add("WalkDetailOrder1M", "ours", OursIndexWalk)->Arg(2);
 
     Add("VFileFifo", "ours", OursVFileFifo);
     Add("VFileSorted50k", "ours", OursVFileSorted);

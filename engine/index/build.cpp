@@ -80,15 +80,17 @@ private:
     uint16_t length_;
 };
 
-uint64_t Prefix(const uint8_t* form, size_t length) {
+// Bytes [from, from + 8) of a key form as a number that orders like them.
+uint64_t Prefix(const uint8_t* form, size_t length, size_t from) {
     uint64_t p = 0;
-    for (size_t i = 0; i < 8; ++i) p = p << 8 | (i < length ? form[i] : 0);
+    for (size_t i = from; i < from + 8; ++i) p = p << 8 | (i < length ? form[i] : 0);
     return p;
 }
 
-// One key in the sort: its form's first bytes inline, the rest in the arena.
+// One key in the sort: the first 16 bytes of its form inline, so that most
+// comparisons never reach the arena holding the rest.
 struct SortItem {
-    uint64_t prefix;
+    uint64_t high, low;
     uint32_t record;
     uint32_t at;  // item number in the arena
 };
@@ -313,6 +315,7 @@ struct TagPlan {
     uint16_t max_keys = 0;
     bool descending = false;
     bool unique = false;
+    std::string key_text, for_text;
     std::unique_ptr<ExprProgram> key_program;
     std::unique_ptr<ExprProgram> for_program;
 };
@@ -320,7 +323,7 @@ struct TagPlan {
 Status TagFailure(uint16_t code, const std::string& text) { return Fail(code, text + " [AddIndexTag()]"); }
 
 // Checks and compiles a descriptor; nothing is written for a tag refused here.
-Status PlanTag(TWorkArea& a, const IndexFile& file, const TagDescriptor& d, TagPlan& plan) {
+Status PlanTag(TWorkArea& a, const TagDescriptor& d, TagPlan& plan) {
     plan.name = platform::AnsiUpper(AllTrim(d.name).substr(0, mdx::kMaxTagName));
     const std::string condition = AllTrim(d.condition);
     if (!condition.empty()) {
@@ -351,8 +354,8 @@ Status PlanTag(TWorkArea& a, const IndexFile& file, const TagDescriptor& d, TagP
     plan.max_keys = mdx::MaxKeys(plan.item_length);
     plan.descending = d.descending;
     plan.unique = d.unique;
-    if (mdx::TagCount(file.header) >= mdx::kMaxTags && mdx::FindTagEntry(file.header, plan.name) == 0)
-        return TagFailure(220, "No room for tag " + plan.name + ": an index file holds at most 47 tags");
+    plan.key_text = key;
+    plan.for_text = condition;
     return {};
 }
 
@@ -393,89 +396,86 @@ private:
     bool eof_, bof_;
 };
 
+// One tag's build: its keys gathered while the table is read, then sorted
+// (or merged from runs) and written.
 class TagBuilder {
 public:
-    TagBuilder(TWorkArea& a, IndexFile& file, TagPlan& plan, const BuildSettings& settings)
-        : a_(a), file_(file), plan_(plan), settings_(settings),
-          form_(plan.type, plan.descending, plan.key_length),
-          stride_(form_.Length() + plan.key_length) {}
-
-    BuildFailure Build(const std::string& key_text, const std::string& for_text) {
-        RefreshRecCount(a_);
-        const int32_t count = a_.rec_count;
-        const size_t per_item = sizeof(SortItem) + stride_;
-        max_items_ = std::max<size_t>(settings_.memory_budget / per_item, 256);
-        if (Status s = CheckDisk(count, per_item); s.failed()) return {s, false};
-
-        Progress progress(settings_, count);
-        if (Status s = Collect(count, progress); s.failed()) return {s, s.code != 0 && fatal_};
-        uint32_t root = 0;
-        if (Status s = WriteTree(progress, root); s.failed()) return {s, true};
-        progress.Finish();
-        return WriteHeader(root, key_text, for_text);
+    TagBuilder(TWorkArea& a, IndexFile& file, TagPlan& plan, const BuildSettings& settings, size_t budget,
+               int32_t count)
+        : a_(a), file_(file), plan_(plan), settings_(settings), budget_(budget), progress_(settings, count),
+          form_(plan.type, plan.descending, plan.key_length), stride_(form_.Length() + plan.key_length) {
+        max_items_ = std::max<size_t>(budget_ / (sizeof(SortItem) + stride_), 256);
+        items_.reserve(std::min<size_t>(static_cast<size_t>(count), max_items_));
+        arena_.reserve(items_.capacity() * stride_);
     }
 
-private:
-    Status CheckDisk(int32_t count, size_t per_item) {
+    // What stopped this tag (its other work is skipped); `fatal` for a
+    // failed write, which stops the whole build.
+    BuildFailure failure;
+
+    Status CheckDisk(int32_t count) {
         // Nodes: one per full node at each level above the leaves, and a spare.
         uint64_t nodes = 0;
-        for (uint64_t level = static_cast<uint64_t>(count); ; level /= plan_.max_keys) {
+        for (uint64_t level = static_cast<uint64_t>(count);; level /= plan_.max_keys) {
             nodes += level / plan_.max_keys + 1;
             if (level < plan_.max_keys) break;
         }
         if (Status s = CheckSpace(settings_, FolderOf(file_.Path()), (nodes + 1) * mdx::kNodeSize); s.failed())
             return s;
-        if (static_cast<uint64_t>(count) * per_item > settings_.memory_budget)
+        if (static_cast<uint64_t>(count) * (sizeof(SortItem) + stride_) > budget_)
             return CheckSpace(settings_, platform::TempDirectory(), static_cast<uint64_t>(count) * (stride_ + 4));
         return {};
     }
 
-    // Every record's key into the sort, runs to the work file when full.
-    Status Collect(int32_t count, Progress& progress) {
-        items_.reserve(std::min<size_t>(static_cast<size_t>(count), max_items_));
-        arena_.reserve(items_.capacity() * stride_);
-        RecordPointerScope keep(a_);
-        AreaPin pin(a_);
-        std::string key;
-        for (RecordBlockReader r(a_, 1, count); r.Next();) {
-            TranslateRecord(Direction::Read, a_.oem, a_.read_hook, r.Records(), a_.record_length);
-            for (int32_t i = 0; i < r.Count(); ++i) {
-                a_.record = r.Record(i);
-                a_.rec_no = r.First() + i;
-                progress.Tick(a_.rec_no);
-                if (plan_.for_program) {
-                    if (Status s = plan_.for_program->Run(); s.failed()) return s;
-                    if (!plan_.for_program->Result().logical) continue;
-                    satisfied_ = true;
-                }
-                if (Status s = EvaluateKey(*plan_.key_program, key); s.failed()) return s;
-                if (plan_.type == 'C') {
-                    key.resize(plan_.key_length, ' ');
-                    if (a_.oem) platform::AnsiToOem(std::span<char>(key));
-                }
-                if (items_.size() == max_items_)
-                    if (Status s = SpillRun(); s.failed()) return s;
-                const size_t at = items_.size();
-                arena_.resize((at + 1) * stride_);
-                uint8_t* slot = arena_.data() + at * stride_;
-                form_.Normalize(reinterpret_cast<const uint8_t*>(key.data()), slot);
-                std::memcpy(slot + form_.Length(), key.data(), plan_.key_length);
-                items_.push_back({Prefix(slot, form_.Length()), static_cast<uint32_t>(a_.rec_no),
-                                  static_cast<uint32_t>(at)});
-            }
-            if (r.status().failed()) return r.status();
+    // The key of the record in the area's buffer, when it belongs in the tag.
+    void Take() {
+        progress_.Tick(a_.rec_no);
+        if (plan_.for_program) {
+            if (Status s = plan_.for_program->Run(); s.failed()) return Stop(std::move(s));
+            if (!plan_.for_program->Result().logical) return;
+            satisfied_ = true;
         }
-        return {};
+        if (Status s = EvaluateKey(*plan_.key_program, key_); s.failed()) return Stop(std::move(s));
+        if (plan_.type == 'C') {
+            key_.resize(plan_.key_length, ' ');
+            if (a_.oem) platform::AnsiToOem(std::span<char>(key_));
+        }
+        if (items_.size() == max_items_)
+            if (Status s = SpillRun(); s.failed()) return Stop(std::move(s), true);
+        const size_t at = items_.size();
+        arena_.resize((at + 1) * stride_);
+        uint8_t* slot = arena_.data() + at * stride_;
+        form_.Normalize(reinterpret_cast<const uint8_t*>(key_.data()), slot);
+        std::memcpy(slot + form_.Length(), key_.data(), plan_.key_length);
+        items_.push_back({Prefix(slot, form_.Length(), 0), Prefix(slot, form_.Length(), 8),
+                          static_cast<uint32_t>(a_.rec_no), static_cast<uint32_t>(at)});
+    }
+
+    // Sorts what was gathered, writes the tree and the tag's header.
+    void Finish() {
+        uint32_t root = 0;
+        if (Status s = WriteTree(root); s.failed()) return Stop(std::move(s), true);
+        progress_.Finish();
+        WriteHeader(root);
+    }
+
+private:
+    void Stop(Status s, bool fatal = false) {
+        if (failure.status.ok()) failure = {std::move(s), fatal};
+        items_ = {};
+        arena_ = {};
     }
 
     void Sort() {
         const uint8_t* arena = arena_.data();
         const size_t stride = stride_;
-        const size_t rest = form_.Length() > 8 ? form_.Length() - 8u : 0;
+        const size_t rest = form_.Length() > 16 ? form_.Length() - 16u : 0;
         std::sort(items_.begin(), items_.end(), [=](const SortItem& x, const SortItem& y) {
-            if (x.prefix != y.prefix) return x.prefix < y.prefix;
+            if (x.high != y.high) return x.high < y.high;
+            if (x.low != y.low) return x.low < y.low;
             if (rest > 0) {
-                const int c = std::memcmp(arena + size_t{x.at} * stride + 8, arena + size_t{y.at} * stride + 8, rest);
+                const int c =
+                    std::memcmp(arena + size_t{x.at} * stride + 16, arena + size_t{y.at} * stride + 16, rest);
                 if (c != 0) return c < 0;
             }
             return x.record < y.record;
@@ -495,14 +495,12 @@ private:
         }
         items_.clear();
         arena_.clear();
-        Status s = runs_.Write(bytes);
-        fatal_ = s.failed();
-        return s;
+        return runs_.Write(bytes);
     }
 
     // Passes the keys in order to the writer; a unique tag keeps the first
     // (lowest record) of equal keys.
-    Status WriteTree(Progress& progress, uint32_t& root) {
+    Status WriteTree(uint32_t& root) {
         TreeWriter writer(file_, plan_.item_length, plan_.key_length, plan_.max_keys);
         std::vector<uint8_t> previous(form_.Length());
         bool any = false;
@@ -511,7 +509,7 @@ private:
             if (plan_.unique && any && std::memcmp(previous.data(), slot, form_.Length()) == 0) return {};
             any = true;
             std::memcpy(previous.data(), slot, form_.Length());
-            progress.Tick(++written);
+            progress_.Tick(++written);
             return writer.Add(slot + form_.Length(), record);
         };
         if (runs_.Runs() == 0) {
@@ -531,7 +529,7 @@ private:
     template <class Add>
     Status Merge(const Add& add) {
         const size_t record = stride_ + 4;
-        const size_t share = std::max(settings_.memory_budget / runs_.Runs(), kMinRunBuffer);
+        const size_t share = std::max(budget_ / runs_.Runs(), kMinRunBuffer);
         std::vector<RunReader> readers;
         readers.reserve(runs_.Runs());
         for (size_t i = 0; i < runs_.Runs(); ++i) readers.emplace_back(runs_.File(), runs_.RunAt(i), record, share);
@@ -558,7 +556,7 @@ private:
         return {};
     }
 
-    BuildFailure WriteHeader(uint32_t root, const std::string& key_text, const std::string& for_text) {
+    void WriteHeader(uint32_t root) {
         mdx::NodeBytes h{};
         uint8_t* p = h.data();
         mdx::Put32(p + mdx::kRootAt, root);
@@ -570,38 +568,97 @@ private:
         mdx::Put16(p + mdx::kDateFlagAt, plan_.type == 'D' ? 1 : 0);
         mdx::Put16(p + mdx::kItemLengthAt, plan_.item_length);
         p[mdx::kUniqueAt] = plan_.unique ? 1 : 0;
-        mdx::PutCString(p + mdx::kKeyExpressionAt, mdx::kMaxExpression + 1, key_text);
-        if (!for_text.empty()) {
+        mdx::PutCString(p + mdx::kKeyExpressionAt, mdx::kMaxExpression + 1, plan_.key_text);
+        if (plan_.for_program) {
             p[mdx::kHasForAt] = 1;
             p[mdx::kForSatisfiedAt] = satisfied_ ? 1 : 0;
-            mdx::PutCString(p + mdx::kForExpressionAt, mdx::kMaxExpression + 1, for_text);
+            mdx::PutCString(p + mdx::kForExpressionAt, mdx::kMaxExpression + 1, plan_.for_text);
         }
         uint32_t block = 0;
-        if (int rc = file_.Append(h, block); rc != 0) return {WriteError(rc, "Error writing tag header"), true};
+        if (int rc = file_.Append(h, block); rc != 0) return Stop(WriteError(rc, "Error writing tag header"), true);
         mdx::PutTagEntry(file_.header, plan_.name, block, plan_.type);
         file_.header_changed = true;
-        return {};
     }
 
     TWorkArea& a_;
     IndexFile& file_;
     TagPlan& plan_;
     const BuildSettings& settings_;
+    size_t budget_;
+    Progress progress_;
     KeyForm form_;
     size_t stride_;
     size_t max_items_ = 0;
+    std::string key_;
     std::vector<SortItem> items_;
     std::vector<uint8_t> arena_;
     RunFile runs_;
     bool satisfied_ = false;
-    bool fatal_ = false;
 };
 
-BuildFailure BuildTag(TWorkArea& a, IndexFile& file, const TagDescriptor& d, const BuildSettings& settings) {
-    TagPlan plan;
-    if (Status s = PlanTag(a, file, d, plan); s.failed()) return {s, false};
-    TagBuilder builder(a, file, plan, settings);
-    return builder.Build(AllTrim(d.key), AllTrim(d.condition));
+// Builds the tags of the list into `file`: each descriptor checked, the table
+// read once for all of them, then each tag sorted and written in list order.
+// A refused tag is left out; a failed write stops everything.
+BuildFailure BuildTags(TWorkArea& a, IndexFile& file, const std::vector<TagDescriptor>& list,
+                       const BuildSettings& settings) {
+    RefreshRecCount(a);
+    const int32_t count = a.rec_count;
+    std::vector<TagPlan> plans(list.size());
+    std::vector<Status> refused(list.size());
+    std::vector<std::string> names;
+    for (size_t i = 0; i < list.size() && !AllTrim(list[i].name).empty(); ++i) {
+        refused[i] = PlanTag(a, list[i], plans[i]);
+        if (refused[i].failed()) continue;
+        const bool known = std::find(names.begin(), names.end(), plans[i].name) != names.end();
+        if (!known && names.size() == mdx::kMaxTags) {
+            refused[i] = TagFailure(220, "No room for tag " + plans[i].name + ": an index file holds at most 47 tags");
+            continue;
+        }
+        if (!known) names.push_back(plans[i].name);
+    }
+    size_t planned = 0;
+    for (size_t i = 0; i < list.size(); ++i) planned += plans[i].key_program ? 1 : 0;
+    const size_t budget = settings.memory_budget / std::max<size_t>(planned, 1);
+    std::vector<std::unique_ptr<TagBuilder>> builders(list.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (refused[i].failed() || !plans[i].key_program) continue;
+        builders[i] = std::make_unique<TagBuilder>(a, file, plans[i], settings, budget, count);
+        if (Status s = builders[i]->CheckDisk(count); s.failed()) {
+            refused[i] = std::move(s);
+            builders[i].reset();
+        }
+    }
+
+    {
+        RecordPointerScope keep(a);
+        AreaPin pin(a);
+        RecordBlockReader r(a, 1, count);
+        while (r.Next()) {
+            TranslateRecord(Direction::Read, a.oem, a.read_hook, r.Records(), a.record_length);
+            for (int32_t i = 0; i < r.Count(); ++i) {
+                a.record = r.Record(i);
+                a.rec_no = r.First() + i;
+                for (auto& b : builders)
+                    if (b && b->failure.status.ok()) b->Take();
+            }
+            for (auto& b : builders)
+                if (b && b->failure.fatal) return std::move(b->failure);
+        }
+        if (r.status().failed()) return {r.status(), true};
+    }
+
+    BuildFailure first;
+    for (size_t i = 0; i < list.size(); ++i) {
+        Status s = std::move(refused[i]);
+        if (builders[i]) {
+            if (builders[i]->failure.status.ok()) builders[i]->Finish();
+            if (builders[i]->failure.fatal) return std::move(builders[i]->failure);
+            s = std::move(builders[i]->failure.status);
+            builders[i].reset();
+        }
+        if (s.failed() && first.status.ok()) first.status = std::move(s);
+    }
+    return first;
 }
 
 // Whether a process other than this open holds the file.
@@ -656,21 +713,12 @@ Status MakeIndexIn(TWorkArea& a, const std::vector<TagDescriptor>& list, std::st
     mdx::InitFileHeader(out.header, BaseName(a.file.Path()), now.year, now.month, now.day);
     if (int rc = out.WriteBlocks(0, out.header); rc != 0) return abandon(WriteError(rc, "Error writing " + temp));
 
-    IndexUnit& unit = IndexEngine();
-    Status first;
-    bool every = true;
+    BuildFailure built;
     {
         CurrentAreaScope current(a);
-        for (const TagDescriptor& d : list) {
-            if (AllTrim(d.name).empty()) break;
-            BuildFailure f = BuildTag(a, out, d, unit.build);
-            if (f.fatal) return abandon(std::move(f.status));
-            if (f.status.failed()) {
-                every = false;
-                if (first.ok()) first = std::move(f.status);
-            }
-        }
+        built = BuildTags(a, out, list, IndexEngine().build);
     }
+    if (built.fatal) return abandon(std::move(built.status));
     mdx::Put32(out.header.data() + mdx::kPageCountAt, out.Blocks());
     out.header_changed = true;
     int rc = out.WriteHeader();
@@ -679,8 +727,8 @@ Status MakeIndexIn(TWorkArea& a, const std::vector<TagDescriptor>& list, std::st
     if (rc == 0) rc = out.Handle().RenameOver(path);
     if (rc != 0) return abandon(WriteError(rc, "Error writing " + path));
     out.Close();
-    all = every;
-    return reopen_shared(std::move(first));
+    all = built.status.ok();
+    return reopen_shared(std::move(built.status));
 }
 
 }  // namespace zurod
