@@ -2,7 +2,9 @@
 // memo field in a data folder (default ./demo-data), posts a few hundred
 // generated transactions with running balances per account, reads them back
 // and prints the structure, the record count and each account's balance,
-// then filters the large debits and sums expressions over the history.
+// then filters the large debits and sums expressions over the history, and
+// gives the history a production index on the date and on the account to
+// print each account's last five transactions in date order.
 // Running it again re-creates the tables.
 #include <array>
 #include <chrono>
@@ -10,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <deque>
 #include <map>
 #include <string>
 #include <string_view>
@@ -24,6 +27,7 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
+#include "engine/index/index.hpp"
 #include "platform/codepage.hpp"
 
 namespace {
@@ -239,6 +243,45 @@ bool ReportDebits(const std::string& path, const std::vector<Posting>& postings)
     return ok;
 }
 
+// Builds the history's production index and walks each account's records
+// in date order through the account tag; false when the last five differ
+// from the postings.
+bool ReportLastFive(const std::string& path, const std::vector<Posting>& postings) {
+    OpenTable(path);
+    zurod::MakeIndexTags({{"TGTHDATE", "DTOS(DATE)+STR(RECNO())+DETAIL", "", false, false},
+                          {"TGTHACC", "ACCNAME+DTOS(DATE)", "", false, false}},
+                         "");
+    zurod::SetOrderToTag("TGTHACC");
+    const int date = FieldOf("DATE"), detail = FieldOf("DETAIL"), amount = FieldOf("AMOUNT"), ref = FieldOf("REF"),
+              accname = FieldOf("ACCNAME");
+    bool ok = true;
+    std::printf("Last five transactions per account, in date order:\n");
+    for (const char* account : kAccounts) {
+        std::deque<std::string> last, refs;
+        for (bool more = zurod::Find(account); more && !zurod::dEOF(); zurod::SKIP(1)) {
+            if (TrimRight(zurod::GetFieldString(accname)) != account) break;
+            char line[128];
+            std::snprintf(line, sizeof line, "    %s  %-30s %9.2f", zurod::GetFieldString(date).c_str(),
+                          zurod::GetFieldString(detail).c_str(), zurod::GetFieldNumber(amount));
+            last.push_back(line);
+            refs.push_back(zurod::GetFieldString(ref));
+            if (last.size() > 5) last.pop_front(), refs.pop_front();
+        }
+        std::printf("  %s\n", account);
+        for (const std::string& line : last) std::printf("%s\n", platform::AnsiToUtf8(line).c_str());
+        // The postings are in date order already.
+        std::deque<std::string> expected;
+        for (const Posting& p : postings)
+            if (p.account == account && (expected.push_back(p.ref), expected.size() > 5)) expected.pop_front();
+        if (refs != expected) {
+            std::printf("  the index order of %s disagrees with the postings\n", account);
+            ok = false;
+        }
+    }
+    zurod::CloseArea();
+    return ok;
+}
+
 }  // namespace
 
 int Run(int argc, char** argv) {
@@ -258,7 +301,8 @@ int Run(int argc, char** argv) {
         const std::vector<Posting> postings = GenerateHistory();
         WriteHistory(history, postings);
         WriteNotes(notes);
-        const bool ok = ReportHistory(history) && ReportDebits(history, postings);
+        const bool ok =
+            ReportHistory(history) && ReportDebits(history, postings) && ReportLastFive(history, postings);
         OpenTable(notes);
         PrintStructure(notes);
         zurod::CloseArea();
@@ -272,6 +316,7 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     zurod::EngineInit();
     zurod::ExprInit();
+    zurod::IndexInit();
     const int rc = Run(argc, argv);
     zurod::EngineShutdown();
     return rc;

@@ -326,5 +326,57 @@ TEST_F(NavigateTest, NaturalOrderWithTheIndexOpen) {
     EXPECT_FALSE(SeekKey("Mz"));
 }
 
+TEST_F(NavigateTest, AddingATagRebuildsTheIndex) {
+    OpenIndexed();
+    SetOrderToTag("DATE");
+    ASSERT_TRUE(AddIndexTag({"TRIMMED", "TRIM(NAME)", "", false, false}, true)) << LastErrorMessage();
+    EXPECT_EQ(CurrentOrder(), 3);
+    const MdxReport r = ExpectSound(IndexPath());
+    ASSERT_EQ(r.tags.size(), 9u);
+    // A key of varying width takes the width of the record at hand, and
+    // shorter values are padded with blanks.
+    const MdxTag* t = r.Tag("TRIMMED");
+    ASSERT_TRUE(t);
+    for (const MdxEntry& e : t->entries) {
+        const size_t end = e.key.find_last_not_of(' ');
+        EXPECT_EQ(e.key.find_first_of(std::string(1, '\0')), std::string::npos);
+        EXPECT_NE(end, std::string::npos);
+    }
+    SetOrderToTag("TRIMMED");
+    EXPECT_TRUE(Find("Zim"));
+    EXPECT_EQ(RecNo(), 5);
+}
+
+TEST_F(NavigateTest, OpeningByName) {
+    OpenIndexed();
+    const std::string table = AreaFileName();
+    EXPECT_THROW(OpenIndex(""), EZurodError);
+    EXPECT_EQ(LastErrorCode(), 254);
+    CloseIndex();
+    EXPECT_FALSE(Engine().attachments.index->Active(*CurrentTable()));
+    ASSERT_TRUE(OpenIndex("history")) << LastErrorMessage();
+    EXPECT_EQ(CurrentOrder(), 1);
+    EXPECT_EQ(Forward(), (Records{2, 3, 7, 1, 6, 8, 5, 4}));
+    // Program end closes every area's index and detaches the unit.
+    IndexEngineClose();
+    EXPECT_EQ(Engine().attachments.index, nullptr);
+    EXPECT_EQ(Forward(), (Records{1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+TEST_F(NavigateTest, PackAndZapRebuild) {
+    OpenIndexed();
+    SetOrderToTag("AMOUNT");
+    ASSERT_TRUE(Pack());
+    EXPECT_EQ(CurrentOrder(), 2);
+    // Record 4 is gone: those after it moved up.
+    EXPECT_EQ(Forward(), (Records{2, 4, 7, 3, 5, 1, 6}));
+    ExpectSound(IndexPath());
+    ASSERT_TRUE(Zap());
+    const MdxReport r = ExpectSound(IndexPath());
+    for (const MdxTag& t : r.tags) EXPECT_TRUE(t.entries.empty()) << t.name;
+    EXPECT_TRUE(Forward().empty());
+    EXPECT_TRUE(dEOF());
+}
+
 }  // namespace
 }  // namespace testing_support
