@@ -7,8 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -53,27 +51,11 @@ std::string ShiftDate(const std::string& yyyymmdd, int days) {
 // The master's rows ten times over, each copy dated after the one before, as
 // a history grows: a million records in date order.
 const std::string& MillionInDateOrder() {
-    static const std::string path = [] {
-        const std::string path = PathIn("million_dated.dbf");
-        std::ifstream in(MasterTable(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const size_t header = static_cast<uint8_t>(bytes[8]) | static_cast<size_t>(static_cast<uint8_t>(bytes[9])) << 8;
-        const size_t length = static_cast<uint8_t>(bytes[10]) | static_cast<size_t>(static_cast<uint8_t>(bytes[11])) << 8;
-        std::string head = bytes.substr(0, header);
-        for (int i = 0; i < 4; ++i) head[4 + i] = static_cast<char>(static_cast<uint32_t>(kMillion) >> (8 * i));
-        std::ofstream out(path, std::ios::binary);
-        out << head;
-        std::string records = bytes.substr(header, static_cast<size_t>(kRecords) * length);
+    static const std::string path = TenCopies("million_dated.dbf", [](int copy, std::string& records, size_t length) {
         const std::vector<Row>& rows = Rows();
-        for (int copy = 0; copy < kMillion / kRecords; ++copy) {
-            for (int i = 0; i < kRecords; ++i)
-                std::memcpy(records.data() + static_cast<size_t>(i) * length + 1,
-                            ShiftDate(rows[static_cast<size_t>(i)].stored_date, copy * kDaysPerCopy).data(), 8);
-            out << records;
-        }
-        out << '\x1A';
-        return path;
-    }();
+        for (size_t i = 0; i < rows.size(); ++i)
+            std::memcpy(records.data() + i * length + 1, ShiftDate(rows[i].stored_date, copy * kDaysPerCopy).data(), 8);
+    });
     return path;
 }
 

@@ -242,23 +242,28 @@ const std::string& EmptyTable() {
     return path;
 }
 
+std::string TenCopies(const std::string& name, const CopyPatch& patch) {
+    const std::string path = PathIn(name);
+    std::ifstream in(MasterTable(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t header = static_cast<uint8_t>(bytes[8]) | static_cast<size_t>(static_cast<uint8_t>(bytes[9])) << 8;
+    const size_t length = static_cast<uint8_t>(bytes[10]) | static_cast<size_t>(static_cast<uint8_t>(bytes[11])) << 8;
+    std::string head = bytes.substr(0, header);
+    for (int i = 0; i < 4; ++i) head[4 + i] = static_cast<char>(static_cast<uint32_t>(kMillion) >> (8 * i));
+    std::string records = bytes.substr(header, static_cast<size_t>(kRecords) * length);
+    std::ofstream out(path, std::ios::binary);
+    out << head;
+    for (int copy = 0; copy < kMillion / kRecords; ++copy) {
+        if (patch) patch(copy, records, length);
+        out << records;
+    }
+    out << '\x1A';
+    if (!out) Fail("writing " + path);
+    return path;
+}
+
 const std::string& MillionTable() {
-    static const std::string path = [] {
-        const std::string path = PathIn("million.dbf");
-        std::ifstream in(MasterTable(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const size_t header = static_cast<uint8_t>(bytes[8]) | static_cast<size_t>(static_cast<uint8_t>(bytes[9])) << 8;
-        const size_t length = static_cast<uint8_t>(bytes[10]) | static_cast<size_t>(static_cast<uint8_t>(bytes[11])) << 8;
-        std::string head = bytes.substr(0, header);
-        for (int i = 0; i < 4; ++i) head[4 + i] = static_cast<char>(static_cast<uint32_t>(kMillion) >> (8 * i));
-        const std::string_view records(bytes.data() + header, static_cast<size_t>(kRecords) * length);
-        std::ofstream out(path, std::ios::binary);
-        out << head;
-        for (int copy = 0; copy < kMillion / kRecords; ++copy) out << records;
-        out << '\x1A';
-        if (!out) Fail("writing " + path);
-        return path;
-    }();
+    static const std::string path = TenCopies("million.dbf", {});
     return path;
 }
 

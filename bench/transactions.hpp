@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,10 @@ const std::string& EmptyTable();
 // The master's records ten times over: 1,000,000 records.
 inline constexpr int kMillion = 10 * kRecords;
 const std::string& MillionTable();
+// The same, each copy's records (`length` bytes each) changed by `patch`
+// before it is written, in a new table `name`.
+using CopyPatch = std::function<void(int copy, std::string& records, size_t length)>;
+std::string TenCopies(const std::string& name, const CopyPatch& patch);
 
 // Totals of AMOUNT over all rows and over the "Debit" rows, as the tables
 // store them (rounded to cents).

@@ -108,6 +108,9 @@ private:
         uint64_t offset, length;
     };
     std::vector<Range> locks_;
+    // Where a lock of the range would go in locks_; false when this open
+    // already holds a lock overlapping it.
+    bool FreeSlot(uint64_t offset, uint64_t length, std::vector<Range>::iterator& at);
 };
 
 // Test seam: makes chosen file operations fail as a failing disk would, so

@@ -15,6 +15,11 @@ constexpr size_t kMaxDepth = 24;
 
 uint32_t Child(const mdx::NodeView& v, uint32_t pos) { return pos < v.Count() ? v.Pointer(pos) : v.Trailing(); }
 
+Status TooDeep(const Tag& t) {
+    return Fail(222, "Index tree deeper than " + std::to_string(kMaxDepth) + " levels in " + t.file->Path() + t.Label() +
+                         " [GetNode]");
+}
+
 }  // namespace
 
 Status Tag::NodeAt(uint32_t block, const uint8_t*& bytes) const {
@@ -32,9 +37,7 @@ Status Tag::DescendFrom(size_t depth, uint32_t block, bool last) {
     path.resize(depth);
     path_valid = false;
     for (;;) {
-        if (path.size() >= kMaxDepth)
-            return Fail(222, "Index tree deeper than " + std::to_string(kMaxDepth) + " levels in " + file->Path() +
-                                 Label() + " [GetNode]");
+        if (path.size() >= kMaxDepth) return TooDeep(*this);
         const uint8_t* bytes = nullptr;
         if (Status s = NodeAt(block, bytes); s.failed()) return s;
         const mdx::NodeView v{bytes, item_length};
@@ -71,9 +74,7 @@ Status Tag::Seek(const uint8_t* key, bool& found) {
     path_valid = false;
     uint32_t block = Root();
     for (;;) {
-        if (path.size() >= kMaxDepth)
-            return Fail(222, "Index tree deeper than " + std::to_string(kMaxDepth) + " levels in " + file->Path() +
-                                 Label() + " [GetNode]");
+        if (path.size() >= kMaxDepth) return TooDeep(*this);
         const uint8_t* bytes = nullptr;
         if (Status s = NodeAt(block, bytes); s.failed()) return s;
         const mdx::NodeView v{bytes, item_length};

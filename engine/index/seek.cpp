@@ -57,133 +57,93 @@ Status GoRecord(TWorkArea& a, int32_t n) {
     return {};
 }
 
+// Puts the cursor on the first or the last key. An empty order sets both
+// flags and gives the record past the end.
+Status ToEnd(TWorkArea& a, Tag& t, bool last, int32_t& record) {
+    bool empty = t.NeverSatisfied();
+    if (!empty) {
+        if (Status s = last ? t.Last() : t.First(); s.failed()) return s;
+        empty = !t.OnEntry();
+    }
+    if (empty) {
+        EmptyOrder(t);
+        record = PastEndNo(a);
+        return {};
+    }
+    t.at_begin = t.at_end = false;
+    t.Remember();
+    return EntryRecord(a, t, record);
+}
+
+// A step of the cursor; at either end the flag is set and the same key's
+// record comes back.
+Status StepKey(TWorkArea& a, IndexArea& ix, Tag& t, bool forward, int32_t& record) {
+    if (Status s = RevalidateCursorIn(a, ix); s.failed()) return s;
+    if (t.at_end || t.NeverSatisfied()) {
+        // Backwards from the end onto the last key; forwards, still at the end.
+        if (Status s = ToEnd(a, t, true, record); s.failed() || t.at_begin) return s;
+        t.at_end = forward;
+        return {};
+    }
+    if (!t.path_valid)
+        if (Status s = t.Reseek(); s.failed())
+            return forward ? s : Fail(s.code, s.message.substr(0, s.message.rfind(" [")) + " [_FindPriorRec]");
+    if (!t.OnEntry()) {
+        EmptyOrder(t);
+        record = PastEndNo(a);
+        return {};
+    }
+    bool moved = false;
+    if (Status s = t.Step(forward, moved); s.failed()) return s;
+    (forward ? t.at_end : t.at_begin) = !moved;
+    (forward ? t.at_begin : t.at_end) = false;
+    t.Remember();
+    return EntryRecord(a, t, record);
+}
+
 }  // namespace
 
 Status FirstKeyIn(TWorkArea& a, IndexArea& ix, int32_t& record) {
     bool changed = false;
     if (Status s = RevalidateIndexIn(a, ix, changed); s.failed()) return s;
-    IndexUnit& unit = IndexEngine();
     Tag* t = ix.ActiveTag();
-    if (!t) {
-        record = 1;
-        unit.found = a.rec_count > 0;
-        return {};
-    }
-    if (!t->NeverSatisfied())
-        if (Status s = t->First(); s.failed()) return s;
-    if (t->NeverSatisfied() || !t->OnEntry()) {
-        EmptyOrder(*t);
-        record = PastEndNo(a);
-        return {};
-    }
-    t->at_begin = t->at_end = false;
-    t->Remember();
-    return EntryRecord(a, *t, record);
+    if (t) return ToEnd(a, *t, false, record);
+    record = 1;
+    IndexEngine().found = a.rec_count > 0;
+    return {};
 }
 
 Status LastKeyIn(TWorkArea& a, IndexArea& ix, int32_t& record) {
     bool changed = false;
     if (Status s = RevalidateIndexIn(a, ix, changed); s.failed()) return s;
     Tag* t = ix.ActiveTag();
-    if (!t) {
-        record = std::max(a.rec_count, 1);
-        return {};
-    }
-    if (!t->NeverSatisfied())
-        if (Status s = t->Last(); s.failed()) return s;
-    if (t->NeverSatisfied() || !t->OnEntry()) {
-        EmptyOrder(*t);
-        record = PastEndNo(a);
-        return {};
-    }
-    t->at_begin = t->at_end = false;
-    t->Remember();
-    return EntryRecord(a, *t, record);
+    if (t) return ToEnd(a, *t, true, record);
+    record = std::max(a.rec_count, 1);
+    return {};
 }
 
 Status NextKeyIn(TWorkArea& a, IndexArea& ix, int32_t& record) {
-    Tag* t = ix.ActiveTag();
-    if (!t) {
-        if (a.rec_no >= a.rec_count) RefreshRecCount(a);
-        if (a.rec_no >= a.rec_count) {
-            record = a.rec_no;
-            a.eof = true;
-        } else {
-            record = a.rec_no + 1;
-        }
-        return {};
+    if (Tag* t = ix.ActiveTag()) return StepKey(a, ix, *t, true, record);
+    // Natural order: the next record, the same one at the last.
+    if (a.rec_no >= a.rec_count) RefreshRecCount(a);
+    if (a.rec_no >= a.rec_count) {
+        record = a.rec_no;
+        a.eof = true;
+    } else {
+        record = a.rec_no + 1;
     }
-    if (Status s = RevalidateCursorIn(a, ix); s.failed()) return s;
-    if (t->at_end || t->NeverSatisfied()) {
-        // Still at the end: the last key's record again.
-        if (!t->NeverSatisfied())
-            if (Status s = t->Last(); s.failed()) return s;
-        if (t->NeverSatisfied() || !t->OnEntry()) {
-            EmptyOrder(*t);
-            record = PastEndNo(a);
-            return {};
-        }
-        t->at_end = true;
-        return EntryRecord(a, *t, record);
-    }
-    if (!t->path_valid)
-        if (Status s = t->Reseek(); s.failed()) return s;
-    if (!t->OnEntry()) {
-        EmptyOrder(*t);
-        record = PastEndNo(a);
-        return {};
-    }
-    bool moved = false;
-    if (Status s = t->Step(true, moved); s.failed()) return s;
-    if (!moved) t->at_end = true;
-    t->at_begin = false;
-    t->Remember();
-    return EntryRecord(a, *t, record);
+    return {};
 }
 
 Status PriorKeyIn(TWorkArea& a, IndexArea& ix, int32_t& record) {
-    Tag* t = ix.ActiveTag();
-    if (!t) {
-        if (a.rec_no <= 1) {
-            record = std::min(std::max(a.rec_no, 1), std::max(a.rec_count, 1));
-            a.bof = true;
-        } else {
-            record = std::min(a.rec_no - 1, std::max(a.rec_count, 1));
-        }
-        return {};
+    if (Tag* t = ix.ActiveTag()) return StepKey(a, ix, *t, false, record);
+    if (a.rec_no <= 1) {
+        record = std::min(std::max(a.rec_no, 1), std::max(a.rec_count, 1));
+        a.bof = true;
+    } else {
+        record = std::min(a.rec_no - 1, std::max(a.rec_count, 1));
     }
-    if (Status s = RevalidateCursorIn(a, ix); s.failed()) return s;
-    if (t->NeverSatisfied()) {
-        EmptyOrder(*t);
-        record = PastEndNo(a);
-        return {};
-    }
-    if (t->at_end) {
-        // From the end onto the last key.
-        if (Status s = t->Last(); s.failed()) return s;
-        if (!t->OnEntry()) {
-            EmptyOrder(*t);
-            record = PastEndNo(a);
-            return {};
-        }
-        t->at_end = t->at_begin = false;
-        t->Remember();
-        return EntryRecord(a, *t, record);
-    }
-    if (!t->path_valid)
-        if (Status s = t->Reseek(); s.failed())
-            return Fail(s.code, s.message.substr(0, s.message.rfind(" [")) + " [_FindPriorRec]");
-    if (!t->OnEntry()) {
-        EmptyOrder(*t);
-        record = PastEndNo(a);
-        return {};
-    }
-    bool moved = false;
-    if (Status s = t->Step(false, moved); s.failed()) return s;
-    if (!moved) t->at_begin = true;
-    t->at_end = false;
-    t->Remember();
-    return EntryRecord(a, *t, record);
+    return {};
 }
 
 Status SyncTag(TWorkArea& a, IndexArea& ix, Tag& t, bool active, bool soft) {

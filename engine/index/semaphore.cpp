@@ -299,28 +299,30 @@ Status HandleSemaphoreIn(TWorkArea& a, IndexArea& ix, int action) {
     }
 }
 
-Status ReadBracket(TWorkArea& a, IndexArea& ix, bool take) {
+namespace {
+
+// The outermost take and the last release of a bracket act; a release with
+// nothing taken is refused.
+Status Bracket(TWorkArea& a, IndexArea& ix, bool take, int& nesting, int on, int off, const char* routine) {
     if (take) {
-        if (++ix.read_brackets > 1) return {};
-        Status s = HandleSemaphoreIn(a, ix, kIncRead);
-        if (s.failed()) ix.read_brackets = 0;
+        if (++nesting > 1) return {};
+        Status s = HandleSemaphoreIn(a, ix, on);
+        if (s.failed()) nesting = 0;
         return s;
     }
-    if (ix.read_brackets == 0) return Fail(254, "Non-symmetrical Lock-Unlock [SetReadSemaphoreProc]");
-    if (--ix.read_brackets > 0) return {};
-    return HandleSemaphoreIn(a, ix, kDecRead);
+    if (nesting == 0) return Fail(254, std::string("Non-symmetrical Lock-Unlock [") + routine + "]");
+    if (--nesting > 0) return {};
+    return HandleSemaphoreIn(a, ix, off);
+}
+
+}  // namespace
+
+Status ReadBracket(TWorkArea& a, IndexArea& ix, bool take) {
+    return Bracket(a, ix, take, ix.read_brackets, kIncRead, kDecRead, "SetReadSemaphoreProc");
 }
 
 Status WriteBracket(TWorkArea& a, IndexArea& ix, bool take) {
-    if (take) {
-        if (++ix.lock_brackets > 1) return {};
-        Status s = HandleSemaphoreIn(a, ix, kLockSemaphore);
-        if (s.failed()) ix.lock_brackets = 0;
-        return s;
-    }
-    if (ix.lock_brackets == 0) return Fail(254, "Non-symmetrical Lock-Unlock [SetLockSemaphoreProc]");
-    if (--ix.lock_brackets > 0) return {};
-    return HandleSemaphoreIn(a, ix, kUnlockSemaphore);
+    return Bracket(a, ix, take, ix.lock_brackets, kLockSemaphore, kUnlockSemaphore, "SetLockSemaphoreProc");
 }
 
 Status RevalidateIndexIn(TWorkArea& a, IndexArea& ix, bool& changed) {

@@ -32,33 +32,23 @@ Status IndexUnit::Sync(TWorkArea& a) {
     return SyncIndexIn(a, *ix, false);
 }
 
-Status IndexUnit::Next(TWorkArea& a, int32_t& record) {
+namespace {
+
+using Positioning = Status (*)(TWorkArea&, IndexArea&, int32_t&);
+
+Status Position(TWorkArea& a, int32_t& record, Positioning op, const char* routine) {
     IndexArea* ix = OpenIndexOf(a);
-    if (!ix) return IndexNotOpen(a, "FindNextKey");
+    if (!ix) return IndexNotOpen(a, routine);
     CurrentAreaScope current(a);
-    return NextKeyIn(a, *ix, record);
+    return op(a, *ix, record);
 }
 
-Status IndexUnit::Prior(TWorkArea& a, int32_t& record) {
-    IndexArea* ix = OpenIndexOf(a);
-    if (!ix) return IndexNotOpen(a, "FindPriorKey");
-    CurrentAreaScope current(a);
-    return PriorKeyIn(a, *ix, record);
-}
+}  // namespace
 
-Status IndexUnit::First(TWorkArea& a, int32_t& record) {
-    IndexArea* ix = OpenIndexOf(a);
-    if (!ix) return IndexNotOpen(a, "FindFirstKey");
-    CurrentAreaScope current(a);
-    return FirstKeyIn(a, *ix, record);
-}
-
-Status IndexUnit::Last(TWorkArea& a, int32_t& record) {
-    IndexArea* ix = OpenIndexOf(a);
-    if (!ix) return IndexNotOpen(a, "FindLastKey");
-    CurrentAreaScope current(a);
-    return LastKeyIn(a, *ix, record);
-}
+Status IndexUnit::Next(TWorkArea& a, int32_t& r) { return Position(a, r, NextKeyIn, "FindNextKey"); }
+Status IndexUnit::Prior(TWorkArea& a, int32_t& r) { return Position(a, r, PriorKeyIn, "FindPriorKey"); }
+Status IndexUnit::First(TWorkArea& a, int32_t& r) { return Position(a, r, FirstKeyIn, "FindFirstKey"); }
+Status IndexUnit::Last(TWorkArea& a, int32_t& r) { return Position(a, r, LastKeyIn, "FindLastKey"); }
 
 bool IndexUnit::AtEnd(TWorkArea& a) {
     IndexArea* ix = OpenIndexOf(a);

@@ -17,6 +17,7 @@
 #include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
 #include "engine/index/index.hpp"
+#include "tests/fuzz/fuzz_support.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
@@ -88,13 +89,6 @@ void Run(const std::string& table, bool exclusive) {
     CloseArea();
 }
 
-void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
-    std::fclose(f);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -108,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zurod::IndexInit();
     zurod::SetDateFormat(0);
     zurod::SetCentury(true);
-    WriteFile(index, data, size);
+    fuzz_support::WriteBytes(index, data, size);
     Run(table, true);
     Run(table, false);
     return 0;
