@@ -577,7 +577,7 @@ private:
         uint32_t block = 0;
         if (int rc = file_.Append(h, block); rc != 0) return Stop(WriteError(rc, "Error writing tag header"), true);
         mdx::PutTagEntry(file_.header, plan_.name, block, plan_.type);
-        file_.header_changed = true;
+        file_.MarkHeader(0, mdx::kHeaderSize);
     }
 
     TWorkArea& a_;
@@ -720,7 +720,7 @@ Status MakeIndexIn(TWorkArea& a, const std::vector<TagDescriptor>& list, std::st
     }
     if (built.fatal) return abandon(std::move(built.status));
     mdx::Put32(out.header.data() + mdx::kPageCountAt, out.Blocks());
-    out.header_changed = true;
+    out.MarkHeader(0, mdx::kHeaderSize);
     int rc = out.WriteHeader();
     if (rc == 0) rc = out.Sync();
     if (rc == 0) (void)out.Handle().TakePermissionsOf(a.file.Handle());

@@ -72,11 +72,23 @@ void IndexFile::Close() {
     header_changed = false;
 }
 
+void IndexFile::MarkHeader(size_t at, size_t length) {
+    if (!header_changed) {
+        dirty_from_ = at;
+        dirty_to_ = at + length;
+    }
+    dirty_from_ = std::min(dirty_from_, at);
+    dirty_to_ = std::max(dirty_to_, at + length);
+    header_changed = true;
+}
+
 int IndexFile::ReadHeader() { return ReadBlocks(0, header); }
 
 int IndexFile::WriteHeader() {
     if (!header_changed) return 0;
-    if (int rc = WriteBlocks(0, header); rc != 0) return rc;
+    const std::span<const uint8_t> bytes(header.data() + dirty_from_, dirty_to_ - dirty_from_);
+    if (int rc = file_.WriteAt(dirty_from_, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}); rc != 0)
+        return rc;
     header_changed = false;
     return 0;
 }
@@ -100,7 +112,7 @@ int IndexFile::Append(std::span<const uint8_t> bytes, uint32_t& first) {
     first = static_cast<uint32_t>((size_ + mdx::kBlockSize - 1) / mdx::kBlockSize);
     if (int rc = WriteBlocks(first, bytes); rc != 0) return rc;
     mdx::Put32(header.data() + mdx::kPageCountAt, Blocks());
-    header_changed = true;
+    MarkHeader(mdx::kPageCountAt, 4);
     return 0;
 }
 

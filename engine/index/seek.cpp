@@ -167,6 +167,15 @@ Status SyncTag(TWorkArea& a, IndexArea& ix, Tag& t, bool active, bool soft) {
     bool found = false;
     if (Status s = t.Seek(k, found); s.failed()) return s;
     const std::string where = soft ? " [SoftSyncIndex]" : " [SyncIndex-2]";
+    if (!found && t.unique) {
+        // A unique tag holds a key for one of the records that have it, and
+        // may hold none once that one changed: the cursor stands where the
+        // key would be.
+        t.at_begin = false;
+        t.at_end = !t.OnEntry();
+        if (t.OnEntry()) t.Remember();
+        return {};
+    }
     if (!found) {
         if (soft)
             return Fail(212, "Record with key: \"" + KeyText(t, key) + "\" not in index: " + t.Label() + "." + where);

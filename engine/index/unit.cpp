@@ -62,7 +62,12 @@ bool IndexUnit::AtStart(TWorkArea& a) {
     return t ? t->at_begin : a.bof;
 }
 
-Status IndexUnit::AddKeys(TWorkArea&) { return {}; }
+Status IndexUnit::AddKeys(TWorkArea& a) {
+    IndexArea* ix = OpenIndexOf(a);
+    if (!ix) return {};
+    CurrentAreaScope current(a);
+    return AppendNewKeyIn(a, *ix);
+}
 
 Status IndexUnit::TakeKey(TWorkArea& a) {
     IndexArea* ix = OpenIndexOf(a);
@@ -71,9 +76,19 @@ Status IndexUnit::TakeKey(TWorkArea& a) {
     return TakeKeysIn(a, *ix, false);
 }
 
-Status IndexUnit::RememberKeys(TWorkArea&) { return {}; }
+Status IndexUnit::RememberKeys(TWorkArea& a) {
+    IndexArea* ix = OpenIndexOf(a);
+    if (!ix) return {};
+    CurrentAreaScope current(a);
+    return TakeOldKeysIn(a, *ix);
+}
 
-Status IndexUnit::UpdateKeys(TWorkArea&) { return {}; }
+Status IndexUnit::UpdateKeys(TWorkArea& a) {
+    IndexArea* ix = OpenIndexOf(a);
+    if (!ix) return {};
+    CurrentAreaScope current(a);
+    return ReKeyIn(a, *ix);
+}
 
 void IndexUnit::MarkStart(TWorkArea& a) {
     IndexArea* ix = OpenIndexOf(a);

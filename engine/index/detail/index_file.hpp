@@ -25,9 +25,11 @@ public:
 
     mdx::FileHeader header{};
     bool header_changed = false;
+    // Notes header bytes [at, at + length) as changed.
+    void MarkHeader(size_t at, size_t length);
 
     int ReadHeader();
-    // Writes the header when it changed.
+    // Writes the header bytes that changed.
     int WriteHeader();
 
     // Reads `out.size()` bytes at block `block`; a short read is 222.
@@ -66,6 +68,7 @@ private:
 
     platform::File file_;
     uint64_t size_ = 0;
+    size_t dirty_from_ = 0, dirty_to_ = 0;
 };
 
 }  // namespace zurod

@@ -33,6 +33,7 @@ public:
     uint32_t header_block = 0;
     mdx::NodeBytes header{};
     bool header_changed = false;
+    size_t dirty_from = 0, dirty_to = 0;  // the changed header bytes
     IndexFile* file = nullptr;
     uint8_t area = 0;  // the work area, for messages
 
@@ -94,11 +95,30 @@ public:
 
     // Reads the header again (another process changed the index).
     Status ReadHeader();
+    // Notes header bytes [at, at + length) as changed; writes those that did.
+    void MarkHeader(size_t at, size_t length);
     Status WriteHeader(bool flush);
+
+    // What the record about to be replaced held in this tag.
+    std::string old_key;
+    bool old_in = false;
+
+    // Key maintenance (maintain.cpp). Insert puts (key, record) after the
+    // equal keys of lower records, so equal keys stay in record order; a
+    // unique tag that holds the key takes nothing (`added` false). Remove
+    // takes the record's entry out; `lenient` when a missing entry is no fault.
+    Status Insert(const std::string& key, int32_t record, bool& added);
+    Status Remove(const std::string& key, int32_t record, bool lenient);
 
 private:
     Status NodeAt(uint32_t block, const uint8_t*& bytes) const;
     Status DescendFrom(size_t depth, uint32_t block, bool last);
+    Status ReadNode(uint32_t block, mdx::NodeBytes& node) const;
+    Status WriteNode(uint32_t block, const mdx::NodeBytes& node);
+    Status AppendNode(const mdx::NodeBytes& node, uint32_t& block);
+    Status InsertEntry(size_t level, uint32_t pos, uint32_t pointer, const uint8_t* key, uint32_t redirect);
+    Status RemoveEntry(size_t level, uint32_t pos);
+    Status NewHighKey(size_t level, const uint8_t* key);
 };
 
 // The key bytes as a message shows them.

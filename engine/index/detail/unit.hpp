@@ -190,6 +190,13 @@ Status ReindexIn(TWorkArea& area);
 // The descriptors of the tags of an index file header, in tag-table order.
 Status ReadDescriptors(IndexFile& file, std::vector<TagDescriptor>& list);
 
+// Key maintenance (maintain.cpp): the appended record's keys into every tag
+// (undone in the earlier tags when one fails); the keys of a record about to
+// be replaced; every tag whose key or FOR result changed brought in line.
+Status AppendNewKeyIn(TWorkArea& area, IndexArea& ix);
+Status TakeOldKeysIn(TWorkArea& area, IndexArea& ix);
+Status ReKeyIn(TWorkArea& area, IndexArea& ix);
+
 // The bulk build (build.cpp): a new index file with every tag of the list
 // replaces the old one. `all` is false when a tag could not be built.
 Status MakeIndexIn(TWorkArea& area, const std::vector<TagDescriptor>& list, std::string_view name, bool& all);

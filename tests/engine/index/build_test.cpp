@@ -108,6 +108,7 @@ TEST_F(BuildTest, FullNodesAtEverySize) {
                 // Full leaves but the last; as few levels as the count allows.
                 const int leaves = std::max(1, (n + shape.per_node - 1) / shape.per_node);
                 ASSERT_EQ(t->leaves, leaves);
+                EXPECT_EQ(t->keyless_inner, 0);
                 for (int i = 0; i + 1 < leaves; ++i) EXPECT_EQ(t->leaf_counts[static_cast<size_t>(i)], shape.per_node);
                 int depth = 1;
                 for (int c = leaves; c > 1; c = (c + shape.per_node) / (shape.per_node + 1)) ++depth;
