@@ -31,6 +31,9 @@ public:
         child_.Send(command);
         return child_.Receive();
     }
+    // A command whose answer is taken later, while this process goes on.
+    void Start(const std::string& command) { child_.Send(command); }
+    std::string Answer() { return child_.Receive(); }
     void Kill() { child_.Kill(); }
 
     static void SetFirstField(const std::string& text) {

@@ -78,5 +78,42 @@ TEST_F(IndexDumpPeer, ListsEveryTagInOurOrder) {
     }
 }
 
+TEST_F(IndexDumpPeer, AgreesAfterALongRunOfChanges) {
+    const std::string path = CreateTable("run.dbf", {{"NAME", 'C', 30, 0}, {"AMOUNT", 'N', 12, 2}, {"DATE", 'D', 8, 0}});
+    USE(path + " EXCLUSIVE");
+    ASSERT_TRUE(MakeIndexTags({{"NAME", "NAME", "", false, false},
+                               {"LONG", "NAME+NAME+NAME+SPACE(10)", "", true, false},
+                               {"AMOUNT", "AMOUNT", "", false, false},
+                               {"DATE", "DATE", "", false, false},
+                               {"UNIQUE", "NAME", "", false, true},
+                               {"POSITIVE", "AMOUNT", "AMOUNT > 0", false, false}},
+                              ""));
+    uint32_t seed = 7;
+    const auto next = [&seed](uint32_t below) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % below;
+    };
+    for (int op = 0; op < 3000; ++op) {
+        const int32_t count = RecCount();
+        const bool append = count == 0 || next(2) == 0;
+        if (append) {
+            ClearRecord();
+        } else {
+            GO(1 + static_cast<int32_t>(next(static_cast<uint32_t>(count))));
+        }
+        PutFieldString(1, "Name" + std::to_string(next(500)));
+        PutFieldNumber(2, (static_cast<double>(next(2000)) - 1000) / 8);
+        char date[16];
+        std::snprintf(date, sizeof date, "%02u/%02u/%04u", 1 + next(12), 1 + next(28), 1980 + next(40));
+        PutFieldString(3, date);
+        append ? Append() : Replace();
+        ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+    }
+    const std::string mdx = IndexOfTable(path);
+    const MdxReport ours = ExpectSound(mdx);
+    for (const MdxTag& t : ours.tags) EXPECT_EQ(Dump(mdx, t), ours.Records(t.name)) << t.name;
+    EXPECT_GE(ours.Tag("LONG")->depth, 3);
+}
+
 }  // namespace
 }  // namespace testing_support

@@ -8,6 +8,7 @@
 //   walk                     the records of the active order, "1,5,2"
 //   find KEY                 the record found, 0 when none
 //   add TEXT, edit TEXT      the first field set, appended / replaced under the lock it needs
+//   addmany N, editmany N    N appends of new texts / N replaces of random records
 // Each answers with the last error code unless it says otherwise; an index
 // error raised at once answers with its code too.
 #include <string>
@@ -39,15 +40,24 @@ inline std::string IndexCommand(const std::string& verb, const std::string& arg)
                 out += (out.empty() ? "" : ",") + std::to_string(RecNo());
             return LastErrorCode() != 0 ? "E" + code() : out;
         }
-        if (verb == "add" || verb == "edit") {
-            const bool append = verb == "add";
-            if (!(append ? ALock() : RLock())) return "lock";
+        const auto change = [](bool append, const std::string& text) {
+            if (!(append ? ALock() : RLock())) return std::string("lock");
             if (append) ClearRecord();
-            EnginePeer::SetFirstField(arg);
+            EnginePeer::SetFirstField(text);
             append ? Append() : Replace();
-            const std::string rc = code();
+            const std::string rc = std::to_string(LastErrorCode());
             Unlock();
             return rc;
+        };
+        if (verb == "add" || verb == "edit") return change(verb == "add", arg);
+        if (verb == "addmany" || verb == "editmany") {
+            static unsigned serial = 0;
+            for (int i = 0; i < std::stoi(arg); ++i) {
+                const std::string text = "W" + std::to_string((++serial * 7919u) % 100000u + 100000u);
+                if (verb == "editmany") GO(1 + static_cast<int32_t>((serial * 31u) % static_cast<unsigned>(RecCount())));
+                if (const std::string rc = change(verb == "addmany", text); rc != "0") return rc;
+            }
+            return code();
         }
         return EnginePeer::Run(verb, arg);
     } catch (const EZurodError&) {

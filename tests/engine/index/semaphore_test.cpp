@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <algorithm>
 
 #include "engine/dbf/detail/area_table.hpp"
 #include "engine/index/detail/unit.hpp"
@@ -165,6 +166,59 @@ TEST_F(SemaphoreTest, CountsOfADeadProcessAreCleared) {
     OpenShared(path);
     CloseArea();
     EXPECT_FALSE(std::filesystem::exists(SemaphorePath()));
+}
+
+TEST_F(SemaphoreTest, AReaderNeverSeesATornTree) {
+    IndexEngine().times = {10s, 10s, 1ms};
+    IndexPeer writer;
+    const std::string path = CreateTable("shared.dbf", {{"NAME", 'C', 20, 0}, {"AMOUNT", 'N', 12, 2}});
+    USE(path + " EXCLUSIVE");
+    ASSERT_TRUE(MakeIndex({{"NAME", "NAME", "", false, false}, {"BACK", "NAME", "", true, false}}, ""));
+    CloseArea();
+    ASSERT_EQ(writer("use " + path), "0");
+    ASSERT_EQ(writer("index"), "0");
+    OpenShared(path);
+    // Walks and finds while the other process appends, then while it
+    // replaces. Every step sees a whole tree: no error, a record that is
+    // there. Appends never move a key, so walks among them stay in order and
+    // each sees what the one before saw; replaces move records about.
+    for (const bool appending : {true, false}) {
+        SCOPED_TRACE(appending ? "appends" : "replaces");
+        writer.Start(appending ? "addmany 300" : "editmany 300");
+        size_t seen = 0;
+        for (int walk = 0; walk < 25; ++walk) {
+            std::vector<std::string> names;
+            for (GoTop(); !dEOF() && LastErrorCode() == 0; SKIP(1)) names.push_back(GetFieldString(1));
+            ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+            for (const std::string& name : names) ASSERT_EQ(name.rfind('W', 0), 0u) << name;
+            if (appending) {
+                EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+                EXPECT_GE(names.size(), seen);
+                seen = names.size();
+            }
+            if (!names.empty()) {
+                const std::string name = names[names.size() / 2];
+                if (Find(name)) {
+                    EXPECT_EQ(GetFieldString(1), name);
+                }
+                ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+            }
+        }
+        EXPECT_EQ(writer.Answer(), "0");
+    }
+    // Both orders hold every record once, as the other process left them.
+    std::vector<int32_t> forward = Forward();
+    SetOrderToTag("BACK");
+    std::vector<int32_t> backward = Forward();
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_EQ(forward.size(), 300u);
+    std::sort(forward.begin(), forward.end());
+    std::sort(backward.begin(), backward.end());
+    EXPECT_EQ(forward, backward);
+    CloseArea();
+    EXPECT_EQ(writer("close"), "0");
+    const MdxReport r = ExpectSound(IndexOfTable(path));
+    EXPECT_EQ(r.Tag("NAME")->entries.size(), 300u);
 }
 
 TEST_F(SemaphoreTest, NoRebuildUnderAnotherProcess) {
