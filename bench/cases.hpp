@@ -43,6 +43,10 @@ void OursIndexBuild(benchmark::State& state);
 void SortKeyPairs(benchmark::State& state);
 void OursIndexFind(benchmark::State& state);
 void OursIndexWalk(benchmark::State& state);
+// 100,000 appends to a table with the three tags (range(0) 1: shared, under
+// the semaphore with one process); 100,000 replaces moving one key.
+void OursIndexedAppend(benchmark::State& state);
+void OursIndexedReplace(benchmark::State& state);
 
 void ShapelibAppend(benchmark::State& state);
 void ShapelibRead(benchmark::State& state);

@@ -14,6 +14,10 @@
 #include "bench/cases.hpp"
 #include "bench/transactions.hpp"
 #include "engine/dbf/areas.hpp"
+#include "engine/dbf/detail/area_table.hpp"
+#include "engine/dbf/detail/swap_buffer.hpp"
+#include "engine/dbf/edit.hpp"
+#include "engine/dbf/locks.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/expr/expr.hpp"
@@ -235,6 +239,81 @@ void OursIndexWalk(benchmark::State& state) {
     if (visited != kMillion) state.SkipWithError("not every record was visited");
     zurod::CloseArea();
     CountRecords(state, kMillion);
+}
+
+namespace {
+
+void SetRow(zurod::TWorkArea& a, const Row& r) {
+    const auto& f = a.fields;
+    zurod::SetSwapString(a, f[kDate], r.date);
+    zurod::SetSwapString(a, f[kDetail], r.detail);
+    zurod::SetSwapString(a, f[kSource], r.source);
+    zurod::SetSwapString(a, f[kDest], r.dest);
+    zurod::SetSwapString(a, f[kAction], r.action);
+    zurod::SetSwapString(a, f[kRef], r.ref);
+    zurod::SetSwapString(a, f[kCategory], r.category);
+    zurod::SetSwapNumber(a, f[kAmount], r.amount);
+    zurod::SetSwapNumber(a, f[kBalance], r.balance);
+    zurod::SetSwapString(a, f[kAccName], r.accname);
+}
+
+// An empty table with the three tags, opened (shared under its append lock).
+zurod::TWorkArea* OpenEmptyIndexed(benchmark::State& state, const std::string& path, bool shared) {
+    CopyTable(EmptyTable(), path);
+    zurod::USE(path + " EXCLUSIVE");
+    zurod::MakeIndex(HistoryTags(), "");
+    zurod::CloseArea();
+    zurod::USE(path + (shared ? "" : " EXCLUSIVE"));
+    zurod::SetIndexTo("");
+    if (shared && !zurod::ALock()) state.SkipWithError("no append lock");
+    return Ok(state) ? zurod::CurrentTable() : nullptr;
+}
+
+}  // namespace
+
+void OursIndexedAppend(benchmark::State& state) {
+    StartIndexEngine();
+    const bool shared = state.range(0) != 0;
+    const std::string path = PathIn("indexed_append.dbf");
+    for (auto _ : state) {
+        state.PauseTiming();
+        zurod::TWorkArea* a = OpenEmptyIndexed(state, path, shared);
+        state.ResumeTiming();
+        if (!a) break;
+        for (const Row& r : Rows()) {
+            zurod::ClearRecord();
+            SetRow(*a, r);
+            zurod::Append();
+            if (!Ok(state)) return;
+        }
+        state.PauseTiming();
+        zurod::Unlock();
+        zurod::CloseArea();
+        state.ResumeTiming();
+    }
+    CountRecords(state);
+}
+
+void OursIndexedReplace(benchmark::State& state) {
+    StartIndexEngine();
+    const std::vector<Row>& rows = Rows();
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!OpenIndexed(state, 0, "DATEKEY")) return;
+        zurod::TWorkArea* a = zurod::CurrentTable();
+        state.ResumeTiming();
+        // A new amount: the record moves in the AMOUNT tag only.
+        for (int32_t n = 1; n <= kRecords; ++n) {
+            zurod::GO(n);
+            zurod::SetSwapNumber(*a, a->fields[kAmount], rows[static_cast<size_t>(kRecords - n)].amount);
+            zurod::Replace();
+            if (!Ok(state)) return;
+        }
+        state.PauseTiming();
+        zurod::CloseArea();
+        state.ResumeTiming();
+    }
+    CountRecords(state);
 }
 
 }  // namespace bench

@@ -44,6 +44,9 @@ constexpr std::pair<const char*, const char*> kNotes[] = {
     {"WalkRecordOrder1M", "GoTop and SKIP over a million records in date order, no index"},
     {"WalkKeyOrder1M", "the same walk in the order of DTOS(DATE)+STR(RECNO())+DETAIL"},
     {"WalkDetailOrder1M", "the same walk in the order of DETAIL (records all over the file)"},
+    {"IndexedAppend", "100,000 appends to a table with the three tags, exclusive"},
+    {"IndexedAppendShared", "the same appends to the table opened shared: the semaphore brackets each"},
+    {"IndexedReplace", "100,000 replaces of AMOUNT: each record moves in one tag"},
 };
 
 // Times per case and library, in milliseconds: the median of repetitions
@@ -199,6 +202,9 @@ void RegisterCases() {
     Add("WalkRecordOrder1M", "ours", OursIndexWalk)->Arg(0);
     Add("WalkKeyOrder1M", "ours", OursIndexWalk)->Arg(1);
     Add("WalkDetailOrder1M", "ours", OursIndexWalk)->Arg(2);
+    Add("IndexedAppend", "ours", OursIndexedAppend)->Arg(0);
+    Add("IndexedAppendShared", "ours", OursIndexedAppend)->Arg(1);
+    Add("IndexedReplace", "ours", OursIndexedReplace);
 
     Add("VFileFifo", "ours", OursVFileFifo);
     Add("VFileSorted50k", "ours", OursVFileSorted);

@@ -108,6 +108,79 @@ Status Tag::Seek(const uint8_t* key, bool& found) {
     return {};
 }
 
+Status Tag::LastRecord(uint32_t block, size_t depth, int32_t& record) const {
+    for (;; ++depth) {
+        if (depth >= kMaxDepth) return TooDeep(*this);
+        const uint8_t* bytes = nullptr;
+        if (Status s = NodeAt(block, bytes); s.failed()) return s;
+        const mdx::NodeView v{bytes, item_length};
+        if (v.Leaf()) {
+            record = v.Count() > 0 ? static_cast<int32_t>(v.Pointer(v.Count() - 1)) : 0;
+            return {};
+        }
+        block = v.Trailing();
+    }
+}
+
+Status Tag::SeekEntry(const uint8_t* key, int32_t record, bool& found) {
+    found = false;
+    path.clear();
+    path_valid = false;
+    uint32_t block = Root();
+    mdx::NodeBytes node;
+    for (;;) {
+        if (path.size() >= kMaxDepth) return TooDeep(*this);
+        const uint8_t* bytes = nullptr;
+        if (Status s = NodeAt(block, bytes); s.failed()) return s;
+        // A copy: looking below may push the node out of the cache.
+        std::memcpy(node.data(), bytes, node.size());
+        const mdx::NodeView v{node.data(), item_length};
+        // [lo, hi): the entries whose key equals the one sought.
+        uint32_t lo = 0, hi = v.Count();
+        while (lo < hi) {
+            const uint32_t mid = lo + (hi - lo) / 2;
+            Compare(v.Key(mid), key) < 0 ? lo = mid + 1 : hi = mid;
+        }
+        hi = v.Count();
+        for (uint32_t from = lo; from < hi;) {
+            const uint32_t mid = from + (hi - from) / 2;
+            Compare(v.Key(mid), key) <= 0 ? from = mid + 1 : hi = mid;
+        }
+        // Among them, the first whose (last) record is not below the one sought.
+        const bool is_leaf = v.Leaf();
+        uint32_t pick = hi;
+        while (lo < pick) {
+            const uint32_t mid = lo + (pick - lo) / 2;
+            int32_t last = 0;
+            if (is_leaf) {
+                last = static_cast<int32_t>(v.Pointer(mid));
+            } else if (Status s = LastRecord(v.Pointer(mid), path.size() + 1, last); s.failed()) {
+                return s;
+            }
+            last >= record ? pick = mid : lo = mid + 1;
+        }
+        path.push_back({block, pick});
+        if (is_leaf) {
+            leaf = node;
+            path_valid = true;
+            found = pick < v.Count() && static_cast<int32_t>(v.Pointer(pick)) == record && Compare(v.Key(pick), key) == 0;
+            return {};
+        }
+        block = Child(v, pick);
+    }
+}
+
+Status Tag::ScanEntry(const uint8_t* key, int32_t record, bool& found) {
+    if (Status s = Seek(key, found); s.failed()) return s;
+    for (uint64_t steps = 0; found && Record() != record; ++steps) {
+        if (steps > static_cast<uint64_t>(INT32_MAX)) return Fail(222, "Index keys repeat without end" + Label() + " [GetNode]");
+        bool moved = false;
+        if (Status s = Step(true, moved); s.failed()) return s;
+        found = moved && Compare(Key(), key) == 0;
+    }
+    return {};
+}
+
 Status Tag::Step(bool forward, bool& moved) {
     moved = false;
     PathStep& at = path.back();
@@ -174,14 +247,11 @@ void Tag::Remember() {
 Status Tag::Reseek() {
     if (last_rec == 0) return First();
     if (last_key.size() != key_length) last_key.resize(key_length, '\0');
+    const auto* k = reinterpret_cast<const uint8_t*>(last_key.data());
     bool found = false;
-    if (Status s = Seek(reinterpret_cast<const uint8_t*>(last_key.data()), found); s.failed()) return s;
-    for (uint32_t steps = 0; found && Record() != last_rec; ++steps) {
-        bool moved = false;
-        if (Status s = Step(true, moved); s.failed()) return s;
-        found = moved && Compare(Key(), reinterpret_cast<const uint8_t*>(last_key.data())) == 0;
-        if (steps > static_cast<uint32_t>(INT32_MAX)) found = false;
-    }
+    if (Status s = SeekEntry(k, last_rec, found); s.failed()) return s;
+    if (!found)
+        if (Status s = ScanEntry(k, last_rec, found); s.failed()) return s;
     if (!found) return Fail(254, "Record " + std::to_string(last_rec) + " not found again" + Label() + " [_FindNextRec]");
     return {};
 }

@@ -180,33 +180,18 @@ Status Tag::Insert(const std::string& key, int32_t record, bool& added) {
     added = false;
     const auto* k = reinterpret_cast<const uint8_t*>(key.data());
     bool found = false;
-    if (Status s = Seek(k, found); s.failed()) return s;
     path_valid = false;  // whatever happens, the cursor must be found anew
-    if (found && unique) return {};
-    // After the equal keys of lower records.
-    for (uint64_t steps = 0; found && Record() < record; ++steps) {
-        if (steps > static_cast<uint64_t>(INT32_MAX))
-            return Fail(222, "Index keys repeat without end" + Label() + " [AddKey]");
-        // Whole leaves of lower records are passed at once.
-        const uint32_t count = LeafCount();
-        const mdx::NodeView v{leaf.data(), item_length};
-        if (Compare(v.Key(count - 1), k) == 0 && static_cast<int32_t>(v.Pointer(count - 1)) < record) {
-            path.back().pos = count - 1;
-        }
-        bool moved = false;
-        if (Status s = Step(true, moved); s.failed()) return s;
-        if (!moved) {
-            path.back().pos = LeafCount();
-            break;
-        }
-        found = Compare(Key(), k) == 0;
+    if (unique) {
+        if (Status s = Seek(k, found); s.failed()) return s;
+        if (found) return {};
     }
+    // After the equal keys of lower records: where (key, record) belongs.
+    if (Status s = SeekEntry(k, record, found); s.failed()) return s;
     if (header[mdx::kHasForAt] != 0 && header[mdx::kForSatisfiedAt] == 0) {
         header[mdx::kForSatisfiedAt] = 1;
         MarkHeader(mdx::kForSatisfiedAt, 1);
     }
-    const size_t level = path.size() - 1;
-    const Status s = InsertEntry(level, path.back().pos, static_cast<uint32_t>(record), k, 0);
+    const Status s = InsertEntry(path.size() - 1, path.back().pos, static_cast<uint32_t>(record), k, 0);
     path_valid = false;
     added = s.ok();
     return s;
@@ -215,14 +200,10 @@ Status Tag::Insert(const std::string& key, int32_t record, bool& added) {
 Status Tag::Remove(const std::string& key, int32_t record, bool lenient) {
     const auto* k = reinterpret_cast<const uint8_t*>(key.data());
     bool found = false;
-    if (Status s = Seek(k, found); s.failed()) return s;
+    if (Status s = SeekEntry(k, record, found); s.failed()) return s;
+    if (!found)
+        if (Status s = ScanEntry(k, record, found); s.failed()) return s;
     path_valid = false;
-    for (uint64_t steps = 0; found && Record() != record; ++steps) {
-        if (steps > static_cast<uint64_t>(INT32_MAX)) found = false;
-        bool moved = false;
-        if (Status s = Step(true, moved); s.failed()) return s;
-        found = moved && Compare(Key(), k) == 0;
-    }
     if (!found) {
         if (lenient) return {};
         return Fail(212, "Record " + std::to_string(record) + " with key: \"" + KeyText(*this, key) +
@@ -255,14 +236,13 @@ Status KeyOf(TWorkArea& a, Tag& t, bool& in, std::string& key) {
     return t.BuildKey(key);
 }
 
-// The active cursor on the record again, and every tag's last key. A
-// record the active order does not hold leaves its cursor at the end; with
-// `leave` the area goes past its end as well.
+// The active cursor on the record again (the other tags' cursors are found
+// again when their order is chosen). A record the active order does not
+// hold leaves its cursor at the end; with `leave` the area goes past its
+// end as well.
 Status Settle(TWorkArea& a, IndexArea& ix, bool leave) {
-    Status s;
-    if (Tag* t = ix.ActiveTag()) s = SyncTag(a, ix, *t, leave);
-    if (s.ok()) s = TakeKeysIn(a, ix, true);
-    return s;
+    Tag* t = ix.ActiveTag();
+    return t ? SyncTag(a, ix, *t, leave) : Status{};
 }
 
 }  // namespace

@@ -165,6 +165,17 @@ Status SyncTag(TWorkArea& a, IndexArea& ix, Tag& t, bool active, bool soft) {
     if (Status s = t.BuildKey(key); s.failed()) return s;
     const auto* k = reinterpret_cast<const uint8_t*>(key.data());
     bool found = false;
+    // The record's own entry, or (unique) the one entry of its key.
+    if (!t.unique) {
+        if (Status s = t.SeekEntry(k, a.rec_no, found); s.failed()) return s;
+        if (!found)
+            if (Status s = t.ScanEntry(k, a.rec_no, found); s.failed()) return s;
+        if (found) {
+            t.at_begin = t.at_end = false;
+            t.Remember();
+            return {};
+        }
+    }
     if (Status s = t.Seek(k, found); s.failed()) return s;
     const std::string where = soft ? " [SoftSyncIndex]" : " [SyncIndex-2]";
     if (!found && t.unique) {
@@ -182,15 +193,8 @@ Status SyncTag(TWorkArea& a, IndexArea& ix, Tag& t, bool active, bool soft) {
         return Fail(212, "Key: \"" + KeyText(t, key) + "\" not in index: " + t.Label() + ". [SyncIndex-1] Record: " +
                              std::to_string(a.rec_no));
     }
-    if (!t.unique) {
-        for (uint64_t steps = 0; t.Record() != a.rec_no; ++steps) {
-            if (TooManySteps(a, steps)) return LoopError(t, "SyncIndex");
-            bool moved = false;
-            if (Status s = t.Step(true, moved); s.failed()) return s;
-            if (!moved || t.Compare(t.Key(), k) != 0)
-                return Fail(212, "Record with key: \"" + KeyText(t, key) + "\" not in index: " + t.Label() + "." + where);
-        }
-    }
+    if (!t.unique)
+        return Fail(212, "Record with key: \"" + KeyText(t, key) + "\" not in index: " + t.Label() + "." + where);
     t.at_begin = t.at_end = false;
     t.Remember();
     (void)ix;

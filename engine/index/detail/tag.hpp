@@ -79,6 +79,14 @@ public:
     Status First();
     Status Last();
     Status Seek(const uint8_t* key, bool& found);
+    // Lands on the entry (key, record) in the order of keys and, among equal
+    // keys, of records (the order this engine keeps them in), or where it
+    // would stand: before the first entry after it, perhaps past the end of
+    // a leaf. `found` when the entry is there.
+    Status SeekEntry(const uint8_t* key, int32_t record, bool& found);
+    // Finds (key, record) by stepping over equal keys: for trees whose equal
+    // keys another writer left out of record order.
+    Status ScanEntry(const uint8_t* key, int32_t record, bool& found);
     // One entry on; false in `moved` at either end (the cursor stays).
     Status Step(bool forward, bool& moved);
     // Finds the remembered entry again after the path was invalidated.
@@ -113,6 +121,8 @@ public:
 private:
     Status NodeAt(uint32_t block, const uint8_t*& bytes) const;
     Status DescendFrom(size_t depth, uint32_t block, bool last);
+    // The record of the last entry below `block`.
+    Status LastRecord(uint32_t block, size_t depth, int32_t& record) const;
     Status ReadNode(uint32_t block, mdx::NodeBytes& node) const;
     Status WriteNode(uint32_t block, const mdx::NodeBytes& node);
     Status AppendNode(const mdx::NodeBytes& node, uint32_t& block);
