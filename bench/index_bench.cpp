@@ -243,20 +243,6 @@ void OursIndexWalk(benchmark::State& state) {
 
 namespace {
 
-void SetRow(zurod::TWorkArea& a, const Row& r) {
-    const auto& f = a.fields;
-    zurod::SetSwapString(a, f[kDate], r.date);
-    zurod::SetSwapString(a, f[kDetail], r.detail);
-    zurod::SetSwapString(a, f[kSource], r.source);
-    zurod::SetSwapString(a, f[kDest], r.dest);
-    zurod::SetSwapString(a, f[kAction], r.action);
-    zurod::SetSwapString(a, f[kRef], r.ref);
-    zurod::SetSwapString(a, f[kCategory], r.category);
-    zurod::SetSwapNumber(a, f[kAmount], r.amount);
-    zurod::SetSwapNumber(a, f[kBalance], r.balance);
-    zurod::SetSwapString(a, f[kAccName], r.accname);
-}
-
 // An empty table with the three tags, opened (shared under its append lock).
 zurod::TWorkArea* OpenEmptyIndexed(benchmark::State& state, const std::string& path, bool shared) {
     CopyTable(EmptyTable(), path);
@@ -282,7 +268,7 @@ void OursIndexedAppend(benchmark::State& state) {
         if (!a) break;
         for (const Row& r : Rows()) {
             zurod::ClearRecord();
-            SetRow(*a, r);
+            PutRow(*a, r);
             zurod::Append();
             if (!Ok(state)) return;
         }

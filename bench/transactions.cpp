@@ -126,6 +126,24 @@ std::vector<zurod::FieldDef> MasterFields() {
     std::exit(1);
 }
 
+}  // namespace
+
+void PutRow(zurod::TWorkArea& a, const Row& r) {
+    const auto& f = a.fields;
+    zurod::SetSwapString(a, f[kDate], r.date);
+    zurod::SetSwapString(a, f[kDetail], r.detail);
+    zurod::SetSwapString(a, f[kSource], r.source);
+    zurod::SetSwapString(a, f[kDest], r.dest);
+    zurod::SetSwapString(a, f[kAction], r.action);
+    zurod::SetSwapString(a, f[kRef], r.ref);
+    zurod::SetSwapString(a, f[kCategory], r.category);
+    zurod::SetSwapNumber(a, f[kAmount], r.amount);
+    zurod::SetSwapNumber(a, f[kBalance], r.balance);
+    zurod::SetSwapString(a, f[kAccName], r.accname);
+}
+
+namespace {
+
 std::string BuildMaster(const std::string& name, bool with_deleted) {
     PrepareEngine();
     const std::string path = PathIn(name);
@@ -139,19 +157,9 @@ std::string BuildMaster(const std::string& name, bool with_deleted) {
     zurod::UseTable(use);
     if (zurod::LastErrorCode() != 0) Fail("opening " + path);
     zurod::TWorkArea& a = *zurod::CurrentTable();
-    const auto& f = a.fields;
     for (const Row& r : Rows()) {
         zurod::ClearRecord();
-        zurod::SetSwapString(a, f[kDate], r.date);
-        zurod::SetSwapString(a, f[kDetail], r.detail);
-        zurod::SetSwapString(a, f[kSource], r.source);
-        zurod::SetSwapString(a, f[kDest], r.dest);
-        zurod::SetSwapString(a, f[kAction], r.action);
-        zurod::SetSwapString(a, f[kRef], r.ref);
-        zurod::SetSwapString(a, f[kCategory], r.category);
-        zurod::SetSwapNumber(a, f[kAmount], r.amount);
-        zurod::SetSwapNumber(a, f[kBalance], r.balance);
-        zurod::SetSwapString(a, f[kAccName], r.accname);
+        PutRow(a, r);
         zurod::Append();
         if (zurod::LastErrorCode() != 0) Fail("appending to " + path);
     }

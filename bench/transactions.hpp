@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace zurod {
+struct TWorkArea;
+}
+
 namespace bench {
 
 inline constexpr int kRecords = 100'000;
@@ -40,6 +44,9 @@ struct Row {
 
 // The same rows on every call (a fixed seed), built once.
 const std::vector<Row>& Rows();
+
+// Puts a row's values into the swap buffer of a table in the master's layout.
+void PutRow(zurod::TWorkArea& area, const Row& row);
 
 // A directory under the system's temporary directory, removed at exit.
 const std::string& Dir();

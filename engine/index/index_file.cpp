@@ -69,27 +69,17 @@ void IndexFile::Close() {
     inner_.Clear();
     leaves_.Clear();
     size_ = 0;
-    header_changed = false;
-}
-
-void IndexFile::MarkHeader(size_t at, size_t length) {
-    if (!header_changed) {
-        dirty_from_ = at;
-        dirty_to_ = at + length;
-    }
-    dirty_from_ = std::min(dirty_from_, at);
-    dirty_to_ = std::max(dirty_to_, at + length);
-    header_changed = true;
+    header_changed = {};
 }
 
 int IndexFile::ReadHeader() { return ReadBlocks(0, header); }
 
 int IndexFile::WriteHeader() {
-    if (!header_changed) return 0;
-    const std::span<const uint8_t> bytes(header.data() + dirty_from_, dirty_to_ - dirty_from_);
-    if (int rc = file_.WriteAt(dirty_from_, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}); rc != 0)
+    if (!header_changed.any) return 0;
+    const std::span<const uint8_t> bytes(header.data() + header_changed.from, header_changed.to - header_changed.from);
+    if (int rc = file_.WriteAt(header_changed.from, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}); rc != 0)
         return rc;
-    header_changed = false;
+    header_changed = {};
     return 0;
 }
 

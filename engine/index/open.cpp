@@ -43,7 +43,7 @@ std::string OpenFailure(uint16_t code, const std::string& path, const std::strin
 }
 
 Status CloseTag(TWorkArea& a, IndexArea& ix, Tag& t) {
-    if (!t.header_changed) return {};
+    if (!t.header_changed.any) return {};
     const bool flush = IndexEngine().flush;
     if (!SemaphoreInUse(a)) return t.WriteHeader(flush);
     platform::File& f = ix.file.Handle();

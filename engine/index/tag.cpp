@@ -71,28 +71,19 @@ Status Tag::ForTrue(bool& in) {
 Status Tag::ReadHeader() {
     if (int rc = file->ReadBlocks(header_block, std::span(header.data(), mdx::kTagHeaderSize)); rc != 0)
         return Fail(static_cast<uint16_t>(rc), "Error reading index file:  " + Label() + " [ReadAnchorNodes]");
-    header_changed = false;
+    header_changed = {};
     return {};
 }
 
-void Tag::MarkHeader(size_t at, size_t length) {
-    if (!header_changed) {
-        dirty_from = at;
-        dirty_to = at + length;
-    }
-    dirty_from = std::min(dirty_from, at);
-    dirty_to = std::max(dirty_to, at + length);
-    header_changed = true;
-}
-
 Status Tag::WriteHeader(bool flush) {
-    if (!header_changed) return {};
-    const std::span<const uint8_t> bytes(header.data() + dirty_from, dirty_to - dirty_from);
-    int rc = file->Handle().WriteAt(uint64_t{header_block} * mdx::kBlockSize + dirty_from,
+    if (!header_changed.any) return {};
+    const mdx::ChangedBytes& c = header_changed;
+    const std::span<const uint8_t> bytes(header.data() + c.from, c.to - c.from);
+    int rc = file->Handle().WriteAt(uint64_t{header_block} * mdx::kBlockSize + c.from,
                                     {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
     if (rc == 0 && flush) rc = file->Sync();
     if (rc != 0) return Fail(static_cast<uint16_t>(rc), "Error writing index file:  " + Label() + " [WriteAnchor]");
-    header_changed = false;
+    header_changed = {};
     return {};
 }
 

@@ -62,12 +62,19 @@ bool IndexUnit::AtStart(TWorkArea& a) {
     return t ? t->at_begin : a.bof;
 }
 
-Status IndexUnit::AddKeys(TWorkArea& a) {
+namespace {
+
+// A change of keys, for an area with an open index (nothing without one).
+Status Maintain(TWorkArea& a, Status (*op)(TWorkArea&, IndexArea&)) {
     IndexArea* ix = OpenIndexOf(a);
     if (!ix) return {};
     CurrentAreaScope current(a);
-    return AppendNewKeyIn(a, *ix);
+    return op(a, *ix);
 }
+
+}  // namespace
+
+Status IndexUnit::AddKeys(TWorkArea& a) { return Maintain(a, AppendNewKeyIn); }
 
 Status IndexUnit::TakeKey(TWorkArea& a) {
     IndexArea* ix = OpenIndexOf(a);
@@ -76,19 +83,8 @@ Status IndexUnit::TakeKey(TWorkArea& a) {
     return TakeKeysIn(a, *ix, false);
 }
 
-Status IndexUnit::RememberKeys(TWorkArea& a) {
-    IndexArea* ix = OpenIndexOf(a);
-    if (!ix) return {};
-    CurrentAreaScope current(a);
-    return TakeOldKeysIn(a, *ix);
-}
-
-Status IndexUnit::UpdateKeys(TWorkArea& a) {
-    IndexArea* ix = OpenIndexOf(a);
-    if (!ix) return {};
-    CurrentAreaScope current(a);
-    return ReKeyIn(a, *ix);
-}
+Status IndexUnit::RememberKeys(TWorkArea& a) { return Maintain(a, TakeOldKeysIn); }
+Status IndexUnit::UpdateKeys(TWorkArea& a) { return Maintain(a, ReKeyIn); }
 
 void IndexUnit::MarkStart(TWorkArea& a) {
     IndexArea* ix = OpenIndexOf(a);

@@ -28,6 +28,7 @@
 // points to a child and carries the highest key below it, and the trailing
 // pointer is the right-most child. A full leaf of 8-byte items (written by
 // other programs) has no room left for the trailing pointer and reads as 0.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -100,6 +101,18 @@ inline void Put32(uint8_t* p, uint32_t v) {
 std::string CString(const uint8_t* p, size_t max);
 // Stores `text` (cut to max - 1 bytes) and zeroes the rest of the field.
 void PutCString(uint8_t* p, size_t max, std::string_view text);
+
+// The bytes of a header changed since it was last written, so that only
+// they are written back.
+struct ChangedBytes {
+    size_t from = 0, to = 0;
+    bool any = false;
+    void Mark(size_t at, size_t length) {
+        from = any ? std::min(from, at) : at;
+        to = any ? std::max(to, at + length) : at + length;
+        any = true;
+    }
+};
 
 // Key length + 4, rounded up to a multiple of 4.
 inline uint16_t ItemLength(int key_length) { return static_cast<uint16_t>((key_length + 4 + 3) & ~3); }

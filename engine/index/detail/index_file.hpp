@@ -24,9 +24,8 @@ public:
     platform::File& Handle() { return file_; }
 
     mdx::FileHeader header{};
-    bool header_changed = false;
-    // Notes header bytes [at, at + length) as changed.
-    void MarkHeader(size_t at, size_t length);
+    mdx::ChangedBytes header_changed;
+    void MarkHeader(size_t at, size_t length) { header_changed.Mark(at, length); }
 
     int ReadHeader();
     // Writes the header bytes that changed.
@@ -68,7 +67,6 @@ private:
 
     platform::File file_;
     uint64_t size_ = 0;
-    size_t dirty_from_ = 0, dirty_to_ = 0;
 };
 
 }  // namespace zurod

@@ -32,8 +32,7 @@ public:
     std::string name;
     uint32_t header_block = 0;
     mdx::NodeBytes header{};
-    bool header_changed = false;
-    size_t dirty_from = 0, dirty_to = 0;  // the changed header bytes
+    mdx::ChangedBytes header_changed;
     IndexFile* file = nullptr;
     uint8_t area = 0;  // the work area, for messages
 
@@ -104,7 +103,7 @@ public:
     // Reads the header again (another process changed the index).
     Status ReadHeader();
     // Notes header bytes [at, at + length) as changed; writes those that did.
-    void MarkHeader(size_t at, size_t length);
+    void MarkHeader(size_t at, size_t length) { header_changed.Mark(at, length); }
     Status WriteHeader(bool flush);
 
     // What the record about to be replaced held in this tag.
