@@ -616,12 +616,18 @@ BuildFailure BuildTags(TWorkArea& a, IndexFile& file, const std::vector<TagDescr
         }
         if (!known) names.push_back(plans[i].name);
     }
-    size_t planned = 0;
-    for (size_t i = 0; i < list.size(); ++i) planned += plans[i].key_program ? 1 : 0;
-    const size_t budget = settings.memory_budget / std::max<size_t>(planned, 1);
+    // The memory budget is shared out by the room each tag's keys take.
+    const auto item_bytes = [](const TagPlan& p) {
+        return sizeof(SortItem) + KeyForm(p.type, p.descending, p.key_length).Length() + size_t{p.key_length};
+    };
+    size_t all_items = 0;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (refused[i].ok() && plans[i].key_program) all_items += item_bytes(plans[i]);
     std::vector<std::unique_ptr<TagBuilder>> builders(list.size());
     for (size_t i = 0; i < list.size(); ++i) {
         if (refused[i].failed() || !plans[i].key_program) continue;
+        const size_t budget = static_cast<size_t>(static_cast<double>(settings.memory_budget) *
+                                                  static_cast<double>(item_bytes(plans[i])) / static_cast<double>(all_items));
         builders[i] = std::make_unique<TagBuilder>(a, file, plans[i], settings, budget, count);
         if (Status s = builders[i]->CheckDisk(count); s.failed()) {
             refused[i] = std::move(s);
