@@ -19,13 +19,16 @@ std::span<const char> Chars(std::span<const uint8_t> s) {
 }  // namespace
 
 uint8_t* IndexFile::Cache::Find(uint32_t block) {
-    if (blocks.empty()) return nullptr;
+    if (slots == 0) return nullptr;
     const size_t slot = (block >> 1) & (slots - 1);
     return blocks[slot] == block ? bytes.data() + slot * mdx::kNodeSize : nullptr;
 }
 
-uint8_t* IndexFile::Cache::Put(uint32_t block, const uint8_t* node) {
-    if (blocks.empty()) {
+uint8_t* IndexFile::Cache::Put(uint32_t block, const uint8_t* node, uint32_t nodes_in_file) {
+    if (slots < most && slots < nodes_in_file) {
+        size_t wanted = 64;
+        while (wanted < nodes_in_file && wanted < most) wanted *= 2;
+        slots = wanted;
         blocks.assign(slots, 0);
         bytes.resize(slots * mdx::kNodeSize);
     }
@@ -37,7 +40,7 @@ uint8_t* IndexFile::Cache::Put(uint32_t block, const uint8_t* node) {
 }
 
 void IndexFile::Cache::Drop(uint32_t block) {
-    if (blocks.empty()) return;
+    if (slots == 0) return;
     const size_t slot = (block >> 1) & (slots - 1);
     if (blocks[slot] == block) blocks[slot] = 0;
 }
@@ -123,7 +126,7 @@ int IndexFile::Node(uint32_t block, uint16_t item, const uint8_t*& bytes) {
     if (int rc = ReadBlocks(block, node); rc != 0) return rc;
     const mdx::NodeView view{node.data(), item};
     if (view.Count() > mdx::NodeCapacity(item)) return kCorrupt;
-    bytes = (view.Leaf() ? leaves_ : inner_).Put(block, node.data());
+    bytes = (view.Leaf() ? leaves_ : inner_).Put(block, node.data(), Blocks() / 2);
     return 0;
 }
 
@@ -132,7 +135,7 @@ int IndexFile::WriteNode(uint32_t block, const uint8_t* bytes, uint16_t item) {
     inner_.Drop(block);
     leaves_.Drop(block);
     if (int rc = WriteBlocks(block, {bytes, mdx::kNodeSize}); rc != 0) return rc;
-    (mdx::NodeView{bytes, item}.Leaf() ? leaves_ : inner_).Put(block, bytes);
+    (mdx::NodeView{bytes, item}.Leaf() ? leaves_ : inner_).Put(block, bytes, Blocks() / 2);
     return 0;
 }
 

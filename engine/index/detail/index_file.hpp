@@ -52,18 +52,20 @@ public:
 
 private:
     // Direct-mapped: a slot per block number, inner nodes and leaves apart
-    // so that a walk over the leaves never pushes the upper levels out.
+    // so that a walk over the leaves never pushes the upper levels out. A
+    // cache grows with the file, up to its most slots (4 MiB of nodes).
     struct Cache {
+        size_t most = 0;
         size_t slots = 0;
         std::vector<uint32_t> blocks;  // 0: empty
         std::vector<uint8_t> bytes;
         uint8_t* Find(uint32_t block);
-        uint8_t* Put(uint32_t block, const uint8_t* node);
+        uint8_t* Put(uint32_t block, const uint8_t* node, uint32_t nodes_in_file);
         void Drop(uint32_t block);
         void Clear();
     };
-    Cache inner_{1024, {}, {}};
-    Cache leaves_{2048, {}, {}};
+    Cache inner_{4096};
+    Cache leaves_{4096};
 
     platform::File file_;
     uint64_t size_ = 0;
