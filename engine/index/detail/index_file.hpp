@@ -55,7 +55,8 @@ private:
     // so that a walk over the leaves never pushes the upper levels out. A
     // cache grows with the file, up to its most slots (4 MiB of nodes).
     struct Cache {
-        size_t most = 0;
+        explicit Cache(size_t most_slots) : most(most_slots) {}
+        size_t most;
         size_t slots = 0;
         std::vector<uint32_t> blocks;  // 0: empty
         std::vector<uint8_t> bytes;
