@@ -70,6 +70,9 @@ Status Tag::InsertEntry(size_t level, uint32_t pos, uint32_t pointer, const uint
     if (Status s = ReadNode(block, node); s.failed()) return s;
     const uint32_t count = mdx::Get32(node.data());
     const bool leaf = mdx::NodeView{node.data(), item_length}.Leaf() && redirect == 0;
+    // A node that changed under the path: only a damaged tree does that.
+    if (pos > count || (redirect != 0 && mdx::NodeView{node.data(), item_length}.Leaf()))
+        return Fail(222, "Node " + std::to_string(block) + " of " + file->Path() + Label() + " is not as read [AddKey]");
     if (redirect != 0) mdx::Put32(Item(node, pos, item_length), redirect);  // an entry's pointer or the trailing one
     if (count < max_keys) {
         uint8_t* at = Item(node, pos, item_length);
@@ -145,6 +148,8 @@ Status Tag::RemoveEntry(size_t level, uint32_t pos) {
     const uint32_t count = mdx::Get32(node.data());
     const bool leaf = mdx::NodeView{node.data(), item_length}.Leaf();
     const uint32_t children = leaf ? count : count + 1;
+    if (pos >= children)
+        return Fail(222, "Node " + std::to_string(block) + " of " + file->Path() + Label() + " is not as read [DeleteKey]");
     if (children <= 1) {
         node.fill(0);
         if (Status s = WriteNode(block, node); s.failed()) return s;

@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes as the production index of a small table,
-// opened exclusively and shared, every tag walked both ways, keys sought and
-// records gone to. Every input must end in an error code or a clean run; the
+// opened exclusively and shared, every tag walked both ways, keys sought,
+// records gone to, and (exclusively) records appended and replaced, so that
+// the keys are added to and taken from the damaged trees. Every input must end in an error code or a clean run; the
 // sanitizers catch the rest, and the fuzzer's timeout catches a walk that
 // never ends.
 #include <cstdint>
@@ -83,6 +84,20 @@ void Run(const std::string& table, bool exclusive) {
         try {
             Set_Order_To(0);
             Walk();
+            if (exclusive) {
+                Set_Order_To(1);
+                for (int32_t n : {2, 7, 40}) {
+                    GO(n);
+                    PutFieldString(1, "Moved" + std::to_string(n));
+                    PutFieldNumber(2, n - 20.5);
+                    Replace();
+                }
+                ClearRecord();
+                PutFieldString(1, "Name3");
+                PutFieldString(4, "B");
+                Append();
+                Walk();
+            }
         } catch (const zurod::EZurodError&) {
         }
     }
@@ -95,8 +110,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const testing_support::TempDir scratch;
     static const std::string table = scratch / "FUZZ.DBF";
     static const std::string index = scratch / "FUZZ.MDX";
-    static const bool made = (zurod::EngineReset(), zurod::SetErrorHandling(false), MakeTable(table), true);
-    (void)made;
+    // The table as made, put back before each input (a run may change it).
+    static const std::string made = [] {
+        zurod::EngineReset();
+        zurod::SetErrorHandling(false);
+        MakeTable(table);
+        std::FILE* f = std::fopen(table.c_str(), "rb");
+        std::string bytes;
+        for (int c; f && (c = std::fgetc(f)) != EOF;) bytes += static_cast<char>(c);
+        if (f) std::fclose(f);
+        return bytes;
+    }();
+    fuzz_support::WriteBytes(table, reinterpret_cast<const uint8_t*>(made.data()), made.size());
     zurod::EngineReset();
     zurod::ExprInit();
     zurod::IndexInit();
