@@ -34,6 +34,10 @@ test: deps
 	mkdir -p build/fuzz/memo-corpus
 	build/fuzz/tests/fuzz/memo_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	      -artifact_prefix=build/fuzz/memo- build/fuzz/memo-corpus build/fuzz/memo-seeds
+# Then index files from random bytes, opened and walked over a small table.
+	mkdir -p build/fuzz/mdx-corpus
+	build/fuzz/tests/fuzz/mdx_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=40960 -print_final_stats=1 \
+	      -artifact_prefix=build/fuzz/mdx- build/fuzz/mdx-corpus tests/fuzz/mdx_seeds
 
 demo: deps
 	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANTA_TESTS=OFF

@@ -41,6 +41,18 @@ void OursSumExpression(benchmark::State& state);
 void ShapelibFilteredWalk(benchmark::State& state);
 void ShapelibSumExpression(benchmark::State& state);
 
+// Indexes: state.range(0) 0 for 100,000 records, 1 for 1,000,000 (in date
+// order) where a build or a sort takes it; the tag where a find or a walk
+// takes it (a walk's 0 is record order without an index).
+void OursIndexBuild(benchmark::State& state);
+void SortKeyPairs(benchmark::State& state);
+void OursIndexFind(benchmark::State& state);
+void OursIndexWalk(benchmark::State& state);
+// 100,000 appends to a table with the three tags (range(0) 1: shared, under
+// the semaphore with one process); 100,000 replaces moving one key.
+void OursIndexedAppend(benchmark::State& state);
+void OursIndexedReplace(benchmark::State& state);
+
 void ShapelibAppend(benchmark::State& state);
 void ShapelibRead(benchmark::State& state);
 void ShapelibWalk(benchmark::State& state);

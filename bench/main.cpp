@@ -54,6 +54,15 @@ constexpr std::pair<const char*, const char*> kNotes[] = {
                  "column is cp of the 52 MB of live bytes"},
     {"MemoPackSync", "cp of the live bytes followed by a sync: the pack syncs the new memo file, its journal and "
                      "the table before it switches over"},
+    {"IndexBuild", "three tags (DETAIL, AMOUNT, DTOS(DATE)+STR(RECNO())+DETAIL) built from the table"},
+    {"SortPairs", "the same three tags' (key, record) pairs sorted with std::sort alone"},
+    {"IndexFind", "100,000 Finds of random records' keys on the million-record table, cache warm; per_find is one"},
+    {"WalkRecordOrder1M", "GoTop and SKIP over a million records in date order, no index"},
+    {"WalkKeyOrder1M", "the same walk in the order of DTOS(DATE)+STR(RECNO())+DETAIL"},
+    {"WalkDetailOrder1M", "the same walk in the order of DETAIL (records all over the file)"},
+    {"IndexedAppend", "100,000 appends to a table with the three tags, exclusive"},
+    {"IndexedAppendShared", "the same appends to the table opened shared: the semaphore brackets each"},
+    {"IndexedReplace", "100,000 replaces of AMOUNT: each record moves in one tag"},
 };
 
 // Times per case and library, in milliseconds: the median of repetitions
@@ -240,6 +249,20 @@ void RegisterCases() {
     Add("AppendFrom", "ours", OursAppendFrom)->Arg(0);
     Add("AppendFrom", "shapelib-tuples", ShapelibAppendFrom);
     Add("AppendFromOpen", "ours", OursAppendFrom)->Arg(1);
+
+    Add("IndexBuild", "ours", OursIndexBuild)->Arg(0);
+    Add("SortPairs", "ours-std-sort", SortKeyPairs)->Arg(0);
+    Add("IndexBuild1M", "ours", OursIndexBuild)->Arg(1);
+    Add("SortPairs1M", "ours-std-sort", SortKeyPairs)->Arg(1);
+    Add("IndexFindDetail", "ours", OursIndexFind)->Arg(0);
+    Add("IndexFindAmount", "ours", OursIndexFind)->Arg(1);
+    Add("IndexFindDateKey", "ours", OursIndexFind)->Arg(2);
+    Add("WalkRecordOrder1M", "ours", OursIndexWalk)->Arg(0);
+    Add("WalkKeyOrder1M", "ours", OursIndexWalk)->Arg(1);
+    Add("WalkDetailOrder1M", "ours", OursIndexWalk)->Arg(2);
+    Add("IndexedAppend", "ours", OursIndexedAppend)->Arg(0);
+    Add("IndexedAppendShared", "ours", OursIndexedAppend)->Arg(1);
+    Add("IndexedReplace", "ours", OursIndexedReplace);
 
     Add("VFileFifo", "ours", OursVFileFifo);
     Add("VFileSorted50k", "ours", OursVFileSorted);
