@@ -1,7 +1,7 @@
 # Every target installs what it needs first (a no-op when it is all there).
 JOBS ?= $(shell nproc)
-# Seconds for each of the two fuzz targets.
-FUZZ_SECONDS ?= 30
+# Seconds for each of the fuzz targets.
+FUZZ_SECONDS ?= 20
 
 .PHONY: all deps test demo bench clean
 
@@ -16,11 +16,13 @@ test: deps
 	cmake --build build/test -j $(JOBS)
 	cd build/test && ctest --output-on-failure -j $(JOBS)
 # Then table files from random bytes: a separate clang build with libFuzzer;
-# a crash fails the target and leaves its input in build/fuzz/crash-*.
+# a crash fails the target and leaves its input in build/fuzz/crash-*
+# (build/fuzz/memo-crash-* for memo files).
 	cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
 	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANTA_FUZZ=ON -DCORVANTA_TESTS=OFF
 	cmake --build build/fuzz -j $(JOBS)
-	rm -rf build/fuzz/seeds && build/fuzz/tests/fuzz/dbf_fuzz_seeds build/fuzz/seeds
+	rm -rf build/fuzz/seeds build/fuzz/memo-seeds
+	build/fuzz/tests/fuzz/dbf_fuzz_seeds build/fuzz/seeds build/fuzz/memo-seeds
 	mkdir -p build/fuzz/corpus
 	build/fuzz/tests/fuzz/dbf_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	      -artifact_prefix=build/fuzz/ build/fuzz/corpus build/fuzz/seeds
@@ -28,6 +30,14 @@ test: deps
 	mkdir -p build/fuzz/expr-corpus
 	build/fuzz/tests/fuzz/expr_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=512 -print_final_stats=1 \
 	      -dict=tests/fuzz/expr.dict -artifact_prefix=build/fuzz/expr- build/fuzz/expr-corpus tests/fuzz/expr_seeds
+# Memo files the same way, behind a fixed memo table.
+	mkdir -p build/fuzz/memo-corpus
+	build/fuzz/tests/fuzz/memo_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	      -artifact_prefix=build/fuzz/memo- build/fuzz/memo-corpus build/fuzz/memo-seeds
+# Then index files from random bytes, opened and walked over a small table.
+	mkdir -p build/fuzz/mdx-corpus
+	build/fuzz/tests/fuzz/mdx_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=40960 -print_final_stats=1 \
+	      -artifact_prefix=build/fuzz/mdx- build/fuzz/mdx-corpus tests/fuzz/mdx_seeds
 
 demo: deps
 	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANTA_TESTS=OFF

@@ -41,6 +41,18 @@ void OursSumExpression(benchmark::State& state);
 void ShapelibFilteredWalk(benchmark::State& state);
 void ShapelibSumExpression(benchmark::State& state);
 
+// Indexes: state.range(0) 0 for 100,000 records, 1 for 1,000,000 (in date
+// order) where a build or a sort takes it; the tag where a find or a walk
+// takes it (a walk's 0 is record order without an index).
+void OursIndexBuild(benchmark::State& state);
+void SortKeyPairs(benchmark::State& state);
+void OursIndexFind(benchmark::State& state);
+void OursIndexWalk(benchmark::State& state);
+// 100,000 appends to a table with the three tags (range(0) 1: shared, under
+// the semaphore with one process); 100,000 replaces moving one key.
+void OursIndexedAppend(benchmark::State& state);
+void OursIndexedReplace(benchmark::State& state);
+
 void ShapelibAppend(benchmark::State& state);
 void ShapelibRead(benchmark::State& state);
 void ShapelibWalk(benchmark::State& state);
@@ -57,6 +69,17 @@ void ShapelibLocate(benchmark::State& state);
 void ShapelibSum(benchmark::State& state);
 void ShapelibCopyTo(benchmark::State& state);
 void ShapelibAppendFrom(benchmark::State& state);
+
+// Memo files: 100,000 memos of 1 KiB added (state.range(0): the layout's
+// version byte) and read back (1: through the line table), and a pack of a
+// memo file of about 100 MB, half of it dead, against cp of the live bytes
+// (state.range(0) 1: and a sync).
+void OursMemoAdd(benchmark::State& state);
+void OursMemoRead(benchmark::State& state);
+void OursMemoPack(benchmark::State& state);
+void CopyLiveBytes(benchmark::State& state);
+void XbaseMemoAdd(benchmark::State& state);
+void XbaseMemoRead(benchmark::State& state);
 
 // Datasets against the engine's commands doing the same work: a walk reading
 // three fields of each record, appending every row with its ten fields.

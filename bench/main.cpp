@@ -49,6 +49,23 @@ constexpr std::pair<const char*, const char*> kNotes[] = {
     {"AppendFromOpen", "the source already open exclusive in another area"},
     {"VFileSorted50k", "50,000 records with random keys appended to an ASCENDING virtual file"},
     {"VFileSort50k", "SortVFile(ASCENDING) of 50,000 records appended FIFO; the load is not timed"},
+    {"MemoAdd", "100,000 memos of 1 KiB into a dBASE III memo file; xbase64 stores each into the blank memo field "
+                "of one record"},
+    {"MemoRead", "every memo of 100,000 records read through a stream; xbase64: GetMemoField"},
+    {"MemoReadLines", "the same through GetMemo and the line table"},
+    {"MemoPack", "PackMemofile of 35,000 live and 35,000 dead memos of 1 KiB (dBASE IV, 105 MB); the middle "
+                 "column is cp of the 52 MB of live bytes"},
+    {"MemoPackSync", "cp of the live bytes followed by a sync: the pack syncs the new memo file, its journal and "
+                     "the table before it switches over"},
+    {"IndexBuild", "three tags (DETAIL, AMOUNT, DTOS(DATE)+STR(RECNO())+DETAIL) built from the table"},
+    {"SortPairs", "the same three tags' (key, record) pairs sorted with std::sort alone"},
+    {"IndexFind", "100,000 Finds of random records' keys on the million-record table, cache warm; per_find is one"},
+    {"WalkRecordOrder1M", "GoTop and SKIP over a million records in date order, no index"},
+    {"WalkKeyOrder1M", "the same walk in the order of DTOS(DATE)+STR(RECNO())+DETAIL"},
+    {"WalkDetailOrder1M", "the same walk in the order of DETAIL (records all over the file)"},
+    {"IndexedAppend", "100,000 appends to a table with the three tags, exclusive"},
+    {"IndexedAppendShared", "the same appends to the table opened shared: the semaphore brackets each"},
+    {"IndexedReplace", "100,000 replaces of AMOUNT: each record moves in one tag"},
     {"DatasetWalk", "GoTop, Skip and FieldGet of DATE, ACCNAME and AMOUNT through a TTzDbf; engine: GoTop, SKIP, "
                     "FieldText"},
     {"DatasetAppend", "ClearRecord, ten FieldPuts and AppendRec through a TTzDbf; engine: ClearRecord, ten "
@@ -260,9 +277,33 @@ void RegisterCases() {
     Add("AppendFrom", "shapelib-tuples", ShapelibAppendFrom);
     Add("AppendFromOpen", "ours", OursAppendFrom)->Arg(1);
 
+    Add("IndexBuild", "ours", OursIndexBuild)->Arg(0);
+    Add("SortPairs", "ours-std-sort", SortKeyPairs)->Arg(0);
+    Add("IndexBuild1M", "ours", OursIndexBuild)->Arg(1);
+    Add("SortPairs1M", "ours-std-sort", SortKeyPairs)->Arg(1);
+    Add("IndexFindDetail", "ours", OursIndexFind)->Arg(0);
+    Add("IndexFindAmount", "ours", OursIndexFind)->Arg(1);
+    Add("IndexFindDateKey", "ours", OursIndexFind)->Arg(2);
+    Add("WalkRecordOrder1M", "ours", OursIndexWalk)->Arg(0);
+    Add("WalkKeyOrder1M", "ours", OursIndexWalk)->Arg(1);
+    Add("WalkDetailOrder1M", "ours", OursIndexWalk)->Arg(2);
+    Add("IndexedAppend", "ours", OursIndexedAppend)->Arg(0);
+    Add("IndexedAppendShared", "ours", OursIndexedAppend)->Arg(1);
+    Add("IndexedReplace", "ours", OursIndexedReplace);
+
     Add("VFileFifo", "ours", OursVFileFifo);
     Add("VFileSorted50k", "ours", OursVFileSorted);
     Add("VFileSort50k", "ours", OursVFileSort);
+
+    Add("MemoAdd", "ours", OursMemoAdd)->Arg(0x83);
+    Add("MemoAdd", "xbase64", XbaseMemoAdd);
+    Add("MemoAddDbase4", "ours", OursMemoAdd)->Arg(0x8B);
+    Add("MemoRead", "ours", OursMemoRead)->Arg(0);
+    Add("MemoRead", "xbase64", XbaseMemoRead);
+    Add("MemoReadLines", "ours", OursMemoRead)->Arg(1);
+    Add("MemoPack", "ours", OursMemoPack)->Iterations(3);
+    Add("MemoPack", "shapelib-cp", CopyLiveBytes)->Arg(0)->Iterations(3);
+    Add("MemoPackSync", "shapelib-cp", CopyLiveBytes)->Arg(1)->Iterations(3);
 
     Add("DatasetWalk", kDataset, DatasetWalk);
     Add("DatasetWalk", kEngine, EngineWalkCommands);

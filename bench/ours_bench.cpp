@@ -191,20 +191,10 @@ void OursAppend(benchmark::State& state) {
         if (!Ok(state)) break;
         TWorkArea* a = Open(state, path, true);
         if (!a) break;
-        const auto& f = a->fields;
         bool ok = true;
         for (const Row& r : rows) {
             zurod::ClearRecord();
-            zurod::SetSwapString(*a, f[kDate], r.date);
-            zurod::SetSwapString(*a, f[kDetail], r.detail);
-            zurod::SetSwapString(*a, f[kSource], r.source);
-            zurod::SetSwapString(*a, f[kDest], r.dest);
-            zurod::SetSwapString(*a, f[kAction], r.action);
-            zurod::SetSwapString(*a, f[kRef], r.ref);
-            zurod::SetSwapString(*a, f[kCategory], r.category);
-            zurod::SetSwapNumber(*a, f[kAmount], r.amount);
-            zurod::SetSwapNumber(*a, f[kBalance], r.balance);
-            zurod::SetSwapString(*a, f[kAccName], r.accname);
+            PutRow(*a, r);
             zurod::Append();
             if (!(ok = Ok(state))) break;
         }

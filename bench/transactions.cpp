@@ -127,6 +127,24 @@ std::vector<zurod::FieldDef> MasterFields() {
     std::exit(1);
 }
 
+}  // namespace
+
+void PutRow(zurod::TWorkArea& a, const Row& r) {
+    const auto& f = a.fields;
+    zurod::SetSwapString(a, f[kDate], r.date);
+    zurod::SetSwapString(a, f[kDetail], r.detail);
+    zurod::SetSwapString(a, f[kSource], r.source);
+    zurod::SetSwapString(a, f[kDest], r.dest);
+    zurod::SetSwapString(a, f[kAction], r.action);
+    zurod::SetSwapString(a, f[kRef], r.ref);
+    zurod::SetSwapString(a, f[kCategory], r.category);
+    zurod::SetSwapNumber(a, f[kAmount], r.amount);
+    zurod::SetSwapNumber(a, f[kBalance], r.balance);
+    zurod::SetSwapString(a, f[kAccName], r.accname);
+}
+
+namespace {
+
 std::string BuildMaster(const std::string& name, bool with_deleted) {
     PrepareEngine();
     const std::string path = PathIn(name);
@@ -140,19 +158,9 @@ std::string BuildMaster(const std::string& name, bool with_deleted) {
     zurod::UseTable(use);
     if (zurod::LastErrorCode() != 0) Fail("opening " + path);
     zurod::TWorkArea& a = *zurod::CurrentTable();
-    const auto& f = a.fields;
     for (const Row& r : Rows()) {
         zurod::ClearRecord();
-        zurod::SetSwapString(a, f[kDate], r.date);
-        zurod::SetSwapString(a, f[kDetail], r.detail);
-        zurod::SetSwapString(a, f[kSource], r.source);
-        zurod::SetSwapString(a, f[kDest], r.dest);
-        zurod::SetSwapString(a, f[kAction], r.action);
-        zurod::SetSwapString(a, f[kRef], r.ref);
-        zurod::SetSwapString(a, f[kCategory], r.category);
-        zurod::SetSwapNumber(a, f[kAmount], r.amount);
-        zurod::SetSwapNumber(a, f[kBalance], r.balance);
-        zurod::SetSwapString(a, f[kAccName], r.accname);
+        PutRow(a, r);
         zurod::Append();
         if (zurod::LastErrorCode() != 0) Fail("appending to " + path);
     }
@@ -262,23 +270,28 @@ const std::string& EmptyTable() {
     return path;
 }
 
+std::string TenCopies(const std::string& name, const CopyPatch& patch) {
+    const std::string path = PathIn(name);
+    std::ifstream in(MasterTable(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t header = static_cast<uint8_t>(bytes[8]) | static_cast<size_t>(static_cast<uint8_t>(bytes[9])) << 8;
+    const size_t length = static_cast<uint8_t>(bytes[10]) | static_cast<size_t>(static_cast<uint8_t>(bytes[11])) << 8;
+    std::string head = bytes.substr(0, header);
+    for (int i = 0; i < 4; ++i) head[4 + i] = static_cast<char>(static_cast<uint32_t>(kMillion) >> (8 * i));
+    std::string records = bytes.substr(header, static_cast<size_t>(kRecords) * length);
+    std::ofstream out(path, std::ios::binary);
+    out << head;
+    for (int copy = 0; copy < kMillion / kRecords; ++copy) {
+        if (patch) patch(copy, records, length);
+        out << records;
+    }
+    out << '\x1A';
+    if (!out) Fail("writing " + path);
+    return path;
+}
+
 const std::string& MillionTable() {
-    static const std::string path = [] {
-        const std::string path = PathIn("million.dbf");
-        std::ifstream in(MasterTable(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const size_t header = static_cast<uint8_t>(bytes[8]) | static_cast<size_t>(static_cast<uint8_t>(bytes[9])) << 8;
-        const size_t length = static_cast<uint8_t>(bytes[10]) | static_cast<size_t>(static_cast<uint8_t>(bytes[11])) << 8;
-        std::string head = bytes.substr(0, header);
-        for (int i = 0; i < 4; ++i) head[4 + i] = static_cast<char>(static_cast<uint32_t>(kMillion) >> (8 * i));
-        const std::string_view records(bytes.data() + header, static_cast<size_t>(kRecords) * length);
-        std::ofstream out(path, std::ios::binary);
-        out << head;
-        for (int copy = 0; copy < kMillion / kRecords; ++copy) out << records;
-        out << '\x1A';
-        if (!out) Fail("writing " + path);
-        return path;
-    }();
+    static const std::string path = TenCopies("million.dbf", {});
     return path;
 }
 

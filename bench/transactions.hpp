@@ -5,8 +5,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace zurod {
+struct TWorkArea;
+}
 
 namespace bench {
 
@@ -46,6 +51,9 @@ const std::vector<Row>& OemRows();
 // record i (0-based).
 inline size_t ReplacementRow(size_t i) { return (i + 1) % kRecords; }
 
+// Puts a row's values into the swap buffer of a table in the master's layout.
+void PutRow(zurod::TWorkArea& area, const Row& row);
+
 // A directory under the system's temporary directory, removed at exit.
 const std::string& Dir();
 std::string PathIn(const std::string& name);
@@ -81,6 +89,10 @@ const std::string& EmptyTable();
 // The master's records ten times over: 1,000,000 records.
 inline constexpr int kMillion = 10 * kRecords;
 const std::string& MillionTable();
+// The same, each copy's records (`length` bytes each) changed by `patch`
+// before it is written, in a new table `name`.
+using CopyPatch = std::function<void(int copy, std::string& records, size_t length)>;
+std::string TenCopies(const std::string& name, const CopyPatch& patch);
 
 // Totals of AMOUNT over all rows and over the "Debit" rows, as the tables
 // store them (rounded to cents); the same without every tenth row (the

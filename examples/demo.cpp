@@ -1,17 +1,21 @@
-// corvanta-demo [folder]: creates the transaction history and a table with a
-// memo field in a data folder (default ./demo-data), posts a few hundred
-// generated transactions with running balances per account, reads them back
-// and prints the structure, the record count and each account's balance,
-// then filters the large debits and sums expressions over the history.
-// Running it again re-creates the tables. While it writes the history the
-// engine's progress window is up (on the screen when there is one), and
-// pictures of the message and progress windows go into the folder.
+// corvanta-demo [folder]: creates the transaction history and a table of
+// account notes in a memo field in a data folder (default ./demo-data), posts
+// a few hundred generated transactions with running balances per account,
+// reads them back and prints the structure, the record count and each
+// account's balance, filters the large debits and sums expressions over the
+// history, gives the history a production index on the date and on the
+// account to print each account's last five transactions in date order, and
+// prints each account's note. Running it again re-creates the tables. While
+// it writes the history the engine's progress window is up (on the screen
+// when there is one), and pictures of the message and progress windows go
+// into the folder.
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -27,6 +31,8 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
+#include "engine/index/index.hpp"
+#include "engine/memo/memo.hpp"
 #include "engine/ui/tzmsg.hpp"
 #include "platform/codepage.hpp"
 #include "platform/ui/sdl_display.hpp"
@@ -163,16 +169,31 @@ void WriteHistory(const std::string& path, const std::vector<Posting>& postings,
     zurod::CloseArea();
 }
 
+// A note per account, kept in the table's memo file; the cash account has none.
+constexpr std::array<const char*, 4> kNotes = {
+    "Salary arrives on the last working day.\r\nStanding orders leave on the 1st.",
+    "",
+    "Interest 2.5 % a year, paid quarterly.",
+    "Statement closes on the 20th; paid in full by direct debit.",
+};
+
 void WriteNotes(const std::string& path) {
     CreateTable(path, {{"NAME", 'C', 30, 0}, {"NOTES", 'M', 10, 0}});
     OpenTable(path);
     const int name = FieldOf("NAME"), notes = FieldOf("NOTES");
-    for (const char* account : kAccounts) {
+    for (size_t i = 0; i < kAccounts.size(); ++i) {
         zurod::ClearRecord();
-        zurod::PutFieldString(name, account);
-        zurod::PutFieldMemo(notes, 0);  // no note yet
+        zurod::PutFieldString(name, kAccounts[i]);
+        zurod::PutFieldMemo(notes, zurod::AddMemo(kNotes[i]));
         zurod::Append();
     }
+    // A note changed later: written through the memo field as a text file.
+    zurod::GO(3);
+    zurod::MemoTextFile note(notes);
+    note.Rewrite();
+    note.WriteLn("Interest 2.75 % a year from March, paid quarterly.");
+    note.Close();
+    zurod::Replace();
     zurod::CloseArea();
 }
 
@@ -189,6 +210,25 @@ std::string_view TrimRight(std::string_view s) {
 }
 
 double Money(int64_t cents) { return static_cast<double>(cents) / 100; }
+
+// Reads every account's note back from the memo file.
+void ReportNotes(const std::string& path) {
+    OpenTable(path);
+    PrintStructure(path);
+    const int name = FieldOf("NAME"), notes = FieldOf("NOTES");
+    std::printf("Notes per account:\n");
+    for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
+        std::printf("  %s\n", platform::AnsiToUtf8(std::string(TrimRight(zurod::GetFieldString(name)))).c_str());
+        zurod::MemoTextFile note(notes);
+        note.Reset();
+        if (note.Eof()) std::printf("    (no note)\n");
+        for (std::string line; !note.Eof();) {
+            note.ReadLn(line);
+            std::printf("    %s\n", platform::AnsiToUtf8(line).c_str());
+        }
+    }
+    zurod::CloseArea();
+}
 
 // Reads the history back; false when a stored running balance disagrees
 // with the amounts before it.
@@ -253,6 +293,45 @@ bool SavePicture(ui::TCustomForm* window, const std::string& path) {
     return pixels && pixels->WritePng(path);
 }
 
+// Builds the history's production index and walks each account's records
+// in date order through the account tag; false when the last five differ
+// from the postings.
+bool ReportLastFive(const std::string& path, const std::vector<Posting>& postings) {
+    OpenTable(path);
+    zurod::MakeIndexTags({{"TGTHDATE", "DTOS(DATE)+STR(RECNO())+DETAIL", "", false, false},
+                          {"TGTHACC", "ACCNAME+DTOS(DATE)", "", false, false}},
+                         "");
+    zurod::SetOrderToTag("TGTHACC");
+    const int date = FieldOf("DATE"), detail = FieldOf("DETAIL"), amount = FieldOf("AMOUNT"), ref = FieldOf("REF"),
+              accname = FieldOf("ACCNAME");
+    bool ok = true;
+    std::printf("Last five transactions per account, in date order:\n");
+    for (const char* account : kAccounts) {
+        std::deque<std::string> last, refs;
+        for (bool more = zurod::Find(account); more && !zurod::dEOF(); zurod::SKIP(1)) {
+            if (TrimRight(zurod::GetFieldString(accname)) != account) break;
+            char line[128];
+            std::snprintf(line, sizeof line, "    %s  %-30s %9.2f", zurod::GetFieldString(date).c_str(),
+                          zurod::GetFieldString(detail).c_str(), zurod::GetFieldNumber(amount));
+            last.push_back(line);
+            refs.push_back(zurod::GetFieldString(ref));
+            if (last.size() > 5) last.pop_front(), refs.pop_front();
+        }
+        std::printf("  %s\n", account);
+        for (const std::string& line : last) std::printf("%s\n", platform::AnsiToUtf8(line).c_str());
+        // The postings are in date order already.
+        std::deque<std::string> expected;
+        for (const Posting& p : postings)
+            if (p.account == account && (expected.push_back(p.ref), expected.size() > 5)) expected.pop_front();
+        if (refs != expected) {
+            std::printf("  the index order of %s disagrees with the postings\n", account);
+            ok = false;
+        }
+    }
+    zurod::CloseArea();
+    return ok;
+}
+
 }  // namespace
 
 int Run(int argc, char** argv) {
@@ -284,10 +363,9 @@ int Run(int argc, char** argv) {
             std::fprintf(stderr, "corvanta-demo: cannot write the window pictures into %s\n", folder.c_str());
         message.reset();
         WriteNotes(notes);
-        const bool ok = ReportHistory(history) && ReportDebits(history, postings);
-        OpenTable(notes);
-        PrintStructure(notes);
-        zurod::CloseArea();
+        const bool ok =
+            ReportHistory(history) && ReportDebits(history, postings) && ReportLastFive(history, postings);
+        ReportNotes(notes);
         return ok ? 0 : 1;
     } catch (const zurod::EZurodError& e) {
         std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());
@@ -297,7 +375,9 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     zurod::EngineInit();
+    zurod::MemoInit();
     zurod::ExprInit();
+    zurod::IndexInit();
     std::unique_ptr<ui::Display> display = ui::OpenSdlDisplay();  // none: drawn off the screen only
     if (display) ui::InstallDisplay(display.get());
     const int rc = Run(argc, argv);

@@ -445,19 +445,19 @@ int File::ChangeShare(Share share) {
     return kOk;
 }
 
+bool File::FreeSlot(uint64_t offset, uint64_t length, std::vector<Range>::iterator& at) {
+    // locks_ is sorted by offset and its ranges never overlap.
+    at = std::lower_bound(locks_.begin(), locks_.end(), offset, [](const Range& r, uint64_t o) { return r.offset < o; });
+    if (at != locks_.end() && at->offset < offset + length) return false;
+    return at == locks_.begin() || std::prev(at)->offset + std::prev(at)->length <= offset;
+}
+
 int File::Lock(uint64_t offset, uint64_t length) {
     if (fd_ < 0) return kInvalidHandle;
     if (length == 0) return kOk;
     if (offset >= kShareSentinelBase || length > kShareSentinelBase - offset) return kAccessDenied;
-
-    // locks_ is sorted by offset and its ranges never overlap.
-    const auto next = std::lower_bound(locks_.begin(), locks_.end(), offset,
-                                       [](const Range& r, uint64_t o) { return r.offset < o; });
-    if (next != locks_.end() && next->offset < offset + length) return kLockViolation;
-    if (next != locks_.begin()) {
-        const Range& prev = *std::prev(next);
-        if (prev.offset + prev.length > offset) return kLockViolation;
-    }
+    std::vector<Range>::iterator next;
+    if (!FreeSlot(offset, length, next)) return kLockViolation;
 
     const auto start = static_cast<off_t>(offset);
     const auto len = static_cast<off_t>(length);
@@ -473,6 +473,29 @@ int File::Lock(uint64_t offset, uint64_t length) {
     if (err == EAGAIN || err == EACCES) return kLockViolation;
     if (err != 0) return DosErrorFromErrno(err);
     locks_.insert(next, Range{offset, length});
+    return kOk;
+}
+
+int File::LockShared(uint64_t offset, uint64_t length) {
+    if (fd_ < 0) return kInvalidHandle;
+    if (length == 0) return kOk;
+    if (offset >= kShareSentinelBase || length > kShareSentinelBase - offset) return kAccessDenied;
+    std::vector<Range>::iterator next;
+    if (!FreeSlot(offset, length, next)) return kLockViolation;
+    const int err = SetLock(fd_, F_RDLCK, static_cast<off_t>(offset), static_cast<off_t>(length), false);
+    if (err == EAGAIN || err == EACCES) return kLockViolation;
+    if (err != 0) return DosErrorFromErrno(err);
+    locks_.insert(next, Range{offset, length});
+    return kOk;
+}
+
+int File::HeldElsewhere(uint64_t offset, uint64_t length, bool& held) const {
+    held = false;
+    if (fd_ < 0) return kInvalidHandle;
+    if (offset >= kShareSentinelBase || length > kShareSentinelBase - offset) return kAccessDenied;
+    const int result = HeldByOther(fd_, static_cast<off_t>(offset), static_cast<off_t>(length));
+    if (result < 0) return DosErrorFromErrno(-result);
+    held = result > 0;
     return kOk;
 }
 

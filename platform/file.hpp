@@ -91,6 +91,12 @@ public:
     // otherwise.
     int Lock(uint64_t offset, uint64_t length);
     int Unlock(uint64_t offset, uint64_t length);
+    // Shared, non-blocking: any number of opens may hold it together, and it
+    // excludes an exclusive Lock (33 either way). Unlock releases it. A lock
+    // that a process holds goes with it, so it tells who is still there.
+    int LockShared(uint64_t offset, uint64_t length);
+    // Whether another open holds a lock touching the range; 0 or a DOS code.
+    int HeldElsewhere(uint64_t offset, uint64_t length, bool& held) const;
 
 private:
     int OpenOnce(const std::string& path, Access access, Share share, Disposition disposition, bool& replaced);
@@ -105,6 +111,9 @@ private:
         uint64_t offset, length;
     };
     std::vector<Range> locks_;
+    // Where a lock of the range would go in locks_; false when this open
+    // already holds a lock overlapping it.
+    bool FreeSlot(uint64_t offset, uint64_t length, std::vector<Range>::iterator& at);
 };
 
 // Test seam: makes chosen file operations fail as a failing disk would, so

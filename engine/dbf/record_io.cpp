@@ -18,11 +18,16 @@ constexpr size_t kReadAheadBytes = 64 * 1024;
 
 Status ReadRecordBytes(TWorkArea& area, int32_t n, char* out) {
     const uint16_t rl = area.record_length;
+    const uint64_t at = RecordOffset(area, n);
     const int32_t per_block = static_cast<int32_t>(std::max<size_t>(1, kReadAheadBytes / rl));
     // Walking backwards fills the block that ends at n.
     int32_t first = n;
-    if (RecordOffset(area, n) + rl == area.file.BlockStart()) first = std::max<int32_t>(1, n - per_block + 1);
-    const int32_t count = std::max<int32_t>(std::min<int32_t>(per_block, area.rec_count - first + 1), n - first + 1);
+    if (at + rl == area.file.BlockStart()) first = std::max<int32_t>(1, n - per_block + 1);
+    int32_t count = std::max<int32_t>(std::min<int32_t>(per_block, area.rec_count - first + 1), n - first + 1);
+    // A record far from the last block read (a walk in key order, a seek) is
+    // read alone: a whole block for it would cost more than it saves. The
+    // next record after it starts a block again.
+    if (first == n && at != area.file.BlockEnd()) count = 1;
     const int rc = area.file.ReadCached(RecordOffset(area, n), std::span(out, rl), RecordOffset(area, first),
                                         static_cast<size_t>(count) * rl);
     if (rc == 0) return {};

@@ -34,6 +34,13 @@ struct EngineSettings {
     bool confirm = false;         // ask before ZAP, PACK and overwriting copies
     uint8_t new_table_version = 0x8B;
     uint16_t memo_block_size = 512;
+    // Memo files: the layout of a table whose version names none, the line
+    // width of memo text (SET MEMOWIDTH, used while the switch is on) and the
+    // lines the memo line table holds.
+    uint8_t memo_type = 0x8B;
+    bool memo_width_on = false;
+    uint8_t memo_width = 78;
+    uint16_t memo_line_limit = 1024;
     uint8_t eof_mark = 0x1A;
     std::string true_text = "Y";  // logical values as field text
     std::string false_text = "N";

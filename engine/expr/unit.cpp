@@ -55,7 +55,7 @@ Status ExpressionUnit::EvaluateNumber(ExpressionHandle& handle, double& value) {
 std::string ExpressionUnit::SourceText(ExpressionHandle& handle) { return ProgramOf(handle).Source(); }
 char ExpressionUnit::ResultType(ExpressionHandle& handle) { return ProgramOf(handle).Type(); }
 
-ExpressionUnit& Unit() {
+ExpressionUnit& AttachedExpressionUnit() {
     ExprInit();
     return *AttachedUnit();
 }
@@ -68,7 +68,7 @@ ExprProgramPtr AssignExpr(std::string_view text) {
     // An earlier expression error must not linger as the last error.
     if (const uint16_t code = LastErrorCode(); code >= 350 && code <= 363) SetLastErrorCode(0);
     std::unique_ptr<ExprProgram> program;
-    const Status s = CompileExpr(CurrentTable(), text, Unit().memo_pool_size, program);
+    const Status s = CompileExpr(CurrentTable(), text, AttachedExpressionUnit().memo_pool_size, program);
     if (s.failed()) {
         Report(s);
         return nullptr;
@@ -92,7 +92,7 @@ const ExprValue* EvaluateProgram(ExprProgram* program) {
     return &program->Result();
 }
 
-void SetCurrentExpression(ExprProgram* program) { Unit().current = program; }
+void SetCurrentExpression(ExprProgram* program) { AttachedExpressionUnit().current = program; }
 
 ExprProgram* CurrentExpression() {
     const ExpressionUnit* unit = AttachedUnit();
@@ -164,7 +164,7 @@ Status EvaluateKey(ExprProgram& program, std::string& key) {
     return s;
 }
 
-uint16_t MemoPoolSize() { return Unit().memo_pool_size; }
-void SetMemoPoolSize(uint16_t size) { Unit().memo_pool_size = size; }
+uint16_t MemoPoolSize() { return AttachedExpressionUnit().memo_pool_size; }
+void SetMemoPoolSize(uint16_t size) { AttachedExpressionUnit().memo_pool_size = size; }
 
 }  // namespace zurod

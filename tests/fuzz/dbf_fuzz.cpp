@@ -22,6 +22,7 @@
 #include "engine/dbf/locate.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
+#include "tests/fuzz/fuzz_support.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
@@ -103,13 +104,6 @@ void Run(const std::string& table, const std::string& copy, bool exclusive) {
     CloseArea();
 }
 
-void WriteTable(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
-    std::fclose(f);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -119,11 +113,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zurod::EngineReset();
     // Shared areas read each record from the file; exclusive ones read ahead
     // and here also write, and the result is read back once more.
-    WriteTable(table, data, size);
+    fuzz_support::WriteBytes(table, data, size);
     Run(table, copy, false);
-    WriteTable(table, data, size);
+    fuzz_support::WriteBytes(table, data, size);
     Run(table, copy, true);
-    WriteTable(table, data, size);
+    fuzz_support::WriteBytes(table, data, size);
     Run(table, copy, false);
     return 0;
 }

@@ -1,15 +1,20 @@
-// Writes the fuzzer's seed corpus: a valid table of every version the engine
-// reads, with records and empty, into the directory named on the command line.
+// Writes the fuzzers' seed corpora: a valid table of every version the engine
+// reads, with records and empty, into the first directory named on the
+// command line, and a memo file of each layout (behind the layout byte and
+// the extra block that memo_fuzz.cpp reads first) into the second.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 
+#include "tests/fuzz/memo_fixtures.hpp"
 #include "tests/fuzz/table_fixtures.hpp"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <directory>\n", argv[0]);
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: %s <table directory> [<memo directory>]\n", argv[0]);
         return 2;
     }
     const std::filesystem::path dir = argv[1];
@@ -33,6 +38,15 @@ int main(int argc, char** argv) {
         t.fields = {f};
         t.records = {table_fixtures::Row(t.fields, {"1"}), table_fixtures::Row(t.fields, {""}, true)};
         std::ofstream(dir / ("single-" + f.name + ".dbf"), std::ios::binary) << table_fixtures::Build(t);
+    }
+    if (argc == 3) {
+        const std::filesystem::path memos = argv[2];
+        std::filesystem::create_directories(memos);
+        const std::string extra = memo_fixtures::Le32(3);  // one record points at block 3
+        const std::pair<const char*, uint8_t> layouts[] = {{"dbase3", 0x83}, {"dbase4", 0x8B}, {"foxpro", 0xF5}};
+        for (size_t i = 0; i < std::size(layouts); ++i)
+            std::ofstream(memos / layouts[i].first, std::ios::binary)
+                << static_cast<char>(i) + extra + memo_fixtures::SampleMemoFile(layouts[i].second);
     }
     return 0;
 }

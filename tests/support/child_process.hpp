@@ -8,6 +8,9 @@
 
 #include <cstdlib>
 #include <functional>
+#include <thread>
+#include <random>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -111,6 +114,44 @@ inline std::vector<std::string> RunTogether(int n, const std::function<std::stri
         child->Wait();
     }
     return results;
+}
+
+
+// Runs `operation` in a child process once whole, to learn how long it takes,
+// then `kills` more times, each killed at a random moment within that time
+// (and a quarter more). `reset` puts the files back before every run and
+// `check` looks at what each run left. The operation's result goes back to
+// the parent as "done" or "failed ...".
+inline void KillAtRandomMoments(int kills, const std::function<void()>& reset,
+                                const std::function<std::string()>& operation,
+                                const std::function<void(const std::string& when)>& check) {
+    const auto start_child = [&] {
+        reset();
+        return std::make_unique<ChildProcess>([&](const ChildProcess::Channel& ch) {
+            ch.Send("ready");
+            ch.Send(operation());
+        });
+    };
+    auto child = start_child();
+    ASSERT_EQ(child->Receive(), "ready");
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(child->Receive(), "done");
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(child->Wait(), 0);
+    check("whole run");
+
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long> delay(0, took.count() * 5 / 4);
+    for (int run = 0; run < kills; ++run) {
+        child = start_child();
+        ASSERT_EQ(child->Receive(), "ready");
+        const long us = delay(random);
+        std::this_thread::sleep_for(std::chrono::microseconds(us));
+        child->Kill();
+        check("killed after " + std::to_string(us) + " us");
+    }
 }
 
 }  // namespace testing_support

@@ -21,20 +21,21 @@ namespace testing_support {
 
 class EnginePeer {
 public:
-    EnginePeer() : child_([](const ChildProcess::Channel& ch) { Serve(ch); }) {}
+    // What the child does with a command; peers of other units add their
+    // own verbs and hand the rest to Run.
+    using Handler = std::string (*)(const std::string& verb, const std::string& arg);
+
+    explicit EnginePeer(Handler handler = &Run)
+        : child_([handler](const ChildProcess::Channel& ch) { Serve(ch, handler); }) {}
     std::string operator()(const std::string& command) {
         child_.Send(command);
         return child_.Receive();
     }
+    // A command whose answer is taken later, while this process goes on.
+    void Start(const std::string& command) { child_.Send(command); }
+    std::string Answer() { return child_.Receive(); }
+    void Kill() { child_.Kill(); }
 
-private:
-    static void Serve(const ChildProcess::Channel& ch) {
-        for (std::string line = ch.Receive(); !line.empty(); line = ch.Receive()) {
-            const size_t space = line.find(' ');
-            const std::string arg = space == std::string::npos ? "" : line.substr(space + 1);
-            ch.Send(Run(line.substr(0, space), arg));
-        }
-    }
     static void SetFirstField(const std::string& text) {
         zurod::TWorkArea* a = zurod::CurrentTable();
         zurod::SetSwapString(*a, a->fields[0], text);
@@ -56,6 +57,15 @@ private:
         if (verb == "delete") return DeleteRec(), code();
         if (verb == "close") return CloseArea(), code();
         return "?";
+    }
+
+private:
+    static void Serve(const ChildProcess::Channel& ch, Handler handler) {
+        for (std::string line = ch.Receive(); !line.empty(); line = ch.Receive()) {
+            const size_t space = line.find(' ');
+            const std::string arg = space == std::string::npos ? "" : line.substr(space + 1);
+            ch.Send(handler(line.substr(0, space), arg));
+        }
     }
 
     ChildProcess child_;

@@ -109,7 +109,7 @@ public:
 };
 
 // The attached unit, attaching it first when another one (or none) is there.
-ExpressionUnit& Unit();
+ExpressionUnit& AttachedExpressionUnit();
 
 // Field `f` of the record in `area` as the language reads it, straight from
 // the record buffer (records a walk passes over are never converted): a C

@@ -601,38 +601,14 @@ TEST_F(EditTest, PackSurvivesBeingKilled) {
                 ASSERT_EQ(seen[id], 1) << "record " << id << " lost";
             }
     };
-    const auto pack_in_child = [&] {
-        return std::make_unique<ChildProcess>([&](const ChildProcess::Channel& ch) {
+    testing_support::KillAtRandomMoments(
+        12, [&] { WriteFileBytes(path, master); },
+        [&] {
             USE(path);
-            ch.Send("ready");
             const bool ok = Pack();
-            ch.Send(ok ? "done" : "failed " + std::to_string(LastErrorCode()));
-        });
-    };
-
-    // One whole pack, to learn how long it takes.
-    WriteFileBytes(path, master);
-    auto child = pack_in_child();
-    ASSERT_EQ(child->Receive(), "ready");
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(child->Receive(), "done");
-    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_EQ(child->Wait(), 0);
-    check("whole pack");
-
-    const unsigned seed = std::random_device{}();
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<long> delay(0, took.count() * 5 / 4);
-    for (int run = 0; run < 12; ++run) {
-        WriteFileBytes(path, master);
-        child = pack_in_child();
-        ASSERT_EQ(child->Receive(), "ready");
-        const long us = delay(random);
-        std::this_thread::sleep_for(std::chrono::microseconds(us));
-        child->Kill();
-        check("killed after " + std::to_string(us) + " us");
-    }
+            return ok ? std::string("done") : "failed " + std::to_string(LastErrorCode());
+        },
+        check);
 }
 
 TEST_F(EditTest, IndexIsKeptInStep) {

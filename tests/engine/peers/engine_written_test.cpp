@@ -63,14 +63,8 @@ struct Pages {
 
 void PrintTo(const Pages& p, std::ostream* os) { *os << p.label; }
 
-class EngineWrittenTest : public testing_support::EngineTest {
+class EngineWrittenTest : public peers::PeerTest {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        zurod::SetDateFormat(1);
-        zurod::SetCentury(true);
-    }
-
     // Creates the table and fills it through USE: most rows are appended
     // directly; every third one is appended blank and deleted first, then
     // filled in with Replace and recalled when it is meant to stay.

@@ -21,6 +21,7 @@
 #include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/strings.hpp"
+#include "engine/memo/memo.hpp"
 #include "platform/codepage.hpp"
 #include "platform/file.hpp"
 #include "platform/numbers.hpp"
@@ -58,20 +59,6 @@ std::string TrimBlanks(std::string_view s, bool leading) {
 
 char CanonicalType(char t) { return t == 'G' || t == 'P' || t == 'B' ? 'M' : t; }
 
-uint32_t GetU32Le(const std::string& b, size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(b[at + i]);
-    return v;
-}
-uint32_t GetU32Be(const std::string& b, size_t at) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<uint8_t>(b[at + i]);
-    return v;
-}
-void PutU32Le(char* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<char>(v >> (8 * i));
-}
-
 // Builds the dump from its parts, unmarked records first.
 class DumpBuilder {
 public:
@@ -94,15 +81,6 @@ private:
     std::string head_, fields_, live_, deleted_;
 };
 
-// Reads `length` bytes at `at`, fewer at the end of the file.
-std::string ReadSome(const platform::File& file, uint64_t at, size_t length) {
-    std::string out(length, '\0');
-    size_t got = 0;
-    if (file.ReadAt(at, std::span(out.data(), out.size()), got) != 0) got = 0;
-    out.resize(got);
-    return out;
-}
-
 std::string EngineValue(const zurod::TWorkArea& a, const zurod::FieldInfo& f, DumpStyle style) {
     switch (f.type) {
     case 'C':
@@ -124,7 +102,7 @@ std::string EngineValue(const zurod::TWorkArea& a, const zurod::FieldInfo& f, Du
         const int32_t block = zurod::SwapMemo(a, f);
         if (block == 0) return "";
         if (style == DumpStyle::Shapelib) return std::to_string(block);
-        const std::string disk = ReadMemoText(CurrentMemoPath(), a.Version(), block);
+        const std::string disk = StoredMemo(block);
         return a.oem ? platform::OemToUtf8(disk) : platform::AnsiToUtf8(disk);
     }
     default: return "?";
@@ -133,10 +111,10 @@ std::string EngineValue(const zurod::TWorkArea& a, const zurod::FieldInfo& f, Du
 
 }  // namespace
 
-std::string RunPeerScript(const std::vector<std::string>& args, const std::string& scratch_dir) {
+namespace {
+
+std::string RunCommand(std::string command, const std::vector<std::string>& args, const std::string& scratch_dir) {
     const std::string errors = scratch_dir + "/peer-stderr.txt";
-    // -I: nothing from the environment or the user's site directory.
-    std::string command = Quoted(PEER_PYTHON) + " -I " + Quoted(PEER_SCRIPT);
     for (const std::string& a : args) command += " " + Quoted(a);
     command += " 2>" + Quoted(errors);
     std::string out;
@@ -153,13 +131,9 @@ std::string RunPeerScript(const std::vector<std::string>& args, const std::strin
     return out;
 }
 
-std::string PeerDump(std::string_view reader, std::string_view encoding, const std::string& table,
-                     const std::string& scratch_dir) {
-    return RunPeerScript({"dump", std::string(reader), std::string(encoding), table}, scratch_dir);
-}
-
-void PythonDbfWrite(const std::string& table, std::string_view dbf_type, int language_driver,
-                    std::string_view encoding, const TableData& data, const std::string& scratch_dir) {
+// The plan file the peer scripts write tables from.
+std::string WritePlan(const std::string& table, std::string_view dbf_type, int language_driver,
+                      std::string_view encoding, const TableData& data, const std::string& scratch_dir) {
     std::string plan = "table\t" + table + "\t" + std::string(dbf_type) + "\t" + std::to_string(language_driver) +
                        "\t" + std::string(encoding) + "\n";
     for (const Column& c : data.columns)
@@ -173,7 +147,50 @@ void PythonDbfWrite(const std::string& table, std::string_view dbf_type, int lan
     }
     const std::string plan_path = scratch_dir + "/peer-plan.txt";
     std::ofstream(plan_path, std::ios::binary) << plan;
-    RunPeerScript({"write", plan_path}, scratch_dir);
+    return plan_path;
+}
+
+}  // namespace
+
+void PeerTest::SetUp() {
+    EngineTest::SetUp();
+    zurod::MemoInit();
+    zurod::SetDateFormat(1);
+    zurod::SetCentury(true);
+}
+
+std::string PeerTest::EngineDumpOf(const std::string& path) {
+    zurod::USE(path + " EXCLUSIVE");
+    EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
+    const std::string dump = EngineDump();
+    zurod::CloseArea();
+    return dump;
+}
+
+std::string RunPeerScript(const std::vector<std::string>& args, const std::string& scratch_dir) {
+    // -I: nothing from the environment or the user's site directory.
+    return RunCommand(Quoted(PEER_PYTHON) + " -I " + Quoted(PEER_SCRIPT), args, scratch_dir);
+}
+
+std::string PerlDump(std::string_view encoding, const std::string& table, const std::string& scratch_dir) {
+    return RunCommand(Quoted(PEER_PERL) + " " + Quoted(PEER_PERL_SCRIPT), {"dump", std::string(encoding), table},
+                      scratch_dir);
+}
+
+void PerlWrite(const std::string& table, std::string_view dbf_type, std::string_view encoding, const TableData& data,
+               const std::string& scratch_dir) {
+    const std::string plan = WritePlan(table, dbf_type, 0, encoding, data, scratch_dir);
+    RunCommand(Quoted(PEER_PERL) + " " + Quoted(PEER_PERL_SCRIPT), {"write", plan}, scratch_dir);
+}
+
+std::string PeerDump(std::string_view reader, std::string_view encoding, const std::string& table,
+                     const std::string& scratch_dir) {
+    return RunPeerScript({"dump", std::string(reader), std::string(encoding), table}, scratch_dir);
+}
+
+void PythonDbfWrite(const std::string& table, std::string_view dbf_type, int language_driver,
+                    std::string_view encoding, const TableData& data, const std::string& scratch_dir) {
+    RunPeerScript({"write", WritePlan(table, dbf_type, language_driver, encoding, data, scratch_dir)}, scratch_dir);
 }
 
 std::string EngineDump(DumpStyle style) {
@@ -291,8 +308,8 @@ void SetFieldValue(int n, const std::string& value) {
         break;
     case 'L': zurod::SetSwapLogical(a, f, value == "T"); break;
     case 'M':
-        zurod::SetSwapMemo(
-            a, f, value.empty() ? 0 : StoreDbase4Memo(CurrentMemoPath(), a.oem ? platform::AnsiToOem(value) : value));
+        zurod::SetSwapMemo(a, f, value.empty() ? 0 : zurod::AddMemo(value));
+        EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
         break;
     default: ADD_FAILURE() << "field type " << f.type;
     }
@@ -309,72 +326,14 @@ void AppendThroughEngine(const Row& row) {
     }
 }
 
-int32_t StoreDbase4Memo(const std::string& memo_path, std::string_view disk_text) {
-    platform::File file;
-    if (int rc = file.Open(memo_path, platform::Access::ReadWrite, platform::Share::DenyNone); rc != 0) {
-        ADD_FAILURE() << "cannot open " << memo_path << ": " << rc;
-        return 0;
-    }
-    const std::string header = ReadSome(file, 0, 24);
-    uint64_t size = 0;
-    EXPECT_EQ(file.Size(size), 0);
-    EXPECT_EQ(header.size(), 24u);
-    if (header.size() < 24) return 0;
-    uint32_t block_size = static_cast<uint8_t>(header[20]) | (static_cast<uint8_t>(header[21]) << 8);
-    if (block_size == 0) block_size = 512;
-    const uint64_t first = (size + block_size - 1) / block_size;
-
-    std::string block(8 + disk_text.size(), '\0');
-    block[0] = block[1] = static_cast<char>(0xFF);
-    block[2] = 0x08;
-    PutU32Le(block.data() + 4, static_cast<uint32_t>(8 + disk_text.size()));
-    std::copy(disk_text.begin(), disk_text.end(), block.begin() + 8);
-    block.resize((block.size() / block_size + 1) * block_size, '\0');
-    // From the end of the old data: the padding of the last block comes first.
-    std::string bytes(first * block_size - size, '\0');
-    bytes += block;
-    EXPECT_EQ(file.WriteAt(size, bytes), 0);
-    char next[4];
-    PutU32Le(next, static_cast<uint32_t>(first + block.size() / block_size));
-    EXPECT_EQ(file.WriteAt(0, std::span<const char>(next, 4)), 0);
-    return static_cast<int32_t>(first);
-}
-
-std::string ReadMemoText(const std::string& memo_path, uint8_t version, int32_t block) {
-    platform::File file;
-    if (int rc = file.Open(memo_path, platform::Access::Read, platform::Share::DenyNone); rc != 0) {
-        ADD_FAILURE() << "cannot open " << memo_path << ": " << rc;
-        return {};
-    }
-    const std::string header = ReadSome(file, 0, 24);
-    if (version == zurod::kFoxProMemo) {
-        const uint32_t block_size =
-            header.size() >= 8 ? (static_cast<uint8_t>(header[6]) << 8) | static_cast<uint8_t>(header[7]) : 0;
-        const std::string head = ReadSome(file, uint64_t{block_size} * block, 8);
-        if (head.size() < 8) return "<no memo block " + std::to_string(block) + ">";
-        return ReadSome(file, uint64_t{block_size} * block + 8, GetU32Be(head, 4));
-    }
-    uint32_t block_size = 512;
-    if (version != zurod::kDbase3Memo && header.size() >= 22) {
-        block_size = static_cast<uint8_t>(header[20]) | (static_cast<uint8_t>(header[21]) << 8);
-        if (block_size == 0) block_size = 512;
-    }
-    const uint64_t at = uint64_t{block_size} * block;
-    const std::string head = ReadSome(file, at, 8);
-    if (version != zurod::kDbase3Memo && head.size() == 8 && head.compare(0, 4, "\xFF\xFF\x08\x00", 4) == 0)
-        return ReadSome(file, at + 8, GetU32Le(head, 4) - 8);
-    std::string text;
-    for (uint64_t pos = at;; pos += block_size) {
-        const std::string part = ReadSome(file, pos, block_size);
-        const size_t end = part.find('\x1A');
-        text += part.substr(0, end);
-        if (end != std::string::npos || part.size() < block_size) return text;
-    }
-}
-
-std::string CurrentMemoPath() {
-    const zurod::TWorkArea* a = zurod::CurrentTable();
-    return a ? zurod::ForceExt(a->file_name, zurod::MemoExtension(a->Version())) : std::string();
+std::string StoredMemo(int32_t block) {
+    std::string bytes;
+    zurod::CreateBlobDescriptor(false, block, 1);
+    char chunk[4096];
+    for (int32_t n; (n = zurod::ReadBlobStream(chunk)) > 0;) bytes.append(chunk, static_cast<size_t>(n));
+    zurod::DestroyBlobDescriptor();
+    EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
+    return bytes;
 }
 
 std::string ReadFileBytes(const std::string& path) {

@@ -1,8 +1,7 @@
 #pragma once
 // Shared pieces of the compatibility tests: the independent readers and
-// writers (the Python peers as child processes, shapelib linked in), the
-// canonical dump every reader's view is compared in, and the memo blocks the
-// tests need while the engine has no memo unit.
+// writers (the Python and Perl peers as child processes, shapelib linked in)
+// and the canonical dump every reader's view is compared in.
 //
 // Canonical dump (UTF-8, tab-separated; peers.py prints the same form):
 //   version <first byte of the file>
@@ -18,7 +17,18 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/engine_fixture.hpp"
+
 namespace peers {
+
+// The engine as the compatibility tests want it: a fresh engine with the
+// memo unit attached, SET DATE ANSI and the century on (dates YYYYMMDD).
+class PeerTest : public testing_support::EngineTest {
+protected:
+    void SetUp() override;
+    // The table at `path` as the engine reads it, opened exclusively.
+    std::string EngineDumpOf(const std::string& path);
+};
 
 // Values are canonical texts in the ANSI page; kNull asks a peer for a null.
 inline constexpr std::string_view kNull = "\\N";
@@ -54,6 +64,12 @@ std::string PeerDump(std::string_view reader, std::string_view encoding, const s
 void PythonDbfWrite(const std::string& table, std::string_view dbf_type, int language_driver,
                     std::string_view encoding, const TableData& data, const std::string& scratch_dir);
 
+// The same through Perl's XBase module: a dump of what it reads, and a table
+// it writes with dBASE III ("db3"), dBASE IV ("db4") or FoxPro ("fp") memos.
+std::string PerlDump(std::string_view encoding, const std::string& table, const std::string& scratch_dir);
+void PerlWrite(const std::string& table, std::string_view dbf_type, std::string_view encoding, const TableData& data,
+               const std::string& scratch_dir);
+
 enum class DumpStyle {
     Python,    // C values keep leading blanks, memos as text
     Shapelib,  // C values trimmed on both sides, memos as block numbers
@@ -68,21 +84,14 @@ std::string ShapelibDump(const std::string& path, bool oem);
 std::string ExpectedDump(uint8_t version, const TableData& data, std::string_view null_date = "");
 
 // Fills the current area's swap buffer from canonical values (dates
-// YYYYMMDD; memos are stored with StoreMemo) and appends the record, marking
+// YYYYMMDD; memos are stored as new memos) and appends the record, marking
 // it deleted when asked.
 void AppendThroughEngine(const Row& row);
 // Sets field n (1-based) of the current area from a canonical value.
 void SetFieldValue(int n, const std::string& value);
 
-// Stores a memo in the dBASE IV layout the way the memo unit will: block
-// header FF FF 08 00, total length, text, padded to whole blocks. Returns
-// the first block.
-int32_t StoreDbase4Memo(const std::string& memo_path, std::string_view disk_text);
-// The text of memo `block` of the memo file of a table of `version`, as the
-// bytes on disk.
-std::string ReadMemoText(const std::string& memo_path, uint8_t version, int32_t block);
-// The memo file of the table open in the current area.
-std::string CurrentMemoPath();
+// The bytes of memo `block` of the current area as they are stored.
+std::string StoredMemo(int32_t block);
 
 std::string ReadFileBytes(const std::string& path);
 

@@ -49,22 +49,8 @@ TableData Dbase3Data(bool nulls) {
     return d;
 }
 
-class PeerWrittenTest : public testing_support::EngineTest {
+class PeerWrittenTest : public peers::PeerTest {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        zurod::SetDateFormat(1);
-        zurod::SetCentury(true);
-    }
-
-    std::string EngineDump(const std::string& path) {
-        zurod::USE(path + " EXCLUSIVE");
-        EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
-        const std::string dump = peers::EngineDump();
-        zurod::CloseArea();
-        return dump;
-    }
-
     // Writing every record back unchanged must leave the table and its memo
     // file as the peer wrote them, apart from the date of the last update.
     void ExpectUnchangedRoundTrip(const std::string& path, const std::string& memo_path, bool shared) {
@@ -131,7 +117,7 @@ TEST_F(PeerWrittenTest, PythonDbfDbase3InOemPage) {
     ASSERT_EQ(ByteAt(path, 0), 0x03);
     ASSERT_EQ(ByteAt(path, 29), 0x02);
 
-    EXPECT_EQ(EngineDump(path), peers::ExpectedDump(0x03, data));
+    EXPECT_EQ(EngineDumpOf(path), peers::ExpectedDump(0x03, data));
     ExpectUnchangedRoundTrip(path, "", false);
 }
 
@@ -147,7 +133,7 @@ TEST_F(PeerWrittenTest, PythonDbfDbase3WithMemoInAnsiPage) {
     ASSERT_EQ(ByteAt(path, 0), 0x83);
     ASSERT_EQ(ByteAt(path, 29), 0x57);
 
-    EXPECT_EQ(EngineDump(path), peers::ExpectedDump(0x83, data));
+    EXPECT_EQ(EngineDumpOf(path), peers::ExpectedDump(0x83, data));
     ExpectUnchangedRoundTrip(path, dir_ / "pydb3m.dbt", false);
 }
 
@@ -167,7 +153,7 @@ TEST_F(PeerWrittenTest, PythonDbfFoxProInOem437) {
     ASSERT_EQ(ByteAt(path, 0), 0xF5);
     ASSERT_EQ(ByteAt(path, 29), 0x01);
 
-    EXPECT_EQ(EngineDump(path), peers::ExpectedDump(0xF5, data));
+    EXPECT_EQ(EngineDumpOf(path), peers::ExpectedDump(0xF5, data));
     // Shared: every record is read from the file, not from the read-ahead block.
     ExpectUnchangedRoundTrip(path, dir_ / "pyfox.fpt", true);
 }
@@ -178,7 +164,7 @@ TEST_F(PeerWrittenTest, ShapelibDbase3WithNulls) {
     ASSERT_EQ(ByteAt(path, 0), 0x03);
 
     // shapelib fills a null date with zeros, which is not a blank date.
-    EXPECT_EQ(EngineDump(path), peers::ExpectedDump(0x03, data, "00000000"));
+    EXPECT_EQ(EngineDumpOf(path), peers::ExpectedDump(0x03, data, "00000000"));
     ExpectUnchangedRoundTrip(path, "", false);
     ExpectUnchangedRoundTrip(path, "", true);
 }
@@ -209,7 +195,7 @@ TEST_F(PeerWrittenTest, EngineChangesToPeerTablesReadBackInThePeers) {
     EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
     zurod::CloseArea();
 
-    const std::string engine = EngineDump(path);
+    const std::string engine = EngineDumpOf(path);
     EXPECT_EQ(engine, peers::ExpectedDump(0x03, data));
     EXPECT_EQ(peers::PeerDump("dbf", "cp858", path, dir_.path()), engine);
     EXPECT_EQ(peers::PeerDump("dbfread", "cp858", path, dir_.path()), engine);
@@ -232,7 +218,7 @@ TEST_F(PeerWrittenTest, PackedFoxProTableReadsInThePeers) {
     zurod::CloseArea();
     std::erase_if(data.rows, [](const Row& r) { return r.deleted; });
 
-    const std::string engine = EngineDump(path);
+    const std::string engine = EngineDumpOf(path);
     EXPECT_EQ(engine, peers::ExpectedDump(0xF5, data));
     EXPECT_EQ(peers::PeerDump("dbf", "cp858", path, dir_.path()), engine);
     EXPECT_EQ(peers::PeerDump("dbfread", "cp858", path, dir_.path()), engine);
@@ -256,7 +242,7 @@ TEST_F(PeerWrittenTest, RecordsAppendedToPeerMemoTablesStayReadable) {
         data.rows.push_back(added);
         zurod::CloseArea();
 
-        const std::string engine = EngineDump(path);
+        const std::string engine = EngineDumpOf(path);
         EXPECT_EQ(engine, peers::ExpectedDump(ByteAt(path, 0), data));
         EXPECT_EQ(peers::PeerDump("dbfread", "cp858", path, dir_.path()), engine);
         EXPECT_EQ(peers::PeerDump("dbf", "cp858", path, dir_.path()), engine);

@@ -94,11 +94,13 @@ def dump_dbfread(path, encoding):
     fields = [(f.name, f.type, f.length, f.decimal_count) for f in table.fields]
     names = [f.name for f in table.fields]
 
+    # dbfread takes a dBASE IV memo's length word as the length of the text
+    # alone, so it hands out the 8 bytes that follow the text as well.
+    dbase4 = version_byte(path) in (0x8B, 0x8C)
+
     def values(record):
         vals = [record[n] for n in names]
-        # dbfread takes a dBASE IV memo's length word as the length of the
-        # text alone, so it hands out the block's zero padding after it.
-        return [v.rstrip('\0') if f[1] == 'M' and isinstance(v, str) else v
+        return [v[:-8] if dbase4 and f[1] == 'M' and v else v
                 for f, v in zip(fields, vals)]
 
     records = [(False, values(r)) for r in table.records]
