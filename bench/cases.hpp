@@ -87,6 +87,10 @@ void EngineWalkCommands(benchmark::State& state);
 void DatasetWalk(benchmark::State& state);
 void EngineAppendCommands(benchmark::State& state);
 void DatasetAppend(benchmark::State& state);
+// Opening the history with CreateIndex ciAlways and three tags in IndexList,
+// against the builder's MakeIndex of the same tags alone.
+void DatasetOpenIndexed(benchmark::State& state);
+void EngineBuildIndex(benchmark::State& state);
 
 void XbaseAppend(benchmark::State& state);
 void XbaseRead(benchmark::State& state);

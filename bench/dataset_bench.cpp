@@ -12,6 +12,8 @@
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
+#include "engine/expr/expr.hpp"
+#include "engine/index/index.hpp"
 
 namespace bench {
 
@@ -40,6 +42,26 @@ void OpenExclusive(const std::string& path) {
     use.file_name = path;
     use.exclusive = true;
     zurod::UseTable(use);
+}
+
+// The three tags of the index cases, as the dataset's IndexList and as the builder takes them.
+constexpr const char* kTagLines[] = {"DETAIL,F,F,DETAIL", "", "AMOUNT,F,F,AMOUNT", "",
+                                     "DATEKEY,F,F,DTOS(DATE)+STR(RECNO())+DETAIL", ""};
+
+void StartIndexUnit() {
+    PrepareEngine();
+    zurod::ExprInit();
+    zurod::IndexEngineClose();
+    zurod::IndexInit();
+}
+
+const std::string& IndexedCopy() {
+    static const std::string path = [] {
+        const std::string path = PathIn("dataset_open.dbf");
+        CopyTable(MasterTable(), path);
+        return path;
+    }();
+    return path;
 }
 
 }  // namespace
@@ -140,6 +162,43 @@ void DatasetAppend(benchmark::State& state) {
         ds->Close();
     }
     if (!state.error_occurred()) SameRecords(state, path, ExpectedMasterRecords());
+    CountRecords(state);
+}
+
+void EngineBuildIndex(benchmark::State& state) {
+    StartIndexUnit();
+    std::vector<std::string> lines(std::begin(kTagLines), std::end(kTagLines));
+    const std::vector<zurod::TagDescriptor> tags = zurod::ParseIndexList(lines);
+    for (auto _ : state) {
+        state.PauseTiming();
+        OpenExclusive(IndexedCopy());
+        state.ResumeTiming();
+        zurod::MakeIndex(tags, "");
+        state.PauseTiming();
+        const bool failed = Failed(state, "build");
+        if (!failed) zurod::CloseArea();
+        state.ResumeTiming();
+        if (failed) break;
+    }
+    CountRecords(state);
+}
+
+void DatasetOpenIndexed(benchmark::State& state) {
+    StartIndexUnit();
+    const std::string& path = IndexedCopy();
+    for (auto _ : state) {
+        auto ds = HistoryDataset(path);
+        for (const char* line : kTagLines) ds->IndexList().Add(line);
+        ds->CreateIndex = zurod::ciAlways;
+        ds->Open();
+        const bool failed = Failed(state, "open");
+        if (failed) break;
+        if (zurod::CurrentOrder() != 1) {
+            state.SkipWithError("no index open");
+            break;
+        }
+        ds->Close();
+    }
     CountRecords(state);
 }
 

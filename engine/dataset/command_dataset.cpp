@@ -16,12 +16,6 @@ namespace zurod {
 
 namespace {
 
-void ClearLastError() {
-    if (LastErrorCode() == 0 && LastErrorMessage().empty()) return;
-    (void)TakeLastMessage();
-    SetLastErrorCode(0);
-}
-
 std::string PadLeft(const std::string& text, size_t width) {
     if (text.size() >= width) return text;
     std::string padded(width, ' ');
@@ -37,6 +31,12 @@ std::string PadRight(const std::string& text, size_t width) {
 }
 
 }  // namespace
+
+void TTzCDataSet::ClearLastError() {
+    if (LastErrorCode() == 0 && LastErrorMessage().empty()) return;
+    (void)TakeLastMessage();
+    SetLastErrorCode(0);
+}
 
 double ThroughReal48(double value) {
     if (value == 0 || !std::isfinite(value)) return value;

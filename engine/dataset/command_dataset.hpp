@@ -76,6 +76,8 @@ protected:
     bool Run(std::string_view label, bool push, bool write, const std::function<void()>& command);
     // Ends an edit without posting.
     void DropEdit();
+    // The first thing a command does.
+    static void ClearLastError();
 };
 
 // `value` as a 6-byte real holds it: 40 significant bits.

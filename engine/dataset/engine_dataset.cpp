@@ -183,6 +183,12 @@ void ActivateLinkRow(db::TDataLink& link, int row) {
 
 // ---------------------------------------------------------------- shared routines
 
+std::string EngineDateTextOf(db::TDateTime date) {
+    if (date == 0) return BlankDateStr(DateCode());
+    std::string text;
+    return DateTextOf(date, text) ? text : std::string();
+}
+
 KeepErrorScope::KeepErrorScope() : code_(LastErrorCode()), message_(code_ ? LastErrorMessage() : std::string()) {}
 
 KeepErrorScope::~KeepErrorScope() {
@@ -281,7 +287,7 @@ std::string TZoVizuRez::TziErrorText(int code) {
 
 bool TZoVizuRez::s_IsEmptyDbf() {
     if (!SelectArea("s_IsEmptyDbf")) return true;
-    const AreaPosition at = Position();
+    const AreaPosition at = CurrentPosition();
     return at.bof && at.eof;
 }
 
@@ -426,7 +432,7 @@ int TZoVizuRez::TziGetRecord(char* buffer, int32_t& rec_no) {
         SKIP(0);
         if (const uint16_t code = LastErrorCode(); code != 0) return code;
     }
-    const AreaPosition at = Position();
+    const AreaPosition at = CurrentPosition();
     if (at.eof) return kTzAtEof;
     if (buffer) ReadRecord(buffer);
     rec_no = last_read_ = at.rec_no;
@@ -439,7 +445,7 @@ int TZoVizuRez::TziGetNextRecord(char* buffer, int32_t& rec_no) {
     if (bof_pending_) {
         SKIP(0);
         bof_pending_ = false;
-    } else if (!Position().eof) {
+    } else if (!CurrentPosition().eof) {
         SKIP(1);
     }
     // A failed move (a filter that cannot be evaluated) ends the walk with its error recorded.
@@ -447,7 +453,7 @@ int TZoVizuRez::TziGetNextRecord(char* buffer, int32_t& rec_no) {
         eof_pending_ = true;
         return kTzAtEof;
     }
-    const AreaPosition at = Position();
+    const AreaPosition at = CurrentPosition();
     if (at.eof) {
         if (!at.bof) SKIP(-1);
         eof_pending_ = true;
@@ -464,10 +470,10 @@ int TZoVizuRez::TziGetPriorRecord(char* buffer, int32_t& rec_no) {
     if (eof_pending_) {
         SKIP(0);
         eof_pending_ = false;
-    } else if (!Position().bof) {
+    } else if (!CurrentPosition().bof) {
         SKIP(-1);
     }
-    const AreaPosition at = Position();
+    const AreaPosition at = CurrentPosition();
     if (LastErrorCode() != 0 || at.bof) {
         bof_pending_ = true;
         return kTzAtBof;
@@ -716,6 +722,18 @@ void TZoVizuRez::WriteField(const char* buffer, size_t index) {
     }
 }
 
+int32_t TZoVizuRez::MemoReference(const db::TField* field) {
+    const char* buffer = ActiveBuffer();
+    if (!buffer || field->FieldNo() < 1) return 0;
+    return Load<int32_t>(buffer + plans_[static_cast<size_t>(field->FieldNo() - 1)].data);
+}
+
+void TZoVizuRez::SetMemoReference(const db::TField* field, int32_t block) {
+    char* buffer = ActiveBuffer();
+    if (!buffer || field->FieldNo() < 1) return;
+    Store<int32_t>(buffer + plans_[static_cast<size_t>(field->FieldNo() - 1)].data, block);
+}
+
 void TZoVizuRez::ActiveBufferToEngine() {
     if (char* buffer = ActiveBuffer(); buffer && field_props_) WriteRecord(buffer);
 }
@@ -777,7 +795,7 @@ void TZoVizuRez::TzResync() {
         SetState(db::dsBrowse);
     }
     if (!SelectArea("TzResync")) return;
-    const AreaPosition at = Position();
+    const AreaPosition at = CurrentPosition();
     if (at.bof && at.eof) {
         if (char* buffer = ActiveBuffer()) std::memset(buffer, 0, record_size_);
         bof_pending_ = eof_pending_ = true;

@@ -122,6 +122,10 @@ private:
 // this engine, writes that buffer into the engine's typed buffer.
 void ActivateLinkRow(db::TDataLink& link, int row);
 
+// A date as text in the engine's current format with all four digits of the
+// year; the blank template for 0, empty outside years 1..9999.
+std::string EngineDateTextOf(db::TDateTime date);
+
 // Text without leading and trailing characters of code 32 or less.
 std::string TzAllTrim(std::string_view s);
 // Turns the engine's automatic error handling off; returns the old switch.
@@ -170,6 +174,9 @@ public:
 
     // Brings the record buffers in line with the engine after a command.
     void TzResync();
+    // The memo reference of a memo field in the active buffer.
+    int32_t MemoReference(const db::TField* field);
+    void SetMemoReference(const db::TField* field, int32_t block);
     // The active buffer into the engine's typed buffer.
     void ActiveBufferToEngine();
 

@@ -42,8 +42,20 @@ public:
     bool RLock();
     void UnLock();
     void FlushDbf();
+    // Seek `key` (its first 100 characters) in the active order; the dataset
+    // goes to the record found, or to its last record when none.
+    bool Find(const std::string& key);
+    bool FindExact(const std::string& key);
+    // The engine's result.
+    int SetOrderToTag(const std::string& tag);
+    void Reindex();
 
     bool IsSequenced() override;
+    // With an open index and one field asked whose tag is the active order,
+    // the value is sought in that order; otherwise the records are searched.
+    bool Locate(const std::string& key_fields, const std::vector<db::Variant>& values,
+                db::TLocateOptions options) override;
+    std::unique_ptr<db::TStream> CreateBlobStream(db::TField* field, db::TBlobStreamMode mode) override;
 
 protected:
     bool OpenTable(const std::string& file_name) override;
@@ -53,6 +65,7 @@ protected:
     bool ReplaceOp() override;
 
 private:
+    friend class TTzBlobStream;
     enum class LockKind { Append, Record };
     // Takes the lock, runs `write`, moves off a record it hid and releases
     // the lock it took; false when the lock was given up.
@@ -62,6 +75,26 @@ private:
 
     bool exclusive_ = false;
     ui::TStringList index_list_;
+};
+
+// Byte access to a memo field of the active record through the memo unit.
+// A write stream stores its bytes as a new memo of the record when it is
+// closed (nothing written empties the memo).
+class TTzBlobStream : public db::TStream {
+public:
+    TTzBlobStream(db::TField* field, TTzFileDataSet* dataset, db::TBlobStreamMode mode);
+    ~TTzBlobStream() override;
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, db::TSeekOrigin origin) override;
+    void Close() override;
+
+private:
+    db::TField* field_;
+    TTzFileDataSet* dataset_;
+    bool write_;
+    bool modified_ = false;
+    bool closed_ = false;
 };
 
 class TTzDbf : public TTzFileDataSet {

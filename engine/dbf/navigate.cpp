@@ -387,8 +387,8 @@ bool dEOF() {
     return a->eof;
 }
 
-AreaPosition Position() {
-    TWorkArea* a = Guarded("Position");
+AreaPosition CurrentPosition() {
+    TWorkArea* a = Guarded("CurrentPosition");
     if (!a) return {};
     RefreshRecCount(*a);
     if (a->rec_no > a->rec_count) a->eof = true;

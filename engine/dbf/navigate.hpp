@@ -28,7 +28,7 @@ struct AreaPosition {
     bool bof = true;
     bool eof = true;
 };
-AreaPosition Position();
+AreaPosition CurrentPosition();
 bool SetIgnoreDel(bool flag);
 void Set_Filter_To(const std::string& expression);
 bool FilterTrue();
