@@ -1,7 +1,9 @@
 #include "engine/dataset/command_dataset.hpp"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/copy.hpp"
@@ -69,8 +71,17 @@ db::TField* TTzCDataSet::FieldOf(const std::string& name) {
 
 void TTzCDataSet::DropEdit() {
     if (!db::EditModes(State())) return;
+    const bool inserting = State() == db::dsInsert;
     FreeFieldBuffers();
     SetState(db::dsBrowse);
+    if (!inserting) return;
+    // The buffer of a record that was never added leaves the window; the
+    // error and the values in the typed buffer stay for the caller.
+    const KeepErrorScope keep;
+    const std::span<char> typed = FieldProps() ? FieldProps()->typed : std::span<char>();
+    const std::vector<char> values(typed.begin(), typed.end());
+    Resync(0);
+    std::copy(values.begin(), values.end(), typed.begin());
 }
 
 bool TTzCDataSet::Run(std::string_view label, bool push, bool write, const std::function<void()>& command) {

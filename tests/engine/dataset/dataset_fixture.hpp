@@ -11,6 +11,8 @@
 #include "engine/dataset/virtual_dataset.hpp"
 #include "engine/dbf/dates.hpp"
 #include "engine/expr/expr.hpp"
+#include "engine/index/index.hpp"
+#include "engine/memo/memo.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "platform/locale.hpp"
 #include "platform/ui/forms.hpp"
@@ -34,6 +36,8 @@ protected:
         platform::NumberSettings() = {'.', ','};
         zurod::VFileInit();
         zurod::ExprInit();
+        zurod::MemoInit();
+        zurod::IndexInit();
         db::RegisterDataStrings();
         zurod::SetCentury(true);
         zurod::SetDateFormat(2);
