@@ -200,4 +200,48 @@ TEST_F(DatasetTest, DeleteMarksAreSetAndRemovedThroughTheDataset) {
     EXPECT_EQ(ds->RecNo(), 2);
 }
 
+TEST_F(DatasetTest, DrawingARowPutsItIntoTheTypedBufferWithoutMovingTheEngine) {
+    TTzDbf* ds = History();
+    auto source = ui::Make<db::TDataSource>(nullptr);
+    source->SetDataSet(ds);
+    TTzDataLink link;
+    link.SetBufferCount(3);
+    link.SetDataSource(source.get());
+    ds->Open();
+    Add(*ds, {{"a", 1}, {"b", 2}, {"c", 3}});
+    ds->GoTop();
+    Select(ds->WorkArea());
+    const int32_t at = RecNo();
+    link.SetTzRecord(2);
+    EXPECT_EQ(RecNo(), at);
+    EXPECT_EQ(TzAllTrim(GetFieldString(2)), "c");
+    EXPECT_EQ(TzAllTrim(ds->FieldGet("DETAIL")), "c");
+    link.SetTzRecord(0);
+    EXPECT_EQ(TzAllTrim(GetFieldString(2)), "a");
+    link.SetDataSource(nullptr);
+}
+
+TEST_F(DatasetTest, AKeyMakerCannotDisturbTheEngineItIsCalledFrom) {
+    TTzDbf* other = History("other.dbf");
+    other->Open();
+    auto* v = Make<TTzVFile>("Keys", {"NAME,C,10,0"}, "keys.dbf");
+    v->SetAppendMode(DESCENDING);
+    v->KeyMaker = [&](TTzLLDataSet* d) {
+        Select(other->WorkArea());
+        RecordError(99, "from the key maker");
+        return d->FieldGet("NAME");
+    };
+    v->Open();
+    for (const char* name : {"b", "c", "a"}) {
+        v->ClearRecord();
+        v->FieldPut("NAME", name);
+        v->AppendRec();
+        EXPECT_EQ(LastErrorCode(), 0);
+        EXPECT_EQ(CurrentArea(), v->WorkArea());
+    }
+    std::string names;
+    for (v->GoTop(); !v->Eof(); v->Skip(1)) names += TzAllTrim(v->FieldGet("NAME"));
+    EXPECT_EQ(names, "cba");
+}
+
 }  // namespace
