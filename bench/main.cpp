@@ -116,17 +116,10 @@ public:
         for (const std::string& test : order_) {
             const auto& row = times_[test];
             if (row.count(kDataset)) continue;
-            const auto time = [&](const char* library) {
-                const auto it = row.find(library);
-                if (it == row.end()) return -1.0;
-                if (it->second.failed) return std::numeric_limits<double>::quiet_NaN();
-                return it->second.median >= 0 ? it->second.median : it->second.last;
-            };
-            double spread = -1;
-            for (const auto& [library, entry] : row) spread = std::max(spread, entry.cv);
-            const double ours = time(kLibraries[0]), shapelib = time(kLibraries[1]), xbase = time(kLibraries[2]);
+            const double ours = Time(row, kLibraries[0]), shapelib = Time(row, kLibraries[1]),
+                         xbase = Time(row, kLibraries[2]);
             out << Cells(test, Ms(ours), Ms(shapelib), Ratio(ours, shapelib), Ms(xbase), Ratio(ours, xbase),
-                         Percent(spread));
+                         Percent(Spread(row)));
         }
         bool datasets = false;
         for (const std::string& test : order_) {
@@ -136,16 +129,8 @@ public:
                 out << "\nDatasets (ratio = dataset / the same work through the engine's commands)\n"
                     << Cells("case", "dataset", "engine", "ratio", "", "", "spread");
             datasets = true;
-            const auto time = [&](const char* library) {
-                const auto it = row.find(library);
-                if (it == row.end()) return -1.0;
-                if (it->second.failed) return std::numeric_limits<double>::quiet_NaN();
-                return it->second.median >= 0 ? it->second.median : it->second.last;
-            };
-            double spread = -1;
-            for (const auto& [library, entry] : row) spread = std::max(spread, entry.cv);
-            const double dataset = time(kDataset), engine = time(kEngine);
-            out << Cells(test, Ms(dataset), Ms(engine), Ratio(dataset, engine), "", "", Percent(spread));
+            const double dataset = Time(row, kDataset), engine = Time(row, kEngine);
+            out << Cells(test, Ms(dataset), Ms(engine), Ratio(dataset, engine), "", "", Percent(Spread(row)));
         }
         for (const auto& [test, note] : kNotes) {
             const bool ran = std::any_of(order_.begin(), order_.end(), [&](const std::string& t) {
@@ -157,6 +142,23 @@ public:
     }
 
 private:
+    struct Entry {
+        double last = -1, median = -1, cv = -1;
+        bool failed = false;
+    };
+    using Row = std::map<std::string, Entry>;
+    // A library's time in a case: -1 when it did not run, NaN when it failed.
+    static double Time(const Row& row, const char* library) {
+        const auto it = row.find(library);
+        if (it == row.end()) return -1.0;
+        if (it->second.failed) return std::numeric_limits<double>::quiet_NaN();
+        return it->second.median >= 0 ? it->second.median : it->second.last;
+    }
+    static double Spread(const Row& row) {
+        double spread = -1;
+        for (const auto& [library, entry] : row) spread = std::max(spread, entry.cv);
+        return spread;
+    }
     static std::string Cells(const std::string& test, const std::string& ours, const std::string& shapelib,
                              const std::string& r1, const std::string& xbase, const std::string& r2,
                              const std::string& spread) {
@@ -185,12 +187,8 @@ private:
         return text;
     }
 
-    struct Entry {
-        double last = -1, median = -1, cv = -1;
-        bool failed = false;
-    };
     std::vector<std::string> order_;
-    std::map<std::string, std::map<std::string, Entry>> times_;
+    std::map<std::string, Row> times_;
 };
 
 benchmark::internal::Benchmark* Add(const std::string& test, const std::string& library,

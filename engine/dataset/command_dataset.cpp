@@ -35,7 +35,7 @@ std::string PadRight(const std::string& text, size_t width) {
 }  // namespace
 
 void TTzCDataSet::ClearLastError() {
-    if (LastErrorCode() == 0 && LastErrorMessage().empty()) return;
+    if (LastErrorCode() == 0) return;  // a message without a code is no error
     (void)TakeLastMessage();
     SetLastErrorCode(0);
 }
@@ -266,42 +266,18 @@ void TTzCDataSet::FieldPutFloat(const std::string& name, double value) {
 
 // ---------------------------------------------------------------- writing
 
-void TTzCDataSet::AppendRec() {
-    Run("AppendRec", false, true, [] {
-        zurod::Append();
-        if (LastErrorCode() == 0) SkipIfHidden();
-    });
+void TTzCDataSet::WriteCommand(std::string_view label, bool push, void (*write)()) {
+    Run(label, push, true, [write] { WriteThenSkipHidden(write); });
 }
 
-void TTzCDataSet::ReplaceRec() {
-    Run("ReplaceRec", false, true, [] {
-        zurod::Replace();
-        if (LastErrorCode() == 0) SkipIfHidden();
-    });
-}
-
-void TTzCDataSet::DeleteRec() {
-    Run("DeleteRec", true, true, [] {
-        zurod::DeleteRec();
-        if (LastErrorCode() == 0) SkipIfHidden();
-    });
-}
-
-void TTzCDataSet::RecallRec() {
-    Run("RecallRec", true, true, [] {
-        zurod::RecallRec();
-        if (LastErrorCode() == 0) SkipIfHidden();
-    });
-}
+void TTzCDataSet::AppendRec() { WriteCommand("AppendRec", false, zurod::Append); }
+void TTzCDataSet::ReplaceRec() { WriteCommand("ReplaceRec", false, zurod::Replace); }
+void TTzCDataSet::DeleteRec() { WriteCommand("DeleteRec", true, zurod::DeleteRec); }
+void TTzCDataSet::RecallRec() { WriteCommand("RecallRec", true, zurod::RecallRec); }
 
 int TTzCDataSet::Pack() {
-    bool result = false;
-    Run("Pack", false, true, [&result] {
-        result = zurod::Pack();
-        // The record the pack leaves the area on may be one the filter hides.
-        if (LastErrorCode() == 0) SkipIfHidden();
-    });
-    return result ? 1 : 0;
+    // The record the pack leaves the area on may be one the filter hides.
+    return Run("Pack", false, true, [] { WriteThenSkipHidden([] { (void)zurod::Pack(); }); }) ? 1 : 0;
 }
 
 int TTzCDataSet::Zap() {

@@ -74,6 +74,8 @@ protected:
     // putting the engine on the active record with `push`), runs `command`,
     // and unless it failed calls the after-write hook (with `write`) and resyncs.
     bool Run(std::string_view label, bool push, bool write, const std::function<void()>& command);
+    // A write command: Run, then off a record the write hid.
+    void WriteCommand(std::string_view label, bool push, void (*write)());
     // Ends an edit without posting.
     void DropEdit();
     // The first thing a command does.

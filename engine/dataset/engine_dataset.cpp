@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/dataset/record_bytes.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/errors.hpp"
@@ -24,29 +25,9 @@ namespace zurod {
 
 namespace {
 
-template <class T>
-T Load(const char* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class T>
-void Store(char* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-// Field bytes: word moves beat the string instruction the compiler would put
-// in for these short, varied lengths.
-void CopyBytes(char* to, const char* from, size_t n) {
-    if (n >= 8) {
-        size_t i = 0;
-        for (; i + 8 <= n; i += 8) std::memcpy(to + i, from + i, 8);
-        if (i < n) std::memcpy(to + n - 8, from + n - 8, 8);  // the tail, overlapping
-        return;
-    }
-    for (; n > 0; --n) *to++ = *from++;
-}
+using record_bytes::CopyBytes;
+using record_bytes::Load;
+using record_bytes::Store;
 
 constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
                                    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
@@ -151,11 +132,11 @@ void TTzDateField::GetText(std::string& text, bool) {
     text.clear();
     int32_t day = 0;
     if (!GetData(&day)) return;
-    // The last text is kept: a walk meets the same date many times over.
+    // The last text is kept: a walk meets the same date many times over. The
+    // engine's date settings show in the format, which it installs.
     const platform::DateFormatSettings& format = platform::FormatSettings();
-    if (day != shown_.day || format.date_separator != shown_.separator || DateCode() != shown_.code ||
-        CenturyOn() != shown_.century || format.short_date_format != shown_.format) {
-        shown_ = {day, format.short_date_format, format.date_separator, DateCode(), CenturyOn(), {}};
+    if (day != shown_.day || format.date_separator != shown_.separator || format.short_date_format != shown_.format) {
+        shown_ = {day, format.short_date_format, format.date_separator, {}};
         const std::string date = Cut(db::DateToStr(day - db::kDateDelta), 10);
         if (EngineDateText(date) != 0) shown_.text = date;
     }
@@ -280,6 +261,11 @@ void TZoVizuRez::DoAfterRestore() {
 
 int TZoVizuRez::EngineCode() const { return LastErrorCode(); }
 
+bool TZoVizuRez::WriteThenSkipHidden(void (*write)()) {
+    write();
+    return LastErrorCode() == 0 && SkipIfHidden();
+}
+
 std::string TZoVizuRez::TziErrorText(int code) {
     std::string text = LastErrorText();
     return text.empty() ? std::to_string(code) : text;
@@ -331,16 +317,21 @@ bool TZoVizuRez::OpenInArea() {
     return false;
 }
 
+std::vector<TDTField> TypedLayout() {
+    std::vector<TDTField> fields;
+    const char* base = SwapBuffer().data();
+    const int count = zurod::FieldCount();
+    for (int n = 1; n <= count; ++n)
+        fields.push_back({Field(n), FieldType(n), static_cast<uint16_t>(FieldLen(n)), static_cast<uint16_t>(FieldDec(n)),
+                          static_cast<size_t>(FieldAddress(n) - base)});
+    return fields;
+}
+
 void TZoVizuRez::BuildFieldProps() {
-    TDbfFieldProps props;
-    props.typed = SwapBuffer();
-    const char* base = props.typed.data();
+    TDbfFieldProps props{SwapBuffer(), TypedLayout()};
     plans_.clear();
     size_t at = 1;
-    const int count = zurod::FieldCount();
-    for (int n = 1; n <= count; ++n) {
-        TDTField f{Field(n), FieldType(n), static_cast<uint16_t>(FieldLen(n)), static_cast<uint16_t>(FieldDec(n)),
-                   static_cast<size_t>(FieldAddress(n) - base)};
+    for (const TDTField& f : props.fields) {
         FieldPlan plan{Crossing::Text, static_cast<uint8_t>(f.length), static_cast<uint8_t>(f.decimals), f.offset, at};
         size_t size = 0;
         switch (f.type) {
@@ -360,7 +351,6 @@ void TZoVizuRez::BuildFieldProps() {
         }
         at += size;
         plans_.push_back(plan);
-        props.fields.push_back(std::move(f));
     }
     record_size_ = at;
     field_props_ = std::move(props);

@@ -41,7 +41,13 @@ struct TDTField {
     uint16_t length = 0;
     uint16_t decimals = 0;
     size_t offset = 0;
+    friend bool operator==(const TDTField&, const TDTField&) = default;
 };
+
+// The fields of the current area with their slots in its typed buffer.
+std::vector<TDTField> TypedLayout();
+// Whether a numeric slot holds a double rather than a 64-bit integer.
+inline bool RealSlot(const TDTField& f) { return f.decimals > 0 || f.length > 18; }
 
 struct TDbfFieldProps {
     std::span<char> typed;  // the area's typed buffer; byte 0 the delete flag
@@ -65,8 +71,6 @@ private:
         int32_t day = 0;
         std::string format;
         char separator = 0;
-        uint8_t code = 0;
-        bool century = false;
         std::string text;
     } shown_;
 };
@@ -197,6 +201,9 @@ protected:
     virtual bool RestoreOp() = 0;
     virtual bool ReplaceOp() = 0;
     bool NotDesigning() const { return !Has(ui::csDesigning); }
+    // Runs an engine write and, when it worked, moves off the record it hid;
+    // whether it moved.
+    static bool WriteThenSkipHidden(void (*write)());
     // Puts the engine on the active record, whatever the dataset believes.
     void PushPosition() {
         CursorPosChanged();

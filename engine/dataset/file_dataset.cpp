@@ -196,10 +196,9 @@ bool TTzFileDataSet::LockedWrite(std::string_view label, LockKind kind, void (*w
         const int32_t record = zurod::RecNo();
         const bool held = kind == LockKind::Append ? IsAppendLocked() : IsLocked(record);
         if (kind == LockKind::Append ? zurod::ALock() : zurod::RLock()) {
-            write();
+            const bool moved = WriteThenSkipHidden(write);
             // The write's own error outlives the unlocking.
             const KeepErrorScope keep;
-            const bool moved = keep.Code() == 0 && SkipIfHidden();
             // Only the lock this write took is released; a move released them all.
             if (!moved && !held) {
                 if (kind == LockKind::Append)
@@ -260,11 +259,15 @@ bool TTzFileDataSet::Find(const std::string& key) {
     ClearLastError();
     if (!SelectArea("Find")) return false;
     const bool found = zurod::Find(key.substr(0, 100));
+    ShowFound();
+    return found;
+}
+
+void TTzFileDataSet::ShowFound() {
     if (!dEOF())
         TzResync();
     else
         Last();
-    return found;
 }
 
 bool TTzFileDataSet::FindExact(const std::string& key) {
@@ -281,10 +284,7 @@ bool TTzFileDataSet::FindExact(const std::string& key) {
         const Exact exact;
         found = zurod::Find(key.substr(0, 100));
     }
-    if (!dEOF())
-        TzResync();
-    else
-        Last();
+    ShowFound();
     return found;
 }
 

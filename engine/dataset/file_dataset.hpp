@@ -72,6 +72,8 @@ private:
     bool LockedWrite(std::string_view label, LockKind kind, void (*write)(), const TTzLockFailedEvent& event,
                      const char* what);
     void OpenProductionIndex();
+    // After a search: the record found, or the last one when the search ran off the end.
+    void ShowFound();
 
     bool exclusive_ = false;
     ui::TStringList index_list_;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/dataset/record_bytes.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/edit.hpp"
@@ -22,41 +23,13 @@ namespace zurod {
 
 namespace {
 
-// One field's slot in an area's typed buffer.
-struct Slot {
-    std::string name;
-    char type = 'C';
-    int length = 0;
-    int decimals = 0;
-    size_t offset = 0;
-    bool real = false;  // a double rather than a 64-bit integer (N and F)
-    bool operator==(const Slot&) const = default;
-};
-
-std::vector<Slot> SlotsOf(uint8_t area) {
+std::vector<TDTField> SlotsOf(uint8_t area) {
     Select(area);
-    std::vector<Slot> slots;
-    const char* base = SwapBuffer().data();
-    const int count = zurod::FieldCount();
-    for (int n = 1; n <= count; ++n) {
-        Slot s{Field(n), FieldType(n), FieldLen(n), FieldDec(n), static_cast<size_t>(FieldAddress(n) - base), false};
-        s.real = s.decimals > 0 || s.length > 18;
-        slots.push_back(std::move(s));
-    }
-    return slots;
+    return TypedLayout();
 }
 
-template <class T>
-T Load(const char* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class T>
-void Store(char* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
+using record_bytes::Load;
+using record_bytes::Store;
 
 // Copies the current record of one area into the typed buffer of another:
 // the whole typed image when both have the same fields, otherwise field by
@@ -64,13 +37,13 @@ void Store(char* p, T v) {
 class RecordTransfer {
 public:
     RecordTransfer(uint8_t from, uint8_t to) : from_(from), to_(to) {
-        const std::vector<Slot> source = SlotsOf(from);
+        const std::vector<TDTField> source = SlotsOf(from);
         src_ = SwapBuffer();
-        const std::vector<Slot> target = SlotsOf(to);
+        const std::vector<TDTField> target = SlotsOf(to);
         dst_ = SwapBuffer();
         same_ = source == target && src_.size() == dst_.size();
-        for (const Slot& t : target)
-            for (const Slot& s : source)
+        for (const TDTField& t : target)
+            for (const TDTField& s : source)
                 if (s.name == t.name) pairs_.emplace_back(t, s);
     }
 
@@ -90,10 +63,10 @@ private:
     static std::string_view Counted(const char* slot, size_t cap) {
         return {slot + 1, std::min<size_t>(static_cast<uint8_t>(slot[0]), cap)};
     }
-    static double Number(const char* slot, const Slot& s) {
-        return s.real ? Load<double>(slot) : static_cast<double>(Load<int64_t>(slot));
+    static double Number(const char* slot, const TDTField& s) {
+        return RealSlot(s) ? Load<double>(slot) : static_cast<double>(Load<int64_t>(slot));
     }
-    static std::string Text(const char* slot, const Slot& s) {
+    static std::string Text(const char* slot, const TDTField& s) {
         switch (s.type) {
         case 'C': return std::string(Counted(slot, static_cast<size_t>(s.length)));
         case 'D': return std::string(Counted(slot, 10));
@@ -104,7 +77,7 @@ private:
         default: return {};
         }
     }
-    static double Value(const char* slot, const Slot& s) {
+    static double Value(const char* slot, const TDTField& s) {
         switch (s.type) {
         case 'N':
         case 'F': return Number(slot, s);
@@ -120,7 +93,7 @@ private:
         std::memcpy(slot + 1, text.data(), n);
     }
 
-    static void Convert(const char* from, const Slot& s, char* to, const Slot& t) {
+    static void Convert(const char* from, const TDTField& s, char* to, const TDTField& t) {
         switch (t.type) {
         case 'C': PutText(to, Text(from, s), static_cast<size_t>(t.length)); break;
         case 'D':
@@ -135,7 +108,7 @@ private:
         case 'N':
         case 'F': {
             const double v = Value(from, s);
-            if (t.real)
+            if (RealSlot(t))
                 Store<double>(to, v);
             else
                 Store<int64_t>(to, std::isfinite(v) && std::fabs(v) < 9.2e18 ? std::llround(v) : 0);
@@ -154,7 +127,7 @@ private:
     uint8_t from_, to_;
     std::span<char> src_, dst_;
     bool same_ = false;
-    std::vector<std::pair<Slot, Slot>> pairs_;
+    std::vector<std::pair<TDTField, TDTField>> pairs_;
 };
 
 // Engine names of virtual files: never the same twice in a process, so that
@@ -281,28 +254,20 @@ bool TTzLLDataSet::AppendOp() {
     return true;
 }
 
-bool TTzLLDataSet::DeleteOp() {
-    if (!SelectArea("s_DeleteWithLock")) return false;
-    zurod::DeleteRec();
-    if (LastErrorCode() == 0) SkipIfHidden();
+bool TTzLLDataSet::DirectWrite(std::string_view label, void (*write)(), bool skip_hidden) {
+    if (!SelectArea(label)) return false;
+    if (skip_hidden)
+        WriteThenSkipHidden(write);
+    else
+        write();
     modified_ = true;
     return true;
 }
 
-bool TTzLLDataSet::RestoreOp() {
-    if (!SelectArea("s_RestoreWithLock")) return false;
-    zurod::RecallRec();
-    modified_ = true;
-    return true;
-}
-
-bool TTzLLDataSet::ReplaceOp() {
-    if (!SelectArea("s_ReplaceWithLock")) return false;
-    zurod::Replace();
-    if (LastErrorCode() == 0) SkipIfHidden();
-    modified_ = true;
-    return true;
-}
+bool TTzLLDataSet::DeleteOp() { return DirectWrite("s_DeleteWithLock", zurod::DeleteRec, true); }
+// A restored record stays where it is.
+bool TTzLLDataSet::RestoreOp() { return DirectWrite("s_RestoreWithLock", zurod::RecallRec, false); }
+bool TTzLLDataSet::ReplaceOp() { return DirectWrite("s_ReplaceWithLock", zurod::Replace, true); }
 
 void TTzLLDataSet::BeforeCloseHook() {
     if (SaveToDisk && modified_) DoSaveToDisk();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/dataset/command_dataset.hpp"
@@ -55,6 +56,8 @@ protected:
 
 private:
     void MakeKey(std::string& key);
+    // The engine's write without a lock; the file is modified.
+    bool DirectWrite(std::string_view label, void (*write)(), bool skip_hidden);
 
     LStatusType mode_ = FIFO;
     bool modified_ = false;
