@@ -177,4 +177,26 @@ TEST_F(CommandTest, LocateAndLookupKeepPendingEditsAndReportTheRecordFound) {
     EXPECT_EQ(ds->RecNo(), 2);
 }
 
+TEST_F(CommandTest, SearchAndBookmarks) {
+    TTzDbf* ds = Filled();
+    ds->Go(2);
+    uint8_t field = 0;
+    ds->Search("FUEL", field, false);
+    EXPECT_EQ(field, 2);
+    EXPECT_EQ(ds->RecNo(), 3);
+    const db::TBookmark fuel = ds->GetBookmark();
+    field = 0;
+    ds->Search("nowhere", field, true);
+    EXPECT_EQ(field, 0);
+    EXPECT_EQ(ds->RecNo(), 3);  // nothing found: the dataset stays
+    ds->GoTop();
+    const db::TBookmark rent = ds->GetBookmark();
+    EXPECT_EQ(ds->CompareBookmarks(rent, fuel), -1);
+    EXPECT_EQ(ds->CompareBookmarks(fuel, ""), -1);
+    EXPECT_EQ(ds->CompareBookmarks("", fuel), 1);
+    EXPECT_TRUE(ds->BookmarkValid(fuel));
+    ds->GotoBookmark(fuel);
+    EXPECT_EQ(ds->RecNo(), 3);
+}
+
 }  // namespace

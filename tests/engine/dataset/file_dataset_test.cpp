@@ -219,4 +219,35 @@ TEST_F(FileDatasetTest, MemoFieldsAreReadAndWrittenThroughBlobStreams) {
     EXPECT_EQ(LastErrorMessage(), "DataSet must be active. Notes");
 }
 
+TEST_F(FileDatasetTest, OpenOptionsTakeEffectForTheOpen) {
+    TTzDbf* ds = History();
+    ds->Open();
+    Add(*ds, {{"a", 1}, {"b", 2}, {"c", 3}});
+    ds->Close();
+    // The header counts one record less than the file holds.
+    {
+        std::fstream file(ds->DbfFileName(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(4);
+        file.put('\x02');
+    }
+    ds->AutoFixRecCount = true;
+    ds->Open();
+    EXPECT_EQ(ds->RecCount(), 3);
+    ds->Close();
+    ds->AutoFixRecCount = false;
+    ds->SetExclusive(false);
+    ds->Open();
+    EXPECT_EQ(ds->RecCount(), 2);
+    // Changing Exclusive on an open dataset opens it again.
+    ds->SetExclusive(true);
+    EXPECT_TRUE(ds->Active());
+    Select(ds->WorkArea());
+    platform::File other;
+    EXPECT_EQ(other.Open(ds->DbfFileName(), platform::Access::Read, platform::Share::DenyNone), 32);
+    EXPECT_TRUE(ds->RLock());
+    ds->UnLock();
+    ds->FlushDbf();
+    EXPECT_EQ(LastErrorCode(), 0);
+}
+
 }  // namespace
