@@ -55,7 +55,12 @@ TField* TFields::FindField(const std::string& name) const {
 TDataSet::TDataSet(ui::TComponent* owner) : ui::TComponent(owner) {}
 
 TDataSet::~TDataSet() {
-    if (!destruction_begun_) TDataSet::BeforeDestruction();
+    // Freed without Free: nothing virtual can run any more, so the store is
+    // not closed; data sources and fields only let go.
+    if (!destruction_begun_) {
+        destruction_begun_ = true;
+        Detach();
+    }
 }
 
 void TDataSet::BeforeDestruction() {
@@ -67,11 +72,15 @@ void TDataSet::BeforeDestruction() {
     } catch (...) {
         // A store that fails to close while going away has nobody left to tell.
     }
+    Detach();
+    ui::TComponent::BeforeDestruction();
+}
+
+void TDataSet::Detach() {
     while (!data_sources_.empty()) data_sources_.back()->SetDataSet(nullptr);
     // Fields someone else owns outlive the dataset; the default ones go with it.
     for (TField* f : std::vector<TField*>(fields_.list_))
         if (f->Owner() != this) RemoveField(f);
-    ui::TComponent::BeforeDestruction();
 }
 
 void TDataSet::AddField(TField* field) {

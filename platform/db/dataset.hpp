@@ -289,6 +289,8 @@ private:
     }
     void SetBufferCount(int count);
     void MoveBuffer(int from, int to);
+    // Lets go of the data sources and of the fields others own.
+    void Detach();
     void BeginInsertAppend();
     void EndInsertAppend();
     void OpenCursorComplete();

@@ -57,6 +57,10 @@ int TFieldDefs::IndexOf(const std::string& name) const {
 
 TField::TField(ui::TComponent* owner, TFieldType type) : ui::TComponent(owner), data_type_(type) {}
 
+TField::~TField() {
+    if (dataset_) dataset_->RemoveField(this);
+}
+
 void TField::BeforeDestruction() {
     if (dataset_) dataset_->RemoveField(this);
     ui::TComponent::BeforeDestruction();

@@ -73,6 +73,7 @@ private:
 class TField : public ui::TComponent {
 public:
     TField(ui::TComponent* owner, TFieldType type);
+    ~TField() override;
     std::string ClassName() const override { return "TField"; }
     void BeforeDestruction() override;
 
