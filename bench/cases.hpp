@@ -81,6 +81,17 @@ void CopyLiveBytes(benchmark::State& state);
 void XbaseMemoAdd(benchmark::State& state);
 void XbaseMemoRead(benchmark::State& state);
 
+// Datasets against the engine's commands doing the same work: a walk reading
+// three fields of each record, appending every row with its ten fields.
+void EngineWalkCommands(benchmark::State& state);
+void DatasetWalk(benchmark::State& state);
+void EngineAppendCommands(benchmark::State& state);
+void DatasetAppend(benchmark::State& state);
+// Opening the history with CreateIndex ciAlways and three tags in IndexList,
+// against the builder's MakeIndex of the same tags alone.
+void DatasetOpenIndexed(benchmark::State& state);
+void EngineBuildIndex(benchmark::State& state);
+
 void XbaseAppend(benchmark::State& state);
 void XbaseRead(benchmark::State& state);
 void XbaseReplace(benchmark::State& state);

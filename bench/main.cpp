@@ -21,6 +21,9 @@
 namespace {
 
 constexpr const char* kLibraries[] = {"ours", "shapelib", "xbase64"};
+// The dataset cases compare a dataset with the engine's commands.
+constexpr const char* kDataset = "dataset";
+constexpr const char* kEngine = "engine";
 
 // Every case runs this many times; the summary shows medians.
 constexpr int kRepetitions = 5;
@@ -63,6 +66,12 @@ constexpr std::pair<const char*, const char*> kNotes[] = {
     {"IndexedAppend", "100,000 appends to a table with the three tags, exclusive"},
     {"IndexedAppendShared", "the same appends to the table opened shared: the semaphore brackets each"},
     {"IndexedReplace", "100,000 replaces of AMOUNT: each record moves in one tag"},
+    {"DatasetWalk", "GoTop, Skip and FieldGet of DATE, ACCNAME and AMOUNT through a TTzDbf; engine: GoTop, SKIP, "
+                    "FieldText"},
+    {"DatasetAppend", "ClearRecord, ten FieldPuts and AppendRec through a TTzDbf; engine: ClearRecord, ten "
+                      "PutField and Append"},
+    {"DatasetOpenIndexed", "a TTzDbf opened with three tags rebuilt (CreateIndex ciAlways, progress window shown); "
+                           "engine: MakeIndex of the three tags alone"},
 };
 
 // Times per case and library, in milliseconds: the median of repetitions
@@ -106,17 +115,22 @@ public:
             << Cells("case", "ours", "shapelib", "ratio", "xbase64", "ratio", "spread");
         for (const std::string& test : order_) {
             const auto& row = times_[test];
-            const auto time = [&](const char* library) {
-                const auto it = row.find(library);
-                if (it == row.end()) return -1.0;
-                if (it->second.failed) return std::numeric_limits<double>::quiet_NaN();
-                return it->second.median >= 0 ? it->second.median : it->second.last;
-            };
-            double spread = -1;
-            for (const auto& [library, entry] : row) spread = std::max(spread, entry.cv);
-            const double ours = time(kLibraries[0]), shapelib = time(kLibraries[1]), xbase = time(kLibraries[2]);
+            if (row.count(kDataset)) continue;
+            const double ours = Time(row, kLibraries[0]), shapelib = Time(row, kLibraries[1]),
+                         xbase = Time(row, kLibraries[2]);
             out << Cells(test, Ms(ours), Ms(shapelib), Ratio(ours, shapelib), Ms(xbase), Ratio(ours, xbase),
-                         Percent(spread));
+                         Percent(Spread(row)));
+        }
+        bool datasets = false;
+        for (const std::string& test : order_) {
+            const auto& row = times_[test];
+            if (!row.count(kDataset)) continue;
+            if (!datasets)
+                out << "\nDatasets (ratio = dataset / the same work through the engine's commands)\n"
+                    << Cells("case", "dataset", "engine", "ratio", "", "", "spread");
+            datasets = true;
+            const double dataset = Time(row, kDataset), engine = Time(row, kEngine);
+            out << Cells(test, Ms(dataset), Ms(engine), Ratio(dataset, engine), "", "", Percent(Spread(row)));
         }
         for (const auto& [test, note] : kNotes) {
             const bool ran = std::any_of(order_.begin(), order_.end(), [&](const std::string& t) {
@@ -128,6 +142,23 @@ public:
     }
 
 private:
+    struct Entry {
+        double last = -1, median = -1, cv = -1;
+        bool failed = false;
+    };
+    using Row = std::map<std::string, Entry>;
+    // A library's time in a case: -1 when it did not run, NaN when it failed.
+    static double Time(const Row& row, const char* library) {
+        const auto it = row.find(library);
+        if (it == row.end()) return -1.0;
+        if (it->second.failed) return std::numeric_limits<double>::quiet_NaN();
+        return it->second.median >= 0 ? it->second.median : it->second.last;
+    }
+    static double Spread(const Row& row) {
+        double spread = -1;
+        for (const auto& [library, entry] : row) spread = std::max(spread, entry.cv);
+        return spread;
+    }
     static std::string Cells(const std::string& test, const std::string& ours, const std::string& shapelib,
                              const std::string& r1, const std::string& xbase, const std::string& r2,
                              const std::string& spread) {
@@ -156,12 +187,8 @@ private:
         return text;
     }
 
-    struct Entry {
-        double last = -1, median = -1, cv = -1;
-        bool failed = false;
-    };
     std::vector<std::string> order_;
-    std::map<std::string, std::map<std::string, Entry>> times_;
+    std::map<std::string, Row> times_;
 };
 
 benchmark::internal::Benchmark* Add(const std::string& test, const std::string& library,
@@ -277,6 +304,13 @@ void RegisterCases() {
     Add("MemoPack", "ours", OursMemoPack)->Iterations(3);
     Add("MemoPack", "shapelib-cp", CopyLiveBytes)->Arg(0)->Iterations(3);
     Add("MemoPackSync", "shapelib-cp", CopyLiveBytes)->Arg(1)->Iterations(3);
+
+    Add("DatasetWalk", kDataset, DatasetWalk);
+    Add("DatasetWalk", kEngine, EngineWalkCommands);
+    Add("DatasetAppend", kDataset, DatasetAppend);
+    Add("DatasetAppend", kEngine, EngineAppendCommands);
+    Add("DatasetOpenIndexed", kDataset, DatasetOpenIndexed);
+    Add("DatasetOpenIndexed", kEngine, EngineBuildIndex);
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 // a few hundred generated transactions with running balances per account,
 // reads them back and prints the structure, the record count and each
 // account's balance, filters the large debits and sums expressions over the
-// history, gives the history a production index on the date and on the
-// account to print each account's last five transactions in date order, and
-// prints each account's note. Running it again re-creates the tables. While
-// it writes the history the engine's progress window is up (on the screen
-// when there is one), and pictures of the message and progress windows go
-// into the folder.
+// history, walks the history's production index (rebuilt at every open, as
+// the program does) to print each account's last five transactions in date
+// order, prints each account's note, and keeps the parts of a split
+// transaction in a virtual file that it saves to disk and loads again. The
+// tables are reached through datasets, as the program reaches them. Running
+// it again re-creates the tables. While it writes the history the engine's
+// progress window is up (on the screen when there is one), and pictures of
+// the message and progress windows go into the folder.
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -22,18 +25,17 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/dataset/file_dataset.hpp"
+#include "engine/dataset/virtual_dataset.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
-#include "engine/dbf/edit.hpp"
 #include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/dbf/locate.hpp"
-#include "engine/dbf/navigate.hpp"
-#include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
 #include "engine/index/index.hpp"
 #include "engine/memo/memo.hpp"
 #include "engine/ui/tzmsg.hpp"
+#include "engine/vfile/vfile.hpp"
 #include "platform/codepage.hpp"
 #include "platform/ui/sdl_display.hpp"
 
@@ -51,23 +53,43 @@ struct Posting {
     int64_t cents = 0;  // never negative
 };
 
-// The current table's field number by name, looked up once per table.
-int FieldOf(const char* name) {
-    const int n = zurod::FieldNo(name);
-    if (n == 0) throw zurod::EZurodError(std::string("No field ") + name);
-    return n;
+using zurod::TTzDbf;
+
+// The history as the program keeps it: its field list and its production
+// index of two tags, rebuilt at every open; the demo adds a tag on the account.
+const std::vector<std::string> kHistoryFields = {
+    "DATE,D,8,0",     "DETAIL,C,30,0",   "SOURCE,C,30,0", "DEST,C,30,0",    "ACTION,C,8,0",
+    "REF,C,10,0",     "CATEGORY,C,20,0", "AMOUNT,N,9,2",  "BALANCE,N,9,2", "ACCNAME,C,30,0",
+};
+const std::vector<std::string> kHistoryTags = {
+    "TGTHRECN,F,F,RECNO()", "", "TGTHDATE,F,F,DTOS(DATE)+STR(RECNO())+DETAIL", "", "TGTHACC,F,F,ACCNAME+DTOS(DATE)", "",
+};
+
+// A table of the program: opened exclusively, created from its field list
+// when missing, its index tags rebuilt at every open.
+ui::Owned<TTzDbf> Table(const std::string& name, const std::string& path, const std::vector<std::string>& fields,
+                        const std::vector<std::string>& tags = {}) {
+    auto ds = ui::Make<TTzDbf>(nullptr);
+    ds->SetName(name);
+    for (const std::string& line : fields) ds->DbfFields().Add(line);
+    for (const std::string& line : tags) ds->IndexList().Add(line);
+    ds->SetDbfFileName(path);
+    ds->SetExclusive(true);
+    ds->AutoFixRecCount = true;
+    ds->CreateIndex = zurod::ciAlways;
+    ds->Open();
+    return ds;
 }
 
-void CreateTable(const std::string& path, std::vector<zurod::FieldDef> fields) {
-    zurod::CreateDbf(path, fields);
+// Removes a table and the files beside it, so that it is created anew.
+void Remove(const std::string& path) {
+    for (const char* ext : {".dbf", ".DBT", ".MDX"}) {
+        std::error_code ec;
+        std::filesystem::remove(std::filesystem::path(path).replace_extension(ext), ec);
+    }
 }
 
-void OpenTable(const std::string& path) {
-    zurod::UseOptions use;
-    use.file_name = path;
-    use.exclusive = true;
-    zurod::UseTable(use);
-}
+std::string Trim(const std::string& s) { return zurod::TzAllTrim(s); }
 
 // A small fixed-seed generator, so that every run posts the same history.
 class Random {
@@ -133,40 +155,26 @@ int64_t Signed(const Posting& p) { return p.source == p.account ? -p.cents : p.c
 
 // `step` is called a hundred times over the whole run.
 void WriteHistory(const std::string& path, const std::vector<Posting>& postings, const std::function<void()>& step) {
-    CreateTable(path, {{"DATE", 'D', 8, 0},
-                       {"DETAIL", 'C', 30, 0},
-                       {"SOURCE", 'C', 30, 0},
-                       {"DEST", 'C', 30, 0},
-                       {"ACTION", 'C', 8, 0},
-                       {"REF", 'C', 10, 0},
-                       {"CATEGORY", 'C', 20, 0},
-                       {"AMOUNT", 'N', 9, 2},
-                       {"BALANCE", 'N', 9, 2},
-                       {"ACCNAME", 'C', 30, 0}});
-    OpenTable(path);
-    const int date = FieldOf("DATE"), detail = FieldOf("DETAIL"), source = FieldOf("SOURCE"),
-              dest = FieldOf("DEST"), action = FieldOf("ACTION"), ref = FieldOf("REF"),
-              category = FieldOf("CATEGORY"), amount = FieldOf("AMOUNT"), balance = FieldOf("BALANCE"),
-              accname = FieldOf("ACCNAME");
+    Remove(path);
+    auto history = Table("History", path, kHistoryFields, kHistoryTags);
     std::map<std::string, int64_t> balances;
     size_t written = 0;
     for (const Posting& p : postings) {
         if (written++ * 100 % postings.size() < 100) step();
         const int64_t after = balances[p.account] += Signed(p);
-        zurod::ClearRecord();
-        zurod::PutFieldString(date, p.date);
-        zurod::PutFieldString(detail, p.detail);
-        zurod::PutFieldString(source, p.source);
-        zurod::PutFieldString(dest, p.dest);
-        zurod::PutFieldString(action, p.action);
-        zurod::PutFieldString(ref, p.ref);
-        zurod::PutFieldString(category, p.category);
-        zurod::PutFieldNumber(amount, static_cast<double>(p.cents) / 100);
-        zurod::PutFieldNumber(balance, static_cast<double>(after) / 100);
-        zurod::PutFieldString(accname, p.account);
-        zurod::Append();
+        history->ClearRecord();
+        history->FieldPutShort("DATE", p.date);
+        history->FieldPut("DETAIL", p.detail);
+        history->FieldPut("SOURCE", p.source);
+        history->FieldPut("DEST", p.dest);
+        history->FieldPut("ACTION", p.action);
+        history->FieldPut("REF", p.ref);
+        history->FieldPut("CATEGORY", p.category);
+        history->FieldPutFloat("AMOUNT", static_cast<double>(p.cents) / 100);
+        history->FieldPutFloat("BALANCE", static_cast<double>(after) / 100);
+        history->FieldPut("ACCNAME", p.account);
+        history->AppendRec();
     }
-    zurod::CloseArea();
 }
 
 // A note per account, kept in the table's memo file; the cash account has none.
@@ -178,82 +186,71 @@ constexpr std::array<const char*, 4> kNotes = {
 };
 
 void WriteNotes(const std::string& path) {
-    CreateTable(path, {{"NAME", 'C', 30, 0}, {"NOTES", 'M', 10, 0}});
-    OpenTable(path);
-    const int name = FieldOf("NAME"), notes = FieldOf("NOTES");
+    Remove(path);
+    auto notes = Table("Notes", path, {"NAME,C,30,0", "NOTES,M,10,0"});
     for (size_t i = 0; i < kAccounts.size(); ++i) {
-        zurod::ClearRecord();
-        zurod::PutFieldString(name, kAccounts[i]);
-        zurod::PutFieldMemo(notes, zurod::AddMemo(kNotes[i]));
-        zurod::Append();
+        notes->ClearRecord();
+        notes->FieldPut("NAME", kAccounts[i]);
+        notes->AppendRec();
+        // The memo goes through the field's BLOB stream, as an edit does.
+        notes->Edit();
+        notes->FieldByName("NOTES")->SetAsString(kNotes[i]);
+        notes->Post();
     }
-    // A note changed later: written through the memo field as a text file.
-    zurod::GO(3);
-    zurod::MemoTextFile note(notes);
-    note.Rewrite();
-    note.WriteLn("Interest 2.75 % a year from March, paid quarterly.");
-    note.Close();
-    zurod::Replace();
-    zurod::CloseArea();
+    // A note changed later.
+    notes->Go(3);
+    notes->Edit();
+    notes->FieldByName("NOTES")->SetAsString("Interest 2.75 % a year from March, paid quarterly.\r\n");
+    notes->Post();
 }
 
-void PrintStructure(const std::string& path) {
-    std::printf("%s: %d records of %u bytes\n", path.c_str(), zurod::RecCount(), zurod::RecSize());
-    for (int n = 1; n <= zurod::FieldCount(); ++n)
-        std::printf("  %-10s %c %3d %d\n", zurod::Field(n).c_str(), zurod::FieldType(n), zurod::FieldLen(n),
-                    zurod::FieldDec(n));
-}
-
-std::string_view TrimRight(std::string_view s) {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
+void PrintStructure(const std::string& path, TTzDbf& table) {
+    zurod::Select(table.WorkArea());
+    std::printf("%s: %d records of %u bytes\n", path.c_str(), table.RecCount(), zurod::RecSize());
+    for (const zurod::TDTField& f : table.FieldProps()->fields)
+        std::printf("  %-10s %c %3d %d\n", f.name.c_str(), f.type, f.length, f.decimals);
 }
 
 double Money(int64_t cents) { return static_cast<double>(cents) / 100; }
 
 // Reads every account's note back from the memo file.
 void ReportNotes(const std::string& path) {
-    OpenTable(path);
-    PrintStructure(path);
-    const int name = FieldOf("NAME"), notes = FieldOf("NOTES");
+    auto notes = Table("Notes", path, {"NAME,C,30,0", "NOTES,M,10,0"});
+    PrintStructure(path, *notes);
     std::printf("Notes per account:\n");
-    for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
-        std::printf("  %s\n", platform::AnsiToUtf8(std::string(TrimRight(zurod::GetFieldString(name)))).c_str());
-        zurod::MemoTextFile note(notes);
-        note.Reset();
-        if (note.Eof()) std::printf("    (no note)\n");
-        for (std::string line; !note.Eof();) {
-            note.ReadLn(line);
-            std::printf("    %s\n", platform::AnsiToUtf8(line).c_str());
+    for (notes->GoTop(); !notes->Eof(); notes->Skip(1)) {
+        std::printf("  %s\n", platform::AnsiToUtf8(Trim(notes->FieldGet("NAME"))).c_str());
+        const std::string text = notes->FieldGet("NOTES");
+        if (text.empty()) std::printf("    (no note)\n");
+        for (size_t at = 0; at < text.size();) {
+            size_t end = text.find("\r\n", at);
+            if (end == std::string::npos) end = text.size();
+            std::printf("    %s\n", platform::AnsiToUtf8(text.substr(at, end - at)).c_str());
+            at = end + 2;
         }
     }
-    zurod::CloseArea();
 }
 
 // Reads the history back; false when a stored running balance disagrees
 // with the amounts before it.
-bool ReportHistory(const std::string& path) {
-    OpenTable(path);
-    PrintStructure(path);
-    const int source = FieldOf("SOURCE"), amount = FieldOf("AMOUNT"), balance = FieldOf("BALANCE"),
-              accname = FieldOf("ACCNAME");
+bool ReportHistory(TTzDbf& history, const std::string& path) {
+    PrintStructure(path, history);
     struct Account {
         int records = 0;
         int64_t computed = 0, stored = 0;
     };
     std::map<std::string, Account> accounts;
     int mismatches = 0;
-    for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
-        const std::string name(TrimRight(zurod::GetFieldString(accname)));
-        const bool paying = TrimRight(zurod::GetFieldString(source)) == name;
-        const auto cents = std::llround(zurod::GetFieldNumber(amount) * 100);
+    for (history.GoTop(); !history.Eof(); history.Skip(1)) {
+        const std::string name = Trim(history.FieldGet("ACCNAME"));
+        const bool paying = Trim(history.FieldGet("SOURCE")) == name;
+        const auto cents = std::llround(history.FieldGetFloat("AMOUNT") * 100);
         Account& acc = accounts[name];
         ++acc.records;
         acc.computed += paying ? -cents : cents;
-        acc.stored = std::llround(zurod::GetFieldNumber(balance) * 100);
+        acc.stored = std::llround(history.FieldGetFloat("BALANCE") * 100);
         if (acc.stored != acc.computed) ++mismatches;
     }
-    zurod::CloseArea();
 
     std::printf("Balance per account:\n");
     for (const auto& [name, acc] : accounts)
@@ -265,20 +262,18 @@ bool ReportHistory(const std::string& path) {
 
 // A filter and sums through the expression language, checked against the
 // postings they select.
-bool ReportDebits(const std::string& path, const std::vector<Posting>& postings) {
+bool ReportDebits(TTzDbf& history, const std::vector<Posting>& postings) {
     int64_t expected_count = 0, expected_cents = 0, expected_pennies = 0;
     for (const Posting& p : postings) {
         expected_pennies += p.cents % 100;
         if (p.action == "Debit" && p.cents >= 10'000) ++expected_count, expected_cents += p.cents;
     }
-    OpenTable(path);
-    zurod::Set_Filter_To("ACTION = 'Debit' .AND. AMOUNT >= 100");
+    history.SetFilterTo("ACTION = 'Debit' .AND. AMOUNT >= 100");
     int64_t count = 0;
-    for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) ++count;
-    const double large = zurod::Sum("AMOUNT");
-    zurod::Set_Filter_To("");
-    const double pennies = zurod::Sum("VAL(RIGHT(STR(AMOUNT, 9, 2), 2))");
-    zurod::CloseArea();
+    for (history.GoTop(); !history.Eof(); history.Skip(1)) ++count;
+    const double large = history.Sum("AMOUNT");
+    history.SetFilterTo("");
+    const double pennies = history.Sum("VAL(RIGHT(STR(AMOUNT, 9, 2), 2))");
     std::printf("Debits of 100.00 or more: %lld records, %.2f in all\n", static_cast<long long>(count), large);
     std::printf("Pennies in every amount: %.0f\n", pennies);
     const bool ok = count == expected_count && std::fabs(large - Money(expected_cents)) < 0.005 &&
@@ -293,28 +288,21 @@ bool SavePicture(ui::TCustomForm* window, const std::string& path) {
     return pixels && pixels->WritePng(path);
 }
 
-// Builds the history's production index and walks each account's records
-// in date order through the account tag; false when the last five differ
-// from the postings.
-bool ReportLastFive(const std::string& path, const std::vector<Posting>& postings) {
-    OpenTable(path);
-    zurod::MakeIndexTags({{"TGTHDATE", "DTOS(DATE)+STR(RECNO())+DETAIL", "", false, false},
-                          {"TGTHACC", "ACCNAME+DTOS(DATE)", "", false, false}},
-                         "");
-    zurod::SetOrderToTag("TGTHACC");
-    const int date = FieldOf("DATE"), detail = FieldOf("DETAIL"), amount = FieldOf("AMOUNT"), ref = FieldOf("REF"),
-              accname = FieldOf("ACCNAME");
+// Walks each account's records in date order through the account tag;
+// false when the last five differ from the postings.
+bool ReportLastFive(TTzDbf& history, const std::vector<Posting>& postings) {
+    history.SetOrderToTag("TGTHACC");
     bool ok = true;
     std::printf("Last five transactions per account, in date order:\n");
     for (const char* account : kAccounts) {
         std::deque<std::string> last, refs;
-        for (bool more = zurod::Find(account); more && !zurod::dEOF(); zurod::SKIP(1)) {
-            if (TrimRight(zurod::GetFieldString(accname)) != account) break;
+        for (bool more = history.Find(account); more && !history.Eof(); history.Skip(1)) {
+            if (Trim(history.FieldGet("ACCNAME")) != account) break;
             char line[128];
-            std::snprintf(line, sizeof line, "    %s  %-30s %9.2f", zurod::GetFieldString(date).c_str(),
-                          zurod::GetFieldString(detail).c_str(), zurod::GetFieldNumber(amount));
+            std::snprintf(line, sizeof line, "    %s  %s %9.2f", history.FieldGet("DATE").c_str(),
+                          history.FieldGet("DETAIL").c_str(), history.FieldGetFloat("AMOUNT"));
             last.push_back(line);
-            refs.push_back(zurod::GetFieldString(ref));
+            refs.push_back(history.FieldGet("REF"));
             if (last.size() > 5) last.pop_front(), refs.pop_front();
         }
         std::printf("  %s\n", account);
@@ -328,7 +316,56 @@ bool ReportLastFive(const std::string& path, const std::vector<Posting>& posting
             ok = false;
         }
     }
-    zurod::CloseArea();
+    history.SetOrderToTag("TGTHRECN");
+    return ok;
+}
+
+// The parts of the first large debit, split over three categories, kept in a
+// virtual file that is saved when it closes and loaded again, in amount order.
+bool SplitRoundTrip(const std::string& path, const std::vector<Posting>& postings) {
+    const auto large = std::find_if(postings.begin(), postings.end(),
+                                    [](const Posting& p) { return p.action == "Debit" && p.cents >= 6'000; });
+    if (large == postings.end()) return true;
+    const int64_t parts[3] = {large->cents / 2, large->cents / 3, large->cents - large->cents / 2 - large->cents / 3};
+    auto split = [&](bool load) {
+        auto v = ui::Make<zurod::TTzVFile>(nullptr);
+        v->SetName(load ? "Loaded" : "Splits");
+        for (const char* line : {"REF,C,10,0", "CATEGORY,C,20,0", "AMOUNT,N,9,2"}) v->DbfFields().Add(line);
+        v->SetDbfFileName(path);
+        v->SaveToDisk = !load;
+        v->PopulateFromDisk = load;
+        if (load) {
+            v->SetAppendMode(zurod::ASCENDING);
+            v->KeyMaker = [](zurod::TTzLLDataSet* d) { return d->FieldGet("AMOUNT"); };
+        }
+        v->Open();
+        return v;
+    };
+    Remove(path);
+    {
+        auto splits = split(false);
+        for (int i = 0; i < 3; ++i) {
+            splits->ClearRecord();
+            splits->FieldPut("REF", large->ref);
+            splits->FieldPut("CATEGORY", kCategories[static_cast<size_t>(i)]);
+            splits->FieldPutFloat("AMOUNT", Money(parts[i]));
+            splits->AppendRec();
+        }
+    }  // closing saves it
+    auto loaded = split(true);
+    std::printf("Split of %s (%.2f), saved and loaded again in amount order:\n", large->ref.c_str(),
+                Money(large->cents));
+    int64_t total = 0, previous = 0;
+    bool ordered = true;
+    for (loaded->GoTop(); !loaded->Eof(); loaded->Skip(1)) {
+        const int64_t cents = std::llround(loaded->FieldGetFloat("AMOUNT") * 100);
+        ordered = ordered && cents >= previous;
+        previous = cents;
+        total += cents;
+        std::printf("    %s %s\n", loaded->FieldGet("CATEGORY").c_str(), loaded->FieldGet("AMOUNT").c_str());
+    }
+    const bool ok = loaded->RecCount() == 3 && total == large->cents && ordered;
+    if (!ok) std::printf("the split read back is not the one saved\n");
     return ok;
 }
 
@@ -346,13 +383,13 @@ int Run(int argc, char** argv) {
     zurod::RaiseModeScope raise(true);
     zurod::SetCentury(true);
     try {
-        const std::string history = folder + "/transactionhistory.dbf";
+        const std::string history_path = folder + "/transactionhistory.dbf";
         const std::string notes = folder + "/accountnotes.dbf";
         const std::vector<Posting> postings = GenerateHistory();
         auto progress = zurod::ShowProgressWindow("Writing to disk...");
         int steps = 0;
         bool pictures = false;
-        WriteHistory(history, postings, [&] {
+        WriteHistory(history_path, postings, [&] {
             zurod::UpdateProgress(progress.get());
             if (++steps == 40) pictures = SavePicture(progress.get(), folder + "/progress-window.png");
         });
@@ -363,11 +400,16 @@ int Run(int argc, char** argv) {
             std::fprintf(stderr, "corvanta-demo: cannot write the window pictures into %s\n", folder.c_str());
         message.reset();
         WriteNotes(notes);
-        const bool ok =
-            ReportHistory(history) && ReportDebits(history, postings) && ReportLastFive(history, postings);
+        bool ok = false;
+        {
+            auto history = Table("History", history_path, kHistoryFields, kHistoryTags);
+            ok = ReportHistory(*history, history_path) && ReportDebits(*history, postings) &&
+                 ReportLastFive(*history, postings);
+        }
         ReportNotes(notes);
+        ok = SplitRoundTrip(folder + "/splits.dbf", postings) && ok;
         return ok ? 0 : 1;
-    } catch (const zurod::EZurodError& e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());
         return 1;
     }
@@ -378,6 +420,8 @@ int main(int argc, char** argv) {
     zurod::MemoInit();
     zurod::ExprInit();
     zurod::IndexInit();
+    zurod::VFileInit();
+    zurod::DatasetInit();
     std::unique_ptr<ui::Display> display = ui::OpenSdlDisplay();  // none: drawn off the screen only
     if (display) ui::InstallDisplay(display.get());
     const int rc = Run(argc, argv);

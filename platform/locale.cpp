@@ -62,23 +62,43 @@ uint16_t UserDefaultLangID() {
     return static_cast<uint16_t>(primary | (sub << 10));
 }
 
+DateFormatSettings UserDateFormat() {
+    const uint16_t id = UserDefaultLangID();
+    switch (PrimaryLangID(id)) {
+    case 9:
+        if (SubLangID(id) == 1) return DateFormatSettings{"M/d/yyyy", '/'};
+        return DateFormatSettings{"dd/MM/yyyy", '/'};
+    case 10:
+    case 16: return DateFormatSettings{"dd/MM/yyyy", '/'};
+    case 7:
+    case 25: return DateFormatSettings{"dd.MM.yyyy", '.'};
+    case 12:
+        if (SubLangID(id) == 3) return DateFormatSettings{"yyyy-MM-dd", '-'};
+        return DateFormatSettings{"dd/MM/yyyy", '/'};
+    default: return DateFormatSettings{"M/d/yyyy", '/'};
+    }
+}
+
 DateFormatSettings& FormatSettings() {
-    static DateFormatSettings settings = [] {
-        const uint16_t id = UserDefaultLangID();
-        switch (PrimaryLangID(id)) {
-        case 9:
-            if (SubLangID(id) == 1) return DateFormatSettings{"M/d/yyyy", '/'};
-            return DateFormatSettings{"dd/MM/yyyy", '/'};
-        case 10:
-        case 16: return DateFormatSettings{"dd/MM/yyyy", '/'};
-        case 7:
-        case 25: return DateFormatSettings{"dd.MM.yyyy", '.'};
-        case 12:
-            if (SubLangID(id) == 3) return DateFormatSettings{"yyyy-MM-dd", '-'};
-            return DateFormatSettings{"dd/MM/yyyy", '/'};
-        default: return DateFormatSettings{"M/d/yyyy", '/'};
-        }
-    }();
+    static DateFormatSettings settings = UserDateFormat();
+    return settings;
+}
+
+NumberFormatSettings UserNumberFormat() {
+    switch (PrimaryLangID(UserDefaultLangID())) {
+    case 7:
+    case 10:
+    case 16:
+    case 19:
+    case 22: return {',', '.'};
+    case 12:
+    case 25: return {',', ' '};
+    default: return {'.', ','};
+    }
+}
+
+NumberFormatSettings& NumberSettings() {
+    static NumberFormatSettings settings = UserNumberFormat();
     return settings;
 }
 

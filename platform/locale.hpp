@@ -23,5 +23,17 @@ struct DateFormatSettings {
     char date_separator = '/';
 };
 DateFormatSettings& FormatSettings();
+// The user's own short date format, as the language gives it; FormatSettings
+// starts as this and is then changed by whoever sets the program's format.
+DateFormatSettings UserDateFormat();
+
+// Decimal and thousands separators of number texts, process-wide like the
+// date format; they start as the user's.
+struct NumberFormatSettings {
+    char decimal_separator = '.';
+    char thousand_separator = ',';
+};
+NumberFormatSettings& NumberSettings();
+NumberFormatSettings UserNumberFormat();
 
 }  // namespace platform

@@ -54,6 +54,17 @@ char FieldType(int n);
 int FieldLen(int n);
 int FieldDec(int n);
 char* FieldAddress(int n);
+// The typed swap buffer of the current record: byte 0 the delete flag (0 or
+// 1), then one slot per field at FieldAddress(n). C: a length byte and the
+// field's characters; D: a length byte and a date text of up to 10
+// characters in the current format; N and F with decimals, or of more than
+// 18 digits: a double, otherwise a 64-bit integer; L: one byte (0 or 1);
+// M: a 32-bit block number. A virtual file's records have this layout.
+std::span<char> SwapBuffer();
+// True when re-reading the current record could change nothing: the table is
+// held exclusively (no other process writes it) and the record and swap
+// buffers are still exactly what the last read or write of the record left.
+bool RecordStillCurrent();
 std::string FieldText(int n);
 bool Deleted();
 uint16_t RecSize();

@@ -83,6 +83,19 @@ char* FieldAddress(int n) {
     return a->swap.data() + a->fields[n - 1].swap_offset;
 }
 
+std::span<char> SwapBuffer() {
+    TWorkArea* a = Guarded("SwapBuffer");
+    return a ? a->swap : std::span<char>();
+}
+
+bool RecordStillCurrent() {
+    const TWorkArea* a = CurrentTable();
+    if (!a || a->is_virtual || !a->exclusive || !a->shadow_valid || a->eof || a->rec_no < 1) return false;
+    return a->swap_shadow.size() == a->swap.size() && a->raw_shadow.size() == a->record.size() &&
+           std::memcmp(a->swap_shadow.data(), a->swap.data(), a->swap.size()) == 0 &&
+           std::memcmp(a->raw_shadow.data(), a->record.data(), a->record.size()) == 0;
+}
+
 std::string FieldText(int n) {
     TWorkArea* a = nullptr;
     const FieldInfo* f = GuardedField("FieldText()", n, &a);

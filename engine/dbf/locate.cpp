@@ -506,6 +506,8 @@ void Poke(const std::string& text, uint8_t field, int32_t record) {
     const size_t length = field == 0 ? 1 : a->fields[field - 1].length;
     const std::string bytes = ToTablePage(*a, std::string_view(text).substr(0, std::min(text.size(), length)));
     if (a->file.WriteAt(RecordOffset(*a, record) + offset, bytes) != 0) RunError(101, label);
+    // The buffers no longer tell what the file holds (RecordStillCurrent).
+    if (record == a->rec_no) a->shadow_valid = false;
 }
 
 }  // namespace zurod

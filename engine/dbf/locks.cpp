@@ -194,6 +194,11 @@ bool IsLocked(int32_t n) {
     return std::find(a->locks.begin(), a->locks.end(), n) != a->locks.end();
 }
 
+bool IsAppendLocked() {
+    const TWorkArea* a = CurrentTable();
+    return a && a->lock_state == LockState::Append;
+}
+
 bool UnlockRec(int32_t n) {
     if (CheckArea("UnlockRec")) return false;
     TWorkArea* a = CurrentTable();

@@ -10,6 +10,8 @@ void FUnlock();
 bool ALock();
 bool RLock();
 bool IsLocked(int32_t n);
+// Whether the current area holds its append lock.
+bool IsAppendLocked();
 // n >= 1: that record; -1 the oldest lock, -2 the newest, -3 all.
 bool UnlockRec(int32_t n);
 void Unlock();

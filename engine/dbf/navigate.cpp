@@ -387,6 +387,15 @@ bool dEOF() {
     return a->eof;
 }
 
+AreaPosition CurrentPosition() {
+    TWorkArea* a = Guarded("CurrentPosition");
+    if (!a) return {};
+    RefreshRecCount(*a);
+    if (a->rec_no > a->rec_count) a->eof = true;
+    if (Ordered(*a)) return {a->rec_no, Index().AtStart(*a), Index().AtEnd(*a)};
+    return {a->rec_no, a->bof, a->eof};
+}
+
 bool dBOF() {
     TWorkArea* a = Guarded("dBOF");
     if (!a) return true;

@@ -21,6 +21,14 @@ int32_t RecCount();
 int32_t RecNo();
 bool dEOF();
 bool dBOF();
+// RecNo, dBOF and dEOF in one call, for callers that ask all three after
+// every move.
+struct AreaPosition {
+    int32_t rec_no = 0;
+    bool bof = true;
+    bool eof = true;
+};
+AreaPosition CurrentPosition();
 bool SetIgnoreDel(bool flag);
 void Set_Filter_To(const std::string& expression);
 bool FilterTrue();

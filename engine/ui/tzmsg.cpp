@@ -72,7 +72,7 @@ void TTzMsg::ShowText(std::optional<std::string> text) {
     }
     inner_->SetCaption(text_);
     inner_->Repaint();
-    platform::ProcessPendingEvents(platform::EventFilter::PaintAndTimer);
+    platform::ProcessPendingEvents(platform::EventFilter::Paint);
 }
 
 TTzProgress100::TTzProgress100(ui::TComponent* owner) : TTzProgress100(owner, "Progress") {}

@@ -1,8 +1,8 @@
 #pragma once
 // The small always-on-top window that long engine operations show while they
 // run, and its progress variant with a bar of 100 "|" that shrinks a step at
-// a time. Each update repaints at once and lets paint and timer messages
-// through, never input: the engine is busy and not re-entrant.
+// a time. Each update repaints at once and lets paint messages through, never
+// input or timers: the engine is busy and not re-entrant.
 #include <optional>
 #include <string>
 

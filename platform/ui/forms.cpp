@@ -273,7 +273,9 @@ bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
 }
 
 void TApplication::ProcessMessages(platform::EventFilter filter) {
-    const UINT flags = filter == platform::EventFilter::PaintAndTimer ? (PM_QS_PAINT | PM_QS_TIMER) : 0;
+    const UINT flags = filter == platform::EventFilter::PaintAndTimer ? (PM_QS_PAINT | PM_QS_TIMER)
+                       : filter == platform::EventFilter::Paint       ? PM_QS_PAINT
+                                                                      : 0;
     if (Display* d = CurrentDisplay()) d->Wait(0);
     MSG msg;
     // Bounded: a timer that is always due cannot keep the caller here.

@@ -83,4 +83,21 @@ TEST_F(LocaleEnvTest, LcAllThenLcTimeThenLang) {
 }
 
 }  // namespace
+// The user's own formats follow the language, whatever the program set since.
+TEST_F(LocaleEnvTest, UserFormatsFollowTheLanguage) {
+    struct Case {
+        const char* lang;
+        const char* date;
+        char decimal, thousands;
+    };
+    const Case cases[] = {{"en_US.UTF-8", "M/d/yyyy", '.', ','}, {"de_DE.UTF-8", "dd.MM.yyyy", ',', '.'},
+                          {"fr_FR.UTF-8", "dd/MM/yyyy", ',', ' '}, {"fr_CA.UTF-8", "yyyy-MM-dd", ',', ' '}};
+    for (const Case& c : cases) {
+        setenv("LANG", c.lang, 1);
+        EXPECT_EQ(UserDateFormat().short_date_format, c.date) << c.lang;
+        EXPECT_EQ(UserNumberFormat().decimal_separator, c.decimal) << c.lang;
+        EXPECT_EQ(UserNumberFormat().thousand_separator, c.thousands) << c.lang;
+    }
+}
+
 }  // namespace platform
