@@ -332,7 +332,12 @@ void TZoVizuRez::BuildFieldProps() {
     plans_.clear();
     size_t at = 1;
     for (const TDTField& f : props.fields) {
-        FieldPlan plan{Crossing::Text, static_cast<uint8_t>(f.length), static_cast<uint8_t>(f.decimals), f.offset, at};
+        FieldPlan plan;
+        plan.how = Crossing::Text;
+        plan.length = static_cast<uint8_t>(f.length);
+        plan.decimals = static_cast<uint8_t>(f.decimals);
+        plan.typed = f.offset;
+        plan.data = at;
         size_t size = 0;
         switch (f.type) {
         case 'C': plan.how = Crossing::Text, size = f.length + 1u; break;

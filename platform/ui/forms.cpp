@@ -273,9 +273,9 @@ bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
 }
 
 void TApplication::ProcessMessages(platform::EventFilter filter) {
-    const UINT flags = filter == platform::EventFilter::PaintAndTimer ? (PM_QS_PAINT | PM_QS_TIMER)
-                       : filter == platform::EventFilter::Paint       ? PM_QS_PAINT
-                                                                      : 0;
+    UINT flags = 0;
+    if (filter == platform::EventFilter::PaintAndTimer) flags = PM_QS_PAINT | PM_QS_TIMER;
+    if (filter == platform::EventFilter::Paint) flags = PM_QS_PAINT;
     if (Display* d = CurrentDisplay()) d->Wait(0);
     MSG msg;
     // Bounded: a timer that is always due cannot keep the caller here.

@@ -74,7 +74,9 @@ TEST_F(FileDatasetTest, TheProductionIndexIsBuiltOrOpenedAsItsModeSays) {
         TTzDbf* ds = Indexed(c.mode);
         ds->Open();
         EXPECT_EQ(builds_.size(), c.built ? 1u : 0u);
-        if (c.built) EXPECT_EQ(builds_[0], index);
+        if (c.built) {
+            EXPECT_EQ(builds_[0], index);
+        }
         EXPECT_EQ(CurrentOrder(), 1);
         EXPECT_FALSE(ds->IsSequenced());
         // TGDETAIL is descending.
