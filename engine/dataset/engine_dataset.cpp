@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/dataset/record_bytes.hpp"
+#include "platform/bytes.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/errors.hpp"
@@ -25,9 +25,9 @@ namespace zurod {
 
 namespace {
 
-using record_bytes::CopyBytes;
-using record_bytes::Load;
-using record_bytes::Store;
+using platform::CopyBytes;
+using platform::Load;
+using platform::Store;
 
 constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
                                    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/dataset/record_bytes.hpp"
+#include "platform/bytes.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/edit.hpp"
@@ -28,8 +28,8 @@ std::vector<TDTField> SlotsOf(uint8_t area) {
     return TypedLayout();
 }
 
-using record_bytes::Load;
-using record_bytes::Store;
+using platform::Load;
+using platform::Store;
 
 // Copies the current record of one area into the typed buffer of another:
 // the whole typed image when both have the same fields, otherwise field by

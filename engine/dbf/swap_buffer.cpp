@@ -7,11 +7,16 @@
 #include <string>
 
 #include "engine/dbf/dates.hpp"
+#include "platform/bytes.hpp"
 #include "platform/numbers.hpp"
 
 namespace zurod {
 
 namespace {
+
+using platform::CopyBytes;
+using platform::Load;
+using platform::Store;
 
 size_t SlotSizeOf(const FieldInfo& f) {
     switch (f.type) {
@@ -23,26 +28,6 @@ size_t SlotSizeOf(const FieldInfo& f) {
     case 'M': return 4;
     default: return 0;
     }
-}
-
-template <typename T>
-T Load(const char* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T>
-void Store(char* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-// Field bytes to or from a slot. For the short, varied lengths of fields,
-// word moves are several times faster than the string instruction the
-// compiler otherwise puts in for a copy of a length up to 255.
-void CopyField(char* to, const char* from, size_t n) {
-    for (; n >= 8; n -= 8, to += 8, from += 8) std::memcpy(to, from, 8);
-    for (; n > 0; --n) *to++ = *from++;
 }
 
 std::string_view Trimmed(const char* p, size_t n) {
@@ -155,7 +140,7 @@ void RecordToBuffer(TWorkArea& area) {
         switch (f.type) {
         case 'C':
             slot[0] = static_cast<char>(f.length);
-            CopyField(slot + 1, raw, f.length);
+            CopyBytes(slot + 1, raw, f.length);
             break;
         case 'D': StoredDateToSlot(raw, f.length, slot); break;
         case 'N':
@@ -200,14 +185,14 @@ Status BufferToRecord(TWorkArea& area) {
         const size_t slot_size = SlotSizeOf(f);
         // A field the caller left alone is written back exactly as it was read.
         if (shadow && std::memcmp(slot, area.swap_shadow.data() + f.swap_offset, slot_size) == 0) {
-            CopyField(raw, area.raw_shadow.data() + f.offset, f.length);
+            CopyBytes(raw, area.raw_shadow.data() + f.offset, f.length);
             continue;
         }
         bool fits = true;
         switch (f.type) {
         case 'C': {
             const size_t n = std::min<size_t>(static_cast<uint8_t>(slot[0]), f.length);
-            CopyField(raw, slot + 1, n);
+            CopyBytes(raw, slot + 1, n);
             std::memset(raw + n, ' ', f.length - n);
             break;
         }
@@ -266,7 +251,7 @@ void SetSwapString(TWorkArea& area, const FieldInfo& f, std::string_view text) {
     const size_t cap = f.type == 'D' ? 10 : f.length;
     const size_t n = std::min(text.size(), cap);
     slot[0] = static_cast<char>(n);
-    CopyField(slot + 1, text.data(), n);
+    CopyBytes(slot + 1, text.data(), n);
     std::memset(slot + 1 + n, ' ', cap - n);
 }
 

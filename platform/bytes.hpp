@@ -1,9 +1,10 @@
 #pragma once
-// Values at unaligned places of record buffers, and field bytes copied.
+// Values at unaligned places of byte buffers (record and swap buffers), and
+// short runs of bytes copied.
 #include <cstddef>
 #include <cstring>
 
-namespace zurod::record_bytes {
+namespace platform {
 
 template <class T>
 T Load(const char* p) {
@@ -29,4 +30,4 @@ inline void CopyBytes(char* to, const char* from, size_t n) {
     for (; n > 0; --n) *to++ = *from++;
 }
 
-}  // namespace zurod::record_bytes
+}  // namespace platform
