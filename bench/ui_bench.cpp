@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "controls/cvutils.hpp"
-#include "platform/ui/forms.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace {
 

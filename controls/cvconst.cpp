@@ -1,7 +1,7 @@
 #include "controls/cvconst.hpp"
 
-#include "platform/ui/forms.hpp"
-#include "platform/ui/resources.hpp"
+#include "framework/ui/forms.hpp"
+#include "framework/ui/resources.hpp"
 
 namespace controls {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/ui/forms.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace controls {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ui/controls.hpp"
+#include "framework/ui/controls.hpp"
 
 namespace controls {
 

@@ -7,8 +7,8 @@
 
 #include "controls/cvconst.hpp"
 #include "platform/msgbox.hpp"
-#include "platform/ui/forms.hpp"
-#include "platform/ui/resources.hpp"
+#include "framework/ui/forms.hpp"
+#include "framework/ui/resources.hpp"
 
 namespace controls {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/ui/controls.hpp"
-#include "platform/ui/graphics.hpp"
+#include "framework/ui/controls.hpp"
+#include "framework/ui/graphics.hpp"
 
 namespace controls {
 

@@ -37,7 +37,7 @@
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "platform/codepage.hpp"
-#include "platform/ui/sdl_display.hpp"
+#include "framework/ui/sdl_display.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/locate.hpp"
 #include "engine/dbf/navigate.hpp"
-#include "platform/ui/forms.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace zurod {
 

@@ -14,12 +14,12 @@
 #include "engine/dbf/settings.hpp"
 #include "engine/dbf/strings.hpp"
 #include "platform/codepage.hpp"
-#include "platform/db/sysutils.hpp"
+#include "framework/db/sysutils.hpp"
 #include "platform/locale.hpp"
 #include "platform/msgbox.hpp"
 #include "platform/numbers.hpp"
-#include "platform/ui/forms.hpp"
-#include "platform/ui/resources.hpp"
+#include "framework/ui/forms.hpp"
+#include "framework/ui/resources.hpp"
 
 namespace zurod {
 

@@ -25,9 +25,9 @@
 
 #include "engine/dataset/prim_dataset.hpp"
 #include "engine/dbf/tables.hpp"
-#include "platform/db/datasource.hpp"
+#include "framework/db/datasource.hpp"
 #include "platform/locale.hpp"
-#include "platform/ui/classes.hpp"
+#include "framework/ui/classes.hpp"
 
 namespace zurod {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/ui/forms.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace zurod {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/db/dataset.hpp"
+#include "framework/db/dataset.hpp"
 
 namespace zurod {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/ui/forms.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace zurod {
 

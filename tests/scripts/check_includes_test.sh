@@ -28,12 +28,12 @@ check() {
 }
 
 put platform/file.hpp
-put platform/ui/window.hpp platform/file.hpp
+put framework/ui/window.hpp platform/file.hpp
 put engine/dbf/areas.hpp platform/file.hpp
 put engine/dbf/detail/x.hpp engine/dbf/areas.hpp
 put engine/vfile/vfile.cpp engine/dbf/detail/x.hpp
 put engine/index/index.cpp engine/dbf/areas.hpp engine/expr/expr.hpp
-put examples/demo.cpp engine/dbf/areas.hpp platform/ui/window.hpp
+put examples/demo.cpp engine/dbf/areas.hpp framework/ui/window.hpp
 put tests/engine/t.cpp engine/dbf/detail/x.hpp
 printf '#include <vector>\n#include "engine/dbf/areas.hpp"\n' >"$tmp/engine/dbf/areas.cpp"
 check "clean tree passes" 0 ""
@@ -53,9 +53,9 @@ check "examples including a detail header fails" 1 \
     "examples/bad.cpp:1: examples may not include engine/dbf/detail/x.hpp"
 rm "$tmp/examples/bad.cpp"
 
-put engine/dbf/bad.cpp platform/ui/window.hpp
-check "engine/dbf including platform/ui fails" 1 \
-    "engine/dbf/bad.cpp:1: engine/dbf may not include platform/ui/window.hpp"
+put engine/dbf/bad.cpp framework/ui/window.hpp
+check "engine/dbf including framework/ui fails" 1 \
+    "engine/dbf/bad.cpp:1: engine/dbf may not include framework/ui/window.hpp"
 rm "$tmp/engine/dbf/bad.cpp"
 
 check "clean again" 0 ""

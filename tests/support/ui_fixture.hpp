@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/msgbox.hpp"
-#include "platform/ui/forms.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace testing_ui {
 

@@ -15,8 +15,8 @@
 #include "engine/memo/memo.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "platform/locale.hpp"
-#include "platform/ui/forms.hpp"
-#include "platform/ui/window.hpp"
+#include "framework/ui/forms.hpp"
+#include "framework/ui/window.hpp"
 #include "tests/support/engine_fixture.hpp"
 
 namespace testing_dataset {

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "engine/ui/tzmsg.hpp"
-#include "platform/ui/sdl_display.hpp"
+#include "framework/ui/sdl_display.hpp"
 #include "tests/engine/ui/x_screenshot.hpp"
 #include "tests/support/ui_fixture.hpp"
 

@@ -1,0 +1,141 @@
+#pragma once
+// Forms, the screen and the application: top-level windows, the active form,
+// the cursor table, the message loop and modal loops.
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/events.hpp"
+#include "framework/ui/controls.hpp"
+
+namespace ui {
+
+enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
+enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
+                 poMainFormCenter, poOwnerFormCenter };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
+                          mrYes = 6, mrNo = 7 };
+
+class TCustomForm : public TWinControl {
+public:
+    explicit TCustomForm(TComponent* owner);
+    ~TCustomForm() override;
+    std::string ClassName() const override { return "TCustomForm"; }
+    void BeforeDestruction() override;
+
+    TFormBorderStyle BorderStyle() const { return border_style_; }
+    void SetBorderStyle(TFormBorderStyle v);
+    unsigned BorderIcons() const { return border_icons_; }
+    void SetBorderIcons(unsigned v);
+    TFormStyle FormStyle() const { return form_style_; }
+    void SetFormStyle(TFormStyle v);
+    TPosition Position = poDesigned;
+    TIcon* Icon() const { return icon_.get(); }
+    TCanvas* Canvas() const { return canvas_.get(); }
+    TWinControl* ActiveControl() const { return active_control_; }
+    void SetActiveControl(TWinControl* c);
+    int ModalResult() const { return modal_result_; }
+    void SetModalResult(int v) { modal_result_ = v; }
+    bool Active() const;
+    bool Modal() const { return in_modal_; }
+
+    void Show();
+    void Close();
+    // Runs a modal loop until ModalResult is set. Returns mrAbort at once
+    // when nothing could ever end the loop (no window to click, no timer, no
+    // message on its way).
+    int ShowModal();
+    // Frees the form once the messages already queued are handled.
+    void Release();
+    bool Showing() const override;
+    void PaintWindow(DC* dc) override;
+    void WndProc(TMessage& m) override;
+
+    TNotifyEvent OnShow, OnHide, OnActivate, OnDeactivate, OnPaint, OnCreate, OnDestroy;
+    std::function<void(TObject*, TCloseAction&)> OnClose;
+    std::function<void(TObject*, bool&)> OnCloseQuery;
+
+protected:
+    void CreateParams(ui::CreateParams& p) override;
+    void CreateHandleDone() override;
+    void Center(TCustomForm* over);
+
+private:
+    TFormBorderStyle border_style_ = bsSizeable;
+    unsigned border_icons_ = biSystemMenu | biMinimize | biMaximize;
+    TFormStyle form_style_ = fsNormal;
+    std::unique_ptr<TIcon> icon_;
+    std::unique_ptr<TControlCanvas> canvas_;
+    TWinControl* active_control_ = nullptr;
+    int modal_result_ = 0;
+    bool in_modal_ = false;
+};
+
+class TForm : public TCustomForm {
+public:
+    using TCustomForm::TCustomForm;
+    std::string ClassName() const override { return "TForm"; }
+};
+
+class TScreen {
+public:
+    // The cursor in a slot; the default cursor for an empty slot.
+    HCURSOR Cursors(int index);
+    void SetCursors(int index, HCURSOR cursor);
+    int Cursor() const { return cursor_; }
+    void SetCursor(int v) { cursor_ = v; }
+    TCustomForm* ActiveForm() const { return active_form_; }
+    const std::vector<TCustomForm*>& Forms() const { return forms_; }
+    int FormCount() const { return int(forms_.size()); }
+    int Width() const;
+    int Height() const;
+    int PixelsPerInch() const { return kPixelsPerInch; }
+
+    void AddForm(TCustomForm* f);
+    void RemoveForm(TCustomForm* f);
+    void SetActiveForm(TCustomForm* f);
+    void Reset();  // tests
+
+private:
+    std::map<int, HCURSOR> cursors_;
+    int cursor_ = crDefault;
+    TCustomForm* active_form_ = nullptr;
+    std::vector<TCustomForm*> forms_;
+};
+TScreen& Screen();
+
+class TApplication {
+public:
+    TApplication();
+    // Dispatches every waiting message (only paint and timer messages with
+    // that filter); what arrives meanwhile waits for the next call.
+    void ProcessMessages(platform::EventFilter filter = platform::EventFilter::All);
+    // Handles one message, or idles and waits for one; false when nothing can arrive.
+    bool HandleMessage();
+    void Run();
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+    void ResetTerminated() { terminated_ = false; }
+    // An exception that reached the message loop: the silent abort is
+    // swallowed, anything else shown in a message box.
+    void HandleException(const std::exception& e);
+
+    TCustomForm* MainForm = nullptr;
+    std::string Title = "Corvanta";
+    std::function<void(bool& done)> OnIdle;
+    std::function<void(MSG&, bool& handled)> OnMessage;
+
+private:
+    bool ProcessMessage(MSG& msg, UINT flags);
+    bool terminated_ = false;
+};
+TApplication& Application();
+
+// Whether the active window is one of this program's top-level windows.
+bool ApplicationWindowActive();
+
+}  // namespace ui

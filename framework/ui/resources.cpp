@@ -1,0 +1,110 @@
+#include "framework/ui/resources.hpp"
+
+#include <strings.h>
+
+#include <unordered_map>
+
+namespace ui {
+
+namespace {
+
+struct NoCase {
+    bool operator()(const std::string& a, const std::string& b) const { return strcasecmp(a.c_str(), b.c_str()) < 0; }
+};
+
+struct Store {
+    std::map<std::string, SurfacePtr, NoCase> bitmaps;
+    std::map<std::string, IconResource, NoCase> icons;
+    std::map<std::string, CursorResource, NoCase> cursors;
+    std::unordered_map<HCURSOR, CursorResource> loaded;
+    HCURSOR next_cursor = 1;
+    std::map<int, std::string> strings;
+};
+
+Store& S() {
+    static Store s;
+    return s;
+}
+
+CursorResource Arrow() {
+    static const std::vector<std::string> rows = {
+        "X...........", "XX..........", "X#X.........", "X##X........", "X###X.......", "X####X......",
+        "X#####X.....", "X######X....", "X#######X...", "X########X..", "X#####XXXXX.", "X##X##X.....",
+        "X#X.X##X....", "XX..X##X....", "X....X##X...", ".....X##X...", "......XX....",
+    };
+    return {BitmapFromArt(rows, {{'X', 0}, {'#', 0xFFFFFF}, {'.', 0}}), MaskFromArt(rows, '.'), {0, 0}};
+}
+
+}  // namespace
+
+SurfacePtr BitmapFromArt(const std::vector<std::string>& rows, const std::map<char, COLORREF>& palette) {
+    int w = 0;
+    for (const auto& r : rows) w = std::max(w, int(r.size()));
+    auto s = Surface::Create(w, int(rows.size()), PixelFormat::Color32);
+    for (int y = 0; y < int(rows.size()); ++y)
+        for (int x = 0; x < int(rows[size_t(y)].size()); ++x) {
+            auto it = palette.find(rows[size_t(y)][size_t(x)]);
+            s->SetPixel(x, y, it == palette.end() ? 0 : it->second);
+        }
+    return s;
+}
+
+SurfacePtr MaskFromArt(const std::vector<std::string>& rows, char set) {
+    int w = 0;
+    for (const auto& r : rows) w = std::max(w, int(r.size()));
+    auto s = Surface::Create(w, int(rows.size()), PixelFormat::Mono);
+    for (int y = 0; y < int(rows.size()); ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool on = x >= int(rows[size_t(y)].size()) || rows[size_t(y)][size_t(x)] == set;
+            s->Row8(y)[x] = on ? 0xFF : 0;
+        }
+    return s;
+}
+
+void RegisterBitmapResource(const std::string& name, SurfacePtr bitmap) { S().bitmaps[name] = std::move(bitmap); }
+
+SurfacePtr FindBitmapResource(const std::string& name) {
+    auto it = S().bitmaps.find(name);
+    return it == S().bitmaps.end() ? nullptr : it->second;
+}
+
+void RegisterIconResource(const std::string& name, IconResource icon) { S().icons[name] = std::move(icon); }
+
+const IconResource* FindIconResource(const std::string& name) {
+    auto it = S().icons.find(name);
+    return it == S().icons.end() ? nullptr : &it->second;
+}
+
+void RegisterCursorResource(const std::string& name, CursorResource cursor) { S().cursors[name] = std::move(cursor); }
+
+HCURSOR LoadCursor(const std::string& name) {
+    auto it = S().cursors.find(name);
+    if (it == S().cursors.end()) return 0;
+    const HCURSOR h = S().next_cursor++;
+    S().loaded[h] = it->second;
+    return h;
+}
+
+HCURSOR LoadStandardCursor(int id) {
+    static std::map<int, HCURSOR> standard;
+    auto& h = standard[id];
+    if (!h || !S().loaded.count(h)) {
+        h = S().next_cursor++;
+        S().loaded[h] = Arrow();
+    }
+    return h;
+}
+
+const CursorResource* CursorOf(HCURSOR cursor) {
+    auto it = S().loaded.find(cursor);
+    return it == S().loaded.end() ? nullptr : &it->second;
+}
+
+void RegisterResourceString(int id, const std::string& text) { S().strings[id] = text; }
+
+std::string LoadStr(int id) {
+    auto it = S().strings.find(id);
+    return it == S().strings.end() ? std::string() : it->second;
+}
+
+}  // namespace ui

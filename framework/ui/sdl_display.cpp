@@ -1,0 +1,196 @@
+#include "framework/ui/sdl_display.hpp"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/codepage.hpp"
+
+namespace ui {
+
+namespace {
+
+UINT ToVirtualKey(SDL_Keycode k) {
+    if (k >= SDLK_a && k <= SDLK_z) return UINT('A' + (k - SDLK_a));
+    if (k >= SDLK_0 && k <= SDLK_9) return UINT('0' + (k - SDLK_0));
+    if (k >= SDLK_F1 && k <= SDLK_F12) return UINT(VK_F1 + (k - SDLK_F1));
+    switch (k) {
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_SPACE: return VK_SPACE;
+    case SDLK_PAGEUP: return VK_PRIOR;
+    case SDLK_PAGEDOWN: return VK_NEXT;
+    case SDLK_END: return VK_END;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_UP: return VK_UP;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_INSERT: return VK_INSERT;
+    case SDLK_DELETE: return VK_DELETE;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_LALT: case SDLK_RALT: return VK_MENU;
+    default: return 0;
+    }
+}
+
+unsigned Modifiers(Uint16 mod) {
+    unsigned m = 0;
+    if (mod & KMOD_SHIFT) m |= kShift;
+    if (mod & KMOD_CTRL) m |= kControl;
+    if (mod & KMOD_ALT) m |= kAlt;
+    return m;
+}
+
+MouseButton Button(Uint8 b) {
+    return b == SDL_BUTTON_RIGHT ? MouseButton::Right : b == SDL_BUTTON_MIDDLE ? MouseButton::Middle : MouseButton::Left;
+}
+
+}  // namespace
+
+class SdlDisplay final : public Display {
+public:
+    SdlDisplay() { wake_event_ = SDL_RegisterEvents(1); }
+    // The video subsystem stays up until the process ends: shutting it down
+    // unloads the X libraries it opened, and a later display would load them again.
+    ~SdlDisplay() override {
+        for (auto& [h, w] : windows_) SDL_DestroyWindow(w);
+    }
+
+    void WindowShown(HWND hwnd, const TRect& r, bool topmost) override {
+        if (windows_.count(hwnd)) {
+            SDL_ShowWindow(windows_[hwnd]);
+            return;
+        }
+        Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
+        if (topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+        SDL_Window* w = SDL_CreateWindow("", r.left, r.top, std::max(1, r.Width()), std::max(1, r.Height()), flags);
+        if (!w) return;
+        SDL_SetWindowTitle(w, platform::AnsiToUtf8(GetWindowText(hwnd)).c_str());
+        windows_[hwnd] = w;
+        ids_[SDL_GetWindowID(w)] = hwnd;
+    }
+    void WindowHidden(HWND hwnd) override {
+        if (auto it = windows_.find(hwnd); it != windows_.end()) SDL_HideWindow(it->second);
+    }
+    void WindowMoved(HWND hwnd, const TRect& r) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        SDL_SetWindowPosition(it->second, r.left, r.top);
+        SDL_SetWindowSize(it->second, std::max(1, r.Width()), std::max(1, r.Height()));
+    }
+    void WindowDestroyed(HWND hwnd) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        ids_.erase(SDL_GetWindowID(it->second));
+        SDL_DestroyWindow(it->second);
+        windows_.erase(it);
+    }
+    void Present(HWND hwnd, const Surface& pixels) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end() || pixels.Empty()) return;
+        SDL_Surface* target = SDL_GetWindowSurface(it->second);
+        if (!target) return;
+        const int w = std::min(target->w, pixels.Width()), h = std::min(target->h, pixels.Height());
+        SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, pixels.Row32(0), pixels.Stride(), target->format->format,
+                          target->pixels, target->pitch);
+        SDL_UpdateWindowSurface(it->second);
+    }
+    bool Wait(int timeout_ms) override {
+        SDL_Event e;
+        int got = timeout_ms < 0 ? SDL_WaitEvent(&e) : timeout_ms == 0 ? SDL_PollEvent(&e)
+                                                                          : SDL_WaitEventTimeout(&e, timeout_ms);
+        while (got) {
+            Handle(e);
+            got = SDL_PollEvent(&e);
+        }
+        return true;
+    }
+    void Wake() override {
+        SDL_Event e{};
+        e.type = wake_event_;
+        SDL_PushEvent(&e);
+    }
+    TSize ScreenSize() override {
+        SDL_DisplayMode mode;
+        if (SDL_GetCurrentDisplayMode(0, &mode) != 0) return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        return {mode.w, mode.h};
+    }
+
+private:
+    HWND WindowOf(Uint32 id) {
+        auto it = ids_.find(id);
+        return it == ids_.end() ? 0 : it->second;
+    }
+    TPoint ScreenPoint(Uint32 id, int x, int y) {
+        TRect r = GetWindowRect(WindowOf(id));
+        return {r.left + x, r.top + y};
+    }
+    void Handle(const SDL_Event& e) {
+        switch (e.type) {
+        case SDL_MOUSEMOTION:
+            InjectMouse(MouseAction::Move, MouseButton::Left, ScreenPoint(e.motion.windowID, e.motion.x, e.motion.y),
+                        Modifiers(SDL_GetModState()));
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            MouseAction a = e.type == SDL_MOUSEBUTTONUP ? MouseAction::Up
+                            : e.button.clicks == 2     ? MouseAction::DoubleClick
+                                                       : MouseAction::Down;
+            InjectMouse(a, Button(e.button.button), ScreenPoint(e.button.windowID, e.button.x, e.button.y),
+                        Modifiers(SDL_GetModState()));
+            break;
+        }
+        case SDL_MOUSEWHEEL: {
+            int x = 0, y = 0;
+            SDL_GetMouseState(&x, &y);
+            InjectMouse(MouseAction::Wheel, MouseButton::Left, ScreenPoint(e.wheel.windowID, x, y),
+                        Modifiers(SDL_GetModState()), e.wheel.y * 120);
+            break;
+        }
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (UINT vk = ToVirtualKey(e.key.keysym.sym))
+                InjectKey(vk, e.type == SDL_KEYDOWN, Modifiers(e.key.keysym.mod));
+            if (e.type == SDL_KEYDOWN && (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_BACKSPACE ||
+                                          e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_TAB))
+                InjectChar(char(ToVirtualKey(e.key.keysym.sym)));
+            break;
+        case SDL_TEXTINPUT:
+            for (char c : platform::Utf8ToAnsi(e.text.text)) InjectChar(c);
+            break;
+        case SDL_WINDOWEVENT: {
+            HWND h = WindowOf(e.window.windowID);
+            if (!h) break;
+            if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+                if (SurfacePtr s = GetWindowSurface(h)) Present(h, *s);
+            } else if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                PostMessage(h, WM_CLOSE);
+            }
+            break;
+        }
+        default: break;
+        }
+    }
+
+    Uint32 wake_event_;
+    std::unordered_map<HWND, SDL_Window*> windows_;
+    std::unordered_map<Uint32, HWND> ids_;
+};
+
+std::unique_ptr<Display> OpenSdlDisplay() {
+    const char* x = std::getenv("DISPLAY");
+    const char* wl = std::getenv("WAYLAND_DISPLAY");
+    if ((!x || !*x) && (!wl || !*wl)) return nullptr;
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+    return std::make_unique<SdlDisplay>();
+}
+
+}  // namespace ui

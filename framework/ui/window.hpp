@@ -1,0 +1,342 @@
+#pragma once
+// Windows and messages: handles created on demand, window procedures with
+// subclassing, the message queue, paint and timer messages, focus, capture,
+// activation and the caret. Everything runs on the user-interface thread
+// except PostMessage and PostThreadMessage, which any thread may call.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/ui/gdi.hpp"
+#include "framework/ui/types.hpp"
+
+namespace ui {
+
+using HWND = uint32_t;  // 0: none. Handles are never reused.
+using UINT = uint32_t;
+using WPARAM = uintptr_t;
+using LPARAM = intptr_t;
+using LRESULT = intptr_t;
+
+constexpr LPARAM MAKELPARAM(int lo, int hi) { return LPARAM(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16); }
+constexpr int LOWORD_S(LPARAM l) { return int16_t(uint16_t(l & 0xFFFF)); }
+constexpr int HIWORD_S(LPARAM l) { return int16_t(uint16_t((l >> 16) & 0xFFFF)); }
+
+enum WindowMessage : UINT {
+    WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOVE = 0x0003, WM_SIZE = 0x0005,
+    WM_ACTIVATE = 0x0006, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008, WM_ENABLE = 0x000A,
+    WM_SETTEXT = 0x000C, WM_GETTEXT = 0x000D, WM_GETTEXTLENGTH = 0x000E, WM_PAINT = 0x000F,
+    WM_CLOSE = 0x0010, WM_QUIT = 0x0012, WM_ERASEBKGND = 0x0014, WM_SHOWWINDOW = 0x0018,
+    WM_ACTIVATEAPP = 0x001C, WM_SETCURSOR = 0x0020, WM_MOUSEACTIVATE = 0x0021,
+    WM_WINDOWPOSCHANGED = 0x0047, WM_NCCREATE = 0x0081, WM_NCDESTROY = 0x0082,
+    WM_NCCALCSIZE = 0x0083, WM_NCHITTEST = 0x0084, WM_NCPAINT = 0x0085, WM_NCACTIVATE = 0x0086,
+    WM_GETDLGCODE = 0x0087, WM_NCMOUSEMOVE = 0x00A0, WM_NCLBUTTONDOWN = 0x00A1,
+    WM_NCLBUTTONUP = 0x00A2, WM_NCRBUTTONDOWN = 0x00A4, WM_NCRBUTTONUP = 0x00A5,
+    WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101, WM_CHAR = 0x0102, WM_SYSKEYDOWN = 0x0104,
+    WM_SYSKEYUP = 0x0105, WM_COMMAND = 0x0111, WM_SYSCOMMAND = 0x0112, WM_TIMER = 0x0113,
+    WM_HSCROLL = 0x0114, WM_VSCROLL = 0x0115, WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201,
+    WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204,
+    WM_RBUTTONUP = 0x0205, WM_RBUTTONDBLCLK = 0x0206, WM_MBUTTONDOWN = 0x0207,
+    WM_MBUTTONUP = 0x0208, WM_MOUSEWHEEL = 0x020A, WM_CAPTURECHANGED = 0x0215,
+    WM_USER = 0x0400, WM_APP = 0x8000,
+};
+enum : WPARAM { MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 0x10 };
+enum : WPARAM { WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2 };
+enum HitTest : LRESULT {
+    HTNOWHERE = 0, HTCLIENT = 1, HTCAPTION = 2, HTSYSMENU = 3, HTBORDER = 18
+};
+
+// The message record handlers receive: number, parameters and result.
+struct TMessage {
+    UINT Msg = 0;
+    WPARAM WParam = 0;
+    LPARAM LParam = 0;
+    LRESULT Result = 0;
+};
+
+struct MSG {
+    HWND hwnd = 0;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    uint32_t time = 0;
+    TPoint pt;
+};
+
+enum WindowStyle : uint32_t {
+    WS_OVERLAPPED = 0, WS_POPUP = 0x80000000u, WS_CHILD = 0x40000000u, WS_VISIBLE = 0x10000000u,
+    WS_DISABLED = 0x08000000u, WS_CLIPSIBLINGS = 0x04000000u, WS_CLIPCHILDREN = 0x02000000u,
+    WS_CAPTION = 0x00C00000u, WS_BORDER = 0x00800000u, WS_DLGFRAME = 0x00400000u,
+    WS_VSCROLL = 0x00200000u, WS_HSCROLL = 0x00100000u, WS_SYSMENU = 0x00080000u,
+    WS_THICKFRAME = 0x00040000u, WS_MINIMIZEBOX = 0x00020000u, WS_MAXIMIZEBOX = 0x00010000u,
+    WS_TABSTOP = 0x00010000u,
+};
+enum WindowExStyle : uint32_t {
+    WS_EX_DLGMODALFRAME = 0x1, WS_EX_TOPMOST = 0x8, WS_EX_TOOLWINDOW = 0x80,
+    WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE = 0x200,
+};
+enum ClassStyle : uint32_t { CS_DBLCLKS = 0x8, CS_DROPSHADOW = 0x00020000u };
+enum ShowCommand : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWNOACTIVATE = 4, SW_SHOW = 5, SW_SHOWNA = 8 };
+enum SetWindowPosFlags : UINT {
+    SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOZORDER = 0x4, SWP_NOREDRAW = 0x8,
+    SWP_NOACTIVATE = 0x10, SWP_SHOWWINDOW = 0x40, SWP_HIDEWINDOW = 0x80,
+};
+constexpr HWND HWND_TOP = 0, HWND_BOTTOM = 1, HWND_TOPMOST = HWND(-1), HWND_NOTOPMOST = HWND(-2);
+enum PeekFlags : UINT {
+    PM_NOREMOVE = 0, PM_REMOVE = 1,
+    // Which kinds of message to look at (none given: all).
+    PM_QS_INPUT = 0x04070000u, PM_QS_POSTMESSAGE = 0x00980000u, PM_QS_PAINT = 0x00200000u,
+    PM_QS_TIMER = 0x00100000u,
+};
+
+// ---------------------------------------------------------------- procedures
+
+struct ProcEntry;
+// What a procedure calls to pass a message on to the procedure below it.
+class NextProc {
+public:
+    NextProc() = default;
+    explicit NextProc(std::shared_ptr<ProcEntry> below) : below_(std::move(below)) {}
+    LRESULT operator()(HWND hwnd, UINT msg, WPARAM w, LPARAM l) const;
+
+private:
+    std::shared_ptr<ProcEntry> below_;
+};
+using WindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM, const NextProc& next)>;
+
+// Window classes: the base procedure (its `next` is DefWindowProc), styles and
+// the background colour used to erase.
+struct WindowClass {
+    std::string name;
+    WindowProc proc;
+    uint32_t style = 0;
+    std::optional<TColor> background;
+};
+void RegisterWindowClass(WindowClass cls);  // replaces a class of the same name
+bool IsWindowClassRegistered(const std::string& name);
+
+// Puts `proc` on top of the window's procedure chain. The token removes it
+// again from wherever it is in the chain, in any order; a procedure removed
+// while it runs finishes its call. Returns 0 for a window that is gone.
+using SubclassToken = uint64_t;
+SubclassToken SubclassWindow(HWND hwnd, WindowProc proc);
+bool RemoveSubclass(HWND hwnd, SubclassToken token);
+bool IsSubclassedBy(HWND hwnd, SubclassToken token);
+// The token of the procedure on top of the chain (0 for the class procedure).
+SubclassToken TopSubclass(HWND hwnd);
+
+LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l);
+
+// ---------------------------------------------------------------- windows
+
+struct CreateParams {
+    std::string class_name;
+    std::string caption;
+    uint32_t style = WS_POPUP;
+    uint32_t ex_style = 0;
+    TRect rect;          // window rectangle in the parent's client coordinates (screen for top level)
+    HWND parent = 0;     // with WS_CHILD
+    HWND owner = 0;      // top-level windows
+    intptr_t param = 0;  // handed to WM_CREATE as lParam
+};
+// Sends WM_NCCREATE and WM_CREATE; returns 0 when the class is unknown or a
+// handler refuses the creation (-1 from WM_CREATE).
+HWND CreateWindow(const CreateParams& p);
+// Sends WM_DESTROY to the window and then to its children, WM_NCDESTROY last.
+bool DestroyWindow(HWND hwnd);
+bool IsWindow(HWND hwnd);
+bool IsWindowVisible(HWND hwnd);  // the window and all its parents
+bool IsWindowEnabled(HWND hwnd);
+bool EnableWindow(HWND hwnd, bool enable);
+bool ShowWindow(HWND hwnd, int cmd);
+std::string GetClassName(HWND hwnd);
+uint32_t GetWindowStyle(HWND hwnd);
+uint32_t GetWindowExStyle(HWND hwnd);
+void SetWindowStyle(HWND hwnd, uint32_t style, uint32_t ex_style);
+std::string GetWindowText(HWND hwnd);
+bool SetWindowText(HWND hwnd, const std::string& text);
+HWND GetParent(HWND hwnd);
+HWND GetOwner(HWND hwnd);
+HWND GetAncestorRoot(HWND hwnd);  // the top-level window holding it
+// Children, front to back.
+std::vector<HWND> GetChildren(HWND hwnd);
+// Top-level windows, front to back (topmost ones first).
+std::vector<HWND> GetTopLevelWindows();
+intptr_t GetWindowLongPtr(HWND hwnd, int index);
+intptr_t SetWindowLongPtr(HWND hwnd, int index, intptr_t value);
+constexpr int GWLP_USERDATA = -21;
+
+TRect GetWindowRect(HWND hwnd);  // screen
+TRect GetClientRect(HWND hwnd);  // (0, 0, width, height) of the client area
+// The client area's offset inside the window rectangle (the frame and caption).
+TRect GetNonClientInsets(HWND hwnd);
+TPoint ClientToScreen(HWND hwnd, TPoint p);
+TPoint ScreenToClient(HWND hwnd, TPoint p);
+bool MoveWindow(HWND hwnd, int x, int y, int w, int h, bool repaint = true);
+bool SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int cy, UINT flags);
+bool BringWindowToTop(HWND hwnd);
+HWND WindowFromPoint(TPoint screen);
+HWND ChildWindowFromPoint(HWND parent, TPoint client);
+
+// ---------------------------------------------------------------- painting
+
+bool InvalidateRect(HWND hwnd, const TRect* rect, bool erase);
+bool ValidateRect(HWND hwnd, const TRect* rect);
+bool InvalidateRegion(HWND hwnd, const Region& client_region, bool erase);
+Region GetUpdateRegion(HWND hwnd);
+// Asks for the frame and caption to be painted again.
+void InvalidateNonClient(HWND hwnd);
+bool UpdateWindow(HWND hwnd);
+// Copies pixels of the client area within the window, as ScrollWindowEx.
+bool ScrollWindow(HWND hwnd, int dx, int dy, const TRect* scroll, const TRect* clip);
+
+struct PAINTSTRUCT {
+    TRect rcPaint;
+    bool fErase = false;
+};
+// A DC on the window's client area, clipped to its visible part and the
+// update region; validates the window.
+std::unique_ptr<DC> BeginPaint(HWND hwnd, PAINTSTRUCT& ps);
+void EndPaint(HWND hwnd, std::unique_ptr<DC> dc);
+// A DC on the client area (GetDC) or on the whole window (GetWindowDC).
+std::unique_ptr<DC> GetDC(HWND hwnd);
+std::unique_ptr<DC> GetWindowDC(HWND hwnd);
+void ReleaseDC(HWND hwnd, std::unique_ptr<DC> dc);
+// The pixels of a top-level window (the window holding `hwnd`).
+SurfacePtr GetWindowSurface(HWND hwnd);
+
+// ---------------------------------------------------------------- messages
+
+LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM w = 0, LPARAM l = 0);
+// Any thread. A message for a window that is gone by the time it is taken
+// from the queue is dropped.
+bool PostMessage(HWND hwnd, UINT msg, WPARAM w = 0, LPARAM l = 0);
+bool PostThreadMessage(UINT msg, WPARAM w = 0, LPARAM l = 0);
+void PostQuitMessage(int exit_code);
+// Posted messages first, then the quit message, then paint, then timers.
+// `hwnd` 0 takes messages of any window and thread messages, HWND(-1) thread
+// messages only; min and max 0 take every number.
+bool PeekMessage(MSG& msg, HWND hwnd, UINT min, UINT max, UINT flags);
+// Waits for a message: 1 for a message, 0 for WM_QUIT, -1 when nothing can
+// ever arrive (see SetStallLimit).
+int GetMessage(MSG& msg, HWND hwnd = 0, UINT min = 0, UINT max = 0);
+// Waits until a message is there: false when nothing can arrive.
+bool WaitMessage();
+LRESULT DispatchMessage(const MSG& msg);
+uint32_t GetMessageTime();
+
+// ---------------------------------------------------------------- timers and the clock
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual uint64_t Now() = 0;  // milliseconds
+    // Lets `deadline` come while waiting for nothing else: a virtual clock
+    // jumps there and returns true; the real clock returns false.
+    virtual bool Skip(uint64_t deadline) = 0;
+};
+class SteadyClock final : public Clock {
+public:
+    uint64_t Now() override;
+    bool Skip(uint64_t) override { return false; }
+};
+class VirtualClock final : public Clock {
+public:
+    explicit VirtualClock(bool advance_when_idle = true) : auto_(advance_when_idle) {}
+    uint64_t Now() override { return now_; }
+    bool Skip(uint64_t deadline) override;
+    void Advance(uint64_t ms) { now_ += ms; }
+    void SetAutoAdvance(bool on) { auto_ = on; }
+
+private:
+    uint64_t now_ = 1000;
+    bool auto_;
+};
+// The clock in use; the caller keeps ownership (nullptr: the steady clock).
+Clock* InstallClock(Clock* clock);
+uint64_t NowMs();
+
+using TimerProc = std::function<void(HWND, UINT id)>;
+// Returns the timer's id (a new one when hwnd is 0), 0 on failure.
+UINT SetTimer(HWND hwnd, UINT id, UINT interval_ms, TimerProc proc = nullptr);
+bool KillTimer(HWND hwnd, UINT id);
+
+// How long, in real milliseconds, a wait without a timer, a display or a
+// message goes on before it counts as stuck (0: at once).
+void SetStallLimit(int ms);
+
+// ---------------------------------------------------------------- focus, activation, capture, caret
+
+HWND SetFocus(HWND hwnd);
+HWND GetFocus();
+HWND SetActiveWindow(HWND hwnd);
+HWND GetActiveWindow();
+HWND GetForegroundWindow();
+bool SetForegroundWindow(HWND hwnd);
+HWND SetCapture(HWND hwnd);
+HWND GetCapture();
+bool ReleaseCapture();
+
+bool CreateCaret(HWND hwnd, int width, int height);
+bool DestroyCaret();
+bool SetCaretPos(int x, int y);
+TPoint GetCaretPos();
+bool ShowCaret(HWND hwnd);
+bool HideCaret(HWND hwnd);
+struct CaretState {
+    HWND hwnd = 0;
+    TRect rect;  // client coordinates
+    int hide_count = 1;
+};
+CaretState GetCaretState();
+
+// ---------------------------------------------------------------- input
+
+enum class MouseAction { Move, Down, Up, DoubleClick, Wheel };
+enum class MouseButton { Left, Right, Middle };
+// Turns input at a screen point into messages for the window there (or the
+// capture window), posted to the queue.
+void InjectMouse(MouseAction action, MouseButton button, TPoint screen, unsigned modifiers = 0,
+                 int wheel = 0);
+void InjectKey(UINT vk, bool down, unsigned modifiers = 0);
+void InjectChar(char ansi);
+// Negative while the key is held (as the injected input left it).
+short GetKeyState(int vk);
+enum VirtualKey : UINT {
+    VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11, VK_MENU = 0x12,
+    VK_ESCAPE = 0x1B, VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24,
+    VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_INSERT = 0x2D, VK_DELETE = 0x2E,
+    VK_F1 = 0x70, VK_F2 = 0x71,
+};
+enum : unsigned { kShift = MK_SHIFT, kControl = MK_CONTROL, kAlt = 0x20 };
+
+// ---------------------------------------------------------------- the display
+
+// A real screen: shows top-level windows and feeds input back as messages.
+class Display {
+public:
+    virtual ~Display() = default;
+    virtual void WindowShown(HWND hwnd, const TRect& screen_rect, bool topmost) = 0;
+    virtual void WindowHidden(HWND hwnd) = 0;
+    virtual void WindowMoved(HWND hwnd, const TRect& screen_rect) = 0;
+    virtual void WindowDestroyed(HWND hwnd) = 0;
+    virtual void Present(HWND hwnd, const Surface& pixels) = 0;
+    // Waits up to `timeout_ms` (-1: no limit) for input or a Wake and turns
+    // the input into messages; false when the display is gone.
+    virtual bool Wait(int timeout_ms) = 0;
+    virtual void Wake() = 0;  // any thread
+    virtual TSize ScreenSize() = 0;
+};
+// The caller keeps ownership; nullptr goes back to headless drawing.
+Display* InstallDisplay(Display* display);
+Display* CurrentDisplay();
+
+// Drops every window, message, timer and state without sending anything:
+// a fresh desktop for each test.
+void ResetDesktop();
+size_t WindowCount();
+
+}  // namespace ui
