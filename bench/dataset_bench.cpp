@@ -45,8 +45,8 @@ void OpenExclusive(const std::string& path) {
 }
 
 // The three tags of the index cases, as the dataset's IndexList and as the builder takes them.
-constexpr const char* kTagLines[] = {"DETAIL,F,F,DETAIL", "", "AMOUNT,F,F,AMOUNT", "",
-                                     "DATEKEY,F,F,DTOS(DATE)+STR(RECNO())+DETAIL", ""};
+constexpr const char* kTagLines[] = {
+    "DETAIL,F,F,DETAIL", "", "AMOUNT,F,F,AMOUNT", "", "DATEKEY,F,F,DTOS(DATE)+STR(RECNO())+DETAIL", ""};
 
 void StartIndexUnit() {
     PrepareEngine();

@@ -17,8 +17,8 @@
 #include "engine/dbf/detail/area_table.hpp"
 #include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/edit.hpp"
-#include "engine/dbf/locks.hpp"
 #include "engine/dbf/errors.hpp"
+#include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/expr/expr.hpp"
 #include "engine/expr/keys.hpp"
@@ -220,9 +220,8 @@ void OursIndexFind(benchmark::State& state) {
         for (const std::string& k : keys) found += zurod::Find(k);
     }
     if (found != kFinds) state.SkipWithError("a key was not found");
-    state.counters["per_find"] =
-        benchmark::Counter(static_cast<double>(kFinds), benchmark::Counter::kIsIterationInvariantRate |
-                                                            benchmark::Counter::kInvert);
+    state.counters["per_find"] = benchmark::Counter(
+        static_cast<double>(kFinds), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     zurod::CloseArea();
 }
 

@@ -30,17 +30,20 @@ constexpr int kRepetitions = 5;
 
 // Printed under the summary for the cases that ran.
 constexpr std::pair<const char*, const char*> kNotes[] = {
-    {"Shared", "a case whose name ends in Shared opens the table shared, the engine's default (the peers have no "
-               "share modes: their times are the same cases' own)"},
+    {"Shared",
+     "a case whose name ends in Shared opens the table shared, the engine's default (the peers have no "
+     "share modes: their times are the same cases' own)"},
     {"Hidden", "a case whose name ends in Hidden hides the deleted records (every tenth)"},
-    {"LocateContained", "NOCASE CONTAINED: Locate cannot take CONTAINED; a Locate, ParseLocateField and "
-                        "Continue scan from record 2"},
+    {"LocateContained",
+     "NOCASE CONTAINED: Locate cannot take CONTAINED; a Locate, ParseLocateField and "
+     "Continue scan from record 2"},
     {"SumFiltered", "the filter ACTION = \"Debit\" through the expression language"},
     {"EvalKeyText", "1,000,000 evaluations of DTOS(DATE)+STR(RECNO())+DETAIL; per_eval is the time of one"},
     {"EvalCondition", "1,000,000 evaluations of AMOUNT > 990000 .AND. ACTION = 'D'"},
     {"EvalContains", "1,000,000 evaluations of UPPER(TRIM(DETAIL)) $ 'RENT'"},
-    {"FilteredWalk1M", "1,000,000 records, filter ACTION = 'Debit' .AND. AMOUNT > 485 (about 1%); shapelib "
-                       "decodes the two fields of every record and tests them"},
+    {"FilteredWalk1M",
+     "1,000,000 records, filter ACTION = 'Debit' .AND. AMOUNT > 485 (about 1%); shapelib "
+     "decodes the two fields of every record and tests them"},
     {"SumExpr1M", "Sum(\"AMOUNT * 2 - BALANCE / 100\") over 1,000,000 records; shapelib decodes both fields"},
     {"DeletePack", "shapelib: marks, then copies the kept records into an empty clone renamed over the table"},
     {"Pack", "the records were marked beforehand; shapelib: the plain copy of the kept records"},
@@ -49,14 +52,17 @@ constexpr std::pair<const char*, const char*> kNotes[] = {
     {"AppendFromOpen", "the source already open exclusive in another area"},
     {"VFileSorted50k", "50,000 records with random keys appended to an ASCENDING virtual file"},
     {"VFileSort50k", "SortVFile(ASCENDING) of 50,000 records appended FIFO; the load is not timed"},
-    {"MemoAdd", "100,000 memos of 1 KiB into a dBASE III memo file; xbase64 stores each into the blank memo field "
-                "of one record"},
+    {"MemoAdd",
+     "100,000 memos of 1 KiB into a dBASE III memo file; xbase64 stores each into the blank memo field "
+     "of one record"},
     {"MemoRead", "every memo of 100,000 records read through a stream; xbase64: GetMemoField"},
     {"MemoReadLines", "the same through GetMemo and the line table"},
-    {"MemoPack", "PackMemofile of 35,000 live and 35,000 dead memos of 1 KiB (dBASE IV, 105 MB); the middle "
-                 "column is cp of the 52 MB of live bytes"},
-    {"MemoPackSync", "cp of the live bytes followed by a sync: the pack syncs the new memo file, its journal and "
-                     "the table before it switches over"},
+    {"MemoPack",
+     "PackMemofile of 35,000 live and 35,000 dead memos of 1 KiB (dBASE IV, 105 MB); the middle "
+     "column is cp of the 52 MB of live bytes"},
+    {"MemoPackSync",
+     "cp of the live bytes followed by a sync: the pack syncs the new memo file, its journal and "
+     "the table before it switches over"},
     {"IndexBuild", "three tags (DETAIL, AMOUNT, DTOS(DATE)+STR(RECNO())+DETAIL) built from the table"},
     {"SortPairs", "the same three tags' (key, record) pairs sorted with std::sort alone"},
     {"IndexFind", "100,000 Finds of random records' keys on the million-record table, cache warm; per_find is one"},
@@ -66,12 +72,15 @@ constexpr std::pair<const char*, const char*> kNotes[] = {
     {"IndexedAppend", "100,000 appends to a table with the three tags, exclusive"},
     {"IndexedAppendShared", "the same appends to the table opened shared: the semaphore brackets each"},
     {"IndexedReplace", "100,000 replaces of AMOUNT: each record moves in one tag"},
-    {"DatasetWalk", "GoTop, Skip and FieldGet of DATE, ACCNAME and AMOUNT through a TTzDbf; engine: GoTop, SKIP, "
-                    "FieldText"},
-    {"DatasetAppend", "ClearRecord, ten FieldPuts and AppendRec through a TTzDbf; engine: ClearRecord, ten "
-                      "PutField and Append"},
-    {"DatasetOpenIndexed", "a TTzDbf opened with three tags rebuilt (CreateIndex ciAlways, progress window shown); "
-                           "engine: MakeIndex of the three tags alone"},
+    {"DatasetWalk",
+     "GoTop, Skip and FieldGet of DATE, ACCNAME and AMOUNT through a TTzDbf; engine: GoTop, SKIP, "
+     "FieldText"},
+    {"DatasetAppend",
+     "ClearRecord, ten FieldPuts and AppendRec through a TTzDbf; engine: ClearRecord, ten "
+     "PutField and Append"},
+    {"DatasetOpenIndexed",
+     "a TTzDbf opened with three tags rebuilt (CreateIndex ciAlways, progress window shown); "
+     "engine: MakeIndex of the three tags alone"},
 };
 
 // Times per case and library, in milliseconds: the median of repetitions
@@ -133,9 +142,8 @@ public:
             out << Cells(test, Ms(dataset), Ms(engine), Ratio(dataset, engine), "", "", Percent(Spread(row)));
         }
         for (const auto& [test, note] : kNotes) {
-            const bool ran = std::any_of(order_.begin(), order_.end(), [&](const std::string& t) {
-                return t == test || t.ends_with(test);
-            });
+            const bool ran = std::any_of(order_.begin(), order_.end(),
+                                         [&](const std::string& t) { return t == test || t.ends_with(test); });
             if (ran) out << "  " << test << ": " << note << "\n";
         }
         out.flush();

@@ -18,12 +18,12 @@
 #include "engine/dbf/detail/state.hpp"
 #include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/detail/table_header.hpp"
-#include "engine/dbf/tables.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/locate.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/strings.hpp"
+#include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "platform/codepage.hpp"
@@ -92,7 +92,8 @@ bool Shared(const benchmark::State& state) { return (state.range(1) & kShared) !
 bool HideDeleted(const benchmark::State& state) { return (state.range(1) & kHideDeleted) != 0; }
 
 // The virtual files' fields: a few of the history's, REF as the sort key.
-constexpr Column kVColumns[] = {{"DATE", 'D', 8, 0}, {"DETAIL", 'C', 30, 0}, {"REF", 'C', 10, 0}, {"AMOUNT", 'N', 9, 2}};
+constexpr Column kVColumns[] = {
+    {"DATE", 'D', 8, 0}, {"DETAIL", 'C', 30, 0}, {"REF", 'C', 10, 0}, {"AMOUNT", 'N', 9, 2}};
 enum VColumnNo { kVDate, kVDetail, kVRef, kVAmount };
 constexpr int kSortedRecords = 50'000;
 
@@ -284,8 +285,7 @@ void OursDeletePack(benchmark::State& state) {
         }
         if (!ok) break;
         zurod::Pack();
-        if (!Ok(state) || !Expect(state, zurod::RecCount(), kRecords - kRecords / kDeleteEvery, "records kept"))
-            break;
+        if (!Ok(state) || !Expect(state, zurod::RecCount(), kRecords - kRecords / kDeleteEvery, "records kept")) break;
         zurod::CloseArea();
     }
     if (!state.error_occurred()) SameRecords(state, path, ExpectedKeptRecords());
@@ -346,7 +346,7 @@ void OursLocate(benchmark::State& state) {
             // the first record, ParseLocateField turning the search into a
             // contained one, and Continue make the same scan from record 2.
             found = zurod::Locate("DETAIL", std::string(kContainedText), true) &&
-                    zurod::ParseLocateField("DETAIL NOCASE CONTAINED") > 0 && zurod::Continue();
+                zurod::ParseLocateField("DETAIL NOCASE CONTAINED") > 0 && zurod::Continue();
         }
         if (!Ok(state) || !Expect(state, found ? zurod::RecNo() : 0, target, "record found")) break;
         zurod::CloseArea();

@@ -43,7 +43,8 @@ bool Opened(benchmark::State& state, const Dbf& dbf, const std::string& path) {
 
 bool Expect(benchmark::State& state, int64_t got, int64_t wanted, const char* what) {
     if (got == wanted) return true;
-    state.SkipWithError((std::string(what) + ": " + std::to_string(got) + ", expected " + std::to_string(wanted)).c_str());
+    state.SkipWithError(
+        (std::string(what) + ": " + std::to_string(got) + ", expected " + std::to_string(wanted)).c_str());
     return false;
 }
 
@@ -98,9 +99,9 @@ void ShapelibAppend(benchmark::State& state) {
         if (!Opened(state, dbf, path)) break;
         bool ok = true;
         for (const Column& c : kColumns) {
-            const int added = c.type == 'C'   ? DBFAddField(dbf.get(), c.name, FTString, c.length, 0)
-                              : c.type == 'N' ? DBFAddField(dbf.get(), c.name, FTDouble, c.length, c.decimals)
-                                              : DBFAddNativeFieldType(dbf.get(), c.name, c.type, c.length, 0);
+            const int added = c.type == 'C' ? DBFAddField(dbf.get(), c.name, FTString, c.length, 0)
+                : c.type == 'N'             ? DBFAddField(dbf.get(), c.name, FTDouble, c.length, c.decimals)
+                                            : DBFAddNativeFieldType(dbf.get(), c.name, c.type, c.length, 0);
             ok = ok && added >= 0;
         }
         DBFHandle h = dbf.get();
@@ -109,15 +110,15 @@ void ShapelibAppend(benchmark::State& state) {
             // The string call would take a D field for a number and store
             // "       0"; the bytes go in as they are (the C API only reads them).
             ok = DBFWriteAttributeDirectly(h, i, kDate, const_cast<char*>(r.stored_date.c_str())) &&
-                 DBFWriteStringAttribute(h, i, kDetail, r.detail.c_str()) &&
-                 DBFWriteStringAttribute(h, i, kSource, r.source.c_str()) &&
-                 DBFWriteStringAttribute(h, i, kDest, r.dest.c_str()) &&
-                 DBFWriteStringAttribute(h, i, kAction, r.action.c_str()) &&
-                 DBFWriteStringAttribute(h, i, kRef, r.ref.c_str()) &&
-                 DBFWriteStringAttribute(h, i, kCategory, r.category.c_str()) &&
-                 DBFWriteDoubleAttribute(h, i, kAmount, r.amount) &&
-                 DBFWriteDoubleAttribute(h, i, kBalance, r.balance) &&
-                 DBFWriteStringAttribute(h, i, kAccName, r.accname.c_str());
+                DBFWriteStringAttribute(h, i, kDetail, r.detail.c_str()) &&
+                DBFWriteStringAttribute(h, i, kSource, r.source.c_str()) &&
+                DBFWriteStringAttribute(h, i, kDest, r.dest.c_str()) &&
+                DBFWriteStringAttribute(h, i, kAction, r.action.c_str()) &&
+                DBFWriteStringAttribute(h, i, kRef, r.ref.c_str()) &&
+                DBFWriteStringAttribute(h, i, kCategory, r.category.c_str()) &&
+                DBFWriteDoubleAttribute(h, i, kAmount, r.amount) &&
+                DBFWriteDoubleAttribute(h, i, kBalance, r.balance) &&
+                DBFWriteStringAttribute(h, i, kAccName, r.accname.c_str());
         }
         if (!ok) {
             state.SkipWithError("shapelib failed to write a record");
@@ -197,8 +198,7 @@ void ShapelibReplace(benchmark::State& state) {
         for (int i = 0; i < count && ok; ++i) {
             const Row& r = rows[ReplacementRow(static_cast<size_t>(i))];
             ok = DBFWriteStringAttribute(h, i, kDetail, r.detail.c_str()) &&
-                 DBFWriteDoubleAttribute(h, i, kAmount, r.amount) &&
-                 DBFWriteDoubleAttribute(h, i, kBalance, r.balance);
+                DBFWriteDoubleAttribute(h, i, kAmount, r.amount) && DBFWriteDoubleAttribute(h, i, kBalance, r.balance);
         }
         if (!ok) {
             state.SkipWithError("shapelib failed to replace a record");

@@ -18,22 +18,22 @@
 #include "engine/dbf/detail/record_io.hpp"
 #include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/detail/table_header.hpp"
-#include "engine/dbf/tables.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
+#include "engine/dbf/tables.hpp"
 #include "platform/codepage.hpp"
 
 namespace bench {
 
 namespace {
 
-constexpr std::array<const char*, 5> kAccounts = {"Current Account", "Cash Account", "Savings Account",
-                                                  "Credit Card", "Holiday Fund"};
+constexpr std::array<const char*, 5> kAccounts = {"Current Account", "Cash Account", "Savings Account", "Credit Card",
+                                                  "Holiday Fund"};
 // Texts in the ANSI page, some with accents, so that the page conversion has work to do.
-constexpr std::array<const char*, 8> kPayees = {"Supermarket",       "Caf\xE9 M\xFCller", "City Power",
-                                                "Rent",              "Bakery Sch\xF6n",   "Fuel Station",
-                                                "Cin\xE9ma Lumi\xE8re", "Bookshop"};
+constexpr std::array<const char*, 8> kPayees = {
+    "Supermarket",     "Caf\xE9 M\xFCller", "City Power",           "Rent",
+    "Bakery Sch\xF6n", "Fuel Station",      "Cin\xE9ma Lumi\xE8re", "Bookshop"};
 constexpr std::array<const char*, 8> kCategories = {"Groceries", "Dining Out", "Utilities", "Housing",
                                                     "Groceries", "Transport",  "Leisure",   "Books"};
 
@@ -241,8 +241,7 @@ const std::string& LocateTable() {
 }
 
 const std::string& LocateTableWithDeleted() {
-    static const std::string path =
-        BuildLocateTable("locate_deleted.dbf", MasterTableWithDeleted(), kRecords - 1);
+    static const std::string path = BuildLocateTable("locate_deleted.dbf", MasterTableWithDeleted(), kRecords - 1);
     return path;
 }
 
@@ -428,7 +427,7 @@ bool SameRecords(benchmark::State& state, const std::string& path, const std::st
             while (file[hl + at] == expected[at]) ++at;
             const size_t record = at / rl;
             problem = "record " + std::to_string(record + 1) + " is \"" + file.substr(hl + record * rl, rl) +
-                      "\", expected \"" + expected.substr(record * rl, rl) + "\"";
+                "\", expected \"" + expected.substr(record * rl, rl) + "\"";
         }
     }
     if (problem.empty()) return true;

@@ -26,9 +26,9 @@ struct Column {
     int decimals;
 };
 inline constexpr Column kColumns[] = {
-    {"DATE", 'D', 8, 0},      {"DETAIL", 'C', 30, 0},  {"SOURCE", 'C', 30, 0}, {"DEST", 'C', 30, 0},
-    {"ACTION", 'C', 8, 0},    {"REF", 'C', 10, 0},     {"CATEGORY", 'C', 20, 0}, {"AMOUNT", 'N', 9, 2},
-    {"BALANCE", 'N', 9, 2},   {"ACCNAME", 'C', 30, 0},
+    {"DATE", 'D', 8, 0},    {"DETAIL", 'C', 30, 0},  {"SOURCE", 'C', 30, 0},   {"DEST", 'C', 30, 0},
+    {"ACTION", 'C', 8, 0},  {"REF", 'C', 10, 0},     {"CATEGORY", 'C', 20, 0}, {"AMOUNT", 'N', 9, 2},
+    {"BALANCE", 'N', 9, 2}, {"ACCNAME", 'C', 30, 0},
 };
 inline constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
 // Columns by position, for the loops that touch a few of them.

@@ -31,7 +31,8 @@ xbLong Count(xbDbf& d) { return d.NoOfRecords() & 0xFFFFFFFFL; }
 
 bool Expect(benchmark::State& state, int64_t got, int64_t wanted, const char* what) {
     if (got == wanted) return true;
-    state.SkipWithError((std::string(what) + ": " + std::to_string(got) + ", expected " + std::to_string(wanted)).c_str());
+    state.SkipWithError(
+        (std::string(what) + ": " + std::to_string(got) + ", expected " + std::to_string(wanted)).c_str());
     return false;
 }
 
@@ -112,7 +113,7 @@ void XbaseRead(benchmark::State& state) {
                     sum += d.GetDoubleField(static_cast<xbShort>(c));
                 } else {
                     chars += static_cast<size_t>(d.GetField(static_cast<xbShort>(c), text)) +
-                             static_cast<unsigned char>(text[0]);
+                        static_cast<unsigned char>(text[0]);
                 }
             }
             rc = ++seen < count ? d.GetNextRecord() : static_cast<xbShort>(XB_EOF);

@@ -23,8 +23,8 @@ const std::vector<std::string> kDrag = {
 };
 
 void RegisterCursor(const char* name, const std::vector<std::string>& art, ui::TPoint hotspot) {
-    ui::RegisterCursorResource(name, {ui::BitmapFromArt(art, {{'X', 0}, {'#', 0xFFFFFF}}),
-                                      ui::MaskFromArt(art, '.'), hotspot});
+    ui::RegisterCursorResource(
+        name, {ui::BitmapFromArt(art, {{'X', 0}, {'#', 0xFFFFFF}}), ui::MaskFromArt(art, '.'), hotspot});
 }
 
 }  // namespace

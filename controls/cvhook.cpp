@@ -66,9 +66,7 @@ void TCvWindowHook::SetActive(bool active) {
     }
 }
 
-TWinControl* TCvWindowHook::WinControl() const {
-    return control_hook_ ? control_hook_->Control() : control_;
-}
+TWinControl* TCvWindowHook::WinControl() const { return control_hook_ ? control_hook_->Control() : control_; }
 
 void TCvWindowHook::SetWinControl(TWinControl* control) {
     if (control == WinControl()) return;
@@ -189,8 +187,10 @@ LRESULT TControlHook::Dispatch(HWND h, UINT msg, WPARAM w, LPARAM l, const NextP
         if (hooks.empty() || !control_ || control_->Has(csDestroying) || destroying_) return;
         for (auto it = hooks.rbegin(); it != hooks.rend(); ++it) {
             if (!still_attached(*it)) continue;
-            if (before) (*it)->DoBeforeMessage(m, handled);
-            else (*it)->DoAfterMessage(m, handled);
+            if (before)
+                (*it)->DoBeforeMessage(m, handled);
+            else
+                (*it)->DoAfterMessage(m, handled);
             if (handled) break;
         }
     };
@@ -201,8 +201,8 @@ LRESULT TControlHook::Dispatch(HWND h, UINT msg, WPARAM w, LPARAM l, const NextP
     }
     if (msg == WM_DESTROY) {
         UnhookControl();
-        if (THookList* list = HookList(); list && !destroying_ && control_ == control && control &&
-                                           !control->Has(csDestroying))
+        if (THookList* list = HookList();
+            list && !destroying_ && control_ == control && control && !control->Has(csDestroying))
             PostMessage(list->Window(), CM_RESUBCLASS, 0, LPARAM(id_));
     }
     return m.Result;

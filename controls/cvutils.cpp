@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "controls/cvconst.hpp"
-#include "platform/msgbox.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/resources.hpp"
+#include "platform/msgbox.hpp"
 
 namespace controls {
 
@@ -98,8 +98,8 @@ void MaskedStretchBlt(DC& dst, int x, int y, int w, int h, const DC& src, int sx
     BitBlt(dst, x, y, w, h, &work, 0, 0, SRCCOPY);
 }
 
-void DrawBitmapStretchedTransparent(TCanvas* dest, TBitmap* bitmap, TColor transparent, int dx, int dy, int dw,
-                                    int dh, int sx, int sy, int sw, int sh) {
+void DrawBitmapStretchedTransparent(TCanvas* dest, TBitmap* bitmap, TColor transparent, int dx, int dy, int dw, int dh,
+                                    int sx, int sy, int sw, int sh) {
     if (!dest || !bitmap || bitmap->Empty()) return;
     if (dw < 1) dw = bitmap->Width();
     if (dh < 1) dh = bitmap->Height();
@@ -122,10 +122,9 @@ void DrawBitmapStretchedTransparent(TCanvas* dest, TBitmap* bitmap, TColor trans
     bc->Unlock();
 }
 
-void DrawBitmapRectTransparent(TCanvas* dest, int x, int y, const TRect& source, TBitmap* bitmap,
-                               TColor transparent) {
-    DrawBitmapStretchedTransparent(dest, bitmap, transparent, x, y, RectWidth(source), RectHeight(source),
-                                   source.left, source.top, RectWidth(source), RectHeight(source));
+void DrawBitmapRectTransparent(TCanvas* dest, int x, int y, const TRect& source, TBitmap* bitmap, TColor transparent) {
+    DrawBitmapStretchedTransparent(dest, bitmap, transparent, x, y, RectWidth(source), RectHeight(source), source.left,
+                                   source.top, RectWidth(source), RectHeight(source));
 }
 
 namespace {
@@ -173,8 +172,8 @@ std::unique_ptr<TBitmap> CreateDisabledImageDefault(TBitmap* bitmap, TColor outl
     return CreateDisabledImage(bitmap, outline, clBtnFace, clBtnHighlight, clBtnShadow, true);
 }
 
-void DrawDisabledImageListItem(TCustomImageList* images, TCanvas* canvas, int x, int y, int index,
-                               TColor highlight, TColor shadow, bool draw_highlight) {
+void DrawDisabledImageListItem(TCustomImageList* images, TCanvas* canvas, int x, int y, int index, TColor highlight,
+                               TColor shadow, bool draw_highlight) {
     if (!images || !canvas || index < 0 || index >= images->Count()) return;
     const int w = images->Width(), h = images->Height();
     auto work = Surface::Create(w, h, PixelFormat::Mono);
@@ -227,10 +226,12 @@ void GradientFillRect(TCanvas* canvas, const TRect& rect, TColor start, TColor e
     canvas->Pen()->SetMode(pmCopy);
     if (size > 0) {
         for (int i = 0; i < bands; ++i) {
-            const COLORREF c = RGB(GetRValue(base) + MulDiv(i, dr, bands - 1), GetGValue(base) + MulDiv(i, dg, bands - 1),
-                                   GetBValue(base) + MulDiv(i, db, bands - 1));
-            const TRect band = vertical ? TRect{rect.left, rect.top + i * size, rect.right, rect.top + (i + 1) * size}
-                                        : TRect{rect.left + i * size, rect.top, rect.left + (i + 1) * size, rect.bottom};
+            const COLORREF c =
+                RGB(GetRValue(base) + MulDiv(i, dr, bands - 1), GetGValue(base) + MulDiv(i, dg, bands - 1),
+                    GetBValue(base) + MulDiv(i, db, bands - 1));
+            const TRect band = vertical
+                ? TRect{rect.left, rect.top + i * size, rect.right, rect.top + (i + 1) * size}
+                : TRect{rect.left + i * size, rect.top, rect.left + (i + 1) * size, rect.bottom};
             FillRect(dc, band, Brush::Solid(c));
         }
     }

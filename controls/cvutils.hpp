@@ -27,17 +27,16 @@ void PaintParentBackground(ui::TControl* control, TCanvas* dest);
 // where the source has `transparent` (an RGB value).
 void MaskedStretchBlt(ui::DC& dst, int x, int y, int w, int h, const ui::DC& src, int sx, int sy, int sw, int sh,
                       int palette, ui::COLORREF transparent);
-void DrawBitmapStretchedTransparent(TCanvas* dest, TBitmap* bitmap, TColor transparent, int dx, int dy, int dw,
-                                    int dh, int sx, int sy, int sw, int sh);
-void DrawBitmapRectTransparent(TCanvas* dest, int x, int y, const TRect& source, TBitmap* bitmap,
-                               TColor transparent);
+void DrawBitmapStretchedTransparent(TCanvas* dest, TBitmap* bitmap, TColor transparent, int dx, int dy, int dw, int dh,
+                                    int sx, int sy, int sw, int sh);
+void DrawBitmapRectTransparent(TCanvas* dest, int x, int y, const TRect& source, TBitmap* bitmap, TColor transparent);
 // The image's shape (the pixels of the outline colour; the black pixels of a
 // monochrome image) embossed: highlight one pixel down and right, shadow on top.
 std::unique_ptr<TBitmap> CreateDisabledImage(TBitmap* bitmap, TColor outline, TColor back, TColor highlight,
                                              TColor shadow, bool draw_highlight);
 std::unique_ptr<TBitmap> CreateDisabledImageDefault(TBitmap* bitmap, TColor outline);
-void DrawDisabledImageListItem(ui::TCustomImageList* images, TCanvas* canvas, int x, int y, int index,
-                               TColor highlight, TColor shadow, bool draw_highlight);
+void DrawDisabledImageListItem(ui::TCustomImageList* images, TCanvas* canvas, int x, int y, int index, TColor highlight,
+                               TColor shadow, bool draw_highlight);
 // 8 by 8: the first colour, with the second where x and y are both even or both odd.
 std::unique_ptr<TBitmap> CreateCheckerPatternBitmap(TColor first, TColor second);
 void GradientFillRect(TCanvas* canvas, const TRect& rect, TColor start, TColor end, TGradientDirection direction,

@@ -17,8 +17,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -36,15 +36,13 @@
 #include "engine/memo/memo.hpp"
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
-#include "platform/codepage.hpp"
 #include "framework/ui/sdl_display.hpp"
+#include "platform/codepage.hpp"
 
 namespace {
 
-
 constexpr int kTransactions = 300;
-constexpr std::array<const char*, 4> kAccounts = {"Current Account", "Cash Account", "Savings Account",
-                                                  "Credit Card"};
+constexpr std::array<const char*, 4> kAccounts = {"Current Account", "Cash Account", "Savings Account", "Credit Card"};
 constexpr std::array<const char*, 5> kCategories = {"Groceries", "Fuel", "Dining Out", "Utilities", "Books"};
 
 // One side of a transaction as the history stores it.
@@ -58,8 +56,8 @@ using zurod::TTzDbf;
 // The history as the program keeps it: its field list and its production
 // index of two tags, rebuilt at every open; the demo adds a tag on the account.
 const std::vector<std::string> kHistoryFields = {
-    "DATE,D,8,0",     "DETAIL,C,30,0",   "SOURCE,C,30,0", "DEST,C,30,0",    "ACTION,C,8,0",
-    "REF,C,10,0",     "CATEGORY,C,20,0", "AMOUNT,N,9,2",  "BALANCE,N,9,2", "ACCNAME,C,30,0",
+    "DATE,D,8,0", "DETAIL,C,30,0",   "SOURCE,C,30,0", "DEST,C,30,0",   "ACTION,C,8,0",
+    "REF,C,10,0", "CATEGORY,C,20,0", "AMOUNT,N,9,2",  "BALANCE,N,9,2", "ACCNAME,C,30,0",
 };
 const std::vector<std::string> kHistoryTags = {
     "TGTHRECN,F,F,RECNO()", "", "TGTHDATE,F,F,DTOS(DATE)+STR(RECNO())+DETAIL", "", "TGTHACC,F,F,ACCNAME+DTOS(DATE)", "",
@@ -277,7 +275,7 @@ bool ReportDebits(TTzDbf& history, const std::vector<Posting>& postings) {
     std::printf("Debits of 100.00 or more: %lld records, %.2f in all\n", static_cast<long long>(count), large);
     std::printf("Pennies in every amount: %.0f\n", pennies);
     const bool ok = count == expected_count && std::fabs(large - Money(expected_cents)) < 0.005 &&
-                    std::fabs(pennies - static_cast<double>(expected_pennies)) < 0.5;
+        std::fabs(pennies - static_cast<double>(expected_pennies)) < 0.5;
     if (!ok) std::printf("the filter or the sums disagree with the postings\n");
     return ok;
 }
@@ -404,7 +402,7 @@ int Run(int argc, char** argv) {
         {
             auto history = Table("History", history_path, kHistoryFields, kHistoryTags);
             ok = ReportHistory(*history, history_path) && ReportDebits(*history, postings) &&
-                 ReportLastFive(*history, postings);
+                ReportLastFive(*history, postings);
         }
         ReportNotes(notes);
         ok = SplitRoundTrip(folder + "/splits.dbf", postings) && ok;

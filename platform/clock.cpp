@@ -16,7 +16,7 @@ LocalDateTime Now() {
     tm local{};
     localtime_r(&t, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday + 1,
-            local.tm_hour, local.tm_min, local.tm_sec};
+            local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 }  // namespace platform

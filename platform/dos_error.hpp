@@ -19,8 +19,8 @@ enum DosError : int {
     kSharingViolation = 32,
     kLockViolation = 33,
     kDiskRead = 100,
-    kDiskWrite = 101,   // disk full or short write
-    kNotLocked = 158,   // unlocking a range this handle does not hold
+    kDiskWrite = 101,  // disk full or short write
+    kNotLocked = 158,  // unlocking a range this handle does not hold
 };
 
 // Maps an errno value to its DOS code.

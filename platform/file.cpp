@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <mutex>
 #include <utility>
@@ -38,9 +38,7 @@ constexpr unsigned Bit(unsigned sentinel) { return 1u << sentinel; }
 
 constexpr uint64_t kMaxOffset = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
 
-off_t SentinelOffset(unsigned sentinel) {
-    return static_cast<off_t>(kShareSentinelBase + sentinel);
-}
+off_t SentinelOffset(unsigned sentinel) { return static_cast<off_t>(kShareSentinelBase + sentinel); }
 
 unsigned AccessBits(Access access) {
     switch (access) {
@@ -133,17 +131,17 @@ int TakeShare(int fd, unsigned take) {
     for (unsigned s = kHasRead; s < kSentinelCount && result == kOk; ++s) {
         if (!(check & Bit(s))) continue;
         const int held = HeldByOther(fd, SentinelOffset(s), 1);
-        if (held > 0) result = kSharingViolation;
-        else if (held < 0 && -held != ENOLCK) result = DosErrorFromErrno(-held);
+        if (held > 0)
+            result = kSharingViolation;
+        else if (held < 0 && -held != ENOLCK)
+            result = DosErrorFromErrno(-held);
     }
     if (result != kOk) ReleaseSentinels(fd, taken);
     if (gated) SetLock(fd, F_UNLCK, SentinelOffset(kGate), 1, false);
     return result;
 }
 
-bool ReadOnlyFallback(int err) {
-    return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY;
-}
+bool ReadOnlyFallback(int err) { return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY; }
 
 struct ArmedFault {
     FileOp op;
@@ -171,8 +169,10 @@ constinit std::atomic<bool> g_faults_armed{false};
     auto fired = table.armed.end();
     for (auto it = table.armed.begin(); it != table.armed.end(); ++it) {
         if (it->op != op) continue;
-        if (it->remaining > 1) --it->remaining;
-        else if (fired == table.armed.end()) fired = it;  // a later one due now waits at 1
+        if (it->remaining > 1)
+            --it->remaining;
+        else if (fired == table.armed.end())
+            fired = it;  // a later one due now waits at 1
     }
     int code = kOk;
     if (fired != table.armed.end()) {
@@ -210,11 +210,7 @@ void ClearFileFaults() {
 File::~File() { Close(); }
 
 File::File(File&& other) noexcept
-    : fd_(other.fd_),
-      path_(std::move(other.path_)),
-      access_(other.access_),
-      share_(other.share_),
-      id_(other.id_),
+    : fd_(other.fd_), path_(std::move(other.path_)), access_(other.access_), share_(other.share_), id_(other.id_),
       locks_(std::move(other.locks_)) {
     other.fd_ = -1;
     other.Close();
@@ -266,8 +262,7 @@ int File::OpenOnce(const std::string& path, Access access, Share share, Disposit
     // The descriptor is read/write even for read access, because the lock
     // emulation needs write locks; the access asked for is enforced here.
     int fd = ::open(host.c_str(), flags | O_RDWR, 0666);
-    if (fd < 0 && access == Access::Read && disposition == Disposition::OpenExisting &&
-        ReadOnlyFallback(errno))
+    if (fd < 0 && access == Access::Read && disposition == Disposition::OpenExisting && ReadOnlyFallback(errno))
         fd = ::open(host.c_str(), flags | O_RDONLY);
     if (fd < 0) return DosErrorForPath(errno, resolved);
     fd_ = fd;
@@ -336,8 +331,7 @@ int File::ReadAt(uint64_t offset, std::span<char> buf, size_t& got) const {
     if (access_ == Access::Write) return kAccessDenied;
     if (const int fault = InjectedFault(FileOp::Read)) return fault;
     if (offset > kMaxOffset) return kOk;  // past any end
-    const size_t want =
-        static_cast<size_t>(std::min<uint64_t>(buf.size(), kMaxOffset - offset));
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(buf.size(), kMaxOffset - offset));
     while (got < want) {
         const ssize_t n = pread(fd_, buf.data() + got, want - got, static_cast<off_t>(offset + got));
         if (n < 0) {
@@ -357,8 +351,7 @@ int File::WriteAt(uint64_t offset, std::span<const char> buf) {
     if (const int fault = InjectedFault(FileOp::Write)) return fault;
     size_t done = 0;
     while (done < buf.size()) {
-        const ssize_t n =
-            pwrite(fd_, buf.data() + done, buf.size() - done, static_cast<off_t>(offset + done));
+        const ssize_t n = pwrite(fd_, buf.data() + done, buf.size() - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             return DosErrorFromErrno(errno);
@@ -410,7 +403,7 @@ int File::ModifiedTime(time_t& t) const {
 int File::SetModifiedTime(time_t t) {
     if (fd_ < 0) return kInvalidHandle;
     if (access_ == Access::Read) return kAccessDenied;
-    struct timespec times[2] {};
+    struct timespec times[2]{};
     times[0].tv_nsec = UTIME_OMIT;
     times[1].tv_sec = t;
     return futimens(fd_, times) == 0 ? kOk : DosErrorFromErrno(errno);
@@ -427,8 +420,7 @@ int File::RenameOver(const std::string& target) {
     if (fd_ < 0) return kInvalidHandle;
     if (const int fault = InjectedFault(FileOp::Rename)) return fault;
     const std::string resolved = ResolveForCreate(target);
-    if (::rename(AnsiToUtf8(path_).c_str(), AnsiToUtf8(resolved).c_str()) != 0)
-        return DosErrorForPath(errno, resolved);
+    if (::rename(AnsiToUtf8(path_).c_str(), AnsiToUtf8(resolved).c_str()) != 0) return DosErrorForPath(errno, resolved);
     path_ = resolved;
     return kOk;
 }
@@ -447,7 +439,8 @@ int File::ChangeShare(Share share) {
 
 bool File::FreeSlot(uint64_t offset, uint64_t length, std::vector<Range>::iterator& at) {
     // locks_ is sorted by offset and its ranges never overlap.
-    at = std::lower_bound(locks_.begin(), locks_.end(), offset, [](const Range& r, uint64_t o) { return r.offset < o; });
+    at =
+        std::lower_bound(locks_.begin(), locks_.end(), offset, [](const Range& r, uint64_t o) { return r.offset < o; });
     if (at != locks_.end() && at->offset < offset + length) return false;
     return at == locks_.begin() || std::prev(at)->offset + std::prev(at)->length <= offset;
 }
@@ -502,8 +495,8 @@ int File::HeldElsewhere(uint64_t offset, uint64_t length, bool& held) const {
 int File::Unlock(uint64_t offset, uint64_t length) {
     if (fd_ < 0) return kInvalidHandle;
     if (length == 0) return kOk;
-    const auto it = std::lower_bound(locks_.begin(), locks_.end(), offset,
-                                     [](const Range& r, uint64_t o) { return r.offset < o; });
+    const auto it =
+        std::lower_bound(locks_.begin(), locks_.end(), offset, [](const Range& r, uint64_t o) { return r.offset < o; });
     if (it == locks_.end() || it->offset != offset || it->length != length) return kNotLocked;
     const int err = SetLock(fd_, F_UNLCK, static_cast<off_t>(offset), static_cast<off_t>(length), false);
     if (err != 0) return DosErrorFromErrno(err);

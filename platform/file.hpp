@@ -50,8 +50,7 @@ public:
     // name). Returns 0 or a DOS code: 32 when the share modes conflict.
     // The open ends on the file the path names once the share locks are
     // held, even when another process renamed a file over it meanwhile.
-    int Open(const std::string& path, Access access, Share share,
-             Disposition disposition = Disposition::OpenExisting);
+    int Open(const std::string& path, Access access, Share share, Disposition disposition = Disposition::OpenExisting);
     void Close();
 
     bool IsOpen() const { return fd_ >= 0; }

@@ -23,8 +23,7 @@ struct Decimal {
 
 Decimal ShortestDecimal(double magnitude) {
     char text[64];
-    const auto [end, ec] =
-        std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific);
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific);
     Decimal d;
     if (ec != std::errc()) return d;  // cannot happen with this buffer
     const char* p = text;
@@ -102,8 +101,7 @@ bool ParseDouble(std::string_view text, double& value) {
 bool ParseInt64(std::string_view text, int64_t& value) {
     // from_chars takes a '-' itself (which keeps INT64_MIN in range) but no '+'.
     std::string_view digits = text;
-    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-'))
-        digits.remove_prefix(1);
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
     if (digits.empty() || !IsDigit(digits.front())) return false;
     if (text.front() == '+') text = digits;
     int64_t parsed = 0;

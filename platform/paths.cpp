@@ -104,8 +104,10 @@ std::string ExtensionInBaseCase(const std::string& name) {
     bool has_lower = false, has_upper = false;
     for (size_t i = 0; i < dot; ++i) {
         const char c = name[i];
-        if (AnsiUpper(c) != c) has_lower = true;
-        else if (AnsiLower(c) != c) has_upper = true;
+        if (AnsiUpper(c) != c)
+            has_lower = true;
+        else if (AnsiLower(c) != c)
+            has_upper = true;
     }
     if (has_lower == has_upper) return name;  // mixed, or no letters at all
     const std::string_view ext(name.data() + dot + 1, name.size() - dot - 1);
@@ -132,8 +134,7 @@ bool GlobMatch(std::string_view pattern, std::string_view name) {
         if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
             resume = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || AnsiUpper(pattern[p]) == AnsiUpper(name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == '?' || AnsiUpper(pattern[p]) == AnsiUpper(name[n]))) {
             ++p;
             ++n;
         } else if (star != std::string_view::npos) {
@@ -248,13 +249,10 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
     // A file someone has open cannot be renamed, as on the original platform;
     // holding it exclusively also keeps newcomers out while it moves.
     File guard;
-    if (S_ISREG(st.st_mode) &&
-        guard.Open(source, Access::Read, Share::Exclusive) == kSharingViolation)
+    if (S_ISREG(st.st_mode) && guard.Open(source, Access::Read, Share::Exclusive) == kSharingViolation)
         return kSharingViolation;
 
-    if (renameat2(AT_FDCWD, host_source.c_str(), AT_FDCWD, host_target.c_str(),
-                  RENAME_NOREPLACE) == 0)
-        return kOk;
+    if (renameat2(AT_FDCWD, host_source.c_str(), AT_FDCWD, host_target.c_str(), RENAME_NOREPLACE) == 0) return kOk;
     int err = errno;
     if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
         // No atomic no-replace rename on this file system: a hard link
@@ -283,11 +281,9 @@ int RemoveFile(const std::string& path) {
     if (lstat(host.c_str(), &st) != 0) return DosErrorForPath(errno, resolved);
     // A read-only file and an open file cannot be erased, as on the original
     // platform.
-    if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return kAccessDenied;
+    if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return kAccessDenied;
     File guard;
-    if (S_ISREG(st.st_mode) &&
-        guard.Open(resolved, Access::Read, Share::Exclusive) == kSharingViolation)
+    if (S_ISREG(st.st_mode) && guard.Open(resolved, Access::Read, Share::Exclusive) == kSharingViolation)
         return kSharingViolation;
     if (unlink(host.c_str()) != 0) return DosErrorForPath(errno, resolved);
     return kOk;
@@ -349,8 +345,7 @@ int FindFiles(const std::string& pattern, std::vector<DirEntry>& found) {
         std::optional<std::string> name = EntryName(e->d_name);
         if (!name || !WildcardMatch(mask, *name)) continue;
         struct stat st {};
-        if (fstatat(dir_fd, e->d_name, &st, 0) != 0 &&
-            fstatat(dir_fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (fstatat(dir_fd, e->d_name, &st, 0) != 0 && fstatat(dir_fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;  // vanished since it was listed
         DirEntry entry;
         entry.name = std::move(*name);

@@ -1,7 +1,7 @@
 #include "engine/dataset/command_dataset.hpp"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 

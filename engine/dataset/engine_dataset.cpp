@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/bytes.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/errors.hpp"
@@ -13,13 +12,14 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "engine/dbf/strings.hpp"
-#include "platform/codepage.hpp"
 #include "framework/db/sysutils.hpp"
+#include "framework/ui/forms.hpp"
+#include "framework/ui/resources.hpp"
+#include "platform/bytes.hpp"
+#include "platform/codepage.hpp"
 #include "platform/locale.hpp"
 #include "platform/msgbox.hpp"
 #include "platform/numbers.hpp"
-#include "framework/ui/forms.hpp"
-#include "framework/ui/resources.hpp"
 
 namespace zurod {
 
@@ -29,7 +29,7 @@ using platform::CopyBytes;
 using platform::Load;
 using platform::Store;
 
-constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
                                    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
 
 // The value as the field shows it: rounded to its decimals the way a number
@@ -95,7 +95,7 @@ bool DateTextOf(double date, std::string& text) {
     int y = 0, m = 0, d = 0;
     db::DecodeDate(date, y, m, d);
     if (y < 1 || y > 9999) return false;
-    const char stored[8] = {static_cast<char>('0' + y / 1000), static_cast<char>('0' + y / 100 % 10),
+    const char stored[8] = {static_cast<char>('0' + y / 1000),    static_cast<char>('0' + y / 100 % 10),
                             static_cast<char>('0' + y / 10 % 10), static_cast<char>('0' + y % 10),
                             static_cast<char>('0' + m / 10),      static_cast<char>('0' + m % 10),
                             static_cast<char>('0' + d / 10),      static_cast<char>('0' + d % 10)};
@@ -322,8 +322,8 @@ std::vector<TDTField> TypedLayout() {
     const char* base = SwapBuffer().data();
     const int count = zurod::FieldCount();
     for (int n = 1; n <= count; ++n)
-        fields.push_back({Field(n), FieldType(n), static_cast<uint16_t>(FieldLen(n)), static_cast<uint16_t>(FieldDec(n)),
-                          static_cast<size_t>(FieldAddress(n) - base)});
+        fields.push_back({Field(n), FieldType(n), static_cast<uint16_t>(FieldLen(n)),
+                          static_cast<uint16_t>(FieldDec(n)), static_cast<size_t>(FieldAddress(n) - base)});
     return fields;
 }
 
@@ -344,10 +344,10 @@ void TZoVizuRez::BuildFieldProps() {
         case 'D': plan.how = Crossing::Date, size = 8; break;
         case 'N':
         case 'F':
-            plan.how = f.decimals > 0   ? Crossing::Real
-                       : f.length <= 9  ? Crossing::Whole32
-                       : f.length <= 18 ? Crossing::WholeReal
-                                        : Crossing::RealWhole;
+            plan.how = f.decimals > 0 ? Crossing::Real
+                : f.length <= 9       ? Crossing::Whole32
+                : f.length <= 18      ? Crossing::WholeReal
+                                      : Crossing::RealWhole;
             size = plan.how == Crossing::Whole32 ? 4 : 8;
             break;
         case 'L': plan.how = Crossing::Logical, size = 2; break;
@@ -512,10 +512,10 @@ int TZoVizuRez::TziSetFieldData(db::TField* field, char* buffer, const void* sou
     const FieldPlan& plan = plans_[index];
     char* slot = buffer + plan.data;
     if (!source) {
-        const size_t size = plan.how == Crossing::Text ? plan.length + 1u
-                            : plan.how == Crossing::Whole32 || plan.how == Crossing::Memo ? 4
-                            : plan.how == Crossing::Logical                               ? 2
-                                                                                          : 8;
+        const size_t size = plan.how == Crossing::Text                    ? plan.length + 1u
+            : plan.how == Crossing::Whole32 || plan.how == Crossing::Memo ? 4
+            : plan.how == Crossing::Logical                               ? 2
+                                                                          : 8;
         std::memset(slot, 0, size);
     } else {
         switch (field->DataType()) {
@@ -576,8 +576,8 @@ bool TZoVizuRez::TziLocateRecord(const std::string& fields, const std::vector<db
             },
             v);
     }
-    const bool found = LocateFields(fields, wanted, (options & db::loCaseInsensitive) != 0,
-                                    (options & db::loPartialKey) == 0, move);
+    const bool found =
+        LocateFields(fields, wanted, (options & db::loCaseInsensitive) != 0, (options & db::loPartialKey) == 0, move);
     if (move && found) bof_pending_ = eof_pending_ = false;
     return found;
 }
@@ -839,7 +839,7 @@ std::optional<std::vector<FieldDef>> TZoVizuRez::ParseDbfFields() {
         if (fixed.type != def.type || fixed.length != def.length || fixed.decimals != def.decimals) {
             auto show = [](const FieldDef& d) {
                 return d.name + "," + std::string(1, d.type) + "," + std::to_string(d.length) + "," +
-                       std::to_string(d.decimals);
+                    std::to_string(d.decimals);
             };
             TzShowMessage("Invalid field definition for " + Name() + ": " + show(def) +
                           ". Will use corrected definition: " + show(fixed));

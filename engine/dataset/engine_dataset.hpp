@@ -26,8 +26,8 @@
 #include "engine/dataset/prim_dataset.hpp"
 #include "engine/dbf/tables.hpp"
 #include "framework/db/datasource.hpp"
-#include "platform/locale.hpp"
 #include "framework/ui/classes.hpp"
+#include "platform/locale.hpp"
 
 namespace zurod {
 

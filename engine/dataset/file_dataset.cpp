@@ -60,8 +60,9 @@ bool TTzFileDataSet::OpenTable(const std::string& file_name) {
     {
         EngineSettings& settings = Settings();
         SettingScope<bool> repair(settings.count_from_size, AutoFixRecCount);
-        SettingScope<uint16_t> mode(settings.open_mode_override,
-                                    ReadOnly ? (exclusive_ ? kReadDenyAll : kReadDenyNone) : settings.open_mode_override);
+        SettingScope<uint16_t> mode(
+            settings.open_mode_override,
+            ReadOnly ? (exclusive_ ? kReadDenyAll : kReadDenyNone) : settings.open_mode_override);
         SetLastErrorCode(0);
         UseTable(use);
     }
@@ -103,12 +104,18 @@ std::string KeyText(const db::Variant& value) {
     return std::visit(
         [](const auto& v) -> std::string {
             using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, std::monostate>) return {};
-            else if constexpr (std::is_same_v<T, bool>) return v ? "T" : "F";
-            else if constexpr (std::is_same_v<T, int64_t>) return std::to_string(v);
-            else if constexpr (std::is_same_v<T, double>) return AllTrim(RealToStr(v, 30, 10));
-            else if constexpr (std::is_same_v<T, std::string>) return v;
-            else return EngineDateTextOf(v.value);
+            if constexpr (std::is_same_v<T, std::monostate>)
+                return {};
+            else if constexpr (std::is_same_v<T, bool>)
+                return v ? "T" : "F";
+            else if constexpr (std::is_same_v<T, int64_t>)
+                return std::to_string(v);
+            else if constexpr (std::is_same_v<T, double>)
+                return AllTrim(RealToStr(v, 30, 10));
+            else if constexpr (std::is_same_v<T, std::string>)
+                return v;
+            else
+                return EngineDateTextOf(v.value);
         },
         value);
 }
@@ -221,22 +228,23 @@ bool TTzFileDataSet::LockedWrite(std::string_view label, LockKind kind, void (*w
 }
 
 bool TTzFileDataSet::AppendOp() {
-    return LockedWrite("s_AppendWithLock", LockKind::Append, [] { zurod::Append(); }, OnALockFailedOnInsert,
-                       "Insert");
+    return LockedWrite(
+        "s_AppendWithLock", LockKind::Append, [] { zurod::Append(); }, OnALockFailedOnInsert, "Insert");
 }
 
 bool TTzFileDataSet::DeleteOp() {
-    return LockedWrite("s_DeleteWithLock", LockKind::Record, [] { zurod::DeleteRec(); }, OnRLockFailedOnDelete,
-                       "Delete");
+    return LockedWrite(
+        "s_DeleteWithLock", LockKind::Record, [] { zurod::DeleteRec(); }, OnRLockFailedOnDelete, "Delete");
 }
 
 bool TTzFileDataSet::RestoreOp() {
-    return LockedWrite("s_RestoreWithLock", LockKind::Record, [] { zurod::RecallRec(); }, OnRLockFailedOnRestore,
-                       "Restore");
+    return LockedWrite(
+        "s_RestoreWithLock", LockKind::Record, [] { zurod::RecallRec(); }, OnRLockFailedOnRestore, "Restore");
 }
 
 bool TTzFileDataSet::ReplaceOp() {
-    return LockedWrite("s_ReplaceWithLock", LockKind::Record, [] { zurod::Replace(); }, OnRLockFailedOnPost, "Post");
+    return LockedWrite(
+        "s_ReplaceWithLock", LockKind::Record, [] { zurod::Replace(); }, OnRLockFailedOnPost, "Post");
 }
 
 bool TTzFileDataSet::ALock() { return SelectArea("ALock") && zurod::ALock(); }
@@ -309,14 +317,14 @@ bool TTzFileDataSet::Locate(const std::string& key_fields, const std::vector<db:
                             db::TLocateOptions options) {
     // The index serves only a search of the very field its active tag is built on.
     bool by_index = values.size() == 1 && key_fields.find(';') == std::string::npos && SelectArea("Locate") &&
-                    AreaIndexBlock() != nullptr && CurrentOrder() > 0;
+        AreaIndexBlock() != nullptr && CurrentOrder() > 0;
     if (by_index) {
         std::vector<std::string> stored;
         GetIndexTagNames(stored, AreaFileName());
         const std::vector<TagDescriptor> tags = ParseIndexList(stored);
         const size_t order = static_cast<size_t>(CurrentOrder());
-        by_index = order <= tags.size() &&
-                   strcasecmp(AllTrim(tags[order - 1].key).c_str(), AllTrim(key_fields).c_str()) == 0;
+        by_index =
+            order <= tags.size() && strcasecmp(AllTrim(tags[order - 1].key).c_str(), AllTrim(key_fields).c_str()) == 0;
     }
     if (!by_index) return TTzCDataSet::Locate(key_fields, values, options);
     CheckBrowseMode();

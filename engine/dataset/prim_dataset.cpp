@@ -15,8 +15,8 @@ constexpr size_t kFlagAt = 5;
 constexpr size_t kLargestBuffer = size_t{16} << 20;
 
 bool CanStore(db::TDataSetState s) {
-    return s == db::dsEdit || s == db::dsInsert || s == db::dsSetKey || s == db::dsCalcFields ||
-           s == db::dsFilter || s == db::dsNewValue;
+    return s == db::dsEdit || s == db::dsInsert || s == db::dsSetKey || s == db::dsCalcFields || s == db::dsFilter ||
+        s == db::dsNewValue;
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ void TTzPrimDataset::CloseCursor() {
 db::TGetResult TTzPrimDataset::GetRecord(char* buffer, db::TGetMode mode, bool do_check) {
     int32_t rec_no = 0;
     const int code = mode == db::gmCurrent ? TziGetRecord(buffer, rec_no)
-                     : mode == db::gmNext  ? TziGetNextRecord(buffer, rec_no)
+        : mode == db::gmNext               ? TziGetNextRecord(buffer, rec_no)
                                            : TziGetPriorRecord(buffer, rec_no);
     switch (code) {
     case 0:

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/bytes.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/edit.hpp"
@@ -15,6 +14,7 @@
 #include "engine/dbf/strings.hpp"
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
+#include "platform/bytes.hpp"
 #include "platform/file.hpp"
 #include "platform/numbers.hpp"
 #include "platform/paths.hpp"
@@ -181,7 +181,9 @@ bool TTzLLDataSet::OpenTable(const std::string&) {
     ErrorHandlingScope quiet(false);
     structure_.assign(size, 0);
     const std::string command = "*" + std::to_string(NextVirtualName()) + "* VIRTUAL FILE" +
-                                (mode_ == ASCENDING ? " ASCENDING" : mode_ == DESCENDING ? " DESCENDING" : "");
+        (mode_ == ASCENDING        ? " ASCENDING"
+             : mode_ == DESCENDING ? " DESCENDING"
+                                   : "");
     UseOptions use = ParseUseCommand(command);
     use.buffer = structure_;
     SetLastErrorCode(0);

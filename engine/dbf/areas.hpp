@@ -33,8 +33,7 @@ struct UseOptions {
 };
 
 void USE(const std::string& command, std::span<char> buffer = {});
-void UseWithOptions(const std::string& command, std::span<char> buffer, RecordHook write_hook,
-                    RecordHook read_hook);
+void UseWithOptions(const std::string& command, std::span<char> buffer, RecordHook write_hook, RecordHook read_hook);
 // Opens a table in the current area from structured options; a path may hold
 // any words, keywords included. The name is expanded to a full path and gets
 // the default extension "DBF" when it has none.

@@ -158,7 +158,6 @@ Status ConvertField(TWorkArea& src, const FieldInfo& sf, TWorkArea& dst, const F
     return {};
 }
 
-
 // Dates move by their stored digits: the text form would give a date outside
 // the century window another century when the century is off.
 void CopyStoredDate(const TWorkArea& src, const FieldInfo& sf, TWorkArea& dst, const FieldInfo& df) {
@@ -275,8 +274,7 @@ private:
             const int64_t block = StoredInteger(std::string_view(raw + f.offset, f.length));
             if (block <= 0) continue;
             int32_t copied = 0;
-            if (Status s = Engine().attachments.memo->Copy(src_, static_cast<int32_t>(block), dst_, copied);
-                s.failed())
+            if (Status s = Engine().attachments.memo->Copy(src_, static_cast<int32_t>(block), dst_, copied); s.failed())
                 return s;
             PutBlock(raw + f.offset, f.length, copied);
         }
@@ -344,7 +342,6 @@ TWorkArea* OpenScratch(const UseOptions& options, ScratchArea& scratch, Status& 
     return status.ok() ? area : nullptr;
 }
 
-
 Status CopyRecords(TWorkArea& src, TWorkArea& dst, const CopyCondition& condition) {
     AreaPin pin_src(src), pin_dst(dst);
     RecordMapper mapper(src, dst);
@@ -378,8 +375,8 @@ Status AppendRecords(TWorkArea& src, TWorkArea& dst, const CopyCondition& condit
         records.push_back(src.rec_no);
         if (mapper.CanRefuse())
             if (Status s = mapper.Map(true); s.failed()) {
-                status = Fail(s.code, "Record " + std::to_string(src.rec_no) + " of " + src.file_name + ": " +
-                                          s.message);
+                status =
+                    Fail(s.code, "Record " + std::to_string(src.rec_no) + " of " + src.file_name + ": " + s.message);
                 (void)SkipIn(dst, 0);  // the target's buffers held the trial
                 return status;
             }
@@ -491,7 +488,8 @@ void AppendFromTable(const AppendSource& from, const CopyCondition& condition) {
     }
     if (found == 0 && is_virtual) return RunError(215, "Virtual file must be open. " + label);
     if (found == 0 && !exists) return RunError(2, label);
-    const bool self = found == target_area || (exists && !dst->is_virtual && dst->file.IsOpen() && dst->file.Id() == id);
+    const bool self =
+        found == target_area || (exists && !dst->is_virtual && dst->file.IsOpen() && dst->file.Id() == id);
     if (self) return RunError(214, "Attempting to append file to itself. " + label);
     if (HasMemoFields(*dst) && !Engine().attachments.memo)
         return RunError(220, "Memo unit not linked into program. " + label);

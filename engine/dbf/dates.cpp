@@ -138,8 +138,7 @@ std::string CompleteYear(std::string year) {
     return year;
 }
 
-std::string JoinInFormat(uint8_t code, const std::string& month, const std::string& day,
-                         const std::string& year) {
+std::string JoinInFormat(uint8_t code, const std::string& month, const std::string& day, const std::string& year) {
     code = ValidCode(code);
     const char sep = kSeparator[code];
     switch (code) {
@@ -173,8 +172,7 @@ std::string American(std::string_view date) {
 std::string FromAmerican(std::string_view american) {
     const auto parts = SplitDate(CutAtNul(american), '/');
     if (AllEmpty(parts)) return BlankDate(State().code, State().century);
-    return JoinInFormat(State().code, PadPart(parts[0]), PadPart(parts[1]),
-                        CompleteYear(PadPart(parts[2])));
+    return JoinInFormat(State().code, PadPart(parts[0]), PadPart(parts[1]), CompleteYear(PadPart(parts[2])));
 }
 
 std::string Cut(std::string s) {
@@ -237,46 +235,43 @@ struct NameTable {
 };
 
 // Western names in CP1252, Russian ones in CP1251.
-constexpr NameTable kEnglish = {
-    9,
-    {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"},
-    9,
-    {"January", "February", "March", "April", "May", "June", "July", "August", "September",
-     "October", "November", "December"}};
-constexpr NameTable kItalian = {
-    9,
-    {"Domenica", "Lunedi", "Martedi", "Mercoledi", "Giovedi", "Venerdi", "Sabato"},
-    9,
-    {"Gennaio", "Febbraio", "Marzo", "Aprile", "Maggio", "Giugno", "Luglio", "Agosto",
-     "Settembre", "Ottobre", "Novembre", "Dicembre"}};
+constexpr NameTable kEnglish = {9,
+                                {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"},
+                                9,
+                                {"January", "February", "March", "April", "May", "June", "July", "August", "September",
+                                 "October", "November", "December"}};
+constexpr NameTable kItalian = {9,
+                                {"Domenica", "Lunedi", "Martedi", "Mercoledi", "Giovedi", "Venerdi", "Sabato"},
+                                9,
+                                {"Gennaio", "Febbraio", "Marzo", "Aprile", "Maggio", "Giugno", "Luglio", "Agosto",
+                                 "Settembre", "Ottobre", "Novembre", "Dicembre"}};
 constexpr NameTable kFrench = {
     8,
     {"Dimanche", "Lundi", "Mardi", "Mercredi", "Jeudi", "Vendredi", "Samedi"},
     9,
-    {"Janvier", "F\xE9vrier", "Mars", "Avril", "Mai", "Juin", "Juillet", "Ao\xFBt", "Septembre",
-     "Octobre", "Novembre", "D\xE9""cembre"}};
-constexpr NameTable kGerman = {
-    10,
-    {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"},
-    9,
-    {"Januar", "Februar", "M\xE4rz", "April", "Mai", "Juni", "Juli", "August", "September",
-     "Oktober", "November", "Dezember"}};
-constexpr NameTable kSpanish = {
-    9,
-    {"Domingo", "Lunes", "Martes", "Miercoles", "Jueves", "Viernes", "Sabado"},
-    10,
-    {"Enero", "Febrero", "Marzo", "Abril", "Mayo", "Junio", "Julio", "Agosto", "Septiembre",
-     "Octubre", "Noviembre", "Diciembre"}};
+    {"Janvier", "F\xE9vrier", "Mars", "Avril", "Mai", "Juin", "Juillet", "Ao\xFBt", "Septembre", "Octobre", "Novembre",
+     "D\xE9"
+     "cembre"}};
+constexpr NameTable kGerman = {10,
+                               {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"},
+                               9,
+                               {"Januar", "Februar", "M\xE4rz", "April", "Mai", "Juni", "Juli", "August", "September",
+                                "Oktober", "November", "Dezember"}};
+constexpr NameTable kSpanish = {9,
+                                {"Domingo", "Lunes", "Martes", "Miercoles", "Jueves", "Viernes", "Sabado"},
+                                10,
+                                {"Enero", "Febrero", "Marzo", "Abril", "Mayo", "Junio", "Julio", "Agosto", "Septiembre",
+                                 "Octubre", "Noviembre", "Diciembre"}};
 constexpr NameTable kRussian = {
     11,
     {"\xC2\xEE\xF1\xEA\xF0\xE5\xF1\xE5\xED\xFC\xE5", "\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA",
      "\xC2\xF2\xEE\xF0\xED\xE8\xEA", "\xD1\xF0\xE5\xE4\xE0", "\xD7\xE5\xF2\xE2\xE5\xF0\xE3",
      "\xCF\xFF\xF2\xED\xE8\xF6\xE0", "\xD1\xF3\xE1\xE1\xEE\xF2\xE0"},
     8,
-    {"\xDF\xED\xE2\xE0\xF0\xFC", "\xD4\xE5\xE2\xF0\xE0\xEB\xFC", "\xCC\xE0\xF0\xF2",
-     "\xC0\xEF\xF0\xE5\xEB\xFC", "\xCC\xE0\xE9", "\xC8\xFE\xED\xFC", "\xC8\xFE\xEB\xFC",
-     "\xC0\xE2\xE3\xF3\xF1\xF2", "\xD1\xE5\xED\xF2\xFF\xE1\xF0\xFC", "\xCE\xEA\xF2\xFF\xE1\xF0\xFC",
-     "\xCD\xEE\xFF\xE1\xF0\xFC", "\xC4\xE5\xEA\xE0\xE1\xF0\xFC"}};
+    {"\xDF\xED\xE2\xE0\xF0\xFC", "\xD4\xE5\xE2\xF0\xE0\xEB\xFC", "\xCC\xE0\xF0\xF2", "\xC0\xEF\xF0\xE5\xEB\xFC",
+     "\xCC\xE0\xE9", "\xC8\xFE\xED\xFC", "\xC8\xFE\xEB\xFC", "\xC0\xE2\xE3\xF3\xF1\xF2",
+     "\xD1\xE5\xED\xF2\xFF\xE1\xF0\xFC", "\xCE\xEA\xF2\xFF\xE1\xF0\xFC", "\xCD\xEE\xFF\xE1\xF0\xFC",
+     "\xC4\xE5\xEA\xE0\xE1\xF0\xFC"}};
 
 const NameTable& Names(uint8_t code) {
     switch (code) {
@@ -346,8 +341,7 @@ bool DateValid(std::string& date) {
     }
     Ymd d;
     if (!ReadAmerican(am, d)) return false;
-    if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > MonthLength(d.year, d.month))
-        return false;
+    if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > MonthLength(d.year, d.month)) return false;
     // A year written with four digits stays as written, century or not.
     date = Cut(FromAmerican(am));
     return true;
@@ -369,9 +363,7 @@ bool DateToStored(std::string_view date, std::string& yyyymmdd) {
     return true;
 }
 
-uint32_t JulianDay(PackedDate date) {
-    return static_cast<uint32_t>(Julian(date.year, date.month, date.day));
-}
+uint32_t JulianDay(PackedDate date) { return static_cast<uint32_t>(Julian(date.year, date.month, date.day)); }
 
 bool IsLeapYear(int year) {
     if (year % 400 == 0) return true;
@@ -382,8 +374,7 @@ bool IsLeapYear(int year) {
 int32_t DateDiff(std::string_view first, std::string_view second) {
     Ymd a, b;
     if (!ReadValidDate(first, a) || !ReadValidDate(second, b)) {
-        RunError(kInvalidParameter,
-                 "[DateDiff(" + std::string(first) + "," + std::string(second) + ")]");
+        RunError(kInvalidParameter, "[DateDiff(" + std::string(first) + "," + std::string(second) + ")]");
         return 0;
     }
     SetLastErrorCode(0);
@@ -398,13 +389,11 @@ std::string DateFrom(int year, int month, int day) {
     const bool accepted = writable && month >= 1 && month <= 12 && day >= 1 && day <= MonthLength(full_year, month);
 
     // A year above 99 keeps all its digits even with the century off.
-    const std::string year_text =
-        two_digit && !State().century ? TwoDigits(year) : TwoDigits(full_year);
-    std::string built =
-        Cut(JoinInFormat(State().code, TwoDigits(month), TwoDigits(day), year_text));
+    const std::string year_text = two_digit && !State().century ? TwoDigits(year) : TwoDigits(full_year);
+    std::string built = Cut(JoinInFormat(State().code, TwoDigits(month), TwoDigits(day), year_text));
     if (!accepted) {
-        RunError(kInvalidParameter, "[DateFrom(" + std::to_string(year) + "," +
-                                        std::to_string(month) + "," + std::to_string(day) + ")]");
+        RunError(kInvalidParameter,
+                 "[DateFrom(" + std::to_string(year) + "," + std::to_string(month) + "," + std::to_string(day) + ")]");
     }
     return built;
 }
@@ -498,8 +487,7 @@ Today GetDate() {
 
 std::string TimeStr(int hours, int minutes, int seconds) {
     constexpr char kTimeSeparator = ':';
-    return TwoDigits(hours) + kTimeSeparator + TwoDigits(minutes) + kTimeSeparator +
-           TwoDigits(seconds);
+    return TwoDigits(hours) + kTimeSeparator + TwoDigits(minutes) + kTimeSeparator + TwoDigits(seconds);
 }
 
 uint32_t TickCount() { return platform::TickCount(); }

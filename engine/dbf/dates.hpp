@@ -56,7 +56,7 @@ int32_t DateDiff(std::string_view first, std::string_view second);
 // text is built either way.
 std::string DateFrom(int year, int month, int day);
 
-int DayOfWeekNo(std::string_view date);  // 1 = Sunday .. 7 = Saturday
+int DayOfWeekNo(std::string_view date);   // 1 = Sunday .. 7 = Saturday
 std::string DTOS(std::string_view date);  // YYYYMMDD, eight blanks for a blank date
 // YYYYMMDD to the current format; blanks give the blank date.
 std::string StoredToDate(std::string_view yyyymmdd);

@@ -53,7 +53,8 @@ Status AppendAllowed(const TWorkArea& a) {
 Status ReplaceIn(TWorkArea& a) {
     if (a.rec_no < 1) return Fail(212, "Database \"" + a.file_name + "\" is empty. [REPLACE]");
     if (a.rec_no > a.rec_count) return Fail(212, "Database \"" + a.file_name + "\" is at EOF. [REPLACE]");
-    if (!RecordLockHeld(a)) return Fail(1200, "Record #" + std::to_string(a.rec_no) + " in " + a.file_name + " [REPLACE]");
+    if (!RecordLockHeld(a))
+        return Fail(1200, "Record #" + std::to_string(a.rec_no) + " in " + a.file_name + " [REPLACE]");
     const bool ordered = Ordered(a);
     IndexWriteLock lock(a, ordered);
     if (lock.status().failed()) return lock.status();

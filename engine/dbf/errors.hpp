@@ -77,7 +77,7 @@ const std::string& LastErrorMessage();
 bool ErrorHandlingOn();
 bool SetErrorHandling(bool on);  // returns the previous value
 bool RaiseModeOn();
-bool SetRaiseMode(bool raise);   // returns the previous value
+bool SetRaiseMode(bool raise);  // returns the previous value
 [[noreturn]] void RaiseEngineError(const std::string& message);
 
 // Restores the error-handling switch when the scope ends, also when an

@@ -92,8 +92,8 @@ bool RecordStillCurrent() {
     const TWorkArea* a = CurrentTable();
     if (!a || a->is_virtual || !a->exclusive || !a->shadow_valid || a->eof || a->rec_no < 1) return false;
     return a->swap_shadow.size() == a->swap.size() && a->raw_shadow.size() == a->record.size() &&
-           std::memcmp(a->swap_shadow.data(), a->swap.data(), a->swap.size()) == 0 &&
-           std::memcmp(a->raw_shadow.data(), a->record.data(), a->record.size()) == 0;
+        std::memcmp(a->swap_shadow.data(), a->swap.data(), a->swap.size()) == 0 &&
+        std::memcmp(a->raw_shadow.data(), a->record.data(), a->record.size()) == 0;
 }
 
 std::string FieldText(int n) {

@@ -41,16 +41,15 @@ bool FileExists(const std::string& name) {
     if (name.empty()) return false;
     std::vector<platform::DirEntry> found;
     if (platform::FindFiles(name, found) != 0) return false;
-    return std::any_of(found.begin(), found.end(),
-                       [](const platform::DirEntry& e) { return !e.directory; });
+    return std::any_of(found.begin(), found.end(), [](const platform::DirEntry& e) { return !e.directory; });
 }
 
 std::string FileDateTimeStr(const std::string& name) {
     if (name.empty()) return {};
     std::vector<platform::DirEntry> found;
     if (platform::FindFiles(name, found) != 0) return {};
-    const auto file = std::find_if(found.begin(), found.end(),
-                                   [](const platform::DirEntry& e) { return !e.directory; });
+    const auto file =
+        std::find_if(found.begin(), found.end(), [](const platform::DirEntry& e) { return !e.directory; });
     if (file == found.end()) return {};
     std::tm local{};
     const time_t modified = file->modified;
@@ -74,8 +73,8 @@ void CopyFile(const std::string& source, const std::string& target) {
     // Identity, not spelling: another case, a symbolic or a hard link would
     // otherwise truncate the source before it is read.
     platform::FileId source_id, target_id;
-    if (platform::IdentifyFile(source, source_id) == 0 &&
-        platform::IdentifyFile(target, target_id) == 0 && source_id == target_id) {
+    if (platform::IdentifyFile(source, source_id) == 0 && platform::IdentifyFile(target, target_id) == 0 &&
+        source_id == target_id) {
         RunError(220, "File cannot be copied onto itself." + where);
         return;
     }
@@ -156,8 +155,7 @@ void EraseFiles(const std::string& mask) {
             not_erased.push_back(std::move(entry));
         }
     }
-    if (failed != 0)
-        RunError(5, "Could not erase " + std::to_string(failed) + " files like " + mask);
+    if (failed != 0) RunError(5, "Could not erase " + std::to_string(failed) + " files like " + mask);
 }
 
 const std::vector<platform::DirEntry>& NotErasedFiles() { return NotErased(); }
@@ -173,8 +171,7 @@ void RenameFile(const std::string& old_name, const std::string& new_name) {
 
 int64_t DiskFreeKB(const std::string& path) {
     uint64_t bytes = 0;
-    if (platform::FreeDiskBytes(path.empty() ? std::string(".") : path, bytes) != 0)
-        return kFreeSpaceUnknown;
+    if (platform::FreeDiskBytes(path.empty() ? std::string(".") : path, bytes) != 0) return kFreeSpaceUnknown;
     return static_cast<int64_t>(bytes / 1024);
 }
 

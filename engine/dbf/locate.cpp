@@ -102,7 +102,6 @@ std::string VirtualStoredText(const TWorkArea& a, const FieldInfo& f) {
     }
 }
 
-
 bool FieldMatches(const TWorkArea& a, const FieldInfo& f, std::string_view raw, const LocateState& s,
                   std::string& work) {
     work.assign(raw);
@@ -112,7 +111,6 @@ bool FieldMatches(const TWorkArea& a, const FieldInfo& f, std::string_view raw, 
     if (s.exact && f.type == 'C') return RTrimView(work) == RTrimView(s.text);
     return work == s.text;
 }
-
 
 // `text` is the search text in the engine's page: memo lines arrive in it.
 Status MemoMatches(TWorkArea& a, std::string_view raw, const LocateState& s, const std::string& text, bool& match) {
@@ -203,7 +201,6 @@ Status ReturnTo(TWorkArea& a, int32_t at, bool at_eof) {
     if (at >= 1 && at <= a.rec_count && a.rec_no != at) return GoIn(a, at);
     return {};
 }
-
 
 // Adds up the field of every record straight from the file, passing over
 // the deleted ones when the switch hides them.
@@ -356,8 +353,7 @@ bool Continue() {
     return found;
 }
 
-bool LocateFields(const std::string& names, std::span<const LocateValue> values, bool nocase, bool exact,
-                  bool stay) {
+bool LocateFields(const std::string& names, std::span<const LocateValue> values, bool nocase, bool exact, bool stay) {
     TWorkArea* a = Guarded("LocateFields");
     if (!a) return false;
     const int32_t at = a->rec_no;
@@ -415,9 +411,14 @@ double Sum(const std::string& spec) {
         RunError(220, "Cannot sum non-numeric data [SUM(" + spec + ")]");
         return 0;
     }
-    const Status s = !a->filter
-                         ? SumRaw(*a, f, total)
-                         : SumVisible(*a, [&](double& v) { v = SwapNumber(*a, f); return Status{}; }, total);
+    const Status s = !a->filter ? SumRaw(*a, f, total)
+                                : SumVisible(
+                                      *a,
+                                      [&](double& v) {
+                                          v = SwapNumber(*a, f);
+                                          return Status{};
+                                      },
+                                      total);
     Report(s);
     return total;
 }
@@ -496,8 +497,7 @@ void Poke(const std::string& text, uint8_t field, int32_t record) {
         return;
     }
     if (Settings().network_mode && !a->exclusive &&
-        (a->lock_state == LockState::Append ||
-         std::find(a->locks.begin(), a->locks.end(), record) == a->locks.end())) {
+        (a->lock_state == LockState::Append || std::find(a->locks.begin(), a->locks.end(), record) == a->locks.end())) {
         RunError(1200, "Record not locked " + label);
         return;
     }

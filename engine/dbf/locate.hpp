@@ -20,8 +20,7 @@ bool Locate(const std::string& field, const LocateValue& value, bool nocase = fa
 bool Continue();
 // Names separated by ';', one value per name; the first name that finds a
 // record ends the search. Without `stay` the area returns to where it was.
-bool LocateFields(const std::string& names, std::span<const LocateValue> values, bool nocase,
-                  bool exact, bool stay);
+bool LocateFields(const std::string& names, std::span<const LocateValue> values, bool nocase, bool exact, bool stay);
 
 double Sum(const std::string& spec);
 

@@ -47,8 +47,9 @@ bool ReleaseRecord(TWorkArea& a, std::vector<int32_t>::iterator it) {
 }
 
 bool NotLocked(int32_t n, bool listed) {
-    RecordError(220, listed ? "Record not locked. [UnlockRec(" + std::to_string(n) + ")]"
-                           : "[UnlockRec(" + std::to_string(n) + ")]");
+    RecordError(220,
+                listed ? "Record not locked. [UnlockRec(" + std::to_string(n) + ")]"
+                       : "[UnlockRec(" + std::to_string(n) + ")]");
     return false;
 }
 
@@ -64,8 +65,7 @@ int RetakeLocks(TWorkArea& area) {
     if (!PhysicalLocks(area)) return 0;
     int result = 0;
     for (int32_t n : area.locks)
-        if (int rc = LockRegion(false, area.file, RecordLockOffset(area, n), area.record_length); rc != 0)
-            result = rc;
+        if (int rc = LockRegion(false, area.file, RecordLockOffset(area, n), area.record_length); rc != 0) result = rc;
     if (area.lock_state == LockState::Append)
         if (int rc = LockRegion(false, area.file, AppendLockOffset(), 1); rc != 0) result = rc;
     return result;
@@ -93,9 +93,7 @@ int ReleaseLocks(TWorkArea& a) {
     return rc;
 }
 
-uint64_t RecordLockOffset(const TWorkArea& area, int32_t n) {
-    return Settings().lock_base + RecordOffset(area, n);
-}
+uint64_t RecordLockOffset(const TWorkArea& area, int32_t n) { return Settings().lock_base + RecordOffset(area, n); }
 
 int LockRegion(bool unlock, TableFile& table, uint64_t offset, uint64_t length) {
     if (!Settings().network_mode) return 0;
@@ -134,8 +132,8 @@ void FUnlock() {
     TWorkArea* a = CurrentTable();
     if (!a || a->is_virtual) return;
     if (int rc = LockRegion(true, a->file, FileLockOffset(), 1); rc != 0)
-        RunError(static_cast<uint16_t>(rc), "Error attempting to UNLOCK file " + a->file_name + " in Workarea " +
-                                                std::to_string(CurrentArea()));
+        RunError(static_cast<uint16_t>(rc),
+                 "Error attempting to UNLOCK file " + a->file_name + " in Workarea " + std::to_string(CurrentArea()));
 }
 
 bool ALock() {

@@ -52,11 +52,11 @@ Status MakeMemoFile(const std::string& name, uint8_t memo_type, uint16_t block_s
     const std::string file_name = AddDefaultExt(name, MemoExtension(memo_type));
     // Other programs only read dBASE IV files in blocks of 512 and FoxPro
     // files in blocks of at least 64.
-    const bool usable = memo_type == kDbase3Memo || (memo_type == kFoxProMemo ? block_size >= 64
-                                                                               : block_size >= 512 && block_size % 512 == 0);
+    const bool usable = memo_type == kDbase3Memo ||
+        (memo_type == kFoxProMemo ? block_size >= 64 : block_size >= 512 && block_size % 512 == 0);
     if (!usable)
-        return Fail(220, "Invalid memo block size " + std::to_string(block_size) + " for " + file_name + " [" + caller +
-                             "]");
+        return Fail(
+            220, "Invalid memo block size " + std::to_string(block_size) + " for " + file_name + " [" + caller + "]");
     platform::File file;
     if (int rc = file.Open(file_name, platform::Access::ReadWrite, platform::Share::Exclusive,
                            platform::Disposition::CreateAlways);

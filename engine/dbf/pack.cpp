@@ -42,8 +42,8 @@ public:
         if (!converted_) return {};
         converted_ = false;
         if (int rc = ReopenTableIn(area_, false); rc != 0)
-            return Fail(static_cast<uint16_t>(rc), "Cannot re-open database sharable. " + area_.file_name + " [" +
-                                                       label_ + "]");
+            return Fail(static_cast<uint16_t>(rc),
+                        "Cannot re-open database sharable. " + area_.file_name + " [" + label_ + "]");
         return {};
     }
     ~ExclusiveUse() { (void)Restore(); }
@@ -57,7 +57,6 @@ private:
     bool converted_ = false;
     Status status_;
 };
-
 
 // The first record carrying the deletion mark, 0 when there is none.
 int FindFirstDeleted(const TWorkArea& a, int32_t& found) {
@@ -107,8 +106,8 @@ public:
     // gets the table's permissions.
     Status Create() {
         (void)platform::RemoveFile(temp_);
-        int rc = out_.Open(temp_, platform::Access::ReadWrite, platform::Share::Exclusive,
-                           platform::Disposition::CreateNew);
+        int rc =
+            out_.Open(temp_, platform::Access::ReadWrite, platform::Share::Exclusive, platform::Disposition::CreateNew);
         if (rc == 0) {
             created_ = true;
             rc = out_.TakePermissionsOf(area_.file.Handle());

@@ -60,8 +60,9 @@ Status PutDbfRecord(TWorkArea& area, int32_t n) {
     if (area.is_virtual) return CallVirtualStore(area, VFileRequest::Write, n);
     // Record 0 and below would land on the header.
     if (n < 1)
-        return Fail(212, "Invalid record number = " + std::to_string(n) + " (" + area.file_name +
-                             ") [Replace/Append/PutDbfRecord]");
+        return Fail(
+            212,
+            "Invalid record number = " + std::to_string(n) + " (" + area.file_name + ") [Replace/Append/PutDbfRecord]");
     const int32_t old_count = area.rec_count, old_no = area.rec_no;
     if (append) area.rec_count = area.rec_no = n;
 

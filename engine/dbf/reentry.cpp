@@ -14,8 +14,8 @@ bool EngineWaiting() { return Engine().waits > 0; }
 
 bool RefuseNestedCall(std::string_view routine) {
     if (Engine().waits == 0) return false;
-    RunError(254, "The table engine is waiting and cannot be called again until it is done [" +
-                      std::string(routine) + "]");
+    RunError(254,
+             "The table engine is waiting and cannot be called again until it is done [" + std::string(routine) + "]");
     return true;
 }
 

@@ -28,10 +28,10 @@ struct EngineSettings {
     bool network_mode = true;
     uint8_t default_open_mode = kOpenShared;
     uint16_t open_mode_override = kNoOpenModeOverride;
-    bool ansi = false;            // tables hold ANSI text instead of OEM
-    bool write_through = false;   // flush after every record write
-    bool count_from_size = false; // trust the file size over the header's count
-    bool confirm = false;         // ask before ZAP, PACK and overwriting copies
+    bool ansi = false;             // tables hold ANSI text instead of OEM
+    bool write_through = false;    // flush after every record write
+    bool count_from_size = false;  // trust the file size over the header's count
+    bool confirm = false;          // ask before ZAP, PACK and overwriting copies
     uint8_t new_table_version = 0x8B;
     uint16_t memo_block_size = 512;
     // Memo files: the layout of a table whose version names none, the line
@@ -44,7 +44,7 @@ struct EngineSettings {
     uint8_t eof_mark = 0x1A;
     std::string true_text = "Y";  // logical values as field text
     std::string false_text = "N";
-    uint8_t decimals = 2;         // SET DECIMALS: decimals of computed numbers in expressions
+    uint8_t decimals = 2;  // SET DECIMALS: decimals of computed numbers in expressions
 
     // The runtime's file mode: the open mode of the next table-file open.
     uint8_t file_mode = kOpenReadWrite;
@@ -62,9 +62,7 @@ EngineSettings& Settings();
 // Sets the runtime's file mode for one scope.
 class FileModeScope {
 public:
-    explicit FileModeScope(uint8_t mode) : previous_(Settings().file_mode) {
-        Settings().file_mode = mode;
-    }
+    explicit FileModeScope(uint8_t mode) : previous_(Settings().file_mode) { Settings().file_mode = mode; }
     ~FileModeScope() { Settings().file_mode = previous_; }
     FileModeScope(const FileModeScope&) = delete;
     FileModeScope& operator=(const FileModeScope&) = delete;

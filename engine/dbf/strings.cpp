@@ -36,15 +36,13 @@ T ReadClampedInt(std::string_view text) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     (void)end;
     if (ec == std::errc::result_out_of_range)
-        return !text.empty() && text.front() == '-' ? std::numeric_limits<T>::min()
-                                                    : std::numeric_limits<T>::max();
+        return !text.empty() && text.front() == '-' ? std::numeric_limits<T>::min() : std::numeric_limits<T>::max();
     if (ec != std::errc{}) return 0;
     return value;
 }
 
 std::string PadLeft(std::string s, int width) {
-    if (width > 0 && s.size() < static_cast<size_t>(width))
-        s.insert(0, static_cast<size_t>(width) - s.size(), ' ');
+    if (width > 0 && s.size() < static_cast<size_t>(width)) s.insert(0, static_cast<size_t>(width) - s.size(), ' ');
     return s;
 }
 
@@ -60,8 +58,7 @@ char CharLower(char c) { return platform::AnsiLower(c); }
 int Occurs(std::string_view sub, std::string_view s) {
     if (sub.empty() || s.empty()) return 0;
     int count = 0;
-    for (size_t at = s.find(sub); at != std::string_view::npos; at = s.find(sub, at + sub.size()))
-        ++count;
+    for (size_t at = s.find(sub); at != std::string_view::npos; at = s.find(sub, at + sub.size())) ++count;
     return count;
 }
 
@@ -111,8 +108,7 @@ std::string StrBefore(std::string_view separator, std::string_view s) {
 
 std::string StrAfter(std::string_view separator, std::string_view s) {
     const size_t at = separator.empty() ? std::string_view::npos : s.find(separator);
-    return at == std::string_view::npos ? std::string()
-                                        : std::string(s.substr(at + separator.size()));
+    return at == std::string_view::npos ? std::string() : std::string(s.substr(at + separator.size()));
 }
 
 int PosNoCase(std::string_view text1, std::string_view text2) {
@@ -209,8 +205,7 @@ double NumTextToReal(std::string_view s) {
     NormalizeNumText(text);
     double value = 0;
     // Normalised text is '-'? digits with '.' points; a second point ends it.
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                           std::chars_format::fixed);
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
     (void)end;
     if (ec != std::errc{}) return 0;
     return value + 0.0;  // no "-0"

@@ -176,7 +176,7 @@ Status BufferToRecord(TWorkArea& area) {
     out.assign(area.record.begin(), area.record.end());
     const char* swap = area.swap.data();
     const bool shadow = area.shadow_valid && area.raw_shadow.size() == area.record.size() &&
-                        area.swap_shadow.size() == area.swap.size();
+        area.swap_shadow.size() == area.swap.size();
     out[0] = swap[0] != 0 ? '*' : ' ';
     char text[32];
     for (const FieldInfo& f : area.fields) {
@@ -200,8 +200,9 @@ Status BufferToRecord(TWorkArea& area) {
             char stored[8];
             const std::string_view text(slot + 1, std::min<size_t>(static_cast<uint8_t>(slot[0]), 10));
             if (!DateTextToStored(text, stored))
-                return Fail(201, "Invalid date \"" + std::string(text) + "\" for field " + f.name + " of " +
-                                     area.file_name + " [SwapBufferToRecord]");
+                return Fail(201,
+                            "Invalid date \"" + std::string(text) + "\" for field " + f.name + " of " + area.file_name +
+                                " [SwapBufferToRecord]");
             std::memset(raw, ' ', f.length);
             std::memcpy(raw, stored, std::min<size_t>(8, f.length));
             break;
@@ -232,9 +233,10 @@ Status BufferToRecord(TWorkArea& area) {
         default: break;
         }
         if (!fits)
-            return Fail(201, "Value does not fit field " + f.name + " (" + std::string(1, f.type) + " " +
-                                 std::to_string(f.length) + "." + std::to_string(f.decimals) + ") of " +
-                                 area.file_name + " [SwapBufferToRecord]");
+            return Fail(201,
+                        "Value does not fit field " + f.name + " (" + std::string(1, f.type) + " " +
+                            std::to_string(f.length) + "." + std::to_string(f.decimals) + ") of " + area.file_name +
+                            " [SwapBufferToRecord]");
     }
     std::memcpy(area.record.data(), out.data(), out.size());
     return {};
@@ -288,7 +290,9 @@ void SetSwapInteger(TWorkArea& area, const FieldInfo& f, int64_t value) {
 bool SwapLogical(const TWorkArea& area, const FieldInfo& f) { return area.swap[f.swap_offset] != 0; }
 void SetSwapLogical(TWorkArea& area, const FieldInfo& f, bool value) { area.swap[f.swap_offset] = value ? 1 : 0; }
 int32_t SwapMemo(const TWorkArea& area, const FieldInfo& f) { return Load<int32_t>(area.swap.data() + f.swap_offset); }
-void SetSwapMemo(TWorkArea& area, const FieldInfo& f, int32_t block) { Store<int32_t>(area.swap.data() + f.swap_offset, block); }
+void SetSwapMemo(TWorkArea& area, const FieldInfo& f, int32_t block) {
+    Store<int32_t>(area.swap.data() + f.swap_offset, block);
+}
 bool SwapDeleted(const TWorkArea& area) { return !area.swap.empty() && area.swap[0] != 0; }
 void SetSwapDeleted(TWorkArea& area, bool deleted) {
     if (!area.swap.empty()) area.swap[0] = deleted ? 1 : 0;

@@ -24,9 +24,7 @@ namespace zurod {
 namespace {
 
 uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t GetU32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+uint32_t GetU32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 void PutU16(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v);
     p[1] = static_cast<uint8_t>(v >> 8);
@@ -91,9 +89,7 @@ Status ReadError(const TWorkArea& area, int rc) {
     return Fail(static_cast<uint16_t>(rc), "Error reading " + area.file_name + " [Use/OpenDbf]");
 }
 
-bool ValidType(char t) {
-    return t == 'C' || t == 'D' || t == 'F' || t == 'L' || t == 'M' || t == 'N';
-}
+bool ValidType(char t) { return t == 'C' || t == 'D' || t == 'F' || t == 'L' || t == 'M' || t == 'N'; }
 
 struct DescriptorLayout {
     size_t type_at, length_at, decimals_at;
@@ -123,16 +119,16 @@ Status LayOutFields(TWorkArea& area, std::string_view label) {
         f.offset = static_cast<uint16_t>(std::min<uint32_t>(offset, 0xFFFF));
         offset += f.length;
     }
-    if (offset > area.record_length)
-        return NotDbase(area.file_name, "Record length is smaller than its fields", label);
+    if (offset > area.record_length) return NotDbase(area.file_name, "Record length is smaller than its fields", label);
     // Some writers keep the high byte of a character field's length in its
     // decimals byte. Such a field and every field after it would be read at
     // the wrong place, so the table is refused rather than misread.
     if (offset < area.record_length) {
         for (const FieldInfo& f : area.fields)
             if (f.type == 'C' && f.decimals != 0)
-                return Fail(211, "Field: " + f.name + " [C] in " + area.file_name +
-                                     " is longer than 255 characters [USE/OpenDBF]");
+                return Fail(
+                    211,
+                    "Field: " + f.name + " [C] in " + area.file_name + " is longer than 255 characters [USE/OpenDBF]");
     }
     area.field_count = static_cast<uint8_t>(area.fields.size());
     AssignSwapOffsets(area);
@@ -214,8 +210,9 @@ Status ReadDbase2(TWorkArea& area, uint64_t file_size) {
         area.fields.push_back(std::move(f));
     }
     if (area.fields.empty())
-        return Fail(210, NameWithoutDirectory(area.file_name) +
-                             " is not a dBASE database.(Number of fields is out of range) [Use/OpenDbf]");
+        return Fail(210,
+                    NameWithoutDirectory(area.file_name) +
+                        " is not a dBASE database.(Number of fields is out of range) [Use/OpenDbf]");
     if (Status s = LayOutFields(area, "[USE/OpenDBF]"); s.failed()) return s;
     AllocateRecord(area);
     return {};
@@ -305,8 +302,8 @@ Status FileError(const TWorkArea& area, int rc, std::string_view label) {
 }  // namespace
 
 bool IsValidVersion(uint8_t v) {
-    return v == kDbase2 || v == kDbase3 || v == kDbase3Memo || v == kDbase4Memo || v == kFoxProMemo ||
-           v == kLevel7 || v == kLevel7Memo;
+    return v == kDbase2 || v == kDbase3 || v == kDbase3Memo || v == kDbase4Memo || v == kFoxProMemo || v == kLevel7 ||
+        v == kLevel7Memo;
 }
 bool IsDbase2(const TWorkArea& area) { return area.Version() == kDbase2; }
 bool IsLevel7(const TWorkArea& area) { return area.Version() == kLevel7 || area.Version() == kLevel7Memo; }
@@ -437,8 +434,7 @@ Status CloseDbf(TWorkArea& area) {
         status = WriteDbfHeader(area);
         if (status.ok() && state == HeaderState::Appended)
             if (int rc = WriteEndMark(area); rc != 0) status = Fail(static_cast<uint16_t>(rc), "");
-        if (status.failed())
-            status.message = "File:  " + area.file_name + " [CloseDbf(" + area.file_name + ")]";
+        if (status.failed()) status.message = "File:  " + area.file_name + " [CloseDbf(" + area.file_name + ")]";
     }
     area.file.Close();
     area.header_state = HeaderState::Closed;
@@ -526,8 +522,8 @@ Status CreateDbfFile(const std::string& name, std::span<FieldDef> fields) {
     const std::string path = area.file.Path();
     Status status = CloseDbf(area);
     if (status.ok() && memo)
-        status = MakeMemoFile(ForceExt(file_name, MemoExtension(kDbase4Memo)), kDbase4Memo,
-                              Settings().memo_block_size, "CreateDbf()");
+        status = MakeMemoFile(ForceExt(file_name, MemoExtension(kDbase4Memo)), kDbase4Memo, Settings().memo_block_size,
+                              "CreateDbf()");
     // A table that could not be made whole is not left behind.
     if (status.failed()) platform::RemoveFile(path);
     return status;

@@ -74,8 +74,9 @@ Status AliasInUseError(const std::string& alias) {
 }
 
 Status PinnedError(const TWorkArea& a, std::string_view label) {
-    return Fail(254, "Table " + a.alias + " is in use by an operation that is still running and cannot be closed [" +
-                         std::string(label) + "]");
+    return Fail(254,
+                "Table " + a.alias + " is in use by an operation that is still running and cannot be closed [" +
+                    std::string(label) + "]");
 }
 
 // Closes the current area before a new table goes into it; false, after
@@ -184,8 +185,9 @@ Status OpenTableFile(UseOptions& o) {
         area->owns_swap = true;
     } else if (o.buffer.size() != size) {
         (void)CloseDbf(*area);
-        return Fail(266, "Database record/buffer size mismatch: " + o.command + " [USE()]\n\rRecord Size=" +
-                             std::to_string(size) + ", Buffer Size=" + std::to_string(o.buffer.size()));
+        return Fail(266,
+                    "Database record/buffer size mismatch: " + o.command + " [USE()]\n\rRecord Size=" +
+                        std::to_string(size) + ", Buffer Size=" + std::to_string(o.buffer.size()));
     } else {
         area->swap = o.buffer;
     }
@@ -209,8 +211,8 @@ Status OpenTableFile(UseOptions& o) {
     a.old_record.assign(size, 0);
     if (MemoAttachment* memo = Engine().attachments.memo.get(); a.memo && memo) {
         if (Status s = memo->Open(a); s.failed())
-            return Fail(s.code, "Problem opening memo file [USE(" + o.command + ",<@Buffer>," + std::to_string(size) +
-                                    ")]");
+            return Fail(s.code,
+                        "Problem opening memo file [USE(" + o.command + ",<@Buffer>," + std::to_string(size) + ")]");
     }
     guard.Done();
     return {};
@@ -283,12 +285,9 @@ UseOptions ParseUseCommand(const std::string& command) {
     return o;
 }
 
-void USE(const std::string& command, std::span<char> buffer) {
-    UseWithOptions(command, buffer, nullptr, nullptr);
-}
+void USE(const std::string& command, std::span<char> buffer) { UseWithOptions(command, buffer, nullptr, nullptr); }
 
-void UseWithOptions(const std::string& command, std::span<char> buffer, RecordHook write_hook,
-                    RecordHook read_hook) {
+void UseWithOptions(const std::string& command, std::span<char> buffer, RecordHook write_hook, RecordHook read_hook) {
     SetLastErrorCode(0);
     if (RefuseNestedCall("USE")) return;
     if (!CloseCurrentForUse()) return;

@@ -77,6 +77,7 @@ constexpr Function kFunctions[] = {
     {"YEAR", Op::Year, 0, "D", 1, 'N'},
 };
 
+// clang-format off
 enum class Kind : uint8_t {
     End, Bad, Number, String, Field, Unknown, Function,
     True, False, Not, And, Or,
@@ -84,6 +85,7 @@ enum class Kind : uint8_t {
     Eq, Exact, Ne, Lt, Gt, Le, Ge, In,
     Open, Close, Comma,
 };
+// clang-format on
 
 constexpr std::pair<std::string_view, Kind> kDotWords[] = {
     {".F.", Kind::False}, {".T.", Kind::True}, {".NOT.", Kind::Not}, {".OR.", Kind::Or}, {".AND.", Kind::And},
@@ -96,10 +98,10 @@ struct Binary {
 };
 
 constexpr Binary kBinaries[] = {
-    {Kind::Or, 1, ".OR."},   {Kind::And, 2, ".AND."}, {Kind::Eq, 3, "="},     {Kind::Ne, 3, "<>"},
-    {Kind::In, 4, "$"},      {Kind::Exact, 4, "=="},  {Kind::Gt, 5, ">"},     {Kind::Lt, 5, "<"},
-    {Kind::Le, 5, "<="},     {Kind::Ge, 5, ">="},     {Kind::Plus, 6, "+"},   {Kind::Minus, 6, "-"},
-    {Kind::Times, 7, "*"},   {Kind::Divide, 7, "/"},  {Kind::Pow, 8, "** or ^"},
+    {Kind::Or, 1, ".OR."}, {Kind::And, 2, ".AND."}, {Kind::Eq, 3, "="},        {Kind::Ne, 3, "<>"},
+    {Kind::In, 4, "$"},    {Kind::Exact, 4, "=="},  {Kind::Gt, 5, ">"},        {Kind::Lt, 5, "<"},
+    {Kind::Le, 5, "<="},   {Kind::Ge, 5, ">="},     {Kind::Plus, 6, "+"},      {Kind::Minus, 6, "-"},
+    {Kind::Times, 7, "*"}, {Kind::Divide, 7, "/"},  {Kind::Pow, 8, "** or ^"},
 };
 
 const Binary* BinaryOf(Kind kind) {
@@ -150,8 +152,12 @@ bool NamesFunction(std::string_view name, const Function& f) {
 
 char TypeClass(char field_type) {
     switch (field_type) {
-    case 'C': case 'L': case 'D': case 'M': return field_type;
-    case 'N': case 'F': return 'N';
+    case 'C':
+    case 'L':
+    case 'D':
+    case 'M': return field_type;
+    case 'N':
+    case 'F': return 'N';
     default: return 0;
     }
 }
@@ -345,8 +351,8 @@ private:
             }
         }
         if (!area || field.empty()) return false;
-        const auto it = std::find_if(area->fields.begin(), area->fields.end(),
-                                     [&](const FieldInfo& f) { return f.name == field; });
+        const auto it =
+            std::find_if(area->fields.begin(), area->fields.end(), [&](const FieldInfo& f) { return f.name == field; });
         if (it == area->fields.end() || TypeClass(it->type) == 0) return false;
         const FieldInfo& f = *it;
         last_len_ = f.length;
@@ -524,7 +530,8 @@ private:
         }
         for (size_t i = 0; i < count; ++i) {
             const char wanted = f.args[i];
-            const bool fits = wanted == '*' ? (args[i] == 'N' || args[i] == 'D') && args[i] == args[0] : args[i] == wanted;
+            const bool fits =
+                wanted == '*' ? (args[i] == 'N' || args[i] == 'D') && args[i] == args[0] : args[i] == wanted;
             if (!fits) return TypeMismatch("function", f.name);
         }
         type = f.result == '*' ? args[0] : f.result;
@@ -577,7 +584,7 @@ private:
     int engine_decimals_;
     std::unique_ptr<ExprProgram> program_;
 
-    size_t pos_ = 0;      // characters read
+    size_t pos_ = 0;        // characters read
     uint32_t reserve_ = 0;  // pool bytes the text's operands may need
     int last_len_ = 0;      // width of the last field read
     int decimals_ = kUnsetDecimals;

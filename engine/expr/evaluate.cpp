@@ -275,11 +275,27 @@ private:
 
     static bool IsBinary(Op op) {
         switch (op) {
-        case Op::Add: case Op::Sub: case Op::Mul: case Op::Div: case Op::Pow:
-        case Op::EqN: case Op::NeN: case Op::LtN: case Op::GtN: case Op::LeN: case Op::GeN:
-        case Op::And: case Op::Or: case Op::At: case Op::Left: case Op::Right: case Op::Max: case Op::Min:
-        case Op::Mod: case Op::Replicate: case Op::Round:
-            return true;
+        case Op::Add:
+        case Op::Sub:
+        case Op::Mul:
+        case Op::Div:
+        case Op::Pow:
+        case Op::EqN:
+        case Op::NeN:
+        case Op::LtN:
+        case Op::GtN:
+        case Op::LeN:
+        case Op::GeN:
+        case Op::And:
+        case Op::Or:
+        case Op::At:
+        case Op::Left:
+        case Op::Right:
+        case Op::Max:
+        case Op::Min:
+        case Op::Mod:
+        case Op::Replicate:
+        case Op::Round: return true;
         default: return false;
         }
     }
@@ -392,7 +408,8 @@ private:
         case Op::Space: {
             const int32_t n = Trunc(v);
             const uint32_t at = next_;
-            const uint32_t len = Room(at, Limit(n <= 0 ? 0 : std::min<size_t>(static_cast<size_t>(n), kMaxTextValue + 1)));
+            const uint32_t len =
+                Room(at, Limit(n <= 0 ? 0 : std::min<size_t>(static_cast<size_t>(n), kMaxTextValue + 1)));
             std::memset(pool_ + at, ' ', len);
             SetText(s, at, len);
             break;

@@ -105,8 +105,7 @@ double JulianFromParts(int year, int month, int day) {
 
 double JulianFromDTOS(std::string_view yyyymmdd) {
     if (yyyymmdd.size() < 8) return kBlankDate;
-    return JulianFromParts(Digits(yyyymmdd.substr(0, 4)), Digits(yyyymmdd.substr(4, 2)),
-                           Digits(yyyymmdd.substr(6, 2)));
+    return JulianFromParts(Digits(yyyymmdd.substr(0, 4)), Digits(yyyymmdd.substr(4, 2)), Digits(yyyymmdd.substr(6, 2)));
 }
 
 double JulianFromCTOD(std::string_view date) {

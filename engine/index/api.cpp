@@ -258,7 +258,8 @@ void HandleSemafore(int action) {
     SetLastErrorCode(0);
     TWorkArea* a = CurrentTable();
     if (Engine().current > 34) {
-        ReportIndexError(Fail(254, "Work area [" + std::to_string(Engine().current) + "] out of range. [HandleSemafore]"));
+        ReportIndexError(
+            Fail(254, "Work area [" + std::to_string(Engine().current) + "] out of range. [HandleSemafore]"));
         return;
     }
     IndexArea* ix = a ? IndexOf(*a) : nullptr;

@@ -34,17 +34,16 @@ struct BuildFailure {
     bool fatal = false;
 };
 
-Status WriteError(int rc, const std::string& what) {
-    return Fail(static_cast<uint16_t>(rc), what + " [MakeIndex]");
-}
+Status WriteError(int rc, const std::string& what) { return Fail(static_cast<uint16_t>(rc), what + " [MakeIndex]"); }
 
 // The order-preserving form of a key: comparing two of them byte by byte
 // orders them as the tag does, descending tags included.
 class KeyForm {
 public:
     KeyForm(char type, bool descending, uint16_t key_length)
-        : type_(type), descending_(descending), key_length_(key_length),
-          length_(type == 'C' ? key_length : type == 'D' ? 8 : 12) {}
+        : type_(type), descending_(descending), key_length_(key_length), length_(type == 'C'       ? key_length
+                                                                                     : type == 'D' ? 8
+                                                                                                   : 12) {}
     uint16_t Length() const { return length_; }
 
     void Normalize(const uint8_t* key, uint8_t* out) const {
@@ -217,8 +216,7 @@ private:
 // often as the step count still asks.
 class Progress {
 public:
-    Progress(const BuildSettings& settings, int32_t records)
-        : callback_(settings.progress), steps_(settings.steps) {
+    Progress(const BuildSettings& settings, int32_t records) : callback_(settings.progress), steps_(settings.steps) {
         if (steps_ > 0 && callback_) interval_ = std::max<int64_t>(int64_t{records / steps_} * 2, 2);
     }
     void Tick(int64_t done) {
@@ -248,7 +246,8 @@ public:
     }
     Status Write(const std::vector<uint8_t>& bytes) {
         if (!file_.IsOpen()) {
-            if (int rc = platform::CreateTempFile("TZP", path_); rc != 0) return WriteError(rc, "Cannot create work file");
+            if (int rc = platform::CreateTempFile("TZP", path_); rc != 0)
+                return WriteError(rc, "Cannot create work file");
             if (int rc = file_.Open(path_, platform::Access::ReadWrite, platform::Share::Exclusive); rc != 0)
                 return WriteError(rc, "Cannot open work file " + path_);
         }
@@ -345,7 +344,8 @@ Status PlanTag(TWorkArea& a, const TagDescriptor& d, TagPlan& plan) {
             if (Status s = EvaluateKey(*plan.key_program, value); s.failed()) return s;
             length = value.size();
         }
-        if (length < 1 || length > mdx::kMaxKeyLength) return TagFailure(266, "Incorrect key length: Must be 1 to 100.");
+        if (length < 1 || length > mdx::kMaxKeyLength)
+            return TagFailure(266, "Incorrect key length: Must be 1 to 100.");
         plan.key_length = static_cast<uint16_t>(length);
     } else {
         plan.key_length = type == 'D' ? 8 : 12;
@@ -366,8 +366,9 @@ int FreeSpace(const BuildSettings& settings, const std::string& path, uint64_t& 
 Status CheckSpace(const BuildSettings& settings, const std::string& folder, uint64_t needed) {
     uint64_t free = 0;
     if (FreeSpace(settings, folder, free) != 0 || free >= needed) return {};
-    return Fail(227, "Available disk space: " + std::to_string(free / 1024) + " KBytes;" + "needed: " +
-                         std::to_string((needed + 1023) / 1024) + " KBytes [MakeIndex]");
+    return Fail(227,
+                "Available disk space: " + std::to_string(free / 1024) + " KBytes;" +
+                    "needed: " + std::to_string((needed + 1023) / 1024) + " KBytes [MakeIndex]");
 }
 
 std::string FolderOf(const std::string& path) {
@@ -474,8 +475,7 @@ private:
             if (x.high != y.high) return x.high < y.high;
             if (x.low != y.low) return x.low < y.low;
             if (rest > 0) {
-                const int c =
-                    std::memcmp(arena + size_t{x.at} * stride + 16, arena + size_t{y.at} * stride + 16, rest);
+                const int c = std::memcmp(arena + size_t{x.at} * stride + 16, arena + size_t{y.at} * stride + 16, rest);
                 if (c != 0) return c < 0;
             }
             return x.record < y.record;
@@ -626,8 +626,9 @@ BuildFailure BuildTags(TWorkArea& a, IndexFile& file, const std::vector<TagDescr
     std::vector<std::unique_ptr<TagBuilder>> builders(list.size());
     for (size_t i = 0; i < list.size(); ++i) {
         if (refused[i].failed() || !plans[i].key_program) continue;
-        const size_t budget = static_cast<size_t>(static_cast<double>(settings.memory_budget) *
-                                                  static_cast<double>(item_bytes(plans[i])) / static_cast<double>(all_items));
+        const size_t budget =
+            static_cast<size_t>(static_cast<double>(settings.memory_budget) *
+                                static_cast<double>(item_bytes(plans[i])) / static_cast<double>(all_items));
         builders[i] = std::make_unique<TagBuilder>(a, file, plans[i], settings, budget, count);
         if (Status s = builders[i]->CheckDisk(count); s.failed()) {
             refused[i] = std::move(s);

@@ -16,16 +16,18 @@ constexpr size_t kMaxDepth = 24;
 uint32_t Child(const mdx::NodeView& v, uint32_t pos) { return pos < v.Count() ? v.Pointer(pos) : v.Trailing(); }
 
 Status TooDeep(const Tag& t) {
-    return Fail(222, "Index tree deeper than " + std::to_string(kMaxDepth) + " levels in " + t.file->Path() + t.Label() +
-                         " [GetNode]");
+    return Fail(222,
+                "Index tree deeper than " + std::to_string(kMaxDepth) + " levels in " + t.file->Path() + t.Label() +
+                    " [GetNode]");
 }
 
 }  // namespace
 
 Status Tag::NodeAt(uint32_t block, const uint8_t*& bytes) const {
     if (block == 0)
-        return Fail(222, "Invalid Node Number (0) in DBF Area " + std::to_string(area) + ", Order " +
-                             std::to_string(number) + " " + Label() + " [GetNode]");
+        return Fail(222,
+                    "Invalid Node Number (0) in DBF Area " + std::to_string(area) + ", Order " +
+                        std::to_string(number) + " " + Label() + " [GetNode]");
     const int rc = file->Node(block, item_length, bytes);
     if (rc == 222)
         return Fail(222, "Invalid node " + std::to_string(block) + " in " + file->Path() + Label() + " [GetNode]");
@@ -163,7 +165,8 @@ Status Tag::SeekEntry(const uint8_t* key, int32_t record, bool& found) {
         if (is_leaf) {
             leaf = node;
             path_valid = true;
-            found = pick < v.Count() && static_cast<int32_t>(v.Pointer(pick)) == record && Compare(v.Key(pick), key) == 0;
+            found =
+                pick < v.Count() && static_cast<int32_t>(v.Pointer(pick)) == record && Compare(v.Key(pick), key) == 0;
             return {};
         }
         block = Child(v, pick);
@@ -173,7 +176,8 @@ Status Tag::SeekEntry(const uint8_t* key, int32_t record, bool& found) {
 Status Tag::ScanEntry(const uint8_t* key, int32_t record, bool& found) {
     if (Status s = Seek(key, found); s.failed()) return s;
     for (uint64_t steps = 0; found && Record() != record; ++steps) {
-        if (steps > static_cast<uint64_t>(INT32_MAX)) return Fail(222, "Index keys repeat without end" + Label() + " [GetNode]");
+        if (steps > static_cast<uint64_t>(INT32_MAX))
+            return Fail(222, "Index keys repeat without end" + Label() + " [GetNode]");
         bool moved = false;
         if (Status s = Step(true, moved); s.failed()) return s;
         found = moved && Compare(Key(), key) == 0;
@@ -252,7 +256,8 @@ Status Tag::Reseek() {
     if (Status s = SeekEntry(k, last_rec, found); s.failed()) return s;
     if (!found)
         if (Status s = ScanEntry(k, last_rec, found); s.failed()) return s;
-    if (!found) return Fail(254, "Record " + std::to_string(last_rec) + " not found again" + Label() + " [_FindNextRec]");
+    if (!found)
+        return Fail(254, "Record " + std::to_string(last_rec) + " not found again" + Label() + " [_FindNextRec]");
     return {};
 }
 

@@ -12,9 +12,7 @@ namespace {
 constexpr int kCorrupt = 222;
 
 std::span<char> Chars(std::span<uint8_t> s) { return {reinterpret_cast<char*>(s.data()), s.size()}; }
-std::span<const char> Chars(std::span<const uint8_t> s) {
-    return {reinterpret_cast<const char*>(s.data()), s.size()};
-}
+std::span<const char> Chars(std::span<const uint8_t> s) { return {reinterpret_cast<const char*>(s.data()), s.size()}; }
 
 }  // namespace
 
@@ -80,7 +78,8 @@ int IndexFile::ReadHeader() { return ReadBlocks(0, header); }
 int IndexFile::WriteHeader() {
     if (!header_changed.any) return 0;
     const std::span<const uint8_t> bytes(header.data() + header_changed.from, header_changed.to - header_changed.from);
-    if (int rc = file_.WriteAt(header_changed.from, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}); rc != 0)
+    if (int rc = file_.WriteAt(header_changed.from, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+        rc != 0)
         return rc;
     header_changed = {};
     return 0;

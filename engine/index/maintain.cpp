@@ -72,7 +72,8 @@ Status Tag::InsertEntry(size_t level, uint32_t pos, uint32_t pointer, const uint
     const bool leaf = mdx::NodeView{node.data(), item_length}.Leaf() && redirect == 0;
     // A node that changed under the path: only a damaged tree does that.
     if (pos > count || (redirect != 0 && mdx::NodeView{node.data(), item_length}.Leaf()))
-        return Fail(222, "Node " + std::to_string(block) + " of " + file->Path() + Label() + " is not as read [AddKey]");
+        return Fail(222,
+                    "Node " + std::to_string(block) + " of " + file->Path() + Label() + " is not as read [AddKey]");
     if (redirect != 0) mdx::Put32(Item(node, pos, item_length), redirect);  // an entry's pointer or the trailing one
     if (count < max_keys) {
         uint8_t* at = Item(node, pos, item_length);
@@ -149,7 +150,8 @@ Status Tag::RemoveEntry(size_t level, uint32_t pos) {
     const bool leaf = mdx::NodeView{node.data(), item_length}.Leaf();
     const uint32_t children = leaf ? count : count + 1;
     if (pos >= children)
-        return Fail(222, "Node " + std::to_string(block) + " of " + file->Path() + Label() + " is not as read [DeleteKey]");
+        return Fail(222,
+                    "Node " + std::to_string(block) + " of " + file->Path() + Label() + " is not as read [DeleteKey]");
     if (children <= 1) {
         node.fill(0);
         if (Status s = WriteNode(block, node); s.failed()) return s;
@@ -211,8 +213,9 @@ Status Tag::Remove(const std::string& key, int32_t record, bool lenient) {
     path_valid = false;
     if (!found) {
         if (lenient) return {};
-        return Fail(212, "Record " + std::to_string(record) + " with key: \"" + KeyText(*this, key) +
-                             "\" not in index: " + Label() + ". [DeleteKey]");
+        return Fail(212,
+                    "Record " + std::to_string(record) + " with key: \"" + KeyText(*this, key) +
+                        "\" not in index: " + Label() + ". [DeleteKey]");
     }
     const Status s = RemoveEntry(path.size() - 1, path.back().pos);
     path_valid = false;
@@ -308,8 +311,9 @@ Status ReKeyIn(TWorkArea& a, IndexArea& ix) {
         // Only the active order's cursor was put on the record; the others
         // find it by its old key.
         if (t == active && t->old_in && !t->unique && !(t->OnEntry() && t->Record() == a.rec_no)) {
-            failure = Fail(254, "Record number " + std::to_string(a.rec_no) + " not found in index. " + t->Label() +
-                                    " [CompareKeys]");
+            failure = Fail(
+                254,
+                "Record number " + std::to_string(a.rec_no) + " not found in index. " + t->Label() + " [CompareKeys]");
             break;
         }
         bool in = false;

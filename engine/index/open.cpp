@@ -208,7 +208,8 @@ Status ReadDescriptors(IndexFile& file, std::vector<TagDescriptor>& list) {
         TagDescriptor d;
         d.name = mdx::TagName(file.header, n);
         d.key = RTrim(mdx::CString(h.data() + mdx::kKeyExpressionAt, mdx::kMaxExpression));
-        if (h[mdx::kHasForAt] != 0) d.condition = RTrim(mdx::CString(h.data() + mdx::kForExpressionAt, mdx::kMaxExpression));
+        if (h[mdx::kHasForAt] != 0)
+            d.condition = RTrim(mdx::CString(h.data() + mdx::kForExpressionAt, mdx::kMaxExpression));
         d.descending = (h[mdx::kFlagsAt] & mdx::kFlagDescending) != 0;
         d.unique = (h[mdx::kFlagsAt] & mdx::kFlagUnique) != 0 || h[mdx::kUniqueAt] != 0;
         if (!d.name.empty() && !AllTrim(d.key).empty()) list.push_back(std::move(d));

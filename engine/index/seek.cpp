@@ -45,8 +45,9 @@ Status EntryRecord(TWorkArea& a, const Tag& t, int32_t& record) {
     record = t.Record();
     if (record > a.rec_count) RefreshRecCount(a);
     if (record < 1 || record > a.rec_count)
-        return Fail(222, "Record number " + std::to_string(record) + " of " + t.file->Path() + t.Label() +
-                             " is not in the table [GetNode]");
+        return Fail(222,
+                    "Record number " + std::to_string(record) + " of " + t.file->Path() + t.Label() +
+                        " is not in the table [GetNode]");
     return {};
 }
 
@@ -190,8 +191,9 @@ Status SyncTag(TWorkArea& a, IndexArea& ix, Tag& t, bool active, bool soft) {
     if (!found) {
         if (soft)
             return Fail(212, "Record with key: \"" + KeyText(t, key) + "\" not in index: " + t.Label() + "." + where);
-        return Fail(212, "Key: \"" + KeyText(t, key) + "\" not in index: " + t.Label() + ". [SyncIndex-1] Record: " +
-                             std::to_string(a.rec_no));
+        return Fail(212,
+                    "Key: \"" + KeyText(t, key) + "\" not in index: " + t.Label() +
+                        ". [SyncIndex-1] Record: " + std::to_string(a.rec_no));
     }
     if (!t.unique)
         return Fail(212, "Record with key: \"" + KeyText(t, key) + "\" not in index: " + t.Label() + "." + where);

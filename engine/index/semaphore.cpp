@@ -78,9 +78,10 @@ Status TakeRegion(Semaphore& s, int action) {
             return {};
         }
         if (Clock::now() >= deadline)
-            return Fail(kSemaphoreError, "10 second timeout: Cannot lock index semaphore file: " + s.path + " " +
-                                             ActionName(action) + "\r\nPossible cause: Network lock limit exceeded" +
-                                             "\r\n Lock result code: " + std::to_string(rc));
+            return Fail(kSemaphoreError,
+                        "10 second timeout: Cannot lock index semaphore file: " + s.path + " " + ActionName(action) +
+                            "\r\nPossible cause: Network lock limit exceeded" +
+                            "\r\n Lock result code: " + std::to_string(rc));
         std::this_thread::sleep_for(times.pause);
     }
 }
@@ -108,8 +109,8 @@ Status LockTable(TWorkArea& a, Semaphore& s, int action) {
 void UnlockTable(TWorkArea& a) { (void)LockRegion(true, a.file, Settings().lock_base, 1); }
 
 Status LoginLocked(Semaphore& s) {
-    int rc = s.file.Open(s.path, platform::Access::ReadWrite, platform::Share::DenyNone,
-                         platform::Disposition::CreateNew);
+    int rc =
+        s.file.Open(s.path, platform::Access::ReadWrite, platform::Share::DenyNone, platform::Disposition::CreateNew);
     if (rc == 0) {
         s.record = {};
         if (int w = WriteRecord(s); w != 0) {
@@ -135,7 +136,8 @@ Status LoginLocked(Semaphore& s) {
     bool others = true;
     if (s.file.HeldElsewhere(kLoginByte, 1, others) == 0 && !others) s.record[0] = s.record[1] = 0;
     if (s.record[0] < 255) ++s.record[0];
-    if (int w = WriteRecord(s); w != 0) return fail(LoginError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLogin));
+    if (int w = WriteRecord(s); w != 0)
+        return fail(LoginError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLogin));
     (void)s.file.LockShared(kLoginByte, 1);
     if (Status st = ReleaseRegion(s, kLogin); st.failed()) return fail(st);
     s.known_counter = s.Counter();
@@ -231,10 +233,10 @@ Status LockForWriting(Semaphore& s) {
         }
         (void)ReleaseRegion(s, kLockSemaphore);
         if (Clock::now() - start >= times.readers)
-            return Fail(kSemaphoreError, "100 second timeout, cannot read: " + s.path + "\r\n" +
-                                             "Possible cause: Other user's program has terminated abnormally.\r\n" +
-                                             "Cure: Log all users of this application off the network,\r\n" +
-                                             "then delete " + s.path);
+            return Fail(kSemaphoreError,
+                        "100 second timeout, cannot read: " + s.path + "\r\n" +
+                            "Possible cause: Other user's program has terminated abnormally.\r\n" +
+                            "Cure: Log all users of this application off the network,\r\n" + "then delete " + s.path);
         std::this_thread::sleep_for(times.pause);
     }
 }
@@ -260,8 +262,7 @@ Status UnlockForWriting(Semaphore& s) {
 bool SemaphoreInUse(const TWorkArea& a) { return !a.is_virtual && (!a.exclusive || a.exclusive_from_reopen); }
 
 Status HandleSemaphoreIn(TWorkArea& a, IndexArea& ix, int action) {
-    if (a.number > 34)
-        return Fail(254, "Work area [" + std::to_string(a.number) + "] out of range. [HandleSemafore]");
+    if (a.number > 34) return Fail(254, "Work area [" + std::to_string(a.number) + "] out of range. [HandleSemafore]");
     Semaphore& s = ix.semaphore;
     if (action < kLogin || action > kUnlockSemaphore || !SemaphoreInUse(a)) return {};
     if (action != kLogin && !s.logged_in) return {};

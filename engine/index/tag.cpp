@@ -152,22 +152,20 @@ Status OpenTag(TWorkArea& area, IndexFile& file, int n, std::unique_ptr<Tag>& ou
 
     const std::string key_text = NormalizeExpression(mdx::CString(h + mdx::kKeyExpressionAt, mdx::kMaxExpression));
     if (key_text.empty()) return corrupt("Empty key expression");
-    if (CompileExpr(&area, key_text, 0, tag->key_program).failed())
-        return corrupt("Key expression does not compile");
+    if (CompileExpr(&area, key_text, 0, tag->key_program).failed()) return corrupt("Key expression does not compile");
     tag->type = KeyTypeOf(tag->key_program->Type());
     if (tag->type == 0) return corrupt("Key expression of a wrong type");
     if (h[mdx::kHasForAt] != 0) {
-        const std::string for_text =
-            NormalizeExpression(mdx::CString(h + mdx::kForExpressionAt, mdx::kMaxExpression));
+        const std::string for_text = NormalizeExpression(mdx::CString(h + mdx::kForExpressionAt, mdx::kMaxExpression));
         if (!for_text.empty()) {
-            if (CompileExpr(&area, for_text, 0, tag->for_program).failed() ||
-                tag->for_program->Type() != 'L')
+            if (CompileExpr(&area, for_text, 0, tag->for_program).failed() || tag->for_program->Type() != 'L')
                 return corrupt("FOR expression does not compile");
         }
     }
 
     tag->key_length = mdx::Get16(h + mdx::kKeyLengthAt);
-    if (tag->key_length < 1 || tag->key_length > mdx::kMaxKeyLength) return Fail(kKeyLength, "Key length" + tag->Label());
+    if (tag->key_length < 1 || tag->key_length > mdx::kMaxKeyLength)
+        return Fail(kKeyLength, "Key length" + tag->Label());
     if ((tag->type == 'N' && tag->key_length != 12) || (tag->type == 'D' && tag->key_length != 8))
         return corrupt("Key length does not fit the key type");
     // Only a key of fixed length can be checked: TRIM(NAME) has no length

@@ -48,8 +48,8 @@ void RememberReplaced(MemoFile& m, int32_t old_block) {
     if (!extent.headed) return;
     const uint64_t bytes = static_cast<uint64_t>(extent.length) + kBlockHeader;
     const uint32_t blocks = static_cast<uint32_t>((bytes + m.block_size - 1) / m.block_size);
-    const bool known = std::any_of(m.pending.begin(), m.pending.end(),
-                                   [&](const MemoFile::Run& r) { return r.block == b; });
+    const bool known =
+        std::any_of(m.pending.begin(), m.pending.end(), [&](const MemoFile::Run& r) { return r.block == b; });
     if (!known) m.pending.push_back({b, blocks});
 }
 
@@ -127,8 +127,8 @@ Status CopyMemoIn(TWorkArea& from, int32_t block, TWorkArea& to, int32_t& new_bl
         ToStored(to, data);
     }
     const bool fox_to_fox = source->kind == MemoKind::FoxPro && target->kind == MemoKind::FoxPro;
-    return StoreAtEnd(*target, data, target->kind == MemoKind::Dbase4, fox_to_fox ? extent.fox_type : kFoxText,
-                      routine, new_block);
+    return StoreAtEnd(*target, data, target->kind == MemoKind::Dbase4, fox_to_fox ? extent.fox_type : kFoxText, routine,
+                      new_block);
 }
 
 Status RecreateMemoIn(TWorkArea& area, std::string_view caller) {
@@ -150,8 +150,8 @@ Status RecreateMemoIn(TWorkArea& area, std::string_view caller) {
     const std::string staged = ForceExt(final_name, "$$$");
     const std::vector<uint8_t> bytes = EmptyMemoFile(type, static_cast<uint16_t>(block_size), final_name);
     platform::File file;
-    int rc = file.Open(staged, platform::Access::ReadWrite, platform::Share::Exclusive,
-                       platform::Disposition::CreateAlways);
+    int rc =
+        file.Open(staged, platform::Access::ReadWrite, platform::Share::Exclusive, platform::Disposition::CreateAlways);
     if (rc == 0) rc = file.WriteAt(0, std::span(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (rc == 0) rc = file.Sync();
     if (rc == 0) rc = file.RenameOver(final_name);

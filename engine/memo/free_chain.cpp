@@ -139,9 +139,9 @@ Status FreePendingRuns(TWorkArea& area, MemoFile& m, bool final) {
     if (area.file.Size(table_size) != 0) table_size = 0;
     const int32_t count = std::max(area.rec_count, CountFromSize(area, table_size));
     std::vector<uint32_t> used;
-    if (Status s = ForEachMemoReference(area, count, [&](int32_t, const FieldInfo&, int64_t b) {
-            used.push_back(static_cast<uint32_t>(b < 0 ? -b : b));
-        });
+    if (Status s = ForEachMemoReference(
+            area, count,
+            [&](int32_t, const FieldInfo&, int64_t b) { used.push_back(static_cast<uint32_t>(b < 0 ? -b : b)); });
         s.failed()) {
         if (final) m.pending.clear();
         return Fail(s.code, area.file_name + " [FreeMemoBlocks]");

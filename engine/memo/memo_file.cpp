@@ -27,9 +27,7 @@ std::string Bracketed(std::string_view routine) { return " [" + std::string(rout
 
 // The header's block size; 0 or a size the engine cannot use is refused.
 Status ReadBlockSize(MemoFile& m, uint64_t size) {
-    const auto damaged = [&](const std::string& what) {
-        return Fail(1300, m.name + ": " + what + " [USE]");
-    };
+    const auto damaged = [&](const std::string& what) { return Fail(1300, m.name + ": " + what + " [USE]"); };
     if (m.kind == MemoKind::Dbase3) {
         if (size < kDbase3MemoBlock) return damaged("memo file header is cut short");
         m.block_size = kDbase3MemoBlock;
@@ -41,8 +39,8 @@ Status ReadBlockSize(MemoFile& m, uint64_t size) {
     size_t got = 0;
     if (int rc = m.file.ReadAt(0, header, got); rc != 0 || got < sizeof header)
         return Fail(static_cast<uint16_t>(rc != 0 ? rc : 30), m.name + " [ReadGroupHeader()]");
-    uint32_t block = m.kind == MemoKind::FoxPro ? GetBe16(header + kFoxMemoBlockSizeAt)
-                                                : GetLe16(header + kDbase4MemoBlockSizeAt);
+    uint32_t block =
+        m.kind == MemoKind::FoxPro ? GetBe16(header + kFoxMemoBlockSizeAt) : GetLe16(header + kDbase4MemoBlockSizeAt);
     if (block == 0) block = Settings().memo_block_size;
     if (block < kMinMemoBlock) return damaged("memo block size " + std::to_string(block) + " is not supported");
     m.block_size = block;
@@ -173,9 +171,8 @@ Status ParseMemoHead(const MemoFile& m, uint64_t size, uint32_t block, const cha
     if (got >= kBlockHeader && std::memcmp(head, "\xFF\xFF\x08\x00", 4) == 0) {
         const uint32_t total = GetLe32(head + 4);
         if (total < kBlockHeader)
-            return MemoFailure(m, 1003,
-                               "memo block " + std::to_string(block) + " has the length " + std::to_string(total),
-                               site);
+            return MemoFailure(
+                m, 1003, "memo block " + std::to_string(block) + " has the length " + std::to_string(total), site);
         if (at + total > size) return past_end(total);
         e.headed = true;
         e.start = at + kBlockHeader;
@@ -301,8 +298,8 @@ uint32_t Dbase4Blocks(uint64_t data_length, uint32_t block_size) {
     return static_cast<uint32_t>((data_length + kBlockHeader) / block_size + 1);
 }
 
-Status BuildMemoImage(const MemoFile& m, std::string_view data, bool headed, uint32_t fox_type,
-                      std::string& image, std::string_view routine) {
+Status BuildMemoImage(const MemoFile& m, std::string_view data, bool headed, uint32_t fox_type, std::string& image,
+                      std::string_view routine) {
     const size_t from = image.size();
     const bool fox = m.kind == MemoKind::FoxPro;
     uint64_t length = 0;
@@ -315,8 +312,8 @@ Status BuildMemoImage(const MemoFile& m, std::string_view data, bool headed, uin
         length = image.size() - from;
     } else {
         if (data.size() > UINT32_MAX - kBlockHeader)
-            return Fail(1300, m.name + ": a memo cannot hold " + std::to_string(data.size()) + " bytes" +
-                                  Bracketed(routine));
+            return Fail(1300,
+                        m.name + ": a memo cannot hold " + std::to_string(data.size()) + " bytes" + Bracketed(routine));
         char head[kBlockHeader];
         if (fox) {
             PutBe32(head, fox_type);

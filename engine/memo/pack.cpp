@@ -229,8 +229,8 @@ struct Reference {
 
 // Reads the memo a reference points at, in its stored form; 1003 for one
 // that is not there to read.
-Status ReadReferenced(const MemoFile& m, uint64_t size, ForwardReader& reader, const Reference& ref,
-                      MemoExtent& extent, std::string& data) {
+Status ReadReferenced(const MemoFile& m, uint64_t size, ForwardReader& reader, const Reference& ref, MemoExtent& extent,
+                      std::string& data) {
     const MemoSite site{"PackMemo", ref.record};
     if (ref.block > UINT32_MAX) return Fail(1003, "");
     const auto block = static_cast<uint32_t>(ref.block);
@@ -270,12 +270,15 @@ Status WriteLiveMemos(TWorkArea& a, MemoFile& m, platform::File& out, std::vecto
     if (int rc = out.WriteAt(0, start); rc != 0) return Fail(static_cast<uint16_t>(rc), m.name + " [PackMemofile]");
 
     std::vector<Reference> refs;
-    if (Status s = ForEachMemoReference(a, a.rec_count, [&](int32_t r, const FieldInfo& f, int64_t stored) {
-            refs.push_back({static_cast<uint64_t>(stored < 0 ? -stored : stored), r, f.offset, f.length, stored});
-        });
+    if (Status s = ForEachMemoReference(
+            a, a.rec_count,
+            [&](int32_t r, const FieldInfo& f, int64_t stored) {
+                refs.push_back({static_cast<uint64_t>(stored < 0 ? -stored : stored), r, f.offset, f.length, stored});
+            });
         s.failed())
         return Fail(s.code, a.file_name + " [PackMemofile]");
-    std::stable_sort(refs.begin(), refs.end(), [](const Reference& x, const Reference& y) { return x.block < y.block; });
+    std::stable_sort(refs.begin(), refs.end(),
+                     [](const Reference& x, const Reference& y) { return x.block < y.block; });
 
     uint64_t size = 0;
     if (Status s = MemoSize(m, size); s.failed()) return s;
@@ -334,8 +337,7 @@ Status FinishInterruptedPack(TWorkArea& a, const std::string& memo_path) {
     }
     std::string bytes;
     std::vector<NewBlock> blocks;
-    if (int rc = ReadWholeFile(f.journal, bytes); rc != 0)
-        return Fail(static_cast<uint16_t>(rc), f.journal + " [USE]");
+    if (int rc = ReadWholeFile(f.journal, bytes); rc != 0) return Fail(static_cast<uint16_t>(rc), f.journal + " [USE]");
     if (!DecodeJournal(a, bytes, blocks)) {
         // Never finished writing: the pack did not take place.
         platform::RemoveFile(f.staged);
@@ -347,8 +349,9 @@ Status FinishInterruptedPack(TWorkArea& a, const std::string& memo_path) {
 
 Status PackMemoIn(TWorkArea& a) {
     MemoFile* m = MemoOf(a);
-    if (!m) return Fail(2, "Memo file not found: " + ForceExt(a.file_name, MemoExtension(MemoTypeOf(a))) +
-                               " [PackMemofile]");
+    if (!m)
+        return Fail(2,
+                    "Memo file not found: " + ForceExt(a.file_name, MemoExtension(MemoTypeOf(a))) + " [PackMemofile]");
     if (m->stream.open && m->stream.mode == 2)
         return Fail(1017, m->name + ": a memo stream is being written [PackMemofile]");
     if (Settings().network_mode && a.file.CurrentShare() != platform::Share::Exclusive)

@@ -214,7 +214,9 @@ int64_t BlobSeek(int64_t offset, int origin) {
             return st.position;
         }
         break;
-    default: Report(Fail(220, "Invalid seek origin " + std::to_string(origin) + " [SeekBlobStream]")); return st.position;
+    default:
+        Report(Fail(220, "Invalid seek origin " + std::to_string(origin) + " [SeekBlobStream]"));
+        return st.position;
     }
     int64_t position = 0;
     if (__builtin_add_overflow(base, offset, &position)) position = offset > 0 ? INT64_MAX : 0;

@@ -66,8 +66,10 @@ void TTzMsg::ShowText(std::optional<std::string> text) {
         }
         SetBounds(left, top, need_w, need_h);
         const int iw = need_w - 2 * mx, ih = need_h - 2 * my - caption;
-        if (dialog) inner_->SetBounds(0, 0, iw, ih);
-        else inner_->SetBounds(mx, my, iw, ih);
+        if (dialog)
+            inner_->SetBounds(0, 0, iw, ih);
+        else
+            inner_->SetBounds(mx, my, iw, ih);
         Show();
     }
     inner_->SetCaption(text_);
@@ -90,8 +92,10 @@ ui::Owned<TTzProgress100> ShowProgressWindow(const std::string& caption) {
 
 void UpdateProgress(TTzProgress100* window) {
     if (!window) return;
-    if (window->bar_.empty()) window->bar_.assign(kBarLength, '|');
-    else window->bar_.pop_back();
+    if (window->bar_.empty())
+        window->bar_.assign(kBarLength, '|');
+    else
+        window->bar_.pop_back();
     window->ShowText(window->bar_);
 }
 

@@ -25,8 +25,8 @@ struct VFileStore final : VFileAreaState {
     std::vector<uint32_t> order;
     std::vector<char> arena;
     std::vector<uint32_t> free_slots;
-    std::vector<std::string> keys;   // by slot
-    std::vector<bool> key_valid;     // by slot
+    std::vector<std::string> keys;  // by slot
+    std::vector<bool> key_valid;    // by slot
     KeyMaker keymaker;
     size_t rl = 0;
     std::vector<char> saved;  // the caller's record while the keymaker runs
@@ -107,8 +107,8 @@ int32_t SortedPlace(TWorkArea& a, VFileStore& s, const std::string& key, bool as
     const int32_t count = s.Count();
     if (count == 0) return 0;
     auto above = [&](const std::string& x, const std::string& y) { return ascending ? x > y : x < y; };
-    if (!above(key, KeyAt(a, s, 1))) return 0;                // not above the first: before the head
-    if (!above(KeyAt(a, s, count), key)) return count;        // not below the last: after the tail
+    if (!above(key, KeyAt(a, s, 1))) return 0;          // not above the first: before the head
+    if (!above(KeyAt(a, s, count), key)) return count;  // not below the last: after the tail
     int32_t low = 1, high = count, probe = (count + 1) / 2;
     for (;;) {
         const std::string& k = KeyAt(a, s, probe);
@@ -141,8 +141,9 @@ Status Add(TWorkArea& a, VFileStore& s) {
         }
         key = Cut(std::move(key));
     } else if (mode > kDescending) {
-        return Fail(1100, std::to_string(mode) + " is an invalid VFile mode set for " + a.alias +
-                              " [(AddLL) VFiles INTERNAL ERROR]");
+        return Fail(
+            1100,
+            std::to_string(mode) + " is an invalid VFile mode set for " + a.alias + " [(AddLL) VFiles INTERNAL ERROR]");
     }
     int32_t after = 0;  // the new record goes after record `after`
     if (s.Count() > 0) {
@@ -184,8 +185,9 @@ Status Write(TWorkArea& a, VFileStore& s, int32_t n) {
 
 Status Read(TWorkArea& a, VFileStore& s, int32_t n) {
     if (n < 1 || n > s.Count())
-        return Fail(212, "Attempted to position to record number " + std::to_string(n) + "  Database record count is " +
-                             std::to_string(s.Count()) + a.alias + " [VFiles]");
+        return Fail(212,
+                    "Attempted to position to record number " + std::to_string(n) + "  Database record count is " +
+                        std::to_string(s.Count()) + a.alias + " [VFiles]");
     std::memcpy(a.record.data(), s.At(n), s.rl);
     a.rec_no = n;
     a.bof = a.eof = false;
@@ -293,8 +295,9 @@ void AddStru(std::span<FieldDef> fields) {
         case 'F':
         case 'N':
             if (d.length < 1 || d.length > 255) {
-                RunError(211, "Invalid length, field name: \"" + f.name + "\" in VFile field list. Alias=" +
-                                  a->alias + " [AddStru]");
+                RunError(211,
+                         "Invalid length, field name: \"" + f.name + "\" in VFile field list. Alias=" + a->alias +
+                             " [AddStru]");
                 return;
             }
             f.length = static_cast<uint8_t>(d.length);
@@ -307,8 +310,9 @@ void AddStru(std::span<FieldDef> fields) {
             f.length = 10;
             break;
         default:
-            RunError(211, "Invalid type \"" + std::string(1, f.type) + "\" in VFile field list. Alias= " +
-                              a->alias + " [AddStru]");
+            RunError(211,
+                     "Invalid type \"" + std::string(1, f.type) + "\" in VFile field list. Alias= " + a->alias +
+                         " [AddStru]");
             return;
         }
         table.push_back(std::move(f));
@@ -316,8 +320,9 @@ void AddStru(std::span<FieldDef> fields) {
     size_t needed = 1;
     for (const FieldInfo& f : table) needed += SlotSize(f);
     if (needed > a->record.size()) {
-        RunError(266, "Structure needs " + std::to_string(needed) + " bytes, the buffer of " + a->alias +
-                          " has " + std::to_string(a->record.size()) + " [AddStru]");
+        RunError(266,
+                 "Structure needs " + std::to_string(needed) + " bytes, the buffer of " + a->alias + " has " +
+                     std::to_string(a->record.size()) + " [AddStru]");
         return;
     }
     a->fields = std::move(table);
@@ -363,8 +368,9 @@ void Set_VFileMode_To(uint8_t mode) {
     // present mode keeps correct.
     const bool sorted = mode == kAscending || mode == kDescending;
     if (a->rec_count >= 2 && sorted && mode != a->vfile_mode) {
-        RunError(1100, "Cannot set a sort mode on a virtual file containing records. (" + a->alias +
-                           ") [(Set_VFileMode_To) VFiles]");
+        RunError(1100,
+                 "Cannot set a sort mode on a virtual file containing records. (" + a->alias +
+                     ") [(Set_VFileMode_To) VFiles]");
         return;
     }
     a->vfile_mode = mode;

@@ -34,8 +34,9 @@ TField* TFields::FindField(const std::string& name) const {
         hashed_ = true;
     }
     if (name.empty()) return nullptr;
-    Asked& slot = asked_[(name.size() * 31 + static_cast<uint8_t>(name.front()) * 7 +
-                          static_cast<uint8_t>(name.back())) % std::size(asked_)];
+    Asked& slot =
+        asked_[(name.size() * 31 + static_cast<uint8_t>(name.front()) * 7 + static_cast<uint8_t>(name.back())) %
+               std::size(asked_)];
     if (slot.field && slot.name == name) return slot.field;
     const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
     for (TField* f : list_) {
@@ -249,7 +250,8 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
     if (disable_count_ == 0) {
         const std::vector<TDataSource*> sources = data_sources_;
         for (TDataSource* s : sources)
-            if (std::find(data_sources_.begin(), data_sources_.end(), s) != data_sources_.end()) s->DataEvent(event, info);
+            if (std::find(data_sources_.begin(), data_sources_.end(), s) != data_sources_.end())
+                s->DataEvent(event, info);
     } else if ((event == deUpdateState && state_ == dsInactive) || event == deLayoutChange) {
         enable_event_ = deLayoutChange;
     }
@@ -742,6 +744,8 @@ int TDataSet::CompareBookmarks(const TBookmark&, const TBookmark&) { return 0; }
 
 bool TDataSet::Locate(const std::string&, const std::vector<Variant>&, TLocateOptions) { return false; }
 
-std::vector<Variant> TDataSet::Lookup(const std::string&, const std::vector<Variant>&, const std::string&) { return {}; }
+std::vector<Variant> TDataSet::Lookup(const std::string&, const std::vector<Variant>&, const std::string&) {
+    return {};
+}
 
 }  // namespace db

@@ -206,9 +206,12 @@ void TDataLink::DataEvent(TDataEvent event, intptr_t info) {
     case deLayoutChange: {
         int count = 0;
         if (source_->State() != dsSetKey) count = UpdateRange(static_cast<int>(info), event != deDataSetScroll);
-        if (event == deDataSetChange) DataSetChanged();
-        else if (event == deDataSetScroll) DataSetScrolled(count);
-        else LayoutChanged();
+        if (event == deDataSetChange)
+            DataSetChanged();
+        else if (event == deDataSetScroll)
+            DataSetScrolled(count);
+        else
+            LayoutChanged();
         break;
     }
     case deUpdateRecord: UpdateRecord(); break;

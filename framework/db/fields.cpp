@@ -1,9 +1,9 @@
 #include "framework/db/fields.hpp"
 
+#include <strings.h>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <strings.h>
 
 #include "framework/db/dataset.hpp"
 #include "framework/ui/resources.hpp"
@@ -123,14 +123,21 @@ void TField::SetValue(const Variant& value) {
     std::visit(
         [this](const auto& v) {
             using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, std::monostate>) Clear();
-            else if constexpr (std::is_same_v<T, bool>) SetAsBoolean(v);
+            if constexpr (std::is_same_v<T, std::monostate>)
+                Clear();
+            else if constexpr (std::is_same_v<T, bool>)
+                SetAsBoolean(v);
             else if constexpr (std::is_same_v<T, int64_t>) {
-                if (v >= INT32_MIN && v <= INT32_MAX) SetAsInteger(static_cast<int32_t>(v));
-                else SetAsFloat(static_cast<double>(v));
-            } else if constexpr (std::is_same_v<T, double>) SetAsFloat(v);
-            else if constexpr (std::is_same_v<T, std::string>) SetAsString(v);
-            else SetAsDateTime(v.value);
+                if (v >= INT32_MIN && v <= INT32_MAX)
+                    SetAsInteger(static_cast<int32_t>(v));
+                else
+                    SetAsFloat(static_cast<double>(v));
+            } else if constexpr (std::is_same_v<T, double>)
+                SetAsFloat(v);
+            else if constexpr (std::is_same_v<T, std::string>)
+                SetAsString(v);
+            else
+                SetAsDateTime(v.value);
         },
         value);
 }
@@ -344,7 +351,9 @@ void TBooleanField::SetAsString(const std::string& value) {
         Clear();
         return;
     }
-    auto starts = [&](const std::string& text) { return SameText(value, std::string_view(text).substr(0, value.size())); };
+    auto starts = [&](const std::string& text) {
+        return SameText(value, std::string_view(text).substr(0, value.size()));
+    };
     if (value.size() <= false_text_.size() && starts(false_text_))
         SetAsBoolean(false);
     else if (value.size() <= true_text_.size() && starts(true_text_))
@@ -366,9 +375,7 @@ void TBooleanField::SetDisplayValues(const std::string& values) {
     false_text_ = semicolon == std::string::npos ? std::string() : values.substr(semicolon + 1);
 }
 
-int TBooleanField::DefaultWidth() const {
-    return static_cast<int>(std::max(true_text_.size(), false_text_.size()));
-}
+int TBooleanField::DefaultWidth() const { return static_cast<int>(std::max(true_text_.size(), false_text_.size())); }
 
 // ---------------------------------------------------------------- dates
 
@@ -391,7 +398,8 @@ void TDateField::SetAsString(const std::string& value) {
 }
 
 void TDateField::SetAsDateTime(TDateTime value) {
-    if (!std::isfinite(value) || std::fabs(value) > 3e6) throw ERangeError("Invalid date for field '" + DisplayName() + "'");
+    if (!std::isfinite(value) || std::fabs(value) > 3e6)
+        throw ERangeError("Invalid date for field '" + DisplayName() + "'");
     const int32_t day = static_cast<int32_t>(std::floor(value)) + kDateDelta;
     SetData(&day);
 }

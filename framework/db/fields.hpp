@@ -62,7 +62,7 @@ public:
     TFieldDef& Add(const std::string& name, TFieldType type, int size = 0, bool required = false);
     void Clear() { items_.clear(); }
     int Count() const { return static_cast<int>(items_.size()); }
-    const TFieldDef& Items(int index) const;  // EListError out of range
+    const TFieldDef& Items(int index) const;     // EListError out of range
     int IndexOf(const std::string& name) const;  // without regard to case; -1 when missing
     bool Updated = false;
 

@@ -41,8 +41,9 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-    const int64_t base = origin == soFromBeginning ? 0 : origin == soFromCurrent ? position_
-                                                                                 : static_cast<int64_t>(data_.size());
+    const int64_t base = origin == soFromBeginning ? 0
+        : origin == soFromCurrent                  ? position_
+                                                   : static_cast<int64_t>(data_.size());
     position_ = std::max<int64_t>(0, base + offset);
     return position_;
 }

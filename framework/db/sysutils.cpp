@@ -88,9 +88,7 @@ std::string FormatDate(std::string_view format, TDateTime date) {
             else
                 PutNumber(out, y, 4);
             break;
-        case '/':
-            out.append(run, platform::FormatSettings().date_separator);
-            break;
+        case '/': out.append(run, platform::FormatSettings().date_separator); break;
         default: out.append(run, c); break;
         }
         i += run;
@@ -110,7 +108,8 @@ bool TryStrToDate(std::string_view text, TDateTime& date) {
     while (count < 3) {
         size_t start = i;
         int value = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 4) value = value * 10 + (text[i++] - '0');
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 4)
+            value = value * 10 + (text[i++] - '0');
         if (i == start) return false;
         parts[count] = value;
         digits[count] = i - start;
@@ -197,8 +196,7 @@ std::string FloatToStr(double value) {
     int exponent = 0;
     std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
     if (digits.size() > 15) {
-        auto [end15, ec15] =
-            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+        auto [end15, ec15] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
         const std::string_view r(buffer, static_cast<size_t>(end15 - buffer));
         const size_t re = r.find('e');
         digits.clear();

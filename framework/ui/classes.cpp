@@ -1,8 +1,8 @@
 #include "framework/ui/classes.hpp"
 
+#include <strings.h>
 #include <algorithm>
 #include <cstring>
-#include <strings.h>
 
 namespace ui {
 
@@ -75,15 +75,16 @@ void TComponent::RemoveComponent(TComponent* c) {
 void TComponent::FreeNotification(TComponent* c) {
     if (!c || c == this) return;
     if (owner_ && c->owner_ == owner_) return;  // siblings hear of each other through the owner
-    if (std::find(free_notifies_.begin(), free_notifies_.end(), c) == free_notifies_.end())
-        free_notifies_.push_back(c);
+    if (std::find(free_notifies_.begin(), free_notifies_.end(), c) == free_notifies_.end()) free_notifies_.push_back(c);
     if (std::find(c->free_notifies_.begin(), c->free_notifies_.end(), this) == c->free_notifies_.end())
         c->free_notifies_.push_back(this);
     state_ |= csFreeNotification;
 }
 
 void TComponent::RemoveFreeNotification(TComponent* c) {
-    auto drop = [](std::vector<TComponent*>& v, TComponent* x) { v.erase(std::remove(v.begin(), v.end(), x), v.end()); };
+    auto drop = [](std::vector<TComponent*>& v, TComponent* x) {
+        v.erase(std::remove(v.begin(), v.end(), x), v.end());
+    };
     drop(free_notifies_, c);
     if (c) drop(c->free_notifies_, this);
 }
@@ -124,8 +125,10 @@ void TComponent::EndLoading() {
 void TComponent::Loaded() { state_ &= ~csLoading; }
 
 void TComponent::SetDesigning(bool on) {
-    if (on) state_ |= csDesigning;
-    else state_ &= ~csDesigning;
+    if (on)
+        state_ |= csDesigning;
+    else
+        state_ &= ~csDesigning;
     for (TComponent* c : components_) c->SetDesigning(on);
 }
 
@@ -178,8 +181,7 @@ void TStrings::EndUpdate() {
 }
 
 void TStringList::Check(int index, int limit) const {
-    if (index < 0 || index >= limit)
-        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= limit) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
 std::string TStringList::Get(int index) const {
@@ -228,8 +230,10 @@ void TStringList::Clear() {
 }
 
 void TStringList::SetUpdateState(bool updating) {
-    if (updating) Changing();
-    else Changed();
+    if (updating)
+        Changing();
+    else
+        Changed();
 }
 
 void TStringList::Changing() {

@@ -68,10 +68,12 @@ protected:
     [[noreturn]] void AssignError(TPersistent* source);
 };
 
+// clang-format off
 enum ComponentState : unsigned {
     csLoading = 0x1, csReading = 0x2, csWriting = 0x4, csDestroying = 0x8, csDesigning = 0x10,
     csAncestor = 0x20, csUpdating = 0x40, csFreeNotification = 0x100,
 };
+// clang-format on
 enum class TOperation { opInsert, opRemove };
 
 class TComponent : public TPersistent {
@@ -154,7 +156,7 @@ public:
         return Count() - 1;
     }
     int IndexOf(const std::string& s) const;  // case-insensitive, as the framework's
-    std::string Text() const;                  // lines ended by CR LF
+    std::string Text() const;                 // lines ended by CR LF
     void SetText(const std::string& text);
     void Assign(TPersistent* source) override;
     void BeginUpdate();

@@ -522,17 +522,31 @@ void TWinControl::Update() {
 void TWinControl::AlignControls() {
     TRect r = ClientRect();
     auto place = [](TControl* c, const TRect& b) {
-        if (auto* w = dynamic_cast<TWinControl*>(c)) w->SetBounds(b.left, b.top, b.Width(), b.Height());
-        else c->SetBounds(b.left, b.top, b.Width(), b.Height());
+        if (auto* w = dynamic_cast<TWinControl*>(c))
+            w->SetBounds(b.left, b.top, b.Width(), b.Height());
+        else
+            c->SetBounds(b.left, b.top, b.Width(), b.Height());
     };
     for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient}) {
         for (TControl* c : controls_) {
             if (c->Align() != a || !c->Visible()) continue;
             switch (a) {
-            case alTop: place(c, {r.left, r.top, r.right, r.top + c->Height()}); r.top += c->Height(); break;
-            case alBottom: place(c, {r.left, r.bottom - c->Height(), r.right, r.bottom}); r.bottom -= c->Height(); break;
-            case alLeft: place(c, {r.left, r.top, r.left + c->Width(), r.bottom}); r.left += c->Width(); break;
-            case alRight: place(c, {r.right - c->Width(), r.top, r.right, r.bottom}); r.right -= c->Width(); break;
+            case alTop:
+                place(c, {r.left, r.top, r.right, r.top + c->Height()});
+                r.top += c->Height();
+                break;
+            case alBottom:
+                place(c, {r.left, r.bottom - c->Height(), r.right, r.bottom});
+                r.bottom -= c->Height();
+                break;
+            case alLeft:
+                place(c, {r.left, r.top, r.left + c->Width(), r.bottom});
+                r.left += c->Width();
+                break;
+            case alRight:
+                place(c, {r.right - c->Width(), r.top, r.right, r.bottom});
+                r.right -= c->Width();
+                break;
             case alClient: place(c, r); break;
             default: break;
             }
@@ -636,8 +650,10 @@ void TWinControl::WndProc(TMessage& m) {
         Invalidate();
         return;
     case CM_VISIBLECHANGED:
-        if (HandleAllocated() && parent_) ShowWindow(handle_, m.WParam ? SW_SHOWNA : SW_HIDE);
-        else if (m.WParam && parent_ && parent_->HandleAllocated()) Handle();
+        if (HandleAllocated() && parent_)
+            ShowWindow(handle_, m.WParam ? SW_SHOWNA : SW_HIDE);
+        else if (m.WParam && parent_ && parent_->HandleAllocated())
+            Handle();
         return;
     default: break;
     }
@@ -679,8 +695,8 @@ void TCustomControl::PaintWindow(DC* dc) {
 }
 
 TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
-    ControlStyle = csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque |
-                   csDoubleClicks | csReplicatable;
+    ControlStyle =
+        csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque | csDoubleClicks | csReplicatable;
     width_ = 185, height_ = 41;
     color_ = clBtnFace;
     brush_->SetColor(color_);
@@ -710,8 +726,10 @@ void TCustomPanel::SetAlignment(TAlignment v) {
 void TCustomPanel::CreateParams(ui::CreateParams& p) {
     TCustomControl::CreateParams(p);
     if (border_style_ == bsSingle) {
-        if (Ctl3D) p.ex_style |= WS_EX_CLIENTEDGE;
-        else p.style |= WS_BORDER;
+        if (Ctl3D)
+            p.ex_style |= WS_EX_CLIENTEDGE;
+        else
+            p.style |= WS_BORDER;
     }
 }
 
@@ -721,8 +739,10 @@ void TCustomPanel::Paint() {
     DC& dc = *c->Handle();
     auto bevel = [&](TBevelCut cut) {
         const COLORREF hi = GetSysColor(COLOR_BTNHIGHLIGHT), sh = GetSysColor(COLOR_BTNSHADOW);
-        if (cut == bvLowered) Frame3D(dc, r, sh, hi, bevel_width_);
-        else Frame3D(dc, r, hi, sh, bevel_width_);
+        if (cut == bvLowered)
+            Frame3D(dc, r, sh, hi, bevel_width_);
+        else
+            Frame3D(dc, r, hi, sh, bevel_width_);
     };
     if (bevel_outer_ != bvNone) bevel(bevel_outer_);
     Frame3D(dc, r, ColorToRGB(color_), ColorToRGB(color_), border_width_);

@@ -15,6 +15,7 @@
 namespace ui {
 
 // The class library's own messages.
+// clang-format off
 enum ControlMessage : UINT {
     CM_BASE = 0xB000, CM_ACTIVATE = CM_BASE + 0, CM_DEACTIVATE = CM_BASE + 1, CM_GOTFOCUS = CM_BASE + 2,
     CM_LOSTFOCUS = CM_BASE + 3, CM_PARENTFONTCHANGED = CM_BASE + 8, CM_PARENTCOLORCHANGED = CM_BASE + 9,
@@ -24,23 +25,37 @@ enum ControlMessage : UINT {
     CM_ENTER = CM_BASE + 26, CM_EXIT = CM_BASE + 27, CM_RELEASE = CM_BASE + 33,
     CM_SYSCOLORCHANGE = CM_BASE + 36, CM_UIACTIVATE = CM_BASE + 41, CM_UIDEACTIVATE = CM_BASE + 42,
 };
+// clang-format on
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
-enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+enum TShiftFlag : unsigned {
+    ssShift = 1,
+    ssAlt = 2,
+    ssCtrl = 4,
+    ssLeft = 8,
+    ssRight = 16,
+    ssMiddle = 32,
+    ssDouble = 64
+};
 using TShiftState = unsigned;
 
+// clang-format off
 enum ControlStateFlag : unsigned {
     csLButtonDown = 0x1, csClicked = 0x2, csFocusing = 0x20, csCreating = 0x40, csPaintCopy = 0x80,
     csDestroyingHandle = 0x200,
 };
+// clang-format on
+// clang-format off
 enum ControlStyleFlag : unsigned {
     csAcceptsControls = 0x1, csCaptureMouse = 0x2, csClickEvents = 0x8, csSetCaption = 0x20,
     csOpaque = 0x40, csDoubleClicks = 0x80, csReplicatable = 0x1000,
 };
+// clang-format on
 
 // Cursor numbers of the screen's cursor table.
+// clang-format off
 enum TCursorId : int { crDefault = 0, crArrow = -2, crCross = -3, crIBeam = -4, crHourGlass = -11,
                        crNo = -12, crHandPoint = -21 };
 
@@ -151,6 +166,7 @@ protected:
     TAlign align_ = alNone;
     int cursor_ = crDefault;
 };
+// clang-format on
 
 // The control under the mouse capture when it is a graphic control.
 TControl* CaptureControl();

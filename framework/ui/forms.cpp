@@ -105,8 +105,10 @@ void TCustomForm::Close() {
     if (!can_close) return;
     TCloseAction action = caHide;
     if (OnClose) OnClose(this, action);
-    if (action == caHide) Hide();
-    else if (action == caFree) Release();
+    if (action == caHide)
+        Hide();
+    else if (action == caFree)
+        Release();
     if (Application().MainForm == this && action != caNone) Application().Terminate();
 }
 
@@ -159,7 +161,8 @@ void TCustomForm::WndProc(TMessage& m) {
             const bool fresh = !HandleAllocated();
             Handle();
             if (fresh || !IsWindowVisible(handle_)) {
-                if (Position == poScreenCenter || Position == poDesktopCenter) Center(nullptr);
+                if (Position == poScreenCenter || Position == poDesktopCenter)
+                    Center(nullptr);
                 else if (Position == poOwnerFormCenter || Position == poMainFormCenter)
                     Center(dynamic_cast<TCustomForm*>(Owner()));
             }
@@ -206,16 +209,17 @@ TScreen& Screen() {
 HCURSOR TScreen::Cursors(int index) {
     auto it = cursors_.find(index);
     if (it != cursors_.end() && it->second) return it->second;
-    static const std::map<int, int> standard = {{crArrow, IDC_ARROW},  {crCross, IDC_CROSS},
-                                                {crIBeam, IDC_IBEAM},  {crHourGlass, IDC_WAIT},
-                                                {crNo, IDC_NO},        {crHandPoint, IDC_HAND}};
+    static const std::map<int, int> standard = {{crArrow, IDC_ARROW},    {crCross, IDC_CROSS}, {crIBeam, IDC_IBEAM},
+                                                {crHourGlass, IDC_WAIT}, {crNo, IDC_NO},       {crHandPoint, IDC_HAND}};
     auto s = standard.find(index);
     return LoadStandardCursor(s == standard.end() ? IDC_ARROW : s->second);
 }
 
 void TScreen::SetCursors(int index, HCURSOR cursor) {
-    if (cursor) cursors_[index] = cursor;
-    else cursors_.erase(index);
+    if (cursor)
+        cursors_[index] = cursor;
+    else
+        cursors_.erase(index);
 }
 
 int TScreen::Width() const {
@@ -279,8 +283,7 @@ void TApplication::ProcessMessages(platform::EventFilter filter) {
     if (Display* d = CurrentDisplay()) d->Wait(0);
     MSG msg;
     // Bounded: a timer that is always due cannot keep the caller here.
-    for (int i = 0; i < 10000 && ProcessMessage(msg, flags); ++i) {
-    }
+    for (int i = 0; i < 10000 && ProcessMessage(msg, flags); ++i) {}
 }
 
 bool TApplication::HandleMessage() {

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/events.hpp"
 #include "framework/ui/controls.hpp"
+#include "platform/events.hpp"
 
 namespace ui {
 
 enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+// clang-format off
 enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
                  poMainFormCenter, poOwnerFormCenter };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
@@ -74,6 +75,7 @@ private:
     int modal_result_ = 0;
     bool in_modal_ = false;
 };
+// clang-format on
 
 class TForm : public TCustomForm {
 public:

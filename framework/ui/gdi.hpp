@@ -44,9 +44,7 @@ public:
     int Stride() const { return stride_; }
 
     uint32_t* Row32(int y) { return reinterpret_cast<uint32_t*>(data_ + ptrdiff_t(y) * stride_); }
-    const uint32_t* Row32(int y) const {
-        return reinterpret_cast<const uint32_t*>(data_ + ptrdiff_t(y) * stride_);
-    }
+    const uint32_t* Row32(int y) const { return reinterpret_cast<const uint32_t*>(data_ + ptrdiff_t(y) * stride_); }
     uint8_t* Row8(int y) { return data_ + ptrdiff_t(y) * stride_; }
     const uint8_t* Row8(int y) const { return data_ + ptrdiff_t(y) * stride_; }
 
@@ -74,12 +72,8 @@ using SurfacePtr = std::shared_ptr<Surface>;
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 
 // 0x00BBGGRR <-> 0x00RRGGBB
-constexpr uint32_t ToPixel(COLORREF c) {
-    return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
-}
-constexpr COLORREF FromPixel(uint32_t p) {
-    return (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF);
-}
+constexpr uint32_t ToPixel(COLORREF c) { return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
+constexpr COLORREF FromPixel(uint32_t p) { return (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF); }
 // The monochrome value a colour takes: white for light colours.
 bool MonoWhite(COLORREF c);
 
@@ -98,7 +92,7 @@ public:
     bool Contains(TPoint p) const;
     bool Intersects(const TRect& r) const;
     void Clear() { rects_.clear(); }
-    void Add(const TRect& r);       // union
+    void Add(const TRect& r);  // union
     void Add(const Region& r);
     void Subtract(const TRect& r);
     void Subtract(const Region& r);
@@ -141,8 +135,7 @@ class FontFace;
 using FontPtr = std::shared_ptr<FontFace>;
 
 struct TextMetrics {
-    int ascent = 0, descent = 0, height = 0, internal_leading = 0, ave_char_width = 0,
-        overhang = 0;
+    int ascent = 0, descent = 0, height = 0, internal_leading = 0, ave_char_width = 0, overhang = 0;
 };
 
 // A realised font: Pango does the layout once per text, after that the width
@@ -160,6 +153,7 @@ enum StretchMode { BLACKONWHITE = 1, WHITEONBLACK = 2, COLORONCOLOR = 3, STRETCH
 enum Rop2 { R2_BLACK = 1, R2_NOT = 6, R2_XORPEN = 7, R2_COPYPEN = 13, R2_WHITE = 16 };
 
 // Ternary raster operations (the code's high word selects the operation).
+// clang-format off
 enum RasterOp : uint32_t {
     BLACKNESS = 0x00000042, NOTSRCERASE = 0x001100A6, NOTSRCCOPY = 0x00330008,
     SRCERASE = 0x00440328, DSTINVERT = 0x00550009, PATINVERT = 0x005A0049,
@@ -167,6 +161,7 @@ enum RasterOp : uint32_t {
     MERGECOPY = 0x00C000CA, SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086,
     PATCOPY = 0x00F00021, PATPAINT = 0x00FB0A09, WHITENESS = 0x00FF0062,
 };
+// clang-format on
 // The result of a ternary operation on pattern, source and destination bits.
 uint32_t ApplyRop3(uint8_t code, uint32_t p, uint32_t s, uint32_t d);
 
@@ -179,8 +174,8 @@ public:
     SurfacePtr SelectBitmap(SurfacePtr bitmap);
 
     struct State {
-        TPoint origin;                // logical (0,0) in device pixels
-        std::optional<Region> clip;   // device pixels; none = the whole target
+        TPoint origin;               // logical (0,0) in device pixels
+        std::optional<Region> clip;  // device pixels; none = the whole target
         COLORREF text_color = 0;
         COLORREF bk_color = 0xFFFFFF;
         int bk_mode = OPAQUE;
@@ -189,7 +184,7 @@ public:
         Pen pen;
         Brush brush = Brush::Solid(0xFFFFFF);
         FontPtr font;
-        TPoint pos;       // MoveTo
+        TPoint pos;  // MoveTo
         TPoint brush_org;
     };
     State& S() { return state_; }
@@ -235,8 +230,7 @@ inline void OffsetViewportOrg(DC& dc, int dx, int dy) {
 // Blits. A zero or negative size draws nothing; the source may be null for
 // operations that do not use it. Stretching picks the nearest source pixel.
 bool BitBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, uint32_t rop);
-bool StretchBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, int sw, int sh,
-                uint32_t rop);
+bool StretchBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, int sw, int sh, uint32_t rop);
 bool PatBlt(DC& dst, int x, int y, int w, int h, uint32_t rop);
 
 void FillRect(DC& dc, const TRect& r, const Brush& brush);
@@ -253,11 +247,13 @@ void SetPixel(DC& dc, int x, int y, COLORREF color);
 void DrawFocusRect(DC& dc, const TRect& r);
 
 // Edges of 3-D frames.
+// clang-format off
 enum EdgeFlags : unsigned {
     BDR_RAISEDOUTER = 1, BDR_SUNKENOUTER = 2, BDR_RAISEDINNER = 4, BDR_SUNKENINNER = 8,
     EDGE_RAISED = 5, EDGE_SUNKEN = 10, EDGE_ETCHED = 6, EDGE_BUMP = 9,
     BF_LEFT = 1, BF_TOP = 2, BF_RIGHT = 4, BF_BOTTOM = 8, BF_RECT = 15, BF_ADJUST = 0x2000,
 };
+// clang-format on
 void DrawEdge(DC& dc, TRect& r, unsigned edge, unsigned flags);
 // A frame of `width` pixels: top-left in one colour, bottom-right in the other.
 void Frame3D(DC& dc, TRect& r, COLORREF top_left, COLORREF bottom_right, int width);
@@ -268,17 +264,16 @@ TSize GetTextExtent(const DC& dc, std::string_view ansi_text);
 // Writes a line of text with its top-left at (x, y); in opaque mode the text's
 // cell is filled with the background colour first. `clip` (logical) limits
 // the drawing when given; `opaque_rect` is filled first when given.
-void ExtTextOut(DC& dc, int x, int y, const TRect* clip, const TRect* opaque_rect,
-                std::string_view ansi_text);
-inline void TextOut(DC& dc, int x, int y, std::string_view text) {
-    ExtTextOut(dc, x, y, nullptr, nullptr, text);
-}
+void ExtTextOut(DC& dc, int x, int y, const TRect* clip, const TRect* opaque_rect, std::string_view ansi_text);
+inline void TextOut(DC& dc, int x, int y, std::string_view text) { ExtTextOut(dc, x, y, nullptr, nullptr, text); }
 
+// clang-format off
 enum DrawTextFlags : unsigned {
     DT_TOP = 0, DT_LEFT = 0, DT_CENTER = 1, DT_RIGHT = 2, DT_VCENTER = 4, DT_BOTTOM = 8,
     DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40, DT_NOCLIP = 0x100,
     DT_CALCRECT = 0x400, DT_NOPREFIX = 0x800,
 };
+// clang-format on
 // Returns the height of the text; with DT_CALCRECT only measures, setting the
 // rectangle's right and bottom.
 int DrawText(DC& dc, std::string_view ansi_text, TRect& rect, unsigned flags);

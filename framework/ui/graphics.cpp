@@ -17,9 +17,7 @@ void TFont::SetHeight(int v) {
 int TFont::Size() const {
     return -((int64_t(height_) * 72 + (height_ < 0 ? -kPixelsPerInch / 2 : kPixelsPerInch / 2)) / kPixelsPerInch);
 }
-void TFont::SetSize(int points) {
-    SetHeight(-int((int64_t(points) * kPixelsPerInch + (points < 0 ? -36 : 36)) / 72));
-}
+void TFont::SetSize(int points) { SetHeight(-int((int64_t(points) * kPixelsPerInch + (points < 0 ? -36 : 36)) / 72)); }
 void TFont::SetColor(TColor v) {
     if (v != color_) color_ = v, Changed();
 }
@@ -38,7 +36,11 @@ void TFont::Assign(TPersistent* source) {
     TPersistent::Assign(source);
 }
 LogFont TFont::Log() const {
-    return {name_, height_, bool(style_ & fsBold), bool(style_ & fsItalic), bool(style_ & fsUnderline),
+    return {name_,
+            height_,
+            bool(style_ & fsBold),
+            bool(style_ & fsItalic),
+            bool(style_ & fsUnderline),
             bool(style_ & fsStrikeOut)};
 }
 FontPtr TFont::Handle() const { return CreateFont(Log()); }
@@ -211,8 +213,10 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
 void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
     Changing();
     DC& dc = *Handle();
-    if (dc.S().bk_mode == OPAQUE) ExtTextOut(dc, x, y, &r, &r, text);
-    else ExtTextOut(dc, x, y, &r, nullptr, text);
+    if (dc.S().bk_mode == OPAQUE)
+        ExtTextOut(dc, x, y, &r, &r, text);
+    else
+        ExtTextOut(dc, x, y, &r, nullptr, text);
     Changed();
 }
 
@@ -398,8 +402,7 @@ bool TBitmap::SaveToPng(const std::string& path) const { return surface_ && surf
 
 // ---------------------------------------------------------------- icons
 
-void DrawMasked(DC& dst, int x, int y, int w, int h, const SurfacePtr& image, const SurfacePtr& mask, int sx,
-                int sy) {
+void DrawMasked(DC& dst, int x, int y, int w, int h, const SurfacePtr& image, const SurfacePtr& mask, int sx, int sy) {
     if (!image) return;
     DC img(image);
     if (!mask) {
@@ -431,8 +434,8 @@ void TIcon::SetImage(SurfacePtr image, SurfacePtr mask) {
 
 void TIcon::Draw(TCanvas* canvas, const TRect& r) {
     if (Empty()) return;
-    DrawMasked(*canvas->Handle(), r.left, r.top, std::min(r.Width(), Width()), std::min(r.Height(), Height()),
-               image_, mask_, 0, 0);
+    DrawMasked(*canvas->Handle(), r.left, r.top, std::min(r.Width(), Width()), std::min(r.Height(), Height()), image_,
+               mask_, 0, 0);
 }
 
 bool TIcon::LoadFromResourceName(const std::string& name) {
@@ -473,8 +476,10 @@ TCustomImageList::Entry TCustomImageList::MakeEntry(const Surface& image, const 
             COLORREF c = image.Pixel(sx + x, y);
             if (c == CLR_INVALID) c = 0;
             bool transparent = false;
-            if (mask) transparent = mask->Pixel(sx + x, y) == 0xFFFFFF;
-            else if (mask_color) transparent = c == *mask_color;
+            if (mask)
+                transparent = mask->Pixel(sx + x, y) == 0xFFFFFF;
+            else if (mask_color)
+                transparent = c == *mask_color;
             e.mask->Row8(y)[x] = transparent ? 0xFF : 0;
             e.image->SetPixel(x, y, transparent ? 0 : c);
         }
@@ -487,8 +492,8 @@ std::vector<TCustomImageList::Entry> TCustomImageList::Cells(TBitmap* image, TBi
     if (!image || image->Empty()) return out;
     const int cells = std::max(1, image->Width() / width_);
     for (int i = 0; i < cells; ++i)
-        out.push_back(MakeEntry(*image->Handle(), mask && !mask->Empty() ? mask->Handle().get() : nullptr,
-                                mask_color, i));
+        out.push_back(
+            MakeEntry(*image->Handle(), mask && !mask->Empty() ? mask->Handle().get() : nullptr, mask_color, i));
     return out;
 }
 

@@ -256,8 +256,7 @@ private:
 };
 
 // Draws an image through its mask: where the mask is white the destination stays.
-void DrawMasked(DC& dst, int x, int y, int w, int h, const SurfacePtr& image, const SurfacePtr& mask,
-                int sx, int sy);
+void DrawMasked(DC& dst, int x, int y, int w, int h, const SurfacePtr& image, const SurfacePtr& mask, int sx, int sy);
 
 // ---------------------------------------------------------------- image lists
 

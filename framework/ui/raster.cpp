@@ -45,19 +45,23 @@ void DC::ClipRects(const TRect& device, std::vector<TRect>& out) const {
 
 void DC::IntersectClipRect(const TRect& r) {
     TRect d = ToDevice(r);
-    if (!state_.clip) state_.clip = Region(d);
-    else state_.clip->Intersect(d);
+    if (!state_.clip)
+        state_.clip = Region(d);
+    else
+        state_.clip->Intersect(d);
 }
 
 void DC::ExcludeClipRect(const TRect& r) {
-    if (!state_.clip) state_.clip = Region(TRect{-kMaxSurfaceSide, -kMaxSurfaceSide, 2 * kMaxSurfaceSide,
-                                                 2 * kMaxSurfaceSide});
+    if (!state_.clip)
+        state_.clip = Region(TRect{-kMaxSurfaceSide, -kMaxSurfaceSide, 2 * kMaxSurfaceSide, 2 * kMaxSurfaceSide});
     state_.clip->Subtract(ToDevice(r));
 }
 
 void DC::SelectClipRegion(const Region* device_region) {
-    if (device_region) state_.clip = *device_region;
-    else state_.clip.reset();
+    if (device_region)
+        state_.clip = *device_region;
+    else
+        state_.clip.reset();
 }
 
 TRect DC::ClipBox() const {
@@ -102,14 +106,10 @@ void CombineRow(uint8_t code, uint32_t* d, const uint32_t* s, const uint32_t* p,
     case 0x44: return CombineRow(d, s, p, n, [](uint32_t, uint32_t s, uint32_t d) { return s & ~d; });
     case 0xBB: return CombineRow(d, s, p, n, [](uint32_t, uint32_t s, uint32_t d) { return ~s | d; });
     case 0xC0: return CombineRow(d, s, p, n, [](uint32_t p, uint32_t s, uint32_t) { return p & s; });
-    case 0xE2:
-        return CombineRow(d, s, p, n, [](uint32_t p, uint32_t s, uint32_t d) { return ((d ^ p) & s) ^ d; });
-    case 0xB8:
-        return CombineRow(d, s, p, n, [](uint32_t p, uint32_t s, uint32_t d) { return ((d ^ p) & s) ^ p; });
+    case 0xE2: return CombineRow(d, s, p, n, [](uint32_t p, uint32_t s, uint32_t d) { return ((d ^ p) & s) ^ d; });
+    case 0xB8: return CombineRow(d, s, p, n, [](uint32_t p, uint32_t s, uint32_t d) { return ((d ^ p) & s) ^ p; });
     default:
-        return CombineRow(d, s, p, n, [code](uint32_t p, uint32_t s, uint32_t d) {
-            return ApplyRop3(code, p, s, d);
-        });
+        return CombineRow(d, s, p, n, [code](uint32_t p, uint32_t s, uint32_t d) { return ApplyRop3(code, p, s, d); });
     }
 }
 
@@ -179,8 +179,7 @@ thread_local std::vector<TRect> t_clips;
 
 }  // namespace
 
-bool StretchBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, int sw, int sh,
-                uint32_t rop) {
+bool StretchBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, int sw, int sh, uint32_t rop) {
     const uint8_t code = uint8_t(rop >> 16);
     Surface* d = dst.Target().get();
     if (w <= 0 || h <= 0 || !d || d->Empty()) return false;
@@ -359,8 +358,8 @@ void LineTo(DC& dc, int x, int y) {
     if (pen.style == PS_NULL) return;
     if (pen.width <= 1) return Line1(dc, from.x, from.y, x, y);
     const int w = pen.width;
-    TRect b = dc.ToDevice({std::min(from.x, x) - w, std::min(from.y, y) - w, std::max(from.x, x) + w + 1,
-                           std::max(from.y, y) + w + 1});
+    TRect b = dc.ToDevice(
+        {std::min(from.x, x) - w, std::min(from.y, y) - w, std::max(from.x, x) + w + 1, std::max(from.y, y) + w + 1});
     WithCairo(dc, b, [&](cairo_t* cr, bool mono) {
         CairoColor(cr, mono, pen.color);
         cairo_set_line_width(cr, w);
@@ -463,10 +462,14 @@ void DrawEdge(DC& dc, TRect& r, unsigned edge, unsigned flags) {
     };
     const COLORREF light = GetSysColor(COLOR_3DLIGHT), hi = GetSysColor(COLOR_BTNHIGHLIGHT),
                    shadow = GetSysColor(COLOR_BTNSHADOW), dark = GetSysColor(COLOR_3DDKSHADOW);
-    if (edge & BDR_RAISEDOUTER) ring(light, dark);
-    else if (edge & BDR_SUNKENOUTER) ring(shadow, hi);
-    if (edge & BDR_RAISEDINNER) ring(hi, shadow);
-    else if (edge & BDR_SUNKENINNER) ring(dark, light);
+    if (edge & BDR_RAISEDOUTER)
+        ring(light, dark);
+    else if (edge & BDR_SUNKENOUTER)
+        ring(shadow, hi);
+    if (edge & BDR_RAISEDINNER)
+        ring(hi, shadow);
+    else if (edge & BDR_SUNKENINNER)
+        ring(dark, light);
     if (flags & BF_ADJUST) r = work;
 }
 

@@ -35,8 +35,16 @@ using HCURSOR = uint32_t;  // 0: none
 // The cursor of that name (a new handle each call), 0 when there is none.
 HCURSOR LoadCursor(const std::string& name);
 // The system's cursors.
-enum StandardCursor : int { IDC_ARROW = 32512, IDC_IBEAM = 32513, IDC_WAIT = 32514, IDC_CROSS = 32515,
-                            IDC_SIZEWE = 32644, IDC_SIZENS = 32645, IDC_NO = 32648, IDC_HAND = 32649 };
+enum StandardCursor : int {
+    IDC_ARROW = 32512,
+    IDC_IBEAM = 32513,
+    IDC_WAIT = 32514,
+    IDC_CROSS = 32515,
+    IDC_SIZEWE = 32644,
+    IDC_SIZENS = 32645,
+    IDC_NO = 32648,
+    IDC_HAND = 32649
+};
 HCURSOR LoadStandardCursor(int id);
 const CursorResource* CursorOf(HCURSOR cursor);
 

@@ -19,7 +19,8 @@ UINT ToVirtualKey(SDL_Keycode k) {
     switch (k) {
     case SDLK_BACKSPACE: return VK_BACK;
     case SDLK_TAB: return VK_TAB;
-    case SDLK_RETURN: case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return VK_RETURN;
     case SDLK_ESCAPE: return VK_ESCAPE;
     case SDLK_SPACE: return VK_SPACE;
     case SDLK_PAGEUP: return VK_PRIOR;
@@ -32,9 +33,12 @@ UINT ToVirtualKey(SDL_Keycode k) {
     case SDLK_DOWN: return VK_DOWN;
     case SDLK_INSERT: return VK_INSERT;
     case SDLK_DELETE: return VK_DELETE;
-    case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
-    case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
-    case SDLK_LALT: case SDLK_RALT: return VK_MENU;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT: return VK_MENU;
     default: return 0;
     }
 }
@@ -48,7 +52,9 @@ unsigned Modifiers(Uint16 mod) {
 }
 
 MouseButton Button(Uint8 b) {
-    return b == SDL_BUTTON_RIGHT ? MouseButton::Right : b == SDL_BUTTON_MIDDLE ? MouseButton::Middle : MouseButton::Left;
+    return b == SDL_BUTTON_RIGHT ? MouseButton::Right
+        : b == SDL_BUTTON_MIDDLE ? MouseButton::Middle
+                                 : MouseButton::Left;
 }
 
 }  // namespace
@@ -103,8 +109,9 @@ public:
     }
     bool Wait(int timeout_ms) override {
         SDL_Event e;
-        int got = timeout_ms < 0 ? SDL_WaitEvent(&e) : timeout_ms == 0 ? SDL_PollEvent(&e)
-                                                                          : SDL_WaitEventTimeout(&e, timeout_ms);
+        int got = timeout_ms < 0 ? SDL_WaitEvent(&e)
+            : timeout_ms == 0    ? SDL_PollEvent(&e)
+                                 : SDL_WaitEventTimeout(&e, timeout_ms);
         while (got) {
             Handle(e);
             got = SDL_PollEvent(&e);
@@ -118,7 +125,8 @@ public:
     }
     TSize ScreenSize() override {
         SDL_DisplayMode mode;
-        if (SDL_GetCurrentDisplayMode(0, &mode) != 0) return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        if (SDL_GetCurrentDisplayMode(0, &mode) != 0)
+            return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         return {mode.w, mode.h};
     }
 
@@ -140,8 +148,8 @@ private:
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
             MouseAction a = e.type == SDL_MOUSEBUTTONUP ? MouseAction::Up
-                            : e.button.clicks == 2     ? MouseAction::DoubleClick
-                                                       : MouseAction::Down;
+                : e.button.clicks == 2                  ? MouseAction::DoubleClick
+                                                        : MouseAction::Down;
             InjectMouse(a, Button(e.button.button), ScreenPoint(e.button.windowID, e.button.x, e.button.y),
                         Modifiers(SDL_GetModState()));
             break;
@@ -157,8 +165,9 @@ private:
         case SDL_KEYUP:
             if (UINT vk = ToVirtualKey(e.key.keysym.sym))
                 InjectKey(vk, e.type == SDL_KEYDOWN, Modifiers(e.key.keysym.mod));
-            if (e.type == SDL_KEYDOWN && (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_BACKSPACE ||
-                                          e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_TAB))
+            if (e.type == SDL_KEYDOWN &&
+                (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_BACKSPACE ||
+                 e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_TAB))
                 InjectChar(char(ToVirtualKey(e.key.keysym.sym)));
             break;
         case SDL_TEXTINPUT:

@@ -13,14 +13,13 @@ std::shared_ptr<Surface> Surface::Create(int width, int height, PixelFormat form
     std::shared_ptr<Surface> s(new Surface());
     s->format_ = format;
     if (width <= 0 || height <= 0) return s;
-    if (width > kMaxSurfaceSide || height > kMaxSurfaceSide ||
-        int64_t(width) * height > kMaxSurfacePixels)
+    if (width > kMaxSurfaceSide || height > kMaxSurfaceSide || int64_t(width) * height > kMaxSurfacePixels)
         throw EOutOfResources("Bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
                               " pixels is too large");
     s->width_ = width;
     s->height_ = height;
-    s->stride_ = cairo_format_stride_for_width(
-        format == PixelFormat::Mono ? CAIRO_FORMAT_A8 : CAIRO_FORMAT_RGB24, width);
+    s->stride_ =
+        cairo_format_stride_for_width(format == PixelFormat::Mono ? CAIRO_FORMAT_A8 : CAIRO_FORMAT_RGB24, width);
     s->storage_.assign(size_t(s->stride_) * size_t(height), 0);
     s->data_ = s->storage_.data();
     return s;
@@ -38,8 +37,10 @@ COLORREF Surface::Pixel(int x, int y) const {
 
 void Surface::SetPixel(int x, int y, COLORREF color) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-    if (Mono()) Row8(y)[x] = MonoWhite(color) ? 0xFF : 0;
-    else Row32(y)[x] = ToPixel(color);
+    if (Mono())
+        Row8(y)[x] = MonoWhite(color) ? 0xFF : 0;
+    else
+        Row32(y)[x] = ToPixel(color);
 }
 
 void Surface::Fill(COLORREF color) {
@@ -60,8 +61,8 @@ std::shared_ptr<Surface> Surface::Copy() const {
 
 cairo_surface_t* Surface::Cairo() {
     if (!cairo_ && !Empty()) {
-        cairo_ = cairo_image_surface_create_for_data(
-            data_, Mono() ? CAIRO_FORMAT_A8 : CAIRO_FORMAT_RGB24, width_, height_, stride_);
+        cairo_ = cairo_image_surface_create_for_data(data_, Mono() ? CAIRO_FORMAT_A8 : CAIRO_FORMAT_RGB24, width_,
+                                                     height_, stride_);
     }
     if (cairo_) cairo_surface_flush(cairo_);
     return cairo_;

@@ -9,8 +9,8 @@
 #include <map>
 #include <unordered_map>
 
-#include "platform/codepage.hpp"
 #include "framework/ui/gdi.hpp"
+#include "platform/codepage.hpp"
 
 namespace ui {
 
@@ -204,7 +204,8 @@ void ExtTextOut(DC& dc, int x, int y, const TRect* clip, const TRect* opaque_rec
     const FontFace::Text& t = f.Get(text, true);
     const int saved = dc.Save();
     if (clip) dc.IntersectClipRect(*clip);
-    if (opaque_rect) FillRect(dc, *opaque_rect, Brush::Solid(dc.S().bk_color));
+    if (opaque_rect)
+        FillRect(dc, *opaque_rect, Brush::Solid(dc.S().bk_color));
     else if (dc.S().bk_mode == OPAQUE && t.width > 0)
         FillRect(dc, {x, y, x + t.width, y + f.tm.height}, Brush::Solid(dc.S().bk_color));
     const TRect dev = dc.ToDevice(Bounds(x + t.mask_x, y + t.mask_y, t.mask_w, t.mask_h));
@@ -232,8 +233,7 @@ void ExtTextOut(DC& dc, int x, int y, const TRect* clip, const TRect* opaque_rec
         const Brush b = Brush::Solid(color);
         const int base = y + f.tm.ascent;
         if (f.lf.underline)
-            FillRect(dc, {x, base - f.underline_pos, x + t.width, base - f.underline_pos + f.underline_thickness},
-                     b);
+            FillRect(dc, {x, base - f.underline_pos, x + t.width, base - f.underline_pos + f.underline_thickness}, b);
         if (f.lf.strike_out)
             FillRect(dc, {x, base - f.strike_pos, x + t.width, base - f.strike_pos + f.underline_thickness}, b);
     }
@@ -304,7 +304,8 @@ std::vector<Line> BreakLines(const DC& dc, std::string_view text, int width, uns
             }
             Line piece;
             piece.text = s.substr(start, best - start);
-            if (line.prefix_at >= int(start) && line.prefix_at < int(best)) piece.prefix_at = line.prefix_at - int(start);
+            if (line.prefix_at >= int(start) && line.prefix_at < int(best))
+                piece.prefix_at = line.prefix_at - int(start);
             out.push_back(std::move(piece));
             start = best;
             while (start < s.size() && s[start] == ' ') ++start;
@@ -330,15 +331,19 @@ int DrawText(DC& dc, std::string_view text, TRect& rect, unsigned flags) {
     }
     int y = rect.top;
     if (flags & DT_SINGLELINE) {
-        if (flags & DT_VCENTER) y = rect.top + (rect.Height() - lh) / 2;
-        else if (flags & DT_BOTTOM) y = rect.bottom - lh;
+        if (flags & DT_VCENTER)
+            y = rect.top + (rect.Height() - lh) / 2;
+        else if (flags & DT_BOTTOM)
+            y = rect.bottom - lh;
     }
     const TRect* clip = (flags & DT_NOCLIP) ? nullptr : &rect;
     for (const Line& l : lines) {
         const int w = f.Get(l.text, false).width;
         int x = rect.left;
-        if (flags & DT_CENTER) x = rect.left + (rect.Width() - w) / 2;
-        else if (flags & DT_RIGHT) x = rect.right - w;
+        if (flags & DT_CENTER)
+            x = rect.left + (rect.Width() - w) / 2;
+        else if (flags & DT_RIGHT)
+            x = rect.right - w;
         ExtTextOut(dc, x, y, clip, nullptr, l.text);
         if (l.prefix_at >= 0 && l.prefix_at < int(l.text.size())) {
             const int a = f.Get(std::string_view(l.text).substr(0, size_t(l.prefix_at)), false).width;

@@ -29,20 +29,16 @@ struct TRect {
     friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-inline TRect Bounds(int left, int top, int width, int height) {
-    return {left, top, left + width, top + height};
-}
+inline TRect Bounds(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
 inline TRect Intersect(const TRect& a, const TRect& b) {
-    TRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-            std::min(a.bottom, b.bottom)};
+    TRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
     return r.Empty() ? TRect{} : r;
 }
 inline bool Intersects(const TRect& a, const TRect& b) { return !Intersect(a, b).Empty(); }
 inline TRect Union(const TRect& a, const TRect& b) {
     if (a.Empty()) return b;
     if (b.Empty()) return a;
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
 }
 
 // Errors of the window system and its class library, with the framework's classes.
@@ -80,6 +76,7 @@ constexpr int GetRValue(COLORREF c) { return c & 0xFF; }
 constexpr int GetGValue(COLORREF c) { return (c >> 8) & 0xFF; }
 constexpr int GetBValue(COLORREF c) { return (c >> 16) & 0xFF; }
 
+// clang-format off
 enum SysColorIndex : int {
     COLOR_SCROLLBAR = 0, COLOR_BACKGROUND, COLOR_ACTIVECAPTION, COLOR_INACTIVECAPTION, COLOR_MENU,
     COLOR_WINDOW, COLOR_WINDOWFRAME, COLOR_MENUTEXT, COLOR_WINDOWTEXT, COLOR_CAPTIONTEXT,
@@ -89,28 +86,26 @@ enum SysColorIndex : int {
     COLOR_INFOBK, COLOR_UNUSED25, COLOR_HOTLIGHT, COLOR_GRADIENTACTIVECAPTION,
     COLOR_GRADIENTINACTIVECAPTION, COLOR_SYSCOLOR_COUNT
 };
+// clang-format on
 
 constexpr TColor kSysColorBase = int32_t(0x80000000u);
 constexpr TColor SysColor(int index) { return kSysColorBase | index; }
 
-constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,
-                 clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080,
-                 clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00, clYellow = 0x00FFFF,
-                 clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00, clWhite = 0xFFFFFF;
+constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080, clNavy = 0x800000,
+                 clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080, clSilver = 0xC0C0C0, clRed = 0x0000FF,
+                 clLime = 0x00FF00, clYellow = 0x00FFFF, clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00,
+                 clWhite = 0xFFFFFF;
 constexpr TColor clNone = 0x1FFFFFFF, clDefault = 0x20000000;
 constexpr TColor clScrollBar = SysColor(COLOR_SCROLLBAR), clBackground = SysColor(COLOR_BACKGROUND),
-                 clActiveCaption = SysColor(COLOR_ACTIVECAPTION),
-                 clInactiveCaption = SysColor(COLOR_INACTIVECAPTION), clMenu = SysColor(COLOR_MENU),
-                 clWindow = SysColor(COLOR_WINDOW), clWindowFrame = SysColor(COLOR_WINDOWFRAME),
-                 clMenuText = SysColor(COLOR_MENUTEXT), clWindowText = SysColor(COLOR_WINDOWTEXT),
-                 clCaptionText = SysColor(COLOR_CAPTIONTEXT),
-                 clActiveBorder = SysColor(COLOR_ACTIVEBORDER),
-                 clInactiveBorder = SysColor(COLOR_INACTIVEBORDER),
+                 clActiveCaption = SysColor(COLOR_ACTIVECAPTION), clInactiveCaption = SysColor(COLOR_INACTIVECAPTION),
+                 clMenu = SysColor(COLOR_MENU), clWindow = SysColor(COLOR_WINDOW),
+                 clWindowFrame = SysColor(COLOR_WINDOWFRAME), clMenuText = SysColor(COLOR_MENUTEXT),
+                 clWindowText = SysColor(COLOR_WINDOWTEXT), clCaptionText = SysColor(COLOR_CAPTIONTEXT),
+                 clActiveBorder = SysColor(COLOR_ACTIVEBORDER), clInactiveBorder = SysColor(COLOR_INACTIVEBORDER),
                  clAppWorkSpace = SysColor(COLOR_APPWORKSPACE), clHighlight = SysColor(COLOR_HIGHLIGHT),
                  clHighlightText = SysColor(COLOR_HIGHLIGHTTEXT), clBtnFace = SysColor(COLOR_BTNFACE),
                  clBtnShadow = SysColor(COLOR_BTNSHADOW), clGrayText = SysColor(COLOR_GRAYTEXT),
-                 clBtnText = SysColor(COLOR_BTNTEXT),
-                 clInactiveCaptionText = SysColor(COLOR_INACTIVECAPTIONTEXT),
+                 clBtnText = SysColor(COLOR_BTNTEXT), clInactiveCaptionText = SysColor(COLOR_INACTIVECAPTIONTEXT),
                  clBtnHighlight = SysColor(COLOR_BTNHIGHLIGHT), cl3DDkShadow = SysColor(COLOR_3DDKSHADOW),
                  cl3DLight = SysColor(COLOR_3DLIGHT), clInfoText = SysColor(COLOR_INFOTEXT),
                  clInfoBk = SysColor(COLOR_INFOBK), clHotLight = SysColor(COLOR_HOTLIGHT),
@@ -132,6 +127,7 @@ std::string ColorToString(TColor color);
 // An identifier or an integer (decimal or $hex); EConvertError otherwise.
 TColor StringToColor(const std::string& text);
 
+// clang-format off
 enum SystemMetric : int {
     SM_CXSCREEN = 0, SM_CYSCREEN = 1, SM_CXVSCROLL = 2, SM_CYHSCROLL = 3, SM_CYCAPTION = 4,
     SM_CXBORDER = 5, SM_CYBORDER = 6, SM_CXDLGFRAME = 7, SM_CYDLGFRAME = 8, SM_CXICON = 11,
@@ -140,6 +136,7 @@ enum SystemMetric : int {
     SM_CXEDGE = 45, SM_CYEDGE = 46, SM_CXSMICON = 49, SM_CYSMICON = 50, SM_CYSMCAPTION = 51,
     SM_CXSMSIZE = 52, SM_CYSMSIZE = 53, SM_CXDRAG = 68, SM_CYDRAG = 69, SM_METRIC_COUNT = 100
 };
+// clang-format on
 int GetSystemMetrics(int index);  // 0 for an unknown index
 void SetSystemMetric(int index, int value);
 void ResetSystemMetrics();

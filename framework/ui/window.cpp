@@ -113,15 +113,17 @@ T Member(HWND h, T Win::*field) {
 
 bool IsInput(UINT m) {
     return (m >= WM_KEYDOWN && m <= 0x0109) || (m >= WM_MOUSEMOVE && m <= 0x020E) ||
-           (m >= WM_NCMOUSEMOVE && m <= 0x00A9);
+        (m >= WM_NCMOUSEMOVE && m <= 0x00A9);
 }
 
 TRect Insets(const Win& w) {
     int fx = 0, fy = 0;
-    if (w.style & WS_THICKFRAME) fx = GetSystemMetrics(SM_CXFRAME), fy = GetSystemMetrics(SM_CYFRAME);
+    if (w.style & WS_THICKFRAME)
+        fx = GetSystemMetrics(SM_CXFRAME), fy = GetSystemMetrics(SM_CYFRAME);
     else if ((w.style & WS_DLGFRAME) || (w.ex_style & WS_EX_DLGMODALFRAME))
         fx = GetSystemMetrics(SM_CXDLGFRAME), fy = GetSystemMetrics(SM_CYDLGFRAME);
-    else if (w.style & WS_BORDER) fx = fy = 1;
+    else if (w.style & WS_BORDER)
+        fx = fy = 1;
     int caption = 0;
     if ((w.style & WS_CAPTION) == WS_CAPTION)
         caption = GetSystemMetrics((w.ex_style & WS_EX_TOOLWINDOW) ? SM_CYSMCAPTION : SM_CYCAPTION);
@@ -227,8 +229,10 @@ void Present(Win* root) {
 
 void Unlink(Win& w) {
     auto drop = [&](std::vector<HWND>& v) { v.erase(std::remove(v.begin(), v.end(), w.handle), v.end()); };
-    if (Win* p = Find(w.parent)) drop(p->children);
-    else drop(D().top_levels);
+    if (Win* p = Find(w.parent))
+        drop(p->children);
+    else
+        drop(D().top_levels);
 }
 
 void PlaceTopLevel(HWND h, bool topmost) {
@@ -269,8 +273,7 @@ void PaintDefaultFrame(HWND h) {
         const int ch = GetSystemMetrics(tool ? SM_CYSMCAPTION : SM_CYCAPTION);
         TRect cap{frame, frame, r.right - frame, frame + ch - 1};
         FillRect(*dc, cap, Brush::Solid(GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION)));
-        FillRect(*dc, {cap.left, cap.bottom, cap.right, cap.bottom + 1},
-                 Brush::Solid(GetSysColor(COLOR_BTNFACE)));
+        FillRect(*dc, {cap.left, cap.bottom, cap.right, cap.bottom + 1}, Brush::Solid(GetSysColor(COLOR_BTNFACE)));
         dc->S().font = CreateFont(LogFont{"Tahoma", tool ? -10 : -11, true});
         SetBkMode(*dc, TRANSPARENT);
         SetTextColor(*dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
@@ -310,8 +313,7 @@ void ActivateNext(HWND gone) {
     }
     for (HWND h : D().top_levels) {
         Win* w = Find(h);
-        if (h != gone && w && Visible(w) && !(w->style & WS_DISABLED) && !w->cls.empty() &&
-            w->cls != "TPUtilWindow") {
+        if (h != gone && w && Visible(w) && !(w->style & WS_DISABLED) && !w->cls.empty() && w->cls != "TPUtilWindow") {
             SetActiveWindow(h);
             return;
         }
@@ -449,15 +451,16 @@ HWND CreateWindow(const CreateParams& p) {
     w->text = p.caption;
     w->background = cls->second.background;
     auto base = std::make_shared<ProcEntry>();
-    base->proc = cls->second.proc ? cls->second.proc
-                                  : [](HWND h, UINT m, WPARAM wp, LPARAM lp, const NextProc& next) {
-                                        return next(h, m, wp, lp);
-                                    };
+    base->proc = cls->second.proc ? cls->second.proc : [](HWND h, UINT m, WPARAM wp, LPARAM lp, const NextProc& next) {
+        return next(h, m, wp, lp);
+    };
     w->top = base;
     Win* raw = w.get();
     D().windows.emplace(h, std::move(w));
-    if (parent) parent->children.insert(parent->children.begin(), h);
-    else PlaceTopLevel(h, p.ex_style & WS_EX_TOPMOST);
+    if (parent)
+        parent->children.insert(parent->children.begin(), h);
+    else
+        PlaceTopLevel(h, p.ex_style & WS_EX_TOPMOST);
     const bool visible = raw->style & WS_VISIBLE;
     raw->style &= ~WS_VISIBLE;
     if (!SendMessage(h, WM_NCCREATE, 0, p.param) || SendMessage(h, WM_CREATE, 0, p.param) == -1) {
@@ -521,7 +524,8 @@ bool EnableWindow(HWND h, bool enable) {
     if (!w) return false;
     const bool was_disabled = w->style & WS_DISABLED;
     if (was_disabled == !enable) return was_disabled;
-    if (enable) w->style &= ~WS_DISABLED;
+    if (enable)
+        w->style &= ~WS_DISABLED;
     else {
         w->style |= WS_DISABLED;
         if (Within(D().focus, h)) SetFocus(0);
@@ -659,8 +663,10 @@ bool SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) 
     if (!(flags & SWP_NOSIZE)) r = Bounds(r.left, r.top, std::max(0, cx), std::max(0, cy));
     if (!(flags & SWP_NOZORDER)) {
         if (!w->parent) {
-            if (after == HWND_TOPMOST) w->ex_style |= WS_EX_TOPMOST;
-            else if (after == HWND_NOTOPMOST) w->ex_style &= ~WS_EX_TOPMOST;
+            if (after == HWND_TOPMOST)
+                w->ex_style |= WS_EX_TOPMOST;
+            else if (after == HWND_NOTOPMOST)
+                w->ex_style &= ~WS_EX_TOPMOST;
             if (after == HWND_BOTTOM) {
                 auto& v = D().top_levels;
                 v.erase(std::remove(v.begin(), v.end(), h), v.end());
@@ -671,8 +677,10 @@ bool SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) 
         } else if (Win* p = Find(w->parent)) {
             auto& v = p->children;
             v.erase(std::remove(v.begin(), v.end(), h), v.end());
-            if (after == HWND_BOTTOM) v.push_back(h);
-            else if (after == HWND_TOP || after == HWND_TOPMOST || after == HWND_NOTOPMOST) v.insert(v.begin(), h);
+            if (after == HWND_BOTTOM)
+                v.push_back(h);
+            else if (after == HWND_TOP || after == HWND_TOPMOST || after == HWND_NOTOPMOST)
+                v.insert(v.begin(), h);
             else {
                 auto it = std::find(v.begin(), v.end(), after);
                 v.insert(it == v.end() ? v.end() : it + 1, h);
@@ -769,8 +777,10 @@ bool InvalidateRegion(HWND h, const Region& region, bool erase) {
 bool ValidateRect(HWND h, const TRect* rect) {
     Win* w = Find(h);
     if (!w) return false;
-    if (rect) w->update.Subtract(*rect);
-    else w->update.Clear();
+    if (rect)
+        w->update.Subtract(*rect);
+    else
+        w->update.Clear();
     return true;
 }
 
@@ -905,8 +915,10 @@ bool PeekMessage(MSG& m, HWND hwnd, UINT min, UINT max, UINT flags) {
                 continue;
             }
             if (it->hwnd != 0 && !Find(it->hwnd)) {  // its window is gone
-                if (remove) it = q.erase(it);
-                else ++it;
+                if (remove)
+                    it = q.erase(it);
+                else
+                    ++it;
                 continue;
             }
             m = *it;
@@ -1102,7 +1114,9 @@ HWND SetActiveWindow(HWND h) {
 
 HWND GetActiveWindow() { return Find(D().active) ? D().active : 0; }
 HWND GetForegroundWindow() { return GetActiveWindow(); }
-bool SetForegroundWindow(HWND h) { return SetActiveWindow(GetAncestorRoot(h)) != 0 || GetActiveWindow() == GetAncestorRoot(h); }
+bool SetForegroundWindow(HWND h) {
+    return SetActiveWindow(GetAncestorRoot(h)) != 0 || GetActiveWindow() == GetAncestorRoot(h);
+}
 
 HWND SetCapture(HWND h) {
     const HWND old = D().capture;

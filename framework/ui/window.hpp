@@ -25,6 +25,7 @@ constexpr LPARAM MAKELPARAM(int lo, int hi) { return LPARAM(uint32_t(uint16_t(lo
 constexpr int LOWORD_S(LPARAM l) { return int16_t(uint16_t(l & 0xFFFF)); }
 constexpr int HIWORD_S(LPARAM l) { return int16_t(uint16_t((l >> 16) & 0xFFFF)); }
 
+// clang-format off
 enum WindowMessage : UINT {
     WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOVE = 0x0003, WM_SIZE = 0x0005,
     WM_ACTIVATE = 0x0006, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008, WM_ENABLE = 0x000A,
@@ -43,11 +44,14 @@ enum WindowMessage : UINT {
     WM_MBUTTONUP = 0x0208, WM_MOUSEWHEEL = 0x020A, WM_CAPTURECHANGED = 0x0215,
     WM_USER = 0x0400, WM_APP = 0x8000,
 };
+// clang-format on
 enum : WPARAM { MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 0x10 };
 enum : WPARAM { WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2 };
+// clang-format off
 enum HitTest : LRESULT {
     HTNOWHERE = 0, HTCLIENT = 1, HTCAPTION = 2, HTSYSMENU = 3, HTBORDER = 18
 };
+// clang-format on
 
 // The message record handlers receive: number, parameters and result.
 struct TMessage {
@@ -66,6 +70,7 @@ struct MSG {
     TPoint pt;
 };
 
+// clang-format off
 enum WindowStyle : uint32_t {
     WS_OVERLAPPED = 0, WS_POPUP = 0x80000000u, WS_CHILD = 0x40000000u, WS_VISIBLE = 0x10000000u,
     WS_DISABLED = 0x08000000u, WS_CLIPSIBLINGS = 0x04000000u, WS_CLIPCHILDREN = 0x02000000u,
@@ -74,23 +79,30 @@ enum WindowStyle : uint32_t {
     WS_THICKFRAME = 0x00040000u, WS_MINIMIZEBOX = 0x00020000u, WS_MAXIMIZEBOX = 0x00010000u,
     WS_TABSTOP = 0x00010000u,
 };
+// clang-format on
+// clang-format off
 enum WindowExStyle : uint32_t {
     WS_EX_DLGMODALFRAME = 0x1, WS_EX_TOPMOST = 0x8, WS_EX_TOOLWINDOW = 0x80,
     WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE = 0x200,
 };
+// clang-format on
 enum ClassStyle : uint32_t { CS_DBLCLKS = 0x8, CS_DROPSHADOW = 0x00020000u };
 enum ShowCommand : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWNOACTIVATE = 4, SW_SHOW = 5, SW_SHOWNA = 8 };
+// clang-format off
 enum SetWindowPosFlags : UINT {
     SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOZORDER = 0x4, SWP_NOREDRAW = 0x8,
     SWP_NOACTIVATE = 0x10, SWP_SHOWWINDOW = 0x40, SWP_HIDEWINDOW = 0x80,
 };
+// clang-format on
 constexpr HWND HWND_TOP = 0, HWND_BOTTOM = 1, HWND_TOPMOST = HWND(-1), HWND_NOTOPMOST = HWND(-2);
+// clang-format off
 enum PeekFlags : UINT {
     PM_NOREMOVE = 0, PM_REMOVE = 1,
     // Which kinds of message to look at (none given: all).
     PM_QS_INPUT = 0x04070000u, PM_QS_POSTMESSAGE = 0x00980000u, PM_QS_PAINT = 0x00200000u,
     PM_QS_TIMER = 0x00100000u,
 };
+// clang-format on
 
 // ---------------------------------------------------------------- procedures
 
@@ -299,18 +311,19 @@ enum class MouseAction { Move, Down, Up, DoubleClick, Wheel };
 enum class MouseButton { Left, Right, Middle };
 // Turns input at a screen point into messages for the window there (or the
 // capture window), posted to the queue.
-void InjectMouse(MouseAction action, MouseButton button, TPoint screen, unsigned modifiers = 0,
-                 int wheel = 0);
+void InjectMouse(MouseAction action, MouseButton button, TPoint screen, unsigned modifiers = 0, int wheel = 0);
 void InjectKey(UINT vk, bool down, unsigned modifiers = 0);
 void InjectChar(char ansi);
 // Negative while the key is held (as the injected input left it).
 short GetKeyState(int vk);
+// clang-format off
 enum VirtualKey : UINT {
     VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11, VK_MENU = 0x12,
     VK_ESCAPE = 0x1B, VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24,
     VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_INSERT = 0x2D, VK_DELETE = 0x2E,
     VK_F1 = 0x70, VK_F2 = 0x71,
 };
+// clang-format on
 enum : unsigned { kShift = MK_SHIFT, kControl = MK_CONTROL, kAlt = 0x20 };
 
 // ---------------------------------------------------------------- the display

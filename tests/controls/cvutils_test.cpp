@@ -38,13 +38,21 @@ TEST_F(CvUtilsTest, GradientBandsRemainderAndEdges) {
     };
     const Case cases[] = {
         {"100 rows, 64 bands: one row each, then a 36-row strip",
-         {5, 0, 25, 100}, gdTopToBottom, 64,
+         {5, 0, 25, 100},
+         gdTopToBottom,
+         64,
          {{0, start}, {1, RGB(4, 2, 1)}, {62, RGB(248, 124, 62)}, {63, end}, {64, end}, {99, end}}},
-        {"10 rows, 64 bands: 10 bands, no strip", {5, 0, 25, 10}, gdTopToBottom, 64,
+        {"10 rows, 64 bands: 10 bands, no strip",
+         {5, 0, 25, 10},
+         gdTopToBottom,
+         64,
          {{0, start}, {1, RGB(28, 14, 7)}, {9, end}}},
         {"one band: one fill in the start colour", {5, 0, 25, 10}, gdTopToBottom, 1, {{0, start}, {9, start}}},
         {"no bands: the same", {5, 0, 25, 10}, gdTopToBottom, 0, {{0, start}, {9, start}}},
-        {"bottom to top: the strip at the bottom in the start colour", {5, 0, 25, 13}, gdBottomToTop, 4,
+        {"bottom to top: the strip at the bottom in the start colour",
+         {5, 0, 25, 13},
+         gdBottomToTop,
+         4,
          {{0, end}, {2, end}, {9, start}, {11, start}, {12, start}}},
         {"left to right", {0, 3, 9, 6}, gdLeftToRight, 2, {{0, start}, {3, start}, {4, end}, {8, end}}},
         {"right to left", {0, 3, 9, 6}, gdRightToLeft, 2, {{0, end}, {4, start}, {8, start}}},
@@ -73,7 +81,12 @@ TEST_F(CvUtilsTest, GradientBandsRemainderAndEdges) {
 TEST_F(CvUtilsTest, MulDivRoundsLikeTheSystem) {
     const struct {
         int a, b, c, want;
-    } cases[] = {{1, 3, 2, 2}, {-1, 3, 2, -2}, {5, 1, 3, 2}, {1, 1, 3, 0}, {7, 0, 3, 0}, {1, 2, 0, -1},
+    } cases[] = {{1, 3, 2, 2},
+                 {-1, 3, 2, -2},
+                 {5, 1, 3, 2},
+                 {1, 1, 3, 0},
+                 {7, 0, 3, 0},
+                 {1, 2, 0, -1},
                  {2000000000, 3, 4, 1500000000}};
     for (auto c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.want) << c.a << "*" << c.b << "/" << c.c;
 }
@@ -149,7 +162,7 @@ TEST_F(CvUtilsTest, EmbossedImageListItem) {
     EXPECT_EQ(At(*dst, 1, 1), ColorToRGB(clGray));
     EXPECT_EQ(At(*dst, 2, 2), ColorToRGB(clWhite));
     EXPECT_EQ(At(*dst, 3, 3), ColorToRGB(clSilver));
-    EXPECT_EQ(dst->Canvas()->Brush()->Color(), clAqua);  // restored
+    EXPECT_EQ(dst->Canvas()->Brush()->Color(), clAqua);                               // restored
     DrawDisabledImageListItem(&list, dst->Canvas(), 0, 0, 5, clWhite, clGray, true);  // no such image
     DrawDisabledImageListItem(nullptr, dst->Canvas(), 0, 0, 0, clWhite, clGray, true);
     EXPECT_EQ(At(*dst, 0, 0), ColorToRGB(clSilver));
@@ -194,8 +207,8 @@ TEST_F(CvUtilsTest, CopyBitmapCell) {
         int cols, rows, index;
         COLORREF want;
         int w, h;
-    } cases[] = {{4, 2, 0, RGB(0, 0, 0), 2, 2},  {4, 2, 5, RGB(50, 0, 0), 2, 2}, {4, 2, -3, RGB(0, 0, 0), 2, 2},
-                 {0, 0, 0, RGB(0, 0, 0), 8, 4},  {4, 2, 6, RGB(60, 0, 0), 2, 2}, {4, 1, 3, RGB(30, 0, 0), 2, 4}};
+    } cases[] = {{4, 2, 0, RGB(0, 0, 0), 2, 2}, {4, 2, 5, RGB(50, 0, 0), 2, 2}, {4, 2, -3, RGB(0, 0, 0), 2, 2},
+                 {0, 0, 0, RGB(0, 0, 0), 8, 4}, {4, 2, 6, RGB(60, 0, 0), 2, 2}, {4, 1, 3, RGB(30, 0, 0), 2, 4}};
     for (auto c : cases) {
         TBitmap cell;
         CopyBitmapCell(strip.get(), &cell, c.cols, c.rows, c.index);
@@ -231,7 +244,7 @@ TEST_F(CvUtilsTest, ParentBackgroundShowsParentAndControlsBelowOnly) {
     form->Show();
     auto target = Filled(10, 10, clWhite);
     PaintParentBackground(me, target->Canvas());
-    EXPECT_EQ(At(*target, 0, 0), ColorToRGB(clRed));    // the control below, at (10,10) of the form
+    EXPECT_EQ(At(*target, 0, 0), ColorToRGB(clRed));  // the control below, at (10,10) of the form
     EXPECT_EQ(At(*target, 4, 4), ColorToRGB(clRed));
     EXPECT_EQ(At(*target, 5, 5), ColorToRGB(clGreen));  // the parent
     EXPECT_EQ(At(*target, 3, 3), ColorToRGB(clRed));    // not the control above

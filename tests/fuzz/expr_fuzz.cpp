@@ -17,8 +17,8 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
-#include "tests/support/temp_dir.hpp"
 #include "tests/support/fake_units.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace {
 
@@ -40,8 +40,8 @@ void OpenTables(const testing_support::TempDir& scratch) {
     memo.read_lines = [](TWorkArea&, int32_t block) {
         return std::vector<std::string>{"memo line", std::string(300, static_cast<char>('a' + block % 26)), ""};
     };
-    std::vector<FieldDef> fields = {{"NAME", 'C', 8, 0},  {"AMOUNT", 'N', 9, 2}, {"QTY", 'N', 4, 0},
-                                    {"BORN", 'D', 8, 0},  {"FLAG", 'L', 1, 0},   {"NOTES", 'M', 10, 0}};
+    std::vector<FieldDef> fields = {{"NAME", 'C', 8, 0}, {"AMOUNT", 'N', 9, 2}, {"QTY", 'N', 4, 0},
+                                    {"BORN", 'D', 8, 0}, {"FLAG", 'L', 1, 0},   {"NOTES", 'M', 10, 0}};
     const std::string main_table = scratch / "MAIN.DBF";
     CreateDbf(main_table, fields);
     std::vector<FieldDef> other = {{"CODE", 'C', 3, 0}};
@@ -76,8 +76,7 @@ bool Allowed(uint16_t code) {
     case 351:  // syntax and type errors
     case 354:  // texts too long for the pool or the language
     case 358:  // arithmetic the processor cannot take
-    case 217:
-        return true;
+    case 217: return true;
     default: return false;
     }
 }

@@ -28,7 +28,8 @@ bool Ok() { return zurod::LastErrorCode() == 0; }
 // The layout the seed files' tags were made for: NAME, AMOUNT, DATE, CODE.
 void MakeTable(const std::string& path) {
     using namespace zurod;
-    std::vector<FieldDef> fields = {{"NAME", 'C', 20, 0}, {"AMOUNT", 'N', 12, 2}, {"DATE", 'D', 8, 0}, {"CODE", 'C', 4, 0}};
+    std::vector<FieldDef> fields = {
+        {"NAME", 'C', 20, 0}, {"AMOUNT", 'N', 12, 2}, {"DATE", 'D', 8, 0}, {"CODE", 'C', 4, 0}};
     CreateDbf(path, fields);
     USE(path + " EXCLUSIVE");
     for (int i = 1; i <= 40; ++i) {
@@ -79,8 +80,7 @@ void Run(const std::string& table, bool exclusive) {
                 Set_Order_To(n);  // raises 220 past the last tag
                 Walk();
             }
-        } catch (const zurod::EZurodError&) {
-        }
+        } catch (const zurod::EZurodError&) {}
         try {
             Set_Order_To(0);
             Walk();
@@ -98,8 +98,7 @@ void Run(const std::string& table, bool exclusive) {
                 Append();
                 Walk();
             }
-        } catch (const zurod::EZurodError&) {
-        }
+        } catch (const zurod::EZurodError&) {}
     }
     CloseArea();
 }

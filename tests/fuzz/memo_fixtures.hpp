@@ -31,7 +31,9 @@ inline std::string Dbase4Memo(const std::string& text) {
     return std::string("\xFF\xFF\x08\x00", 4) + Le32(static_cast<uint32_t>(text.size() + 8)) + text;
 }
 
-inline std::string FoxMemo(const std::string& text) { return Be32(1) + Be32(static_cast<uint32_t>(text.size())) + text; }
+inline std::string FoxMemo(const std::string& text) {
+    return Be32(1) + Be32(static_cast<uint32_t>(text.size())) + text;
+}
 
 // 0x83 dBASE III, 0xF5 FoxPro (64-byte blocks), else dBASE IV.
 inline std::string SampleMemoFile(uint8_t version) {

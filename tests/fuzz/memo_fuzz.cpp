@@ -54,8 +54,7 @@ void ReadEveryMemo() {
         GetMemo(block);
         CreateBlobDescriptor(true, block, 1);
         char chunk[300];
-        for (int i = 0; i < 64 && ReadBlobStream(chunk) > 0; ++i) {
-        }
+        for (int i = 0; i < 64 && ReadBlobStream(chunk) > 0; ++i) {}
         BlobSeek(0, 2);
         DestroyBlobDescriptor();
         MemoTextFile device(2);

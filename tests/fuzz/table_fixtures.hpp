@@ -135,8 +135,7 @@ inline Table Sample(uint8_t version) {
     t.version = version;
     if (version == 0x02) {
         t.fields = {{"NAME", 'C', 10}, {"QTY", 'N', 5}, {"PRICE", 'N', 8, 2}, {"OK", 'L', 1}};
-        t.records = {Row(t.fields, {"Apple", "12", "1.25", "T"}),
-                     Row(t.fields, {"Pear", "-3", "0.50", "F"}, true),
+        t.records = {Row(t.fields, {"Apple", "12", "1.25", "T"}), Row(t.fields, {"Pear", "-3", "0.50", "F"}, true),
                      Row(t.fields, {"Plum", "7", "1234.56", "Y"})};
         return t;
     }

@@ -69,11 +69,17 @@ TEST_F(CodePageTest, CyrillicSpotChecks) {
 }
 
 TEST_F(CodePageTest, InPlaceConversionMatchesCopying) {
-    std::string text = "Gr\x81\xE1" "e";
+    std::string text =
+        "Gr\x81\xE1"
+        "e";
     OemToAnsi(std::span<char>(text));
-    EXPECT_EQ(text, "Gr\xFC\xDF" "e");
+    EXPECT_EQ(text,
+              "Gr\xFC\xDF"
+              "e");
     AnsiToOem(std::span<char>(text));
-    EXPECT_EQ(text, "Gr\x81\xE1" "e");
+    EXPECT_EQ(text,
+              "Gr\x81\xE1"
+              "e");
 }
 
 TEST_F(CodePageTest, AnsiCaseAndLettersIgnoreTheCLocale) {
@@ -133,11 +139,17 @@ TEST_F(CodePageTest, Utf8RoundTrip) {
 }
 
 TEST_F(CodePageTest, Utf8ToAnsiReplacesWhatThePageCannotHold) {
-    EXPECT_EQ(Utf8ToAnsi("a\xE2\x98\x83" "b"), "a?b");            // snowman
-    EXPECT_EQ(Utf8ToAnsi("\xF0\x9F\x98\x80"), "?");               // outside the BMP
-    EXPECT_EQ(Utf8ToAnsi("x\xC3"), "x?");                         // truncated sequence
-    EXPECT_EQ(Utf8ToAnsi("\xBF" "a"), "?a");                      // stray continuation
-    EXPECT_EQ(Utf8ToAnsi("\xC3" "a"), "?a");                      // broken sequence
+    EXPECT_EQ(Utf8ToAnsi("a\xE2\x98\x83"
+                         "b"),
+              "a?b");                                // snowman
+    EXPECT_EQ(Utf8ToAnsi("\xF0\x9F\x98\x80"), "?");  // outside the BMP
+    EXPECT_EQ(Utf8ToAnsi("x\xC3"), "x?");            // truncated sequence
+    EXPECT_EQ(Utf8ToAnsi("\xBF"
+                         "a"),
+              "?a");  // stray continuation
+    EXPECT_EQ(Utf8ToAnsi("\xC3"
+                         "a"),
+              "?a");  // broken sequence
     EXPECT_EQ(Utf8ToAnsi(""), "");
 }
 

@@ -61,8 +61,8 @@ TEST(FileFault, NthCallFailsWithCodeAndChangesNothing) {
         int code;
     };
     const Case cases[] = {
-        {FileOp::Read, 1, 30},    {FileOp::Read, 3, 29},   {FileOp::Write, 2, 29},
-        {FileOp::Write, 4, 101},  {FileOp::Sync, 1, 101},  {FileOp::Sync, 3, 29},
+        {FileOp::Read, 1, 30},      {FileOp::Read, 3, 29},  {FileOp::Write, 2, 29},
+        {FileOp::Write, 4, 101},    {FileOp::Sync, 1, 101}, {FileOp::Sync, 3, 29},
         {FileOp::Truncate, 2, 101}, {FileOp::Rename, 1, 5}, {FileOp::Rename, 3, 101},
     };
     for (const Case& c : cases) {
@@ -115,7 +115,7 @@ TEST(FileFault, ArmedFaultsFireIndependently) {
     // Write 2 -> 29, Write 4 -> 101, Read 1 -> 30, and a second Write 2 -> 100
     // that collides with the first and so waits for the next write.
     const Step steps[] = {
-        {FileOp::Write, 0}, {FileOp::Read, 30}, {FileOp::Write, 29},  {FileOp::Read, 0},
+        {FileOp::Write, 0},   {FileOp::Read, 30},   {FileOp::Write, 29}, {FileOp::Read, 0},
         {FileOp::Write, 100}, {FileOp::Write, 101}, {FileOp::Write, 0},
     };
     TempDir dir;

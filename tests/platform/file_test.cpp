@@ -303,8 +303,7 @@ TEST_F(FileTest, CreateAlwaysOnAFileHeldElsewhereFailsAndKeepsIt) {
 TEST_F(FileTest, DispositionsAndOpenFailures) {
     const std::string path = Make("T.DBF", "keep");
     File file;
-    EXPECT_EQ(file.Open(path, Access::ReadWrite, Share::DenyNone, Disposition::CreateNew),
-              platform::kAccessDenied);
+    EXPECT_EQ(file.Open(path, Access::ReadWrite, Share::DenyNone, Disposition::CreateNew), platform::kAccessDenied);
     EXPECT_EQ(Content(path), "keep");
     EXPECT_EQ(file.Open(dir / "NEW.DBF", Access::ReadWrite, Share::DenyNone, Disposition::CreateNew), 0);
     EXPECT_EQ(file.Path(), dir / "NEW.DBF");
@@ -312,8 +311,7 @@ TEST_F(FileTest, DispositionsAndOpenFailures) {
     EXPECT_EQ(file.Open(dir / "MISSING.DBF", Access::Read, Share::DenyNone), platform::kFileNotFound);
     EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(file.Open(dir / "NODIR/X.DBF", Access::Read, Share::DenyNone), platform::kPathNotFound);
-    EXPECT_EQ(file.Open(dir / "NODIR/X.DBF", Access::ReadWrite, Share::DenyNone,
-                        Disposition::CreateAlways),
+    EXPECT_EQ(file.Open(dir / "NODIR/X.DBF", Access::ReadWrite, Share::DenyNone, Disposition::CreateAlways),
               platform::kPathNotFound);
     EXPECT_EQ(file.Open(dir.path(), Access::Read, Share::DenyNone), platform::kAccessDenied);
 }
@@ -381,8 +379,8 @@ TEST_F(FileTest, ReadOnlyDescriptorsStillShareAndLock) {
     const std::string path = Make("RO.DBF", "data");
     const int fd = open(path.c_str(), O_RDONLY);
     int flags = 0;
-    const bool immutable = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                           (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    const bool immutable =
+        ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
     struct Unset {
         int fd, flags;
         ~Unset() {

@@ -9,9 +9,7 @@
 namespace platform {
 namespace {
 
-constexpr uint16_t LangId(uint16_t primary, uint16_t sub) {
-    return static_cast<uint16_t>(primary | (sub << 10));
-}
+constexpr uint16_t LangId(uint16_t primary, uint16_t sub) { return static_cast<uint16_t>(primary | (sub << 10)); }
 
 // Clears the locale variables for the test and puts the old values back.
 class LocaleEnvTest : public ::testing::Test {
@@ -26,8 +24,10 @@ protected:
     }
     void TearDown() override {
         for (size_t i = 0; i < 3; ++i) {
-            if (saved_[i]) setenv(kVars[i], saved_[i]->c_str(), 1);
-            else unsetenv(kVars[i]);
+            if (saved_[i])
+                setenv(kVars[i], saved_[i]->c_str(), 1);
+            else
+                unsetenv(kVars[i]);
         }
     }
     static uint16_t IdFor(const char* lang) {
@@ -90,8 +90,10 @@ TEST_F(LocaleEnvTest, UserFormatsFollowTheLanguage) {
         const char* date;
         char decimal, thousands;
     };
-    const Case cases[] = {{"en_US.UTF-8", "M/d/yyyy", '.', ','}, {"de_DE.UTF-8", "dd.MM.yyyy", ',', '.'},
-                          {"fr_FR.UTF-8", "dd/MM/yyyy", ',', ' '}, {"fr_CA.UTF-8", "yyyy-MM-dd", ',', ' '}};
+    const Case cases[] = {{"en_US.UTF-8", "M/d/yyyy", '.', ','},
+                          {"de_DE.UTF-8", "dd.MM.yyyy", ',', '.'},
+                          {"fr_FR.UTF-8", "dd/MM/yyyy", ',', ' '},
+                          {"fr_CA.UTF-8", "yyyy-MM-dd", ',', ' '}};
     for (const Case& c : cases) {
         setenv("LANG", c.lang, 1);
         EXPECT_EQ(UserDateFormat().short_date_format, c.date) << c.lang;

@@ -24,26 +24,38 @@ using platform::File;
 using platform::Share;
 
 bool ParseAccess(const std::string& s, Access& a) {
-    if (s == "read") a = Access::Read;
-    else if (s == "write") a = Access::Write;
-    else if (s == "readwrite") a = Access::ReadWrite;
-    else return false;
+    if (s == "read")
+        a = Access::Read;
+    else if (s == "write")
+        a = Access::Write;
+    else if (s == "readwrite")
+        a = Access::ReadWrite;
+    else
+        return false;
     return true;
 }
 
 bool ParseShare(const std::string& s, Share& sh) {
-    if (s == "denynone") sh = Share::DenyNone;
-    else if (s == "denywrite") sh = Share::DenyWrite;
-    else if (s == "exclusive") sh = Share::Exclusive;
-    else return false;
+    if (s == "denynone")
+        sh = Share::DenyNone;
+    else if (s == "denywrite")
+        sh = Share::DenyWrite;
+    else if (s == "exclusive")
+        sh = Share::Exclusive;
+    else
+        return false;
     return true;
 }
 
 bool ParseDisposition(const std::string& s, Disposition& d) {
-    if (s.empty() || s == "existing") d = Disposition::OpenExisting;
-    else if (s == "always") d = Disposition::CreateAlways;
-    else if (s == "new") d = Disposition::CreateNew;
-    else return false;
+    if (s.empty() || s == "existing")
+        d = Disposition::OpenExisting;
+    else if (s == "always")
+        d = Disposition::CreateAlways;
+    else if (s == "new")
+        d = Disposition::CreateNew;
+    else
+        return false;
     return true;
 }
 
@@ -57,8 +69,7 @@ std::string Run(const std::string& line, std::vector<File>& files) {
         Access a;
         Share s;
         Disposition d;
-        if (!ParseAccess(access, a) || !ParseShare(share, s) || !ParseDisposition(disposition, d))
-            return "bad";
+        if (!ParseAccess(access, a) || !ParseShare(share, s) || !ParseDisposition(disposition, d)) return "bad";
         files.emplace_back();
         return std::to_string(files.back().Open(path, a, s, d));
     }
@@ -103,7 +114,6 @@ std::string Run(const std::string& line, std::vector<File>& files) {
 int main() {
     std::vector<File> files;
     std::string line;
-    while (std::getline(std::cin, line) && line != "quit")
-        std::cout << Run(line, files) << std::endl;
+    while (std::getline(std::cin, line) && line != "quit") std::cout << Run(line, files) << std::endl;
     return 0;
 }

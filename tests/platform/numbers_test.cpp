@@ -68,9 +68,7 @@ TEST(FormatFixedTest, NonFiniteValuesFormatAsZero) {
     EXPECT_EQ(FormatFixed(-std::numeric_limits<double>::infinity(), 0), "0");
 }
 
-TEST(FormatFixedTest, NegativeDecimalsMeanNone) {
-    EXPECT_EQ(FormatFixed(3.7, -1), "4");
-}
+TEST(FormatFixedTest, NegativeDecimalsMeanNone) { EXPECT_EQ(FormatFixed(3.7, -1), "4"); }
 
 TEST(FormatFixedTest, IgnoresTheCLocale) {
     ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr)
@@ -104,8 +102,8 @@ TEST(ParseDoubleTest, AcceptsWholeNumbers) {
 
 TEST(ParseDoubleTest, RejectsPartialOrForeignText) {
     double v = 42;
-    for (const char* text : {"", " 1", "1 ", "1,5", "12abc", "+-1", "-+1", "--1", "+", "-", ".",
-                             "inf", "nan", "-inf", "0x10", "1e", "1e400"}) {
+    for (const char* text : {"", " 1", "1 ", "1,5", "12abc", "+-1", "-+1", "--1", "+", "-", ".", "inf", "nan", "-inf",
+                             "0x10", "1e", "1e400"}) {
         EXPECT_FALSE(ParseDouble(text, v)) << '"' << text << '"';
     }
     EXPECT_EQ(v, 42.0) << "a failed parse leaves the value alone";
@@ -127,8 +125,8 @@ TEST(ParseInt64Test, AcceptsWholeIntegersToTheLimits) {
 
 TEST(ParseInt64Test, RejectsPartialOrOutOfRangeText) {
     int64_t v = 42;
-    for (const char* text : {"", "+", "-", " 1", "1 ", "1.0", "1e3", "+-1", "-+1", "--1", "++1",
-                             "12x", "9223372036854775808", "-9223372036854775809"}) {
+    for (const char* text : {"", "+", "-", " 1", "1 ", "1.0", "1e3", "+-1", "-+1", "--1", "++1", "12x",
+                             "9223372036854775808", "-9223372036854775809"}) {
         EXPECT_FALSE(ParseInt64(text, v)) << '"' << text << '"';
     }
     EXPECT_EQ(v, 42);

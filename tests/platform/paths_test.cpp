@@ -77,16 +77,12 @@ TEST_F(PathsTest, NewFilesTakeTheExtensionCaseOfTheirBaseName) {
     EXPECT_EQ(platform::ResolveForCreate(dir / "NOEXT"), dir / "NOEXT");
 
     File file;
-    ASSERT_EQ(file.Open(dir / "data/cash.MDX", Access::ReadWrite, Share::Exclusive,
-                        Disposition::CreateAlways),
-              0);
+    ASSERT_EQ(file.Open(dir / "data/cash.MDX", Access::ReadWrite, Share::Exclusive, Disposition::CreateAlways), 0);
     EXPECT_EQ(file.Path(), dir / "Data/cash.mdx");
     EXPECT_TRUE(OnDisk("Data/cash.mdx"));
     // Recreating an existing file keeps its spelling.
     file.Close();
-    ASSERT_EQ(file.Open(dir / "DATA/CASH.MDX", Access::ReadWrite, Share::Exclusive,
-                        Disposition::CreateAlways),
-              0);
+    ASSERT_EQ(file.Open(dir / "DATA/CASH.MDX", Access::ReadWrite, Share::Exclusive, Disposition::CreateAlways), 0);
     EXPECT_EQ(file.Path(), dir / "Data/cash.mdx");
     EXPECT_FALSE(OnDisk("Data/CASH.MDX"));
 }
@@ -140,8 +136,7 @@ TEST_F(PathsTest, RemoveFileRefusesFilesInUse) {
     MakeDir("SUB");
     EXPECT_EQ(platform::RemoveFile(dir / "SUB"), platform::kAccessDenied);
     const std::string read_only = Make("RO.TMP");
-    std::filesystem::permissions(read_only, std::filesystem::perms::owner_read |
-                                                std::filesystem::perms::group_read);
+    std::filesystem::permissions(read_only, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     EXPECT_EQ(platform::RemoveFile(read_only), platform::kAccessDenied);
     EXPECT_TRUE(OnDisk("RO.TMP"));
 }
@@ -188,19 +183,27 @@ TEST(Paths, WildcardMatchFollowsDosRules) {
         bool match;
     };
     const Case cases[] = {
-        {"*.*", "LEDGER.DBF", true},     {"*.*", "README", true},
-        {"*.DBF", "ledger.dbf", true},   {"*.DBF", "ledger.dbf.bak", false},
-        {"*.TMP", "TZP123456.TMP", true}, {"TZP*.TMP", "tzpABCDEF.tmp", true},
-        {"L?DGER.*", "LEDGER.MDX", true}, {"L?DGER.*", "LDGER.MDX", false},
-        {"LEDGER.*", "LEDGER", true},     {"*", "a.b.c", true},
-        {"*.", "README", true},           {"*.", "README.TXT", false},
-        {"A*B*C", "AxxBxxC", true},       {"A*B*C", "AxxBxx", false},
-        {"M\xDC*", "m\xFCller.dbf", true}, {"LEDGER.DBF", "Ledger.Dbf", true},
-        {"LEDGER.DBF", "LEDGER.DBT", false}, {"?", "", false},
+        {"*.*", "LEDGER.DBF", true},
+        {"*.*", "README", true},
+        {"*.DBF", "ledger.dbf", true},
+        {"*.DBF", "ledger.dbf.bak", false},
+        {"*.TMP", "TZP123456.TMP", true},
+        {"TZP*.TMP", "tzpABCDEF.tmp", true},
+        {"L?DGER.*", "LEDGER.MDX", true},
+        {"L?DGER.*", "LDGER.MDX", false},
+        {"LEDGER.*", "LEDGER", true},
+        {"*", "a.b.c", true},
+        {"*.", "README", true},
+        {"*.", "README.TXT", false},
+        {"A*B*C", "AxxBxxC", true},
+        {"A*B*C", "AxxBxx", false},
+        {"M\xDC*", "m\xFCller.dbf", true},
+        {"LEDGER.DBF", "Ledger.Dbf", true},
+        {"LEDGER.DBF", "LEDGER.DBT", false},
+        {"?", "", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(platform::WildcardMatch(c.pattern, c.name), c.match)
-            << c.pattern << " vs " << c.name;
+        EXPECT_EQ(platform::WildcardMatch(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
 }
 
 TEST_F(PathsTest, FindFilesListsMatchesSorted) {

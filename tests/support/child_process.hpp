@@ -1,18 +1,18 @@
 #pragma once
 // A forked child running a function, with a line channel each way, for tests
 // that need a second process holding files and locks.
+#include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
-#include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <thread>
-#include <random>
-#include <chrono>
 #include <memory>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testing_support {
@@ -115,7 +115,6 @@ inline std::vector<std::string> RunTogether(int n, const std::function<std::stri
     }
     return results;
 }
-
 
 // Runs `operation` in a child process once whole, to learn how long it takes,
 // then `kills` more times, each killed at a random moment within that time

@@ -113,7 +113,7 @@ public:
             }
             if (wander) zurod::SelectInternal(9);
             return std::string_view(a.record.data(), a.record.size()).find(static_cast<FakeProgram&>(p).text) !=
-                   std::string_view::npos;
+                std::string_view::npos;
         };
     }
 };

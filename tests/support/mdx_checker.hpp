@@ -169,7 +169,8 @@ private:
             if (count == 0 && depth > 1) Problem(t.name + ": empty leaf " + std::to_string(block) + " below the root");
             if (leaf_depth == -1) leaf_depth = depth;
             if (leaf_depth != depth) Problem(t.name + ": leaves at different depths");
-            for (uint32_t i = 0; i < count; ++i) t.entries.push_back({key(i), U32(node + 8 + size_t{i} * t.item_length)});
+            for (uint32_t i = 0; i < count; ++i)
+                t.entries.push_back({key(i), U32(node + 8 + size_t{i} * t.item_length)});
             if (high && count > 0) *high = key(count - 1);
             return;
         }

@@ -4,8 +4,8 @@
 // colours, and message boxes that answer from a script.
 #include <gtest/gtest.h>
 
-#include "platform/msgbox.hpp"
 #include "framework/ui/forms.hpp"
+#include "platform/msgbox.hpp"
 
 namespace testing_ui {
 

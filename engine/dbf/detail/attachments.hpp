@@ -37,8 +37,7 @@ class ExpressionAttachment {
 public:
     virtual ~ExpressionAttachment() = default;
     // 0: compiles `text` for fields of `area`; a failure leaves `program` empty.
-    virtual Status Compile(TWorkArea& area, const std::string& text,
-                           std::unique_ptr<ExpressionHandle>& program) = 0;
+    virtual Status Compile(TWorkArea& area, const std::string& text, std::unique_ptr<ExpressionHandle>& program) = 0;
     // 1: frees a program and empties the handle.
     virtual void Release(std::unique_ptr<ExpressionHandle>& program) = 0;
     // 2: the program's logical value on the current record.

@@ -17,6 +17,7 @@
 
 namespace zurod {
 
+// clang-format off
 enum class Op : uint8_t {
     End,
     Number,   // pushes `number`
@@ -35,13 +36,14 @@ enum class Op : uint8_t {
     Lower, Ltrim, Max, Min, Mod, Month, Recno, Replicate, Right, Round, Rtrim, Soundex, Space, Str,
     Stuff, Substr, Upper, Val, Year,
 };
+// clang-format on
 
 struct Instr {
     Op op = Op::End;
-    uint8_t argc = 0;   // STR's argument count
-    char type = 0;      // Field: the type the program was compiled for (C, N, L, D, M)
-    uint8_t area = 0;   // Field: 1..32 for ALIAS->FIELD, 0 for the current area
-    uint16_t field = 0; // Field: 0-based field number
+    uint8_t argc = 0;                    // STR's argument count
+    char type = 0;                       // Field: the type the program was compiled for (C, N, L, D, M)
+    uint8_t area = 0;                    // Field: 1..32 for ALIAS->FIELD, 0 for the current area
+    uint16_t field = 0;                  // Field: 0-based field number
     uint32_t text_at = 0, text_len = 0;  // Text: the literal; Field: its name, for messages
     double number = 0;
 };

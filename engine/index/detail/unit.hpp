@@ -40,7 +40,14 @@ struct Semaphore {
     uint16_t Counter() const { return mdx::Get16(record.data() + 2); }
 };
 
-enum SemaphoreAction : int { kLogin = 0, kLogout = 1, kIncRead = 2, kDecRead = 3, kLockSemaphore = 4, kUnlockSemaphore = 5 };
+enum SemaphoreAction : int {
+    kLogin = 0,
+    kLogout = 1,
+    kIncRead = 2,
+    kDecRead = 3,
+    kLockSemaphore = 4,
+    kUnlockSemaphore = 5
+};
 
 struct IndexArea final : IndexAreaState {
     IndexFile file;

@@ -40,10 +40,10 @@ inline constexpr uint32_t kFoxText = 1;
 // Where a stored memo lies.
 struct MemoExtent {
     uint32_t block = 0;
-    uint64_t start = 0;    // its first data byte
-    int64_t length = -1;   // data bytes; -1: up to the first 0x1A (no block header)
+    uint64_t start = 0;   // its first data byte
+    int64_t length = -1;  // data bytes; -1: up to the first 0x1A (no block header)
     uint32_t fox_type = kFoxText;
-    bool headed = false;   // a dBASE IV block header
+    bool headed = false;  // a dBASE IV block header
 };
 
 // Says which memo a failure is about, for its message; built only on failure.
@@ -55,8 +55,8 @@ struct MemoSite {
 // One BLOB stream of an area (one at a time).
 struct BlobStream {
     bool open = false;
-    int mode = 0;          // 1 read, 2 write
-    int64_t length = -1;   // data length; -1 unknown (a memo that ends at 0x1A)
+    int mode = 0;         // 1 read, 2 write
+    int64_t length = -1;  // data length; -1 unknown (a memo that ends at 0x1A)
     uint64_t data_start = 0;
     int64_t position = 0;
     uint32_t block = 0;
@@ -134,8 +134,8 @@ Status ParseMemoHead(const MemoFile& memo, uint64_t size, uint32_t block, const 
 Status LocateMemo(const MemoFile& memo, uint64_t size, uint32_t block, MemoExtent& extent, const MemoSite& site);
 // Reads a located memo's data as stored (at most `limit` bytes; a memo that
 // ends at 0x1A is read up to it).
-Status ReadMemoData(const MemoFile& memo, uint64_t size, const MemoExtent& extent, std::string& data,
-                    size_t limit, const MemoSite& site);
+Status ReadMemoData(const MemoFile& memo, uint64_t size, const MemoExtent& extent, std::string& data, size_t limit,
+                    const MemoSite& site);
 // Both at once (one read for most memos).
 Status ReadMemo(const MemoFile& memo, uint64_t size, uint32_t block, MemoExtent& extent, std::string& data,
                 size_t limit, const MemoSite& site);
@@ -151,8 +151,8 @@ Status PadMemoFile(MemoFile& memo, uint64_t at, std::string_view routine);
 // whole blocks: in a FoxPro file with its block header of `fox_type`;
 // otherwise with the dBASE IV block header when `headed`, else as a dBASE III
 // memo (which cannot hold 0x1A: 1300; `image` is left as it was).
-Status BuildMemoImage(const MemoFile& memo, std::string_view data, bool headed, uint32_t fox_type,
-                      std::string& image, std::string_view routine);
+Status BuildMemoImage(const MemoFile& memo, std::string_view data, bool headed, uint32_t fox_type, std::string& image,
+                      std::string_view routine);
 // Blocks a dBASE IV memo of `data_length` bytes occupies.
 uint32_t Dbase4Blocks(uint64_t data_length, uint32_t block_size);
 

@@ -27,8 +27,8 @@ protected:
 };
 
 TEST_F(CommandTest, FieldTextsArePaddedToTheFieldWidth) {
-    TTzDbf* ds = Make<TTzDbf>("Mixed", {"AMOUNT,N,9,2", "QTY,N,4,0", "NAME,C,10,0", "PAID,L,1,0", "DAY,D,8,0"},
-                              "mixed.dbf");
+    TTzDbf* ds =
+        Make<TTzDbf>("Mixed", {"AMOUNT,N,9,2", "QTY,N,4,0", "NAME,C,10,0", "PAID,L,1,0", "DAY,D,8,0"}, "mixed.dbf");
     ds->SetExclusive(true);
     ds->Open();
     ds->ClearRecord();
@@ -37,8 +37,11 @@ TEST_F(CommandTest, FieldTextsArePaddedToTheFieldWidth) {
     ds->FieldPut("NAME", "ab");
     ds->FieldPut("PAID", "t");
     ds->AppendRec();
-    const std::pair<const char*, std::string> texts[] = {{"AMOUNT", "     12.5"}, {"QTY", "   7"}, {"NAME", "ab        "},
-                                                         {"PAID", "T"},           {"DAY", BlankDateStr(DateCode())}};
+    const std::pair<const char*, std::string> texts[] = {{"AMOUNT", "     12.5"},
+                                                         {"QTY", "   7"},
+                                                         {"NAME", "ab        "},
+                                                         {"PAID", "T"},
+                                                         {"DAY", BlankDateStr(DateCode())}};
     for (const auto& [field, text] : texts) EXPECT_EQ(ds->FieldGet(field), text) << field;
     EXPECT_EQ(ds->FieldGetShort("NAME"), "ab        ");
     // Text that is no number is refused by the field, and nothing reaches the table.

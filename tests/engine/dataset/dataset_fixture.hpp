@@ -14,16 +14,16 @@
 #include "engine/index/index.hpp"
 #include "engine/memo/memo.hpp"
 #include "engine/vfile/vfile.hpp"
-#include "platform/locale.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/window.hpp"
+#include "platform/locale.hpp"
 #include "tests/support/engine_fixture.hpp"
 
 namespace testing_dataset {
 
 inline const std::vector<std::string> kHistoryFields = {
-    "DATE,D,8,0",     "DETAIL,C,30,0",   "SOURCE,C,30,0", "DEST,C,30,0",    "ACTION,C,8,0",
-    "REF,C,10,0",     "CATEGORY,C,20,0", "AMOUNT,N,9,2",  "BALANCE,N,9,2", "ACCNAME,C,30,0",
+    "DATE,D,8,0", "DETAIL,C,30,0",   "SOURCE,C,30,0", "DEST,C,30,0",   "ACTION,C,8,0",
+    "REF,C,10,0", "CATEGORY,C,20,0", "AMOUNT,N,9,2",  "BALANCE,N,9,2", "ACCNAME,C,30,0",
 };
 
 class DatasetTest : public testing_support::EngineTest {

@@ -23,15 +23,10 @@ TEST_F(DatasetTest, FieldListLinesAreCorrectedOrRefused) {
         bool message;
     };
     const Case cases[] = {
-        {"AMOUNT,N,9,2", "N 9 2", false},
-        {"AMOUNT,N,25,2", "N 20 2", true},
-        {"AMOUNT,N,3,2", "N 3 1", true},
+        {"AMOUNT,N,9,2", "N 9 2", false},         {"AMOUNT,N,25,2", "N 20 2", true},  {"AMOUNT,N,3,2", "N 3 1", true},
         {"AMOUNT,N,1,1", "N 1 0", true},  // never a negative number of decimals
-        {"NOTE,C,300,2", "C 254 0", true},
-        {"PICTURE,G,10,0", "M 10 0", true},
-        {"ODD,Q,5,0", "C 5 0", true},
-        {" name , c , 12 , 0 ", "C 12 0", false},
-        {"NAME,C,10", "", false},  // two commas: no table, no message
+        {"NOTE,C,300,2", "C 254 0", true},        {"PICTURE,G,10,0", "M 10 0", true}, {"ODD,Q,5,0", "C 5 0", true},
+        {" name , c , 12 , 0 ", "C 12 0", false}, {"NAME,C,10", "", false},  // two commas: no table, no message
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -44,8 +39,9 @@ TEST_F(DatasetTest, FieldListLinesAreCorrectedOrRefused) {
         } else {
             ds->Open();
             Select(ds->WorkArea());
-            EXPECT_EQ(std::string(1, FieldType(1)) + " " + std::to_string(FieldLen(1)) + " " + std::to_string(FieldDec(1)),
-                      c.created);
+            EXPECT_EQ(
+                std::string(1, FieldType(1)) + " " + std::to_string(FieldLen(1)) + " " + std::to_string(FieldDec(1)),
+                c.created);
             ds->Close();
         }
         // The message names the component, the line as read and the correction.
@@ -165,8 +161,11 @@ TEST_F(DatasetTest, TheUserDateFormatChoosesTheEnginesMode) {
         uint8_t mode;
         bool century;
     };
-    const Case cases[] = {{"dd-MM-yy", '-', 3, false}, {"dd.MM.yyyy", '.', 5, true}, {"d/M/yyyy", '/', 2, true},
-                          {"yyyy-MM-dd", '-', 1, true}, {"M/d/yy", '/', 0, false}};
+    const Case cases[] = {{"dd-MM-yy", '-', 3, false},
+                          {"dd.MM.yyyy", '.', 5, true},
+                          {"d/M/yyyy", '/', 2, true},
+                          {"yyyy-MM-dd", '-', 1, true},
+                          {"M/d/yy", '/', 0, false}};
     for (const Case& c : cases) {
         bool century = !c.century;
         EXPECT_EQ(DateModeOfFormat(c.format, c.separator, century), c.mode) << c.format;

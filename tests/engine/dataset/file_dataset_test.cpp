@@ -202,14 +202,20 @@ TEST_F(FileDatasetTest, MemoFieldsAreReadAndWrittenThroughBlobStreams) {
     db::TField* notes = ds->FieldByName("NOTES");
     EXPECT_TRUE(notes->IsNull());
     ds->Edit();
-    notes->SetAsString("Gr\xFC\xDF" "e\r\nsecond line");
+    notes->SetAsString(
+        "Gr\xFC\xDF"
+        "e\r\nsecond line");
     ds->Post();
     ds->Close();
     ds->Open();
     notes = ds->FieldByName("NOTES");
-    EXPECT_EQ(notes->AsString(), "Gr\xFC\xDF" "e\r\nsecond line");
+    EXPECT_EQ(notes->AsString(),
+              "Gr\xFC\xDF"
+              "e\r\nsecond line");
     EXPECT_EQ(notes->DisplayText(), "(MEMO)");
-    EXPECT_EQ(ds->FieldGet("NOTES"), "Gr\xFC\xDF" "e\r\nsecond line");
+    EXPECT_EQ(ds->FieldGet("NOTES"),
+              "Gr\xFC\xDF"
+              "e\r\nsecond line");
     // Writing nothing empties the memo.
     ds->Edit();
     notes->SetAsString("");

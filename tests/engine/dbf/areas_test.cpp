@@ -14,12 +14,12 @@
 
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/errors.hpp"
-#include "tests/support/fake_units.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/reentry.hpp"
 #include "engine/dbf/settings.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/fake_units.hpp"
 #include "tests/support/files.hpp"
 
 namespace {
@@ -275,7 +275,8 @@ TEST_F(AreasTest, ACallersBufferMustMatchTheSwapLayout) {
 
     std::vector<char> wrong(10);
     USE(path, wrong);
-    const std::string message = "Database record/buffer size mismatch: " + path + " [USE()]\n\rRecord Size=32, Buffer Size=10";
+    const std::string message =
+        "Database record/buffer size mismatch: " + path + " [USE()]\n\rRecord Size=32, Buffer Size=10";
     ExpectError(266, message);
     EXPECT_EQ(CurrentTable(), nullptr);
 
@@ -445,7 +446,7 @@ TEST_F(AreasTest, FilesThatAreNotTablesLeaveTheAreaEmpty) {
         uint16_t code;
     };
     const std::vector<Case> cases = {
-        {"missing", 2},   {"folder", 5},       {"text", 210},       {"tiny", 210},
+        {"missing", 2},      {"folder", 5},        {"text", 210},       {"tiny", 210},
         {"cut_header", 210}, {"cut_records", 210}, {"huge_count", 210},
     };
     for (const Case& c : cases) {
@@ -702,15 +703,17 @@ class FieldInformation : public AreasTest {
 protected:
     void SetUp() override {
         AreasTest::SetUp();
-        path_ = CreateTable("t.dbf", {{"NAME", 'C', 10, 0},
-                                      {"AMOUNT", 'N', 8, 2},
-                                      {"QTY", 'N', 5, 0},
-                                      {"WHEN", 'D', 8, 0},
-                                      {"OK", 'L', 1, 0},
-                                      {"NOTE", 'M', 10, 0}});
-        AppendRaw(path_, {std::string(" ") + "Alice     " + "   12.50" + "   42" + "20240131" + "T" + "         7",
-                          std::string("*") + "Bob       " + "   -3.25" + "    0" + "        " + "F" + "          ",
-                          std::string(" ") + "Carol     " + "    0.00" + "  -11" + "        " + "?" + "        -2"});
+        path_ = CreateTable("t.dbf",
+                            {{"NAME", 'C', 10, 0},
+                             {"AMOUNT", 'N', 8, 2},
+                             {"QTY", 'N', 5, 0},
+                             {"WHEN", 'D', 8, 0},
+                             {"OK", 'L', 1, 0},
+                             {"NOTE", 'M', 10, 0}});
+        AppendRaw(path_,
+                  {std::string(" ") + "Alice     " + "   12.50" + "   42" + "20240131" + "T" + "         7",
+                   std::string("*") + "Bob       " + "   -3.25" + "    0" + "        " + "F" + "          ",
+                   std::string(" ") + "Carol     " + "    0.00" + "  -11" + "        " + "?" + "        -2"});
         SetDateFormat(2);
         USE(path_);
         ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();

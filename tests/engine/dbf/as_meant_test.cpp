@@ -57,8 +57,8 @@ TEST_F(AsMeantTest, DatesAreStoredAsWrittenOrRefused) {
         const char* stored;  // nullptr: refused
     };
     const std::vector<Case> cases = {
-        {true, "31/02/2024", nullptr},   {true, "2024-11-05", nullptr},     {true, "ab/cd/efgh", nullptr},
-        {true, "29/02/2024", "20240229"}, {true, "05/11/60", "19601105"},    {false, "05/11/1950", "19501105"},
+        {true, "31/02/2024", nullptr},     {true, "2024-11-05", nullptr},   {true, "ab/cd/efgh", nullptr},
+        {true, "29/02/2024", "20240229"},  {true, "05/11/60", "19601105"},  {false, "05/11/1950", "19501105"},
         {false, "05/11/2060", "20601105"}, {false, "05/11/60", "19601105"}, {false, "05/11/59", "20591105"},
         {false, "  /  /  ", "        "},
     };
@@ -73,8 +73,9 @@ TEST_F(AsMeantTest, DatesAreStoredAsWrittenOrRefused) {
         Append();
         if (!c.stored) {
             EXPECT_EQ(LastErrorCode(), 201);
-            EXPECT_EQ(LastErrorMessage(), "Invalid date \"" + std::string(c.text) + "\" for field WHEN of " + path +
-                                              " [SwapBufferToRecord]");
+            EXPECT_EQ(
+                LastErrorMessage(),
+                "Invalid date \"" + std::string(c.text) + "\" for field WHEN of " + path + " [SwapBufferToRecord]");
             EXPECT_EQ(RecCount(), count) << "nothing written";
             continue;
         }

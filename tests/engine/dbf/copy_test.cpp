@@ -16,7 +16,6 @@
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
-#include "tests/support/fake_units.hpp"
 #include "engine/dbf/locate.hpp"
 #include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
@@ -27,6 +26,7 @@
 #include "platform/numbers.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/fake_units.hpp"
 #include "tests/support/files.hpp"
 
 namespace {
@@ -132,8 +132,7 @@ protected:
     }
     // The same, closed again.
     std::string MakeTable(const std::string& file, const std::vector<FieldDef>& fields,
-                          const std::vector<std::vector<std::string>>& rows,
-                          const std::vector<bool>& deleted = {}) {
+                          const std::vector<std::vector<std::string>>& rows, const std::vector<bool>& deleted = {}) {
         const uint8_t area = CurrentArea();
         const std::string path = OpenTable(file, fields, rows, 30, deleted);
         CloseArea();
@@ -159,7 +158,6 @@ protected:
         }
         return rows;
     }
-
 };
 
 TEST_F(CopyTest, CopyToWritesTheStructureAndEveryVisibleRecord) {
@@ -221,8 +219,8 @@ TEST_F(CopyTest, CopyToRefusesATableOpenInAnyArea) {
     for (const std::string& name : {other, dir_ / "other", dir_ / "LINK.DBF"}) {
         CopyTo(name);
         EXPECT_EQ(LastErrorCode(), 214) << name;
-        EXPECT_EQ(LastErrorMessage(), "File: " + (name.ends_with(".DBF") ? name : name + ".DBF") +
-                                          " is already in use. [CopyTo]");
+        EXPECT_EQ(LastErrorMessage(),
+                  "File: " + (name.ends_with(".DBF") ? name : name + ".DBF") + " is already in use. [CopyTo]");
         EXPECT_EQ(CurrentArea(), 1);
     }
     CopyTo(source);
@@ -402,7 +400,9 @@ TEST_F(CopyTest, TablesMadeByCopyToReadTheSameInDbfread) {
         "field\tWHEN\tD\t8\t0\n"
         "field\tOK\tL\t1\t0\n"
         "record\t \tSMITH\t12.50\t3\t20240115\tT\n"
-        "record\t \t" + platform::AnsiToUtf8("M\xFCller") + "\t7.25\t1\t19991231\tF\n"
+        "record\t \t" +
+        platform::AnsiToUtf8("M\xFCller") +
+        "\t7.25\t1\t19991231\tF\n"
         "record\t \tSMALL\t0.05\t7\t20000229\tF\n"
         "record\t*\tJONES\t100.00\t12\t\tT\n";
     EXPECT_EQ(RunPeers("dump dbfread cp858 '" + target + "'"), expected);
@@ -412,19 +412,16 @@ TEST_F(CopyTest, AppendFromMatchesFieldsByName) {
     OpenSales(2);
     CloseArea();
     const std::string source = dir_ / "SALES.DBF";
-    const std::string target = OpenTable("TARGET.DBF",
-                                         {{"WHEN", 'D', 8, 0}, {"NAME", 'C', 4, 0}, {"EXTRA", 'C', 5, 0},
-                                          {"AMOUNT", 'C', 5, 0}},
-                                         {{"20010101", "OLD", "keep", "x"}});
+    const std::string target =
+        OpenTable("TARGET.DBF", {{"WHEN", 'D', 8, 0}, {"NAME", 'C', 4, 0}, {"EXTRA", 'C', 5, 0}, {"AMOUNT", 'C', 5, 0}},
+                  {{"20010101", "OLD", "keep", "x"}});
     AppendFrom(source);
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     EXPECT_EQ(CurrentArea(), 1);
     EXPECT_EQ(AreaAt(kScratchArea), nullptr);
     const std::vector<std::vector<std::string>> expected = {
-        {" ", "01/01/2001", "OLD ", "keep ", "x    "},
-        {" ", "01/15/2024", "SMIT", "     ", "12.50"},
-        {" ", "12/31/1999", "M\xFCll", "     ", " 7.25"},
-        {"*", "  /  /    ", "JONE", "     ", "*****"},
+        {" ", "01/01/2001", "OLD ", "keep ", "x    "},    {" ", "01/15/2024", "SMIT", "     ", "12.50"},
+        {" ", "12/31/1999", "M\xFCll", "     ", " 7.25"}, {"*", "  /  /    ", "JONE", "     ", "*****"},
         {" ", "02/29/2000", "SMAL", "     ", " 0.05"},
     };
     EXPECT_EQ(Values(), expected);
@@ -501,9 +498,8 @@ TEST_F(CopyTest, AppendFromStoresTextAndCopiesMemosIntoTheTargetsMemoFile) {
         copied.emplace_back(from.alias, block, to.alias);
         return block + 50;
     };
-    const std::string source =
-        MakeTable("SRC.DBF", {{"A", 'C', 12, 0}, {"B", 'M', 10, 0}, {"C", 'C', 3, 0}},
-                  {{"note text", "3", "x"}, {"", "0", "y"}});
+    const std::string source = MakeTable("SRC.DBF", {{"A", 'C', 12, 0}, {"B", 'M', 10, 0}, {"C", 'C', 3, 0}},
+                                         {{"note text", "3", "x"}, {"", "0", "y"}});
     const std::string same = MakeTable("SAME.DBF", {{"A", 'C', 12, 0}, {"B", 'M', 10, 0}, {"C", 'C', 3, 0}}, {});
     OpenTable("TGT.DBF", {{"A", 'M', 10, 0}, {"B", 'M', 10, 0}}, {});
     AppendFrom(source);
@@ -538,8 +534,8 @@ TEST_F(CopyTest, AppendFromStoresTextAndCopiesMemosIntoTheTargetsMemoFile) {
 TEST_F(CopyTest, AppendFromMovesDatesByTheirStoredDigits) {
     // Dates outside the century window would come back in the wrong century
     // if they went through their two-digit text.
-    const std::string source = MakeTable("OLD.DBF", {{"WHEN", 'D', 8, 0}, {"NOTE", 'C', 2, 0}},
-                                         {{"18500304", "a"}, {"21230607", "b"}});
+    const std::string source =
+        MakeTable("OLD.DBF", {{"WHEN", 'D', 8, 0}, {"NOTE", 'C', 2, 0}}, {{"18500304", "a"}, {"21230607", "b"}});
     SetCentury(false);
     OpenTable("NEW.DBF", {{"WHEN", 'D', 8, 0}}, {});
     AppendFrom(source);
@@ -605,8 +601,8 @@ TEST_F(CopyTest, AppendFromAClosedFileOpensItOnlyWhileItRuns) {
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     EXPECT_EQ(AreaAt(kScratchArea), nullptr);
     SetIgnoreDel(false);
-    EXPECT_EQ(Values(), (std::vector<std::vector<std::string>>{
-                            {" ", "A         "}, {"*", "B         "}, {" ", "C         "}}));
+    EXPECT_EQ(Values(),
+              (std::vector<std::vector<std::string>>{{" ", "A         "}, {"*", "B         "}, {" ", "C         "}}));
 }
 
 TEST_F(CopyTest, AppendFromStopsAtTheSourcesCountTakenAtTheStart) {
@@ -704,15 +700,18 @@ TEST_F(CopyTest, AppendFromTakesATableWrittenByPythonDbf) {
     const std::string peer = dir_ / "PEER.DBF";
     const std::string spec = dir_ / "peer.spec";
     WriteFileBytes(spec,
-               "table\t" + peer + "\tdb3\t0x02\tcp850\n"
-               "field\tNAME\tC\t10\t0\n"
-               "field\tAMOUNT\tN\t9\t2\n"
-               "field\tQTY\tN\t4\t0\n"
-               "field\tWHEN\tD\t8\t0\n"
-               "field\tOK\tL\t1\t0\n"
-               "record\t \tSMITH\t12.50\t3\t20240115\tT\n"
-               "record\t \t" + platform::AnsiToUtf8("M\xFCller") + "\t7.25\t1\t19991231\tF\n"
-               "record\t*\tJONES\t100.00\t12\t18500304\tT\n");
+                   "table\t" + peer +
+                       "\tdb3\t0x02\tcp850\n"
+                       "field\tNAME\tC\t10\t0\n"
+                       "field\tAMOUNT\tN\t9\t2\n"
+                       "field\tQTY\tN\t4\t0\n"
+                       "field\tWHEN\tD\t8\t0\n"
+                       "field\tOK\tL\t1\t0\n"
+                       "record\t \tSMITH\t12.50\t3\t20240115\tT\n"
+                       "record\t \t" +
+                       platform::AnsiToUtf8("M\xFCller") +
+                       "\t7.25\t1\t19991231\tF\n"
+                       "record\t*\tJONES\t100.00\t12\t18500304\tT\n");
     RunPeers("write '" + spec + "'");
     ASSERT_TRUE(std::filesystem::exists(peer));
 
@@ -727,17 +726,19 @@ TEST_F(CopyTest, AppendFromTakesATableWrittenByPythonDbf) {
     };
     EXPECT_EQ(Values(), expected);
 
-    OpenTable("OTHER.DBF",
-              {{"OK", 'L', 1, 0}, {"NAME", 'C', 12, 0}, {"WHEN", 'D', 8, 0}, {"AMOUNT", 'N', 10, 3}, {"QTY", 'C', 4, 0}},
-              {}, 2);
+    OpenTable(
+        "OTHER.DBF",
+        {{"OK", 'L', 1, 0}, {"NAME", 'C', 12, 0}, {"WHEN", 'D', 8, 0}, {"AMOUNT", 'N', 10, 3}, {"QTY", 'C', 4, 0}}, {},
+        2);
     SetCentury(false);
     AppendFrom(peer);
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
-    EXPECT_EQ(Values(), (std::vector<std::vector<std::string>>{
-                            {" ", "Y", "SMITH       ", "01/15/24", "    12.500", "   3"},
-                            {" ", "N", "M\xFCller      ", "12/31/99", "     7.250", "   1"},
-                            {"*", "Y", "JONES       ", "03/04/50", "   100.000", "  12"},
-                        }));
+    EXPECT_EQ(Values(),
+              (std::vector<std::vector<std::string>>{
+                  {" ", "Y", "SMITH       ", "01/15/24", "    12.500", "   3"},
+                  {" ", "N", "M\xFCller      ", "12/31/99", "     7.250", "   1"},
+                  {"*", "Y", "JONES       ", "03/04/50", "   100.000", "  12"},
+              }));
     EXPECT_EQ(Stored(3, 3), "18500304");
 }
 

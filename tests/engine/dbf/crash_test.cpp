@@ -101,11 +101,16 @@ void Work(const std::string& path, bool exclusive, int32_t first_id, unsigned se
         const int32_t count = RecCount();
         Op op{Kind::Append, 0, first_id + i, static_cast<int32_t>(random() % 100000)};
         const unsigned pick = random() % 100;
-        if (count > 300) op.kind = Kind::Zap;
-        else if (count > 0 && pick < 30) op.kind = Kind::Replace;
-        else if (count > 0 && pick < 42) op.kind = Kind::Delete;
-        else if (count > 0 && pick < 54) op.kind = Kind::Pack;
-        else if (count > 0 && pick < 58) op.kind = Kind::Zap;
+        if (count > 300)
+            op.kind = Kind::Zap;
+        else if (count > 0 && pick < 30)
+            op.kind = Kind::Replace;
+        else if (count > 0 && pick < 42)
+            op.kind = Kind::Delete;
+        else if (count > 0 && pick < 54)
+            op.kind = Kind::Pack;
+        else if (count > 0 && pick < 58)
+            op.kind = Kind::Zap;
         if (op.kind == Kind::Replace || op.kind == Kind::Delete)
             op.record = static_cast<int32_t>(random() % static_cast<unsigned>(count)) + 1;
         log.ops[i] = op;
@@ -161,9 +166,8 @@ TEST_F(CrashTest, KilledAtRandomTheTableKeepsEveryAcknowledgedChange) {
         OpLog* log = new (shared) OpLog;
         const bool exclusive = run % 4 == 3;
         const unsigned child_seed = random();
-        ChildProcess child([&](const ChildProcess::Channel&) {
-            Work(path, exclusive, run * OpLog::kCapacity + 1, child_seed, *log);
-        });
+        ChildProcess child(
+            [&](const ChildProcess::Channel&) { Work(path, exclusive, run * OpLog::kCapacity + 1, child_seed, *log); });
         // Each run waits for one kind of operation to be under way (the
         // slow ones would take most kills otherwise), then kills a moment
         // later: at most 30 us into the quick ones, 500 us into the rewrites.
@@ -175,8 +179,7 @@ TEST_F(CrashTest, KilledAtRandomTheTableKeepsEveryAcknowledgedChange) {
             if (begun > log->done.load() && log->ops[begun - 1].kind == target) break;
         }
         const auto kill_at = now() + std::chrono::microseconds(random() % (target >= Kind::Pack ? 500 : 30));
-        while (now() < kill_at) {
-        }
+        while (now() < kill_at) {}
         child.Kill();
         ASSERT_EQ(log->failed.load(), 0) << "the child's operation " << log->begun.load() << " failed";
 
@@ -204,8 +207,8 @@ TEST_F(CrashTest, KilledAtRandomTheTableKeepsEveryAcknowledgedChange) {
         records_checked += static_cast<int64_t>(found.size());
         if (found == Bytes(model)) continue;
         ASSERT_TRUE(under_way && found == Bytes(with_it))
-            << "killed during " << (under_way ? kKindNames[static_cast<int>(log->ops[done].kind)] : "nothing")
-            << ": " << found.size() << " records, expected " << model.size()
+            << "killed during " << (under_way ? kKindNames[static_cast<int>(log->ops[done].kind)] : "nothing") << ": "
+            << found.size() << " records, expected " << model.size()
             << (under_way ? " or " + std::to_string(with_it.size()) : std::string());
         model = with_it;
     }

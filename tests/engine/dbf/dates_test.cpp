@@ -78,8 +78,7 @@ TEST_F(DatesTest, EveryCodeWithTheCenturyOnAndOff) {
             const std::string american = century ? "11/05/2024" : "11/05/24";
 
             EXPECT_EQ(DateCode(), c.code);
-            EXPECT_EQ(platform::FormatSettings().short_date_format,
-                      century ? c.format_on : c.format_off);
+            EXPECT_EQ(platform::FormatSettings().short_date_format, century ? c.format_on : c.format_off);
             EXPECT_EQ(platform::FormatSettings().date_separator, c.separator);
 
             EXPECT_EQ(BlankDateStr(c.code), blank);
@@ -161,7 +160,7 @@ TEST_F(DatesTest, ToAmericanPicksTheSeparatorAndNormalisesParts) {
     EXPECT_EQ(ToAmerican(" 5/ 1/2024"), "01/05/2024");
     EXPECT_EQ(ToAmerican("05-11-2024"), "11/05/2024");  // '-' when there is no '/'
     EXPECT_EQ(ToAmerican("05.11.2024"), "11/05/2024");
-    EXPECT_EQ(ToAmerican("20241105"), "20241105");      // no separator: unchanged
+    EXPECT_EQ(ToAmerican("20241105"), "20241105");  // no separator: unchanged
     EXPECT_EQ(ToAmerican(std::string("05/11/2024\0junk", 15)), "11/05/2024");
     EXPECT_LE(ToAmerican("123/456/789012").size(), 10u);
 
@@ -198,9 +197,8 @@ TEST_F(DatesTest, DayOfWeekAgreesWithJulianDays) {
         for (int month = 1; month <= 12; ++month) {
             for (int day : {1, 13, 28}) {
                 const std::string date = DateFrom(year, month, day);
-                const uint32_t jd = JulianDay({static_cast<uint16_t>(year),
-                                               static_cast<uint8_t>(month),
-                                               static_cast<uint8_t>(day)});
+                const uint32_t jd =
+                    JulianDay({static_cast<uint16_t>(year), static_cast<uint8_t>(month), static_cast<uint8_t>(day)});
                 ASSERT_EQ(DayOfWeekNo(date), int((jd + 1) % 7 + 1)) << date;
             }
         }
@@ -216,9 +214,9 @@ TEST_F(DatesTest, DateValidChecksAndNormalises) {
         EXPECT_TRUE(DateValid(d)) << ok;
         EXPECT_EQ(d, ok);
     }
-    for (const char* bad : {"29/02/1900", "31/04/2024", "31/06/2024", "30/02/2024", "00/01/2024",
-                            "01/00/2024", "01/13/2024", "32/01/2024", "ab/01/2024", "01/01/20x4",
-                            "01/01/202", "20240101", "01/01/2024/", "01/01/20241"}) {
+    for (const char* bad :
+         {"29/02/1900", "31/04/2024", "31/06/2024", "30/02/2024", "00/01/2024", "01/00/2024", "01/13/2024",
+          "32/01/2024", "ab/01/2024", "01/01/20x4", "01/01/202", "20240101", "01/01/2024/", "01/01/20241"}) {
         std::string d = bad;
         EXPECT_FALSE(DateValid(d)) << bad;
         EXPECT_EQ(d, bad) << "a refused date is left alone";
@@ -271,8 +269,7 @@ TEST_F(DatesTest, DateDiffRefusesInvalidOrBlankDates) {
             DateDiff("31/04/2024", "01/01/2024");
             FAIL() << "no error";
         } catch (const EZurodError& e) {
-            EXPECT_STREQ(e.what(),
-                         "Error # 220 (Invalid parameter)\r\n[DateDiff(31/04/2024,01/01/2024)]");
+            EXPECT_STREQ(e.what(), "Error # 220 (Invalid parameter)\r\n[DateDiff(31/04/2024,01/01/2024)]");
         }
     }
     ErrorHandlingScope quiet(false);
@@ -309,8 +306,8 @@ TEST_F(DatesTest, DateFromBuildsAndChecks) {
     struct Ymd {
         int year, month, day;
     };
-    for (const Ymd& bad : {Ymd{2023, 2, 29}, Ymd{2024, 13, 1}, Ymd{2024, 0, 1}, Ymd{2024, 1, 0},
-                           Ymd{2024, 1, 32}, Ymd{0, 2, 30}, Ymd{-1, 1, 1}, Ymd{10000, 1, 1}}) {
+    for (const Ymd& bad : {Ymd{2023, 2, 29}, Ymd{2024, 13, 1}, Ymd{2024, 0, 1}, Ymd{2024, 1, 0}, Ymd{2024, 1, 32},
+                           Ymd{0, 2, 30}, Ymd{-1, 1, 1}, Ymd{10000, 1, 1}}) {
         SetLastErrorCode(0);
         DateFrom(bad.year, bad.month, bad.day);
         EXPECT_EQ(LastErrorCode(), 220) << bad.year << "-" << bad.month << "-" << bad.day;
@@ -334,14 +331,17 @@ TEST_F(DatesTest, DayAndMonthNamesPerLanguage) {
         {0, "Saturday ", "Wednesday", "March    ", "August   ", "September", "December "},
         {2, "Saturday ", "Wednesday", "March    ", "August   ", "September", "December "},
         {3, "Sabato   ", "Mercoledi", "Marzo    ", "Agosto   ", "Settembre", "Dicembre "},
-        {4, "Samedi  ", "Mercredi", "Mars     ", "Ao\xFBt     ", "Septembre", "D\xE9""cembre "},
-        {7, "Samedi  ", "Mercredi", "Mars     ", "Ao\xFBt     ", "Septembre", "D\xE9""cembre "},
+        {4, "Samedi  ", "Mercredi", "Mars     ", "Ao\xFBt     ", "Septembre",
+         "D\xE9"
+         "cembre "},
+        {7, "Samedi  ", "Mercredi", "Mars     ", "Ao\xFBt     ", "Septembre",
+         "D\xE9"
+         "cembre "},
         {5, "Samstag   ", "Mittwoch  ", "M\xE4rz     ", "August   ", "September", "Dezember "},
         {6, "Sabado   ", "Miercoles", "Marzo     ", "Agosto    ", "Septiembre", "Diciembre "},
         // CP1251: Subbota, Sreda, Mart, Avgust, Sentyabr, Dekabr.
-        {8, "\xD1\xF3\xE1\xE1\xEE\xF2\xE0    ", "\xD1\xF0\xE5\xE4\xE0      ",
-         "\xCC\xE0\xF0\xF2    ", "\xC0\xE2\xE3\xF3\xF1\xF2  ", "\xD1\xE5\xED\xF2\xFF\xE1\xF0\xFC",
-         "\xC4\xE5\xEA\xE0\xE1\xF0\xFC "},
+        {8, "\xD1\xF3\xE1\xE1\xEE\xF2\xE0    ", "\xD1\xF0\xE5\xE4\xE0      ", "\xCC\xE0\xF0\xF2    ",
+         "\xC0\xE2\xE3\xF3\xF1\xF2  ", "\xD1\xE5\xED\xF2\xFF\xE1\xF0\xFC", "\xC4\xE5\xEA\xE0\xE1\xF0\xFC "},
     };
     for (const Names& n : kNames) {
         SCOPED_TRACE(int(n.code));
@@ -440,8 +440,10 @@ protected:
     }
     void TearDown() override {
         for (size_t i = 0; i < 3; ++i) {
-            if (saved_env_[i]) setenv(kVars[i], saved_env_[i]->c_str(), 1);
-            else unsetenv(kVars[i]);
+            if (saved_env_[i])
+                setenv(kVars[i], saved_env_[i]->c_str(), 1);
+            else
+                unsetenv(kVars[i]);
         }
         DatesTest::TearDown();
     }

@@ -50,9 +50,7 @@ unsigned U16(const std::string& s, size_t at) {
     return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8;
 }
 
-uint32_t U32(const std::string& s, size_t at) {
-    return U16(s, at) | static_cast<uint32_t>(U16(s, at + 2)) << 16;
-}
+uint32_t U32(const std::string& s, size_t at) { return U16(s, at) | static_cast<uint32_t>(U16(s, at + 2)) << 16; }
 
 std::string DateBytes(int year, int month, int day) {
     return {static_cast<char>(year - 1900), static_cast<char>(month), static_cast<char>(day)};
@@ -150,8 +148,8 @@ TEST_F(DbfFileTest, NewTableHasExactlyTheHeaderDescriptorsAndEndMark) {
 }
 
 TEST_F(DbfFileTest, MemoFieldMakesVersion8BAndAnEmptyDbaseIVMemoFile) {
-    std::vector<FieldDef> defs = {{"NAME", 'C', 20, 0}, {"AMOUNT", 'N', 12, 2}, {"WHEN", 'D', 8, 0},
-                                  {"OK", 'L', 1, 0},    {"NOTE", 'M', 4, 2}};
+    std::vector<FieldDef> defs = {
+        {"NAME", 'C', 20, 0}, {"AMOUNT", 'N', 12, 2}, {"WHEN", 'D', 8, 0}, {"OK", 'L', 1, 0}, {"NOTE", 'M', 4, 2}};
     CreateDbf(dir_ / "ledger", defs);
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     EXPECT_EQ(Listing(), (std::vector<std::string>{"ledger.dbf", "ledger.dbt"}));
@@ -171,8 +169,10 @@ TEST_F(DbfFileTest, MemoFieldMakesVersion8BAndAnEmptyDbaseIVMemoFile) {
 }
 
 TEST_F(DbfFileTest, DefinitionsAreNormalisedInPlace) {
-    std::vector<FieldDef> defs = {{"  when ", 'd', 4, 3},  {"flag", 'l', 5, 1},
-                                  {"Description1", 'c', 30, 2}, {"PIC", 'g', 1, 0},
+    std::vector<FieldDef> defs = {{"  when ", 'd', 4, 3},
+                                  {"flag", 'l', 5, 1},
+                                  {"Description1", 'c', 30, 2},
+                                  {"PIC", 'g', 1, 0},
                                   {"rate", 'f', 9, 4}};
     CreateDbf(dir_ / "norm.dbf", defs);
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
@@ -342,7 +342,9 @@ TEST_P(VersionTest, RecordsReadAndWriteThroughTheEngine) {
         EXPECT_EQ(Int("QTY"), 12);
         EXPECT_DOUBLE_EQ(Num("PRICE"), 1.25);
         EXPECT_TRUE(Logical("OK"));
-        if (v != 0x02) { EXPECT_EQ(Str("WHEN"), "03/15/2024"); }
+        if (v != 0x02) {
+            EXPECT_EQ(Str("WHEN"), "03/15/2024");
+        }
         EXPECT_FALSE(Deleted());
         SKIP();
         EXPECT_TRUE(Deleted());
@@ -351,7 +353,9 @@ TEST_P(VersionTest, RecordsReadAndWriteThroughTheEngine) {
         SKIP();
         EXPECT_DOUBLE_EQ(Num("PRICE"), 1234.56);
         EXPECT_TRUE(Logical("OK"));
-        if (v != 0x02) { EXPECT_EQ(Str("WHEN"), "  /  /    "); }
+        if (v != 0x02) {
+            EXPECT_EQ(Str("WHEN"), "  /  /    ");
+        }
         SKIP();
         EXPECT_TRUE(dEOF());
         SKIP(-1);
@@ -386,8 +390,9 @@ TEST_P(VersionTest, RecordsReadAndWriteThroughTheEngine) {
         const Today d = GetDate();
         if (v == 0x02) {
             EXPECT_EQ(U16(after, 1), 4u);
-            EXPECT_EQ(after.substr(3, 3), std::string({static_cast<char>(d.month), static_cast<char>(d.day),
-                                                       static_cast<char>(d.year - 1900)}));
+            EXPECT_EQ(
+                after.substr(3, 3),
+                std::string({static_cast<char>(d.month), static_cast<char>(d.day), static_cast<char>(d.year - 1900)}));
             EXPECT_EQ(after.substr(6, hl - 6), before.substr(6, hl - 6));
         } else {
             EXPECT_EQ(after.substr(1, 3), DateBytes(d.year, d.month, d.day));
@@ -469,8 +474,7 @@ std::string WithU16(std::string s, size_t at, unsigned v) {
 const BadHeader kBadHeaders[] = {
     {"empty", 210, "(Prolog is less than 32 bytes) [USE/OpenDBF]", [] { return std::string(); }},
     {"31 bytes", 210, "(Prolog is less than 32 bytes)", [] { return Sample3().substr(0, 31); }},
-    {"version 0x30", 210, "(Invalid version byte)+ [USE/OpenDBF]",
-     [] { return "\x30" + Sample3().substr(1); }},
+    {"version 0x30", 210, "(Invalid version byte)+ [USE/OpenDBF]", [] { return "\x30" + Sample3().substr(1); }},
     {"version 0x00", 210, "(Invalid version byte)", [] { return std::string(1, '\0') + Sample3().substr(1); }},
     {"record length 0", 210, "Record length", [] { return WithU16(Sample3(), 10, 0); }},
     {"record length below its fields", 210, "Record length",
@@ -571,7 +575,8 @@ TEST_F(DbfFileTest, RecordNumbersOutsideTheTable) {
     for (int32_t n : {0, -1, 4}) {
         Note(GetDbfRecord(a, n));
         EXPECT_EQ(LastErrorCode(), 212);
-        EXPECT_EQ(LastErrorMessage(), "Invalid record number = " + std::to_string(n) + " (" + path + ")  [GetDbfRecord]");
+        EXPECT_EQ(LastErrorMessage(),
+                  "Invalid record number = " + std::to_string(n) + " (" + path + ")  [GetDbfRecord]");
     }
     for (int32_t n : {0, -7}) {
         ClearErrors();
@@ -821,10 +826,8 @@ fx::Table Awkward() {
     t.fields = {{"TEXT", 'C', 64}, {"WHOLE", 'N', 6}, {"AMOUNT", 'N', 9, 2}, {"RATE", 'F', 7, 3},
                 {"WHEN", 'D', 8},  {"OK", 'L', 1},    {"NOTE", 'M', 10}};
     const std::vector<std::vector<std::string_view>> values = {
-        {"", "12", "1.5", ".5", "18991231", "y", "12"},
-        {"", "+7", "-0.00", "1e2", "        ", "?", "  0012"},
-        {"", "0012", "12.345", "abc", "20991301", " ", ""},
-        {"", "-0", "   ", "-1.", "2024  15", "t", "x"},
+        {"", "12", "1.5", ".5", "18991231", "y", "12"},     {"", "+7", "-0.00", "1e2", "        ", "?", "  0012"},
+        {"", "0012", "12.345", "abc", "20991301", " ", ""}, {"", "-0", "   ", "-1.", "2024  15", "t", "x"},
         {"", " 1 2", "1,50", "nan", "00000000", "N", "-3"},
     };
     for (size_t r = 0; r < values.size(); ++r) {
@@ -853,7 +856,10 @@ TEST_F(DbfFileTest, EveryPathWritesBackWhatItRead) {
                 ASSERT_TRUE(RLock());
                 Replace();
                 ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
-                if (Deleted()) DeleteRec(); else RecallRec();
+                if (Deleted())
+                    DeleteRec();
+                else
+                    RecallRec();
                 Unlock();
             }
             FlushDbf();
@@ -922,12 +928,18 @@ TEST_F(DbfFileTest, HooksSeeTheBytesAsOnDisk) {
 
 TEST_F(DbfFileTest, TranslationCoversEveryWholeRecordButNotItsMark) {
     // Two records of 4 bytes (the second with an odd mark) and a stray byte.
-    const std::string oem = "*\x84\xD5 " "\x81\x84\xD5x" "\x84";
+    const std::string oem =
+        "*\x84\xD5 "
+        "\x81\x84\xD5x"
+        "\x84";
     std::string buffer = oem;
     std::vector<size_t> lengths;
     RecordHook hook = [&](char*, size_t n) { lengths.push_back(n); };
     TranslateRecord(Direction::Read, true, hook, std::span(buffer.data(), buffer.size()), 4);
-    EXPECT_EQ(buffer, "*\xE4\x80 " "\x81\xE4\x80x" "\x84");
+    EXPECT_EQ(buffer,
+              "*\xE4\x80 "
+              "\x81\xE4\x80x"
+              "\x84");
     EXPECT_EQ(lengths, (std::vector<size_t>{3, 3}));
     TranslateRecord(Direction::Write, true, nullptr, std::span(buffer.data(), buffer.size()), 4);
     EXPECT_EQ(buffer, oem);
@@ -979,9 +991,9 @@ TEST_F(DbfFileTest, NumbersAreFormattedToTheirField) {
     const std::string path = CreateTable("n", {{"WHOLE", 'N', 5, 0}, {"AMOUNT", 'N', 8, 2}, {"RATE", 'F', 6, 3}});
     USE(path + " EXCLUSIVE");
     TWorkArea& a = *CurrentTable();
-    const std::pair<double, const char*> cases[] = {
-        {2.5, "    3    2.50 2.500"}, {-2.5, "   -3   -2.50-2.500"}, {2.675, "    3    2.68 2.675"},
-        {-0.001, "    0    0.00-0.001"}, {-0.0001, "    0    0.00 0.000"}, {99999, "9999999999.00 0.000"}};
+    const std::pair<double, const char*> cases[] = {{2.5, "    3    2.50 2.500"},     {-2.5, "   -3   -2.50-2.500"},
+                                                    {2.675, "    3    2.68 2.675"},   {-0.001, "    0    0.00-0.001"},
+                                                    {-0.0001, "    0    0.00 0.000"}, {99999, "9999999999.00 0.000"}};
     for (const auto& [value, text] : cases) {
         SCOPED_TRACE(value);
         ClearRecord();
@@ -1026,7 +1038,8 @@ TEST_F(DbfFileTest, NumberTooWideIsRefusedAndNothingWritten) {
     const std::string before = ReadBytes(path + ".dbf");
     const std::string record(a.record.begin(), a.record.end());
 
-    const std::pair<const char*, double> too_wide[] = {{"AMOUNT", 100.0}, {"AMOUNT", -10.0}, {"QTY", 1000}, {"QTY", -100}};
+    const std::pair<const char*, double> too_wide[] = {
+        {"AMOUNT", 100.0}, {"AMOUNT", -10.0}, {"QTY", 1000}, {"QTY", -100}};
     for (const auto& [field, value] : too_wide) {
         SCOPED_TRACE(value);
         RecordToBuffer(a);
@@ -1114,7 +1127,8 @@ TEST_P(DateSlotTest, DatesFollowTheSetDateOrder) {
 INSTANTIATE_TEST_SUITE_P(EveryCode, DateSlotTest,
                          ::testing::Values(DateCase{0, "03/15/2024", "03/15/24"}, DateCase{1, "2024.03.15", "24.03.15"},
                                            DateCase{2, "15/03/2024", "15/03/24"}, DateCase{3, "15-03-2024", "15-03-24"},
-                                           DateCase{4, "15.03.2024", "15.03.24"}, DateCase{8, "15.03.2024", "15.03.24"}));
+                                           DateCase{4, "15.03.2024", "15.03.24"},
+                                           DateCase{8, "15.03.2024", "15.03.24"}));
 
 TEST_F(DbfFileTest, LogicalAndMemoSlots) {
     fx::Table t;

@@ -16,14 +16,14 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/errors.hpp"
-#include "tests/support/fake_units.hpp"
 #include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "platform/file.hpp"
 #include "platform/msgbox.hpp"
-#include "tests/support/engine_peer.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/engine_peer.hpp"
+#include "tests/support/fake_units.hpp"
 #include "tests/support/files.hpp"
 
 namespace {
@@ -57,8 +57,8 @@ using namespace testing_support;  // the index operation numbers
 class FakeIndex {
 public:
     FakeIndex() {
-        testing_support::AttachIndex<testing_support::DispatchIndex>().dispatch =
-            [this](uint8_t op, int32_t arg, TWorkArea&) -> int32_t {
+        testing_support::AttachIndex<testing_support::DispatchIndex>().dispatch = [this](uint8_t op, int32_t arg,
+                                                                                         TWorkArea&) -> int32_t {
             if (op == kIndexActive) return 1;
             calls.emplace_back(op, arg);
             if (op == kIndexRememberKeys) seen_old = FieldText(1);
@@ -496,8 +496,9 @@ TEST_F(EditTest, PackKeepsTheLiveRecordsInOrder) {
 
 TEST_F(EditTest, PackReplacesTheFileBehindALinkAndKeepsItsPermissions) {
     const std::string path = Table({"A", "*B", "C"});
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                                           std::filesystem::perms::group_read);
+    std::filesystem::permissions(
+        path,
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read);
     const std::string link = dir_ / "LINK.DBF";
     std::filesystem::create_symlink(path, link);
     USE(link + " EXCLUSIVE");
@@ -505,9 +506,9 @@ TEST_F(EditTest, PackReplacesTheFileBehindALinkAndKeepsItsPermissions) {
     CloseArea();
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(HeaderCount(ReadFileBytes(path)), 2u);
-    EXPECT_EQ(std::filesystem::status(path).permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
+    EXPECT_EQ(
+        std::filesystem::status(path).permissions(),
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read);
 }
 
 TEST_F(EditTest, PackEdgeCases) {
@@ -624,8 +625,8 @@ TEST_F(EditTest, IndexIsKeptInStep) {
         EXPECT_EQ(index.seen_new, "NEW       ");
         EXPECT_EQ(FieldText(1), "NEW       ");
         using Calls = std::vector<std::pair<uint8_t, int32_t>>;
-        EXPECT_EQ(index.calls, (Calls{{kIndexWriteLock, 1}, {kIndexRememberKeys, 0}, {kIndexUpdateKeys, 0},
-                                      {kIndexWriteLock, 0}}));
+        EXPECT_EQ(index.calls,
+                  (Calls{{kIndexWriteLock, 1}, {kIndexRememberKeys, 0}, {kIndexUpdateKeys, 0}, {kIndexWriteLock, 0}}));
 
         index.calls.clear();
         ClearRecord();
@@ -639,7 +640,8 @@ TEST_F(EditTest, IndexIsKeptInStep) {
         Replace();
         EXPECT_EQ(LastErrorCode(), 201);
         EXPECT_EQ(index.calls.back(), (std::pair<uint8_t, int32_t>{kIndexWriteLock, 0}));
-        EXPECT_EQ(std::count(index.calls.begin(), index.calls.end(), std::pair<uint8_t, int32_t>{kIndexUpdateKeys, 0}), 0);
+        EXPECT_EQ(std::count(index.calls.begin(), index.calls.end(), std::pair<uint8_t, int32_t>{kIndexUpdateKeys, 0}),
+                  0);
 
         index.calls.clear();
         EXPECT_TRUE(Pack());
@@ -684,8 +686,8 @@ TEST_F(EditTest, ReopenTable) {
 
 TEST_F(EditTest, VirtualFilesGoToTheirStore) {
     std::vector<int> ops;
-    testing_support::AttachStore<testing_support::FunctionStore>().dispatch =
-        [&](TWorkArea& area, VFileRequest request, int32_t) -> Status {
+    testing_support::AttachStore<testing_support::FunctionStore>().dispatch = [&](TWorkArea& area, VFileRequest request,
+                                                                                  int32_t) -> Status {
         ops.push_back(static_cast<int>(request));
         if (request == VFileRequest::Open) area.rec_count = area.rec_no = 1;
         return {};

@@ -28,9 +28,8 @@ TEST_F(ErrorsTest, CodeTextsCoverEveryRange) {
     EXPECT_EQ(ErrorCodeText(1103), "Error # 1103 (Invalid Operation )");
     for (uint16_t code : {1203, 1250, 1299}) EXPECT_EQ(ErrorText(code), "Network Error") << code;
     EXPECT_EQ(ErrorText(1300), "File format not supported");
-    for (uint16_t code : {7, 37, 49, 61, 99, 107, 149, 163, 199, 232, 238, 244, 253, 255, 265,
-                          267, 1002, 1006, 1008, 1011, 1013, 1016, 1020, 1099, 1104, 1199, 1301,
-                          65535})
+    for (uint16_t code : {7,   37,  49,   61,   99,   107,  149,  163,  199,  232,  238,  244,  253,  255,
+                          265, 267, 1002, 1006, 1008, 1011, 1013, 1016, 1020, 1099, 1104, 1199, 1301, 65535})
         EXPECT_EQ(ErrorText(code), "Undefined error") << code;
     EXPECT_EQ(ErrorText(101), "Disk write error (probable cause: Disk Full).");
     EXPECT_EQ(ErrorText(18), "Too many open files");
@@ -67,8 +66,7 @@ TEST_F(ErrorsTest, ScopesRestoreSwitchesWhenAnExceptionPasses) {
         RaiseModeScope raise(true);
         ErrorHandlingScope on(true);
         RunError(5, "x");
-    } catch (const EZurodError&) {
-    }
+    } catch (const EZurodError&) {}
     EXPECT_FALSE(RaiseModeOn());
     {
         ErrorHandlingScope off(false);

@@ -17,9 +17,7 @@
 namespace zurod {
 namespace {
 
-void Write(const std::string& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary) << data;
-}
+void Write(const std::string& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
 
 std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -95,8 +93,9 @@ TEST_F(FilesTest, CopyCarriesContentAndDateAndReplacesTheTarget) {
     CopyFile(dir_ / "src.dbf", dir_ / "dst2.dbf");
     Settings().open_mode_override = kNoOpenModeOverride;
     EXPECT_EQ(LastErrorCode(), 32);
-    EXPECT_EQ(LastErrorMessage(), "Error reading " + (dir_ / "src.dbf") + " [CopyFile(" +
-                                      (dir_ / "src.dbf") + "," + (dir_ / "dst2.dbf") + ")]");
+    EXPECT_EQ(
+        LastErrorMessage(),
+        "Error reading " + (dir_ / "src.dbf") + " [CopyFile(" + (dir_ / "src.dbf") + "," + (dir_ / "dst2.dbf") + ")]");
 }
 
 TEST_F(FilesTest, CopyOntoItselfIsRefusedWithoutTouchingTheFile) {
@@ -107,8 +106,8 @@ TEST_F(FilesTest, CopyOntoItselfIsRefusedWithoutTouchingTheFile) {
          {dir_ / "data.txt", dir_ / "DATA.TXT", dir_ / "./data.txt", dir_ / "hard.txt", dir_ / "soft.txt"}) {
         CopyFile(dir_ / "data.txt", target);
         EXPECT_EQ(LastErrorCode(), 220) << target;
-        EXPECT_EQ(LastErrorMessage(), "File cannot be copied onto itself. [CopyFile(" +
-                                          (dir_ / "data.txt") + "," + target + ")]");
+        EXPECT_EQ(LastErrorMessage(),
+                  "File cannot be copied onto itself. [CopyFile(" + (dir_ / "data.txt") + "," + target + ")]");
         EXPECT_EQ(Read(dir_ / "data.txt"), "keep me");
     }
 }
@@ -126,8 +125,8 @@ TEST_F(FilesTest, CopyFailuresNameTheFileAndSpareTheTarget) {
     ASSERT_EQ(holder.Open(dir_ / "t", platform::Access::Read, platform::Share::Exclusive), 0);
     CopyFile(dir_ / "s", dir_ / "t");
     EXPECT_EQ(LastErrorCode(), 32);
-    EXPECT_EQ(LastErrorMessage(), "Error writing " + (dir_ / "t") + " [CopyFile(" + (dir_ / "s") +
-                                      "," + (dir_ / "t") + ")]");
+    EXPECT_EQ(LastErrorMessage(),
+              "Error writing " + (dir_ / "t") + " [CopyFile(" + (dir_ / "s") + "," + (dir_ / "t") + ")]");
     EXPECT_EQ(Read(dir_ / "t"), "old");
 }
 

@@ -12,12 +12,12 @@
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
-#include "tests/support/fake_units.hpp"
 #include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/fake_units.hpp"
 #include "tests/support/files.hpp"
 
 namespace {
@@ -39,10 +39,8 @@ struct Person {
 };
 
 const std::vector<Person> kPeople = {
-    {"SMITHSON", "London", 10.0, 1, "19800101", true},
-    {"JONES", "Paris", 12.5, 7, "19900115", false},
-    {"SMITH", "Rome", 12.5, 3, "20010203", true},
-    {"M\xFCller", "Berlin", 5.25, 2, "19751224", true},
+    {"SMITHSON", "London", 10.0, 1, "19800101", true}, {"JONES", "Paris", 12.5, 7, "19900115", false},
+    {"SMITH", "Rome", 12.5, 3, "20010203", true},      {"M\xFCller", "Berlin", 5.25, 2, "19751224", true},
     {"SMALL", "Oslo", 1.0, 10, "20200229", true},
 };
 
@@ -77,12 +75,13 @@ protected:
     // PEOPLE (NAME C 10, CITY C 12, AMOUNT N 8 2, QTY N 5 0, BORN D, OK L)
     // open exclusively in area 1, standing on its first record.
     std::string OpenPeople(const std::vector<Person>& rows = kPeople, const std::string& file = "PEOPLE.DBF") {
-        const std::string path = CreateTable(file, {{"NAME", 'C', 10, 0},
-                                                    {"CITY", 'C', 12, 0},
-                                                    {"AMOUNT", 'N', 8, 2},
-                                                    {"QTY", 'N', 5, 0},
-                                                    {"BORN", 'D', 8, 0},
-                                                    {"OK", 'L', 1, 0}});
+        const std::string path = CreateTable(file,
+                                             {{"NAME", 'C', 10, 0},
+                                              {"CITY", 'C', 12, 0},
+                                              {"AMOUNT", 'N', 8, 2},
+                                              {"QTY", 'N', 5, 0},
+                                              {"BORN", 'D', 8, 0},
+                                              {"OK", 'L', 1, 0}});
         Select(1);
         USE(path + " EXCLUSIVE");
         EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
@@ -326,11 +325,9 @@ class LongRecordTest : public LocateTest {
 protected:
     void SetUp() override {
         LocateTest::SetUp();
-        const std::string path = CreateTable("LONG.DBF", {{"A", 'C', 255, 0},
-                                                          {"B", 'C', 255, 0},
-                                                          {"C", 'C', 255, 0},
-                                                          {"D", 'C', 254, 0},
-                                                          {"TAG", 'C', 4, 0}});
+        const std::string path = CreateTable(
+            "LONG.DBF",
+            {{"A", 'C', 255, 0}, {"B", 'C', 255, 0}, {"C", 'C', 255, 0}, {"D", 'C', 254, 0}, {"TAG", 'C', 4, 0}});
         USE(path + " EXCLUSIVE");
         TWorkArea& a = *CurrentTable();
         ASSERT_EQ(a.record_length, 1024);
@@ -449,7 +446,6 @@ TEST_F(LocateTest, SumRefusesWhatIsNoNumericField) {
     EXPECT_EQ(LastErrorCode(), 220);
     EXPECT_EQ(LastErrorMessage(), "No field name specified [Locate/Count/Sum]");
 }
-
 
 TEST_F(LocateTest, SumTakesANumericExpressionOnceTheExpressionUnitIsAttached) {
     std::vector<Person> rows = kPeople;

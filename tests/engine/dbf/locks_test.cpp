@@ -12,13 +12,13 @@
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
-#include "tests/support/fake_units.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "platform/events.hpp"
 #include "platform/file.hpp"
-#include "tests/support/engine_peer.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/engine_peer.hpp"
+#include "tests/support/fake_units.hpp"
 
 namespace {
 
@@ -78,8 +78,7 @@ protected:
 TEST_F(LockTest, LayoutAboveTheData) {
     // 31 descriptors give a 1025-byte header; the fields add up to 99 bytes.
     std::vector<FieldDef> fields;
-    for (int i = 1; i <= 31; ++i)
-        fields.push_back({"F" + std::to_string(i), 'C', i == 31 ? 9 : 3, 0});
+    for (int i = 1; i <= 31; ++i) fields.push_back({"F" + std::to_string(i), 'C', i == 31 ? 9 : 3, 0});
     const std::string path = CreateTable("WIDE.DBF", fields);
     USE(path + " EXCLUSIVE");
     for (int i = 0; i < 2; ++i) {

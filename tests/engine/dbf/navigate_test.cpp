@@ -13,10 +13,10 @@
 
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/errors.hpp"
-#include "tests/support/fake_units.hpp"
 #include "engine/dbf/strings.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/fake_units.hpp"
 
 namespace {
 
@@ -83,7 +83,6 @@ using namespace testing_support;  // the index operation numbers
 
 class NavigateTest : public testing_support::EngineTest {
 protected:
-
     // A table of names; a name starting with '*' is a record marked deleted.
     std::string Table(const std::vector<std::string>& names, const std::string& file = "t.dbf") {
         const std::string path = CreateTable(file, {{"NAME", 'C', 4, 0}});
@@ -416,21 +415,23 @@ TEST_F(IndexOrder, WalksFollowTheKeys) {
 
     index->Take();
     GoTop();
-    EXPECT_EQ(index->Take(), (std::vector<std::pair<int, int>>{
-                                {kIndexReadLock, 1}, {kIndexFirst, 0}, {kIndexTakeKey, 0}, {kIndexReadLock, 0}}));
+    EXPECT_EQ(index->Take(),
+              (std::vector<std::pair<int, int>>{
+                  {kIndexReadLock, 1}, {kIndexFirst, 0}, {kIndexTakeKey, 0}, {kIndexReadLock, 0}}));
     GoBottom();
-    EXPECT_EQ(index->Take(), (std::vector<std::pair<int, int>>{
-                                {kIndexReadLock, 1}, {kIndexLast, 0}, {kIndexTakeKey, 0}, {kIndexReadLock, 0}}));
+    EXPECT_EQ(index->Take(),
+              (std::vector<std::pair<int, int>>{
+                  {kIndexReadLock, 1}, {kIndexLast, 0}, {kIndexTakeKey, 0}, {kIndexReadLock, 0}}));
     GO(4);
-    EXPECT_EQ(index->Take(), (std::vector<std::pair<int, int>>{{kIndexReadLock, 1},
-                                                              {kIndexSync, 0},
-                                                              {kIndexTakeKey, 0},
-                                                              {kIndexReadLock, 0}}));
+    EXPECT_EQ(index->Take(),
+              (std::vector<std::pair<int, int>>{
+                  {kIndexReadLock, 1}, {kIndexSync, 0}, {kIndexTakeKey, 0}, {kIndexReadLock, 0}}));
     // A skip takes the key after it has released the lock.
     SKIP(1);
     EXPECT_EQ(Name(), "BOB");
-    EXPECT_EQ(index->Take(), (std::vector<std::pair<int, int>>{
-                                {kIndexReadLock, 1}, {kIndexNext, 0}, {kIndexReadLock, 0}, {kIndexTakeKey, 0}}));
+    EXPECT_EQ(index->Take(),
+              (std::vector<std::pair<int, int>>{
+                  {kIndexReadLock, 1}, {kIndexNext, 0}, {kIndexReadLock, 0}, {kIndexTakeKey, 0}}));
 }
 
 TEST_F(IndexOrder, EndsAreReportedByTheIndex) {

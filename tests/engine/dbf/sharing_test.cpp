@@ -192,8 +192,8 @@ TEST_F(SharingTest, RecordLocksFollowTheirRecordsThroughAPack) {
     struct Case {
         const char* name;
         std::vector<std::string> ids;   // '*' marks a deleted one
-        std::vector<int32_t> locked;     // before the pack, in locking order
-        std::vector<int32_t> expected;   // after it, in the same order
+        std::vector<int32_t> locked;    // before the pack, in locking order
+        std::vector<int32_t> expected;  // after it, in the same order
     };
     const std::vector<Case> cases = {
         {"moved down", {"A", "*B", "C", "*D", "E", "F"}, {6, 1, 3}, {4, 1, 2}},

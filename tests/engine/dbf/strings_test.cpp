@@ -67,8 +67,8 @@ TEST(StringsTest, StripKeywordRemovesOnlyWholeKeywords) {
     EXPECT_TRUE(StripKeyword("Exclusive", command));
     EXPECT_EQ(command, "USE ACCOUNTS");
 
-    for (const char* kept : {"USE EXCLUSIVEA", "USE EXCLUSIVE2", "USE EXCLUSIVE_X", "USE EXCLUSIVE\\X",
-                             "USE OLD EXCLUSIVE/T"}) {
+    for (const char* kept :
+         {"USE EXCLUSIVEA", "USE EXCLUSIVE2", "USE EXCLUSIVE_X", "USE EXCLUSIVE\\X", "USE OLD EXCLUSIVE/T"}) {
         command = kept;
         EXPECT_FALSE(StripKeyword("EXCLUSIVE", command)) << kept;
         EXPECT_EQ(command, kept);

@@ -59,13 +59,13 @@ TEST_F(ExprTest, ResultsCarryTheirTypeLengthAndDecimals) {
         char type;
         int length, decimals;
     } rows[] = {
-        {"NAME", 'C', 10, 0},        {"TRIM(NAME)", 'C', 10, 0}, {"UPPER(NAME)", 'C', 10, 0},
-        {"NAME + AB", 'C', 0, 0},    {"LEFT(NAME, 3)", 'C', 0, 0}, {"'ABC'", 'C', 0, 0},
-        {"DTOS(BORN)", 'C', 8, 0},   {"AMOUNT", 'N', 12, 2},     {"(AMOUNT)", 'N', 12, 2},
-        {"-AMOUNT", 'N', 12, 2},     {"AMOUNT * 2", 'N', 13, 2}, {"QTY", 'N', 5, 0},
-        {"QTY + 1", 'N', 13, 2},     {"ABS(AMOUNT)", 'N', 12, 2}, {"AMOUNT + QTY", 'N', 5, 2},
-        {"1", 'N', 13, 2},           {"BORN", 'D', 8, 0},        {"BORN + 1", 'D', 8, 0},
-        {"FLAG", 'L', 1, 0},         {"QTY > 1", 'L', 1, 0},     {"NOTES", 'M', 256, 0},
+        {"NAME", 'C', 10, 0},      {"TRIM(NAME)", 'C', 10, 0},   {"UPPER(NAME)", 'C', 10, 0},
+        {"NAME + AB", 'C', 0, 0},  {"LEFT(NAME, 3)", 'C', 0, 0}, {"'ABC'", 'C', 0, 0},
+        {"DTOS(BORN)", 'C', 8, 0}, {"AMOUNT", 'N', 12, 2},       {"(AMOUNT)", 'N', 12, 2},
+        {"-AMOUNT", 'N', 12, 2},   {"AMOUNT * 2", 'N', 13, 2},   {"QTY", 'N', 5, 0},
+        {"QTY + 1", 'N', 13, 2},   {"ABS(AMOUNT)", 'N', 12, 2},  {"AMOUNT + QTY", 'N', 5, 2},
+        {"1", 'N', 13, 2},         {"BORN", 'D', 8, 0},          {"BORN + 1", 'D', 8, 0},
+        {"FLAG", 'L', 1, 0},       {"QTY > 1", 'L', 1, 0},       {"NOTES", 'M', 256, 0},
         {"(NOTES)", 'M', 256, 0},
     };
     for (const Row& r : rows) {

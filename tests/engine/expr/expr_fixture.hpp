@@ -32,10 +32,15 @@ protected:
     // NAME C10, AB C4, AMOUNT N12.2, QTY N5, BORN D, FLAG L, DATE D, NOTES M.
     void OpenPeople() {
         using zurod::FieldDef;
-        const std::string path =
-            CreateTable("people.dbf", {{"NAME", 'C', 10, 0}, {"AB", 'C', 4, 0}, {"AMOUNT", 'N', 12, 2},
-                                       {"QTY", 'N', 5, 0}, {"BORN", 'D', 8, 0}, {"FLAG", 'L', 1, 0},
-                                       {"DATE", 'D', 8, 0}, {"NOTES", 'M', 10, 0}});
+        const std::string path = CreateTable("people.dbf",
+                                             {{"NAME", 'C', 10, 0},
+                                              {"AB", 'C', 4, 0},
+                                              {"AMOUNT", 'N', 12, 2},
+                                              {"QTY", 'N', 5, 0},
+                                              {"BORN", 'D', 8, 0},
+                                              {"FLAG", 'L', 1, 0},
+                                              {"DATE", 'D', 8, 0},
+                                              {"NOTES", 'M', 10, 0}});
         zurod::USE(path + " EXCLUSIVE");
         Add("SMITH", "AB", 1234.5, 7, "05/17/1970", true, "02/29/2024");
         Add("jones", "", -12.25, 0, "", false, "01/01/2000");

@@ -43,8 +43,8 @@ TEST(NumericKeyTest, NumbersPackIntoTwelveBytes) {
 }
 
 TEST(NumericKeyTest, KeysSortAsTheirNumbers) {
-    const std::vector<double> ascending = {-1e25, -1.5e22, -1e22, -100, -99, -5, -4, -0.5, 0,
-                                           0.001, 0.05, 1,     99,      100,  1234.5, 1e22, 1.5e22, 1e25};
+    const std::vector<double> ascending = {-1e25, -1.5e22, -1e22, -100, -99, -5,     -4,   -0.5,   0,
+                                           0.001, 0.05,    1,     99,   100, 1234.5, 1e22, 1.5e22, 1e25};
     for (size_t i = 0; i < ascending.size(); ++i) {
         const NumericKey a = NumericKeyFromValue(ascending[i], 3);
         EXPECT_EQ(CompareNumericKeys(a, a), 0) << ascending[i];
@@ -81,7 +81,7 @@ TEST(JulianTest, CalendarEdges) {
         int year, month, day;
         double julian;
     } rows[] = {
-        {1, 1, 1, 1721426},        {2000, 1, 1, 2451545},     {9999, 12, 31, 5373484}, {2000, 2, 29, 2451604},
+        {1, 1, 1, 1721426},        {2000, 1, 1, 2451545},     {9999, 12, 31, 5373484},   {2000, 2, 29, 2451604},
         {1900, 2, 29, kBlankDate}, {2023, 2, 29, kBlankDate}, {2024, 4, 31, kBlankDate}, {0, 1, 1, kBlankDate},
         {10000, 1, 1, kBlankDate}, {2024, 13, 1, kBlankDate}, {2024, 1, 0, kBlankDate},
     };

@@ -86,8 +86,8 @@ TEST_F(FilterTest, RefusedFiltersLeaveTheAreaAlone) {
     const struct {
         const char* text;
         uint16_t code;
-    } rows[] = {{"NOPE > 1", 351}, {"OTHER->X > 1", 351}, {"NAME", 362}, {"QTY + 1", 362},
-                {"QTY >", 351},    {"", 0},               {"  ", 0}};
+    } rows[] = {{"NOPE > 1", 351}, {"OTHER->X > 1", 351}, {"NAME", 362}, {"QTY + 1", 362}, {"QTY >", 351}, {"", 0},
+                {"  ", 0}};
     for (const auto& r : rows) {
         Set_Filter_To("QTY > 100");
         SetLastErrorCode(0);
@@ -145,8 +145,10 @@ TEST_F(ExprTest, ValidationOnlyAnswersWithACode) {
         uint16_t code;
         const char* trimmed;
     } rows[] = {
-        {"", 359, ""},          {"   ", 359, ""},      {"NAME", 362, "NAME"},   {"NOTES", 362, "NOTES"},
-        {"FLAG  ", 0, "FLAG"},  {"QTY > 1", 0, "QTY > 1"}, {"QTY >", 351, "QTY >"}, {"IIF(FLAG, 1, 2)", 351, "IIF(FLAG, 1, 2)"},
+        {"", 359, ""},           {"   ", 359, ""},
+        {"NAME", 362, "NAME"},   {"NOTES", 362, "NOTES"},
+        {"FLAG  ", 0, "FLAG"},   {"QTY > 1", 0, "QTY > 1"},
+        {"QTY >", 351, "QTY >"}, {"IIF(FLAG, 1, 2)", 351, "IIF(FLAG, 1, 2)"},
     };
     for (const auto& r : rows) {
         SetLastErrorCode(215);

@@ -21,6 +21,7 @@ struct Group {
     std::vector<Case> cases;
 };
 
+// clang-format off
 const std::vector<Group>& Groups() {
     static const std::vector<Group> groups = {
         {"texts", 0, true, 1, {
@@ -476,6 +477,7 @@ const std::vector<Group>& Groups() {
     };
     return groups;
 }
+// clang-format on
 
 TEST_F(ExprTest, EveryExpressionGivesItsValue) {
     OpenPeople();

@@ -25,8 +25,8 @@ std::string DateOf(int i) {
     using namespace std::chrono;
     const year_month_day d{sys_days{year{2000} / 1 / 1} + days{(i * 37) % 400}};
     char text[16];
-    std::snprintf(text, sizeof text, "%02u/%02u/%04d", static_cast<unsigned>(d.month()),
-                  static_cast<unsigned>(d.day()), static_cast<int>(d.year()));
+    std::snprintf(text, sizeof text, "%02u/%02u/%04d", static_cast<unsigned>(d.month()), static_cast<unsigned>(d.day()),
+                  static_cast<int>(d.year()));
     return text;
 }
 std::string StoredDateOf(int i) {
@@ -44,10 +44,8 @@ class BuildTest : public IndexTest {
 protected:
     // DATE D, AMOUNT N12.2, LONG C100, NAME C30 with the values above.
     void OpenValues(int count) {
-        const std::string path = CreateTable("values.dbf", {{"DATE", 'D', 8, 0},
-                                                             {"AMOUNT", 'N', 12, 2},
-                                                             {"LONG", 'C', 100, 0},
-                                                             {"NAME", 'C', 30, 0}});
+        const std::string path = CreateTable(
+            "values.dbf", {{"DATE", 'D', 8, 0}, {"AMOUNT", 'N', 12, 2}, {"LONG", 'C', 100, 0}, {"NAME", 'C', 30, 0}});
         USE(path + " EXCLUSIVE");
         for (int i = 1; i <= count; ++i) {
             ClearRecord();
@@ -122,15 +120,14 @@ TEST_F(BuildTest, UniqueKeepsTheLowestRecordOfEachKey) {
     OpenValues(300);
     ASSERT_TRUE(MakeIndex({{"U", "NAME", "", false, true}, {"UD", "AMOUNT", "", true, true}}, ""));
     const MdxReport r = ExpectSound(IndexPath());
-    for (const auto& [tag, field, descending] :
-         {std::tuple{"U", "NAME", false}, std::tuple{"UD", "AMOUNT", true}}) {
+    for (const auto& [tag, field, descending] : {std::tuple{"U", "NAME", false}, std::tuple{"UD", "AMOUNT", true}}) {
         std::vector<uint32_t> expected;
         const std::vector<uint32_t> all = ModelOrder(field, 300, descending);
         for (size_t i = 0; i < all.size(); ++i) {
             const int x = static_cast<int>(all[i]);
-            const bool same = i > 0 && (std::string(field) == "NAME"
-                                            ? TextOf(x + 1) == TextOf(static_cast<int>(all[i - 1]) + 1)
-                                            : AmountOf(x) == AmountOf(static_cast<int>(all[i - 1])));
+            const bool same = i > 0 &&
+                (std::string(field) == "NAME" ? TextOf(x + 1) == TextOf(static_cast<int>(all[i - 1]) + 1)
+                                              : AmountOf(x) == AmountOf(static_cast<int>(all[i - 1])));
             if (!same) expected.push_back(all[i]);
         }
         EXPECT_EQ(r.Records(tag), expected) << tag;
@@ -204,7 +201,8 @@ TEST_F(BuildTest, RefusedTagsLeaveTheOthersBuilt) {
 TEST_F(BuildTest, AFortyEighthTagIsRefused) {
     OpenValues(5);
     std::vector<TagDescriptor> tags;
-    for (int i = 1; i <= 48; ++i) tags.push_back({"T" + std::to_string(i), i % 2 ? "NAME" : "AMOUNT", "", false, false});
+    for (int i = 1; i <= 48; ++i)
+        tags.push_back({"T" + std::to_string(i), i % 2 ? "NAME" : "AMOUNT", "", false, false});
     EXPECT_FALSE(MakeIndex(tags, ""));
     EXPECT_EQ(LastErrorCode(), 220);
     EXPECT_NE(LastErrorMessage().find("T48"), std::string::npos);
@@ -251,9 +249,8 @@ TEST_F(BuildTest, ProgressCallsPerTag) {
 
 TEST_F(BuildTest, SortedRunsMergedBeyondTheMemoryBudget) {
     OpenValues(3000);
-    const std::vector<TagDescriptor> tags = {{"N", "NAME", "", false, false},
-                                             {"A", "AMOUNT", "", true, false},
-                                             {"U", "DATE", "", false, true}};
+    const std::vector<TagDescriptor> tags = {
+        {"N", "NAME", "", false, false}, {"A", "AMOUNT", "", true, false}, {"U", "DATE", "", false, true}};
     ASSERT_TRUE(MakeIndex(tags, ""));
     const MdxReport in_memory = ExpectSound(IndexPath());
     const std::string temp = dir_ / "tmp";

@@ -69,8 +69,7 @@ TEST_F(CrashTest, EveryRecordInEveryTagAfterAKill) {
                     Forward(100'000);
                     Backward(100'000);
                 }
-        } catch (const EZurodError&) {
-        }
+        } catch (const EZurodError&) {}
         ASSERT_TRUE(MakeIndexTags(kTags, "")) << LastErrorMessage();
         const MdxReport r = ExpectSound(IndexPath());
         const int32_t count = RecCount();

@@ -58,9 +58,9 @@ struct ForeignTable {
     bool built_from_records;
 };
 constexpr ForeignTable kTables[] = {
-    {"SMALL", true},   {"MEDIUM", true},  {"SHORT20K", true}, {"FULL127", true}, {"FULL84", true},
-    {"SPLIT85", true}, {"EXACT", true},   {"EXCNAME", true},  {"EXCAMT", true},  {"EXCDATE", true},
-    {"PACKED", true},  {"INCR", false},   {"QUIRKS", false},
+    {"SMALL", true},   {"MEDIUM", true}, {"SHORT20K", true}, {"FULL127", true}, {"FULL84", true},
+    {"SPLIT85", true}, {"EXACT", true},  {"EXCNAME", true},  {"EXCAMT", true},  {"EXCDATE", true},
+    {"PACKED", true},  {"INCR", false},  {"QUIRKS", false},
 };
 
 class ForeignFiles : public IndexTest, public ::testing::WithParamInterface<ForeignTable> {
@@ -215,7 +215,8 @@ TEST_P(ForeignTrees, OurChangesKeepThemSound) {
 INSTANTIATE_TEST_SUITE_P(Tables, ForeignFiles, ::testing::ValuesIn(kTables),
                          [](const auto& info) { return std::string(info.param.name); });
 // Tables whose first field's tags hold the very keys we compute.
-INSTANTIATE_TEST_SUITE_P(Tables, ForeignTrees, ::testing::Values(ForeignTable{"SHORT20K", true}, ForeignTable{"FULL127", true}),
+INSTANTIATE_TEST_SUITE_P(Tables, ForeignTrees,
+                         ::testing::Values(ForeignTable{"SHORT20K", true}, ForeignTable{"FULL127", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

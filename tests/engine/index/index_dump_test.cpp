@@ -47,7 +47,8 @@ TEST_F(IndexDumpPeer, ListsEveryTagInOurOrder) {
         SetDateFormat(0);
         SetCentury(true);
         const std::string table = "t" + std::to_string(count) + ".dbf";
-        const std::string path = CreateTable(table, {{"DATE", 'D', 8, 0}, {"NAME", 'C', 30, 0}, {"AMOUNT", 'N', 12, 2}});
+        const std::string path =
+            CreateTable(table, {{"DATE", 'D', 8, 0}, {"NAME", 'C', 30, 0}, {"AMOUNT", 'N', 12, 2}});
         USE(path + " EXCLUSIVE");
         for (int i = 1; i <= count; ++i) {
             ClearRecord();
@@ -79,7 +80,8 @@ TEST_F(IndexDumpPeer, ListsEveryTagInOurOrder) {
 }
 
 TEST_F(IndexDumpPeer, AgreesAfterALongRunOfChanges) {
-    const std::string path = CreateTable("run.dbf", {{"NAME", 'C', 30, 0}, {"AMOUNT", 'N', 12, 2}, {"DATE", 'D', 8, 0}});
+    const std::string path =
+        CreateTable("run.dbf", {{"NAME", 'C', 30, 0}, {"AMOUNT", 'N', 12, 2}, {"DATE", 'D', 8, 0}});
     USE(path + " EXCLUSIVE");
     ASSERT_TRUE(MakeIndexTags({{"NAME", "NAME", "", false, false},
                                {"LONG", "NAME+NAME+NAME+SPACE(10)", "", true, false},

@@ -15,8 +15,8 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/expr/expr.hpp"
 #include "engine/index/index.hpp"
-#include "tests/support/engine_fixture.hpp"
 #include "platform/paths.hpp"
+#include "tests/support/engine_fixture.hpp"
 #include "tests/support/mdx_checker.hpp"
 
 namespace testing_support {

@@ -54,7 +54,8 @@ inline std::string IndexCommand(const std::string& verb, const std::string& arg)
             static unsigned serial = 0;
             for (int i = 0; i < std::stoi(arg); ++i) {
                 const std::string text = "W" + std::to_string((++serial * 7919u) % 100000u + 100000u);
-                if (verb == "editmany") GO(1 + static_cast<int32_t>((serial * 31u) % static_cast<unsigned>(RecCount())));
+                if (verb == "editmany")
+                    GO(1 + static_cast<int32_t>((serial * 31u) % static_cast<unsigned>(RecCount())));
                 if (const std::string rc = change(verb == "addmany", text); rc != "0") return rc;
             }
             return code();

@@ -90,7 +90,9 @@ public:
     std::vector<Values> rows;
     std::map<std::string, std::map<std::string, int32_t>> unique;  // tag -> key -> record
 
-    static std::string KeyOf(const ModelTag& t, const Values& v) { return t.tag.key == "AMOUNT" ? std::to_string(v.amount) : v.name; }
+    static std::string KeyOf(const ModelTag& t, const Values& v) {
+        return t.tag.key == "AMOUNT" ? std::to_string(v.amount) : v.name;
+    }
 
     void Append(const Values& v) {
         rows.push_back(v);
@@ -117,14 +119,16 @@ public:
         unique.clear();
         for (size_t i = 0; i < rows.size(); ++i)
             for (const ModelTag& t : kTags)
-                if (t.tag.unique && t.in(rows[i])) unique[t.tag.name].emplace(KeyOf(t, rows[i]), static_cast<int32_t>(i + 1));
+                if (t.tag.unique && t.in(rows[i]))
+                    unique[t.tag.name].emplace(KeyOf(t, rows[i]), static_cast<int32_t>(i + 1));
     }
 
     // The records a tag must hold, in its order.
     std::vector<uint32_t> Expected(const ModelTag& t) const {
         std::vector<uint32_t> order;
         if (t.tag.unique) {
-            std::vector<std::pair<std::string, int32_t>> held(unique.count(t.tag.name) ? unique.at(t.tag.name).size() : 0);
+            std::vector<std::pair<std::string, int32_t>> held(unique.count(t.tag.name) ? unique.at(t.tag.name).size()
+                                                                                       : 0);
             if (unique.count(t.tag.name)) held.assign(unique.at(t.tag.name).begin(), unique.at(t.tag.name).end());
             for (const auto& [key, n] : held) order.push_back(static_cast<uint32_t>(n));
         } else {
@@ -227,7 +231,8 @@ std::string FileBytes(const std::string& path) {
 
 TEST_F(MaintainTest, AFullLeafSplitsAndTheRootMovesUp) {
     OpenIndexed({{"DATE", "DATE", "", false, false}});
-    for (int i = 0; i < 84; ++i) AppendValues({"2000" + std::string(i < 40 ? "01" : "02") + "1" + std::to_string(i % 10), "x", 1});
+    for (int i = 0; i < 84; ++i)
+        AppendValues({"2000" + std::string(i < 40 ? "01" : "02") + "1" + std::to_string(i % 10), "x", 1});
     MdxReport r = ExpectSound(IndexPath());
     ASSERT_EQ(r.Tag("DATE")->leaf_counts, (std::vector<int>{84}));
     const uint32_t root = r.Tag("DATE")->root;
@@ -280,10 +285,8 @@ TEST_F(MaintainTest, AReplaceMeetsTheForConditionFourWays) {
         Records positive;  // what the tag then holds
     };
     const Case cases[] = {
-        {"in to in, key moves", 1, 9, {2, 5, 1}},
-        {"in to out", 2, -2, {5, 1}},
-        {"out to in", 3, 3, {3, 5, 1}},
-        {"out to out", 4, -7, {3, 5, 1}},
+        {"in to in, key moves", 1, 9, {2, 5, 1}}, {"in to out", 2, -2, {5, 1}},
+        {"out to in", 3, 3, {3, 5, 1}},           {"out to out", 4, -7, {3, 5, 1}},
         {"in to in, same key", 5, 5, {3, 5, 1}},
     };
     SetOrderToTag("NAME");

@@ -18,9 +18,9 @@ using Records = std::vector<int32_t>;
 
 // Duplicates, a blank date, a deleted record (4) and negative numbers.
 const std::vector<Line> kLines = {
-    {"03/15/2001", "Miller", 12.5},      {"01/01/1999", "Adams", -3},    {"", "Baker", 0},
-    {"07/04/2020", "adams", 100, true},  {"03/15/2001", "Zimmer", -3},   {"12/31/1999", "Miller", 7.25},
-    {"02/29/2000", "Baker", 12.5},       {"01/01/1999", "Ortiz", -0.01},
+    {"03/15/2001", "Miller", 12.5},     {"01/01/1999", "Adams", -3},    {"", "Baker", 0},
+    {"07/04/2020", "adams", 100, true}, {"03/15/2001", "Zimmer", -3},   {"12/31/1999", "Miller", 7.25},
+    {"02/29/2000", "Baker", 12.5},      {"01/01/1999", "Ortiz", -0.01},
 };
 
 class NavigateTest : public IndexTest {
@@ -126,12 +126,12 @@ TEST_F(NavigateTest, FindExactAndPartial) {
         int32_t found;  // 0: not found
     };
     const Case cases[] = {
-        {"NAME", "Miller", false, 1},      {"NAME", "Mil", false, 1},       {"NAME", "Mil", true, 0},
-        {"NAME", "Miller", true, 1},       {"NAME", "miller", false, 0},    {"NAME", "adams", false, 0},  // deleted
-        {"NAME", "Bak", false, 3},         {"NAMEDESC", "Mil", false, 1},   {"NAMEDESC", "Zimmer", true, 5},
-        {"NAMEDESC", "Q", false, 0},       {"NAMEU", "ADAMS", false, 2},    {"AMOUNT", "-3", false, 2},
-        {"AMOUNT", "12.50", false, 1},     {"AMOUNT", "-0.01", false, 8},   {"AMOUNT", "0", false, 3},
-        {"AMOUNT", "99", false, 0},        {"AMTDESC", "12.5", false, 1},   {"DATE", "03/15/2001", false, 1},
+        {"NAME", "Miller", false, 1},       {"NAME", "Mil", false, 1},        {"NAME", "Mil", true, 0},
+        {"NAME", "Miller", true, 1},        {"NAME", "miller", false, 0},     {"NAME", "adams", false, 0},  // deleted
+        {"NAME", "Bak", false, 3},          {"NAMEDESC", "Mil", false, 1},    {"NAMEDESC", "Zimmer", true, 5},
+        {"NAMEDESC", "Q", false, 0},        {"NAMEU", "ADAMS", false, 2},     {"AMOUNT", "-3", false, 2},
+        {"AMOUNT", "12.50", false, 1},      {"AMOUNT", "-0.01", false, 8},    {"AMOUNT", "0", false, 3},
+        {"AMOUNT", "99", false, 0},         {"AMTDESC", "12.5", false, 1},    {"DATE", "03/15/2001", false, 1},
         {"DATE", " 01/01/1999 ", false, 2}, {"DATE", "01/02/1999", false, 0}, {"DTNAME", "20010315Z", false, 5},
         {"POSITIVE", "-3", false, 0},
     };
@@ -194,8 +194,8 @@ TEST_F(NavigateTest, ChoosingOrders) {
     // Refusals keep the order.
     EXPECT_THROW(Set_Order_To(9), EZurodError);
     EXPECT_EQ(LastErrorCode(), 220);
-    EXPECT_EQ(LastErrorMessage(), "Invalid Index Order Specified: SET_ORDER_TO. [Set_Order_To(9)] (DBF=" +
-                                      AreaFileName() + ")");
+    EXPECT_EQ(LastErrorMessage(),
+              "Invalid Index Order Specified: SET_ORDER_TO. [Set_Order_To(9)] (DBF=" + AreaFileName() + ")");
     EXPECT_THROW(SetOrderToTag("NOSUCH"), EZurodError);
     EXPECT_EQ(LastErrorCode(), 220);
     EXPECT_EQ(CurrentOrder(), 3);
@@ -233,8 +233,9 @@ TEST_F(NavigateTest, StoredTagLines) {
                        {"TGTHDATE", "DTOS(DATE)+STR(RECNO())+NAME", "", false, false}}));
     std::vector<std::string> lines{"left over"};
     GetIndexTagNames(lines, AreaFileName());
-    EXPECT_EQ(lines, (std::vector<std::string>{"TGTHRECN,F,F,RECNO()", "", "TGDESC,T,T,NAME", "AMOUNT > 0",
-                                               "TGTHDATE,F,F,DTOS(DATE)+STR(RECNO())+NAME", ""}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"TGTHRECN,F,F,RECNO()", "", "TGDESC,T,T,NAME", "AMOUNT > 0",
+                                        "TGTHDATE,F,F,DTOS(DATE)+STR(RECNO())+NAME", ""}));
     // They are index-list lines: the same tags again.
     const std::vector<TagDescriptor> tags = ParseIndexList(lines);
     ASSERT_EQ(tags.size(), 3u);

@@ -1,11 +1,11 @@
 // The index semaphore between real processes: logins counted, readers and
 // writers keeping each other out, counts left by a process that died, and
 // the rebuild that another process's open index forbids.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <algorithm>
 
 #include "engine/dbf/detail/area_table.hpp"
 #include "engine/index/detail/unit.hpp"
@@ -125,10 +125,11 @@ TEST_F(SemaphoreTest, AWriterWaitsForReaders) {
     ASSERT_EQ(peer("read 1"), "0");
     SetLockSemaphoreProc(true);
     EXPECT_EQ(LastErrorCode(), 1202);
-    EXPECT_EQ(LastErrorMessage(), "100 second timeout, cannot read: " + SemaphorePath() +
-                                      "\r\nPossible cause: Other user's program has terminated abnormally.\r\n"
-                                      "Cure: Log all users of this application off the network,\r\nthen delete " +
-                                      SemaphorePath());
+    EXPECT_EQ(LastErrorMessage(),
+              "100 second timeout, cannot read: " + SemaphorePath() +
+                  "\r\nPossible cause: Other user's program has terminated abnormally.\r\n"
+                  "Cure: Log all users of this application off the network,\r\nthen delete " +
+                  SemaphorePath());
     ASSERT_EQ(peer("read 0"), "0");
     SetLockSemaphoreProc(true);
     EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();

@@ -63,7 +63,7 @@ TEST_F(MemoTest, FreeChainHoldsThroughRandomEditsAndLiveMemosStayIntact) {
         return text;
     };
     std::vector<std::string> model;  // by record - 1
-    uint64_t written = 0;  // the file's size if no block were ever used twice
+    uint64_t written = 0;            // the file's size if no block were ever used twice
     const auto blocks_of = [](const std::string& text) { return (text.size() + 8) / 512 * 512 + 512; };
     for (int i = 0; i < 30; ++i) {
         model.push_back(text_of(-i));

@@ -52,7 +52,10 @@ INSTANTIATE_TEST_SUITE_P(
         // dBASE III: the new file's end mark at 512 is overwritten; the memo
         // ends with two end marks.
         FirstMemo{{"Dbase3", kDbase3Memo, 512}, 1, 1024, Bytes({2, 0, 0, 0}), "Hello\x1A\x1A"},
-        FirstMemo{{"Dbase4", kDbase4Memo, 512}, 1, 1024, Bytes({2, 0, 0, 0}),
+        FirstMemo{{"Dbase4", kDbase4Memo, 512},
+                  1,
+                  1024,
+                  Bytes({2, 0, 0, 0}),
                   Bytes({0xFF, 0xFF, 8, 0, 13, 0, 0, 0}) + "Hello"},
         // FoxPro, 64-byte blocks: 511 div 64 + 1 = 8.
         FirstMemo{{"FoxPro", kFoxProMemo, 64}, 8, 576, Bytes({0, 0, 0, 9}), Bytes({0, 0, 0, 1, 0, 0, 0, 5}) + "Hello"}),
@@ -66,7 +69,8 @@ TEST_P(LayoutTest, MemosReadBackAsWritten) {
     const std::string texts[] = {
         "x",
         "two\r\nlines",
-        "Gr\xFC\xDF" "e \x80 \xE9t\xE9",  // through the OEM page and back
+        "Gr\xFC\xDF"
+        "e \x80 \xE9t\xE9",  // through the OEM page and back
         std::string(600, 'a') + "\r\n" + std::string(1500, 'b'),
         std::string(l.block_size - 8, 'c'),  // exactly one block with its header
         "   leading blanks stay",

@@ -83,9 +83,10 @@ protected:
         if (!zurod::GetMemo(block)) return "<error " + std::to_string(zurod::LastErrorCode()) + ">";
         std::string text;
         for (const zurod::MemoLine& line : zurod::MemoLineTable())
-            text += line.text + (line.end == zurod::LineEnd::Hard   ? "\r\n"
-                                 : line.end == zurod::LineEnd::Soft ? "\x8D"
-                                                                    : "");
+            text += line.text +
+                (line.end == zurod::LineEnd::Hard       ? "\r\n"
+                     : line.end == zurod::LineEnd::Soft ? "\x8D"
+                                                        : "");
         return text;
     }
 

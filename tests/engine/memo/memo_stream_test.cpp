@@ -45,7 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
     Streams, ConversionTest,
     ::testing::Values(Conversion{"Text", true, "Caf\xE9 \x80", "Caf\x82 \xD5"},
                       Conversion{"TextWithUsualControls", true, "a\tb\r\nc\x0F\x14\x15", "a\tb\r\nc\x0F\x14\x15"},
-                      Conversion{"BinaryByItsFirstBytes", true, std::string("\x01\xE9\x00", 3), std::string("\x01\xE9\x00", 3)},
+                      Conversion{"BinaryByItsFirstBytes", true, std::string("\x01\xE9\x00", 3),
+                                 std::string("\x01\xE9\x00", 3)},
                       Conversion{"BinaryWhenNotDetected", false, "Caf\xE9", "Caf\xE9"}),
     [](const ::testing::TestParamInfo<Conversion>& info) { return std::string(info.param.label); });
 
@@ -119,7 +120,9 @@ TEST_F(MemoTest, Dbase3StreamsWriteDbase3Memos) {
 
     // Binary data holding 0x1A could never be read back: refused.
     CreateBlobDescriptor(false, 0, 2);
-    EXPECT_EQ(WriteBlobStream(std::string_view("a\x1A" "b")), 0);
+    EXPECT_EQ(WriteBlobStream(std::string_view("a\x1A"
+                                               "b")),
+              0);
     EXPECT_EQ(LastErrorCode(), 1300);
     DestroyBlobDescriptor();
 }

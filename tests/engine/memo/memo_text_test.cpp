@@ -46,21 +46,30 @@ TEST_P(SplitTest, GetMemoFillsTheLineTable) {
     EXPECT_EQ(Lines(), c.lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Memos, SplitTest,
-    ::testing::Values(
-        Split{"HardEnds", "a\r\n\r\nb\r\n", 0, 0, 0, "a|H,|H,b|H"},
-        Split{"SoftEndTakesItsLineFeed", "a\x8D\nb\x8D" "c", 0, 0, 0, "a|S,b|S,c|-"},
-        Split{"OnlyOneLineFeedIsTaken", "a\r\n\nb", 0, 0, 0, "a|H,\nb|-"},
-        Split{"LoneLineFeedStaysInTheLine", "a\nb", 0, 0, 0, "a\nb|-"},
-        Split{"WrapsAfterTheLastBlank", "the quick brown fox jumps", 10, 0, 0, "the quick|-,brown fox|-,jumps|-"},
-        Split{"BlanksAtTheWrapGo", "abc   def", 5, 0, 0, "abc|-,def|-"},
-        Split{"CutAtTheWidthWithoutBlank", "abcdefghijkl", 5, 0, 0, "abcde|-,fghij|-,kl|-"},
-        Split{"DefaultWidthIs253", std::string(300, 'x'), 0, 0, 0, std::string(253, 'x') + "|-," + std::string(47, 'x') + "|-"},
-        Split{"MaxLines", "1\r\n2\r\n3\r\n", 0, 2, 0, "1|H,2|H"},
-        Split{"LineTableLimit", "1\r\n2\r\n3\r\n4\r\n", 0, 0, 3, "1|H,2|H,3|H"},
-        Split{"StoredInTheOemPage", "Gr\x81\xE1" "e", 0, 0, 0, "Gr\xFC\xDF" "e|-"}),
-    [](const ::testing::TestParamInfo<Split>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Memos, SplitTest,
+                         ::testing::Values(Split{"HardEnds", "a\r\n\r\nb\r\n", 0, 0, 0, "a|H,|H,b|H"},
+                                           Split{"SoftEndTakesItsLineFeed",
+                                                 "a\x8D\nb\x8D"
+                                                 "c",
+                                                 0, 0, 0, "a|S,b|S,c|-"},
+                                           Split{"OnlyOneLineFeedIsTaken", "a\r\n\nb", 0, 0, 0, "a|H,\nb|-"},
+                                           Split{"LoneLineFeedStaysInTheLine", "a\nb", 0, 0, 0, "a\nb|-"},
+                                           Split{"WrapsAfterTheLastBlank", "the quick brown fox jumps", 10, 0, 0,
+                                                 "the quick|-,brown fox|-,jumps|-"},
+                                           Split{"BlanksAtTheWrapGo", "abc   def", 5, 0, 0, "abc|-,def|-"},
+                                           Split{"CutAtTheWidthWithoutBlank", "abcdefghijkl", 5, 0, 0,
+                                                 "abcde|-,fghij|-,kl|-"},
+                                           Split{"DefaultWidthIs253", std::string(300, 'x'), 0, 0, 0,
+                                                 std::string(253, 'x') + "|-," + std::string(47, 'x') + "|-"},
+                                           Split{"MaxLines", "1\r\n2\r\n3\r\n", 0, 2, 0, "1|H,2|H"},
+                                           Split{"LineTableLimit", "1\r\n2\r\n3\r\n4\r\n", 0, 0, 3, "1|H,2|H,3|H"},
+                                           Split{"StoredInTheOemPage",
+                                                 "Gr\x81\xE1"
+                                                 "e",
+                                                 0, 0, 0,
+                                                 "Gr\xFC\xDF"
+                                                 "e|-"}),
+                         [](const ::testing::TestParamInfo<Split>& info) { return std::string(info.param.label); });
 
 TEST_F(MemoTest, GetMemoOfNoMemoIsEmptyAndANegativeBlockCountsAsItsValue) {
     Open(MemoTable("signs", kDbase4Memo, 512));

@@ -15,7 +15,10 @@ using memo_testing::Layout;
 using memo_testing::MemoTest;
 using testing_support::ReadFileBytes;
 
-const std::string kTexts[] = {"first memo", "", "Gr\xFC\xDF" "e aus K\xF6ln\r\nzweite Zeile", std::string(900, 'w')};
+const std::string kTexts[] = {"first memo", "",
+                              "Gr\xFC\xDF"
+                              "e aus K\xF6ln\r\nzweite Zeile",
+                              std::string(900, 'w')};
 
 class WiringTest : public MemoTest, public ::testing::WithParamInterface<Layout> {
 protected:
@@ -80,8 +83,8 @@ TEST_P(WiringTest, AppendFromCopiesMemosAndStoresTextsAsMemos) {
     for (const Layout& target : memo_testing::kLayouts) {
         SCOPED_TRACE(target.label);
         // The same fields: whole records, memos copied.
-        const std::string same = MemoTable(std::string("same") + target.label, target.version, target.block_size,
-                                           {{"TITLE", 'C', 12, 0}});
+        const std::string same =
+            MemoTable(std::string("same") + target.label, target.version, target.block_size, {{"TITLE", 'C', 12, 0}});
         Open(same);
         AppendFrom(source);
         ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();

@@ -43,11 +43,12 @@ TableData EveryType(bool euro) {
         {false, {"1", "M\xFCller & S\xF6hne", "1234.56", "42", "3.125", "7", "20240229", "T"}},
         {true, {"2", "Caf\xE9 " + e + " 5,00", "-0.75", "-17", "-0.001", "-3", "19991231", "F"}},
         {false, {"3", "", "0.00", "0", "0.000", "0", "", "F"}},
-        {false, {"4", "  indented \xC4\xD6\xDC\xDF", "999999999.99", "999999999", "999999.999", "999999",
-                 "19000101", "T"}},
+        {false,
+         {"4", "  indented \xC4\xD6\xDC\xDF", "999999999.99", "999999999", "999999.999", "999999", "19000101", "T"}},
         {true, {"5", "ABCDEFGHIJKLMNOPQRSTUVWX", "-99999999.99", "-99999999", "-99999.999", "-99999", "21001231", "T"}},
-        {false, {"6", "\xE0\xE1\xE2 \xE8\xE9\xEA \xF1\xD1 \xE7 \xA3 \xBF\xA1 \xB0\xB1", "0.01", "1", "0.500", "12",
-                 "20000101", "F"}},
+        {false,
+         {"6", "\xE0\xE1\xE2 \xE8\xE9\xEA \xF1\xD1 \xE7 \xA3 \xBF\xA1 \xB0\xB1", "0.01", "1", "0.500", "12", "20000101",
+          "F"}},
         {false, {"7", "tab\there | pipe \\ back", "100.00", "-1", "-0.010", "1", "19700101", "T"}},
     };
     return d;
@@ -130,7 +131,11 @@ TEST_F(EngineWrittenTest, MemoTableReadsAlike) {
     TableData data;
     data.columns = {{"ID", 'N', 4, 0}, {"TITLE", 'C', 12, 0}, {"NOTE", 'M', 10, 0}};
     data.rows = {
-        {false, {"1", "Gr\xFC\xDF" "e", "Memo \xE4\xF6\xFC \x80\r\nsecond line"}},
+        {false,
+         {"1",
+          "Gr\xFC\xDF"
+          "e",
+          "Memo \xE4\xF6\xFC \x80\r\nsecond line"}},
         {false, {"2", "no memo", ""}},
         {true, {"3", "gone", "a deleted record keeps its memo"}},
         {false, {"4", "long", std::string(600, 'x') + " end"}},
@@ -152,12 +157,16 @@ TEST_F(EngineWrittenTest, ManyRecordsReadAlikeAcrossReadAheadBlocks) {
     for (int i = 1; i <= 2500; ++i) {
         const int cents = (i * 7919) % 2000000 - 1000000;
         std::string amount = std::to_string(std::abs(cents) / 100) + "." + std::to_string(std::abs(cents) % 100 / 10) +
-                             std::to_string(std::abs(cents) % 10);
+            std::to_string(std::abs(cents) % 10);
         if (cents < 0) amount = "-" + amount;
         char date[16];
         std::snprintf(date, sizeof date, "%04d%02d%02d", 1990 + i % 40, 1 + i % 12, 1 + i % 28);
-        data.rows.push_back({i % 7 == 3, {std::to_string(i), "R\xE9" "cord " + std::to_string(i) + " \x80",
-                                          amount, date, i % 2 ? "T" : "F"}});
+        data.rows.push_back({i % 7 == 3,
+                             {std::to_string(i),
+                              "R\xE9"
+                              "cord " +
+                                  std::to_string(i) + " \x80",
+                              amount, date, i % 2 ? "T" : "F"}});
     }
     const std::string path = Write("many.dbf", data);
 

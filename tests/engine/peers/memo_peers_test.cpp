@@ -26,7 +26,10 @@ TableData Memos() {
     TableData d;
     d.columns = {{"ID", 'N', 4, 0}, {"TITLE", 'C', 10, 0}, {"NOTE", 'M', 10, 0}};
     d.rows = {
-        {false, {"1", "accents", "Gr\xFC\xDF" "e \x80 \xE9t\xE9\r\nsecond line"}},
+        {false,
+         {"1", "accents",
+          "Gr\xFC\xDF"
+          "e \x80 \xE9t\xE9\r\nsecond line"}},
         {false, {"2", "empty", ""}},
         {true, {"3", "deleted", "a deleted record keeps its memo"}},
         {false, {"4", "long", std::string(1500, 'l') + " end"}},
@@ -53,7 +56,6 @@ const Layout kLayouts[] = {
 
 class MemoPeerTest : public peers::PeerTest, public ::testing::WithParamInterface<Layout> {
 protected:
-
     // An empty table of the layout: python-dbf makes dBASE III and FoxPro
     // ones, the engine itself dBASE IV ones.
     std::string EmptyTable(const std::string& name, const TableData& data) {

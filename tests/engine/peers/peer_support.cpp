@@ -14,13 +14,13 @@
 #include "engine/dbf/detail/record_io.hpp"
 #include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/detail/table_header.hpp"
-#include "engine/dbf/tables.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/files.hpp"
 #include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/strings.hpp"
+#include "engine/dbf/tables.hpp"
 #include "engine/memo/memo.hpp"
 #include "platform/codepage.hpp"
 #include "platform/file.hpp"
@@ -68,7 +68,7 @@ public:
     }
     void Field(const std::string& name, char type, int length, int decimals) {
         fields_ += "field\t" + name + "\t" + std::string(1, type) + "\t" + std::to_string(length) + "\t" +
-                   std::to_string(decimals) + "\n";
+            std::to_string(decimals) + "\n";
     }
     void Record(bool deleted, const std::vector<std::string>& values) {
         std::string line = std::string("record\t") + (deleted ? '*' : ' ');
@@ -83,8 +83,7 @@ private:
 
 std::string EngineValue(const zurod::TWorkArea& a, const zurod::FieldInfo& f, DumpStyle style) {
     switch (f.type) {
-    case 'C':
-        return platform::AnsiToUtf8(TrimBlanks(zurod::SwapString(a, f), style == DumpStyle::Shapelib));
+    case 'C': return platform::AnsiToUtf8(TrimBlanks(zurod::SwapString(a, f), style == DumpStyle::Shapelib));
     case 'D': {
         // The tests run with SET DATE ANSI and the century on: the slot's
         // digits are YYYYMMDD.
@@ -135,10 +134,10 @@ std::string RunCommand(std::string command, const std::vector<std::string>& args
 std::string WritePlan(const std::string& table, std::string_view dbf_type, int language_driver,
                       std::string_view encoding, const TableData& data, const std::string& scratch_dir) {
     std::string plan = "table\t" + table + "\t" + std::string(dbf_type) + "\t" + std::to_string(language_driver) +
-                       "\t" + std::string(encoding) + "\n";
+        "\t" + std::string(encoding) + "\n";
     for (const Column& c : data.columns)
         plan += "field\t" + c.name + "\t" + std::string(1, c.type) + "\t" + std::to_string(c.length) + "\t" +
-                std::to_string(c.decimals) + "\n";
+            std::to_string(c.decimals) + "\n";
     for (const Row& r : data.rows) {
         plan += std::string("record\t") + (r.deleted ? '*' : ' ');
         for (const std::string& v : r.values)
@@ -188,8 +187,8 @@ std::string PeerDump(std::string_view reader, std::string_view encoding, const s
     return RunPeerScript({"dump", std::string(reader), std::string(encoding), table}, scratch_dir);
 }
 
-void PythonDbfWrite(const std::string& table, std::string_view dbf_type, int language_driver,
-                    std::string_view encoding, const TableData& data, const std::string& scratch_dir) {
+void PythonDbfWrite(const std::string& table, std::string_view dbf_type, int language_driver, std::string_view encoding,
+                    const TableData& data, const std::string& scratch_dir) {
     RunPeerScript({"write", WritePlan(table, dbf_type, language_driver, encoding, data, scratch_dir)}, scratch_dir);
 }
 

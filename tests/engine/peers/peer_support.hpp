@@ -61,8 +61,8 @@ std::string PeerDump(std::string_view reader, std::string_view encoding, const s
 
 // Writes a table with python-dbf ("db3" or "fp") carrying the given language
 // driver byte; `encoding` is the page the bytes on disk are to be in.
-void PythonDbfWrite(const std::string& table, std::string_view dbf_type, int language_driver,
-                    std::string_view encoding, const TableData& data, const std::string& scratch_dir);
+void PythonDbfWrite(const std::string& table, std::string_view dbf_type, int language_driver, std::string_view encoding,
+                    const TableData& data, const std::string& scratch_dir);
 
 // The same through Perl's XBase module: a dump of what it reads, and a table
 // it writes with dBASE III ("db3"), dBASE IV ("db4") or FoxPro ("fp") memos.

@@ -41,8 +41,8 @@ TableData Dbase3Data(bool nulls) {
         {false, {"1", "M\xFCller \x80 \xE9t\xE9", "1234.50", "42", "3.1416", "20240229", "T"}},
         {true, {"2", "deleted", "-0.75", "-17", "-0.0001", "19991231", "F"}},
         {false, {"3", "trailing blanks   ", "999999999.99", "9999999", "9999999.9999", "19000101", "T"}},
-        {false, {"4", nulls ? kN : "", nulls ? kN : "0.00", n, nulls ? kN : "0.0000", nulls ? kN : "",
-                 nulls ? kN : "F"}},
+        {false,
+         {"4", nulls ? kN : "", nulls ? kN : "0.00", n, nulls ? kN : "0.0000", nulls ? kN : "", nulls ? kN : "F"}},
         {true, {"5", "\xC4\xD6\xDC\xDF\xE4\xF6\xFC", "-9999999.99", "-999999", "-99999.9999", "21001231", "T"}},
         {false, {"6", "ABCDEFGHIJKLMNOPQRST", "0.01", "1", "0.5000", "20000101", "F"}},
     };
@@ -125,8 +125,8 @@ TEST_F(PeerWrittenTest, PythonDbfDbase3WithMemoInAnsiPage) {
     zurod::Settings().ansi = true;
     TableData data = Dbase3Data(true);
     data.columns.push_back({"NOTE", 'M', 10, 0});
-    const std::vector<std::string> notes = {"Memo \x80 \xE4\xF6\xFC\r\nline two", "", "deleted memo",
-                                            std::string(700, 'm'), kN, "\xE9"};
+    const std::vector<std::string> notes = {
+        "Memo \x80 \xE4\xF6\xFC\r\nline two", "", "deleted memo", std::string(700, 'm'), kN, "\xE9"};
     for (size_t i = 0; i < data.rows.size(); ++i) data.rows[i].values.push_back(notes[i]);
     const std::string path = dir_ / "pydb3m.dbf";
     peers::PythonDbfWrite(path, "db3", 0x57, "cp1252", data, dir_.path());
@@ -140,10 +140,15 @@ TEST_F(PeerWrittenTest, PythonDbfDbase3WithMemoInAnsiPage) {
 TEST_F(PeerWrittenTest, PythonDbfFoxProInOem437) {
     platform::SelectCodePages(platform::CodePages::Cp437_1252);
     TableData data;
-    data.columns = {{"ID", 'N', 4, 0},  {"NAME", 'C', 16, 0}, {"PRICE", 'F', 10, 2}, {"BOUGHT", 'D', 8, 0},
+    data.columns = {{"ID", 'N', 4, 0},   {"NAME", 'C', 16, 0}, {"PRICE", 'F', 10, 2}, {"BOUGHT", 'D', 8, 0},
                     {"PAID", 'L', 1, 0}, {"NOTE", 'M', 10, 0}, {"PIC", 'G', 10, 0}};
     data.rows = {
-        {false, {"1", "\xC7" "a \xE7" "a \xF1", "12.34", "20231105", "T", "FoxPro memo \xE0 la carte", "picture"}},
+        {false,
+         {"1",
+          "\xC7"
+          "a \xE7"
+          "a \xF1",
+          "12.34", "20231105", "T", "FoxPro memo \xE0 la carte", "picture"}},
         {true, {"2", "gone", "-5.00", "19991231", "F", "deleted", kN}},
         {false, {"3", kN, kN, kN, kN, kN, kN}},
         {false, {"4", "\xC5ngstr\xF6m", "9999999.99", "19700101", "T", std::string(300, 'f'), "\xB0\xB1\xB2"}},

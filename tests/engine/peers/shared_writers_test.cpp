@@ -28,7 +28,7 @@ using namespace zurod;
 using testing_support::TableImage;
 
 enum class Appender {
-    KeepsOpen,     // a batch of appends, then closes for a moment
+    KeepsOpen,  // a batch of appends, then closes for a moment
     OpensPerRecord,
     FlushesAfterUnlock,
 };
@@ -102,8 +102,10 @@ std::string RunPacker(const std::string& path, const std::string& done_dir) {
     for (bool last = false; !last;) {
         last = finished();
         if (!OpenShared(path)) return Failure("use");
-        if (Pack()) ++packs;
-        else if (LastErrorCode() != 32) return Failure("pack");
+        if (Pack())
+            ++packs;
+        else if (LastErrorCode() != 32)
+            return Failure("pack");
         CloseArea();
         Pause(300);
     }

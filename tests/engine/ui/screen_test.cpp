@@ -33,8 +33,8 @@ public:
             dup2(devnull, 1);
             dup2(devnull, 2);
             const std::string fd = std::to_string(fds[1]);
-            execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten",
-                  "tcp", static_cast<char*>(nullptr));
+            execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+                  static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -84,8 +84,8 @@ TEST_F(ScreenTest, ProgressWindowOnTheScreenMatchesTheHeadlessPixels) {
             mismatches = 0;
             for (int yy = 0; yy < r.Height(); ++yy)
                 for (int xx = 0; xx < r.Width(); ++xx)
-                    mismatches += shot[size_t(yy) * size_t(r.Width()) + size_t(xx)] !=
-                                  (headless->Row32(yy)[xx] & 0xFFFFFF);
+                    mismatches +=
+                        shot[size_t(yy) * size_t(r.Width()) + size_t(xx)] != (headless->Row32(yy)[xx] & 0xFFFFFF);
         }
         if (mismatches != 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

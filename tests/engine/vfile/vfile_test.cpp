@@ -11,10 +11,10 @@
 #include "engine/dbf/detail/record_io.hpp"
 #include "engine/dbf/detail/swap_buffer.hpp"
 #include "engine/dbf/detail/table_header.hpp"
-#include "engine/dbf/tables.hpp"
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/navigate.hpp"
+#include "engine/dbf/tables.hpp"
 #include "tests/support/engine_fixture.hpp"
 
 namespace {
@@ -367,7 +367,8 @@ TEST_F(VFileStoreTest, ReadsBeyondTheCountAreRefusedAndChangeNothing) {
     const std::vector<char> before = buffer_;
     Record(GetDbfRecord(*CurrentTable(), 9));
     EXPECT_EQ(LastErrorCode(), 212);
-    EXPECT_EQ(LastErrorMessage(), "Attempted to position to record number 9  Database record count is 3SPLITS [VFiles]");
+    EXPECT_EQ(LastErrorMessage(),
+              "Attempted to position to record number 9  Database record count is 3SPLITS [VFiles]");
     EXPECT_EQ(buffer_, before);
     EXPECT_EQ(RecNo(), 2);
 }

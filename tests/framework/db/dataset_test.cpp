@@ -31,8 +31,8 @@ public:
 
 protected:
     void SetUp() override {
-        ds_ = ui::Make<VectorDataSet>(nullptr, std::vector<testing_db::Column>{
-                                                   {"NAME", db::ftString, 8}, {"QTY", db::ftInteger, 0}});
+        ds_ = ui::Make<VectorDataSet>(
+            nullptr, std::vector<testing_db::Column>{{"NAME", db::ftString, 8}, {"QTY", db::ftInteger, 0}});
         ds_->SetName("Sales");
         for (int i = 1; i <= 10; ++i) ds_->rows.push_back({"R" + std::to_string(i), int64_t{i}});
         source_ = ui::Make<db::TDataSource>(nullptr);
@@ -293,7 +293,7 @@ TEST_F(DataSetTest, CalculatedFieldsFollowTheRecordAndTheEdit) {
     twice->SetDataSet(ds_.get());
     for (const char* name : {"NAME", "QTY"}) {
         db::TField* f = name[0] == 'N' ? static_cast<db::TField*>(new db::TStringField(ds_.get()))
-                                        : new db::TIntegerField(ds_.get());
+                                       : new db::TIntegerField(ds_.get());
         f->SetFieldName(name);
         if (name[0] == 'N') f->SetSize(8);
         f->SetDataSet(ds_.get());

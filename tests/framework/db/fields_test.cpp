@@ -33,11 +33,12 @@ using FieldsTest = FormatTest;
 using ConversionsTest = FormatTest;
 
 TEST_F(FieldsTest, TextAssignmentFollowsEachTypesRules) {
-    auto ds = ui::Make<VectorDataSet>(nullptr, std::vector<testing_db::Column>{{"NAME", db::ftString, 5},
-                                                                               {"QTY", db::ftInteger, 0},
-                                                                               {"PRICE", db::ftFloat, 0},
-                                                                               {"PAID", db::ftBoolean, 0},
-                                                                               {"DAY", db::ftDate, 0}});
+    auto ds = ui::Make<VectorDataSet>(nullptr,
+                                      std::vector<testing_db::Column>{{"NAME", db::ftString, 5},
+                                                                      {"QTY", db::ftInteger, 0},
+                                                                      {"PRICE", db::ftFloat, 0},
+                                                                      {"PAID", db::ftBoolean, 0},
+                                                                      {"DAY", db::ftDate, 0}});
     ds->rows.push_back({{}, {}, {}, {}, {}});
     ds->Open();
     auto* qty = static_cast<db::TIntegerField*>(ds->FieldByName("QTY"));
@@ -118,11 +119,12 @@ TEST_F(FieldsTest, ValidationSeesTheNewValueAndCanRefuseIt) {
 }
 
 TEST_F(FieldsTest, DisplayWidthsAndTexts) {
-    auto ds = ui::Make<VectorDataSet>(nullptr, std::vector<testing_db::Column>{{"NAME", db::ftString, 12},
-                                                                               {"QTY", db::ftInteger, 0},
-                                                                               {"PRICE", db::ftFloat, 0},
-                                                                               {"PAID", db::ftBoolean, 0},
-                                                                               {"DAY", db::ftDate, 0}});
+    auto ds = ui::Make<VectorDataSet>(nullptr,
+                                      std::vector<testing_db::Column>{{"NAME", db::ftString, 12},
+                                                                      {"QTY", db::ftInteger, 0},
+                                                                      {"PRICE", db::ftFloat, 0},
+                                                                      {"PAID", db::ftBoolean, 0},
+                                                                      {"DAY", db::ftDate, 0}});
     ds->rows.push_back({std::string("x"), int64_t{1}, 2.0, true, db::DateValue{db::EncodeDate(2024, 3, 9)}});
     ds->Open();
     auto* paid = static_cast<db::TBooleanField*>(ds->FieldByName("PAID"));
@@ -172,8 +174,9 @@ TEST_F(ConversionsTest, DatesInEachShortFormat) {
 }
 
 TEST_F(ConversionsTest, NumbersWithEitherDecimalSeparator) {
-    const std::pair<double, const char*> texts[] = {{12.5, "12.5"},   {0.1 + 0.2, "0.3"}, {1e20, "1E20"},
-                                                    {1.5e-7, "1.5E-7"}, {-42, "-42"},     {123456789.125, "123456789.125"}};
+    const std::pair<double, const char*> texts[] = {{12.5, "12.5"}, {0.1 + 0.2, "0.3"},
+                                                    {1e20, "1E20"}, {1.5e-7, "1.5E-7"},
+                                                    {-42, "-42"},   {123456789.125, "123456789.125"}};
     for (auto [value, text] : texts) EXPECT_EQ(db::FloatToStr(value), text);
     platform::NumberSettings() = {',', '.'};
     EXPECT_EQ(db::FloatToStr(12.5), "12,5");

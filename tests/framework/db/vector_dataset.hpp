@@ -21,7 +21,8 @@ class VectorDataSet : public db::TDataSet {
 public:
     using Row = std::vector<db::Variant>;
 
-    VectorDataSet(ui::TComponent* owner, std::vector<Column> columns) : db::TDataSet(owner), columns_(std::move(columns)) {}
+    VectorDataSet(ui::TComponent* owner, std::vector<Column> columns)
+        : db::TDataSet(owner), columns_(std::move(columns)) {}
 
     std::vector<Row> rows;
     // Set to make the next post fail with an EDatabaseError.
@@ -34,7 +35,8 @@ public:
     bool GetFieldData(db::TField* field, void* dest) override {
         char* buffer = State() == db::dsCalcFields ? CalcBuffer() : ActiveBuffer();
         if (!buffer || (State() == db::dsBrowse && IsEmpty())) return false;
-        const char* slot = field->Calculated() ? buffer + calc_ + field->Offset() : buffer + offsets_[field->FieldNo() - 1];
+        const char* slot =
+            field->Calculated() ? buffer + calc_ + field->Offset() : buffer + offsets_[field->FieldNo() - 1];
         if (slot[0] == 0) return false;
         if (dest) std::memcpy(dest, slot + 1, static_cast<size_t>(field->DataSize()));
         return true;
@@ -140,8 +142,8 @@ protected:
         }
         char* buffer = ActiveBuffer();
         if (State() == db::dsInsert) {
-            InternalAddRecord(buffer, buffer[info_ + 4] == db::bfEOF || cursor_ < 0 ||
-                                          cursor_ >= static_cast<int>(rows.size()));
+            InternalAddRecord(
+                buffer, buffer[info_ + 4] == db::bfEOF || cursor_ < 0 || cursor_ >= static_cast<int>(rows.size()));
         } else {
             rows[static_cast<size_t>(cursor_)] = ToRow(buffer);
         }
@@ -152,7 +154,9 @@ protected:
     void InternalHandleException() override {}
     void GetBookmarkData(char* buffer, char* data) override { std::memcpy(data, buffer + info_, 4); }
     void SetBookmarkData(char* buffer, const char* data) override { std::memcpy(buffer + info_, data, 4); }
-    db::TBookmarkFlag GetBookmarkFlag(char* buffer) override { return static_cast<db::TBookmarkFlag>(buffer[info_ + 4]); }
+    db::TBookmarkFlag GetBookmarkFlag(char* buffer) override {
+        return static_cast<db::TBookmarkFlag>(buffer[info_ + 4]);
+    }
     void SetBookmarkFlag(char* buffer, db::TBookmarkFlag flag) override { buffer[info_ + 4] = static_cast<char>(flag); }
     void ClearCalcFields(char* buffer) override {
         std::memset(buffer + calc_, 0, static_cast<size_t>(CalcFieldsSize()));
@@ -167,6 +171,7 @@ protected:
         cursor_ = n - 1;
         Resync(db::rmExact | db::rmCenter);
     }
+
 private:
     static int NativeSize(const Column& c) {
         switch (c.type) {
@@ -216,7 +221,9 @@ private:
             case db::ftInteger: row[i] = int64_t{Load<int32_t>(slot + 1)}; break;
             case db::ftFloat: row[i] = Load<double>(slot + 1); break;
             case db::ftBoolean: row[i] = Load<int16_t>(slot + 1) != 0; break;
-            case db::ftDate: row[i] = db::DateValue{static_cast<double>(Load<int32_t>(slot + 1) - db::kDateDelta)}; break;
+            case db::ftDate:
+                row[i] = db::DateValue{static_cast<double>(Load<int32_t>(slot + 1) - db::kDateDelta)};
+                break;
             case db::ftMemo: row[i] = blobs_[static_cast<size_t>(Load<int32_t>(slot + 1))]; break;
             default: break;
             }
@@ -237,9 +244,11 @@ private:
 // new memo of the buffer when it is closed.
 class VectorBlobStream final : public db::TStream {
 public:
-    VectorBlobStream(VectorDataSet* ds, db::TField* field, db::TBlobStreamMode mode) : ds_(ds), field_(field), mode_(mode) {
+    VectorBlobStream(VectorDataSet* ds, db::TField* field, db::TBlobStreamMode mode)
+        : ds_(ds), field_(field), mode_(mode) {
         char* slot = ds_->ActiveBuffer() + ds_->offsets_[static_cast<size_t>(field->FieldNo() - 1)];
-        if (mode_ == db::bmRead && slot[0] != 0) data_ = db::TMemoryStream(ds_->blobs_[static_cast<size_t>(VectorDataSet::Load<int32_t>(slot + 1))]);
+        if (mode_ == db::bmRead && slot[0] != 0)
+            data_ = db::TMemoryStream(ds_->blobs_[static_cast<size_t>(VectorDataSet::Load<int32_t>(slot + 1))]);
     }
     int64_t Read(void* b, int64_t n) override { return data_.Read(b, n); }
     int64_t Write(const void* b, int64_t n) override { return data_.Write(b, n); }

@@ -128,12 +128,42 @@ TEST(RegionTest, SetOperations) {
         return a;
     };
     const Case cases[] = {
-        {"overlapping union counts once", [](Region& r) { r.Add({5, 5, 15, 15}); }, 175, {12, 12}, {12, 2}},
-        {"subtract a hole", [](Region& r) { r.Subtract({2, 2, 4, 4}); }, 96, {1, 1}, {3, 3}},
-        {"intersect", [](Region& r) { r.Intersect(TRect{5, 5, 20, 20}); }, 25, {6, 6}, {4, 4}},
-        {"subtract all", [](Region& r) { r.Subtract({-1, -1, 11, 11}); }, 0, {-100, -100}, {5, 5}},
-        {"empty rectangles change nothing", [](Region& r) { r.Add({3, 3, 3, 9}); r.Subtract({4, 4, 2, 2}); },
-         100, {9, 9}, {10, 10}},
+        {"overlapping union counts once",
+         [](Region& r) {
+             r.Add({5, 5, 15, 15});
+         },
+         175,
+         {12, 12},
+         {12, 2}},
+        {"subtract a hole",
+         [](Region& r) {
+             r.Subtract({2, 2, 4, 4});
+         },
+         96,
+         {1, 1},
+         {3, 3}},
+        {"intersect",
+         [](Region& r) {
+             r.Intersect(TRect{5, 5, 20, 20});
+         },
+         25,
+         {6, 6},
+         {4, 4}},
+        {"subtract all",
+         [](Region& r) {
+             r.Subtract({-1, -1, 11, 11});
+         },
+         0,
+         {-100, -100},
+         {5, 5}},
+        {"empty rectangles change nothing",
+         [](Region& r) {
+             r.Add({3, 3, 3, 9});
+             r.Subtract({4, 4, 2, 2});
+         },
+         100,
+         {9, 9},
+         {10, 10}},
     };
     for (const Case& c : cases) {
         Region r(TRect{0, 0, 10, 10});

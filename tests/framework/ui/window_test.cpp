@@ -12,7 +12,8 @@ class WindowTest : public testing_ui::UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        RegisterWindowClass({"Plain", [this](HWND h, UINT m, WPARAM w, LPARAM l, const NextProc& next) -> LRESULT {
+        RegisterWindowClass({"Plain",
+                             [this](HWND h, UINT m, WPARAM w, LPARAM l, const NextProc& next) -> LRESULT {
                                  log.push_back({h, m});
                                  return next(h, m, w, l);
                              },
@@ -94,9 +95,9 @@ TEST_F(WindowTest, DestructionOrderAndDeadHandles) {
     std::vector<std::pair<HWND, UINT>> destroys;
     for (auto& e : log)
         if (e.second == WM_DESTROY || e.second == WM_NCDESTROY) destroys.push_back(e);
-    const std::vector<std::pair<HWND, UINT>> want = {{top, WM_DESTROY},         {child, WM_DESTROY},
-                                                     {grandchild, WM_DESTROY},  {grandchild, WM_NCDESTROY},
-                                                     {child, WM_NCDESTROY},     {top, WM_NCDESTROY}};
+    const std::vector<std::pair<HWND, UINT>> want = {{top, WM_DESTROY},        {child, WM_DESTROY},
+                                                     {grandchild, WM_DESTROY}, {grandchild, WM_NCDESTROY},
+                                                     {child, WM_NCDESTROY},    {top, WM_NCDESTROY}};
     EXPECT_EQ(destroys, want);
     for (HWND h : {top, child, grandchild}) {
         EXPECT_FALSE(IsWindow(h));
@@ -210,7 +211,7 @@ TEST_F(WindowTest, PaintComesOnceAndSkipsChildren) {
     EXPECT_EQ(std::count(top_messages.begin(), top_messages.end(), WM_PAINT), 1);
     EXPECT_TRUE(MessagesOf(child).empty());
     EXPECT_EQ(surface->Pixel(5, 5), GetSysColor(COLOR_BTNFACE));  // erased
-    EXPECT_EQ(surface->Pixel(15, 15), 0u);                         // the child's area is not the parent's
+    EXPECT_EQ(surface->Pixel(15, 15), 0u);                        // the child's area is not the parent's
     MSG m;
     EXPECT_FALSE(PeekMessage(m, 0, 0, 0, PM_NOREMOVE));
 }
