@@ -128,6 +128,7 @@ ChmFile::~ChmFile() {
 }
 
 bool ChmFile::Exists(const std::string& name) const {
+    if (name.empty() || name.back() == '/') return false;  // a folder
     chmUnitInfo info{};
     return library_.resolve(handle_, name.c_str(), &info) == CHM_RESOLVE_SUCCESS;
 }

@@ -56,7 +56,7 @@ public:
     ChmFile(const ChmFile&) = delete;
     ChmFile& operator=(const ChmFile&) = delete;
 
-    // Internal names begin with '/'.
+    // Internal names begin with '/'; a folder ("/topics/") is no file.
     bool Exists(const std::string& name) const;
     bool Read(const std::string& name, std::vector<uint8_t>& bytes) const;
     // The content's files (pages, pictures, style sheets), not the file's own

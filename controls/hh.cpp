@@ -68,9 +68,16 @@ HHViewer& HHViewer::Instance() {
     return viewer;
 }
 
-bool HHViewer::Start(const std::string& library, const std::string& search_path) {
+HHViewer::~HHViewer() {
+    std::error_code ec;
+    if (!temp_root_.empty()) std::filesystem::remove_all(platform::AnsiToUtf8(temp_root_), ec);
+}
+
+bool HHViewer::Start(const std::string& library, const std::string& search_path, const std::string& temp_dir) {
     Shutdown();
     search_path_ = search_path;
+    temp_dir_ = temp_dir.empty() ? platform::TempDirectory() : temp_dir;
+    if (temp_dir_.back() != '/') temp_dir_ += '/';
     return library_.Load(library);
 }
 
@@ -164,7 +171,7 @@ bool HHViewer::Extract(const ChmFile& chm, const std::string& file, std::string&
     if (!folder.empty()) return true;
     namespace fs = std::filesystem;
     if (temp_root_.empty()) {
-        std::string pattern = platform::AnsiToUtf8(platform::TempDirectory()) + "corvanta-help-XXXXXX";
+        std::string pattern = platform::AnsiToUtf8(temp_dir_) + "corvanta-help-XXXXXX";
         if (!mkdtemp(pattern.data())) return false;  // private to this user: 0700
         temp_root_ = platform::Utf8ToAnsi(pattern);
     }

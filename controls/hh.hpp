@@ -39,9 +39,12 @@ struct HHFailure {
 class HHViewer {
 public:
     static HHViewer& Instance();
+    // At the end of the program: the extracted pages go; viewers stay open.
+    ~HHViewer();
     // Start-up: loads the library (false when it is missing) and takes the
-    // folders programs are looked for in (":"-separated).
-    bool Start(const std::string& library, const std::string& search_path);
+    // folders programs are looked for in (":"-separated) and the temporary
+    // folder pages are extracted below.
+    bool Start(const std::string& library, const std::string& search_path, const std::string& temp_dir);
     // Closes what it started, removes the extracted pages, frees the library.
     void Shutdown();
 
@@ -72,6 +75,7 @@ private:
 
     ChmLibrary library_;
     std::string search_path_;
+    std::string temp_dir_;
     std::string temp_root_;
     std::vector<std::pair<std::string, std::string>> extracted_;  // help file, folder
     std::vector<int> viewers_;

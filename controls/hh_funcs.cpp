@@ -162,7 +162,7 @@ const HelpUnitState& HelpUnit() { return g_unit; }
 
 void HelpUnitsStart(const HelpEnvironment& env) {
     HHViewer& viewer = HHViewer::Instance();
-    viewer.Start(env.library, env.search_path);
+    viewer.Start(env.library, env.search_path, env.temp_dir);
 
     g_unit = {};
     g_unit.started = true;
