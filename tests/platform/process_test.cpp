@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -49,12 +48,6 @@ TEST(ProcessTest, FindsProgramsInTheSearchPath) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(FindProgram(c.name, c.search_path), c.found) << c.name << " in " << c.search_path;
-}
-
-TEST(ProcessTest, SystemErrorCodes) {
-    const std::pair<int, int> cases[] = {{ENOENT, 2},   {ENOTDIR, 3},  {EACCES, 5},     {ENOMEM, 8}, {EROFS, 19},
-                                         {ETXTBSY, 32}, {ENOSPC, 112}, {ENOEXEC, 1151}, {EIO, 1392}, {EINVAL, 31}};
-    for (const auto& [err, code] : cases) EXPECT_EQ(SystemErrorFromErrno(err), code) << err;
 }
 
 TEST(ProcessTest, ArgumentsReachTheProgramUnsplitAndUninterpreted) {
