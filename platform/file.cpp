@@ -534,4 +534,61 @@ void FilePrefixMap::Unmap() {
     size_ = 0;
 }
 
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    const std::string source = ResolveExisting(from);
+    const std::string host_source = AnsiToUtf8(source);
+    struct stat st {};
+    if (lstat(host_source.c_str(), &st) != 0) return DosErrorForPath(errno, source);
+
+    std::string target = ResolveForCreate(to);
+    if (target == source) {
+        // Only the case differs: the new spelling is the one asked for.
+        target = ResolveDirectory(to);
+        if (target == source) return kOk;
+    }
+    const std::string host_target = AnsiToUtf8(target);
+
+    // A file someone has open cannot be renamed, as on the original platform;
+    // holding it exclusively also keeps newcomers out while it moves.
+    File guard;
+    if (S_ISREG(st.st_mode) && guard.Open(source, Access::Read, Share::Exclusive) == kSharingViolation)
+        return kSharingViolation;
+
+    if (renameat2(AT_FDCWD, host_source.c_str(), AT_FDCWD, host_target.c_str(), RENAME_NOREPLACE) == 0) return kOk;
+    int err = errno;
+    if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
+        // No atomic no-replace rename on this file system: a hard link
+        // cannot replace anything either.
+        if (link(host_source.c_str(), host_target.c_str()) == 0) {
+            if (unlink(host_source.c_str()) == 0) return kOk;
+            err = errno;
+            unlink(host_target.c_str());
+        } else {
+            err = errno;
+            if (err == EPERM && S_ISDIR(st.st_mode)) {
+                struct stat existing {};
+                if (lstat(host_target.c_str(), &existing) == 0) return kAccessDenied;
+                if (rename(host_source.c_str(), host_target.c_str()) == 0) return kOk;
+                err = errno;
+            }
+        }
+    }
+    return DosErrorForPath(err, target);
+}
+
+int RemoveFile(const std::string& path) {
+    const std::string resolved = ResolveExisting(path);
+    const std::string host = AnsiToUtf8(resolved);
+    struct stat st {};
+    if (lstat(host.c_str(), &st) != 0) return DosErrorForPath(errno, resolved);
+    // A read-only file and an open file cannot be erased, as on the original
+    // platform.
+    if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return kAccessDenied;
+    File guard;
+    if (S_ISREG(st.st_mode) && guard.Open(resolved, Access::Read, Share::Exclusive) == kSharingViolation)
+        return kSharingViolation;
+    if (unlink(host.c_str()) != 0) return DosErrorForPath(errno, resolved);
+    return kOk;
+}
+
 }  // namespace platform

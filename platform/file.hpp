@@ -16,6 +16,8 @@
 
 #include <sys/types.h>
 
+#include "platform/file_id.hpp"
+
 namespace platform {
 
 enum class Access { Read, Write, ReadWrite };
@@ -24,12 +26,6 @@ enum class Disposition {
     OpenExisting,  // fail with 2 when missing
     CreateAlways,  // create, or truncate an existing file once the share check passed
     CreateNew,     // fail with 5 when the name exists, a link included
-};
-
-struct FileId {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    friend bool operator==(const FileId&, const FileId&) = default;
 };
 
 // Sentinel offsets used by the share emulation; far above any lock the engine
@@ -161,5 +157,12 @@ private:
     char* data_ = nullptr;
     size_t size_ = 0;
 };
+
+// Whole-file operations. Both refuse a file that is open anywhere (32), as
+// the original platform does; RemoveFile also refuses a read-only file (5).
+// Renames never replace an existing target (5 when it exists); a change of
+// case alone is allowed.
+int RenameNoReplace(const std::string& from, const std::string& to);
+int RemoveFile(const std::string& path);
 
 }  // namespace platform

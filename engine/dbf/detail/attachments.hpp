@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/dbf/errors.hpp"
+#include "engine/dbf/status.hpp"
 
 namespace zurod {
 
