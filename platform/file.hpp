@@ -24,6 +24,7 @@ enum class Disposition {
     OpenExisting,  // fail with 2 when missing
     CreateAlways,  // create, or truncate an existing file once the share check passed
     CreateNew,     // fail with 5 when the name exists, a link included
+    OpenOwn,       // an existing file, never through a symbolic link (a link fails with 5)
 };
 
 struct FileId {
@@ -72,8 +73,10 @@ public:
     int ModifiedTime(time_t& t) const;
     int SetModifiedTime(time_t t);
 
-    // Gives this file the permission bits of `other`.
+    // Gives this file the permission bits of `other`, or of the file a path
+    // names (links followed).
     int TakePermissionsOf(const File& other);
+    int TakePermissionsOf(const std::string& path);
 
     // Renames the open file to `target`, replacing whatever is there (used to
     // put a rewritten table in its old place in one step).
@@ -119,14 +122,27 @@ private:
 // callers' error paths can be exercised. A call that fails this way does
 // nothing (a read gets no bytes). Calls rejected before reaching the disk
 // (closed file, wrong access, offset out of range) are not counted.
-enum class FileOp { Read, Write, Sync, Truncate, Rename };
+//
+// Create counts opens that may make a file (CreateAlways, CreateNew) and
+// Remove counts RemoveFile. Change stands for every call that changes what is
+// on disk (Write, Truncate, Rename, Create, Remove): a fault armed for it
+// counts them all together.
+enum class FileOp { Read, Write, Sync, Truncate, Rename, Create, Remove, Change };
 
 // Makes the `nth` (1-based, counted from now) call of `op` on any File fail
 // with `code`, once. Faults already armed stay armed; if two fall on the same
 // call, the one armed first fires and the other fires on the next call.
 // nth < 1 or code 0 arms nothing.
 void InjectFileFault(FileOp op, int nth, int code);
+// Makes the process die by SIGKILL just before the `nth` call of `op`, as a
+// process killed at that moment would (tests of what a crash leaves).
+void InjectFileCrash(FileOp op, int nth);
 void ClearFileFaults();
+// Whether an armed fault has not fired yet.
+bool FileFaultsPending();
+// For the file services of this layer: 0, or the code this call of `op` is
+// to fail with (a crash fault ends the process here).
+int TakeFileFault(FileOp op);
 
 // Arms a fault for the life of a scope; on leaving it clears every armed
 // fault, so none outlives the test that set it.

@@ -232,6 +232,11 @@ bool IsDirectory(const std::string& path) {
     return stat(AnsiToUtf8(ResolveExisting(path)).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsSymbolicLink(const std::string& path) {
+    struct stat st {};
+    return lstat(AnsiToUtf8(ResolveExisting(path)).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 int RenameNoReplace(const std::string& from, const std::string& to) {
     const std::string source = ResolveExisting(from);
     const std::string host_source = AnsiToUtf8(source);
@@ -252,6 +257,7 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
     if (S_ISREG(st.st_mode) && guard.Open(source, Access::Read, Share::Exclusive) == kSharingViolation)
         return kSharingViolation;
 
+    if (const int fault = TakeFileFault(FileOp::Rename)) return fault;
     if (renameat2(AT_FDCWD, host_source.c_str(), AT_FDCWD, host_target.c_str(), RENAME_NOREPLACE) == 0) return kOk;
     int err = errno;
     if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
@@ -285,6 +291,7 @@ int RemoveFile(const std::string& path) {
     File guard;
     if (S_ISREG(st.st_mode) && guard.Open(resolved, Access::Read, Share::Exclusive) == kSharingViolation)
         return kSharingViolation;
+    if (const int fault = TakeFileFault(FileOp::Remove)) return fault;
     if (unlink(host.c_str()) != 0) return DosErrorForPath(errno, resolved);
     return kOk;
 }
@@ -300,6 +307,7 @@ int CreateTempFile(const std::string& prefix, std::string& path) {
     path.clear();
     const std::string dir = TempDirectory();
     std::string host = AnsiToUtf8(dir + prefix) + "XXXXXX.TMP";
+    if (const int fault = TakeFileFault(FileOp::Create)) return fault;
     const int fd = mkostemps(host.data(), 4, O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return DosErrorForPath(errno, dir + prefix);
     ::close(fd);

@@ -33,6 +33,8 @@ std::string FinalPath(const std::string& path);
 int IdentifyFile(const std::string& path, FileId& id);
 
 bool IsDirectory(const std::string& path);
+// Whether the path itself is a symbolic link (dangling or not).
+bool IsSymbolicLink(const std::string& path);
 
 // Renames, never replacing an existing target (5 when it exists).
 int RenameNoReplace(const std::string& from, const std::string& to);

@@ -38,7 +38,8 @@ const char* ActionName(int action) {
 }
 
 std::string SemaphorePath(const TWorkArea& a) {
-    std::string path = a.file.Path();
+    // Beside the table itself, so that opens through links to it share it.
+    std::string path = platform::FinalPath(a.file.Path());
     const size_t slash = path.rfind('/');
     const size_t dot = path.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.erase(dot);
@@ -108,22 +109,39 @@ Status LockTable(TWorkArea& a, Semaphore& s, int action) {
 
 void UnlockTable(TWorkArea& a) { (void)LockRegion(true, a.file, Settings().lock_base, 1); }
 
-Status LoginLocked(Semaphore& s) {
-    int rc =
-        s.file.Open(s.path, platform::Access::ReadWrite, platform::Share::DenyNone, platform::Disposition::CreateNew);
-    if (rc == 0) {
-        s.record = {};
-        if (int w = WriteRecord(s); w != 0) {
-            s.file.Close();
-            return LoginError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLogin);
+// Creates the semaphore file or opens the one there, never through a link:
+// a link planted under its name (dangling, or to a file elsewhere) is taken
+// away and the file made anew, its target untouched.
+Status OpenSemaphoreFile(Semaphore& s) {
+    constexpr int kAttempts = 10;
+    for (int attempt = 1;; ++attempt) {
+        int rc = s.file.Open(s.path, platform::Access::ReadWrite, platform::Share::DenyNone,
+                             platform::Disposition::CreateNew);
+        if (rc == 0) {
+            s.record = {};
+            if (int w = WriteRecord(s); w != 0) {
+                s.file.Close();
+                return LoginError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLogin);
+            }
+            return {};
         }
-    } else if (rc == platform::kAccessDenied || rc == platform::kSharingViolation || rc == 3 || rc == 150 ||
-               rc == 162 || rc == 163) {
-        rc = s.file.Open(s.path, platform::Access::ReadWrite, platform::Share::DenyNone);
-        if (rc != 0) return LoginError(static_cast<uint16_t>(rc), "Cannot open: ", s, kLogin);
-    } else {
-        return LoginError(static_cast<uint16_t>(rc), "Cannot open/create: ", s, kLogin);
+        if (rc != platform::kAccessDenied && rc != platform::kSharingViolation && rc != 3 && rc != 150 && rc != 162 &&
+            rc != 163)
+            return LoginError(static_cast<uint16_t>(rc), "Cannot open/create: ", s, kLogin);
+        rc =
+            s.file.Open(s.path, platform::Access::ReadWrite, platform::Share::DenyNone, platform::Disposition::OpenOwn);
+        if (rc == 0) return {};
+        // Gone meanwhile (its last user erased it): create it again.
+        if (rc == platform::kFileNotFound && attempt < kAttempts) continue;
+        if (rc != platform::kAccessDenied || !platform::IsSymbolicLink(s.path) || attempt == kAttempts)
+            return LoginError(static_cast<uint16_t>(rc), "Cannot open: ", s, kLogin);
+        if (int r = platform::RemoveFile(s.path); r != 0 && r != platform::kFileNotFound)
+            return LoginError(static_cast<uint16_t>(r), "Cannot open: ", s, kLogin);
     }
+}
+
+Status LoginLocked(Semaphore& s) {
+    if (Status st = OpenSemaphoreFile(s); st.failed()) return st;
     const auto fail = [&s](Status status) {
         (void)ReleaseRegion(s, kLogin);
         s.file.Close();
@@ -221,6 +239,9 @@ Status LockForWriting(Semaphore& s) {
             if (s.file.HeldElsewhere(kReaderByte, 1, held) == 0 && !held) {
                 readers = 0;
                 s.record[1] = s.counted_reader ? 1 : 0;
+                // One of them may have been a writer that died half-way: every
+                // process reads the index anew, and finds its change mark.
+                mdx::Put16(s.record.data() + 2, static_cast<uint16_t>(s.Counter() + 1));
             }
         }
         if (readers <= 0) {

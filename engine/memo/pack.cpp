@@ -319,8 +319,7 @@ Status WriteLiveMemos(TWorkArea& a, MemoFile& m, platform::File& out, std::vecto
 Status WriteJournal(const TWorkArea& a, const PackFiles& f, const std::vector<NewBlock>& blocks) {
     const std::string bytes = EncodeJournal(a, blocks);
     platform::File journal;
-    int rc = journal.Open(f.journal, platform::Access::ReadWrite, platform::Share::Exclusive,
-                          platform::Disposition::CreateAlways);
+    int rc = CreateOwnFile(journal, f.journal);
     if (rc == 0) rc = journal.WriteAt(0, bytes);
     if (rc == 0) rc = journal.Sync();
     if (rc != 0) return Fail(static_cast<uint16_t>(rc), f.journal + " [PackMemofile]");
@@ -367,10 +366,10 @@ Status PackMemoIn(TWorkArea& a) {
     platform::File out;
     std::vector<NewBlock> blocks;
     Status status;
-    if (int rc = out.Open(f.staged, platform::Access::ReadWrite, platform::Share::Exclusive,
-                          platform::Disposition::CreateAlways);
-        rc != 0)
-        status = Fail(static_cast<uint16_t>(rc), "Cannot create memo file " + f.staged + " [PackMemofile]");
+    int rc = CreateOwnFile(out, f.staged);
+    // The packed file keeps the mode of the file it replaces.
+    if (rc == 0) rc = out.TakePermissionsOf(m->file);
+    if (rc != 0) status = Fail(static_cast<uint16_t>(rc), "Cannot create memo file " + f.staged + " [PackMemofile]");
     if (status.ok()) status = WriteLiveMemos(a, *m, out, blocks);
     if (status.ok()) status = WriteJournal(a, f, blocks);
     if (status.failed()) {
