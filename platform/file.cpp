@@ -231,7 +231,11 @@ void ClearFileFaults() {
     g_faults_armed.store(false, std::memory_order_relaxed);
 }
 
-bool FileFaultsPending() { return g_faults_armed.load(std::memory_order_relaxed); }
+int FileFaultsPending() {
+    FaultTable& table = Faults();
+    const std::lock_guard lock(table.mutex);
+    return static_cast<int>(table.armed.size());
+}
 
 File::~File() { Close(); }
 

@@ -138,8 +138,8 @@ void InjectFileFault(FileOp op, int nth, int code);
 // process killed at that moment would (tests of what a crash leaves).
 void InjectFileCrash(FileOp op, int nth);
 void ClearFileFaults();
-// Whether an armed fault has not fired yet.
-bool FileFaultsPending();
+// How many armed faults have not fired yet.
+int FileFaultsPending();
 // For the file services of this layer: 0, or the code this call of `op` is
 // to fail with (a crash fault ends the process here).
 int TakeFileFault(FileOp op);

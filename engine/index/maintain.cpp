@@ -265,6 +265,14 @@ Status Settle(TWorkArea& a, IndexArea& ix, bool leave) {
     return t ? SyncTag(a, ix, *t, leave) : Status{};
 }
 
+// A change that failed half-way keeps its mark, so the next open or change
+// repairs it; it is repaired at once when the disk lets it be, and the area
+// stays usable. The failure is what is reported.
+Status RepairAfter(TWorkArea& a, IndexArea& ix, Status failure, bool leave) {
+    if (RepairIndexIn(a, ix).ok()) (void)Settle(a, ix, leave);
+    return failure;
+}
+
 }  // namespace
 
 Status AppendNewKeyIn(TWorkArea& a, IndexArea& ix) {
@@ -280,10 +288,8 @@ Status AppendNewKeyIn(TWorkArea& a, IndexArea& ix) {
         bool inserted = false;
         if (failure.ok() && in) failure = t->Insert(key, a.rec_no, inserted);
     }
-    // A change that failed keeps its mark: the next open or change puts the
-    // record's keys in every tag.
     const Status written = WriteIndexHeaders(ix, failure.ok());
-    if (failure.failed()) return failure;
+    if (failure.failed()) return RepairAfter(a, ix, std::move(failure), false);
     if (written.failed()) return written;
     // The engine keeps the area on the record it appended.
     return Settle(a, ix, false);
@@ -333,7 +339,7 @@ Status ReKeyIn(TWorkArea& a, IndexArea& ix) {
         t->old_in = false;
     }
     const Status written = WriteIndexHeaders(ix, failure.ok());
-    if (failure.failed()) return failure;
+    if (failure.failed()) return RepairAfter(a, ix, std::move(failure), true);
     if (written.failed()) return written;
     return Settle(a, ix, true);
 }

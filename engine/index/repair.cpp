@@ -184,6 +184,11 @@ Status RepairMarkedIndexIn(TWorkArea& a, IndexArea& ix) {
     WriteSide write(a, ix);
     if (write.status().failed()) return write.status();
     Status s = RepairIndexIn(a, ix);
+    // The active order stands on the current record again, where it can.
+    if (Tag* t = ix.ActiveTag(); s.ok() && t) {
+        CurrentAreaScope current(a);
+        if (SyncTag(a, ix, *t, false, true).failed()) t->last_rec = 0;
+    }
     return FirstFailure(std::move(s), write.Release());
 }
 

@@ -195,8 +195,11 @@ Status Logout(TWorkArea& a, Semaphore& s) {
     st = FirstFailure(std::move(st), ReleaseRegion(s, kLogout));
     const std::string path = s.path;
     st = end(std::move(st));
-    // Erasing refuses a file that anyone still has open.
-    if (last) (void)platform::RemoveFile(path);
+    // Erasing refuses a file that anyone still has open, which is no failure.
+    if (last)
+        if (const int rc = platform::RemoveFile(path);
+            rc != 0 && rc != platform::kSharingViolation && rc != platform::kFileNotFound && st.ok())
+            st = Fail(static_cast<uint16_t>(rc), "Cannot erase: " + path + " Action=LOGOUT [Database Semaphore]");
     UnlockTable(a);
     return st;
 }
@@ -340,6 +343,11 @@ Status Bracket(TWorkArea& a, IndexArea& ix, bool take, int& nesting, int on, int
 }  // namespace
 
 Status ReadBracket(TWorkArea& a, IndexArea& ix, bool take) {
+    // A change of this process that failed half-way, while the disk failed
+    // its repair too, is put right before the index is read again.
+    if (take && ix.read_brackets == 0 && ix.lock_brackets == 0 && ix.tag_count > 0 &&
+        ix.file.PendingMark() != IndexFile::Mark::None)
+        if (Status s = RepairMarkedIndexIn(a, ix); s.failed()) return s;
     return Bracket(a, ix, take, ix.read_brackets, kIncRead, kDecRead, "SetReadSemaphoreProc");
 }
 

@@ -21,6 +21,7 @@
 #include "engine/dbf/settings.hpp"
 #include "engine/memo/detail/memo_file.hpp"
 #include "engine/memo/detail/operations.hpp"
+#include "platform/dos_error.hpp"
 #include "platform/paths.hpp"
 
 namespace zurod {
@@ -163,7 +164,14 @@ Status Complete(TWorkArea& a, const PackFiles& f, const std::vector<NewBlock>& b
         if (rc == 0) rc = staged.RenameOver(f.memo);
         if (rc != 0) return Fail(static_cast<uint16_t>(rc), f.staged + " [" + std::string(label) + "]");
     }
-    platform::RemoveFile(f.journal);
+    // A journal left behind would be replayed over later changes: one that
+    // cannot be removed is voided (cut to nothing), and the failure reported.
+    if (const int rc = platform::RemoveFile(f.journal); rc != 0 && rc != platform::kFileNotFound) {
+        platform::File journal;
+        if (journal.Open(f.journal, platform::Access::ReadWrite, platform::Share::Exclusive) == 0)
+            (void)journal.Truncate(0);
+        return Fail(static_cast<uint16_t>(rc), f.journal + " [" + std::string(label) + "]");
+    }
     return {};
 }
 
