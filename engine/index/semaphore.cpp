@@ -235,20 +235,24 @@ Status LockForWriting(Semaphore& s) {
             (void)ReleaseRegion(s, kLockSemaphore);
             return StepError(static_cast<uint16_t>(r), "Cannot read: ", s, kLockSemaphore);
         }
-        int readers = s.record[1] - (s.counted_reader ? 1 : 0);
-        if (readers > 0) {
-            // Readers that hold no reader lock have ended without counting out.
-            bool held = true;
-            if (s.file.HeldElsewhere(kReaderByte, 1, held) == 0 && !held) {
-                readers = 0;
-                s.record[1] = s.counted_reader ? 1 : 0;
-                // One of them may have been a writer that died half-way: every
-                // process reads the index anew, and finds its change mark.
+        const int own = s.counted_reader ? 1 : 0;
+        int readers = s.record[1] - own;
+        // The reader locks tell who reads, whatever the count says: a count
+        // can be off (a writer that read too, a process that died), a lock
+        // cannot.
+        bool held = true;
+        if (s.file.HeldElsewhere(kReaderByte, 1, held) == 0) {
+            if (readers > 0 && !held) {
+                s.record[1] = static_cast<uint8_t>(own);
+                // One of those counted may have been a writer that died
+                // half-way: every process reads the index anew, and finds its
+                // change mark.
                 mdx::Put16(s.record.data() + 2, static_cast<uint16_t>(s.Counter() + 1));
             }
+            readers = held ? 1 : 0;
         }
         if (readers <= 0) {
-            s.record[1] = 1;
+            s.record[1] = static_cast<uint8_t>(own + 1);
             if (int w = WriteRecord(s); w != 0) {
                 (void)ReleaseRegion(s, kLockSemaphore);
                 return StepError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLockSemaphore);
@@ -271,7 +275,8 @@ Status UnlockForWriting(Semaphore& s) {
         return StepError(static_cast<uint16_t>(r), "Cannot read: ", s, kUnlockSemaphore);
     }
     mdx::Put16(s.record.data() + 2, static_cast<uint16_t>(s.Counter() + 1));
-    s.record[1] = 0;
+    // A writer that also reads stays counted.
+    s.record[1] = s.counted_reader ? 1 : 0;
     if (int w = WriteRecord(s); w != 0) {
         (void)ReleaseRegion(s, kUnlockSemaphore);
         return StepError(static_cast<uint16_t>(w), "Cannot write to: ", s, kUnlockSemaphore);

@@ -83,7 +83,7 @@ TEST_F(OutsideFilesTest, PlantedLinksAreNeverFollowed) {
         if (c.dangling) {
             EXPECT_FALSE(fs::exists(target)) << "a file was made through the link";
         } else {
-            EXPECT_EQ(ReadFileBytes(target), "precious bytes");
+            EXPECT_TRUE(ReadFileBytes(target) == "precious bytes") << "the link's target was written";
         }
         (void)ReopenAndCheck("afterwards");
     }
