@@ -88,9 +88,9 @@ int IndexFile::WriteHeader() {
 
 IndexFile::Mark IndexFile::PendingMark() const {
     const uint8_t* m = header.data() + mdx::kChangeMarkAt;
-    if (m[0] != mdx::kChangeMarkTag) return Mark::None;
+    if (std::memcmp(m, mdx::kChangeMarkTag, sizeof mdx::kChangeMarkTag) != 0) return Mark::None;
     // A mark of an unknown kind is taken as the widest.
-    return m[1] == static_cast<uint8_t>(Mark::Record) ? Mark::Record : Mark::All;
+    return m[mdx::kChangeMarkKindAt] == static_cast<uint8_t>(Mark::Record) ? Mark::Record : Mark::All;
 }
 
 uint32_t IndexFile::MarkedRecord() const { return mdx::Get32(header.data() + mdx::kChangeMarkAt + 4); }
@@ -99,8 +99,8 @@ int IndexFile::SetMark(Mark mark, uint32_t record) {
     uint8_t* m = header.data() + mdx::kChangeMarkAt;
     std::array<uint8_t, mdx::kChangeMarkLength> bytes{};
     if (mark != Mark::None) {
-        bytes[0] = mdx::kChangeMarkTag;
-        bytes[1] = static_cast<uint8_t>(mark);
+        std::memcpy(bytes.data(), mdx::kChangeMarkTag, sizeof mdx::kChangeMarkTag);
+        bytes[mdx::kChangeMarkKindAt] = static_cast<uint8_t>(mark);
         mdx::Put32(bytes.data() + 4, record);
     }
     if (int rc = file_.WriteAt(mdx::kChangeMarkAt, Chars(std::span<const uint8_t>(bytes))); rc != 0) return rc;
