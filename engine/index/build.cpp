@@ -709,7 +709,7 @@ Status MakeIndexIn(TWorkArea& a, const std::vector<TagDescriptor>& list, std::st
     };
 
     // Built beside the file a link names, and put in its place: the link stays.
-    const std::string real = platform::FinalPath(path);
+    const std::string real = platform::FinalPath(platform::ResolveExisting(path));
     const std::string temp = BuildFileName(real);
     (void)platform::RemoveFile(temp);
     IndexFile out;

@@ -75,10 +75,10 @@ Status RepairRecord(TWorkArea& a, IndexArea& ix, int32_t record) {
         int rc = a.file.ReadAt(RecordOffset(a, record), bytes, got);
         if (rc == 0 && got < bytes.size()) rc = 213;
         if (rc != 0) return Fail(static_cast<uint16_t>(rc), "File:  " + a.file_name + "  [GetDbfRecord]");
-        TranslateRecord(Direction::Read, a.oem, a.read_hook, bytes, a.record_length);
     }
     CurrentAreaScope current(a);
-    AreaPin pin(a);
+    AreaPin pin(a);  // the read hook and the expressions are caller code
+    if (present) TranslateRecord(Direction::Read, a.oem, a.read_hook, bytes, a.record_length);
     RecordView view(a, bytes, record);
     for (int n = 1; n <= ix.tag_count; ++n) {
         Tag* t = ix.TagAt(n);
@@ -202,7 +202,7 @@ std::string BuildFileName(const std::string& real) {
 void RemoveStaleBuild(const std::string& index_path) {
     // RemoveFile refuses a file that an open holds (a build under way); a
     // link planted under the name goes, its target untouched.
-    (void)platform::RemoveFile(BuildFileName(platform::FinalPath(index_path)));
+    (void)platform::RemoveFile(BuildFileName(platform::FinalPath(platform::ResolveExisting(index_path))));
 }
 
 int TakeModeOfOld(platform::File& out, const std::string& real, const TWorkArea& a) {
