@@ -234,6 +234,11 @@ bool IsDirectory(const std::string& path) {
 
 std::string ResolveDirectory(const std::string& path) { return ResolveDirectoryPart(path) + NamePart(path); }
 
+bool IsSymbolicLink(const std::string& path) {
+    struct stat st {};
+    return lstat(AnsiToUtf8(ResolveExisting(path)).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 std::string TempDirectory() {
     const char* env = std::getenv("TMPDIR");
     std::string dir = env && *env ? Utf8ToAnsi(env) : std::string("/tmp");
@@ -241,16 +246,6 @@ std::string TempDirectory() {
     return dir;
 }
 
-int CreateTempFile(const std::string& prefix, std::string& path) {
-    path.clear();
-    const std::string dir = TempDirectory();
-    std::string host = AnsiToUtf8(dir + prefix) + "XXXXXX.TMP";
-    const int fd = mkostemps(host.data(), 4, O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return DosErrorForPath(errno, dir + prefix);
-    ::close(fd);
-    path = Utf8ToAnsi(host);
-    return kOk;
-}
 
 int FreeDiskBytes(const std::string& path, uint64_t& bytes) {
     bytes = 0;

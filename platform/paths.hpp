@@ -34,6 +34,8 @@ std::string FinalPath(const std::string& path);
 int IdentifyFile(const std::string& path, FileId& id);
 
 bool IsDirectory(const std::string& path);
+// Whether the path itself is a symbolic link (dangling or not).
+bool IsSymbolicLink(const std::string& path);
 
 // DosErrorFromErrno (platform/dos_error.hpp), but ENOENT becomes 3 (path not
 // found) when the directory part of `path` does not exist.
@@ -46,8 +48,6 @@ std::string ResolveDirectory(const std::string& path);
 
 // The temporary folder ($TMPDIR, else /tmp), ending in '/'.
 std::string TempDirectory();
-// Creates a new empty file "<prefix>XXXXXX.TMP" in the temporary folder.
-int CreateTempFile(const std::string& prefix, std::string& path);
 
 // Free bytes for an unprivileged user on the file system holding `path`.
 int FreeDiskBytes(const std::string& path, uint64_t& bytes);

@@ -11,6 +11,7 @@
 #include "engine/dbf/tables.hpp"
 #include "engine/memo/detail/memo_file.hpp"
 #include "platform/codepage.hpp"
+#include "platform/dos_error.hpp"
 #include "platform/paths.hpp"
 
 namespace zurod {
@@ -18,7 +19,7 @@ namespace zurod {
 namespace {
 
 constexpr uint64_t kLockByte = 10;
-constexpr int kLockAttempts = 11;
+constexpr std::chrono::seconds kLockWait{10};
 constexpr size_t kFirstScan = 4096;
 constexpr size_t kLargestScan = size_t{1} << 20;
 constexpr size_t kLargestProbe = size_t{1} << 16;
@@ -104,6 +105,11 @@ Status OpenMemoFile(TWorkArea& a) {
     return {};
 }
 
+int CreateOwnFile(platform::File& file, const std::string& path) {
+    (void)platform::RemoveFile(path);
+    return file.Open(path, platform::Access::ReadWrite, platform::Share::Exclusive, platform::Disposition::CreateNew);
+}
+
 Status CloseMemoFile(TWorkArea& a) {
     MemoFile* m = MemoOf(a);
     if (!m) return {};
@@ -127,11 +133,19 @@ Status MemoFailure(const MemoFile& memo, uint16_t code, std::string_view what, c
 
 Status LockMemo(MemoFile& memo, std::string_view routine) {
     if (!memo.lockable || memo.locked) return {};
-    for (int attempt = 1;; ++attempt) {
+    // Writers hold the byte for one memo at a time (a write stream for as
+    // long as it is open): a busy byte is waited for, as the index semaphore
+    // waits for its region, and only a holder that keeps it past the wait
+    // makes the write fail.
+    const auto give_up = std::chrono::steady_clock::now() + kLockWait;
+    auto pause = std::chrono::microseconds(20);
+    for (;;) {
         const int rc = memo.file.Lock(kLockByte, 1);
         if (rc == 0) break;
-        if (attempt == kLockAttempts) return Fail(1017, memo.name + Bracketed(routine));
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (rc != platform::kLockViolation || std::chrono::steady_clock::now() >= give_up)
+            return Fail(1017, memo.name + Bracketed(routine));
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(10'000));
     }
     memo.locked = true;
     return {};

@@ -98,6 +98,11 @@ Status RequireMemo(TWorkArea& area, std::string_view routine, MemoFile*& memo);
 // Opens the memo file beside the area's table (finishing or rolling back a
 // pack that a dead process left half done) and closes it.
 Status OpenMemoFile(TWorkArea& area);
+// A file the memo unit makes for itself beside the memo file (a pack's or a
+// zap's new file, the pack's journal): one a dead process left goes first
+// (unless an open holds it), and the name is created afresh, so a link
+// planted under it is never followed. 0 or a DOS code.
+int CreateOwnFile(platform::File& file, const std::string& path);
 Status CloseMemoFile(TWorkArea& area);
 
 Status MemoFailure(const MemoFile& memo, uint16_t code, std::string_view what, const MemoSite& site);
