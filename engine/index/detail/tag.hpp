@@ -118,6 +118,17 @@ public:
     Status Remove(const std::string& key, int32_t record, bool lenient);
 
 private:
+    // Entries stepped over in one direction since the cursor last came down
+    // from the root: a walk longer than the file can hold runs in a circle.
+    uint64_t stepped_ = 0;
+    bool stepped_forward_ = true;
+    Status CountStep(bool forward);
+    // A child must not be a node of the path down to it (a tree that leads
+    // into itself); below an inner node its trailing child is checked too,
+    // so that a loop shows before the walk comes to it.
+    Status LeadsBack(uint32_t child) const;
+    Status CheckBelow(const mdx::NodeView& node, uint32_t next) const;
+
     Status NodeAt(uint32_t block, const uint8_t*& bytes) const;
     Status DescendFrom(size_t depth, uint32_t block, bool last);
     // The record of the last entry below `block`.
