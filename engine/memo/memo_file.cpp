@@ -179,6 +179,10 @@ Status ParseMemoHead(const MemoFile& m, uint64_t size, uint32_t block, const cha
         e.length = total - kBlockHeader;
         return {};
     }
+    // Every dBASE IV memo begins with the mark: a block without it is no
+    // memo's start (a free run, the middle of a memo, a changed block size).
+    if (m.kind == MemoKind::Dbase4)
+        return MemoFailure(m, 1003, "memo block " + std::to_string(block) + " holds no memo", site);
     e.start = at;
     return {};
 }

@@ -5,7 +5,7 @@
 // dBASE III: a memo is its text and two 0x1A bytes, from the start of its
 //   block; readers stop at the first 0x1A.
 // dBASE IV: a memo starts with the block header FF FF 08 00 and a u32 LE
-//   total length (8 + data); a block without it reads as in dBASE III. Free
+//   total length (8 + data); a block without it holds no memo (1003). Free
 //   runs form a chain from the header's first word, in ascending block order,
 //   each run starting with u32 LE next run and u32 LE length in blocks; the
 //   chain ends at the block at the end of the file.
