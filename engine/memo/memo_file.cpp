@@ -100,6 +100,7 @@ Status OpenMemoFile(TWorkArea& a) {
     uint64_t size = 0;
     if (Status s = MemoSize(*memo, size); s.failed()) return s;
     if (Status s = ReadBlockSize(*memo, size); s.failed()) return s;
+    if (Status s = ReadAppendFloor(*memo, size); s.failed()) return s;
     a.memo_state = std::move(memo);
     return {};
 }
@@ -294,6 +295,7 @@ Status PrepareAppend(MemoFile& m, std::string_view routine, uint64_t& at, bool p
     }
     const uint64_t bs = m.block_size;
     at = std::max((size + bs - 1) / bs, uint64_t{m.FirstDataBlock()}) * bs;
+    if (Status s = FillToAppendFloor(m, at, routine); s.failed()) return s;
     if (at / bs > UINT32_MAX) return Fail(1005, m.name + " is full" + Bracketed(routine));
     return pad ? PadMemoFile(m, at, routine) : Status{};
 }
