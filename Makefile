@@ -21,8 +21,8 @@ test: deps
 	cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
 	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANTA_FUZZ=ON -DCORVANTA_TESTS=OFF
 	cmake --build build/fuzz -j $(JOBS)
-	rm -rf build/fuzz/seeds build/fuzz/memo-seeds
-	build/fuzz/tests/fuzz/dbf_fuzz_seeds build/fuzz/seeds build/fuzz/memo-seeds
+	rm -rf build/fuzz/seeds build/fuzz/memo-seeds build/fuzz/mdx-seeds
+	build/fuzz/tests/fuzz/dbf_fuzz_seeds build/fuzz/seeds build/fuzz/memo-seeds tests/fuzz/mdx_seeds build/fuzz/mdx-seeds
 	mkdir -p build/fuzz/corpus
 	build/fuzz/tests/fuzz/dbf_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	      -artifact_prefix=build/fuzz/ build/fuzz/corpus build/fuzz/seeds
@@ -34,10 +34,10 @@ test: deps
 	mkdir -p build/fuzz/memo-corpus
 	build/fuzz/tests/fuzz/memo_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	      -artifact_prefix=build/fuzz/memo- build/fuzz/memo-corpus build/fuzz/memo-seeds
-# Then index files from random bytes, opened and walked over a small table.
+# Then index files from random bytes, opened, walked, changed and rebuilt over a small table.
 	mkdir -p build/fuzz/mdx-corpus
 	build/fuzz/tests/fuzz/mdx_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=40960 -print_final_stats=1 \
-	      -artifact_prefix=build/fuzz/mdx- build/fuzz/mdx-corpus tests/fuzz/mdx_seeds
+	      -artifact_prefix=build/fuzz/mdx- build/fuzz/mdx-corpus tests/fuzz/mdx_seeds build/fuzz/mdx-seeds
 
 demo: deps
 	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANTA_TESTS=OFF

@@ -1,7 +1,8 @@
 // libFuzzer target: any bytes as a table file, opened shared and exclusive
 // and put through the public engine API with error handling off: walks,
-// searches, sums, copies both ways, edits, pack and zap. Every input must end
-// in an error code or a clean run; the sanitizers catch the rest.
+// searches, sums, copies both ways, edits (shared ones under their locks),
+// pack (shared too, the share turned exclusive for it) and zap. Every input
+// must end in an error code or a clean run; the sanitizers catch the rest.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -19,11 +20,11 @@
 #include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/locate.hpp"
+#include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "engine/dbf/tables.hpp"
 #include "tests/fuzz/fuzz_support.hpp"
-#include "tests/support/temp_dir.hpp"
 
 namespace {
 
@@ -75,6 +76,35 @@ void Scan(const std::string& copy) {
     SetLastErrorCode(0);
 }
 
+// What a program sharing the table does: changes under the record lock,
+// an append under the append lock, a flush, and a pack.
+void SharedChanges() {
+    using namespace zurod;
+    GO(1);
+    if (Ok() && RLock()) {
+        ChangeFields();
+        Replace();
+        DeleteRec();
+        RecallRec();
+        Unlock();
+    }
+    if (ALock()) {
+        ClearRecord();
+        ChangeFields();
+        Append();
+        Unlock();
+    }
+    FlushDbf();
+    GO(2);
+    if (Ok() && RLock()) {
+        DeleteRec();
+        Unlock();
+    }
+    Pack();
+    Walk();
+    SetLastErrorCode(0);
+}
+
 void Run(const std::string& table, const std::string& copy, bool exclusive) {
     using namespace zurod;
     ResetErrorState();
@@ -100,6 +130,8 @@ void Run(const std::string& table, const std::string& copy, bool exclusive) {
         Pack();
         Walk();
         Zap();
+    } else {
+        SharedChanges();
     }
     CloseArea();
 }
@@ -107,7 +139,7 @@ void Run(const std::string& table, const std::string& copy, bool exclusive) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const testing_support::TempDir scratch;
+    static const fuzz_support::Scratch scratch;
     static const std::string table = scratch / "FUZZ.DBF";
     static const std::string copy = scratch / "COPY.DBF";
     zurod::EngineReset();
