@@ -216,6 +216,7 @@ void DatasetInit() {
 
 TZoVizuRez::NestedDispatch::NestedDispatch(TZoVizuRez& dataset)
     : dataset_(dataset), area_(CurrentArea()), code_(LastErrorCode()), message_(code_ ? LastErrorMessage() : "") {
+    dataset_.RestoreTypedBuffer();
     if (dataset_.field_props_) typed_.assign(dataset_.field_props_->typed.begin(), dataset_.field_props_->typed.end());
 }
 
