@@ -70,21 +70,4 @@ TEST_F(TypedFields, ATypeMismatchIsRefusedAndWritesNothing) {
     }
 }
 
-TEST_F(TypedFields, MatchingTypesStillReadAndWrite) {
-    PutFieldString(1, "Corvanta");
-    PutFieldString(2, "12/31/24");
-    PutFieldNumber(3, 12.25);
-    PutFieldInteger(4, 42);
-    PutFieldMemo(5, 3);
-    PutFieldLogical(6, true);
-    EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
-    EXPECT_EQ(GetFieldString(1), "Corvanta");
-    EXPECT_EQ(GetFieldString(2), "12/31/24");
-    EXPECT_EQ(GetFieldNumber(3), 12.25);
-    EXPECT_EQ(GetFieldInteger(4), 42);
-    EXPECT_EQ(GetFieldNumber(4), 42.0);
-    EXPECT_EQ(GetFieldMemo(5), 3);
-    EXPECT_TRUE(GetFieldLogical(6));
-}
-
 }  // namespace
