@@ -6,6 +6,7 @@
 // an entry, or past the last entry of the last leaf (at the end of the
 // order). The key and record of the entry it last stood on are kept, so that
 // a path another writer invalidated can be found again.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -93,10 +94,16 @@ public:
 
     bool OnEntry() const { return path_valid && path.back().pos < LeafCount(); }
     uint32_t LeafCount() const { return mdx::Get32(leaf.data()); }
+    // The entry the cursor stands on; off an entry, record 0 (no record of
+    // the table) and the leaf's last key, never bytes past the leaf.
     int32_t Record() const {
-        return static_cast<int32_t>(mdx::NodeView{leaf.data(), item_length}.Pointer(path.back().pos));
+        return OnEntry() ? static_cast<int32_t>(mdx::NodeView{leaf.data(), item_length}.Pointer(path.back().pos)) : 0;
     }
-    const uint8_t* Key() const { return mdx::NodeView{leaf.data(), item_length}.Key(path.back().pos); }
+    const uint8_t* Key() const {
+        const uint32_t count = LeafCount();
+        const uint32_t pos = path.empty() ? 0 : std::min(path.back().pos, count > 0 ? count - 1 : 0);
+        return mdx::NodeView{leaf.data(), item_length}.Key(pos);
+    }
     // Remembers the entry the cursor stands on.
     void Remember();
 
