@@ -140,6 +140,9 @@ int IndexFile::Node(uint32_t block, uint16_t item, const uint8_t*& bytes) {
     Cache* caches[] = {&inner_, &leaves_};
     for (Cache* c : caches)
         if (const uint8_t* hit = c->Find(block)) {
+            // The node may have been read for a tag of shorter items (a damaged
+            // tag pointing into another's tree): its count must fit this one's.
+            if (mdx::NodeView{hit, item}.Count() > mdx::NodeCapacity(item)) return kCorrupt;
             bytes = hit;
             return 0;
         }

@@ -187,7 +187,7 @@ Status SetOrderIn(TWorkArea& a, int n, const std::string& label) {
     ix->active = n;
     // Only the active order's cursor is used; the others find their records
     // by key when they change.
-    Status s = SyncIndexIn(a, *ix, false);
+    Status s = SyncChosenOrderIn(a, *ix);
     if (s.ok()) s = TakeKeysIn(a, *ix, true);
     unit.found = found;
     return FirstFailure(std::move(s), read.Release());

@@ -150,7 +150,11 @@ Status RepairIndexIn(TWorkArea& a, IndexArea& ix) {
     Status s;
     switch (ix.file.PendingMark()) {
     case IndexFile::Mark::None: return {};
-    case IndexFile::Mark::Record: s = RepairRecord(a, ix, static_cast<int32_t>(ix.file.MarkedRecord())); break;
+    case IndexFile::Mark::Record:
+        s = RepairRecord(a, ix, static_cast<int32_t>(ix.file.MarkedRecord()));
+        // A tree too damaged to take the record's keys out is built anew.
+        if (s.code == 222) s = RebuildInPlace(a, ix);
+        break;
     case IndexFile::Mark::All: s = RebuildInPlace(a, ix); break;
     }
     if (s.failed()) return s;

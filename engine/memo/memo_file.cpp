@@ -101,6 +101,7 @@ Status OpenMemoFile(TWorkArea& a) {
     uint64_t size = 0;
     if (Status s = MemoSize(*memo, size); s.failed()) return s;
     if (Status s = ReadBlockSize(*memo, size); s.failed()) return s;
+    if (Status s = ReadAppendFloor(*memo, size); s.failed()) return s;
     a.memo_state = std::move(memo);
     return {};
 }
@@ -193,6 +194,10 @@ Status ParseMemoHead(const MemoFile& m, uint64_t size, uint32_t block, const cha
         e.length = total - kBlockHeader;
         return {};
     }
+    // Every dBASE IV memo begins with the mark: a block without it is no
+    // memo's start (a free run, the middle of a memo, a changed block size).
+    if (m.kind == MemoKind::Dbase4)
+        return MemoFailure(m, 1003, "memo block " + std::to_string(block) + " holds no memo", site);
     e.start = at;
     return {};
 }
@@ -304,6 +309,7 @@ Status PrepareAppend(MemoFile& m, std::string_view routine, uint64_t& at, bool p
     }
     const uint64_t bs = m.block_size;
     at = std::max((size + bs - 1) / bs, uint64_t{m.FirstDataBlock()}) * bs;
+    if (Status s = FillToAppendFloor(m, at, routine); s.failed()) return s;
     if (at / bs > UINT32_MAX) return Fail(1005, m.name + " is full" + Bracketed(routine));
     return pad ? PadMemoFile(m, at, routine) : Status{};
 }
@@ -320,8 +326,11 @@ Status BuildMemoImage(const MemoFile& m, std::string_view data, bool headed, uin
     if (!fox && !headed) {
         if (data.find(kMemoEnd) != std::string_view::npos)
             return Fail(1300, m.name + ": a dBASE III memo cannot hold the byte 0x1A" + Bracketed(routine));
-        image.reserve(from + data.size() + 2 + m.block_size);
+        image.reserve(from + data.size() + 3 + m.block_size);
         image.append(data);
+        // Both end marks in one block: readers that look for the pair block
+        // by block would otherwise read on into the memos that follow.
+        if ((data.size() + 1) % m.block_size == 0) image.push_back(' ');
         image.append(2, kMemoEnd);
         length = image.size() - from;
     } else {

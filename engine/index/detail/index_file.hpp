@@ -54,7 +54,8 @@ public:
     int Append(std::span<const uint8_t> bytes, uint32_t& first);
 
     // The node at `block`, read through the cache: 0, or 222 when the block
-    // lies outside the file or the node holds more entries than fit.
+    // lies outside the file or the node holds more entries than fit items
+    // of `item` bytes (checked on every call, cached or not).
     int Node(uint32_t block, uint16_t item, const uint8_t*& bytes);
     int WriteNode(uint32_t block, const uint8_t* bytes, uint16_t item);
 

@@ -196,6 +196,10 @@ Status PriorKeyIn(TWorkArea& area, IndexArea& ix, int32_t& record);
 // outside the tag does (the area goes to end of file).
 Status SyncTag(TWorkArea& area, IndexArea& ix, Tag& tag, bool active, bool soft = false);
 Status SyncIndexIn(TWorkArea& area, IndexArea& ix, bool all);
+// The same for an order just chosen: a unique tag's cursor goes to the
+// record's own entry where the key we compute finds none (another writer's
+// key bytes), not only to where that key would stand.
+Status SyncChosenOrderIn(TWorkArea& area, IndexArea& ix);
 Status TakeKeysIn(TWorkArea& area, IndexArea& ix, bool all);
 Status SeekKeyIn(TWorkArea& area, IndexArea& ix, std::string_view key, bool& found);
 Status FindIn(TWorkArea& area, IndexArea& ix, std::string_view text, bool& found);
