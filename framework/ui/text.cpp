@@ -9,6 +9,8 @@
 #include <map>
 #include <unordered_map>
 
+#include "framework/ui/detail/state.hpp"
+#include "framework/ui/detail/text_state.hpp"
 #include "framework/ui/gdi.hpp"
 #include "platform/codepage.hpp"
 
@@ -21,39 +23,44 @@ constexpr char kFontConfig[] =
 #include "framework/ui/fonts_conf.inc"
     ;
 
-struct PangoState {
-    PangoFontMap* map = nullptr;
-    PangoContext* context = nullptr;
-    uint64_t layouts = 0;
-    PangoState() {
-        FcConfig* config = FcConfigCreate();
-        if (!FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(kFontConfig), FcTrue) ||
-            !FcConfigBuildFonts(config)) {
-            FcConfigDestroy(config);
-            config = nullptr;
-        }
-        map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
-        if (config && PANGO_IS_FC_FONT_MAP(map)) {
-            pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(map), config);
-        }
-        if (config) FcConfigDestroy(config);
-        context = pango_font_map_create_context(map);
-        cairo_font_options_t* options = cairo_font_options_create();
-        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);
-        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_FULL);
-        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-        pango_cairo_context_set_font_options(context, options);
-        cairo_font_options_destroy(options);
-        pango_cairo_context_set_resolution(context, 96);
-    }
-};
+}  // namespace
 
-PangoState& Pango() {
-    static PangoState state;
-    return state;
+namespace detail {
+
+TextState::TextState() {
+    FcConfig* config = FcConfigCreate();
+    if (!FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(kFontConfig), FcTrue) ||
+        !FcConfigBuildFonts(config)) {
+        FcConfigDestroy(config);
+        config = nullptr;
+    }
+    map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
+    if (config && PANGO_IS_FC_FONT_MAP(map)) {
+        pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(map), config);
+    }
+    if (config) FcConfigDestroy(config);
+    context = pango_font_map_create_context(map);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_FULL);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+    pango_cairo_context_set_font_options(context, options);
+    cairo_font_options_destroy(options);
+    pango_cairo_context_set_resolution(context, 96);
 }
 
-}  // namespace
+TextState::~TextState() {
+    if (context) g_object_unref(context);
+    if (map) g_object_unref(map);
+}
+
+TextState& Text() {
+    UiState& ui = Ui();
+    if (!ui.text) ui.text = std::make_unique<TextState>();
+    return *ui.text;
+}
+
+}  // namespace detail
 
 class FontFace {
 public:
@@ -93,7 +100,7 @@ PangoFontDescription* Describe(const LogFont& lf, double pixels) {
 }  // namespace
 
 FontFace::FontFace(const LogFont& font) : lf(font) {
-    PangoState& p = Pango();
+    detail::TextState& p = detail::Text();
     const int h = lf.height == 0 ? -11 : lf.height;
     double pixels = std::abs(h);
     desc_ = Describe(lf, pixels);
@@ -121,7 +128,7 @@ FontFace::FontFace(const LogFont& font) : lf(font) {
 }
 
 PangoLayout* FontFace::Layout(const std::string& utf8) {
-    PangoState& p = Pango();
+    detail::TextState& p = detail::Text();
     ++p.layouts;
     PangoLayout* layout = pango_layout_new(p.context);
     pango_layout_set_font_description(layout, desc_);
@@ -171,7 +178,7 @@ const FontFace::Text& FontFace::Get(std::string_view ansi, bool need_mask) {
 }
 
 FontPtr CreateFont(const LogFont& lf) {
-    static std::map<std::tuple<std::string, int, bool, bool, bool, bool>, FontPtr> fonts;
+    auto& fonts = detail::Text().fonts;
     auto key = std::make_tuple(lf.name, lf.height, lf.bold, lf.italic, lf.underline, lf.strike_out);
     auto& slot = fonts[key];
     if (!slot) slot = std::make_shared<FontFace>(lf);
@@ -180,13 +187,14 @@ FontPtr CreateFont(const LogFont& lf) {
 
 const TextMetrics& FontMetrics(const FontPtr& font) { return font->tm; }
 const LogFont& FontLog(const FontPtr& font) { return font->lf; }
-uint64_t TextLayoutCount() { return Pango().layouts; }
+uint64_t TextLayoutCount() { return detail::Text().layouts; }
 
 namespace {
 
 FontFace& FaceOf(const DC& dc) {
     if (dc.S().font) return *dc.S().font;
-    static FontPtr system = CreateFont(LogFont{"System", -13, true});
+    FontPtr& system = detail::Text().system_font;
+    if (!system) system = CreateFont(LogFont{"System", -13, true});
     return *system;
 }
 

@@ -112,10 +112,9 @@ constexpr TColor clScrollBar = SysColor(COLOR_SCROLLBAR), clBackground = SysColo
                  clGradientActiveCaption = SysColor(COLOR_GRADIENTACTIVECAPTION),
                  clGradientInactiveCaption = SysColor(COLOR_GRADIENTINACTIVECAPTION);
 
-// The system colour table; tests may change entries and put the defaults back.
+// The system colour table; tests may change entries (UiReset puts the defaults back).
 COLORREF GetSysColor(int index);
 void SetSysColor(int index, COLORREF value);
-void ResetSysColors();
 
 // The RGB value of a colour: system colours through the table; anything else
 // (clNone and clDefault included) as it is.
@@ -139,6 +138,5 @@ enum SystemMetric : int {
 // clang-format on
 int GetSystemMetrics(int index);  // 0 for an unknown index
 void SetSystemMetric(int index, int value);
-void ResetSystemMetrics();
 
 }  // namespace ui

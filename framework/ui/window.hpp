@@ -347,9 +347,18 @@ public:
 Display* InstallDisplay(Display* display);
 Display* CurrentDisplay();
 
-// Drops every window, message, timer and state without sending anything:
-// a fresh desktop for each test.
-void ResetDesktop();
+// ---------------------------------------------------------------- the state's life
+
+// The window system keeps its state in one owner. UiStart creates it (the
+// first use does when nobody did); UiShutdown drops it, windows and all, and
+// runs at exit. UiReset is the start afresh tests use: no windows, messages,
+// timers, focus or capture, no display, the steady clock, default colours and
+// metrics, the screen and application as new. Window classes, resources, the
+// screen's cursor table and realised fonts stay; handles are never reused.
+// Nothing is sent to the windows that go.
+void UiStart();
+void UiShutdown();
+void UiReset();
 size_t WindowCount();
 
 }  // namespace ui

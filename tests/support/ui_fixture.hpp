@@ -12,19 +12,14 @@ namespace testing_ui {
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::ResetDesktop();
-        ui::Screen().Reset();
-        ui::ResetSysColors();
-        ui::ResetSystemMetrics();
+        ui::UiReset();
         ui::InstallClock(&clock_);
         ui::SetStallLimit(50);
-        ui::Application().ResetTerminated();
         previous_box_ = platform::InstallMessageBox(&box_);
     }
     void TearDown() override {
         platform::InstallMessageBox(previous_box_);
-        ui::InstallClock(nullptr);
-        ui::ResetDesktop();
+        ui::UiReset();
     }
     // Dispatches everything waiting, timers that are due included.
     void Pump() { ui::Application().ProcessMessages(); }

@@ -1,0 +1,86 @@
+// The window system's one state owner: start, shutdown and reset.
+#include "framework/ui/detail/state.hpp"
+
+#include <cstdlib>
+
+#include "framework/ui/detail/library_state.hpp"
+#include "framework/ui/detail/text_state.hpp"
+
+#if defined(__SANITIZE_ADDRESS__)
+// The font, text and display libraries keep caches for the life of the
+// process; the leak checker is told so.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\nleak:libpango\nleak:libglib\nleak:libgobject\nleak:libharfbuzz\n"
+           "leak:libcairo\nleak:libfreetype\nleak:libSDL2\nleak:libX11\nleak:libdbus\n";
+}
+#endif
+
+namespace ui {
+
+namespace detail {
+
+namespace {
+
+std::unique_ptr<UiState> g_ui;
+
+void ShutdownAtExit() { UiShutdown(); }
+
+// Tells the display that every window it shows is gone.
+void LeaveDisplay(UiState& s) {
+    if (!s.display) return;
+    for (auto& [h, w] : s.desk.windows)
+        if (w->on_display) s.display->WindowDestroyed(h);
+}
+
+}  // namespace
+
+UiState::UiState() : library(std::make_unique<LibraryState>()) {}
+UiState::~UiState() = default;
+
+UiState& Ui() {
+    if (!g_ui) UiStart();
+    return *g_ui;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+void UiStart() {
+    if (g_ui) return;
+    static const bool registered = (std::atexit(ShutdownAtExit), true);
+    (void)registered;
+    g_ui = std::make_unique<UiState>();
+}
+
+void UiShutdown() {
+    if (!g_ui) return;
+    LeaveDisplay(*g_ui);
+    g_ui.reset();
+}
+
+void UiReset() {
+    UiState& s = Ui();
+    LeaveDisplay(s);
+    s.desk = Desktop();
+    {
+        std::lock_guard lock(s.queue.mu);
+        s.queue.posted.clear();
+        s.queue.quit = false;
+        s.queue.quit_code = 0;
+    }
+    s.clock = &s.steady;
+    s.display = nullptr;
+    s.stall_ms = 5000;
+    s.sys_colors = DefaultSysColors();
+    s.metrics = DefaultMetrics();
+    LibraryState& lib = *s.library;
+    lib.capture_control = nullptr;
+    lib.handles.clear();
+    lib.screen.Reset();
+    lib.application.ResetTerminated();
+}
+
+size_t WindowCount() { return Desk().windows.size(); }
+
+}  // namespace ui
