@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/detail/text_state.hpp"
 
@@ -27,9 +28,10 @@ void ShutdownAtExit() { UiShutdown(); }
 
 // Tells the display that every window it shows is gone.
 void LeaveDisplay(UiState& s) {
-    if (!s.display) return;
+    Display* display = s.queue->display;
+    if (!display) return;
     for (auto& [h, w] : s.desk.windows)
-        if (w->on_display) s.display->WindowDestroyed(h);
+        if (w->on_display) display->WindowDestroyed(h);
 }
 
 }  // namespace
@@ -56,6 +58,7 @@ void UiStart() {
 void UiShutdown() {
     if (!g_ui) return;
     LeaveDisplay(*g_ui);
+    AbandonCalls(*g_ui->queue);
     g_ui.reset();
 }
 
@@ -63,14 +66,15 @@ void UiReset() {
     UiState& s = Ui();
     LeaveDisplay(s);
     s.desk = Desktop();
+    AbandonCalls(*s.queue);
     {
-        std::lock_guard lock(s.queue.mu);
-        s.queue.posted.clear();
-        s.queue.quit = false;
-        s.queue.quit_code = 0;
+        std::lock_guard lock(s.queue->mu);
+        s.queue->posted.clear();
+        s.queue->quit = false;
+        s.queue->quit_code = 0;
+        s.queue->display = nullptr;
     }
     s.clock = &s.steady;
-    s.display = nullptr;
     s.stall_ms = 5000;
     s.sys_colors = DefaultSysColors();
     s.metrics = DefaultMetrics();
