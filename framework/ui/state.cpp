@@ -76,6 +76,10 @@ void UiReset() {
     }
     s.clock = &s.steady;
     s.stall_ms = 5000;
+    if (s.text) {
+        s.text->budget = kDefaultTextCacheBudget;
+        s.text->Trim();
+    }
     s.sys_colors = DefaultSysColors();
     s.metrics = DefaultMetrics();
     LibraryState& lib = *s.library;
