@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/ui/detail/library_state.hpp"
 #include "platform/msgbox.hpp"
 
 namespace ui {
@@ -201,10 +202,7 @@ void TCustomForm::WndProc(TMessage& m) {
 
 // ---------------------------------------------------------------- screen
 
-TScreen& Screen() {
-    static TScreen screen;
-    return screen;
-}
+TScreen& Screen() { return detail::Library().screen; }
 
 HCURSOR TScreen::Cursors(int index) {
     auto it = cursors_.find(index);
@@ -254,10 +252,9 @@ TApplication::TApplication() {
     platform::InstallEventPump([this](platform::EventFilter filter) { ProcessMessages(filter); });
 }
 
-TApplication& Application() {
-    static TApplication app;
-    return app;
-}
+TApplication::~TApplication() { platform::InstallEventPump(nullptr); }
+
+TApplication& Application() { return detail::Library().application; }
 
 bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
     if (!PeekMessage(msg, 0, 0, 0, PM_REMOVE | flags)) return false;

@@ -100,7 +100,7 @@ public:
     void AddForm(TCustomForm* f);
     void RemoveForm(TCustomForm* f);
     void SetActiveForm(TCustomForm* f);
-    void Reset();  // tests
+    void Reset();  // UiReset: no active form, the default cursor
 
 private:
     std::map<int, HCURSOR> cursors_;
@@ -113,6 +113,9 @@ TScreen& Screen();
 class TApplication {
 public:
     TApplication();
+    ~TApplication();
+    TApplication(const TApplication&) = delete;
+    TApplication& operator=(const TApplication&) = delete;
     // Dispatches every waiting message (only paint and timer messages with
     // that filter); what arrives meanwhile waits for the next call.
     void ProcessMessages(platform::EventFilter filter = platform::EventFilter::All);

@@ -2,29 +2,17 @@
 
 #include <strings.h>
 
-#include <unordered_map>
+#include "framework/ui/detail/state.hpp"
 
 namespace ui {
 
+bool detail::NoCase::operator()(const std::string& a, const std::string& b) const {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+}
+
 namespace {
 
-struct NoCase {
-    bool operator()(const std::string& a, const std::string& b) const { return strcasecmp(a.c_str(), b.c_str()) < 0; }
-};
-
-struct Store {
-    std::map<std::string, SurfacePtr, NoCase> bitmaps;
-    std::map<std::string, IconResource, NoCase> icons;
-    std::map<std::string, CursorResource, NoCase> cursors;
-    std::unordered_map<HCURSOR, CursorResource> loaded;
-    HCURSOR next_cursor = 1;
-    std::map<int, std::string> strings;
-};
-
-Store& S() {
-    static Store s;
-    return s;
-}
+detail::ResourceStore& S() { return detail::Ui().resources; }
 
 CursorResource Arrow() {
     static const std::vector<std::string> rows = {
@@ -86,8 +74,7 @@ HCURSOR LoadCursor(const std::string& name) {
 }
 
 HCURSOR LoadStandardCursor(int id) {
-    static std::map<int, HCURSOR> standard;
-    auto& h = standard[id];
+    auto& h = S().standard_cursors[id];
     if (!h || !S().loaded.count(h)) {
         h = S().next_cursor++;
         S().loaded[h] = Arrow();

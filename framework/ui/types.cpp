@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "framework/ui/detail/state.hpp"
+
 namespace ui {
 
 namespace {
@@ -18,9 +20,7 @@ constexpr std::array<COLORREF, COLOR_SYSCOLOR_COUNT> kDefaultSysColors = {
     RGB(181, 181, 181), RGB(0, 0, 128),     RGB(166, 202, 240), RGB(192, 192, 192),
 };
 
-std::array<COLORREF, COLOR_SYSCOLOR_COUNT> g_sys_colors = kDefaultSysColors;
-
-std::array<int, SM_METRIC_COUNT> DefaultMetrics() {
+std::array<int, SM_METRIC_COUNT> StartMetrics() {
     std::array<int, SM_METRIC_COUNT> m{};
     m[SM_CXSCREEN] = 1024, m[SM_CYSCREEN] = 768;
     m[SM_CXVSCROLL] = 16, m[SM_CYHSCROLL] = 16;
@@ -40,8 +40,6 @@ std::array<int, SM_METRIC_COUNT> DefaultMetrics() {
     m[SM_CXDRAG] = 4, m[SM_CYDRAG] = 4;
     return m;
 }
-
-std::array<int, SM_METRIC_COUNT> g_metrics = DefaultMetrics();
 
 struct ColorName {
     TColor color;
@@ -98,11 +96,17 @@ constexpr ColorName kColorNames[] = {
 
 }  // namespace
 
-COLORREF GetSysColor(int index) { return index >= 0 && index < COLOR_SYSCOLOR_COUNT ? g_sys_colors[size_t(index)] : 0; }
-void SetSysColor(int index, COLORREF value) {
-    if (index >= 0 && index < COLOR_SYSCOLOR_COUNT) g_sys_colors[size_t(index)] = value & 0xFFFFFF;
+namespace detail {
+std::array<COLORREF, COLOR_SYSCOLOR_COUNT> DefaultSysColors() { return kDefaultSysColors; }
+std::array<int, SM_METRIC_COUNT> DefaultMetrics() { return StartMetrics(); }
+}  // namespace detail
+
+COLORREF GetSysColor(int index) {
+    return index >= 0 && index < COLOR_SYSCOLOR_COUNT ? detail::Ui().sys_colors[size_t(index)] : 0;
 }
-void ResetSysColors() { g_sys_colors = kDefaultSysColors; }
+void SetSysColor(int index, COLORREF value) {
+    if (index >= 0 && index < COLOR_SYSCOLOR_COUNT) detail::Ui().sys_colors[size_t(index)] = value & 0xFFFFFF;
+}
 
 bool IsSysColor(TColor color) { return (uint32_t(color) & 0xFF000000u) == 0x80000000u; }
 
@@ -147,10 +151,11 @@ TColor StringToColor(const std::string& text) {
     return TColor(negative ? uint32_t(0) - value : value);
 }
 
-int GetSystemMetrics(int index) { return index >= 0 && index < SM_METRIC_COUNT ? g_metrics[size_t(index)] : 0; }
-void SetSystemMetric(int index, int value) {
-    if (index >= 0 && index < SM_METRIC_COUNT) g_metrics[size_t(index)] = value;
+int GetSystemMetrics(int index) {
+    return index >= 0 && index < SM_METRIC_COUNT ? detail::Ui().metrics[size_t(index)] : 0;
 }
-void ResetSystemMetrics() { g_metrics = DefaultMetrics(); }
+void SetSystemMetric(int index, int value) {
+    if (index >= 0 && index < SM_METRIC_COUNT) detail::Ui().metrics[size_t(index)] = value;
+}
 
 }  // namespace ui

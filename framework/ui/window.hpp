@@ -214,21 +214,32 @@ struct PAINTSTRUCT {
 std::unique_ptr<DC> BeginPaint(HWND hwnd, PAINTSTRUCT& ps);
 void EndPaint(HWND hwnd, std::unique_ptr<DC> dc);
 // A DC on the client area (GetDC) or on the whole window (GetWindowDC).
+// Releasing one marks what it could draw on as damage to present.
 std::unique_ptr<DC> GetDC(HWND hwnd);
 std::unique_ptr<DC> GetWindowDC(HWND hwnd);
 void ReleaseDC(HWND hwnd, std::unique_ptr<DC> dc);
-// The pixels of a top-level window (the window holding `hwnd`).
+// The pixels of a top-level window (the window holding `hwnd`). Drawing into
+// them directly is not presented.
 SurfacePtr GetWindowSurface(HWND hwnd);
+// Shows on the display what was drawn through DCs since the last time: each
+// top-level window once, only its damaged rectangles. The message loop calls
+// it when every window that was due has painted; a window in the middle of
+// its paint waits for the next time.
+void PresentDamage();
 
 // ---------------------------------------------------------------- messages
 
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM w = 0, LPARAM l = 0);
 // Any thread. A message for a window that is gone by the time it is taken
-// from the queue is dropped.
+// from the queue is dropped. False when kPostedQuota messages wait already.
+constexpr size_t kPostedQuota = 10000;
 bool PostMessage(HWND hwnd, UINT msg, WPARAM w = 0, LPARAM l = 0);
 bool PostThreadMessage(UINT msg, WPARAM w = 0, LPARAM l = 0);
 void PostQuitMessage(int exit_code);
 // Posted messages first, then the quit message, then paint, then timers.
+// Routines other threads wait on (TThread::Synchronize) run first, unless
+// only paint or timer messages are asked for. Once no window waits for paint,
+// the damage of the turn is presented (PresentDamage).
 // `hwnd` 0 takes messages of any window and thread messages, HWND(-1) thread
 // messages only; min and max 0 take every number.
 bool PeekMessage(MSG& msg, HWND hwnd, UINT min, UINT max, UINT flags);
@@ -336,20 +347,32 @@ public:
     virtual void WindowHidden(HWND hwnd) = 0;
     virtual void WindowMoved(HWND hwnd, const TRect& screen_rect) = 0;
     virtual void WindowDestroyed(HWND hwnd) = 0;
-    virtual void Present(HWND hwnd, const Surface& pixels) = 0;
+    // Shows the `damaged` rectangles of the window's pixels (window coordinates).
+    virtual void Present(HWND hwnd, const Surface& pixels, const Region& damaged) = 0;
     // Waits up to `timeout_ms` (-1: no limit) for input or a Wake and turns
     // the input into messages; false when the display is gone.
     virtual bool Wait(int timeout_ms) = 0;
-    virtual void Wake() = 0;  // any thread
+    // Any thread, under the queue's lock: it must not call back into the window system.
+    virtual void Wake() = 0;
     virtual TSize ScreenSize() = 0;
 };
 // The caller keeps ownership; nullptr goes back to headless drawing.
 Display* InstallDisplay(Display* display);
 Display* CurrentDisplay();
 
-// Drops every window, message, timer and state without sending anything:
-// a fresh desktop for each test.
-void ResetDesktop();
+// ---------------------------------------------------------------- the state's life
+
+// The window system keeps its state in one owner. UiStart creates it (the
+// first use does when nobody did); UiShutdown drops it, windows and all, and
+// runs at exit. UiReset is the start afresh tests use: no windows, messages,
+// timers, focus or capture, no display, the steady clock, default colours and
+// metrics, the text cache's budget, the screen and application as new.
+// Window classes, resources, the screen's cursor table, realised fonts and
+// cached texts stay; handles are never reused.
+// Nothing is sent to the windows that go.
+void UiStart();
+void UiShutdown();
+void UiReset();
 size_t WindowCount();
 
 }  // namespace ui

@@ -4,27 +4,37 @@
 // colours, and message boxes that answer from a script.
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <vector>
+
 #include "framework/ui/forms.hpp"
 #include "platform/msgbox.hpp"
+
+namespace ui {
+// Readable failures for geometry.
+inline void PrintTo(const TRect& r, std::ostream* os) {
+    *os << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
+inline void PrintTo(const Region& g, std::ostream* os) {
+    *os << "[";
+    for (const TRect& r : g.Rects()) PrintTo(r, os), *os << " ";
+    *os << "]";
+}
+}  // namespace ui
 
 namespace testing_ui {
 
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::ResetDesktop();
-        ui::Screen().Reset();
-        ui::ResetSysColors();
-        ui::ResetSystemMetrics();
+        ui::UiReset();
         ui::InstallClock(&clock_);
         ui::SetStallLimit(50);
-        ui::Application().ResetTerminated();
         previous_box_ = platform::InstallMessageBox(&box_);
     }
     void TearDown() override {
         platform::InstallMessageBox(previous_box_);
-        ui::InstallClock(nullptr);
-        ui::ResetDesktop();
+        ui::UiReset();
     }
     // Dispatches everything waiting, timers that are due included.
     void Pump() { ui::Application().ProcessMessages(); }
@@ -32,6 +42,26 @@ protected:
     ui::VirtualClock clock_{true};
     platform::ScriptedMessageBox box_;
     platform::MessageBoxService* previous_box_ = nullptr;
+};
+
+// A display that shows nothing and remembers what it was asked to do.
+struct RecordingDisplay : ui::Display {
+    struct Presented {
+        ui::HWND hwnd;
+        ui::Region damaged;
+    };
+    std::vector<Presented> presents;
+    int destroyed = 0;
+    void WindowShown(ui::HWND, const ui::TRect&, bool) override {}
+    void WindowHidden(ui::HWND) override {}
+    void WindowMoved(ui::HWND, const ui::TRect&) override {}
+    void WindowDestroyed(ui::HWND) override { ++destroyed; }
+    void Present(ui::HWND h, const ui::Surface&, const ui::Region& damaged) override {
+        presents.push_back({h, damaged});
+    }
+    bool Wait(int) override { return true; }
+    void Wake() override {}
+    ui::TSize ScreenSize() override { return {1024, 768}; }
 };
 
 // A colour surface of `w` x `h` filled with `c`, and a DC on it.

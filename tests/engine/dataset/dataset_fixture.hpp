@@ -30,8 +30,7 @@ class DatasetTest : public testing_support::EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        ui::ResetDesktop();
-        ui::Application().ResetTerminated();
+        ui::UiReset();
         numbers_ = platform::NumberSettings();
         platform::NumberSettings() = {'.', ','};
         zurod::VFileInit();
@@ -46,8 +45,7 @@ protected:
         sets_.clear();
         EngineTest::TearDown();
         platform::NumberSettings() = numbers_;
-        ui::Application().ResetTerminated();
-        ui::ResetDesktop();
+        ui::UiReset();
     }
 
     template <class T>

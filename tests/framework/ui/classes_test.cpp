@@ -158,7 +158,7 @@ TEST(ColorTest, NamesNumbersAndSystemColours) {
     EXPECT_EQ(ColorToRGB(clBtnFace), GetSysColor(COLOR_BTNFACE));
     SetSysColor(COLOR_BTNFACE, RGB(1, 2, 3));
     EXPECT_EQ(ColorToRGB(clBtnFace), RGB(1, 2, 3));
-    ResetSysColors();
+    UiReset();
     EXPECT_EQ(GetSysColor(999), 0u);
     EXPECT_EQ(GetSystemMetrics(-4), 0);
 }

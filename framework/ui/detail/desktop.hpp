@@ -1,0 +1,62 @@
+#pragma once
+// What the parts of the window system share about windows: lookup, geometry,
+// visibility, invalidation and waking the loop.
+#include "framework/ui/detail/state.hpp"
+
+namespace ui::detail {
+
+// window_tree.cpp
+Win* Find(HWND h);
+// A field of a window; its empty value for a handle that is gone.
+template <class T>
+T Member(HWND h, T Win::*field) {
+    const Win* w = Find(h);
+    return w ? w->*field : T{};
+}
+TRect Insets(const Win& w);    // the frame, caption and client edge
+TRect ClientIn(const Win& w);  // client rectangle in the window's own coordinates
+Win* Root(Win* w);
+TPoint OriginInRoot(const Win& w);  // the window's top-left in its top-level window's pixels
+TPoint ClientOriginInRoot(const Win& w);
+bool Visible(const Win* w);  // the window and every parent
+bool Within(HWND h, HWND ancestor);
+void PlaceTopLevel(HWND h, bool topmost);
+
+// paint.cpp
+// What of `area` (root pixels) the window may draw on: inside every parent's
+// client area, outside siblings in front of it and of its parents.
+Region VisibleRegion(const Win& w, TRect area, bool clip_own_children);
+SurfacePtr EnsureSurface(Win& root);
+void InvalidateTree(Win& w);
+void InvalidateParentArea(const Win& w);
+// Pixels of a top-level window (its own coordinates) to present at the next turn.
+void AddDamage(Win& root, const Region& pixels);
+// A window that waits for WM_PAINT, parents before children; windows inside
+// their own paint are passed over.
+HWND FindPaint(HWND filter);
+// Sends WM_PAINT; keeps what was invalidated meanwhile for another paint.
+void SendPaint(HWND h);
+// Presents the damage of every top-level window once no window waits for paint.
+void PresentWhenPainted();
+void PaintDefaultFrame(HWND h);
+
+// message_queue.cpp
+bool IsInput(UINT m);
+// Wakes a loop waiting for messages, on this thread or the display; the
+// Locked form with the queue's lock held.
+void Wake();
+void WakeLocked(PostedQueue& q);
+bool OnUiThread(const PostedQueue& q);
+// Runs the routines other threads are waiting on (user-interface thread).
+void RunCalls(PostedQueue& q);
+// Runs `routine` on the user-interface thread and waits for it (at once on
+// that thread); its exception comes back to the caller.
+void CallOnUiThread(const std::shared_ptr<PostedQueue>& queue, std::function<void()> routine);
+// Ends every waiting call without running it (reset and shutdown).
+void AbandonCalls(PostedQueue& q);
+
+// focus.cpp
+// Activates the next window when `gone` was the active one.
+void ActivateNext(HWND gone);
+
+}  // namespace ui::detail

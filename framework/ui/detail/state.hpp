@@ -1,0 +1,153 @@
+#pragma once
+// The window system's process-wide state, with one owner (compare the engine's
+// EngineState). UiStart creates it, UiShutdown drops it, UiReset gives a fresh
+// desktop. Nothing else in framework/ui keeps mutable state, so a reset cannot
+// miss a part and no part outlives the others at exit.
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "framework/ui/resources.hpp"
+#include "framework/ui/window.hpp"
+
+namespace ui {
+
+struct ProcEntry {
+    WindowProc proc;
+    std::shared_ptr<ProcEntry> below;
+    SubclassToken token = 0;
+};
+
+namespace detail {
+
+struct Win {
+    HWND handle = 0;
+    std::string cls;
+    uint32_t style = 0, ex_style = 0;
+    HWND parent = 0, owner = 0;
+    std::vector<HWND> children;  // front first
+    TRect rect;                  // in the parent's client coordinates; screen for top level
+    std::string text;
+    bool destroying = false;
+    Region update;  // client coordinates
+    bool erase = false, nc_dirty = false;
+    uint64_t invalidations = 0;  // counts changes to `update`, to tell what came during a paint
+    uint64_t paints_begun = 0;   // counts BeginPaint
+    int painting = 0;            // inside WM_PAINT: no nested paint of this window
+    int painting_inside = 0;     // top level: windows of it inside WM_PAINT; not presented meanwhile
+    Region damage;               // top level: pixels changed since the last present
+    std::shared_ptr<ProcEntry> top;
+    std::map<int, intptr_t> longs;
+    SurfacePtr surface;  // top level only
+    bool on_display = false;
+    std::optional<TColor> background;
+};
+
+struct Timer {
+    HWND hwnd = 0;
+    UINT id = 0;
+    UINT interval = 0;
+    uint64_t due = 0;
+    TimerProc proc;
+};
+
+// Windows, timers, focus and input state: what a reset starts afresh.
+struct Desktop {
+    std::unordered_map<HWND, std::unique_ptr<Win>> windows;
+    std::vector<HWND> top_levels;  // front first
+    std::vector<Timer> timers;
+    UINT next_timer_id = 1;
+    HWND focus = 0, active = 0, capture = 0;
+    CaretState caret;
+    uint32_t msg_time = 0;
+    uint8_t key_state[256] = {};
+    unsigned buttons = 0;
+    bool damaged = false;  // some top-level window has damage to present
+};
+
+// A routine another thread has the user-interface thread run (TThread::Synchronize).
+struct SyncCall {
+    std::function<void()> routine;
+    std::exception_ptr error;
+    bool done = false;  // under the queue's lock
+};
+
+// The one part other threads touch: posted messages, the quit request, calls
+// to run on the user-interface thread, and the display's wake. Threads keep
+// it alive while they wait on it, so a shutdown cannot pull it from under them.
+struct PostedQueue {
+    std::mutex mu;
+    std::condition_variable cv;
+    std::deque<MSG> posted;
+    bool quit = false;
+    int quit_code = 0;
+    std::deque<std::shared_ptr<SyncCall>> calls;
+    Display* display = nullptr;  // the installed display, for waking it from any thread
+    std::thread::id ui_thread = std::this_thread::get_id();
+};
+
+struct NoCase {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+
+// Resources the program registered when it started.
+struct ResourceStore {
+    std::map<std::string, SurfacePtr, NoCase> bitmaps;
+    std::map<std::string, IconResource, NoCase> icons;
+    std::map<std::string, CursorResource, NoCase> cursors;
+    std::unordered_map<HCURSOR, CursorResource> loaded;
+    std::map<int, HCURSOR> standard_cursors;
+    HCURSOR next_cursor = 1;
+    std::map<int, std::string> strings;
+};
+
+struct TextState;     // Pango and the realised fonts (detail/text_state.hpp)
+struct LibraryState;  // the class library's: screen, application, handles (detail/library_state.hpp)
+
+std::array<COLORREF, COLOR_SYSCOLOR_COUNT> DefaultSysColors();
+std::array<int, SM_METRIC_COUNT> DefaultMetrics();
+
+struct UiState {
+    UiState();
+    ~UiState();
+    UiState(const UiState&) = delete;
+    UiState& operator=(const UiState&) = delete;
+
+    // Kept by a reset: what the program registered, and caches.
+    std::map<std::string, WindowClass> classes;
+    ResourceStore resources;
+    std::unique_ptr<TextState> text;  // made on first use
+    HWND next_handle = 1;             // handles are never reused
+    SubclassToken next_token = 1;
+
+    // Started afresh by a reset.
+    Desktop desk;
+    std::shared_ptr<PostedQueue> queue = std::make_shared<PostedQueue>();
+    SteadyClock steady;
+    Clock* clock = &steady;
+    int stall_ms = 5000;
+    std::array<COLORREF, COLOR_SYSCOLOR_COUNT> sys_colors = DefaultSysColors();
+    std::array<int, SM_METRIC_COUNT> metrics = DefaultMetrics();
+    std::unique_ptr<LibraryState> library;
+};
+
+// The running window system's state; a caller that never ran UiStart gets it
+// started here.
+UiState& Ui();
+inline Desktop& Desk() { return Ui().desk; }
+// The display in use (user-interface thread; others go through the queue's lock).
+inline Display* TheDisplay() { return Ui().queue->display; }
+
+}  // namespace detail
+}  // namespace ui

@@ -1,0 +1,122 @@
+// Focus, activation, mouse capture and the caret.
+#include "framework/ui/detail/desktop.hpp"
+
+namespace ui {
+
+using namespace detail;
+
+namespace detail {
+
+void ActivateNext(HWND gone) {
+    if (Desk().active != gone) return;
+    Desk().active = 0;
+    HWND owner = 0;
+    if (Win* w = Find(gone)) owner = w->owner;
+    if (Win* o = Find(owner); o && Visible(o) && !(o->style & WS_DISABLED)) {
+        SetActiveWindow(owner);
+        return;
+    }
+    for (HWND h : Desk().top_levels) {
+        Win* w = Find(h);
+        if (h != gone && w && Visible(w) && !(w->style & WS_DISABLED) && !w->cls.empty() && w->cls != "TPUtilWindow") {
+            SetActiveWindow(h);
+            return;
+        }
+    }
+}
+
+}  // namespace detail
+
+// ---------------------------------------------------------------- focus, activation, capture, caret
+
+HWND SetFocus(HWND h) {
+    const HWND old = Desk().focus;
+    if (h != 0) {
+        Win* w = Find(h);
+        if (!w || (w->style & WS_DISABLED)) return 0;
+        HWND root = GetAncestorRoot(h);
+        if (Desk().active != root) SetActiveWindow(root);
+    }
+    if (old == h) return old;
+    Desk().focus = h;
+    if (Find(old)) SendMessage(old, WM_KILLFOCUS, h, 0);
+    if (h && Desk().focus == h) SendMessage(h, WM_SETFOCUS, old, 0);
+    return old;
+}
+
+HWND GetFocus() { return Find(Desk().focus) ? Desk().focus : 0; }
+
+HWND SetActiveWindow(HWND h) {
+    const HWND old = Desk().active;
+    if (h != 0) {
+        Win* w = Find(h);
+        if (!w || w->parent) return 0;
+    }
+    if (old == h) return old;
+    Desk().active = h;
+    if (Find(old)) {
+        SendMessage(old, WM_NCACTIVATE, 0, 0);
+        SendMessage(old, WM_ACTIVATE, WA_INACTIVE, LPARAM(h));
+        if (Within(Desk().focus, old)) {
+            const HWND f = std::exchange(Desk().focus, 0);
+            SendMessage(f, WM_KILLFOCUS, 0, 0);
+        }
+    }
+    if (h && Desk().active == h) {
+        BringWindowToTop(h);
+        SendMessage(h, WM_NCACTIVATE, 1, 0);
+        SendMessage(h, WM_ACTIVATE, WA_ACTIVE, LPARAM(old));
+    }
+    return old;
+}
+
+HWND GetActiveWindow() { return Find(Desk().active) ? Desk().active : 0; }
+HWND GetForegroundWindow() { return GetActiveWindow(); }
+bool SetForegroundWindow(HWND h) {
+    return SetActiveWindow(GetAncestorRoot(h)) != 0 || GetActiveWindow() == GetAncestorRoot(h);
+}
+
+HWND SetCapture(HWND h) {
+    const HWND old = Desk().capture;
+    if (h && !Find(h)) return old;
+    Desk().capture = h;
+    if (old && old != h && Find(old)) SendMessage(old, WM_CAPTURECHANGED, 0, LPARAM(h));
+    return old;
+}
+HWND GetCapture() { return Find(Desk().capture) ? Desk().capture : 0; }
+bool ReleaseCapture() {
+    SetCapture(0);
+    return true;
+}
+
+bool CreateCaret(HWND h, int width, int height) {
+    if (!Find(h)) return false;
+    Desk().caret = {h, Bounds(0, 0, std::max(1, width), std::max(1, height)), 1};
+    return true;
+}
+bool DestroyCaret() {
+    Desk().caret = {};
+    return true;
+}
+bool SetCaretPos(int x, int y) {
+    auto& c = Desk().caret;
+    if (!c.hwnd) return false;
+    c.rect = Bounds(x, y, c.rect.Width(), c.rect.Height());
+    return true;
+}
+TPoint GetCaretPos() { return {Desk().caret.rect.left, Desk().caret.rect.top}; }
+bool ShowCaret(HWND h) {
+    auto& c = Desk().caret;
+    if (!c.hwnd || (h && h != c.hwnd) || c.hide_count == 0) return false;
+    --c.hide_count;
+    return true;
+}
+bool HideCaret(HWND h) {
+    auto& c = Desk().caret;
+    if (!c.hwnd || (h && h != c.hwnd)) return false;
+    ++c.hide_count;
+    return true;
+}
+CaretState GetCaretState() { return Desk().caret; }
+
+}  // namespace ui

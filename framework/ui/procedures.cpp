@@ -1,0 +1,119 @@
+// Window classes and procedure chains: subclassing by token and the
+// default procedure.
+#include <algorithm>
+#include <cstring>
+
+#include "framework/ui/detail/desktop.hpp"
+
+namespace ui {
+
+using namespace detail;
+
+LRESULT NextProc::operator()(HWND hwnd, UINT msg, WPARAM w, LPARAM l) const {
+    if (!below_) return DefWindowProc(hwnd, msg, w, l);
+    const auto entry = below_;  // kept alive for the call, even if removed meanwhile
+    return entry->proc(hwnd, msg, w, l, NextProc(entry->below));
+}
+
+// ---------------------------------------------------------------- classes and procedures
+
+void RegisterWindowClass(WindowClass cls) {
+    std::string name = cls.name;
+    Ui().classes[name] = std::move(cls);
+}
+
+bool IsWindowClassRegistered(const std::string& name) { return Ui().classes.count(name) != 0; }
+
+SubclassToken SubclassWindow(HWND hwnd, WindowProc proc) {
+    Win* w = Find(hwnd);
+    if (!w || !proc) return 0;
+    auto e = std::make_shared<ProcEntry>();
+    e->proc = std::move(proc);
+    e->below = w->top;
+    e->token = Ui().next_token++;
+    w->top = e;
+    return e->token;
+}
+
+bool RemoveSubclass(HWND hwnd, SubclassToken token) {
+    Win* w = Find(hwnd);
+    if (!w || token == 0) return false;
+    std::shared_ptr<ProcEntry>* link = &w->top;
+    while (*link) {
+        if ((*link)->token == token) {
+            *link = (*link)->below;  // the entry keeps its own `below` for calls in flight
+            return true;
+        }
+        link = &(*link)->below;
+    }
+    return false;
+}
+
+bool IsSubclassedBy(HWND hwnd, SubclassToken token) {
+    Win* w = Find(hwnd);
+    if (!w || token == 0) return false;
+    for (auto e = w->top; e; e = e->below)
+        if (e->token == token) return true;
+    return false;
+}
+
+SubclassToken TopSubclass(HWND hwnd) {
+    Win* w = Find(hwnd);
+    return w && w->top ? w->top->token : 0;
+}
+
+LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Win* w = Find(hwnd);
+    if (!w) return 0;
+    switch (msg) {
+    case WM_NCCREATE: return 1;
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_SETTEXT:
+        w->text = lp ? reinterpret_cast<const char*>(lp) : "";
+        if ((w->style & WS_CAPTION) == WS_CAPTION) w->nc_dirty = true;
+        return 1;
+    case WM_GETTEXT: {
+        if (wp == 0 || !lp) return 0;
+        size_t n = std::min(w->text.size(), size_t(wp) - 1);
+        std::memcpy(reinterpret_cast<char*>(lp), w->text.data(), n);
+        reinterpret_cast<char*>(lp)[n] = 0;
+        return LRESULT(n);
+    }
+    case WM_GETTEXTLENGTH: return LRESULT(w->text.size());
+    case WM_ERASEBKGND: {
+        if (!w->background || !wp) return 0;
+        DC& dc = *reinterpret_cast<DC*>(wp);
+        FillRect(dc, GetClientRect(hwnd), Brush::Solid(ColorToRGB(*w->background)));
+        return 1;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        EndPaint(hwnd, BeginPaint(hwnd, ps));
+        return 0;
+    }
+    case WM_NCPAINT: PaintDefaultFrame(hwnd); return 0;
+    case WM_NCACTIVATE:
+        if ((w->style & WS_CAPTION) == WS_CAPTION) SendMessage(hwnd, WM_NCPAINT, 1, 0);
+        return 1;
+    case WM_NCHITTEST: {
+        TPoint p{LOWORD_S(lp), HIWORD_S(lp)};
+        TRect wr = GetWindowRect(hwnd);
+        if (!wr.Contains(p)) return HTNOWHERE;
+        TRect c = ClientIn(*w).Offset(wr.left, wr.top);
+        if (c.Contains(p)) return HTCLIENT;
+        TRect ins = Insets(*w);
+        if ((w->style & WS_CAPTION) == WS_CAPTION && p.y < wr.top + ins.top) return HTCAPTION;
+        return HTBORDER;
+    }
+    case WM_MOUSEACTIVATE: return 1;
+    case WM_ACTIVATE:
+        if ((wp & 0xFFFF) != WA_INACTIVE && !Within(Desk().focus, hwnd)) SetFocus(hwnd);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wp & 0xFFF0) == 0xF060) SendMessage(hwnd, WM_CLOSE);
+        return 0;
+    default: return 0;
+    }
+}
+
+}  // namespace ui

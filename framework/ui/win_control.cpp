@@ -1,0 +1,376 @@
+// TWinControl: the window handle made on demand, child controls and their
+// alignment, painting of graphic children, keys, focus and mouse routing.
+#include <algorithm>
+
+#include "framework/ui/controls.hpp"
+#include "framework/ui/detail/library_state.hpp"
+
+namespace ui {
+
+namespace {
+
+constexpr int kControlLong = -1000;  // window long holding the control of a handle
+
+}  // namespace
+
+TWinControl::TWinControl(TComponent* owner) : TControl(owner), brush_(std::make_unique<TBrush>()) {
+    brush_->SetColor(color_);
+}
+
+TWinControl::~TWinControl() {
+    if (handle_) detail::Library().handles.erase(handle_);
+}
+
+void TWinControl::BeforeDestruction() {
+    Destroying();
+    // Children are let go, not freed: their owners free them.
+    while (!controls_.empty()) controls_.back()->SetParent(nullptr);
+    DestroyHandle();
+    TControl::BeforeDestruction();
+}
+
+TWinControl* TWinControl::FromHandle(HWND h) {
+    auto it = detail::Library().handles.find(h);
+    return it == detail::Library().handles.end() ? nullptr : it->second;
+}
+
+void TWinControl::EnsureClass(const std::string& name) {
+    if (IsWindowClassRegistered(name)) return;
+    WindowClass cls;
+    cls.name = name;
+    cls.style = CS_DBLCLKS;
+    cls.proc = [](HWND h, UINT msg, WPARAM w, LPARAM l, const NextProc&) -> LRESULT {
+        TWinControl* c = FromHandle(h);
+        if (!c && msg == WM_NCCREATE && l) {
+            c = reinterpret_cast<TWinControl*>(l);
+            c->handle_ = h;
+            detail::Library().handles[h] = c;
+        }
+        if (!c) return DefWindowProc(h, msg, w, l);
+        TMessage m{msg, w, l, 0};
+        c->WindowProc(m);
+        return m.Result;
+    };
+    RegisterWindowClass(std::move(cls));
+}
+
+void TWinControl::CreateParams(ui::CreateParams& p) {
+    p.class_name = ClassName();
+    p.caption = text_;
+    p.style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    if (!enabled_) p.style |= WS_DISABLED;
+    p.rect = BoundsRect();
+    p.parent = parent_ ? parent_->Handle() : 0;
+    p.param = intptr_t(this);
+}
+
+void TWinControl::CreateWnd() {
+    ui::CreateParams p;
+    CreateParams(p);
+    EnsureClass(p.class_name);
+    if ((p.style & WS_CHILD) && !p.parent) throw EInvalidOperation("Control '" + Name() + "' has no parent window");
+    ControlState |= csCreating;
+    const HWND h = CreateWindow(p);
+    ControlState &= ~csCreating;
+    if (!h) throw EOutOfResources("Error creating window");
+    handle_ = h;
+    detail::Library().handles[h] = this;
+    SetWindowLongPtr(h, kControlLong, intptr_t(this));
+}
+
+HWND TWinControl::Handle() {
+    if (!HandleAllocated()) {
+        if (handle_) detail::Library().handles.erase(handle_), handle_ = 0;
+        CreateWnd();
+        // Children that already had windows follow their new parent window.
+        for (TControl* c : controls_)
+            if (auto* w = dynamic_cast<TWinControl*>(c); w && w->handle_ && !w->HandleAllocated()) w->handle_ = 0;
+        CreateHandleDone();
+        UpdateShowing();
+    }
+    return handle_;
+}
+
+void TWinControl::UpdateShowing() {
+    if (!HandleAllocated()) return;
+    if (parent_) ShowWindow(handle_, visible_ ? SW_SHOWNA : SW_HIDE);
+    for (TControl* c : controls_)
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && w->visible_) w->Handle();
+}
+
+void TWinControl::UpdateStyles() {
+    if (!HandleAllocated()) return;
+    ui::CreateParams p;
+    CreateParams(p);
+    SetWindowStyle(handle_, p.style, p.ex_style);
+    AlignControls();
+}
+
+void TWinControl::DestroyWnd() {
+    if (!HandleAllocated()) return;
+    const HWND h = handle_;
+    ControlState |= csDestroyingHandle;
+    DestroyWindow(h);
+    ControlState &= ~csDestroyingHandle;
+    detail::Library().handles.erase(h);
+    handle_ = 0;
+}
+
+void TWinControl::DestroyHandle() {
+    if (!handle_) return;
+    for (TControl* c : controls_)
+        if (auto* w = dynamic_cast<TWinControl*>(c)) w->DestroyHandle();
+    DestroyWnd();
+}
+
+void TWinControl::RecreateWnd() {
+    if (!HandleAllocated()) return;
+    DestroyHandle();
+    Handle();
+}
+
+void TWinControl::InsertControl(TControl* c) {
+    controls_.push_back(c);
+    c->parent_ = this;
+    if (c->parent_color_) c->Perform(CM_PARENTCOLORCHANGED);
+    if (c->parent_font_) c->Perform(CM_PARENTFONTCHANGED);
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && HandleAllocated() && w->visible_) w->Handle();
+    AlignControls();
+    c->Invalidate();
+}
+
+void TWinControl::RemoveControl(TControl* c) {
+    auto it = std::find(controls_.begin(), controls_.end(), c);
+    if (it == controls_.end()) return;
+    c->InvalidateControl(c->visible_, false);
+    if (auto* w = dynamic_cast<TWinControl*>(c)) w->DestroyHandle();
+    if (mouse_control_ == c) mouse_control_ = nullptr;
+    controls_.erase(std::find(controls_.begin(), controls_.end(), c));
+    c->parent_ = nullptr;
+    AlignControls();
+}
+
+TControl* TWinControl::ControlAtPos(TPoint p, bool allow_disabled) {
+    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+        TControl* c = *it;
+        if (dynamic_cast<TWinControl*>(c)) continue;
+        if (c->Visible() && (allow_disabled || c->Enabled()) && c->BoundsRect().Contains(p)) return c;
+    }
+    return nullptr;
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+    width = std::max(0, width), height = std::max(0, height);
+    if (left == left_ && top == top_ && width == width_ && height == height_) return;
+    left_ = left, top_ = top, width_ = width, height_ = height;
+    if (HandleAllocated()) SetWindowPos(handle_, 0, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    AlignControls();
+    if (parent_) parent_->AlignControls();
+}
+
+TRect TWinControl::ClientRect() {
+    if (HandleAllocated()) return GetClientRect(handle_);
+    return {0, 0, width_, height_};
+}
+
+TPoint TWinControl::ClientOrigin() {
+    if (HandleAllocated()) return ui::ClientToScreen(handle_, {0, 0});
+    return TControl::ClientOrigin();
+}
+
+bool TWinControl::Showing() const { return HandleAllocated() && IsWindowVisible(handle_); }
+
+void TWinControl::SetText(const std::string& v) {
+    if (v == text_) return;
+    text_ = v;
+    if (HandleAllocated()) ui::SetWindowText(handle_, v);
+    Perform(CM_TEXTCHANGED);
+}
+
+std::string TWinControl::GetText() const { return text_; }
+
+bool TWinControl::CanFocus() const {
+    for (const TControl* c = this; c; c = c->Parent())
+        if (!c->Visible() || !c->Enabled()) return false;
+    return true;
+}
+
+void TWinControl::SetFocus() {
+    if (!CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
+    ui::SetFocus(Handle());
+}
+
+bool TWinControl::Focused() const { return handle_ && GetFocus() == handle_; }
+
+void TWinControl::Invalidate() {
+    if (HandleAllocated()) InvalidateRect(handle_, nullptr, !(ControlStyle & csOpaque));
+}
+
+void TWinControl::Update() {
+    if (HandleAllocated()) UpdateWindow(handle_);
+}
+
+void TWinControl::AlignControls() {
+    TRect r = ClientRect();
+    auto place = [](TControl* c, const TRect& b) {
+        if (auto* w = dynamic_cast<TWinControl*>(c))
+            w->SetBounds(b.left, b.top, b.Width(), b.Height());
+        else
+            c->SetBounds(b.left, b.top, b.Width(), b.Height());
+    };
+    for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient}) {
+        for (TControl* c : controls_) {
+            if (c->Align() != a || !c->Visible()) continue;
+            switch (a) {
+            case alTop:
+                place(c, {r.left, r.top, r.right, r.top + c->Height()});
+                r.top += c->Height();
+                break;
+            case alBottom:
+                place(c, {r.left, r.bottom - c->Height(), r.right, r.bottom});
+                r.bottom -= c->Height();
+                break;
+            case alLeft:
+                place(c, {r.left, r.top, r.left + c->Width(), r.bottom});
+                r.left += c->Width();
+                break;
+            case alRight:
+                place(c, {r.right - c->Width(), r.top, r.right, r.bottom});
+                r.right -= c->Width();
+                break;
+            case alClient: place(c, r); break;
+            default: break;
+            }
+        }
+    }
+}
+
+void TWinControl::PaintControls(DC* dc, TControl* first) {
+    auto it = controls_.begin();
+    if (first) it = std::find(controls_.begin(), controls_.end(), first);
+    for (; it != controls_.end(); ++it) {
+        TControl* c = *it;
+        if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
+        const TRect b = c->BoundsRect();
+        if (!Intersects(b, dc->ClipBox())) continue;
+        const int saved = dc->Save();
+        OffsetViewportOrg(*dc, b.left, b.top);
+        dc->IntersectClipRect({0, 0, b.Width(), b.Height()});
+        c->Perform(WM_PAINT, WPARAM(dc), 0);
+        dc->Restore(saved);
+    }
+}
+
+void TWinControl::PaintHandler(TMessage& m) {
+    if (m.WParam) {
+        PaintWindow(reinterpret_cast<DC*>(m.WParam));
+        PaintControls(reinterpret_cast<DC*>(m.WParam), nullptr);
+        return;
+    }
+    PAINTSTRUCT ps;
+    auto dc = BeginPaint(handle_, ps);
+    PaintWindow(dc.get());
+    PaintControls(dc.get(), nullptr);
+    EndPaint(handle_, std::move(dc));
+}
+
+void TWinControl::KeyDown(UINT& key, TShiftState s) {
+    if (OnKeyDown) OnKeyDown(this, key, s);
+}
+void TWinControl::KeyUp(UINT& key, TShiftState s) {
+    if (OnKeyUp) OnKeyUp(this, key, s);
+}
+void TWinControl::KeyPress(char& key) {
+    if (OnKeyPress) OnKeyPress(this, key);
+}
+
+void TWinControl::WndProc(TMessage& m) {
+    switch (m.Msg) {
+    case WM_PAINT: PaintHandler(m); return;
+    case WM_ERASEBKGND:
+        if (m.WParam) FillRect(*reinterpret_cast<DC*>(m.WParam), ClientRect(), Brush::Solid(ColorToRGB(color_)));
+        m.Result = 1;
+        return;
+    case WM_SIZE: {
+        TRect w = HandleAllocated() ? ui::GetWindowRect(handle_) : BoundsRect();
+        width_ = w.Width(), height_ = w.Height();
+        AlignControls();
+        return;
+    }
+    case WM_SETFOCUS:
+        if (OnEnter) OnEnter(this);
+        return;
+    case WM_KILLFOCUS:
+        if (OnExit) OnExit(this);
+        return;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+        UINT key = UINT(m.WParam);
+        KeyDown(key, KeysToShiftState(0));
+        if (key == 0) return;
+        break;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+        UINT key = UINT(m.WParam);
+        KeyUp(key, KeysToShiftState(0));
+        if (key == 0) return;
+        break;
+    }
+    case WM_CHAR: {
+        char c = char(m.WParam);
+        KeyPress(c);
+        if (c == 0) return;
+        break;
+    }
+    case WM_NCDESTROY:
+        DefaultHandler(m);
+        detail::Library().handles.erase(handle_);
+        return;
+    case CM_COLORCHANGED:
+        brush_->SetColor(color_);
+        for (TControl* c : controls_) c->Perform(CM_PARENTCOLORCHANGED);
+        Invalidate();
+        return;
+    case CM_FONTCHANGED:
+        for (TControl* c : controls_) c->Perform(CM_PARENTFONTCHANGED);
+        Invalidate();
+        return;
+    case CM_ENABLEDCHANGED:
+        if (HandleAllocated()) EnableWindow(handle_, enabled_);
+        Invalidate();
+        return;
+    case CM_VISIBLECHANGED:
+        if (HandleAllocated() && parent_)
+            ShowWindow(handle_, m.WParam ? SW_SHOWNA : SW_HIDE);
+        else if (m.WParam && parent_ && parent_->HandleAllocated())
+            Handle();
+        return;
+    default: break;
+    }
+    // Mouse messages over a graphic control go to that control.
+    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) {
+        TPoint p{LOWORD_S(m.LParam), HIWORD_S(m.LParam)};
+        TControl* target = CaptureControl();
+        if (target && target->Parent() != this) target = nullptr;
+        if (!target && !GetCapture()) target = ControlAtPos(p, false);
+        if (m.Msg == WM_MOUSEMOVE && target != mouse_control_) {
+            if (mouse_control_) mouse_control_->Perform(CM_MOUSELEAVE);
+            mouse_control_ = target;
+            if (target) target->Perform(CM_MOUSEENTER);
+        }
+        if (target) {
+            TMessage fwd{m.Msg, m.WParam, MAKELPARAM(p.x - target->Left(), p.y - target->Top()), 0};
+            target->WindowProc(fwd);
+            m.Result = fwd.Result;
+            return;
+        }
+    }
+    TControl::WndProc(m);
+}
+
+void TWinControl::DefaultHandler(TMessage& m) {
+    if (handle_) m.Result = DefWindowProc(handle_, m.Msg, m.WParam, m.LParam);
+}
+
+}  // namespace ui
