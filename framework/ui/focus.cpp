@@ -53,6 +53,8 @@ HWND SetActiveWindow(HWND h) {
         if (!w || w->parent) return 0;
     }
     if (old == h) return old;
+    // A drag in the window that goes inactive is cancelled.
+    if (const HWND c = GetCapture(); c && Within(c, old)) SendMessage(c, WM_CANCELMODE);
     Desk().active = h;
     if (Find(old)) {
         SendMessage(old, WM_NCACTIVATE, 0, 0);

@@ -95,7 +95,8 @@ public:
     HCURSOR Cursors(int index);
     void SetCursors(int index, HCURSOR cursor);
     int Cursor() const { return cursor_; }
-    void SetCursor(int v) { cursor_ = v; }
+    // Shown at once over every window of the program (crDefault: each control's own).
+    void SetCursor(int v);
     TCustomForm* ActiveForm() const { return active_form_; }
     const std::vector<TCustomForm*>& Forms() const { return forms_; }
     int FormCount() const { return int(forms_.size()); }
