@@ -1,4 +1,4 @@
-// Focus, activation, mouse capture and the caret.
+// Focus, activation and mouse capture.
 #include "framework/ui/detail/desktop.hpp"
 
 namespace ui {
@@ -92,35 +92,5 @@ bool ReleaseCapture() {
     SetCapture(0);
     return true;
 }
-
-bool CreateCaret(HWND h, int width, int height) {
-    if (!Find(h)) return false;
-    Desk().caret = {h, Bounds(0, 0, std::max(1, width), std::max(1, height)), 1};
-    return true;
-}
-bool DestroyCaret() {
-    Desk().caret = {};
-    return true;
-}
-bool SetCaretPos(int x, int y) {
-    auto& c = Desk().caret;
-    if (!c.hwnd) return false;
-    c.rect = Bounds(x, y, c.rect.Width(), c.rect.Height());
-    return true;
-}
-TPoint GetCaretPos() { return {Desk().caret.rect.left, Desk().caret.rect.top}; }
-bool ShowCaret(HWND h) {
-    auto& c = Desk().caret;
-    if (!c.hwnd || (h && h != c.hwnd) || c.hide_count == 0) return false;
-    --c.hide_count;
-    return true;
-}
-bool HideCaret(HWND h) {
-    auto& c = Desk().caret;
-    if (!c.hwnd || (h && h != c.hwnd)) return false;
-    ++c.hide_count;
-    return true;
-}
-CaretState GetCaretState() { return Desk().caret; }
 
 }  // namespace ui

@@ -180,6 +180,7 @@ std::unique_ptr<DC> BeginPaint(HWND h, PAINTSTRUCT& ps) {
     Win* w = Find(h);
     if (!w) return std::make_unique<DC>();
     ++w->paints_begun;
+    CaretOff(h);
     if (w->nc_dirty) {
         w->nc_dirty = false;
         SendMessage(h, WM_NCPAINT, 1, 0);
@@ -202,7 +203,10 @@ std::unique_ptr<DC> BeginPaint(HWND h, PAINTSTRUCT& ps) {
     return dc;
 }
 
-void EndPaint(HWND h, std::unique_ptr<DC> dc) { ReleaseDC(h, std::move(dc)); }
+void EndPaint(HWND h, std::unique_ptr<DC> dc) {
+    ReleaseDC(h, std::move(dc));
+    CaretOn(h);
+}
 
 std::unique_ptr<DC> GetDC(HWND h) {
     Win* w = Find(h);

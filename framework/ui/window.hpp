@@ -334,11 +334,16 @@ bool SetCaretPos(int x, int y);
 TPoint GetCaretPos();
 bool ShowCaret(HWND hwnd);
 bool HideCaret(HWND hwnd);
+// The caret is drawn by inverting its rectangle in the window, and blinks
+// (GetCaretBlinkTime) while it is shown; painting its window hides it for
+// the paint.
 struct CaretState {
     HWND hwnd = 0;
     TRect rect;  // client coordinates
     int hide_count = 1;
+    bool drawn = false;  // inverted on the window now
 };
+constexpr UINT kCaretBlinkMs = 530;
 CaretState GetCaretState();
 
 // ---------------------------------------------------------------- input

@@ -176,7 +176,7 @@ bool DestroyWindow(HWND h) {
     auto& timers = Desk().timers;
     timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.hwnd == h; }),
                  timers.end());
-    if (Desk().caret.hwnd == h) Desk().caret = {};
+    if (Desk().caret.hwnd == h) Desk().caret = {};  // its pixels and blink go with the window
     if (w->on_display && TheDisplay()) TheDisplay()->WindowDestroyed(h);
     Unlink(*w);
     const bool was_active = Desk().active == h;

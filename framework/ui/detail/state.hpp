@@ -72,6 +72,7 @@ struct Timer {
     UINT interval = 0;
     uint64_t due = 0;
     TimerProc proc;
+    bool idle = false;  // keeps no wait alive (the caret's blink): due only when something else wakes the loop
 };
 
 // A mouse drag the window system runs itself (a scroll bar's part or thumb,

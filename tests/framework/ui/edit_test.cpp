@@ -284,3 +284,43 @@ TEST_F(EditTest, MaskedEditTypesOverItsPositions) {
 
 }  // namespace
 }  // namespace ui
+
+namespace ui {
+namespace {
+
+TEST_F(EditTest, TheCaretIsDrawnAndBlinksWithoutKeepingAnIdleLoopAwake) {
+    edit->SetText("");
+    Pump();
+    auto s = GetWindowSurface(form->Handle());
+    const TPoint at = edit->ClientToScreen({1, 5});  // the caret at the left margin
+    auto pixel = [&] { return s->Pixel(at.x, at.y); };
+    const COLORREF on = 0x000000, off = 0xFFFFFF;  // inverted window colour
+    EXPECT_TRUE(GetCaretState().drawn);
+    EXPECT_EQ(pixel(), on);
+    clock_.Advance(kCaretBlinkMs);
+    Pump();
+    EXPECT_EQ(pixel(), off);
+    clock_.Advance(kCaretBlinkMs);
+    Pump();
+    EXPECT_EQ(pixel(), on);
+    edit->Invalidate();  // a paint over the caret keeps it
+    Pump();
+    EXPECT_EQ(pixel(), on);
+    Type("W");
+    const TPoint moved = edit->ClientToScreen({GetCaretPos().x, 5});
+    EXPECT_GT(moved.x, at.x);
+    EXPECT_EQ(s->Pixel(moved.x, moved.y), on);
+    HideCaret(edit->Handle());
+    EXPECT_EQ(s->Pixel(moved.x, moved.y), off);
+    ShowCaret(edit->Handle());
+    // The blink is no reason to wait: a modal loop with a caret and nothing
+    // else to wait for still gives up.
+    auto dialog = ui::Make<TForm>(nullptr);
+    auto* e = new TEdit(dialog.get());
+    e->SetParent(dialog.get());
+    dialog->SetActiveControl(e);
+    EXPECT_EQ(dialog->ShowModal(), mrAbort);
+}
+
+}  // namespace
+}  // namespace ui
