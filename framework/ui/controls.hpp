@@ -285,7 +285,7 @@ protected:
 
 private:
     friend class TControl;
-    static void EnsureClass(const std::string& name);
+    static void EnsureClass(const std::string& name, uint32_t style);
 };
 
 class TCustomControl : public TWinControl {

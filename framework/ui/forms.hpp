@@ -66,6 +66,7 @@ protected:
     void Center(TCustomForm* over);
 
 private:
+    void UpdateWindowIcon();
     TFormBorderStyle border_style_ = bsSizeable;
     unsigned border_icons_ = biSystemMenu | biMinimize | biMaximize;
     TFormStyle form_style_ = fsNormal;
@@ -131,12 +132,15 @@ public:
 
     TCustomForm* MainForm = nullptr;
     std::string Title = "Corvanta";
+    // The program's icon: "MAINICON" of its resources, else empty.
+    TIcon* Icon();
     std::function<void(bool& done)> OnIdle;
     std::function<void(MSG&, bool& handled)> OnMessage;
 
 private:
     bool ProcessMessage(MSG& msg, UINT flags);
     bool terminated_ = false;
+    std::unique_ptr<TIcon> icon_;
 };
 TApplication& Application();
 

@@ -78,6 +78,7 @@ void UiReset() {
     s.stall_ms = 5000;
     s.sys_colors = DefaultSysColors();
     s.metrics = DefaultMetrics();
+    s.params = SystemParams();
     LibraryState& lib = *s.library;
     lib.capture_control = nullptr;
     lib.handles.clear();

@@ -34,11 +34,11 @@ TWinControl* TWinControl::FromHandle(HWND h) {
     return it == detail::Library().handles.end() ? nullptr : it->second;
 }
 
-void TWinControl::EnsureClass(const std::string& name) {
+void TWinControl::EnsureClass(const std::string& name, uint32_t style) {
     if (IsWindowClassRegistered(name)) return;
     WindowClass cls;
     cls.name = name;
-    cls.style = CS_DBLCLKS;
+    cls.style = style;
     cls.proc = [](HWND h, UINT msg, WPARAM w, LPARAM l, const NextProc&) -> LRESULT {
         TWinControl* c = FromHandle(h);
         if (!c && msg == WM_NCCREATE && l) {
@@ -67,7 +67,7 @@ void TWinControl::CreateParams(ui::CreateParams& p) {
 void TWinControl::CreateWnd() {
     ui::CreateParams p;
     CreateParams(p);
-    EnsureClass(p.class_name);
+    EnsureClass(p.class_name, p.class_style);
     if ((p.style & WS_CHILD) && !p.parent) throw EInvalidOperation("Control '" + Name() + "' has no parent window");
     ControlState |= csCreating;
     const HWND h = CreateWindow(p);
