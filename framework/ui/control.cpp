@@ -4,6 +4,7 @@
 
 #include "framework/ui/controls.hpp"
 #include "framework/ui/detail/library_state.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace ui {
 
@@ -50,6 +51,7 @@ TControl::~TControl() {
 
 void TControl::BeforeDestruction() {
     Destroying();
+    Application().ControlDestroying(this);
     if (detail::Library().capture_control == this) SetCaptureControl(nullptr);
     SetParent(nullptr);
     TComponent::BeforeDestruction();
@@ -131,6 +133,19 @@ void TControl::SetParentFont(bool v) {
     parent_font_ = v;
 }
 
+void TControl::SetShowHint(bool v) {
+    parent_show_hint_ = false;
+    if (v == show_hint_) return;
+    show_hint_ = v;
+    Perform(CM_SHOWHINTCHANGED);
+}
+
+void TControl::SetParentShowHint(bool v) {
+    if (v == parent_show_hint_) return;
+    parent_show_hint_ = v;
+    if (v && parent_) Perform(CM_PARENTSHOWHINTCHANGED);
+}
+
 void TControl::SetAlign(TAlign v) {
     if (v == align_) return;
     align_ = v;
@@ -146,9 +161,11 @@ LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
 void TControl::WndProc(TMessage& m) {
     const int x = LOWORD_S(m.LParam), y = HIWORD_S(m.LParam);
     const TShiftState s = KeysToShiftState(m.WParam);
+    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) Application().HintMouseMessage(this, m);
     switch (m.Msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+        if (TCustomForm* form = GetParentForm(this)) form->SendCancelMode(this);
         if (ControlStyle & csCaptureMouse) SetCaptureControl(this);
         if (ControlStyle & csClickEvents) ControlState |= csClicked;
         ControlState |= csLButtonDown;
@@ -180,6 +197,12 @@ void TControl::WndProc(TMessage& m) {
         if (parent_color_ && parent_) {
             color_ = parent_->Color();
             Invalidate();
+        }
+        return;
+    case CM_PARENTSHOWHINTCHANGED:
+        if (parent_show_hint_ && parent_ && parent_->ShowHint() != show_hint_) {
+            show_hint_ = parent_->ShowHint();
+            Perform(CM_SHOWHINTCHANGED);
         }
         return;
     case CM_PARENTFONTCHANGED:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/ui/detail/hint_state.hpp"
 #include "framework/ui/detail/library_state.hpp"
 #include "platform/msgbox.hpp"
 
@@ -105,6 +106,17 @@ bool TCustomForm::Showing() const { return HandleAllocated() && IsWindowVisible(
 void TCustomForm::Center(TCustomForm* over) {
     TRect area = over ? over->BoundsRect() : TRect{0, 0, Screen().Width(), Screen().Height()};
     SetBounds(area.left + (area.Width() - width_) / 2, area.top + (area.Height() - height_) / 2, width_, height_);
+}
+
+void TCustomForm::SendCancelMode(TControl* sender) {
+    TWinControl* target = TWinControl::FromHandle(GetFocus());
+    if (!target || GetParentForm(target) != this) target = active_control_;
+    if (target) target->Perform(CM_CANCELMODE, 0, LPARAM(sender));
+}
+
+TCustomForm* GetParentForm(TControl* control) {
+    while (control && control->Parent()) control = control->Parent();
+    return dynamic_cast<TCustomForm*>(control);
 }
 
 void TCustomForm::Show() {
@@ -264,11 +276,14 @@ void TScreen::Reset() {
 
 // ---------------------------------------------------------------- application
 
-TApplication::TApplication() {
+TApplication::TApplication() : hints_(std::make_unique<detail::HintState>()) {
     platform::InstallEventPump([this](platform::EventFilter filter) { ProcessMessages(filter); });
 }
 
-TApplication::~TApplication() { platform::InstallEventPump(nullptr); }
+TApplication::~TApplication() {
+    platform::InstallEventPump(nullptr);
+    hints_.reset();
+}
 
 TApplication& Application() { return detail::Library().application; }
 
@@ -286,6 +301,7 @@ bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
         terminated_ = true;
         return true;
     }
+    CheckHintMessage(msg);
     bool handled = false;
     if (OnMessage) OnMessage(msg, handled);
     if (handled) return true;

@@ -57,6 +57,7 @@ void UiStart() {
 
 void UiShutdown() {
     if (!g_ui) return;
+    g_ui->library->application.ResetHints();  // its window goes while the desktop is there
     LeaveDisplay(*g_ui);
     AbandonCalls(*g_ui->queue);
     g_ui.reset();
@@ -84,6 +85,7 @@ void UiReset() {
     lib.handles.clear();
     lib.screen.Reset();
     lib.application.ResetTerminated();
+    lib.application.ResetHints();
 }
 
 size_t WindowCount() { return Desk().windows.size(); }

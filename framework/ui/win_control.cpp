@@ -134,6 +134,7 @@ void TWinControl::InsertControl(TControl* c) {
     c->parent_ = this;
     if (c->parent_color_) c->Perform(CM_PARENTCOLORCHANGED);
     if (c->parent_font_) c->Perform(CM_PARENTFONTCHANGED);
+    if (c->parent_show_hint_) c->Perform(CM_PARENTSHOWHINTCHANGED);
     if (auto* w = dynamic_cast<TWinControl*>(c); w && HandleAllocated() && w->visible_) w->Handle();
     AlignControls();
     c->Invalidate();
@@ -148,6 +149,13 @@ void TWinControl::RemoveControl(TControl* c) {
     controls_.erase(std::find(controls_.begin(), controls_.end(), c));
     c->parent_ = nullptr;
     AlignControls();
+}
+
+void TWinControl::Broadcast(TMessage& m) {
+    for (size_t i = 0; i < controls_.size(); ++i) {
+        controls_[i]->WindowProc(m);
+        if (m.Result != 0) return;
+    }
 }
 
 TControl* TWinControl::ControlAtPos(TPoint p, bool allow_disabled) {
@@ -335,6 +343,9 @@ void TWinControl::WndProc(TMessage& m) {
     case CM_FONTCHANGED:
         for (TControl* c : controls_) c->Perform(CM_PARENTFONTCHANGED);
         Invalidate();
+        return;
+    case CM_SHOWHINTCHANGED:
+        for (TControl* c : controls_) c->Perform(CM_PARENTSHOWHINTCHANGED);
         return;
     case CM_ENABLEDCHANGED:
         if (HandleAllocated()) EnableWindow(handle_, enabled_);
