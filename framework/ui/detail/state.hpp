@@ -107,7 +107,7 @@ struct NoCase {
 // Resources the program registered when it started.
 struct ResourceStore {
     std::map<std::string, SurfacePtr, NoCase> bitmaps;
-    std::map<std::string, IconResource, NoCase> icons;
+    std::map<std::string, std::vector<IconResource>, NoCase> icons;
     std::map<std::string, CursorResource, NoCase> cursors;
     std::unordered_map<HCURSOR, CursorResource> loaded;
     std::map<int, HCURSOR> standard_cursors;
