@@ -26,6 +26,15 @@ enum ControlMessage : UINT {
     CM_SYSCOLORCHANGE = CM_BASE + 36, CM_UIACTIVATE = CM_BASE + 41, CM_UIDEACTIVATE = CM_BASE + 42,
     CM_CANCELMODE = CM_BASE + 4, CM_SHOWHINTCHANGED = CM_BASE + 22, CM_PARENTSHOWHINTCHANGED = CM_BASE + 23,
     CM_HINTSHOW = CM_BASE + 48,
+    CM_DIALOGKEY = CM_BASE + 5, CM_DIALOGCHAR = CM_BASE + 6, CM_FOCUSCHANGED = CM_BASE + 7,
+    CM_WANTSPECIALKEY = CM_BASE + 16, CM_CHILDKEY = CM_BASE + 44,
+};
+// Messages a parent hands back to the child control they came from: the
+// notification's number plus CN_BASE.
+enum : UINT {
+    CN_BASE = 0xBC00, CN_COMMAND = CN_BASE + WM_COMMAND, CN_HSCROLL = CN_BASE + WM_HSCROLL,
+    CN_VSCROLL = CN_BASE + WM_VSCROLL, CN_KEYDOWN = CN_BASE + WM_KEYDOWN, CN_CHAR = CN_BASE + WM_CHAR,
+    CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN, CN_SYSCHAR = CN_BASE + WM_SYSCHAR,
 };
 // clang-format on
 
@@ -150,7 +159,7 @@ public:
     void SendToBack();
     virtual void Click();
 
-    TNotifyEvent OnClick, OnDblClick;
+    TNotifyEvent OnClick, OnDblClick, OnMouseEnter, OnMouseLeave;
     TMouseEvent OnMouseDown, OnMouseUp;
     TMouseMoveEvent OnMouseMove;
 
@@ -180,6 +189,8 @@ protected:
 TControl* CaptureControl();
 void SetCaptureControl(TControl* c);
 TShiftState KeysToShiftState(WPARAM keys);
+// Shift, Ctrl and Alt as the keys stand (what key messages carry).
+TShiftState KeyboardShiftState();
 
 // A canvas on a control: during painting the paint DC, otherwise a DC on the
 // control's area of its window.
@@ -244,8 +255,6 @@ public:
     int ControlCount() const { return int(controls_.size()); }
     void InsertControl(TControl* c);
     void RemoveControl(TControl* c);
-    // Hands the message to each control in turn until one answers it (a result other than 0).
-    void Broadcast(TMessage& m);
     TControl* ControlAtPos(TPoint p, bool allow_disabled);
 
     void SetBounds(int left, int top, int width, int height) override;
@@ -259,7 +268,15 @@ public:
     bool Focused() const;
     virtual bool CanFocus() const;
     bool TabStop = false;
-    int TabOrder = 0;
+    int TabOrder = 0;  // equal orders keep the order the controls came in
+    // The windowed controls inside, depth first, each parent's in tab order.
+    void GetTabOrderList(std::vector<TWinControl*>& list);
+    // The control after (or before) `current` in tab order that can take the
+    // focus, going round; nullptr when there is none.
+    TWinControl* FindNextControl(TWinControl* current, bool forward, bool check_tab_stop);
+    void SelectNext(TWinControl* current, bool forward, bool check_tab_stop);
+    // Hands `m` to every control inside, depth first, until one sets a result.
+    void Broadcast(TMessage& m);
 
     void Invalidate() override;
     void Update() override;
@@ -289,9 +306,12 @@ protected:
     virtual void KeyUp(UINT& key, TShiftState s);
     virtual void KeyPress(char& key);
     HWND handle_ = 0;
+    // A control over a standard class: the class paints and erases.
+    bool class_paints_ = false;
     std::vector<TControl*> controls_;
     std::unique_ptr<TBrush> brush_;
     TControl* mouse_control_ = nullptr;
+    bool mouse_inside_ = false;
 
 private:
     friend class TControl;

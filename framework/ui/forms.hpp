@@ -44,6 +44,9 @@ public:
     void SetModalResult(int v) { modal_result_ = v; }
     bool Active() const;
     bool Modal() const { return in_modal_; }
+    // A control on the form took the focus: it is the active control now,
+    // and every control hears of it (CM_FOCUSCHANGED).
+    void FocusChanged(TWinControl* control);
 
     void Show();
     void Close();
@@ -83,6 +86,9 @@ private:
 };
 // clang-format on
 
+// The form a control sits on (the control itself for a form); nullptr when none.
+TCustomForm* GetParentForm(TControl* control);
+
 class TForm : public TCustomForm {
 public:
     using TCustomForm::TCustomForm;
@@ -95,7 +101,8 @@ public:
     HCURSOR Cursors(int index);
     void SetCursors(int index, HCURSOR cursor);
     int Cursor() const { return cursor_; }
-    void SetCursor(int v) { cursor_ = v; }
+    // Shown at once over every window of the program (crDefault: each control's own).
+    void SetCursor(int v);
     TCustomForm* ActiveForm() const { return active_form_; }
     const std::vector<TCustomForm*>& Forms() const { return forms_; }
     int FormCount() const { return int(forms_.size()); }
@@ -115,9 +122,6 @@ private:
     std::vector<TCustomForm*> forms_;
 };
 TScreen& Screen();
-
-// The form a control sits on; nullptr for none.
-TCustomForm* GetParentForm(TControl* control);
 
 using TShowHintEvent = std::function<void(std::string& hint, bool& can_show, THintInfo& info)>;
 namespace detail {
@@ -178,6 +182,8 @@ private:
     bool ProcessMessage(MSG& msg, UINT flags);
     // Keys and presses on frames end a pending or showing hint.
     void CheckHintMessage(const MSG& msg);
+    // Keys a control's form takes as dialog keys (Tab, Enter, Escape, accelerators).
+    bool IsKeyMsg(const MSG& msg);
     bool terminated_ = false;
     std::unique_ptr<TIcon> icon_;
     bool show_hint_ = true;

@@ -172,6 +172,7 @@ void PaintDefaultFrame(HWND h, const Region* screen_region, bool active) {
         e.top = ins.top - 2;
         DrawEdge(*dc, e, EDGE_SUNKEN, BF_RECT);
     }
+    PaintWindowScrollBars(*w, *dc);
     ReleaseDC(h, std::move(dc));
 }
 

@@ -26,6 +26,13 @@ std::unique_ptr<UiState> g_ui;
 
 void ShutdownAtExit() { UiShutdown(); }
 
+// The classes the system provides.
+void RegisterStandardClasses() {
+    RegisterScrollBarClass();
+    RegisterEditClass();
+    RegisterButtonClass();
+}
+
 // Tells the display that every window it shows is gone.
 void LeaveDisplay(UiState& s) {
     Display* display = s.queue->display;
@@ -53,6 +60,7 @@ void UiStart() {
     static const bool registered = (std::atexit(ShutdownAtExit), true);
     (void)registered;
     g_ui = std::make_unique<UiState>();
+    RegisterStandardClasses();
 }
 
 void UiShutdown() {
@@ -77,6 +85,10 @@ void UiReset() {
     }
     s.clock = &s.steady;
     s.stall_ms = 5000;
+    if (s.text) {
+        s.text->budget = kDefaultTextCacheBudget;
+        s.text->Trim();
+    }
     s.sys_colors = DefaultSysColors();
     s.metrics = DefaultMetrics();
     s.params = SystemParams();
