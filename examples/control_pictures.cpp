@@ -1,0 +1,103 @@
+#include "examples/control_pictures.hpp"
+
+#include <functional>
+
+#include "controls/cvconst.hpp"
+#include "controls/cvspeedbtn.hpp"
+#include "framework/ui/forms.hpp"
+#include "resources/resources.hpp"
+
+namespace {
+
+using namespace ui;
+using controls::TCvSpeedButton;
+
+struct Picture {
+    const char* name;
+    std::function<void(TForm*)> build;        // puts the controls on the form
+    std::function<void(TForm*)> before_shot;  // after the form is shown
+    int width, height;
+};
+
+TCvSpeedButton* Button(TForm* f, int x, int y, int w, int h, const std::string& caption, const char* glyph) {
+    auto* b = new TCvSpeedButton(f);
+    b->SetBounds(x, y, w, h);
+    b->SetCaption(caption);
+    if (glyph) {
+        TBitmap bmp;
+        bmp.LoadFromResourceName(glyph);
+        b->SetGlyph(&bmp);
+    }
+    b->SetParent(f);
+    return b;
+}
+
+void SpeedButtons(TForm* f) {
+    f->SetCaption("Speed buttons");
+    // Row 1: up, pressed, down in a group, disabled.
+    Button(f, 8, 8, 64, 44, "Up", "CV_FIRST");
+    Button(f, 80, 8, 64, 44, "Pressed", "CV_PRIOR")->SetName("pressed");
+    auto* down = Button(f, 152, 8, 64, 44, "Down", "CV_NEXT");
+    down->SetGroupIndex(1);
+    down->SetDown(true);
+    Button(f, 224, 8, 64, 44, "Disabled", "CV_LAST")->SetEnabled(false);
+    // Row 2: flat away from the pointer (greyed), flat under it, a drop-down mark.
+    auto* flat = Button(f, 8, 60, 64, 44, "Flat", "CV_INSERT");
+    flat->SetFlat(true);
+    auto* hot = Button(f, 80, 60, 64, 44, "Hot", "CV_EDIT");
+    hot->SetFlat(true);
+    hot->SetName("hot");
+    auto* menu = new TPopupMenu(f);
+    auto* drop = Button(f, 152, 60, 64, 44, "Menu", "CV_REFRESH");
+    drop->SetDropDownMenu(menu);
+    auto* mark = Button(f, 224, 60, 64, 44, "Menu", nullptr);
+    mark->SetDropDownMenu(menu);
+    // Row 3: the glyph on each side, and an old-style button.
+    Button(f, 8, 112, 70, 26, "Left", "CV_POST")->SetLayout(controls::blGlyphLeft);
+    Button(f, 84, 112, 70, 26, "Right", "CV_CANCEL")->SetLayout(controls::blGlyphRight);
+    Button(f, 160, 112, 60, 40, "Bottom", "CV_DELETE")->SetLayout(controls::blGlyphBottom);
+    auto* old = Button(f, 226, 112, 62, 26, "Win 3.1", nullptr);
+    old->SetStyle(controls::bsWin31);
+}
+
+void PressAndHover(TForm* f) {
+    for (TComponent* c : f->Components()) {
+        auto* b = dynamic_cast<TCvSpeedButton*>(c);
+        if (!b) continue;
+        const TPoint mid = b->ClientToScreen({b->Width() / 2, b->Height() / 2});
+        if (b->Name() == "pressed") InjectMouse(MouseAction::Down, MouseButton::Left, mid);
+        if (b->Name() == "hot") b->Perform(CM_MOUSEENTER);
+    }
+    Application().ProcessMessages();
+}
+
+bool Shoot(const Picture& p, const std::string& folder) {
+    auto form = Make<TForm>(nullptr);
+    form->SetBorderStyle(bsSingle);
+    form->SetBorderIcons(biSystemMenu | biMinimize | biMaximize);
+    form->SetBounds(40, 40, p.width, p.height);
+    p.build(form.get());
+    form->Show();
+    Application().ProcessMessages();
+    if (p.before_shot) p.before_shot(form.get());
+    Application().ProcessMessages();
+    const SurfacePtr pixels = GetWindowSurface(form->WindowHandle());
+    const bool ok = pixels && pixels->WritePng(folder + "/" + p.name);
+    // Whatever the shot left pressed is let go.
+    InjectMouse(MouseAction::Up, MouseButton::Left, {0, 0});
+    Application().ProcessMessages();
+    return ok;
+}
+
+}  // namespace
+
+std::vector<std::string> WriteControlPictures(const std::string& folder) {
+    controls::RegisterControlResources();
+    const Picture pictures[] = {
+        {"controls-speedbutton.png", SpeedButtons, PressAndHover, 304, 186},
+    };
+    std::vector<std::string> failed;
+    for (const Picture& p : pictures)
+        if (!Shoot(p, folder)) failed.push_back(p.name);
+    return failed;
+}
