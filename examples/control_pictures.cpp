@@ -3,8 +3,10 @@
 #include <functional>
 
 #include "controls/cvconst.hpp"
+#include "controls/cvlabel.hpp"
 #include "controls/cvspeedbtn.hpp"
 #include "framework/ui/forms.hpp"
+#include "framework/ui/stdctrls.hpp"
 #include "resources/resources.hpp"
 
 namespace {
@@ -60,6 +62,70 @@ void SpeedButtons(TForm* f) {
     old->SetStyle(controls::bsWin31);
 }
 
+controls::TCvLabel* Label(TForm* f, int x, int y, const std::string& caption) {
+    auto* l = new controls::TCvLabel(f);
+    l->SetLeft(x), l->SetTop(y);
+    l->SetParent(f);
+    l->Font()->SetName("Tahoma");
+    l->Font()->SetHeight(-13);
+    l->Font()->SetStyle(fsBold);
+    l->SetCaption(caption);
+    return l;
+}
+
+void Labels(TForm* f) {
+    using namespace controls;
+    f->SetCaption("Labels with shadow");
+    Label(f, 8, 8, "Default shadow");
+    const TShadowPosition positions[] = {spLeftTop, spLeftBottom, spRightBottom, spRightTop};
+    const char* names[] = {"Left top", "Left bottom", "Right bottom", "Right top"};
+    for (int i = 0; i < 4; ++i) {
+        auto* l = Label(f, 8 + 96 * (i % 2), 32 + 24 * (i / 2), names[i]);
+        l->SetShadowPos(positions[i]);
+        l->SetShadowSize(2);
+        l->SetShadowColor(clGray);
+    }
+    Label(f, 8, 88, "Disabled")->SetEnabled(false);
+    auto* none = Label(f, 104, 88, "No shadow, disabled");
+    none->SetShadowSize(0);
+    none->SetEnabled(false);
+    auto* panel = new TPanel(f);
+    panel->SetBounds(8, 112, 200, 28);
+    panel->SetColor(clTeal);
+    panel->SetParent(f);
+    panel->SetBevelOuter(bvNone);
+    auto* over = Label(f, 8, 6, "Transparent over teal");
+    over->SetParent(panel);
+    over->SetTransparent(true);
+    auto* link = Label(f, 8, 148, "www.corvanta.example");
+    link->Font()->SetColor(clBlue);
+    link->Font()->SetStyle(fsBold | fsUnderline);
+    link->SetCursor(controls::crHandCursor);
+    auto* edit = new TEdit(f);
+    edit->SetBounds(260, 8, 110, 21);
+    edit->SetParent(f);
+    auto* focus = Label(f, 260, 36, "&Focused");
+    focus->SetFocusControl(edit);
+    focus->SetShowFocus(true);
+    auto* centre = Label(f, 260, 64, "Centre");
+    centre->SetAutoSize(false);
+    centre->SetBounds(260, 64, 110, 40);
+    centre->SetLayout(tlCenter);
+    centre->SetAlignment(taCenter);
+    centre->SetColor(clWhite);
+    auto* wrap = Label(f, 260, 112, "Words wrap onto a second line");
+    wrap->SetAutoSize(false);
+    wrap->SetWordWrap(true);
+    wrap->SetBounds(260, 112, 110, 56);
+    wrap->SetLayout(tlBottom);
+}
+
+void FocusTheEdit(TForm* f) {
+    for (TControl* c : f->Controls())
+        if (auto* e = dynamic_cast<TEdit*>(c)) e->SetFocus();
+    Application().ProcessMessages();
+}
+
 void PressAndHover(TForm* f) {
     for (TComponent* c : f->Components()) {
         auto* b = dynamic_cast<TCvSpeedButton*>(c);
@@ -95,6 +161,7 @@ std::vector<std::string> WriteControlPictures(const std::string& folder) {
     controls::RegisterControlResources();
     const Picture pictures[] = {
         {"controls-speedbutton.png", SpeedButtons, PressAndHover, 304, 186},
+        {"controls-label.png", Labels, FocusTheEdit, 386, 200},
     };
     std::vector<std::string> failed;
     for (const Picture& p : pictures)
