@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "controls/cvconst.hpp"
+#include "controls/cvgrdcpt.hpp"
 #include "controls/cvlabel.hpp"
 #include "controls/cvspeedbtn.hpp"
 #include "framework/ui/forms.hpp"
@@ -155,6 +156,61 @@ bool Shoot(const Picture& p, const std::string& folder) {
     return ok;
 }
 
+// Several forms, one under the other, in one picture.
+bool Stack(const std::vector<TCustomForm*>& forms, const std::string& path) {
+    Application().ProcessMessages();
+    int w = 0, h = 0;
+    for (TCustomForm* f : forms) w = std::max(w, f->Width()), h += f->Height() + 6;
+    auto all = Surface::Create(w + 12, h + 6, PixelFormat::Color32);
+    all->Fill(GetSysColor(COLOR_APPWORKSPACE));
+    DC dst(all);
+    int y = 6;
+    for (TCustomForm* f : forms) {
+        DC src(GetWindowSurface(f->WindowHandle()));
+        BitBlt(dst, 6, y, f->Width(), f->Height(), &src, 0, 0, SRCCOPY);
+        y += f->Height() + 6;
+    }
+    return all->WritePng(path);
+}
+
+bool GradientCaptions(const std::string& path) {
+    using controls::TCvGradientCaption;
+    std::vector<Owned<TForm>> forms;
+    auto form = [&](const std::string& title, TFormBorderStyle style, unsigned icons, int w) {
+        forms.push_back(Make<TForm>(nullptr));
+        TForm* f = forms.back().get();
+        f->SetBorderStyle(style);
+        f->SetBorderIcons(icons);
+        f->SetBounds(40, 40 + 60 * int(forms.size()), w, 56);
+        auto* g = new TCvGradientCaption(f);
+        g->SetFormCaption(title);
+        g->Font()->SetName("Tahoma");
+        g->Font()->SetHeight(-11);
+        g->Font()->SetStyle(fsBold);
+        g->Font()->SetColor(clCaptionText);
+        return g;
+    };
+    auto* pieces = form("the active window", bsSizeable, biSystemMenu | biMinimize | biMaximize, 360);
+    form("Corvanta V4.0 - an inactive window", bsSingle, biSystemMenu | biMinimize | biMaximize, 360);
+    for (const char* text : {"Corvanta ", "V4.0 ", "- "}) {
+        controls::TCvCaption* c = pieces->Captions()->AddCaption();
+        c->SetCaption(text);
+        c->SetParentFont(false);
+        c->Font()->Assign(pieces->Font());
+        c->Font()->SetColor(clYellow);
+    }
+    auto* narrow = form("A title far too long for the bar it is in", bsSingle, biSystemMenu, 200);
+    narrow->SetStartColor(clMaroon);
+    auto* inactive = form("Inactive, with its gradient", bsDialog, biSystemMenu, 360);
+    inactive->SetGradientInactive(true);
+    form("Tool window", bsToolWindow, biSystemMenu, 200);
+    for (auto& f : forms) f->Show();
+    SetActiveWindow(forms.front()->WindowHandle());  // the first one active, the others not
+    std::vector<TCustomForm*> raw;
+    for (auto& f : forms) raw.push_back(f.get());
+    return Stack(raw, path);
+}
+
 }  // namespace
 
 std::vector<std::string> WriteControlPictures(const std::string& folder) {
@@ -166,5 +222,6 @@ std::vector<std::string> WriteControlPictures(const std::string& folder) {
     std::vector<std::string> failed;
     for (const Picture& p : pictures)
         if (!Shoot(p, folder)) failed.push_back(p.name);
+    if (!GradientCaptions(folder + "/controls-gradient-caption.png")) failed.push_back("controls-gradient-caption.png");
     return failed;
 }
