@@ -6,6 +6,7 @@
 #include "controls/cvgrdcpt.hpp"
 #include "controls/cvlabel.hpp"
 #include "controls/cvspeedbtn.hpp"
+#include "controls/msgpanel.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/stdctrls.hpp"
 #include "resources/resources.hpp"
@@ -156,6 +157,63 @@ bool Shoot(const Picture& p, const std::string& folder) {
     return ok;
 }
 
+void MessagePanel(TForm* f) {
+    f->SetCaption("Backup");
+    auto* panel = new controls::TMessagePanel(f);
+    panel->SetParent(f);
+    panel->SetColor(clInactiveCaption);
+    panel->Font()->SetName("Tahoma");
+    panel->Font()->SetHeight(-11);
+    panel->Font()->SetStyle(fsBold);
+    panel->Font()->SetColor(clWindowText);
+    panel->SetCaption("Backing up. Please wait...");
+    panel->SetName("panel");
+}
+
+void CentreThePanel(TForm* f) {
+    for (TComponent* c : f->Components())
+        if (auto* p = dynamic_cast<controls::TMessagePanel*>(c)) p->Center();
+    Application().ProcessMessages();
+}
+
+// A form with a button whose hint shows, the hint's window drawn over the
+// form's picture with the shadow its class asks for.
+bool Hint(const std::string& path) {
+    auto form = Make<TForm>(nullptr);
+    form->SetBorderStyle(bsSingle);
+    form->SetBounds(40, 40, 260, 110);
+    form->SetCaption("Hints");
+    auto* b = Button(form.get(), 16, 16, 32, 32, "", "CV_NEXT");
+    b->Hint = "Next record|Moves to the next record";
+    form->Show();
+    Application().ProcessMessages();
+    const TPoint at = b->ClientToScreen({20, 20});
+    InjectMouse(MouseAction::Move, MouseButton::Left, at);
+    Application().ProcessMessages();
+    Application().ActivateHint(at);
+    Application().ProcessMessages();
+    THintWindow* hint = Application().HintWindow();
+    if (!hint || !hint->Showing()) return false;
+    auto picture = GetWindowSurface(form->WindowHandle())->Copy();
+    DC dst(picture);
+    const TRect fr = GetWindowRect(form->WindowHandle()), hr = GetWindowRect(hint->WindowHandle());
+    const int x = hr.left - fr.left, y = hr.top - fr.top;
+    if (GetClassStyle(hint->WindowHandle()) & CS_DROPSHADOW) {
+        // The shadow the system adds: a darkened band right of and below the window.
+        for (int yy = y + 4; yy < y + hr.Height() + 4; ++yy)
+            for (int xx = x + 4; xx < x + hr.Width() + 4; ++xx) {
+                if (xx < x + hr.Width() && yy < y + hr.Height()) continue;
+                const COLORREF c = picture->Pixel(xx, yy);
+                if (c != CLR_INVALID)
+                    picture->SetPixel(xx, yy, RGB(GetRValue(c) * 5 / 8, GetGValue(c) * 5 / 8, GetBValue(c) * 5 / 8));
+            }
+    }
+    DC src(GetWindowSurface(hint->WindowHandle()));
+    BitBlt(dst, x, y, hr.Width(), hr.Height(), &src, 0, 0, SRCCOPY);
+    Application().CancelHint();
+    return picture->WritePng(path);
+}
+
 // Several forms, one under the other, in one picture.
 bool Stack(const std::vector<TCustomForm*>& forms, const std::string& path) {
     Application().ProcessMessages();
@@ -218,10 +276,12 @@ std::vector<std::string> WriteControlPictures(const std::string& folder) {
     const Picture pictures[] = {
         {"controls-speedbutton.png", SpeedButtons, PressAndHover, 304, 186},
         {"controls-label.png", Labels, FocusTheEdit, 386, 200},
+        {"controls-message-panel.png", MessagePanel, CentreThePanel, 340, 140},
     };
     std::vector<std::string> failed;
     for (const Picture& p : pictures)
         if (!Shoot(p, folder)) failed.push_back(p.name);
     if (!GradientCaptions(folder + "/controls-gradient-caption.png")) failed.push_back("controls-gradient-caption.png");
+    if (!Hint(folder + "/controls-hint.png")) failed.push_back("controls-hint.png");
     return failed;
 }
