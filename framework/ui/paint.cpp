@@ -14,10 +14,9 @@ namespace {
 // Beyond this many rectangles a window's damage is presented as its bounds.
 constexpr size_t kMaxDamageRects = 32;
 
-void Invalidated(Win& w) {
-    ++w.invalidations;
-    if (TheDisplay()) Wake();
-}
+// The loop looks for paint before it waits, so the user-interface thread
+// needs no wake for its own invalidations.
+void Invalidated(Win& w) { ++w.invalidations; }
 
 }  // namespace
 
