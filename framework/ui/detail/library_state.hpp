@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "framework/ui/detail/state.hpp"
+#include "framework/ui/dropdown.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/hints.hpp"
 
@@ -17,6 +18,7 @@ struct LibraryState {
     // A registration: kept by a reset, like window classes.
     THintWindowClass hint_window_class = &NewHintWindow<THintWindow>;
     TApplication application;
+    std::vector<TDropDownWindow*> drop_downs;  // open now
 };
 
 inline LibraryState& Library() { return *Ui().library; }
