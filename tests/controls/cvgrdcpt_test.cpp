@@ -106,6 +106,9 @@ TEST_F(GradientCaptionTest, ActiveBarRunsFromAFifthOfTheGradientToTheCaptionColo
     EXPECT_NE(Bar(g, 60, h - 1), 0u);  // not black: the start lies outside
     // The icon: the program's at the small size, left in the bar.
     EXPECT_NE(Bar(g, 1 + (h - 16) / 2 + 8, (h - 16) / 2 + 8), expected.Handle()->Pixel(10, (h - 16) / 2 + 8));
+    // A new window text repaints the frame through the hook: the bar stays the component's.
+    f->SetCaption("The window's own text");
+    EXPECT_EQ(Bar(g, w / 2, h - 1), expected.Handle()->Pixel(w / 2, h - 1));
     // Without gradient captions the end colour is the plain caption colour.
     SetGradientCaptions(false);
     g->SetStartColor(clRed);

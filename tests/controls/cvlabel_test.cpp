@@ -157,6 +157,8 @@ TEST_F(LabelTest, PointerEventsComeOnceEachAndNotWhileTheButtonIsHeld) {
     };
     move(MouseAction::Move, 25, 25);
     move(MouseAction::Move, 27, 26);
+    EXPECT_EQ(GetCursor(), Screen().Cursors(crHandCursor));  // the library's hand over a link
+    EXPECT_NE(CursorOf(GetCursor()), nullptr);
     EXPECT_EQ(enter, 1);
     EXPECT_TRUE(link->MouseInside());
     move(MouseAction::Down, 27, 26);
