@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -361,8 +362,10 @@ bool IsMemoText(int n, std::string_view text) {
         return l;
     }();
     char id[16];
-    const int digits = std::snprintf(id, sizeof id, "%d", n);
-    if (n < 0 || text.size() != kMemoSize || text.compare(0, static_cast<size_t>(digits), id) != 0) return false;
+    const int digits = static_cast<int>(std::to_chars(id, id + sizeof id, n).ptr - id);
+    if (n < 0 || text.size() != kMemoSize ||
+        text.compare(0, static_cast<size_t>(digits), id, static_cast<size_t>(digits)) != 0)
+        return false;
     return std::memcmp(text.data() + digits, letters[static_cast<size_t>(n % 26)].data() + digits,
                        kMemoSize - static_cast<size_t>(digits)) == 0;
 }

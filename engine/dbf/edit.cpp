@@ -62,7 +62,6 @@ Status ReplaceIn(TWorkArea& a) {
         if (a.old_record.size() != a.swap.size()) return Fail(254, a.file_name + " Swap-buffer NIL. [REPLACE]");
         // The index needs the keys of the record as it stands in the file.
         std::copy(a.swap.begin(), a.swap.end(), a.old_record.begin());
-        a.file.Forget();
         Status s = GetDbfRecord(a, a.rec_no);
         if (s.ok()) {
             RecordToBuffer(a);

@@ -12,24 +12,10 @@ namespace zurod {
 
 namespace {
 
-// Sequential reads of a table held against other writers come from a block
-// of whole records instead of one system call per record.
-constexpr size_t kReadAheadBytes = 64 * 1024;
-
 Status ReadRecordBytes(TWorkArea& area, int32_t n, char* out) {
     const uint16_t rl = area.record_length;
-    const uint64_t at = RecordOffset(area, n);
-    const int32_t per_block = static_cast<int32_t>(std::max<size_t>(1, kReadAheadBytes / rl));
-    // Walking backwards fills the block that ends at n.
-    int32_t first = n;
-    if (at + rl == area.file.BlockStart()) first = std::max<int32_t>(1, n - per_block + 1);
-    int32_t count = std::max<int32_t>(std::min<int32_t>(per_block, area.rec_count - first + 1), n - first + 1);
-    // A record far from the last block read (a walk in key order, a seek) is
-    // read alone: a whole block for it would cost more than it saves. The
-    // next record after it starts a block again.
-    if (first == n && at != area.file.BlockEnd()) count = 1;
-    const int rc = area.file.ReadCached(RecordOffset(area, n), std::span(out, rl), RecordOffset(area, first),
-                                        static_cast<size_t>(count) * rl);
+    const int rc =
+        area.file.ReadCached(RecordOffset(area, n), std::span(out, rl), RecordOffset(area, area.rec_count + 1));
     if (rc == 0) return {};
     return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -237,7 +238,11 @@ void SetUpdateDate(TWorkArea& area) {
         h[1] = year, h[2] = static_cast<uint8_t>(t.month), h[3] = static_cast<uint8_t>(t.day);
         PutU32(h + kCountAt, static_cast<uint32_t>(area.rec_count));
     }
-    area.last_update = std::to_string(t.year) + TwoDigits(t.month) + TwoDigits(t.day);
+    // Every append comes here: the text is built only when the day changed.
+    char text[16];
+    const int n = std::snprintf(text, sizeof text, "%d%02d%02d", t.year, t.month, t.day);
+    if (n > 0 && area.last_update != std::string_view(text, static_cast<size_t>(n)))
+        area.last_update.assign(text, static_cast<size_t>(n));
 }
 
 // A shared table may have grown through other processes: the count written
