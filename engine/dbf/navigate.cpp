@@ -42,8 +42,24 @@ private:
 };
 
 // Reads record n into the record buffer only; the caller converts the
-// record it stops on, so hidden records cost no conversion.
-Status ReadRaw(TWorkArea& a, int32_t n) { return GetDbfRecord(a, n); }
+// record it stops on, so hidden records cost no conversion. In record order
+// a record that a filter tests first stays as stored until the filter shows
+// it (RecordVisible), so hidden records cost no translation either.
+Status ReadRaw(TWorkArea& a, int32_t n, bool ordered = true) {
+    return !ordered && a.filter ? GetStoredRecord(a, n) : GetDbfRecord(a, n);
+}
+
+// Leaves the record buffer in the engine's page on every way out of a walk.
+class StoredRecordScope {
+public:
+    explicit StoredRecordScope(TWorkArea& a) : a_(a) {}
+    ~StoredRecordScope() { TranslateStoredRecord(a_); }
+    StoredRecordScope(const StoredRecordScope&) = delete;
+    StoredRecordScope& operator=(const StoredRecordScope&) = delete;
+
+private:
+    TWorkArea& a_;
+};
 
 void Convert(TWorkArea& a) {
     if (!a.is_virtual) RecordToBuffer(a);
@@ -101,11 +117,16 @@ Status RecordVisible(TWorkArea& a, bool& visible) {
         }
     }
     ExpressionAttachment* expr = Engine().attachments.expression.get();
-    if (!a.filter || !expr) return {};
-    AreaScope keep;
-    SelectInternal(a.number);
-    AreaPin pin(a);
-    return expr->EvaluateLogical(*a.filter, visible);
+    Status s;
+    if (a.filter && expr) {
+        AreaScope keep;
+        SelectInternal(a.number);
+        AreaPin pin(a);
+        s = expr->EvaluateLogical(*a.filter, visible);
+    }
+    // A record shown (or one the walk stops on) is in the engine's page.
+    if (visible || s.failed()) TranslateStoredRecord(a);
+    return s;
 }
 
 bool RecordVisible(TWorkArea& a) {
@@ -127,7 +148,8 @@ Status GoTopIn(TWorkArea& a) {
             return {};
         }
     }
-    if (Status s = ReadRaw(a, n); s.failed()) return s;
+    StoredRecordScope stored(a);
+    if (Status s = ReadRaw(a, n, ordered); s.failed()) return s;
     for (;;) {
         bool visible = true;
         if (Status s = RecordVisible(a, visible); s.failed()) return s;
@@ -144,7 +166,7 @@ Status GoTopIn(TWorkArea& a) {
                 if (Status s = Index().Sync(a); s.failed()) return s;
             break;
         }
-        if (Status s = ReadRaw(a, n); s.failed()) return s;
+        if (Status s = ReadRaw(a, n, ordered); s.failed()) return s;
     }
     if (!a.eof) Convert(a);
     if (ordered) return Index().TakeKey(a);
@@ -165,7 +187,8 @@ Status GoBottomIn(TWorkArea& a) {
             return {};
         }
     }
-    if (Status s = ReadRaw(a, n); s.failed()) return s;
+    StoredRecordScope stored(a);
+    if (Status s = ReadRaw(a, n, ordered); s.failed()) return s;
     for (;;) {
         bool visible = true;
         if (Status s = RecordVisible(a, visible); s.failed()) return s;
@@ -189,7 +212,7 @@ Status GoBottomIn(TWorkArea& a) {
             }
             return {};
         }
-        if (Status s = ReadRaw(a, n); s.failed()) return s;
+        if (Status s = ReadRaw(a, n, ordered); s.failed()) return s;
     }
     Convert(a);
     if (ordered) return Index().TakeKey(a);
@@ -218,6 +241,7 @@ Status SkipIn(TWorkArea& a, int32_t n) {
     int32_t p = a.rec_no;
     int32_t counter = 0;
     bool at_end = false;
+    StoredRecordScope stored(a);
     while (counter != n && !at_end) {
         if (n < 0) {
             if (ordered) {
@@ -246,7 +270,7 @@ Status SkipIn(TWorkArea& a, int32_t n) {
             }
         }
         if (at_end) break;
-        if (Status s = ReadRaw(a, p); s.failed()) return s;
+        if (Status s = ReadRaw(a, p, ordered); s.failed()) return s;
         bool visible = true;
         if (Status s = RecordVisible(a, visible); s.failed()) return s;
         if (visible) counter += n < 0 ? -1 : 1;

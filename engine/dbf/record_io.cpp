@@ -27,6 +27,23 @@ Status GetDbfRecord(TWorkArea& area, int32_t n) {
     if (n < 1 || n > area.rec_count)
         return Fail(212, "Invalid record number = " + std::to_string(n) + " (" + area.file_name + ")  [GetDbfRecord]");
     area.bof = area.eof = false;
+    if (area.record_stored) area.record = area.record_home;
+    area.record_stored = false;
+    const uint16_t rl = area.record_length;
+    if (!area.read_hook && rl > 0) {
+        // Straight from the cached block into the buffer, translated on the way.
+        int rc = 0;
+        if (const char* raw = area.file.View(RecordOffset(area, n), rl, RecordOffset(area, area.rec_count + 1), rc)) {
+            area.record[0] = raw[0];
+            if (area.oem)
+                platform::OemToAnsi(std::span(raw + 1, rl - 1u), area.record.data() + 1);
+            else
+                std::memcpy(area.record.data() + 1, raw + 1, rl - 1u);
+            area.rec_no = n;
+            return {};
+        }
+        if (rc != 0) return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
+    }
     if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) return s;
     area.rec_no = n;
     if (area.read_hook) {
@@ -36,6 +53,43 @@ Status GetDbfRecord(TWorkArea& area, int32_t n) {
         TranslateRecord(Direction::Read, area.oem, nullptr, area.record, area.record_length);
     }
     return {};
+}
+
+Status GetStoredRecord(TWorkArea& area, int32_t n) {
+    if (area.record_stored) area.record = area.record_home;
+    area.record_stored = false;
+    if (area.is_virtual || area.read_hook || !area.oem) return GetDbfRecord(area, n);
+    if (n < 1 || n > area.rec_count)
+        return Fail(212, "Invalid record number = " + std::to_string(n) + " (" + area.file_name + ")  [GetDbfRecord]");
+    area.bof = area.eof = false;
+    const uint16_t rl = area.record_length;
+    int rc = 0;
+    // Where the block cache holds it, the record is looked at in place.
+    if (const char* raw = area.file.View(RecordOffset(area, n), rl, RecordOffset(area, area.rec_count + 1), rc)) {
+        area.record_home = area.record;
+        area.record = {const_cast<char*>(raw), rl};
+    } else if (rc != 0) {
+        return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
+    } else {
+        if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) return s;
+        area.record_home = area.record;
+    }
+    area.rec_no = n;
+    area.record_stored = true;
+    return {};
+}
+
+void TranslateStoredRecord(TWorkArea& area) {
+    if (!area.record_stored) return;
+    area.record_stored = false;
+    const std::span<char> from = area.record;
+    area.record = area.record_home;
+    if (from.data() == area.record.data()) {
+        TranslateRecord(Direction::Read, area.oem, nullptr, area.record, area.record_length);
+        return;
+    }
+    area.record[0] = from[0];
+    platform::OemToAnsi(from.subspan(1), area.record.data() + 1);
 }
 
 Status PutDbfRecord(TWorkArea& area, int32_t n) {

@@ -49,28 +49,49 @@ int TableFile::Load(uint64_t index, BlockCache::Block*& block) {
     return 0;
 }
 
+BlockCache::Block* TableFile::BlockFor(uint64_t index, uint64_t file_length, int& rc) {
+    rc = 0;
+    BlockCache::Block* block = nullptr;
+    if (recent_ && recent_generation_ == cache_->Generation() && recent_->file == cache_id_ && recent_->index == index)
+        block = recent_;
+    else
+        block = cache_->Find(cache_id_, index);
+    if (!block) {
+        const bool near = last_index_ != UINT64_MAX && index + 1 >= last_index_ && index <= last_index_ + 1;
+        if (!near && file_length > cache_->Budget()) return nullptr;
+        if ((rc = Load(index, block)) != 0 || !block) return nullptr;
+    }
+    recent_ = block;
+    recent_generation_ = cache_->Generation();
+    last_index_ = index;
+    return block;
+}
+
+const char* TableFile::View(uint64_t offset, size_t length, uint64_t file_length, int& rc) {
+    rc = 0;
+    if (!Caching() || !cache_) return nullptr;
+    const uint64_t index = offset / BlockCache::kBlockSize;
+    const size_t in = static_cast<size_t>(offset - index * BlockCache::kBlockSize);
+    if (in + length > BlockCache::kBlockSize) return nullptr;
+    BlockCache::Block* block = BlockFor(index, file_length, rc);
+    if (!block) return nullptr;
+    if (in + length > block->valid) {
+        rc = 213;
+        return nullptr;
+    }
+    return block->bytes.get() + in;
+}
+
 int TableFile::ReadCached(uint64_t offset, std::span<char> out, uint64_t file_length) {
     constexpr uint64_t kBlock = BlockCache::kBlockSize;
     size_t done = 0;
     while (done < out.size() && Caching() && cache_) {
         const uint64_t at = offset + done;
         const uint64_t index = at / kBlock;
-        BlockCache::Block* block = nullptr;
-        if (recent_ && recent_generation_ == cache_->Generation() && recent_->file == cache_id_ &&
-            recent_->index == index) {
-            block = recent_;
-        } else {
-            block = cache_->Find(cache_id_, index);
-        }
-        if (!block) {
-            const bool near = last_index_ != UINT64_MAX && index + 1 >= last_index_ && index <= last_index_ + 1;
-            if (!near && file_length > cache_->Budget()) break;
-            if (int rc = Load(index, block); rc != 0) return rc;
-            if (!block) break;
-        }
-        recent_ = block;
-        recent_generation_ = cache_->Generation();
-        last_index_ = index;
+        int rc = 0;
+        const BlockCache::Block* block = BlockFor(index, file_length, rc);
+        if (rc != 0) return rc;
+        if (!block) break;
         const size_t in = static_cast<size_t>(at - index * kBlock);
         if (in >= block->valid) return 213;
         const size_t n = std::min(block->valid - in, out.size() - done);

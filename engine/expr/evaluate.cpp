@@ -100,7 +100,21 @@ public:
             case Op::LtC:
             case Op::GtC:
             case Op::LeC:
-            case Op::GeC: CompareTexts(in->op, st_[sp - 2], st_[sp - 1]), --sp; break;
+            case Op::GeC: CompareTexts(in->op, st_[sp - 2], View(st_[sp - 1])), --sp; break;
+            case Op::EqCK: CompareTexts(Op::EqC, st_[sp - 1], Literal(*in)); break;
+            case Op::ExactCK: CompareTexts(Op::ExactC, st_[sp - 1], Literal(*in)); break;
+            case Op::InCK: CompareTexts(Op::InC, st_[sp - 1], Literal(*in)); break;
+            case Op::NeCK: CompareTexts(Op::NeC, st_[sp - 1], Literal(*in)); break;
+            case Op::LtCK: CompareTexts(Op::LtC, st_[sp - 1], Literal(*in)); break;
+            case Op::GtCK: CompareTexts(Op::GtC, st_[sp - 1], Literal(*in)); break;
+            case Op::LeCK: CompareTexts(Op::LeC, st_[sp - 1], Literal(*in)); break;
+            case Op::GeCK: CompareTexts(Op::GeC, st_[sp - 1], Literal(*in)); break;
+            case Op::EqNK: st_[sp - 1].number = st_[sp - 1].number == in->number; break;
+            case Op::NeNK: st_[sp - 1].number = st_[sp - 1].number != in->number; break;
+            case Op::LtNK: st_[sp - 1].number = st_[sp - 1].number < in->number; break;
+            case Op::GtNK: st_[sp - 1].number = st_[sp - 1].number > in->number; break;
+            case Op::LeNK: st_[sp - 1].number = st_[sp - 1].number <= in->number; break;
+            case Op::GeNK: st_[sp - 1].number = st_[sp - 1].number >= in->number; break;
             case Op::Abs: st_[sp - 1].number = std::fabs(st_[sp - 1].number); break;
             case Op::Date: {
                 const Today t = GetDate();
@@ -113,6 +127,15 @@ public:
             case Op::Stuff: Stuff(st_[sp - 4], st_[sp - 3], st_[sp - 2], st_[sp - 1]), sp -= 3; break;
             case Op::Substr: Substr(st_[sp - 3], st_[sp - 2], st_[sp - 1]), sp -= 2; break;
             case Op::Str: sp -= in->argc - 1u, Str(st_ + sp - 1, in->argc); break;
+            case Op::SkipIfFalse:
+            case Op::SkipIfTrue: {
+                const bool left = st_[sp - 1].number != 0;
+                if (left == (in->op == Op::SkipIfTrue) && FieldsReadAsCompiled(*in, current)) {
+                    st_[sp - 1].number = left ? 1 : 0;
+                    in += in->target;
+                }
+                break;
+            }
             default:
                 if (IsBinary(in->op)) {
                     Binary(in->op, st_[sp - 2], st_[sp - 1]);
@@ -182,6 +205,20 @@ private:
         return std::move(failure_);
     }
 
+    // Whether the fields a skip passes over would read without a failure.
+    bool FieldsReadAsCompiled(const Instr& skip, TWorkArea* current) const {
+        for (uint32_t i = skip.text_at; i < skip.text_at + skip.text_len; ++i) {
+            const Instr& g = p_.guards_[i];
+            const TWorkArea* a = g.area ? AreaAt(g.area) : current;
+            if (!a || g.field >= a->fields.size()) return false;
+            const FieldInfo& f = a->fields[g.field];
+            if (!(f.type == g.type || (g.type == 'N' && (f.type == 'N' || f.type == 'F')))) return false;
+            // A wider text than compiled might not fit the pool.
+            if (g.type == 'C' && f.length > g.number) return false;
+        }
+        return true;
+    }
+
     static bool DeletedIn(const TWorkArea* a) {
         if (!a || a->rec_count <= 0 || a->record.empty()) return false;
         return a->is_virtual ? a->record[0] != 0 : a->record[0] == '*';
@@ -206,7 +243,11 @@ private:
         case 'C': {
             const uint32_t len = Room(next_, f->length);
             const size_t taken = std::min<size_t>(r.text.size(), len);
-            if (taken > 0) std::memcpy(pool_ + next_, r.text.data(), taken);
+            // A record a filter tests in a walk may still be as stored.
+            if (a->record_stored)
+                platform::OemToAnsi(r.text.substr(0, taken), pool_ + next_);
+            else if (taken > 0)
+                std::memcpy(pool_ + next_, r.text.data(), taken);
             std::memset(pool_ + next_ + taken, ' ', len - taken);
             SetText(s, next_, len);
             break;
@@ -256,8 +297,10 @@ private:
         SetText(a, a.at, Limit(size_t{a.len} + b.len));
     }
 
-    void CompareTexts(Op op, Slot& a, const Slot& b) {
-        const std::string_view x = View(a), y = View(b);
+    std::string_view Literal(const Instr& in) const { return {literals_ + in.text_at, in.text_len}; }
+
+    void CompareTexts(Op op, Slot& a, std::string_view y) {
+        const std::string_view x = View(a);
         bool r = false;
         switch (op) {
         case Op::EqC: r = !y.empty() && x.starts_with(y); break;
@@ -514,6 +557,7 @@ private:
 };
 
 Status ExprProgram::Run() {
+    if (FoldsStale()) Optimize();
     Machine machine(*this);
     return machine.Run();
 }

@@ -42,6 +42,11 @@ public:
     // a read far away in a larger file reads only `out`, as loading a block
     // would cost more than it saves. A short read is 213.
     int ReadCached(uint64_t offset, std::span<char> out, uint64_t file_length);
+    // The cached bytes [offset, offset + length) in place, when the cache
+    // serves them from one block (loaded as for ReadCached); nullptr
+    // otherwise, or with `rc` set when the read failed. Good until the next
+    // call that reads or writes.
+    const char* View(uint64_t offset, size_t length, uint64_t file_length, int& rc);
     // Whether blocks serve reads: the file is held against other writers.
     bool Caching() const;
     // Whether other opens may write the file while this one has it.
@@ -66,6 +71,9 @@ public:
 
 private:
     int Load(uint64_t index, BlockCache::Block*& block);
+    // Block `index` from the cache, loaded when the policy of ReadCached
+    // says so; nullptr when it is to be read alone (or `rc` failed).
+    BlockCache::Block* BlockFor(uint64_t index, uint64_t file_length, int& rc);
 
     platform::File file_;
     platform::FilePrefixMap header_map_;
