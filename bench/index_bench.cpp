@@ -234,10 +234,13 @@ void OursIndexBuild(benchmark::State& state) {
     for (auto _ : state) {
         zurod::USE(path + " EXCLUSIVE");
         if (!Ok(state)) break;
-        PeakMemory memory;
-        memory.Start();
-        zurod::MakeIndex(HistoryTags(), "");
-        peak = std::max(peak, memory.GrowthMb());
+        double grown = 0;
+        {
+            PeakMemory memory;
+            zurod::MakeIndex(HistoryTags(), "");
+            grown = memory.GrowthMb();
+        }
+        peak = std::max(peak, grown);
         if (!Ok(state)) break;
         zurod::CloseArea();
     }

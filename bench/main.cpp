@@ -83,7 +83,7 @@ constexpr std::pair<const char*, const char*> kNotes[] = {
     {"IndexBuild",
      "three tags (DETAIL, AMOUNT, DTOS(DATE)+STR(RECNO())+DETAIL) built from the table, each order "
      "checked after; sqlite: CREATE INDEX on detail, amount and (date, detail) in one transaction; "
-     "peak_mb: the growth of resident memory"},
+     "peak_mb: the most heap the build held at once"},
     {"SortPairs", "the same three tags' (key, record) pairs sorted with std::sort alone"},
     {"IndexFind",
      "100,000 Finds of random records' keys on the million-record table, cache warm; per_find is one; "

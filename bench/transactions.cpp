@@ -1,5 +1,6 @@
 #include "bench/transactions.hpp"
 
+#include <malloc.h>
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <random>
 #include <span>
 #include <string_view>
@@ -383,25 +385,38 @@ std::string Excerpt(std::string_view text, size_t length) {
 
 namespace {
 
-// A field of /proc/self/status in kB.
-double StatusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t n = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, n, field) == 0) return std::atof(line.c_str() + n + 1);
-    return 0;
+// The heap as new and delete see it while a PeakMemory runs.
+bool g_counting = false;
+int64_t g_held = 0, g_peak = 0, g_start = 0;
+
+void* Allocate(size_t size) {
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (!p) throw std::bad_alloc();
+    if (g_counting) {
+        g_held += static_cast<int64_t>(malloc_usable_size(p));
+        g_peak = std::max(g_peak, g_held);
+    }
+    return p;
+}
+
+void Release(void* p) {
+    if (!p) return;
+    if (g_counting) g_held -= static_cast<int64_t>(malloc_usable_size(p));
+    std::free(p);
 }
 
 }  // namespace
 
-void PeakMemory::Start() {
-    // "5" resets the high-water mark to the current size.
-    std::ofstream("/proc/self/clear_refs") << "5";
-    start_kb_ = StatusKb("VmRSS");
+PeakMemory::PeakMemory() {
+    g_held = g_peak = g_start = 0;
+    g_counting = true;
 }
 
-double PeakMemory::GrowthMb() const { return std::max(0.0, StatusKb("VmHWM") - start_kb_) / 1024; }
+PeakMemory::~PeakMemory() { g_counting = false; }
+
+double PeakMemory::HeldMb() const { return static_cast<double>(g_held - g_start) / (1024.0 * 1024.0); }
+
+double PeakMemory::GrowthMb() const { return static_cast<double>(g_peak - g_start) / (1024.0 * 1024.0); }
 
 namespace {
 
@@ -582,3 +597,11 @@ void CountRecords(benchmark::State& state, int64_t per_iteration) {
 }
 
 }  // namespace bench
+
+// Every allocation of the program goes through the counter above.
+void* operator new(size_t size) { return bench::Allocate(size); }
+void* operator new[](size_t size) { return bench::Allocate(size); }
+void operator delete(void* p) noexcept { bench::Release(p); }
+void operator delete[](void* p) noexcept { bench::Release(p); }
+void operator delete(void* p, size_t) noexcept { bench::Release(p); }
+void operator delete[](void* p, size_t) noexcept { bench::Release(p); }

@@ -136,16 +136,19 @@ bool IsMemoText(int n, std::string_view text);
 // The start of a text for a message, bytes outside printable ASCII as \xNN.
 std::string Excerpt(std::string_view text, size_t length = 24);
 
-// How much the process's resident memory grows at its peak while a part of
-// a case runs (the kernel's high-water mark, reset at Start).
+// How much memory a part of a case holds at its peak: the heap bytes
+// allocated through new and not yet freed, counted while a PeakMemory is
+// running (one at a time).
 class PeakMemory {
 public:
-    void Start();
-    // Megabytes above the resident size at Start.
+    PeakMemory();
+    ~PeakMemory();
+    PeakMemory(const PeakMemory&) = delete;
+    PeakMemory& operator=(const PeakMemory&) = delete;
+    // Megabytes above what was held when it started.
     double GrowthMb() const;
-
-private:
-    double start_kb_ = 0;
+    // Megabytes held now above that.
+    double HeldMb() const;
 };
 
 // Totals of AMOUNT over all rows and over the "Debit" rows, as the tables
