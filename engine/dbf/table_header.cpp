@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -239,10 +238,17 @@ void SetUpdateDate(TWorkArea& area) {
         PutU32(h + kCountAt, static_cast<uint32_t>(area.rec_count));
     }
     // Every append comes here: the text is built only when the day changed.
-    char text[16];
-    const int n = std::snprintf(text, sizeof text, "%d%02d%02d", t.year, t.month, t.day);
-    if (n > 0 && area.last_update != std::string_view(text, static_cast<size_t>(n)))
-        area.last_update.assign(text, static_cast<size_t>(n));
+    char text[8];
+    const int parts[] = {t.year / 100, t.year % 100, t.month, t.day};
+    for (int i = 0; i < 4; ++i) {
+        text[2 * i] = static_cast<char>('0' + parts[i] / 10 % 10);
+        text[2 * i + 1] = static_cast<char>('0' + parts[i] % 10);
+    }
+    if (t.year < 1000 || t.year > 9999) {
+        area.last_update = std::to_string(t.year) + TwoDigits(t.month) + TwoDigits(t.day);
+    } else if (area.last_update != std::string_view(text, 8)) {
+        area.last_update.assign(text, 8);
+    }
 }
 
 // A shared table may have grown through other processes: the count written
