@@ -33,7 +33,9 @@ Status GetDbfRecord(TWorkArea& area, int32_t n) {
     if (!area.read_hook && rl > 0) {
         // Straight from the cached block into the buffer, translated on the way.
         int rc = 0;
-        if (const char* raw = area.file.View(RecordOffset(area, n), rl, RecordOffset(area, area.rec_count + 1), rc)) {
+        bool alone = false;
+        const uint64_t at = RecordOffset(area, n);
+        if (const char* raw = area.file.View(at, rl, RecordOffset(area, area.rec_count + 1), rc, alone)) {
             area.record[0] = raw[0];
             if (area.oem)
                 platform::OemToAnsi(std::span(raw + 1, rl - 1u), area.record.data() + 1);
@@ -42,9 +44,17 @@ Status GetDbfRecord(TWorkArea& area, int32_t n) {
             area.rec_no = n;
             return {};
         }
+        if (alone) {
+            size_t got = 0;
+            rc = area.file.ReadAt(at, area.record.first(rl), got);
+            if (rc == 0 && got < rl) rc = 213;
+        }
         if (rc != 0) return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
+        if (!alone)
+            if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) return s;
+    } else if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) {
+        return s;
     }
-    if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) return s;
     area.rec_no = n;
     if (area.read_hook) {
         AreaPin pin(area);  // the hook is caller code
@@ -64,12 +74,20 @@ Status GetStoredRecord(TWorkArea& area, int32_t n) {
     area.bof = area.eof = false;
     const uint16_t rl = area.record_length;
     int rc = 0;
+    bool alone = false;
     // Where the block cache holds it, the record is looked at in place.
-    if (const char* raw = area.file.View(RecordOffset(area, n), rl, RecordOffset(area, area.rec_count + 1), rc)) {
+    if (const char* raw =
+            area.file.View(RecordOffset(area, n), rl, RecordOffset(area, area.rec_count + 1), rc, alone)) {
         area.record_home = area.record;
         area.record = {const_cast<char*>(raw), rl};
     } else if (rc != 0) {
         return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
+    } else if (alone) {
+        size_t got = 0;
+        rc = area.file.ReadAt(RecordOffset(area, n), area.record.first(rl), got);
+        if (rc == 0 && got < rl) rc = 213;
+        if (rc != 0) return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
+        area.record_home = area.record;
     } else {
         if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) return s;
         area.record_home = area.record;

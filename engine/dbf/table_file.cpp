@@ -67,14 +67,21 @@ BlockCache::Block* TableFile::BlockFor(uint64_t index, uint64_t file_length, int
     return block;
 }
 
-const char* TableFile::View(uint64_t offset, size_t length, uint64_t file_length, int& rc) {
+const char* TableFile::View(uint64_t offset, size_t length, uint64_t file_length, int& rc, bool& alone) {
     rc = 0;
+    alone = false;
     if (!Caching() || !cache_) return nullptr;
     const uint64_t index = offset / BlockCache::kBlockSize;
     const size_t in = static_cast<size_t>(offset - index * BlockCache::kBlockSize);
     if (in + length > BlockCache::kBlockSize) return nullptr;
     BlockCache::Block* block = BlockFor(index, file_length, rc);
-    if (!block) return nullptr;
+    if (!block) {
+        if (rc == 0) {
+            alone = true;
+            last_index_ = index;
+        }
+        return nullptr;
+    }
     if (in + length > block->valid) {
         rc = 213;
         return nullptr;

@@ -44,9 +44,10 @@ public:
     int ReadCached(uint64_t offset, std::span<char> out, uint64_t file_length);
     // The cached bytes [offset, offset + length) in place, when the cache
     // serves them from one block (loaded as for ReadCached); nullptr
-    // otherwise, or with `rc` set when the read failed. Good until the next
-    // call that reads or writes.
-    const char* View(uint64_t offset, size_t length, uint64_t file_length, int& rc);
+    // otherwise, or with `rc` set when the read failed, and with `alone` set
+    // when the bytes are to be read alone (ReadAt). Good until the next call
+    // that reads or writes.
+    const char* View(uint64_t offset, size_t length, uint64_t file_length, int& rc, bool& alone);
     // Whether blocks serve reads: the file is held against other writers.
     bool Caching() const;
     // Whether other opens may write the file while this one has it.
