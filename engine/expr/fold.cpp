@@ -103,7 +103,8 @@ bool CannotFail(const Instr& in) {
     case Op::Year:
     case Op::SkipIfFalse:
     case Op::SkipIfTrue: return true;
-    case Op::Field: return in.type != 'M';
+    case Op::Field:
+    case Op::FieldCompare: return in.type != 'M';
     default: return false;
     }
 }
@@ -201,7 +202,7 @@ private:
             if (right) {
                 const auto first = static_cast<uint32_t>(p_.guards_.size());
                 for (size_t i = skip; i < out_.size(); ++i)
-                    if (out_[i].op == Op::Field) p_.guards_.push_back(out_[i]);
+                    if (out_[i].op == Op::Field || out_[i].op == Op::FieldCompare) p_.guards_.push_back(out_[i]);
                 Instr jump{.op = in.op == Op::And ? Op::SkipIfFalse : Op::SkipIfTrue, .type = 'L'};
                 jump.text_at = first;
                 jump.text_len = static_cast<uint32_t>(p_.guards_.size()) - first;
@@ -216,7 +217,19 @@ private:
         const Op joined = WithConstant(in.op);
         if (joined != Op::End && node.kids.size() == 2 &&
             (out_.back().op == Op::Number || out_.back().op == Op::Logical || out_.back().op == Op::Text)) {
-            Instr k = out_.back();
+            const Instr k = out_.back();
+            const Node& left = nodes_[node.kids[0]];
+            // A field on the left: read and compared in one step.
+            if (out_.size() >= 2 && left.kids.empty() && in_[left.at].op == Op::Field && in_[left.at].type != 'M') {
+                out_.pop_back();
+                Instr& f = out_.back();
+                f.op = Op::FieldCompare;
+                f.compare = joined;
+                f.k_number = k.number;
+                f.k_at = k.text_at;
+                f.k_len = k.text_len;
+                return safe;
+            }
             out_.back() = in;
             out_.back().op = joined;
             out_.back().argc = 1;

@@ -43,6 +43,10 @@ enum class Op : uint8_t {
     // (`number`, or the literal at `text_at`): one step instead of two.
     EqNK, NeNK, LtNK, GtNK, LeNK, GeNK,
     EqCK, ExactCK, InCK, NeCK, LtCK, GtCK, LeCK, GeCK,
+    // A field compared with a constant: the field as Field describes it, the
+    // comparison (one of the K forms above) in `compare`, the constant in
+    // `k_number` or at `k_at`.
+    FieldCompare,
 };
 // clang-format on
 
@@ -57,6 +61,10 @@ struct Instr {
     uint32_t text_at = 0, text_len = 0;
     uint32_t target = 0;  // skips: how far ahead the .AND. or .OR. stands
     double number = 0;    // Number, Logical: the value; Field: its width when compiled
+    // FieldCompare: the comparison and its constant.
+    Op compare = Op::End;
+    uint32_t k_at = 0, k_len = 0;
+    double k_number = 0;
 };
 
 // What the value of a folded constant call depends on besides its
