@@ -8,6 +8,8 @@
 // record (which appends the memo at the end of the file, as AddMemo does).
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -110,6 +112,11 @@ void CopyPackMaster(const std::string& path) {
 }
 
 // False, after marking the run failed, unless every memo was read whole.
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 bool ReadAll(benchmark::State& state, size_t bytes, const char* who) {
     if (bytes == kMemoSize * kMemos) return true;
     state.SkipWithError((std::string(who) + " read " + std::to_string(bytes) + " bytes").c_str());
@@ -339,6 +346,9 @@ void CopyLiveBytes(benchmark::State& state) {
             break;
         }
     }
+    // What cp wrote against what it read, untimed.
+    if (!state.error_occurred() && ReadFileBytes(target) != ReadFileBytes(live))
+        state.SkipWithError((std::string(kWrongBytes) + "the copy differs from the live memos").c_str());
     CountRecords(state, kPackRecords);
 }
 

@@ -437,10 +437,24 @@ void OursAppendFrom(benchmark::State& state) {
 void OursVFileFifo(benchmark::State& state) {
     PrepareEngine();
     std::vector<char> buffer(VFileBufferSize());
+    const uint64_t expected_texts = RowsDigest(Rows(), [](const Row& r, TextDigest& d) {
+        d.Add(r.detail);
+        d.Add(r.ref);
+    });
     for (auto _ : state) {
         TWorkArea* a = OpenVirtual(state, buffer, "FIFO");
         if (!a || !LoadVirtual(state, *a, kRecords, nullptr)) break;
         if (!Expect(state, zurod::RecCount(), kRecords, "records in the virtual file")) break;
+        // What the file holds against the rows, untimed.
+        state.PauseTiming();
+        TextDigest texts;
+        for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
+            texts.Add(zurod::SwapString(*a, a->fields[kVDetail]));
+            texts.Add(zurod::SwapString(*a, a->fields[kVRef]));
+        }
+        const bool right = ExpectDigest(state, texts, expected_texts, "DETAIL and REF in the virtual file");
+        state.ResumeTiming();
+        if (!right) break;
         zurod::CloseArea();
     }
     CountRecords(state);
