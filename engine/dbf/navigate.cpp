@@ -116,13 +116,16 @@ Status RecordVisible(TWorkArea& a, bool& visible) {
             return {};
         }
     }
-    ExpressionAttachment* expr = Engine().attachments.expression.get();
+    EngineState& engine = Engine();
+    ExpressionAttachment* expr = engine.attachments.expression.get();
     Status s;
     if (a.filter && expr) {
-        AreaScope keep;
-        SelectInternal(a.number);
+        // The filter reads the area as the current one; a walk mostly is in it.
+        const uint8_t current = engine.current;
+        if (current != a.number) SelectInternal(a.number);
         AreaPin pin(a);
         s = expr->EvaluateLogical(*a.filter, visible);
+        if (Engine().current != current) SelectInternal(current);
     }
     // A record shown (or one the walk stops on) is in the engine's page.
     if (visible || s.failed()) TranslateStoredRecord(a);
