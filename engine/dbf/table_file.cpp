@@ -52,14 +52,17 @@ int TableFile::Load(uint64_t index, BlockCache::Block*& block) {
 BlockCache::Block* TableFile::BlockFor(uint64_t index, uint64_t file_length, int& rc) {
     rc = 0;
     BlockCache::Block* block = nullptr;
-    if (recent_ && recent_generation_ == cache_->Generation() && recent_->file == cache_id_ && recent_->index == index)
+    if (recent_ && recent_generation_ == cache_->Generation() && recent_->file == cache_id_ &&
+        recent_->index == index) {
         block = recent_;
-    else
-        block = cache_->Find(cache_id_, index);
-    if (!block) {
+    } else {
         const bool near = last_index_ != UINT64_MAX && index + 1 >= last_index_ && index <= last_index_ + 1;
+        // Far reads in a table larger than the cache go to the file without
+        // a look in the cache: in a walk all over such a table most would miss.
         if (!near && file_length > cache_->Budget()) return nullptr;
-        if ((rc = Load(index, block)) != 0 || !block) return nullptr;
+        block = cache_->Find(cache_id_, index);
+        if (!block)
+            if ((rc = Load(index, block)) != 0 || !block) return nullptr;
     }
     recent_ = block;
     recent_generation_ = cache_->Generation();
