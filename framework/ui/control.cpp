@@ -146,6 +146,8 @@ LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
 void TControl::WndProc(TMessage& m) {
     const int x = LOWORD_S(m.LParam), y = HIWORD_S(m.LParam);
     const TShiftState s = KeysToShiftState(m.WParam);
+    // A control built on a standard class lets the class see the mouse first.
+    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) DefaultHandler(m);
     switch (m.Msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:

@@ -24,6 +24,15 @@ enum ControlMessage : UINT {
     CM_MOUSEENTER = CM_BASE + 19, CM_MOUSELEAVE = CM_BASE + 20, CM_SHOWINGCHANGED = CM_BASE + 25,
     CM_ENTER = CM_BASE + 26, CM_EXIT = CM_BASE + 27, CM_RELEASE = CM_BASE + 33,
     CM_SYSCOLORCHANGE = CM_BASE + 36, CM_UIACTIVATE = CM_BASE + 41, CM_UIDEACTIVATE = CM_BASE + 42,
+    CM_DIALOGKEY = CM_BASE + 5, CM_DIALOGCHAR = CM_BASE + 6, CM_FOCUSCHANGED = CM_BASE + 7,
+    CM_WANTSPECIALKEY = CM_BASE + 16, CM_CHILDKEY = CM_BASE + 44,
+};
+// Messages a parent hands back to the child control they came from: the
+// notification's number plus CN_BASE.
+enum : UINT {
+    CN_BASE = 0xBC00, CN_COMMAND = CN_BASE + WM_COMMAND, CN_HSCROLL = CN_BASE + WM_HSCROLL,
+    CN_VSCROLL = CN_BASE + WM_VSCROLL, CN_KEYDOWN = CN_BASE + WM_KEYDOWN, CN_CHAR = CN_BASE + WM_CHAR,
+    CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN, CN_SYSCHAR = CN_BASE + WM_SYSCHAR,
 };
 // clang-format on
 
@@ -279,6 +288,8 @@ protected:
     virtual void KeyUp(UINT& key, TShiftState s);
     virtual void KeyPress(char& key);
     HWND handle_ = 0;
+    // A control over a standard class: the class paints and erases.
+    bool class_paints_ = false;
     std::vector<TControl*> controls_;
     std::unique_ptr<TBrush> brush_;
     TControl* mouse_control_ = nullptr;

@@ -79,6 +79,8 @@ bool SetForegroundWindow(HWND h) {
 HWND SetCapture(HWND h) {
     const HWND old = Desk().capture;
     if (h && !Find(h)) return old;
+    // A drag of the window system's own ends when another window takes the mouse.
+    if (Desk().tracking.kind != Tracking::Kind::None && Desk().tracking.hwnd != h) EndTracking(true);
     Desk().capture = h;
     if (old && old != h && Find(old)) SendMessage(old, WM_CAPTURECHANGED, 0, LPARAM(h));
     return old;

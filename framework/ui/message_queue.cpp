@@ -48,7 +48,7 @@ bool WaitForMore() {
 namespace detail {
 
 bool IsInput(UINT m) {
-    return (m >= WM_KEYDOWN && m <= 0x0109) || (m >= WM_MOUSEMOVE && m <= 0x020E) ||
+    return IsRawInput(m) || (m >= WM_KEYDOWN && m <= 0x0109) || (m >= WM_MOUSEMOVE && m <= 0x020E) ||
         (m >= WM_NCMOUSEMOVE && m <= 0x00A9);
 }
 
@@ -77,6 +77,18 @@ bool PostMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return true;
 }
 
+namespace detail {
+
+void PostInput(HWND h, UINT msg, WPARAM wp, LPARAM lp, TPoint screen) {
+    {
+        std::lock_guard lock(Ui().queue.mu);
+        Ui().queue.posted.push_back({h, msg, wp, lp, 0, screen});
+    }
+    Wake();
+}
+
+}  // namespace detail
+
 bool PostThreadMessage(UINT msg, WPARAM wp, LPARAM lp) { return PostMessage(0, msg, wp, lp); }
 
 void PostQuitMessage(int code) {
@@ -97,11 +109,24 @@ bool PeekMessage(MSG& m, HWND hwnd, UINT min, UINT max, UINT flags) {
     const bool timer_ok = !kinds || (kinds & PM_QS_TIMER);
     const bool remove = flags & PM_REMOVE;
     auto hwnd_ok = [&](HWND h) { return hwnd == 0 || (hwnd == HWND(-1) ? h == 0 : h == hwnd); };
-    {
+    for (bool again = true; again;) {
+        again = false;
         std::unique_lock lock(Ui().queue.mu);
         auto& q = Ui().queue.posted;
         for (auto it = q.begin(); it != q.end();) {
             const bool input = IsInput(it->message);
+            if (input && input_ok && IsRawInput(it->message)) {
+                // Raw input becomes messages now, in its place in the queue.
+                const size_t at = size_t(it - q.begin());
+                const MSG raw = *it;
+                q.erase(it);
+                lock.unlock();
+                const std::vector<MSG> cooked = CookInput(raw);
+                lock.lock();
+                q.insert(q.begin() + ptrdiff_t(std::min(at, q.size())), cooked.begin(), cooked.end());
+                again = true;
+                break;
+            }
             if (!hwnd_ok(it->hwnd) || !in_range(it->message) || (input ? !input_ok : !posted_ok)) {
                 ++it;
                 continue;
@@ -118,6 +143,7 @@ bool PeekMessage(MSG& m, HWND hwnd, UINT min, UINT max, UINT flags) {
             m.time = uint32_t(NowMs());
             return true;
         }
+        if (again) continue;
         if (Ui().queue.quit && posted_ok && (hwnd == 0 || hwnd == HWND(-1)) && in_range(WM_QUIT)) {
             m = {0, WM_QUIT, WPARAM(Ui().queue.quit_code), 0, uint32_t(NowMs()), {}};
             if (remove) Ui().queue.quit = false;
@@ -163,6 +189,7 @@ int GetMessage(MSG& m, HWND hwnd, UINT min, UINT max) {
 
 LRESULT DispatchMessage(const MSG& m) {
     Desk().msg_time = m.time;
+    if (TrackInput(m)) return 0;
     if (m.message == WM_TIMER) {
         for (const Timer& t : Desk().timers) {
             if (t.hwnd == m.hwnd && t.id == UINT(m.wParam) && t.proc) {

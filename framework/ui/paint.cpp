@@ -104,6 +104,7 @@ void PaintDefaultFrame(HWND h) {
         e.top = ins.top - 2;
         DrawEdge(*dc, e, EDGE_SUNKEN, BF_RECT);
     }
+    PaintWindowScrollBars(*w, *dc);
     ReleaseDC(h, std::move(dc));
 }
 
@@ -173,12 +174,6 @@ bool UpdateWindow(HWND h) {
         if ((w = Find(h))) w->update.Clear(), w->nc_dirty = false;
     }
     return true;
-}
-
-bool ScrollWindow(HWND h, int, int, const TRect* scroll, const TRect* clip) {
-    TRect r = scroll ? *scroll : GetClientRect(h);
-    if (clip) r = Intersect(r, *clip);
-    return InvalidateRect(h, &r, true);
 }
 
 std::unique_ptr<DC> BeginPaint(HWND h, PAINTSTRUCT& ps) {

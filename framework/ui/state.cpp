@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/detail/text_state.hpp"
 
@@ -24,6 +25,9 @@ namespace {
 std::unique_ptr<UiState> g_ui;
 
 void ShutdownAtExit() { UiShutdown(); }
+
+// The classes the system provides.
+void RegisterStandardClasses() { RegisterScrollBarClass(); }
 
 // Tells the display that every window it shows is gone.
 void LeaveDisplay(UiState& s) {
@@ -51,6 +55,7 @@ void UiStart() {
     static const bool registered = (std::atexit(ShutdownAtExit), true);
     (void)registered;
     g_ui = std::make_unique<UiState>();
+    RegisterStandardClasses();
 }
 
 void UiShutdown() {

@@ -286,8 +286,17 @@ void TWinControl::KeyPress(char& key) {
 
 void TWinControl::WndProc(TMessage& m) {
     switch (m.Msg) {
-    case WM_PAINT: PaintHandler(m); return;
+    case WM_PAINT:
+        if (class_paints_)
+            DefaultHandler(m);
+        else
+            PaintHandler(m);
+        return;
     case WM_ERASEBKGND:
+        if (class_paints_) {
+            DefaultHandler(m);
+            return;
+        }
         if (m.WParam) FillRect(*reinterpret_cast<DC*>(m.WParam), ClientRect(), Brush::Solid(ColorToRGB(color_)));
         m.Result = 1;
         return;
@@ -323,6 +332,15 @@ void TWinControl::WndProc(TMessage& m) {
         if (c == 0) return;
         break;
     }
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        // A child control's notification goes back to that control.
+        if (TWinControl* child = m.LParam ? FromHandle(HWND(m.LParam)) : nullptr; child && child != this) {
+            m.Result = child->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+            return;
+        }
+        break;
     case WM_NCDESTROY:
         DefaultHandler(m);
         detail::Library().handles.erase(handle_);

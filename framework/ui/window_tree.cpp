@@ -41,7 +41,10 @@ TRect Insets(const Win& w) {
     if ((w.style & WS_CAPTION) == WS_CAPTION)
         caption = GetSystemMetrics((w.ex_style & WS_EX_TOOLWINDOW) ? SM_CYSMCAPTION : SM_CYCAPTION);
     int edge = (w.ex_style & WS_EX_CLIENTEDGE) ? 2 : 0;
-    return {fx + edge, fy + caption + edge, fx + edge, fy + edge};
+    // A window's own scroll bars lie inside its client edge.
+    const int vbar = (w.style & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0;
+    const int hbar = (w.style & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0;
+    return {fx + edge, fy + caption + edge, fx + edge + vbar, fy + edge + hbar};
 }
 
 TRect ClientIn(const Win& w) {  // client rectangle in the window's own coordinates

@@ -4,6 +4,9 @@
 // colours, and message boxes that answer from a script.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "framework/ui/forms.hpp"
 #include "platform/msgbox.hpp"
 
@@ -28,6 +31,15 @@ protected:
     platform::ScriptedMessageBox box_;
     platform::MessageBoxService* previous_box_ = nullptr;
 };
+
+// Writes the pixels of the top-level window holding `h` to <folder>/<name>.png
+// when CORVANTA_PICTURES names a folder (the demo's picture folder, say).
+inline bool SavePicture(ui::HWND h, const std::string& name) {
+    const char* folder = std::getenv("CORVANTA_PICTURES");
+    if (!folder || !*folder) return false;
+    const ui::SurfacePtr s = ui::GetWindowSurface(h);
+    return s && s->WritePng(std::string(folder) + "/" + name + ".png");
+}
 
 // A colour surface of `w` x `h` filled with `c`, and a DC on it.
 struct Canvas32 {

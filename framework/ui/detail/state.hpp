@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "framework/ui/resources.hpp"
+#include "framework/ui/scroll_bars.hpp"
 #include "framework/ui/window.hpp"
 
 namespace ui {
@@ -27,6 +28,14 @@ struct ProcEntry {
 };
 
 namespace detail {
+
+// A scroll bar's range, page and position; `track` is where the thumb is
+// while it is dragged.
+struct ScrollBarState {
+    int min = 0, max = 100, page = 0, pos = 0, track = 0;
+    bool tracking = false, disabled = false;
+    ScrollPart pressed = ScrollPart::None;
+};
 
 struct Win {
     HWND handle = 0;
@@ -44,6 +53,8 @@ struct Win {
     SurfacePtr surface;  // top level only
     bool on_display = false;
     std::optional<TColor> background;
+    ScrollBarState bars[3];            // SB_HORZ, SB_VERT, SB_CTL
+    std::shared_ptr<void> class_data;  // the state a standard class keeps for the window
 };
 
 struct Timer {
@@ -52,6 +63,20 @@ struct Timer {
     UINT interval = 0;
     uint64_t due = 0;
     TimerProc proc;
+};
+
+// A mouse drag the window system runs itself (a scroll bar's part or thumb,
+// a window moved by its caption) until the button comes up; while it runs,
+// input goes to it rather than to the windows.
+struct Tracking {
+    enum class Kind { None, ScrollBar, Move } kind = Kind::None;
+    HWND hwnd = 0;
+    int bar = 0;
+    ScrollPart part = ScrollPart::None;
+    TPoint start, last;  // screen
+    TRect start_rect;    // the moved window's rectangle when the drag began
+    int start_pos = 0;
+    int grab = 0;  // where in the thumb the pointer took it
 };
 
 // Windows, timers, focus and input state: what a reset starts afresh.
@@ -65,6 +90,10 @@ struct Desktop {
     uint32_t msg_time = 0;
     uint8_t key_state[256] = {};
     unsigned buttons = 0;
+    Tracking tracking;
+    HWND hover = 0;  // the window the pointer was last over
+    TPoint cursor_pos;
+    HCURSOR cursor = 0;
 };
 
 // The one part other threads touch: posted messages and the quit request.
