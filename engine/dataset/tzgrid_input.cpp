@@ -92,8 +92,8 @@ void TCustomTzGrid::Tab(bool forward) {
 // ---------------------------------------------------------------- keys
 
 ui::LRESULT TCustomTzGrid::DialogCode() {
-    ui::LRESULT code = kWantArrows | kWantChars;
-    if ((options_ & dgTabs) && !(options_ & dgRowSelect)) code |= kWantTab;
+    ui::LRESULT code = ui::DLGC_WANTARROWS | ui::DLGC_WANTCHARS;
+    if ((options_ & dgTabs) && !(options_ & dgRowSelect)) code |= ui::DLGC_WANTTAB;
     return code;
 }
 

@@ -17,10 +17,10 @@ constexpr int kSizingZone = 2;
 }  // namespace
 
 LRESULT TCustomGrid::DialogCode() {
-    LRESULT code = kWantArrows;
+    LRESULT code = DLGC_WANTARROWS;
     if (options_ & goRowSelect) return code;
-    if (options_ & goTabs) code |= kWantTab;
-    if (options_ & goEditing) code |= kWantChars;
+    if (options_ & goTabs) code |= DLGC_WANTTAB;
+    if (options_ & goEditing) code |= DLGC_WANTCHARS;
     return code;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/ui/controls.hpp"
+#include "framework/ui/scroll_bars.hpp"
 
 namespace ui {
 
@@ -44,14 +45,6 @@ struct TGridRect {
 struct EInvalidGridOperation : EInvalidOperation {
     using EInvalidOperation::EInvalidOperation;
 };
-
-// Scroll-bar and dialog codes the grid uses, with the desktop's values.
-// clang-format off
-enum GridScrollCode : int {
-    SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5,
-    SB_TOP = 6, SB_BOTTOM = 7, SB_ENDSCROLL = 8,
-};
-// clang-format on
 
 // One direction of the grid as it is laid out in the window: where the
 // fixed cells end, which cells are visible and where the last one ends.
@@ -141,9 +134,6 @@ public:
     void InvalidateEditor();
 
     void WndProc(TMessage& m) override;
-
-    // What WM_GETDLGCODE answers: the keys a dialog would otherwise take.
-    static constexpr LRESULT kWantArrows = 0x1, kWantTab = 0x2, kWantChars = 0x80;
 
 protected:
     void CreateParams(ui::CreateParams& p) override;
