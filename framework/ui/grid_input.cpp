@@ -61,8 +61,18 @@ void TCustomGrid::WndProc(TMessage& m) {
     case WM_VSCROLL:
         ScrollMessage(m.Msg == WM_HSCROLL ? 0 : 1, LOWORD_S(LPARAM(m.WParam)), HIWORD_S(LPARAM(m.WParam)));
         return;
+    case WM_LBUTTONUP: {
+        // Letting the button go gives the capture up before MouseUp runs.
+        releasing_ = true;
+        struct Reset {
+            bool& flag;
+            ~Reset() { flag = false; }
+        } reset{releasing_};
+        TCustomControl::WndProc(m);
+        return;
+    }
     case WM_CAPTURECHANGED:
-        if (grid_state_ != gsNormal && LPARAM(handle_) != m.LParam) {
+        if (grid_state_ != gsNormal && !releasing_ && LPARAM(handle_) != m.LParam) {
             StopTimer();
             SetDragLine(-1, true);
             grid_state_ = gsNormal;

@@ -244,6 +244,7 @@ private:
     bool timer_on_ = false;
     TPoint last_mouse_;
     bool hiding_editor_ = false;
+    bool releasing_ = false;
 };
 
 // A grid whose cells the owner draws through OnDrawCell.
