@@ -151,7 +151,6 @@ public:
 
 protected:
     void Loaded() override;
-    void CreateParams(ui::CreateParams& p) override;
     void CreateHandleDone() override;
     void Paint() override;
     void DrawCell(int col, int row, const ui::TRect& rect, ui::TGridDrawState state) override;

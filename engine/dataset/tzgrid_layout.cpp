@@ -114,11 +114,6 @@ void TCustomTzGrid::Loaded() {
     }
 }
 
-void TCustomTzGrid::CreateParams(ui::CreateParams& p) {
-    ui::TCustomGrid::CreateParams(p);
-    p.style |= ui::WS_VSCROLL;
-}
-
 void TCustomTzGrid::CreateHandleDone() {
     BeginUpdate();
     RunThen([this] { ui::TCustomGrid::CreateHandleDone(); }, [this] { EndUpdate(); });

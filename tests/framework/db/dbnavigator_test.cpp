@@ -99,8 +99,9 @@ TEST_F(NavigatorTest, PressesRunTheDatasetsOperationsAndThenOnClick) {
     Click(db::nbPost);
     EXPECT_EQ(ds_->State(), db::dsBrowse);
     EXPECT_EQ(std::get<std::string>(ds_->rows[0][0]), "NEW");
-    EXPECT_EQ(clicks_, (std::vector<TNavigateBtn>{db::nbNext, db::nbNext, db::nbLast, db::nbPrior, db::nbFirst,
-                                                  db::nbEdit, db::nbPost}));
+    EXPECT_EQ(clicks_,
+              (std::vector<TNavigateBtn>{db::nbNext, db::nbNext, db::nbLast, db::nbPrior, db::nbFirst, db::nbEdit,
+                                         db::nbPost}));
     EXPECT_EQ(before, clicks_);
 }
 
@@ -112,8 +113,8 @@ TEST_F(NavigatorTest, DeleteAsksFirstAndCancelKeepsTheRecord) {
         size_t rows_left;
         size_t questions;
     };
-    for (const Case& c : {Case{true, platform::kIdCancel, 5, 1}, Case{true, platform::kIdOk, 4, 1},
-                          Case{false, 0, 3, 0}}) {
+    for (const Case& c :
+         {Case{true, platform::kIdCancel, 5, 1}, Case{true, platform::kIdOk, 4, 1}, Case{false, 0, 3, 0}}) {
         nav_->ConfirmDelete = c.confirm;
         box_.shown.clear();
         if (c.answer) box_.answers.push_back(c.answer);

@@ -12,9 +12,9 @@ namespace {
 // A grid that exposes what the tests drive and counts the cells it draws.
 class ProbeGrid : public TDrawGrid {
 public:
-    using TDrawGrid::TDrawGrid;
     using TCustomGrid::KeyDown;
     using TCustomGrid::MoveTopLeft;
+    using TDrawGrid::TDrawGrid;
     std::set<std::pair<int, int>> drawn;
     std::vector<std::pair<int, int>> moved;
 
@@ -101,8 +101,8 @@ TEST_F(GridTest, KeysMoveTheCurrentCellAndScrollItIntoView) {
         int col, row, top;
     };
     const Step steps[] = {
-        {VK_DOWN, 0, 1, 2, 1},   {VK_RIGHT, 0, 2, 2, 1},     {VK_NEXT, 0, 2, 13, 3},    {VK_END, 0, 9, 13, 3},
-        {VK_HOME, 0, 1, 13, 3},  {VK_END, ssCtrl, 9, 29, 19}, {VK_HOME, ssCtrl, 1, 1, 1}, {VK_UP, 0, 1, 1, 1},
+        {VK_DOWN, 0, 1, 2, 1},      {VK_RIGHT, 0, 2, 2, 1},      {VK_NEXT, 0, 2, 13, 3},     {VK_END, 0, 9, 13, 3},
+        {VK_HOME, 0, 1, 13, 3},     {VK_END, ssCtrl, 9, 29, 19}, {VK_HOME, ssCtrl, 1, 1, 1}, {VK_UP, 0, 1, 1, 1},
         {VK_LEFT, ssCtrl, 1, 1, 1}, {VK_PRIOR, 0, 1, 1, 1},
     };
     for (const Step& s : steps) {
@@ -203,9 +203,10 @@ TEST_F(GridTest, FixedCellsLinesAndTheSelectionPaintInTheirColours) {
         TColor color;
         const char* what;
     };
-    for (const Probe& p : {Probe{30, 10, clBtnFace, "a fixed cell"}, Probe{64, 10, clBlack, "a fixed line"},
-                           Probe{129, 45, clSilver, "a line between cells"}, Probe{100, 45, clHighlight, "the current cell"},
-                           Probe{200, 45, clWindow, "another cell"}, Probe{100, 70, clWindow, "the next row"}}) {
+    for (const Probe& p :
+         {Probe{30, 10, clBtnFace, "a fixed cell"}, Probe{64, 10, clBlack, "a fixed line"},
+          Probe{129, 45, clSilver, "a line between cells"}, Probe{100, 45, clHighlight, "the current cell"},
+          Probe{200, 45, clWindow, "another cell"}, Probe{100, 70, clWindow, "the next row"}}) {
         EXPECT_EQ(At(p.x, p.y), ColorToRGB(p.color)) << p.what;
     }
     testing_ui::SavePicture(form_->WindowHandle(), "draw-grid");
@@ -220,9 +221,10 @@ TEST_F(GridTest, ScrollBarMessagesMoveTheTopLeftCell) {
         int left, top;
     };
     const Step steps[] = {
-        {WM_VSCROLL, SB_LINEDOWN, 0, 1, 2},  {WM_VSCROLL, SB_PAGEDOWN, 0, 1, 12}, {WM_VSCROLL, SB_BOTTOM, 0, 1, 20},
-        {WM_VSCROLL, SB_TOP, 0, 1, 1},       {WM_VSCROLL, SB_THUMBPOSITION, 7, 1, 8},
-        {WM_HSCROLL, SB_LINERIGHT, 0, 2, 8}, {WM_HSCROLL, SB_THUMBTRACK, 3, 2, 8}, {WM_HSCROLL, SB_LINELEFT, 0, 1, 8},
+        {WM_VSCROLL, SB_LINEDOWN, 0, 1, 2},      {WM_VSCROLL, SB_PAGEDOWN, 0, 1, 12},
+        {WM_VSCROLL, SB_BOTTOM, 0, 1, 20},       {WM_VSCROLL, SB_TOP, 0, 1, 1},
+        {WM_VSCROLL, SB_THUMBPOSITION, 7, 1, 8}, {WM_HSCROLL, SB_LINERIGHT, 0, 2, 8},
+        {WM_HSCROLL, SB_THUMBTRACK, 3, 2, 8},    {WM_HSCROLL, SB_LINELEFT, 0, 1, 8},
     };
     for (const Step& s : steps) {
         SendMessage(grid_->Handle(), s.msg, WPARAM(s.code) | WPARAM(s.pos) << 16, 0);
