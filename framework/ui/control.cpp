@@ -34,6 +34,14 @@ TShiftState KeysToShiftState(WPARAM keys) {
     return s;
 }
 
+TShiftState KeyboardShiftState() {
+    TShiftState s = 0;
+    if (GetKeyState(VK_SHIFT) < 0) s |= ssShift;
+    if (GetKeyState(VK_CONTROL) < 0) s |= ssCtrl;
+    if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
+    return s;
+}
+
 // ---------------------------------------------------------------- TControl
 
 TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {

@@ -181,6 +181,8 @@ protected:
 TControl* CaptureControl();
 void SetCaptureControl(TControl* c);
 TShiftState KeysToShiftState(WPARAM keys);
+// Shift, Ctrl and Alt as the keys stand (what key messages carry).
+TShiftState KeyboardShiftState();
 
 // A canvas on a control: during painting the paint DC, otherwise a DC on the
 // control's area of its window.

@@ -27,7 +27,10 @@ std::unique_ptr<UiState> g_ui;
 void ShutdownAtExit() { UiShutdown(); }
 
 // The classes the system provides.
-void RegisterStandardClasses() { RegisterScrollBarClass(); }
+void RegisterStandardClasses() {
+    RegisterScrollBarClass();
+    RegisterEditClass();
+}
 
 // Tells the display that every window it shows is gone.
 void LeaveDisplay(UiState& s) {

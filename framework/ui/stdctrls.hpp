@@ -1,10 +1,12 @@
 #pragma once
 // The standard controls of the class library, each over a standard window
-// class: the scroll bar.
+// class: the scroll bar, the edit and the memo.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "framework/ui/controls.hpp"
+#include "framework/ui/edit_box.hpp"
 #include "framework/ui/scroll_bars.hpp"
 
 namespace ui {
@@ -50,6 +52,107 @@ private:
     void Apply();
     TScrollBarKind kind_ = sbHorizontal;
     int min_ = 0, max_ = 100, position_ = 0, page_ = 0;
+};
+
+enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+
+// An edit control. Text, selection and the modified flag live in the window
+// once it exists.
+class TCustomEdit : public TWinControl {
+public:
+    explicit TCustomEdit(TComponent* owner);
+    std::string ClassName() const override { return "TCustomEdit"; }
+
+    std::string GetText() const override;
+    void SetText(const std::string& v) override;
+    int MaxLength() const { return max_length_; }  // 0: no limit
+    void SetMaxLength(int v);
+    bool ReadOnly() const { return read_only_; }
+    void SetReadOnly(bool v);
+    bool Modified() const;
+    void SetModified(bool v);
+    int SelStart() const;
+    void SetSelStart(int v);
+    int SelLength() const;
+    void SetSelLength(int v);
+    std::string SelText() const;
+    void SetSelText(const std::string& v);
+    char PasswordChar() const { return password_; }
+    void SetPasswordChar(char v);
+    TEditCharCase CharCase() const { return char_case_; }
+    void SetCharCase(TEditCharCase v);
+    TBorderStyle BorderStyle() const { return border_style_; }
+    void SetBorderStyle(TBorderStyle v);
+    bool HideSelection() const { return hide_selection_; }
+    void SetHideSelection(bool v);
+    bool AutoSelect = true;  // the whole text is selected when the focus comes by key
+
+    void Clear() { SetText(""); }
+    void SelectAll();
+    void ClearSelection();
+    void CopyToClipboard();
+    void CutToClipboard();
+    void PasteFromClipboard();
+    void Undo();
+    bool CanUndo() const;
+    void ClearUndo();
+
+    TNotifyEvent OnChange;
+
+    void WndProc(TMessage& m) override;
+    void DefaultHandler(TMessage& m) override;
+
+protected:
+    void CreateParams(ui::CreateParams& p) override;
+    void CreateHandleDone() override;
+    virtual void Change();
+    LRESULT Edit(UINT msg, WPARAM w = 0, LPARAM l = 0) const;
+
+    int max_length_ = 0;
+    bool read_only_ = false, hide_selection_ = true, modified_ = false;
+    char password_ = 0;
+    TEditCharCase char_case_ = ecNormal;
+    TBorderStyle border_style_ = bsSingle;
+};
+
+class TEdit : public TCustomEdit {
+public:
+    using TCustomEdit::TCustomEdit;
+    std::string ClassName() const override { return "TEdit"; }
+};
+
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+// Several lines: word wrap, the keys Enter and Tab for itself, scroll bars.
+class TCustomMemo : public TCustomEdit {
+public:
+    explicit TCustomMemo(TComponent* owner);
+    std::string ClassName() const override { return "TCustomMemo"; }
+    bool WordWrap() const { return word_wrap_; }
+    void SetWordWrap(bool v);
+    TScrollStyle ScrollBars() const { return scroll_bars_; }
+    void SetScrollBars(TScrollStyle v);
+    TAlignment Alignment() const { return alignment_; }
+    void SetAlignment(TAlignment v);
+    bool WantReturns = true, WantTabs = false;
+    // The lines of the text (split at its line breaks).
+    std::vector<std::string> Lines() const;
+    void SetLines(const std::vector<std::string>& lines);
+    void WndProc(TMessage& m) override;
+
+protected:
+    void CreateParams(ui::CreateParams& p) override;
+
+private:
+    bool word_wrap_ = true;
+    TScrollStyle scroll_bars_ = ssNone;
+    TAlignment alignment_ = taLeftJustify;
+};
+
+class TMemo : public TCustomMemo {
+public:
+    using TCustomMemo::TCustomMemo;
+    std::string ClassName() const override { return "TMemo"; }
 };
 
 }  // namespace ui

@@ -4,6 +4,7 @@
 
 #include "framework/ui/controls.hpp"
 #include "framework/ui/detail/library_state.hpp"
+#include "framework/ui/edit_box.hpp"
 
 namespace ui {
 
@@ -303,38 +304,47 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_SIZE: {
         TRect w = HandleAllocated() ? ui::GetWindowRect(handle_) : BoundsRect();
         width_ = w.Width(), height_ = w.Height();
+        DefaultHandler(m);
         AlignControls();
         return;
     }
     case WM_SETFOCUS:
+        DefaultHandler(m);
         if (OnEnter) OnEnter(this);
         return;
     case WM_KILLFOCUS:
+        DefaultHandler(m);
         if (OnExit) OnExit(this);
         return;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
         UINT key = UINT(m.WParam);
-        KeyDown(key, KeysToShiftState(0));
+        KeyDown(key, KeyboardShiftState());
         if (key == 0) return;
+        m.WParam = key;
         break;
     }
     case WM_KEYUP:
     case WM_SYSKEYUP: {
         UINT key = UINT(m.WParam);
-        KeyUp(key, KeysToShiftState(0));
+        KeyUp(key, KeyboardShiftState());
         if (key == 0) return;
+        m.WParam = key;
         break;
     }
     case WM_CHAR: {
         char c = char(m.WParam);
         KeyPress(c);
         if (c == 0) return;
+        m.WParam = uint8_t(c);
         break;
     }
     case WM_COMMAND:
     case WM_HSCROLL:
     case WM_VSCROLL:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
         // A child control's notification goes back to that control.
         if (TWinControl* child = m.LParam ? FromHandle(HWND(m.LParam)) : nullptr; child && child != this) {
             m.Result = child->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);

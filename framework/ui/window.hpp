@@ -374,6 +374,13 @@ public:
         (void)cursor;
         (void)image;
     }
+    // The desktop's clipboard; a display without one keeps false and nullopt,
+    // and the program keeps its own.
+    virtual bool SetClipboardText(const std::string& ansi) {
+        (void)ansi;
+        return false;
+    }
+    virtual std::optional<std::string> ClipboardText() { return std::nullopt; }
 };
 // The caller keeps ownership; nullptr goes back to headless drawing.
 Display* InstallDisplay(Display* display);

@@ -51,6 +51,9 @@ std::vector<MSG> CookInput(const MSG& raw);
 // Posts input with the screen point it happened at (MSG::pt).
 void PostInput(HWND h, UINT msg, WPARAM w, LPARAM l, TPoint screen);
 
+// edit_box.cpp
+void RegisterEditClass();
+
 // scroll_bars.cpp
 void RegisterScrollBarClass();
 LRESULT ScrollBarHitTest(const Win& w, TPoint window_point);

@@ -94,6 +94,7 @@ struct Desktop {
     HWND hover = 0;  // the window the pointer was last over
     TPoint cursor_pos;
     HCURSOR cursor = 0;
+    std::string clipboard;  // without a display that has one
 };
 
 // The one part other threads touch: posted messages and the quit request.
