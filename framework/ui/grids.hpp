@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/ui/controls.hpp"
+#include "framework/ui/mask.hpp"
 #include "framework/ui/scroll_bars.hpp"
 
 namespace ui {
@@ -28,7 +29,6 @@ enum TGridOption : unsigned {
 using TGridOptions = unsigned;
 enum TGridDrawStateFlag : unsigned { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
 using TGridDrawState = unsigned;
-enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum TGridState { gsNormal, gsSelecting, gsRowSizing, gsColSizing, gsRowMoving, gsColMoving };
 
 struct TGridCoord {
