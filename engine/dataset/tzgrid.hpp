@@ -171,6 +171,7 @@ protected:
     void SetEditText(int col, int row, const std::string& text) override;
     std::string GetEditMask(int col, int row) override;
     int GetEditLimit() override;
+    void EditorExit() override;
 
     // Moves to a grid column, with the column exit and enter events.
     void MoveCol(int raw_col);

@@ -415,6 +415,18 @@ std::string TCustomTzGrid::GetEditMask(int col, int) {
     return DateCode() == 1 ? year + "/99/99;1; " : "99/99/" + year + ";1; ";
 }
 
+// Leaving the grid writes what was typed into the record. A text the field
+// refuses is reported as the message loop reports errors: the focus may be
+// leaving from inside a window's destruction, where nothing may be thrown.
+void TCustomTzGrid::EditorExit() {
+    if (Has(ui::csDestroying) || !link_.Active() || !db::EditModes(link_.DataSet()->State())) return;
+    try {
+        link_.UpdateRecord();
+    } catch (const std::exception& e) {
+        ui::Application().HandleException(e);
+    }
+}
+
 int TCustomTzGrid::GetEditLimit() {
     db::TField* field = SelectedField();
     return field && field->DataType() == db::ftString ? field->Size() : 0;

@@ -211,6 +211,10 @@ void TCustomTzGrid::WndProc(ui::TMessage& m) {
             DeferLayout();
         return;
     case ui::WM_VSCROLL: VerticalScroll(ui::LOWORD_S(ui::LPARAM(m.WParam))); return;
+    case ui::WM_KILLFOCUS:
+        ui::TCustomGrid::WndProc(m);
+        if (!InplaceEditor() || ui::HWND(m.WParam) != InplaceEditor()->WindowHandle()) EditorExit();
+        return;
     case ui::WM_SIZE:
         ui::TCustomGrid::WndProc(m);
         Invalidate();

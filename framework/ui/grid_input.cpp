@@ -28,6 +28,13 @@ void TCustomGrid::WndProc(TMessage& m) {
     switch (m.Msg) {
     case WM_GETDLGCODE: m.Result = DialogCode(); return;
     case WM_SETFOCUS:
+        // While the editor shows, the focus belongs in it.
+        if (inplace_ && inplace_->Visible() && inplace_->HandleAllocated()) {
+            TCustomControl::WndProc(m);
+            inplace_->SetFocus();
+            return;
+        }
+        [[fallthrough]];
     case WM_KILLFOCUS:
         TCustomControl::WndProc(m);
         // The focus shows on the current cell (or row).
@@ -153,8 +160,8 @@ void TCustomGrid::KeyPress(char& key) {
     if (static_cast<unsigned char>(key) < ' ' || !CanEditAcceptKey(key)) return;
     ShowEditor();
     if (inplace_ && inplace_->Visible() && inplace_->HandleAllocated()) {
-        // The key that opened the editor is its first character.
-        PostMessage(inplace_->WindowHandle(), WM_CHAR, static_cast<unsigned char>(key), 1);
+        // The key that opened the editor is its first character, ahead of the keys queued after it.
+        SendMessage(inplace_->WindowHandle(), WM_CHAR, static_cast<unsigned char>(key), 1);
         key = 0;
     }
 }

@@ -48,6 +48,30 @@ struct EInvalidGridOperation : EInvalidOperation {
 
 // One direction of the grid as it is laid out in the window: where the
 // fixed cells end, which cells are visible and where the last one ends.
+class TCustomGrid;
+
+// The grid's in-place editor: a masked edit over the current cell that takes
+// its text, mask and limit from the grid, hands every change back, and passes
+// the keys that move between cells on to the grid.
+class TInplaceEdit : public TCustomMaskEdit {
+public:
+    explicit TInplaceEdit(TCustomGrid* grid);
+    std::string ClassName() const override { return "TInplaceEdit"; }
+    TCustomGrid* Grid() const { return grid_; }
+    // Takes the current cell's mask, text and limit anew.
+    void UpdateContents();
+    void WndProc(TMessage& m) override;
+
+protected:
+    void KeyDown(UINT& key, TShiftState s) override;
+    void KeyPress(char& key) override;
+    void Change() override;
+
+private:
+    TCustomGrid* grid_;
+    bool updating_ = false;
+};
+
 struct TGridAxisInfo {
     int line_width = 0;         // the grid line between cells (0 without lines)
     int fixed_boundary = 0;     // pixel after the fixed cells
@@ -62,6 +86,8 @@ struct TGridAxisInfo {
 };
 
 class TCustomGrid : public TCustomControl {
+    friend class TInplaceEdit;
+
 public:
     explicit TCustomGrid(TComponent* owner);
     ~TCustomGrid() override;
@@ -128,7 +154,7 @@ public:
     // The in-place editor: shown over the current cell while editing.
     bool EditorMode() const { return editor_mode_; }
     void SetEditorMode(bool v);
-    TWinControl* InplaceEditor() const { return inplace_; }
+    TInplaceEdit* InplaceEditor() const { return inplace_; }
     void ShowEditor();
     void HideEditor();
     void InvalidateEditor();
@@ -175,9 +201,11 @@ protected:
     virtual std::string GetEditMask(int, int) { return {}; }
     virtual int GetEditLimit() { return 0; }
     // Makes the in-place editor; the grid owns what it returns.
-    virtual TWinControl* CreateEditor();
+    virtual TInplaceEdit* CreateEditor();
     virtual void UpdateEditorText();
     virtual void UpdateEditorBounds();
+    // The focus left the editor for another control than the grid.
+    virtual void EditorExit() {}
     void HideEdit();
     void UpdateEdit();
 
@@ -205,7 +233,7 @@ protected:
     TGridCoord anchor_;
     TGridCoord top_left_;
     TGridState grid_state_ = gsNormal;
-    TWinControl* inplace_ = nullptr;
+    TInplaceEdit* inplace_ = nullptr;
     bool editor_mode_ = false;
     bool can_edit_modify_ = true;
     int update_edit_lock_ = 0;
