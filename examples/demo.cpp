@@ -27,8 +27,6 @@
 #include <vector>
 
 #include "engine/dataset/file_dataset.hpp"
-#include "examples/demo_data.hpp"
-#include "examples/main_window.hpp"
 #include "engine/dataset/virtual_dataset.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/dates.hpp"
@@ -39,6 +37,8 @@
 #include "engine/memo/memo.hpp"
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
+#include "examples/demo_data.hpp"
+#include "examples/main_window.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
 

@@ -46,9 +46,8 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     grid_->TitleFont()->SetHeight(-11);
     for (const std::string& line : kHistoryFields) grid_->Columns().Add()->SetFieldName(line.substr(0, line.find(',')));
     grid_->OnChangeColorsEvent = [this](ui::TObject*, int row, ui::TColor&, ui::TColor&, ui::TColor& cell_text,
-                                        ui::TColor&, ui::TColor&, ui::TColor&, ui::TColor&) {
-        RowColours(row, cell_text);
-    };
+                                        ui::TColor&, ui::TColor&, ui::TColor&,
+                                        ui::TColor&) { RowColours(row, cell_text); };
     grid_->OnTitleClick = [this](ui::TObject*, zurod::TTzColumn* column) { TitleClick(column); };
     grid_->SetDataSource(source_);
     ReadColumnWidths();
@@ -90,7 +89,8 @@ void TMainWindow::WriteColumnWidths() {
     if (settings_.empty()) return;
     ui::TIniFile ini(settings_);
     zurod::TTzGridColumns& columns = grid_->Columns();
-    for (int i = 0; i < columns.Count(); ++i) ini.WriteInteger(kWidthSection, WidthKey(i), columns.GetColumn(i)->GetWidth());
+    for (int i = 0; i < columns.Count(); ++i)
+        ini.WriteInteger(kWidthSection, WidthKey(i), columns.GetColumn(i)->GetWidth());
 }
 
 }  // namespace demo

@@ -40,8 +40,7 @@ int Run(const std::string& folder) {
     {
         // From here on engine errors are only recorded, as in the program.
         zurod::SuspendEngineErrors();
-        auto window = ui::Make<demo::TMainWindow>(nullptr, folder,
-                                                  ui::ChangeFileExt(ui::ApplicationExeName(), ".INI"));
+        auto window = ui::Make<demo::TMainWindow>(nullptr, folder, ui::ChangeFileExt(ui::ApplicationExeName(), ".INI"));
         ui::Application().MainForm = window.get();
         window->Show();
         ui::Application().Run();
