@@ -88,7 +88,8 @@ void TInplaceEdit::KeyPress(char& key) {
 void TInplaceEdit::WndProc(TMessage& m) {
     switch (m.Msg) {
     case WM_GETDLGCODE:
-        m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | (grid_->Options() & goTabs ? DLGC_WANTTAB : 0);
+        m.Result =
+            DLGC_WANTARROWS | DLGC_WANTCHARS | ((grid_->Options() & goTabs) ? LRESULT(DLGC_WANTTAB) : LRESULT(0));
         return;
     case WM_KILLFOCUS:
         TCustomMaskEdit::WndProc(m);

@@ -2,6 +2,7 @@
 // the grid lines, the background past the last cell and the drag line of a
 // column being sized or moved.
 #include <algorithm>
+#include <vector>
 
 #include "framework/ui/grids.hpp"
 
@@ -18,6 +19,17 @@ constexpr TColor kLineColor = clSilver;
 void TCustomGrid::Paint() {
     TCanvas* canvas = Canvas();
     const TRect clip = canvas->ClipRect();
+    // The damaged parts (a scrolled row and a column of indicator cells, say):
+    // cells outside all of them are not drawn.
+    std::vector<TRect> damaged;
+    DC& target = *canvas->Handle();
+    target.ClipRects(target.ToDevice(ClientRect()), damaged);
+    for (TRect& d : damaged) d = d.Offset(-target.S().origin.x, -target.S().origin.y);
+    auto is_damaged = [&](const TRect& cell) {
+        for (const TRect& d : damaged)
+            if (Intersects(cell, d)) return true;
+        return false;
+    };
     const TGridAxisInfo h = HorzInfo(), v = VertInfo();
     const TGridRect sel = Selection();
     const bool focused = IsActiveControl();
@@ -42,6 +54,7 @@ void TCustomGrid::Paint() {
                         const TRect cell{x, y, x + width, y + height};
                         x += width + h.line_width;
                         if (cell.right + h.line_width <= clip.left || width <= 0 || height <= 0) continue;
+                        if (!is_damaged(cell)) continue;
                         TGridDrawState state = 0;
                         if (c < fixed_cols_ || r < fixed_rows_) {
                             state = gdFixed;

@@ -68,6 +68,33 @@ TEST_F(GridDrawTest, TheColourEventRunsOncePerRowAndPassSeeingTheRowInTheEngine)
     EXPECT_EQ(Middle(3, 2), ui::ColorToRGB(ui::clYellow)) << "the rest of the row was not drawn again";
 }
 
+TEST_F(GridDrawTest, ALineDownMovesTheRowsPixelsAndDrawsOnlyTheRowThatComesIn) {
+    TTzDbf* ds = Table(100);
+    Bind(ds);
+    int events = 0;
+    std::vector<int> drawn_rows;
+    grid_->OnChangeColorsEvent = [&](ui::TObject*, int, TColor&, TColor&, TColor&, TColor&, TColor&, TColor&, TColor&) {
+        ++events;
+    };
+    grid_->OnDrawColumnCell = [&](ui::TObject*, const ui::TRect& r, int, TTzColumn*, ui::TGridDrawState) {
+        drawn_rows.push_back(r.top);
+    };
+    Show();
+    const int last = grid_->VisibleRowCount();
+    ds->MoveBy(last - 1);
+    Pump();
+    const ui::TRect cell = grid_->CellRect(2, 2);
+    const ui::COLORREF text_pixel = At(cell.left + 3, cell.top + 8);
+    drawn_rows.clear(), events = 0;
+    Key(ui::VK_DOWN);
+    EXPECT_EQ(Rec(ds), last + 1);
+    ASSERT_FALSE(drawn_rows.empty());
+    for (int top : drawn_rows) EXPECT_EQ(top, grid_->CellRect(1, last).top) << "only the last row is drawn";
+    EXPECT_EQ(events, last) << "the indicator cells ask for their rows' colours";
+    const ui::TRect moved = grid_->CellRect(2, 1);
+    EXPECT_EQ(At(moved.left + 3, moved.top + 8), text_pixel) << "row 2's pixels are row 1's now";
+}
+
 TEST_F(GridDrawTest, DeletedRecordsTakeTheirColoursAndTheSelectionWinsOverThem) {
     TTzDbf* ds = Table(10);
     ds->Go(3);
