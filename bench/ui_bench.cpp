@@ -1,11 +1,17 @@
-// The drawing layer: fills and blits of a 1024x768 picture, text, and the
-// repaint of a window full of text cells.
+// The drawing layer: fills and blits of a 1024x768 picture, text, the
+// repaint of a window full of text cells (new texts and drawn-before texts,
+// each against the same cells drawn by plain Pango), and a frame of a form
+// whose 20 panels repaint against one present of the form.
 #include <benchmark/benchmark.h>
+#include <cairo.h>
+#include <pango/pangocairo.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "controls/cvutils.hpp"
+#include "framework/ui/detail/text_state.hpp"
 #include "framework/ui/forms.hpp"
 
 namespace {
@@ -72,13 +78,16 @@ void UiDrawText10000(benchmark::State& state) {
 BENCHMARK(UiDrawText10000)->Unit(benchmark::kMillisecond);
 
 // A window of 1024x768 whose 500 cells each show a text, repainted whole.
+constexpr int kCells = 500;
+TRect CellRect(int i) { return Bounds(i % 20 * 51, i / 20 * 30, 51, 30); }
+
 struct Cells : TCustomControl {
     using TCustomControl::TCustomControl;
-    std::vector<std::string> texts = ShortTexts(500);
+    std::vector<std::string> texts = ShortTexts(kCells);
     void Paint() override {
         TCanvas* c = Canvas();
-        for (int i = 0; i < 500; ++i) {
-            const TRect r = Bounds(i % 20 * 51, i / 20 * 30, 51, 30);
+        for (int i = 0; i < kCells; ++i) {
+            const TRect r = CellRect(i);
             c->Brush()->SetColor(i % 2 ? clWindow : clInfoBk);
             c->FillRect(r);
             c->TextRect(r, r.left + 2, r.top + 2, texts[size_t(i)]);
@@ -86,21 +95,183 @@ struct Cells : TCustomControl {
     }
 };
 
-void UiRepaint500Cells(benchmark::State& state) {
-    InstallDisplay(nullptr);
-    auto form = Make<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(0, 0, kW, kH);
-    auto* cells = new Cells(form.get());
-    cells->SetParent(form.get());
-    cells->SetAlign(alClient);
-    form->Show();
-    Application().ProcessMessages();
-    for (auto _ : state) {
+// Texts never drawn before: a fresh set each call.
+std::vector<std::string> NewTexts() {
+    static int64_t serial = 0;
+    std::vector<std::string> out;
+    for (int i = 0; i < kCells; ++i) out.push_back("Payee " + std::to_string(serial++) + " 12.50");
+    return out;
+}
+
+// The same cells drawn by plain Pango and Cairo, with the program's fonts.
+class PlainPango {
+public:
+    PlainPango() {
+        surface_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kW, kH);
+        cr_ = cairo_create(surface_);
+        cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
+        layout_ = pango_layout_new(detail::Text().context);
+        PangoFontDescription* d = pango_font_description_from_string("Tahoma");
+        pango_font_description_set_absolute_size(d, 11 * PANGO_SCALE);
+        pango_layout_set_font_description(layout_, d);
+        pango_font_description_free(d);
+    }
+    ~PlainPango() {
+        g_object_unref(layout_);
+        cairo_destroy(cr_);
+        cairo_surface_destroy(surface_);
+    }
+    void Repaint(const std::vector<std::string>& texts) {
+        for (int i = 0; i < kCells; ++i) {
+            const TRect r = CellRect(i);
+            const double v = i % 2 ? 1.0 : 0.9;
+            cairo_set_source_rgb(cr_, v, v, 0.88);
+            cairo_rectangle(cr_, r.left, r.top, r.Width(), r.Height());
+            cairo_fill(cr_);
+            cairo_save(cr_);
+            cairo_rectangle(cr_, r.left, r.top, r.Width(), r.Height());
+            cairo_clip(cr_);
+            cairo_set_source_rgb(cr_, 0, 0, 0);
+            cairo_move_to(cr_, r.left + 2, r.top + 2);
+            pango_layout_set_text(layout_, texts[size_t(i)].data(), int(texts[size_t(i)].size()));
+            pango_cairo_show_layout(cr_, layout_);
+            cairo_restore(cr_);
+        }
+        cairo_surface_flush(surface_);
+    }
+
+private:
+    cairo_surface_t* surface_;
+    cairo_t* cr_;
+    PangoLayout* layout_;
+};
+
+// Seconds per call of `work`, over enough calls to take a tenth of a second.
+template <class F>
+double SecondsPerCall(F work) {
+    using clock = std::chrono::steady_clock;
+    int calls = 0;
+    const auto start = clock::now();
+    while (clock::now() - start < std::chrono::milliseconds(100) || calls < 3) work(), ++calls;
+    return std::chrono::duration<double>(clock::now() - start).count() / calls;
+}
+
+struct CellsForm {
+    CellsForm() {
+        form->SetBorderStyle(bsNone);
+        form->SetBounds(0, 0, kW, kH);
+        cells = new Cells(form.get());
+        cells->SetParent(form.get());
+        cells->SetAlign(alClient);
+        form->Show();
+        Application().ProcessMessages();
+    }
+    void Repaint() {
         cells->Invalidate();
         UpdateWindow(cells->Handle());
     }
+    Owned<TForm> form = Make<TForm>(nullptr);
+    Cells* cells = nullptr;
+};
+
+// vs_plain_pango: this repaint's time as a multiple of the plain Pango one.
+void UiRepaint500CellsNewText(benchmark::State& state) {
+    UiReset();
+    CellsForm f;
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.cells->texts = NewTexts();
+        state.ResumeTiming();
+        f.Repaint();
+    }
+    PlainPango plain;
+    const double ours = SecondsPerCall([&] {
+        f.cells->texts = NewTexts();
+        f.Repaint();
+    });
+    const double theirs = SecondsPerCall([&] { plain.Repaint(NewTexts()); });
+    state.counters["vs_plain_pango"] = ours / theirs;
 }
-BENCHMARK(UiRepaint500Cells)->Unit(benchmark::kMillisecond);
+BENCHMARK(UiRepaint500CellsNewText)->Unit(benchmark::kMillisecond);
+
+void UiRepaint500CellsCachedText(benchmark::State& state) {
+    UiReset();
+    CellsForm f;
+    for (auto _ : state) f.Repaint();
+    PlainPango plain;
+    const auto texts = ShortTexts(kCells);
+    const double ours = SecondsPerCall([&] { f.Repaint(); });
+    const double theirs = SecondsPerCall([&] { plain.Repaint(texts); });
+    state.counters["vs_plain_pango"] = ours / theirs;
+}
+BENCHMARK(UiRepaint500CellsCachedText)->Unit(benchmark::kMillisecond);
+
+// A screen in memory: presenting converts the damaged pixels to the screen's
+// byte order, as the SDL display does for its window surface.
+class MemoryDisplay final : public Display {
+public:
+    void WindowShown(HWND, const TRect&, bool) override {}
+    void WindowHidden(HWND) override {}
+    void WindowMoved(HWND, const TRect&) override {}
+    void WindowDestroyed(HWND) override {}
+    void Present(HWND, const Surface& pixels, const Region& damaged) override {
+        screen_.resize(size_t(pixels.Width()) * size_t(pixels.Height()) * 3);
+        for (const TRect& r : damaged.Rects())
+            for (int y = r.top; y < r.bottom; ++y) {
+                const uint32_t* from = pixels.Row32(y) + r.left;
+                uint8_t* to = screen_.data() + (size_t(y) * size_t(pixels.Width()) + size_t(r.left)) * 3;
+                for (int x = 0; x < r.Width(); ++x, to += 3) {
+                    to[0] = uint8_t(from[x]), to[1] = uint8_t(from[x] >> 8), to[2] = uint8_t(from[x] >> 16);
+                }
+            }
+        ++presents;
+    }
+    bool Wait(int) override { return true; }
+    void Wake() override {}
+    TSize ScreenSize() override { return {kW, kH}; }
+    int presents = 0;
+
+private:
+    std::vector<uint8_t> screen_;
+};
+
+// A 1024x768 form of 20 captioned panels, all repainted in one loop turn:
+// vs_one_present is the frame's time as a multiple of one present of the form.
+void UiFrame20Children(benchmark::State& state) {
+    UiReset();
+    MemoryDisplay display;
+    InstallDisplay(&display);
+    {
+        auto form = Make<TForm>(nullptr);
+        form->SetBorderStyle(bsNone);
+        form->SetBounds(0, 0, kW, kH);
+        std::vector<TPanel*> panels;
+        for (int i = 0; i < 20; ++i) {
+            auto* p = new TPanel(form.get());
+            p->SetBounds(i % 5 * (kW / 5), i / 5 * (kH / 4), kW / 5, kH / 4);
+            p->SetCaption("Panel " + std::to_string(i));
+            p->SetParent(form.get());
+            panels.push_back(p);
+        }
+        form->Show();
+        Application().ProcessMessages();
+        auto frame = [&] {
+            for (TPanel* p : panels) p->Invalidate();
+            Application().ProcessMessages();
+        };
+        for (auto _ : state) frame();
+        const HWND h = form->WindowHandle();
+        const SurfacePtr pixels = GetWindowSurface(h);
+        const Region whole(TRect{0, 0, kW, kH});
+        const double one = SecondsPerCall([&] { display.Present(h, *pixels, whole); });
+        const int before = display.presents;
+        int frames = 0;
+        const double per_frame = SecondsPerCall([&] { frame(), ++frames; });
+        state.counters["vs_one_present"] = per_frame / one;
+        state.counters["presents_per_frame"] = double(display.presents - before) / frames;
+    }
+    InstallDisplay(nullptr);
+}
+BENCHMARK(UiFrame20Children)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -260,7 +260,15 @@ public:
     bool Focused() const;
     virtual bool CanFocus() const;
     bool TabStop = false;
-    int TabOrder = 0;
+    int TabOrder = 0;  // equal orders keep the order the controls came in
+    // The windowed controls inside, depth first, each parent's in tab order.
+    void GetTabOrderList(std::vector<TWinControl*>& list);
+    // The control after (or before) `current` in tab order that can take the
+    // focus, going round; nullptr when there is none.
+    TWinControl* FindNextControl(TWinControl* current, bool forward, bool check_tab_stop);
+    void SelectNext(TWinControl* current, bool forward, bool check_tab_stop);
+    // Hands `m` to every control inside, depth first, until one sets a result.
+    void Broadcast(TMessage& m);
 
     void Invalidate() override;
     void Update() override;

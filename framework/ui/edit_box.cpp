@@ -413,14 +413,14 @@ void RegisterEditClass() { RegisterWindowClass({"EDIT", EditProc, CS_DBLCLKS, st
 // ---------------------------------------------------------------- the clipboard
 
 bool SetClipboardText(const std::string& ansi) {
-    if (Ui().display && Ui().display->SetClipboardText(ansi)) return true;
+    if (TheDisplay() && TheDisplay()->SetClipboardText(ansi)) return true;
     Desk().clipboard = ansi;
     return true;
 }
 
 std::string GetClipboardText() {
-    if (Ui().display)
-        if (auto text = Ui().display->ClipboardText()) return *text;
+    if (TheDisplay())
+        if (auto text = TheDisplay()->ClipboardText()) return *text;
     return Desk().clipboard;
 }
 

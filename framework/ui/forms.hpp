@@ -43,6 +43,9 @@ public:
     void SetModalResult(int v) { modal_result_ = v; }
     bool Active() const;
     bool Modal() const { return in_modal_; }
+    // A control on the form took the focus: it is the active control now,
+    // and every control hears of it (CM_FOCUSCHANGED).
+    void FocusChanged(TWinControl* control);
 
     void Show();
     void Close();
@@ -76,6 +79,9 @@ private:
     bool in_modal_ = false;
 };
 // clang-format on
+
+// The form a control sits on (the control itself for a form); nullptr when none.
+TCustomForm* GetParentForm(TControl* control);
 
 class TForm : public TCustomForm {
 public:
@@ -136,6 +142,8 @@ public:
 
 private:
     bool ProcessMessage(MSG& msg, UINT flags);
+    // Keys a control's form takes as dialog keys (Tab, Enter, Escape, accelerators).
+    bool IsKeyMsg(const MSG& msg);
     bool terminated_ = false;
 };
 TApplication& Application();

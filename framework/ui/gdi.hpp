@@ -138,13 +138,19 @@ struct TextMetrics {
     int ascent = 0, descent = 0, height = 0, internal_leading = 0, ave_char_width = 0, overhang = 0;
 };
 
-// A realised font: Pango does the layout once per text, after that the width
-// and the glyph mask of a text come from this font's cache.
+// A realised font: Pango lays a text out once, after that the width of the
+// text and the places of its glyphs come from the text cache, and each glyph
+// is rendered once.
 FontPtr CreateFont(const LogFont& lf);
 const TextMetrics& FontMetrics(const FontPtr& font);
 const LogFont& FontLog(const FontPtr& font);
-// Number of Pango layouts made so far, for tests of the measurement cache.
+// Number of texts laid out so far, for tests of the text cache.
 uint64_t TextLayoutCount();
+// The text cache's size in bytes (glyph masks and laid-out texts) and its
+// budget; the least recently used texts go when it is full.
+constexpr size_t kDefaultTextCacheBudget = size_t(16) << 20;
+size_t TextCacheBytes();
+void SetTextCacheBudget(size_t bytes);
 
 // ---------------------------------------------------------------- device context
 
@@ -209,6 +215,7 @@ public:
     void ExcludeClipRect(const TRect& r);
     void SelectClipRegion(const Region* device_region);  // nullptr: no clipping
     TRect ClipBox() const;                               // logical
+    TRect DeviceClipBox() const;                         // device: the target within every clip
 
 private:
     SurfacePtr target_;

@@ -169,7 +169,7 @@ TPoint GetCursorPos() { return Desk().cursor_pos; }
 
 HCURSOR SetCursor(HCURSOR cursor) {
     const HCURSOR old = std::exchange(Desk().cursor, cursor);
-    if (Ui().display && cursor != old) Ui().display->ShowCursor(cursor, CursorOf(cursor));
+    if (TheDisplay() && cursor != old) TheDisplay()->ShowCursor(cursor, CursorOf(cursor));
     return old;
 }
 

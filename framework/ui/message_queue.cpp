@@ -1,5 +1,6 @@
-// The message queue: sending, posting from any thread, peeking in the order
-// posted, quit, paint, timers, and waiting for more.
+// The message queue: sending, posting from any thread (up to a quota),
+// routines other threads have the user-interface thread run, peeking in the
+// order posted, quit, paint, timers, and waiting for more.
 #include <algorithm>
 #include <chrono>
 
@@ -18,9 +19,12 @@ std::optional<uint64_t> NextTimerDue() {
     return due;
 }
 
+bool Ready(const PostedQueue& q) { return !q.posted.empty() || q.quit || !q.calls.empty(); }
+
 bool AnythingPosted() {
-    std::lock_guard lock(Ui().queue.mu);
-    return !Ui().queue.posted.empty() || Ui().queue.quit;
+    PostedQueue& q = *Ui().queue;
+    std::lock_guard lock(q.mu);
+    return Ready(q);
 }
 
 // Waits for something that may produce a message; false when nothing can.
@@ -28,19 +32,20 @@ bool WaitForMore() {
     const auto due = NextTimerDue();
     if (due && Ui().clock->Skip(*due)) return true;
     const bool real_clock = dynamic_cast<SteadyClock*>(Ui().clock) != nullptr;
-    if (Ui().display) {
+    if (Display* display = TheDisplay()) {
         int timeout = -1;
         if (due && real_clock) timeout = int(std::min<uint64_t>(*due - std::min(*due, NowMs()), 1u << 30));
-        return Ui().display->Wait(timeout);
+        return display->Wait(timeout);
     }
-    std::unique_lock lock(Ui().queue.mu);
-    auto ready = [] { return !Ui().queue.posted.empty() || Ui().queue.quit; };
+    PostedQueue& q = *Ui().queue;
+    std::unique_lock lock(q.mu);
+    auto ready = [&q] { return Ready(q); };
     if (due && real_clock) {
         const auto wait = std::chrono::milliseconds(*due - std::min(*due, NowMs()));
-        Ui().queue.cv.wait_for(lock, wait, ready);
+        q.cv.wait_for(lock, wait, ready);
         return true;
     }
-    return Ui().queue.cv.wait_for(lock, std::chrono::milliseconds(Ui().stall_ms), ready);
+    return q.cv.wait_for(lock, std::chrono::milliseconds(Ui().stall_ms), ready);
 }
 
 }  // namespace
@@ -52,14 +57,69 @@ bool IsInput(UINT m) {
         (m >= WM_NCMOUSEMOVE && m <= 0x00A9);
 }
 
+void WakeLocked(PostedQueue& q) {
+    q.cv.notify_all();
+    if (q.display) q.display->Wake();
+}
+
 void Wake() {
-    Ui().queue.cv.notify_all();
-    if (Ui().display) Ui().display->Wake();
+    PostedQueue& q = *Ui().queue;
+    std::lock_guard lock(q.mu);
+    WakeLocked(q);
+}
+
+bool OnUiThread(const PostedQueue& q) { return std::this_thread::get_id() == q.ui_thread; }
+
+void RunCalls(PostedQueue& q) {
+    for (;;) {
+        std::shared_ptr<SyncCall> call;
+        {
+            std::lock_guard lock(q.mu);
+            if (q.calls.empty()) return;
+            call = std::move(q.calls.front());
+            q.calls.pop_front();
+        }
+        try {
+            call->routine();
+        } catch (...) {
+            call->error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(q.mu);
+            call->done = true;
+        }
+        q.cv.notify_all();
+    }
+}
+
+void CallOnUiThread(const std::shared_ptr<PostedQueue>& queue, std::function<void()> routine) {
+    PostedQueue& q = *queue;
+    if (OnUiThread(q)) {
+        routine();
+        return;
+    }
+    auto call = std::make_shared<SyncCall>();
+    call->routine = std::move(routine);
+    std::unique_lock lock(q.mu);
+    q.calls.push_back(call);
+    WakeLocked(q);
+    q.cv.wait(lock, [&] { return call->done; });
+    if (call->error) std::rethrow_exception(call->error);
+}
+
+void AbandonCalls(PostedQueue& q) {
+    {
+        std::lock_guard lock(q.mu);
+        for (auto& call : q.calls) {
+            call->error = std::make_exception_ptr(EInvalidOperation("The user interface was reset"));
+            call->done = true;
+        }
+        q.calls.clear();
+    }
+    q.cv.notify_all();
 }
 
 }  // namespace detail
-
-// ---------------------------------------------------------------- messages
 
 LRESULT SendMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Win* w = Find(h);
@@ -69,22 +129,22 @@ LRESULT SendMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 bool PostMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    {
-        std::lock_guard lock(Ui().queue.mu);
-        Ui().queue.posted.push_back({h, msg, wp, lp, 0, {}});
-    }
-    Wake();
+    PostedQueue& q = *Ui().queue;
+    std::lock_guard lock(q.mu);
+    if (q.posted.size() >= kPostedQuota) return false;
+    q.posted.push_back({h, msg, wp, lp, 0, {}});
+    WakeLocked(q);
     return true;
 }
 
 namespace detail {
 
 void PostInput(HWND h, UINT msg, WPARAM wp, LPARAM lp, TPoint screen) {
-    {
-        std::lock_guard lock(Ui().queue.mu);
-        Ui().queue.posted.push_back({h, msg, wp, lp, 0, screen});
-    }
-    Wake();
+    PostedQueue& q = *Ui().queue;
+    std::lock_guard lock(q.mu);
+    if (q.posted.size() >= kPostedQuota) return;  // input beyond the quota is lost, as a full system queue loses it
+    q.posted.push_back({h, msg, wp, lp, 0, screen});
+    WakeLocked(q);
 }
 
 }  // namespace detail
@@ -92,12 +152,11 @@ void PostInput(HWND h, UINT msg, WPARAM wp, LPARAM lp, TPoint screen) {
 bool PostThreadMessage(UINT msg, WPARAM wp, LPARAM lp) { return PostMessage(0, msg, wp, lp); }
 
 void PostQuitMessage(int code) {
-    {
-        std::lock_guard lock(Ui().queue.mu);
-        Ui().queue.quit = true;
-        Ui().queue.quit_code = code;
-    }
-    Wake();
+    PostedQueue& q = *Ui().queue;
+    std::lock_guard lock(q.mu);
+    q.quit = true;
+    q.quit_code = code;
+    WakeLocked(q);
 }
 
 bool PeekMessage(MSG& m, HWND hwnd, UINT min, UINT max, UINT flags) {
@@ -109,10 +168,14 @@ bool PeekMessage(MSG& m, HWND hwnd, UINT min, UINT max, UINT flags) {
     const bool timer_ok = !kinds || (kinds & PM_QS_TIMER);
     const bool remove = flags & PM_REMOVE;
     auto hwnd_ok = [&](HWND h) { return hwnd == 0 || (hwnd == HWND(-1) ? h == 0 : h == hwnd); };
+    // Other threads' routines run where their posted messages would be taken,
+    // never in a wait for paint or timers only.
+    if (posted_ok && (hwnd == 0 || hwnd == HWND(-1))) RunCalls(*Ui().queue);
     for (bool again = true; again;) {
         again = false;
-        std::unique_lock lock(Ui().queue.mu);
-        auto& q = Ui().queue.posted;
+        PostedQueue& queue = *Ui().queue;
+        std::unique_lock lock(queue.mu);
+        auto& q = queue.posted;
         for (auto it = q.begin(); it != q.end();) {
             const bool input = IsInput(it->message);
             if (input && input_ok && IsRawInput(it->message)) {
@@ -144,9 +207,9 @@ bool PeekMessage(MSG& m, HWND hwnd, UINT min, UINT max, UINT flags) {
             return true;
         }
         if (again) continue;
-        if (Ui().queue.quit && posted_ok && (hwnd == 0 || hwnd == HWND(-1)) && in_range(WM_QUIT)) {
-            m = {0, WM_QUIT, WPARAM(Ui().queue.quit_code), 0, uint32_t(NowMs()), {}};
-            if (remove) Ui().queue.quit = false;
+        if (queue.quit && posted_ok && (hwnd == 0 || hwnd == HWND(-1)) && in_range(WM_QUIT)) {
+            m = {0, WM_QUIT, WPARAM(queue.quit_code), 0, uint32_t(NowMs()), {}};
+            if (remove) queue.quit = false;
             return true;
         }
     }
@@ -156,6 +219,8 @@ bool PeekMessage(MSG& m, HWND hwnd, UINT min, UINT max, UINT flags) {
             return true;
         }
     }
+    // Every window that was due has painted: this turn's frame is complete.
+    PresentWhenPainted();
     if (timer_ok && in_range(WM_TIMER)) {
         const uint64_t now = NowMs();
         Timer* best = nullptr;
@@ -178,7 +243,7 @@ bool WaitMessage() {
 
 int GetMessage(MSG& m, HWND hwnd, UINT min, UINT max) {
     for (;;) {
-        if (Ui().display) Ui().display->Wait(0);
+        if (Display* display = TheDisplay()) display->Wait(0);
         if (PeekMessage(m, hwnd, min, max, PM_REMOVE)) return m.message == WM_QUIT ? 0 : 1;
         if (!WaitForMore() && !AnythingPosted()) {
             if (!PeekMessage(m, hwnd, min, max, PM_REMOVE)) return -1;
@@ -200,12 +265,11 @@ LRESULT DispatchMessage(const MSG& m) {
         }
     }
     if (m.hwnd == 0) return 0;
-    const LRESULT r = SendMessage(m.hwnd, m.message, m.wParam, m.lParam);
     if (m.message == WM_PAINT) {
-        // A procedure that did not paint must not get the same message forever.
-        if (Win* w = Find(m.hwnd)) w->update.Clear(), w->nc_dirty = false, w->erase = false;
+        SendPaint(m.hwnd);
+        return 0;
     }
-    return r;
+    return SendMessage(m.hwnd, m.message, m.wParam, m.lParam);
 }
 
 uint32_t GetMessageTime() { return Desk().msg_time; }

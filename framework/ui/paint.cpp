@@ -1,5 +1,6 @@
-// Painting: update regions, paint messages, DCs on windows and presenting
-// top-level windows on the display.
+// Painting: update regions, paint messages, DCs on windows, and the damage of
+// each top-level window, presented on the display once per loop turn when no
+// window waits for paint any more.
 #include <algorithm>
 
 #include "framework/ui/detail/desktop.hpp"
@@ -8,9 +9,20 @@ namespace ui {
 
 using namespace detail;
 
+namespace {
+
+// Beyond this many rectangles a window's damage is presented as its bounds.
+constexpr size_t kMaxDamageRects = 32;
+
+void Invalidated(Win& w) {
+    ++w.invalidations;
+    if (TheDisplay()) Wake();
+}
+
+}  // namespace
+
 namespace detail {
 
-// client area, outside siblings in front of it and of its parents.
 Region VisibleRegion(const Win& w, TRect area, bool clip_own_children) {
     Region reg(area);
     const Win* cur = &w;
@@ -42,6 +54,7 @@ SurfacePtr EnsureSurface(Win& root) {
     if (!root.surface || root.surface->Width() != w || root.surface->Height() != h) {
         root.surface = Surface::Create(w, h, PixelFormat::Color32);
         root.surface->Fill(GetSysColor(COLOR_BTNFACE));
+        AddDamage(root, Region({0, 0, w, h}));
     }
     return root.surface;
 }
@@ -51,6 +64,7 @@ void InvalidateTree(Win& w) {
     w.update = Region({0, 0, c.Width(), c.Height()});
     w.erase = true;
     w.nc_dirty = true;
+    ++w.invalidations;
     for (HWND ch : w.children)
         if (Win* cw = Find(ch)) InvalidateTree(*cw);
 }
@@ -59,56 +73,17 @@ void InvalidateParentArea(const Win& w) {
     if (Win* p = Find(w.parent)) {
         p->update.Add(w.rect);
         p->erase = true;
-        if (Ui().display) Ui().display->Wake();
+        Invalidated(*p);
     }
 }
 
-void Present(Win* root) {
-    if (!Ui().display || !root || !root->on_display || !root->surface) return;
-    Ui().display->Present(root->handle, *root->surface);
+void AddDamage(Win& root, const Region& pixels) {
+    if (pixels.Empty()) return;
+    root.damage.Add(pixels);
+    if (root.damage.Rects().size() > kMaxDamageRects) root.damage = Region(root.damage.Bounds());
+    Desk().damaged = true;
 }
 
-void PaintDefaultFrame(HWND h) {
-    Win* w = Find(h);
-    if (!w) return;
-    auto dc = GetWindowDC(h);
-    const TRect ins = Insets(*w);
-    TRect r{0, 0, w->rect.Width(), w->rect.Height()};
-    if (w->style & WS_THICKFRAME || w->style & WS_DLGFRAME || w->ex_style & WS_EX_DLGMODALFRAME) {
-        TRect e = r;
-        DrawEdge(*dc, e, EDGE_RAISED, BF_RECT | BF_ADJUST);
-        const int extra = (ins.left - ((w->ex_style & WS_EX_CLIENTEDGE) ? 2 : 0)) - 2;
-        for (int i = 0; i < extra; ++i) {
-            FrameRect(*dc, e, Brush::Solid(GetSysColor(COLOR_BTNFACE)));
-            e = e.Inflate(-1, -1);
-        }
-    } else if (w->style & WS_BORDER) {
-        FrameRect(*dc, r, Brush::Solid(GetSysColor(COLOR_WINDOWFRAME)));
-    }
-    if ((w->style & WS_CAPTION) == WS_CAPTION) {
-        const bool active = Desk().active == h;
-        const bool tool = w->ex_style & WS_EX_TOOLWINDOW;
-        const int frame = ins.left - ((w->ex_style & WS_EX_CLIENTEDGE) ? 2 : 0);
-        const int ch = GetSystemMetrics(tool ? SM_CYSMCAPTION : SM_CYCAPTION);
-        TRect cap{frame, frame, r.right - frame, frame + ch - 1};
-        FillRect(*dc, cap, Brush::Solid(GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION)));
-        FillRect(*dc, {cap.left, cap.bottom, cap.right, cap.bottom + 1}, Brush::Solid(GetSysColor(COLOR_BTNFACE)));
-        dc->S().font = CreateFont(LogFont{"Tahoma", tool ? -10 : -11, true});
-        SetBkMode(*dc, TRANSPARENT);
-        SetTextColor(*dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
-        TRect t{cap.left + 3, cap.top, cap.right - 2, cap.bottom};
-        DrawText(*dc, w->text, t, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-    }
-    if (w->ex_style & WS_EX_CLIENTEDGE) {
-        TRect e = r.Inflate(-(ins.left - 2), -(ins.left - 2));
-        e.top = ins.top - 2;
-        DrawEdge(*dc, e, EDGE_SUNKEN, BF_RECT);
-    }
-    PaintWindowScrollBars(*w, *dc);
-    ReleaseDC(h, std::move(dc));
-}
-
-// Windows that wait for WM_PAINT, parents before children.
 HWND FindPaint(HWND filter) {
     std::vector<HWND> stack(Desk().top_levels.rbegin(), Desk().top_levels.rend());
     while (!stack.empty()) {
@@ -116,15 +91,38 @@ HWND FindPaint(HWND filter) {
         stack.pop_back();
         Win* w = Find(h);
         if (!w || !(w->style & WS_VISIBLE) || w->destroying) continue;
-        if ((!w->update.Empty() || w->nc_dirty) && (filter == 0 || filter == h)) return h;
+        if ((!w->update.Empty() || w->nc_dirty) && !w->painting && (filter == 0 || filter == h)) return h;
         for (auto it = w->children.rbegin(); it != w->children.rend(); ++it) stack.push_back(*it);
     }
     return 0;
 }
 
-}  // namespace detail
+void SendPaint(HWND h) {
+    Win* w = Find(h);
+    if (!w || w->painting) return;
+    const HWND root = Root(w)->handle;
+    const uint64_t invalidations = w->invalidations, begun = w->paints_begun;
+    ++w->painting;
+    ++Find(root)->painting_inside;
+    SendMessage(h, WM_PAINT, 0, 0);
+    if (Win* r = Find(root)) --r->painting_inside;
+    if (!(w = Find(h))) return;
+    --w->painting;
+    // A procedure that neither painted nor asked for more must not get the
+    // same message forever; what it or anyone invalidated meanwhile stays.
+    if (w->paints_begun == begun && w->invalidations == invalidations) {
+        w->update.Clear();
+        w->nc_dirty = false;
+        w->erase = false;
+    }
+}
 
-// ---------------------------------------------------------------- painting
+void PresentWhenPainted() {
+    if (!Desk().damaged || FindPaint(0)) return;
+    PresentDamage();
+}
+
+}  // namespace detail
 
 bool InvalidateRect(HWND h, const TRect* rect, bool erase) {
     Win* w = Find(h);
@@ -133,7 +131,7 @@ bool InvalidateRect(HWND h, const TRect* rect, bool erase) {
     TRect r = rect ? Intersect(*rect, c) : c;
     if (!r.Empty()) w->update.Add(r);
     if (erase) w->erase = true;
-    if (Ui().display) Ui().display->Wake();
+    Invalidated(*w);
     return true;
 }
 
@@ -144,6 +142,7 @@ bool InvalidateRegion(HWND h, const Region& region, bool erase) {
     r.Intersect(GetClientRect(h));
     w->update.Add(r);
     if (erase) w->erase = true;
+    Invalidated(*w);
     return true;
 }
 
@@ -163,16 +162,16 @@ Region GetUpdateRegion(HWND h) {
 }
 
 void InvalidateNonClient(HWND h) {
-    if (Win* w = Find(h)) w->nc_dirty = true;
+    if (Win* w = Find(h)) {
+        w->nc_dirty = true;
+        Invalidated(*w);
+    }
 }
 
 bool UpdateWindow(HWND h) {
     Win* w = Find(h);
     if (!w || !Visible(w)) return false;
-    if (!w->update.Empty() || w->nc_dirty) {
-        SendMessage(h, WM_PAINT, 0, 0);
-        if ((w = Find(h))) w->update.Clear(), w->nc_dirty = false;
-    }
+    if ((!w->update.Empty() || w->nc_dirty) && !w->painting) SendPaint(h);
     return true;
 }
 
@@ -180,6 +179,7 @@ std::unique_ptr<DC> BeginPaint(HWND h, PAINTSTRUCT& ps) {
     ps = {};
     Win* w = Find(h);
     if (!w) return std::make_unique<DC>();
+    ++w->paints_begun;
     if (w->nc_dirty) {
         w->nc_dirty = false;
         SendMessage(h, WM_NCPAINT, 1, 0);
@@ -224,9 +224,13 @@ std::unique_ptr<DC> GetWindowDC(HWND h) {
     return dc;
 }
 
+// What the DC could draw on becomes damage; nothing reaches the screen before
+// the loop's turn ends.
 void ReleaseDC(HWND h, std::unique_ptr<DC> dc) {
-    dc.reset();
-    if (Win* w = Find(h); w && Visible(w)) Present(Root(w));
+    Win* w = Find(h);
+    if (!w || !dc || !Visible(w)) return;
+    Win* root = Root(w);
+    if (dc->SystemClip() && root->surface && dc->Target() == root->surface) AddDamage(*root, *dc->SystemClip());
 }
 
 SurfacePtr GetWindowSurface(HWND h) {
@@ -234,20 +238,47 @@ SurfacePtr GetWindowSurface(HWND h) {
     return r ? EnsureSurface(*r) : nullptr;
 }
 
+void PresentDamage() {
+    Desktop& d = Desk();
+    Display* display = TheDisplay();
+    bool left = false;
+    for (HWND t : d.top_levels) {
+        Win* w = Find(t);
+        if (!w || w->damage.Empty()) continue;
+        if (w->painting_inside) {  // half painted: shown when it is done
+            left = true;
+            continue;
+        }
+        if (display && w->on_display && Visible(w)) {
+            const SurfacePtr pixels = EnsureSurface(*w);  // the window's size now
+            w->damage.Intersect({0, 0, pixels->Width(), pixels->Height()});
+            if (!w->damage.Empty()) display->Present(t, *pixels, w->damage);
+        }
+        w->damage.Clear();
+    }
+    d.damaged = left;
+}
+
 Display* InstallDisplay(Display* display) {
-    Display* old = std::exchange(Ui().display, display);
+    Display* old;
+    {
+        // A thread waking the loop holds this lock while it uses the display.
+        std::lock_guard lock(Ui().queue->mu);
+        old = std::exchange(Ui().queue->display, display);
+    }
     if (display)
         for (HWND t : Desk().top_levels)
             if (Win* w = Find(t); w && Visible(w)) {
                 w->on_display = true;
                 display->WindowShown(t, w->rect, w->ex_style & WS_EX_TOPMOST);
                 InvalidateTree(*w);
+                AddDamage(*w, Region({0, 0, w->rect.Width(), w->rect.Height()}));
             }
     if (!display)
         for (auto& [h, w] : Desk().windows) w->on_display = false;
     return old;
 }
 
-Display* CurrentDisplay() { return Ui().display; }
+Display* CurrentDisplay() { return TheDisplay(); }
 
 }  // namespace ui

@@ -139,6 +139,9 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ACTIVATE:
         if ((wp & 0xFFFF) != WA_INACTIVE && !Within(Desk().focus, hwnd)) SetFocus(hwnd);
         return 0;
+    case WM_SYSKEYDOWN:
+        if (wp == VK_F4) SendMessage(GetAncestorRoot(hwnd), WM_SYSCOMMAND, SC_CLOSE, 0);
+        return 0;
     case WM_SYSCOMMAND:
         if ((wp & 0xFFF0) == SC_CLOSE) SendMessage(hwnd, WM_CLOSE);
         return 0;

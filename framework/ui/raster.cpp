@@ -64,13 +64,15 @@ void DC::SelectClipRegion(const Region* device_region) {
         state_.clip.reset();
 }
 
-TRect DC::ClipBox() const {
+TRect DC::DeviceClipBox() const {
     if (!target_) return {};
     TRect b{0, 0, target_->Width(), target_->Height()};
     if (sysclip_) b = Intersect(b, sysclip_->Bounds());
     if (state_.clip) b = Intersect(b, state_.clip->Bounds());
-    return b.Offset(-state_.origin.x, -state_.origin.y);
+    return b;
 }
+
+TRect DC::ClipBox() const { return DeviceClipBox().Offset(-state_.origin.x, -state_.origin.y); }
 
 // ---------------------------------------------------------------- raster operations
 
@@ -179,26 +181,37 @@ thread_local std::vector<TRect> t_clips;
 
 }  // namespace
 
-bool StretchBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, int sw, int sh, uint32_t rop) {
+namespace {
+
+// The blit on a destination rectangle of any size: 64-bit, so that a
+// rectangle given by its corners keeps its true width.
+bool Blit(DC& dst, int64_t x, int64_t y, int64_t w, int64_t h, const DC* src, int sx, int sy, int sw, int sh,
+          uint32_t rop) {
     const uint8_t code = uint8_t(rop >> 16);
     Surface* d = dst.Target().get();
     if (w <= 0 || h <= 0 || !d || d->Empty()) return false;
     const bool use_s = UsesSource(code), use_p = UsesPattern(code);
     BlitSource bs;
-    int sox = 0, soy = 0;
+    int64_t sox = 0, soy = 0;
     if (use_s) {
         if (!src || !src->Target() || src->Target()->Empty() || sw <= 0 || sh <= 0) return false;
         bs.surface = src->Target().get();
         bs.mono_zero = ToPixel(dst.S().text_color);
         bs.mono_one = ToPixel(dst.S().bk_color);
         bs.bk_pixel = ToPixel(src->S().bk_color);
-        sox = sx + src->S().origin.x;
-        soy = sy + src->S().origin.y;
+        sox = int64_t(sx) + src->S().origin.x;
+        soy = int64_t(sy) + src->S().origin.y;
     } else {
-        sw = w, sh = h;
+        sw = 1, sh = 1;  // unused
     }
-    const TRect dev = dst.ToDevice(Bounds(x, y, w, h));
-    dst.ClipRects(dev, t_clips);
+    // Clip first: only the visible part is walked and buffered, however large
+    // and far off the rectangle is.
+    const int64_t left = x + dst.S().origin.x, top = y + dst.S().origin.y;
+    const TRect visible{SatInt(std::max<int64_t>(left, 0)), SatInt(std::max<int64_t>(top, 0)),
+                        SatInt(std::min<int64_t>(left + w, d->Width())),
+                        SatInt(std::min<int64_t>(top + h, d->Height()))};
+    if (visible.Empty()) return true;
+    dst.ClipRects(visible, t_clips);
     if (t_clips.empty()) return true;
     const std::vector<TRect>& clips = t_clips;
     // A solid colour fill: rows of one value.
@@ -209,50 +222,65 @@ bool StretchBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int 
             for (int dy = c.top; dy < c.bottom; ++dy) std::fill_n(d->Row32(dy) + c.left, c.Width(), v);
         return true;
     }
-    t_srow.resize(size_t(w));
-    t_prow.resize(size_t(w));
-    t_drow.resize(size_t(w));
-    t_xmap.resize(size_t(w));
+    const size_t row = size_t(visible.Width());
+    t_srow.resize(row);
+    t_prow.resize(row);
+    t_drow.resize(row);
+    t_xmap.resize(row);
     const int sW = use_s ? bs.surface->Width() : 0, sH = use_s ? bs.surface->Height() : 0;
     for (const TRect& c : clips) {
         // Destination columns whose source pixel lies inside the source.
-        int i0 = c.left - dev.left, i1 = c.right - dev.left;
+        int i0 = c.left, i1 = c.right;  // device columns
         if (use_s) {
-            for (int i = i0; i < i1; ++i) t_xmap[size_t(i)] = sox + int(int64_t(i) * sw / w);
-            while (i0 < i1 && t_xmap[size_t(i0)] < 0) ++i0;
-            while (i1 > i0 && t_xmap[size_t(i1 - 1)] >= sW) --i1;
+            for (int i = i0; i < i1; ++i) t_xmap[size_t(i - i0)] = SatInt(sox + (i - left) * sw / w);
+            int* xm = t_xmap.data() - i0;
+            int first = i0;
+            while (first < i1 && xm[first] < 0) ++first;
+            while (i1 > first && xm[i1 - 1] >= sW) --i1;
+            i0 = first;
         }
         const int n = i1 - i0;
         if (n <= 0) continue;
-        const int dx0 = dev.left + i0;
+        const int* xmap = t_xmap.data() + (i0 - c.left);
         for (int dy = c.top; dy < c.bottom; ++dy) {
             uint32_t* srow = t_srow.data();
             if (use_s) {
-                const int s_y = soy + int(int64_t(dy - dev.top) * sh / h);
+                const int64_t s_y = soy + (dy - top) * sh / h;
                 if (s_y < 0 || s_y >= sH) continue;
-                SourceRow(bs, d->Mono(), s_y, t_xmap.data() + i0, n, srow);
+                SourceRow(bs, d->Mono(), int(s_y), xmap, n, srow);
             }
-            if (use_p) PatternRow(dst, *d, dx0, dy, n, t_prow.data());
+            if (use_p) PatternRow(dst, *d, i0, dy, n, t_prow.data());
             if (d->Mono()) {
-                uint8_t* row = d->Row8(dy) + dx0;
-                for (int i = 0; i < n; ++i) t_drow[size_t(i)] = row[i] ? 0xFFFFFFu : 0u;
+                uint8_t* r = d->Row8(dy) + i0;
+                for (int i = 0; i < n; ++i) t_drow[size_t(i)] = r[i] ? 0xFFFFFFu : 0u;
                 CombineRow(code, t_drow.data(), srow, t_prow.data(), n);
-                for (int i = 0; i < n; ++i) row[i] = (t_drow[size_t(i)] & 1) ? 0xFF : 0;
+                for (int i = 0; i < n; ++i) r[i] = (t_drow[size_t(i)] & 1) ? 0xFF : 0;
             } else {
-                CombineRow(code, d->Row32(dy) + dx0, srow, t_prow.data(), n);
+                CombineRow(code, d->Row32(dy) + i0, srow, t_prow.data(), n);
             }
         }
     }
     return true;
 }
 
+bool PatRect(DC& dst, const TRect& r, uint32_t rop) {
+    if (UsesSource(uint8_t(rop >> 16))) return false;
+    return Blit(dst, r.left, r.top, int64_t(r.right) - r.left, int64_t(r.bottom) - r.top, nullptr, 0, 0, 0, 0, rop);
+}
+
+}  // namespace
+
+bool StretchBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, int sw, int sh, uint32_t rop) {
+    return Blit(dst, x, y, w, h, src, sx, sy, sw, sh, rop);
+}
+
 bool BitBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, uint32_t rop) {
-    return StretchBlt(dst, x, y, w, h, src, sx, sy, w, h, rop);
+    return Blit(dst, x, y, w, h, src, sx, sy, w, h, rop);
 }
 
 bool PatBlt(DC& dst, int x, int y, int w, int h, uint32_t rop) {
     if (UsesSource(uint8_t(rop >> 16))) return false;
-    return StretchBlt(dst, x, y, w, h, nullptr, 0, 0, w, h, rop);
+    return Blit(dst, x, y, w, h, nullptr, 0, 0, 0, 0, rop);
 }
 
 // ---------------------------------------------------------------- shapes
@@ -260,7 +288,7 @@ bool PatBlt(DC& dst, int x, int y, int w, int h, uint32_t rop) {
 void FillRect(DC& dc, const TRect& r, const Brush& brush) {
     if (brush.style == BS_NULL || r.Empty()) return;
     Brush saved = std::exchange(dc.S().brush, brush);
-    PatBlt(dc, r.left, r.top, r.Width(), r.Height(), PATCOPY);
+    PatRect(dc, r, PATCOPY);
     dc.S().brush = std::move(saved);
 }
 
@@ -272,7 +300,9 @@ void FrameRect(DC& dc, const TRect& r, const Brush& brush) {
     FillRect(dc, {r.right - 1, r.top + 1, r.right, r.bottom - 1}, brush);
 }
 
-void InvertRect(DC& dc, const TRect& r) { PatBlt(dc, r.left, r.top, r.Width(), r.Height(), DSTINVERT); }
+void InvertRect(DC& dc, const TRect& r) {
+    if (!r.Empty()) PatRect(dc, r, DSTINVERT);
+}
 
 namespace {
 
@@ -329,21 +359,83 @@ void CairoColor(cairo_t* cr, bool mono, COLORREF c) {
     }
 }
 
+// Cuts the segment to the rectangle (Liang and Barsky); false when nothing is left.
+bool ClipSegment(const TRect& r, double& ax, double& ay, double& bx, double& by) {
+    const double dx = bx - ax, dy = by - ay;
+    double t0 = 0, t1 = 1;
+    auto edge = [&](double p, double q) {
+        if (p == 0) return q >= 0;
+        const double t = q / p;
+        if (p < 0) {
+            if (t > t1) return false;
+            t0 = std::max(t0, t);
+        } else {
+            if (t < t0) return false;
+            t1 = std::min(t1, t);
+        }
+        return true;
+    };
+    if (!edge(-dx, ax - r.left) || !edge(dx, r.right - ax) || !edge(-dy, ay - r.top) || !edge(dy, r.bottom - ay))
+        return false;
+    const double x0 = ax, y0 = ay;
+    ax = x0 + t0 * dx, ay = y0 + t0 * dy;
+    bx = x0 + t1 * dx, by = y0 + t1 * dy;
+    return true;
+}
+
+__extension__ using Wide = __int128;
+
+// A one-pixel line from (x0, y0) up to, not including, (x1, y1): the pixels
+// the classic all-octant Bresenham walk visits. Step j of `major` lies at
+// j along the major axis and at floor((2 j minor + major) / (2 major)) along
+// the other, so the walk starts where the line enters the clip box and ends
+// where it leaves, however long the line is.
 void Line1(DC& dc, int x0, int y0, int x1, int y1) {
     Surface* s = dc.Target().get();
     const Pen& pen = dc.S().pen;
-    if (!s || pen.style == PS_NULL) return;
-    const int ox = dc.S().origin.x, oy = dc.S().origin.y;
-    int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
-    int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
-    int err = dx + dy, step = 0;
-    while (!(x0 == x1 && y0 == y1)) {
-        bool on = pen.style == PS_DOT ? step % 2 == 0 : pen.style == PS_DASH ? step % 8 < 6 : true;
-        if (on) PlotPen(dc, *s, x0 + ox, y0 + oy, pen.color);
-        ++step;
-        int e2 = 2 * err;
-        if (e2 >= dy) err += dy, x0 += sx;
-        if (e2 <= dx) err += dx, y0 += sy;
+    if (!s || s->Empty() || pen.style == PS_NULL) return;
+    const TRect box = dc.DeviceClipBox();
+    if (box.Empty()) return;
+    const int64_t ax = int64_t(x0) + dc.S().origin.x, ay = int64_t(y0) + dc.S().origin.y;
+    const int64_t bx = int64_t(x1) + dc.S().origin.x, by = int64_t(y1) + dc.S().origin.y;
+    const int64_t dx = std::abs(bx - ax), dy = std::abs(by - ay);
+    const bool x_major = dx >= dy;
+    const int64_t major = std::max(dx, dy), minor = std::min(dx, dy);
+    if (major == 0) return;
+    const int64_t m0 = x_major ? ax : ay, n0 = x_major ? ay : ax;  // start on the major and minor axes
+    const int sm = (x_major ? bx > ax : by > ay) ? 1 : -1, sn = (x_major ? by > ay : bx > ax) ? 1 : -1;
+    const int64_t lo_m = x_major ? box.left : box.top, hi_m = x_major ? box.right : box.bottom;
+    const int64_t lo_n = x_major ? box.top : box.left, hi_n = x_major ? box.bottom : box.right;
+    // Steps whose major coordinate is inside the box.
+    int64_t j0 = sm > 0 ? lo_m - m0 : m0 - hi_m + 1, j1 = sm > 0 ? hi_m - m0 : m0 - lo_m + 1;
+    j0 = std::max<int64_t>(j0, 0), j1 = std::min(j1, major);
+    // ... and whose minor coordinate is: the minor offset never decreases.
+    auto offset = [&](int64_t j) { return int64_t((Wide(2) * j * minor + major) / (Wide(2) * major)); };
+    const int64_t lo_o = sn > 0 ? lo_n - n0 : n0 - hi_n + 1, hi_o = sn > 0 ? hi_n - n0 : n0 - lo_n + 1;
+    auto first = [&](auto pred) {  // the first step in [j0, j1) where pred holds (pred is monotone)
+        int64_t a = j0, b = j1;
+        while (a < b) {
+            const int64_t m = a + (b - a) / 2;
+            if (pred(m))
+                b = m;
+            else
+                a = m + 1;
+        }
+        return a;
+    };
+    const int64_t from = first([&](int64_t j) { return offset(j) >= lo_o; });
+    j1 = first([&](int64_t j) { return offset(j) >= hi_o; });
+    if (from >= j1) return;
+    int64_t o = offset(from);
+    int64_t rem = int64_t((Wide(2) * from * minor + major) % (Wide(2) * major));
+    int64_t pm = m0 + sm * from;
+    for (int64_t j = from; j < j1; ++j) {
+        const bool on = pen.style == PS_DOT ? j % 2 == 0 : pen.style == PS_DASH ? j % 8 < 6 : true;
+        const int64_t pn = n0 + sn * o;
+        if (on) PlotPen(dc, *s, int(x_major ? pm : pn), int(x_major ? pn : pm), pen.color);
+        pm += sm;
+        rem += 2 * minor;
+        if (rem >= 2 * major) rem -= 2 * major, ++o;
     }
 }
 
@@ -358,14 +450,19 @@ void LineTo(DC& dc, int x, int y) {
     if (pen.style == PS_NULL) return;
     if (pen.width <= 1) return Line1(dc, from.x, from.y, x, y);
     const int w = pen.width;
-    TRect b = dc.ToDevice(
-        {std::min(from.x, x) - w, std::min(from.y, y) - w, std::max(from.x, x) + w + 1, std::max(from.y, y) + w + 1});
+    // Only the part of the line near the clip box goes to Cairo, whose fixed
+    // point cannot hold far-off coordinates.
+    const TRect box = dc.DeviceClipBox().Offset(-dc.S().origin.x, -dc.S().origin.y).Inflate(w + 1, w + 1);
+    double ax = from.x, ay = from.y, bx = x, by = y;
+    if (box.Empty() || !ClipSegment(box, ax, ay, bx, by)) return;
+    const TRect b = dc.ToDevice({SatInt(int64_t(std::min(ax, bx)) - w), SatInt(int64_t(std::min(ay, by)) - w),
+                                 SatInt(int64_t(std::max(ax, bx)) + w + 1), SatInt(int64_t(std::max(ay, by)) + w + 1)});
     WithCairo(dc, b, [&](cairo_t* cr, bool mono) {
         CairoColor(cr, mono, pen.color);
         cairo_set_line_width(cr, w);
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-        cairo_move_to(cr, from.x + 0.5, from.y + 0.5);
-        cairo_line_to(cr, x + 0.5, y + 0.5);
+        cairo_move_to(cr, ax + 0.5, ay + 0.5);
+        cairo_line_to(cr, bx + 0.5, by + 0.5);
         cairo_stroke(cr);
     });
 }
@@ -389,7 +486,7 @@ void Ellipse(DC& dc, const TRect& r) {
     const Brush brush = dc.S().brush;
     WithCairo(dc, dc.ToDevice(r), [&](cairo_t* cr, bool mono) {
         const double pw = pen.style == PS_NULL ? 0 : std::max(1, pen.width);
-        const double cx = (r.left + r.right) / 2.0, cy = (r.top + r.bottom) / 2.0;
+        const double cx = (double(r.left) + r.right) / 2.0, cy = (double(r.top) + r.bottom) / 2.0;
         const double rx = (r.Width() - pw) / 2.0, ry = (r.Height() - pw) / 2.0;
         if (rx <= 0 || ry <= 0) return;
         cairo_save(cr);
@@ -413,26 +510,30 @@ void Ellipse(DC& dc, const TRect& r) {
 COLORREF GetPixel(const DC& dc, int x, int y) {
     const Surface* s = dc.Target().get();
     if (!s) return CLR_INVALID;
-    return s->Pixel(x + dc.S().origin.x, y + dc.S().origin.y);
+    return s->Pixel(SatInt(int64_t(x) + dc.S().origin.x), SatInt(int64_t(y) + dc.S().origin.y));
 }
 
 void SetPixel(DC& dc, int x, int y, COLORREF color) {
     Surface* s = dc.Target().get();
     if (!s) return;
     const int saved = std::exchange(dc.S().rop2, int(R2_COPYPEN));
-    PlotPen(dc, *s, x + dc.S().origin.x, y + dc.S().origin.y, color);
+    PlotPen(dc, *s, SatInt(int64_t(x) + dc.S().origin.x), SatInt(int64_t(y) + dc.S().origin.y), color);
     dc.S().rop2 = saved;
 }
 
 void DrawFocusRect(DC& dc, const TRect& r) {
     Surface* s = dc.Target().get();
     if (!s || r.Empty()) return;
+    const TRect box = dc.ClipBox();  // walk only what can show
     const int saved = std::exchange(dc.S().rop2, int(R2_NOT));
     auto dot = [&](int x, int y) {
-        if (((x + y) & 1) == 0) PlotPen(dc, *s, x + dc.S().origin.x, y + dc.S().origin.y, 0);
+        if (((int64_t(x) + y) & 1) == 0)
+            PlotPen(dc, *s, SatInt(int64_t(x) + dc.S().origin.x), SatInt(int64_t(y) + dc.S().origin.y), 0);
     };
-    for (int x = r.left; x < r.right; ++x) dot(x, r.top), dot(x, r.bottom - 1);
-    for (int y = r.top + 1; y < r.bottom - 1; ++y) dot(r.left, y), dot(r.right - 1, y);
+    for (int x = std::max(r.left, box.left), end = std::min(r.right, box.right); x < end; ++x)
+        dot(x, r.top), dot(x, r.bottom - 1);
+    for (int y = std::max(r.top + 1, box.top), end = std::min(r.bottom - 1, box.bottom); y < end; ++y)
+        dot(r.left, y), dot(r.right - 1, y);
     dc.S().rop2 = saved;
 }
 

@@ -65,12 +65,11 @@ bool ScrollWindow(HWND h, int dx, int dy, const TRect* scroll, const TRect* clip
         dest.Offset(dx, dy);
         dest.Intersect(visible);
         MovePixels(*EnsureSurface(*Root(w)), dest, dx, dy);
+        AddDamage(*Root(w), dest);  // the moved pixels are shown with the turn's other damage
         dest.Offset(-o.x, -o.y);
         invalid.Subtract(dest);
     }
     InvalidateRegion(h, invalid, true);
-    if (Display* d = Ui().display) d->Wake();
-    ReleaseDC(h, GetDC(h));  // shows the moved pixels
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/codepage.hpp"
 
@@ -97,15 +98,24 @@ public:
         SDL_DestroyWindow(it->second);
         windows_.erase(it);
     }
-    void Present(HWND hwnd, const Surface& pixels) override {
+    void Present(HWND hwnd, const Surface& pixels, const Region& damaged) override {
         auto it = windows_.find(hwnd);
         if (it == windows_.end() || pixels.Empty()) return;
         SDL_Surface* target = SDL_GetWindowSurface(it->second);
         if (!target) return;
-        const int w = std::min(target->w, pixels.Width()), h = std::min(target->h, pixels.Height());
-        SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, pixels.Row32(0), pixels.Stride(), target->format->format,
-                          target->pixels, target->pitch);
-        SDL_UpdateWindowSurface(it->second);
+        const int bpp = target->format->BytesPerPixel;
+        rects_.clear();
+        for (const TRect& d : damaged.Rects()) {
+            const TRect r =
+                Intersect(d, {0, 0, std::min(target->w, pixels.Width()), std::min(target->h, pixels.Height())});
+            if (r.Empty()) continue;
+            SDL_ConvertPixels(r.Width(), r.Height(), SDL_PIXELFORMAT_RGB888, pixels.Row32(r.top) + r.left,
+                              pixels.Stride(), target->format->format,
+                              static_cast<uint8_t*>(target->pixels) + ptrdiff_t(r.top) * target->pitch + r.left * bpp,
+                              target->pitch);
+            rects_.push_back({r.left, r.top, r.Width(), r.Height()});
+        }
+        if (!rects_.empty()) SDL_UpdateWindowSurfaceRects(it->second, rects_.data(), int(rects_.size()));
     }
     bool Wait(int timeout_ms) override {
         SDL_Event e;
@@ -177,7 +187,7 @@ private:
             HWND h = WindowOf(e.window.windowID);
             if (!h) break;
             if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-                if (SurfacePtr s = GetWindowSurface(h)) Present(h, *s);
+                if (SurfacePtr s = GetWindowSurface(h)) Present(h, *s, Region({0, 0, s->Width(), s->Height()}));
             } else if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                 PostMessage(h, WM_CLOSE);
             }
@@ -190,6 +200,7 @@ private:
     Uint32 wake_event_;
     std::unordered_map<HWND, SDL_Window*> windows_;
     std::unordered_map<Uint32, HWND> ids_;
+    std::vector<SDL_Rect> rects_;
 };
 
 std::unique_ptr<Display> OpenSdlDisplay() {

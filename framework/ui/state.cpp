@@ -30,13 +30,15 @@ void ShutdownAtExit() { UiShutdown(); }
 void RegisterStandardClasses() {
     RegisterScrollBarClass();
     RegisterEditClass();
+    RegisterButtonClass();
 }
 
 // Tells the display that every window it shows is gone.
 void LeaveDisplay(UiState& s) {
-    if (!s.display) return;
+    Display* display = s.queue->display;
+    if (!display) return;
     for (auto& [h, w] : s.desk.windows)
-        if (w->on_display) s.display->WindowDestroyed(h);
+        if (w->on_display) display->WindowDestroyed(h);
 }
 
 }  // namespace
@@ -64,6 +66,7 @@ void UiStart() {
 void UiShutdown() {
     if (!g_ui) return;
     LeaveDisplay(*g_ui);
+    AbandonCalls(*g_ui->queue);
     g_ui.reset();
 }
 
@@ -71,15 +74,20 @@ void UiReset() {
     UiState& s = Ui();
     LeaveDisplay(s);
     s.desk = Desktop();
+    AbandonCalls(*s.queue);
     {
-        std::lock_guard lock(s.queue.mu);
-        s.queue.posted.clear();
-        s.queue.quit = false;
-        s.queue.quit_code = 0;
+        std::lock_guard lock(s.queue->mu);
+        s.queue->posted.clear();
+        s.queue->quit = false;
+        s.queue->quit_code = 0;
+        s.queue->display = nullptr;
     }
     s.clock = &s.steady;
-    s.display = nullptr;
     s.stall_ms = 5000;
+    if (s.text) {
+        s.text->budget = kDefaultTextCacheBudget;
+        s.text->Trim();
+    }
     s.sys_colors = DefaultSysColors();
     s.metrics = DefaultMetrics();
     LibraryState& lib = *s.library;

@@ -1,10 +1,11 @@
 #pragma once
-// The standard controls of the class library, each over a standard window
-// class: the scroll bar, the edit and the memo.
+// The standard controls of the class library: the scroll bar, the edit, the
+// memo and the push button over their standard window classes, and the label.
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "framework/ui/button_box.hpp"
 #include "framework/ui/controls.hpp"
 #include "framework/ui/edit_box.hpp"
 #include "framework/ui/scroll_bars.hpp"
@@ -153,6 +154,61 @@ class TMemo : public TCustomMemo {
 public:
     using TCustomMemo::TCustomMemo;
     std::string ClassName() const override { return "TMemo"; }
+};
+
+// Whether `caption` marks `c` as its accelerator ("&Save" for 's' or 'S').
+bool IsAccel(char c, const std::string& caption);
+
+// A push button. The default button takes Enter and the cancel button
+// Escape from anywhere in its form; a focused button is the one Enter
+// presses. A button with a ModalResult ends its modal form with it.
+class TButton : public TWinControl {
+public:
+    explicit TButton(TComponent* owner);
+    std::string ClassName() const override { return "TButton"; }
+    bool Default() const { return default_; }
+    void SetDefault(bool v);
+    bool Cancel = false;
+    int ModalResult = 0;
+    void Click() override;
+    void WndProc(TMessage& m) override;
+    void DefaultHandler(TMessage& m) override;
+
+protected:
+    void CreateParams(ui::CreateParams& p) override;
+    void CreateHandleDone() override;
+
+private:
+    void SetActive(bool v);
+    bool default_ = false, active_ = false;
+};
+
+// A text drawn by its parent. Its accelerator ('&') focuses FocusControl.
+class TCustomLabel : public TGraphicControl {
+public:
+    explicit TCustomLabel(TComponent* owner);
+    std::string ClassName() const override { return "TCustomLabel"; }
+    TWinControl* FocusControl = nullptr;
+    bool ShowAccelChar = true;
+    bool Transparent = false;
+    bool WordWrap = false;
+    TAlignment Alignment = taLeftJustify;
+    bool AutoSize() const { return auto_size_; }
+    void SetAutoSize(bool v);
+    void WndProc(TMessage& m) override;
+
+protected:
+    void Paint() override;
+
+private:
+    void AdjustBounds();
+    bool auto_size_ = true;
+};
+
+class TLabel : public TCustomLabel {
+public:
+    using TCustomLabel::TCustomLabel;
+    std::string ClassName() const override { return "TLabel"; }
 };
 
 }  // namespace ui

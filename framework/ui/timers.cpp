@@ -36,7 +36,7 @@ UINT SetTimer(HWND hwnd, UINT id, UINT interval, TimerProc proc) {
         }
     }
     Desk().timers.push_back({hwnd, id, interval, due, std::move(proc)});
-    if (Ui().display) Ui().display->Wake();
+    Wake();
     return id;
 }
 

@@ -66,4 +66,6 @@ bool TrackInput(const MSG& m) {
 
 }  // namespace detail
 
+bool SystemDragActive() { return Desk().tracking.kind != Tracking::Kind::None; }
+
 }  // namespace ui

@@ -17,19 +17,33 @@ struct TSize {
     friend bool operator==(const TSize&, const TSize&) = default;
 };
 
+// A 64-bit result held to the range of int: geometry saturates instead of
+// wrapping, so a far-off coordinate stays far off.
+constexpr int SatInt(int64_t v) {
+    return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : int(v);
+}
+
 // Right and bottom are exclusive.
 struct TRect {
     int left = 0, top = 0, right = 0, bottom = 0;
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
+    int Width() const { return SatInt(int64_t(right) - left); }
+    int Height() const { return SatInt(int64_t(bottom) - top); }
     bool Empty() const { return right <= left || bottom <= top; }
     bool Contains(TPoint p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
-    TRect Offset(int dx, int dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
-    TRect Inflate(int dx, int dy) const { return {left - dx, top - dy, right + dx, bottom + dy}; }
+    TRect Offset(int dx, int dy) const {
+        return {SatInt(int64_t(left) + dx), SatInt(int64_t(top) + dy), SatInt(int64_t(right) + dx),
+                SatInt(int64_t(bottom) + dy)};
+    }
+    TRect Inflate(int dx, int dy) const {
+        return {SatInt(int64_t(left) - dx), SatInt(int64_t(top) - dy), SatInt(int64_t(right) + dx),
+                SatInt(int64_t(bottom) + dy)};
+    }
     friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-inline TRect Bounds(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
+inline TRect Bounds(int left, int top, int width, int height) {
+    return {left, top, SatInt(int64_t(left) + width), SatInt(int64_t(top) + height)};
+}
 inline TRect Intersect(const TRect& a, const TRect& b) {
     TRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
     return r.Empty() ? TRect{} : r;

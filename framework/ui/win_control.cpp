@@ -5,6 +5,7 @@
 #include "framework/ui/controls.hpp"
 #include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/edit_box.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace ui {
 
@@ -248,6 +249,47 @@ void TWinControl::AlignControls() {
     }
 }
 
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& list) {
+    std::vector<TWinControl*> children;
+    for (TControl* c : controls_)
+        if (auto* w = dynamic_cast<TWinControl*>(c)) children.push_back(w);
+    std::stable_sort(children.begin(), children.end(),
+                     [](const TWinControl* a, const TWinControl* b) { return a->TabOrder < b->TabOrder; });
+    for (TWinControl* w : children) {
+        list.push_back(w);
+        w->GetTabOrderList(list);
+    }
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward, bool check_tab_stop) {
+    std::vector<TWinControl*> list;
+    GetTabOrderList(list);
+    if (list.empty()) return nullptr;
+    const auto at = std::find(list.begin(), list.end(), current);
+    size_t i = at == list.end() ? (forward ? list.size() - 1 : 0) : size_t(at - list.begin());
+    for (size_t n = 0; n < list.size(); ++n) {
+        i = forward ? (i + 1) % list.size() : (i + list.size() - 1) % list.size();
+        TWinControl* c = list[i];
+        if (c != current && c->CanFocus() && (!check_tab_stop || c->TabStop)) return c;
+    }
+    return nullptr;
+}
+
+void TWinControl::SelectNext(TWinControl* current, bool forward, bool check_tab_stop) {
+    if (TWinControl* next = FindNextControl(current, forward, check_tab_stop)) next->SetFocus();
+}
+
+void TWinControl::Broadcast(TMessage& m) {
+    for (TControl* c : std::vector<TControl*>(controls_)) {
+        c->WindowProc(m);
+        if (m.Result) return;
+        if (auto* w = dynamic_cast<TWinControl*>(c)) {
+            w->Broadcast(m);
+            if (m.Result) return;
+        }
+    }
+}
+
 void TWinControl::PaintControls(DC* dc, TControl* first) {
     auto it = controls_.begin();
     if (first) it = std::find(controls_.begin(), controls_.end(), first);
@@ -312,7 +354,34 @@ void TWinControl::WndProc(TMessage& m) {
     }
     case WM_SETFOCUS:
         DefaultHandler(m);
+        if (TCustomForm* form = GetParentForm(this); form && form != this) form->FocusChanged(this);
         if (OnEnter) OnEnter(this);
+        return;
+    case CN_KEYDOWN:
+    case CN_SYSKEYDOWN: {
+        // Keys the control does not want for itself are its form's dialog keys.
+        LRESULT mask = 0;
+        switch (m.WParam) {
+        case VK_TAB: mask = DLGC_WANTTAB; break;
+        case VK_LEFT:
+        case VK_UP:
+        case VK_RIGHT:
+        case VK_DOWN: mask = DLGC_WANTARROWS; break;
+        case VK_RETURN:
+        case VK_ESCAPE: mask = DLGC_WANTALLKEYS; break;
+        default: break;
+        }
+        m.Result = 0;
+        if (mask && !(Perform(WM_GETDLGCODE) & mask))
+            if (TCustomForm* form = GetParentForm(this)) m.Result = form->Perform(CM_DIALOGKEY, m.WParam, m.LParam);
+        return;
+    }
+    case CN_CHAR:
+    case CN_SYSCHAR:
+        // Alt+letter, or a letter for a control that takes no characters, may be an accelerator.
+        m.Result = 0;
+        if (m.Msg == CN_SYSCHAR || !(Perform(WM_GETDLGCODE) & DLGC_WANTCHARS))
+            if (TCustomForm* form = GetParentForm(this)) m.Result = form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam);
         return;
     case WM_KILLFOCUS:
         DefaultHandler(m);

@@ -232,21 +232,32 @@ struct PAINTSTRUCT {
 std::unique_ptr<DC> BeginPaint(HWND hwnd, PAINTSTRUCT& ps);
 void EndPaint(HWND hwnd, std::unique_ptr<DC> dc);
 // A DC on the client area (GetDC) or on the whole window (GetWindowDC).
+// Releasing one marks what it could draw on as damage to present.
 std::unique_ptr<DC> GetDC(HWND hwnd);
 std::unique_ptr<DC> GetWindowDC(HWND hwnd);
 void ReleaseDC(HWND hwnd, std::unique_ptr<DC> dc);
-// The pixels of a top-level window (the window holding `hwnd`).
+// The pixels of a top-level window (the window holding `hwnd`). Drawing into
+// them directly is not presented.
 SurfacePtr GetWindowSurface(HWND hwnd);
+// Shows on the display what was drawn through DCs since the last time: each
+// top-level window once, only its damaged rectangles. The message loop calls
+// it when every window that was due has painted; a window in the middle of
+// its paint waits for the next time.
+void PresentDamage();
 
 // ---------------------------------------------------------------- messages
 
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM w = 0, LPARAM l = 0);
 // Any thread. A message for a window that is gone by the time it is taken
-// from the queue is dropped.
+// from the queue is dropped. False when kPostedQuota messages wait already.
+constexpr size_t kPostedQuota = 10000;
 bool PostMessage(HWND hwnd, UINT msg, WPARAM w = 0, LPARAM l = 0);
 bool PostThreadMessage(UINT msg, WPARAM w = 0, LPARAM l = 0);
 void PostQuitMessage(int exit_code);
 // Posted messages first, then the quit message, then paint, then timers.
+// Routines other threads wait on (TThread::Synchronize) run first, unless
+// only paint or timer messages are asked for. Once no window waits for paint,
+// the damage of the turn is presented (PresentDamage).
 // `hwnd` 0 takes messages of any window and thread messages, HWND(-1) thread
 // messages only; min and max 0 take every number.
 bool PeekMessage(MSG& msg, HWND hwnd, UINT min, UINT max, UINT flags);
@@ -343,6 +354,8 @@ TPoint GetCursorPos();  // where the last mouse input was
 // The cursor shown (0: none yet); with a display, on the screen too.
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
+// A drag the window system runs itself (a scroll bar, a caption) is on.
+bool SystemDragActive();
 // clang-format off
 enum VirtualKey : UINT {
     VK_LBUTTON = 0x01, VK_RBUTTON = 0x02, VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11, VK_MENU = 0x12,
@@ -363,11 +376,13 @@ public:
     virtual void WindowHidden(HWND hwnd) = 0;
     virtual void WindowMoved(HWND hwnd, const TRect& screen_rect) = 0;
     virtual void WindowDestroyed(HWND hwnd) = 0;
-    virtual void Present(HWND hwnd, const Surface& pixels) = 0;
+    // Shows the `damaged` rectangles of the window's pixels (window coordinates).
+    virtual void Present(HWND hwnd, const Surface& pixels, const Region& damaged) = 0;
     // Waits up to `timeout_ms` (-1: no limit) for input or a Wake and turns
     // the input into messages; false when the display is gone.
     virtual bool Wait(int timeout_ms) = 0;
-    virtual void Wake() = 0;  // any thread
+    // Any thread, under the queue's lock: it must not call back into the window system.
+    virtual void Wake() = 0;
     virtual TSize ScreenSize() = 0;
     // Shows `cursor` (its picture: `image`, nullptr for none) over the program's windows.
     virtual void ShowCursor(HCURSOR cursor, const CursorResource* image) {
@@ -392,8 +407,9 @@ Display* CurrentDisplay();
 // first use does when nobody did); UiShutdown drops it, windows and all, and
 // runs at exit. UiReset is the start afresh tests use: no windows, messages,
 // timers, focus or capture, no display, the steady clock, default colours and
-// metrics, the screen and application as new. Window classes, resources, the
-// screen's cursor table and realised fonts stay; handles are never reused.
+// metrics, the text cache's budget, the screen and application as new.
+// Window classes, resources, the screen's cursor table, realised fonts and
+// cached texts stay; handles are never reused.
 // Nothing is sent to the windows that go.
 void UiStart();
 void UiShutdown();

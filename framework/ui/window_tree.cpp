@@ -177,7 +177,7 @@ bool DestroyWindow(HWND h) {
     timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.hwnd == h; }),
                  timers.end());
     if (Desk().caret.hwnd == h) Desk().caret = {};
-    if (w->on_display && Ui().display) Ui().display->WindowDestroyed(h);
+    if (w->on_display && TheDisplay()) TheDisplay()->WindowDestroyed(h);
     Unlink(*w);
     const bool was_active = Desk().active == h;
     Desk().windows.erase(h);
@@ -225,9 +225,11 @@ bool ShowWindow(HWND h, int cmd) {
         InvalidateTree(*w);
         if (!w->parent) {
             EnsureSurface(*w);
-            if (Ui().display) {
+            if (Display* display = TheDisplay()) {
                 w->on_display = true;
-                Ui().display->WindowShown(h, w->rect, w->ex_style & WS_EX_TOPMOST);
+                display->WindowShown(h, w->rect, w->ex_style & WS_EX_TOPMOST);
+                AddDamage(*w,
+                          Region({0, 0, w->rect.Width(), w->rect.Height()}));  // a new screen window shows nothing yet
             }
             if (cmd == SW_SHOW || cmd == SW_SHOWNORMAL) SetActiveWindow(h);
         }
@@ -236,7 +238,7 @@ bool ShowWindow(HWND h, int cmd) {
         w->style &= ~WS_VISIBLE;
         if (Within(Desk().focus, h)) SetFocus(w->parent);
         if (!w->parent) {
-            if (w->on_display && Ui().display) Ui().display->WindowHidden(h);
+            if (w->on_display && TheDisplay()) TheDisplay()->WindowHidden(h);
             w->on_display = false;
             ActivateNext(h);
         }
@@ -372,7 +374,10 @@ bool SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) 
             if (w->parent) InvalidateParentArea(*w);
             if (sized || w->parent) InvalidateTree(*w);
         }
-        if (!w->parent && w->on_display && Ui().display) Ui().display->WindowMoved(h, r);
+        if (!w->parent && w->on_display && TheDisplay()) {
+            TheDisplay()->WindowMoved(h, r);
+            if (sized) AddDamage(*w, Region({0, 0, r.Width(), r.Height()}));
+        }
         if (moved) SendMessage(h, WM_MOVE, 0, MAKELPARAM(r.left, r.top));
         if (sized) {
             TRect c = GetClientRect(h);

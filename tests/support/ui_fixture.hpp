@@ -6,9 +6,23 @@
 
 #include <cstdlib>
 #include <string>
+#include <ostream>
+#include <vector>
 
 #include "framework/ui/forms.hpp"
 #include "platform/msgbox.hpp"
+
+namespace ui {
+// Readable failures for geometry.
+inline void PrintTo(const TRect& r, std::ostream* os) {
+    *os << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
+inline void PrintTo(const Region& g, std::ostream* os) {
+    *os << "[";
+    for (const TRect& r : g.Rects()) PrintTo(r, os), *os << " ";
+    *os << "]";
+}
+}  // namespace ui
 
 namespace testing_ui {
 
@@ -40,6 +54,26 @@ inline bool SavePicture(ui::HWND h, const std::string& name) {
     const ui::SurfacePtr s = ui::GetWindowSurface(h);
     return s && s->WritePng(std::string(folder) + "/" + name + ".png");
 }
+
+// A display that shows nothing and remembers what it was asked to do.
+struct RecordingDisplay : ui::Display {
+    struct Presented {
+        ui::HWND hwnd;
+        ui::Region damaged;
+    };
+    std::vector<Presented> presents;
+    int destroyed = 0;
+    void WindowShown(ui::HWND, const ui::TRect&, bool) override {}
+    void WindowHidden(ui::HWND) override {}
+    void WindowMoved(ui::HWND, const ui::TRect&) override {}
+    void WindowDestroyed(ui::HWND) override { ++destroyed; }
+    void Present(ui::HWND h, const ui::Surface&, const ui::Region& damaged) override {
+        presents.push_back({h, damaged});
+    }
+    bool Wait(int) override { return true; }
+    void Wake() override {}
+    ui::TSize ScreenSize() override { return {1024, 768}; }
+};
 
 // A colour surface of `w` x `h` filled with `c`, and a DC on it.
 struct Canvas32 {

@@ -29,14 +29,31 @@ Region VisibleRegion(const Win& w, TRect area, bool clip_own_children);
 SurfacePtr EnsureSurface(Win& root);
 void InvalidateTree(Win& w);
 void InvalidateParentArea(const Win& w);
-// Windows that wait for WM_PAINT, parents before children.
+// Pixels of a top-level window (its own coordinates) to present at the next turn.
+void AddDamage(Win& root, const Region& pixels);
+// A window that waits for WM_PAINT, parents before children; windows inside
+// their own paint are passed over.
 HWND FindPaint(HWND filter);
+// Sends WM_PAINT; keeps what was invalidated meanwhile for another paint.
+void SendPaint(HWND h);
+// Presents the damage of every top-level window once no window waits for paint.
+void PresentWhenPainted();
 void PaintDefaultFrame(HWND h);
 
 // message_queue.cpp
 bool IsInput(UINT m);
-// Wakes a loop waiting for messages, on this thread or the display.
+// Wakes a loop waiting for messages, on this thread or the display; the
+// Locked form with the queue's lock held.
 void Wake();
+void WakeLocked(PostedQueue& q);
+bool OnUiThread(const PostedQueue& q);
+// Runs the routines other threads are waiting on (user-interface thread).
+void RunCalls(PostedQueue& q);
+// Runs `routine` on the user-interface thread and waits for it (at once on
+// that thread); its exception comes back to the caller.
+void CallOnUiThread(const std::shared_ptr<PostedQueue>& queue, std::function<void()> routine);
+// Ends every waiting call without running it (reset and shutdown).
+void AbandonCalls(PostedQueue& q);
 
 // focus.cpp
 // Activates the next window when `gone` was the active one.
@@ -51,8 +68,9 @@ std::vector<MSG> CookInput(const MSG& raw);
 // Posts input with the screen point it happened at (MSG::pt).
 void PostInput(HWND h, UINT msg, WPARAM w, LPARAM l, TPoint screen);
 
-// edit_box.cpp
+// edit_box.cpp, button_box.cpp
 void RegisterEditClass();
+void RegisterButtonClass();
 
 // scroll_bars.cpp
 void RegisterScrollBarClass();

@@ -7,11 +7,14 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -48,6 +51,11 @@ struct Win {
     bool destroying = false;
     Region update;  // client coordinates
     bool erase = false, nc_dirty = false;
+    uint64_t invalidations = 0;  // counts changes to `update`, to tell what came during a paint
+    uint64_t paints_begun = 0;   // counts BeginPaint
+    int painting = 0;            // inside WM_PAINT: no nested paint of this window
+    int painting_inside = 0;     // top level: windows of it inside WM_PAINT; not presented meanwhile
+    Region damage;               // top level: pixels changed since the last present
     std::shared_ptr<ProcEntry> top;
     std::map<int, intptr_t> longs;
     SurfacePtr surface;  // top level only
@@ -95,15 +103,28 @@ struct Desktop {
     TPoint cursor_pos;
     HCURSOR cursor = 0;
     std::string clipboard;  // without a display that has one
+    bool damaged = false;  // some top-level window has damage to present
 };
 
-// The one part other threads touch: posted messages and the quit request.
+// A routine another thread has the user-interface thread run (TThread::Synchronize).
+struct SyncCall {
+    std::function<void()> routine;
+    std::exception_ptr error;
+    bool done = false;  // under the queue's lock
+};
+
+// The one part other threads touch: posted messages, the quit request, calls
+// to run on the user-interface thread, and the display's wake. Threads keep
+// it alive while they wait on it, so a shutdown cannot pull it from under them.
 struct PostedQueue {
     std::mutex mu;
     std::condition_variable cv;
     std::deque<MSG> posted;
     bool quit = false;
     int quit_code = 0;
+    std::deque<std::shared_ptr<SyncCall>> calls;
+    Display* display = nullptr;  // the installed display, for waking it from any thread
+    std::thread::id ui_thread = std::this_thread::get_id();
 };
 
 struct NoCase {
@@ -142,10 +163,9 @@ struct UiState {
 
     // Started afresh by a reset.
     Desktop desk;
-    PostedQueue queue;
+    std::shared_ptr<PostedQueue> queue = std::make_shared<PostedQueue>();
     SteadyClock steady;
     Clock* clock = &steady;
-    Display* display = nullptr;
     int stall_ms = 5000;
     std::array<COLORREF, COLOR_SYSCOLOR_COUNT> sys_colors = DefaultSysColors();
     std::array<int, SM_METRIC_COUNT> metrics = DefaultMetrics();
@@ -156,6 +176,8 @@ struct UiState {
 // started here.
 UiState& Ui();
 inline Desktop& Desk() { return Ui().desk; }
+// The display in use (user-interface thread; others go through the queue's lock).
+inline Display* TheDisplay() { return Ui().queue->display; }
 
 }  // namespace detail
 }  // namespace ui

@@ -11,25 +11,12 @@ namespace {
 
 class StateTest : public testing_ui::UiTest {};
 
-// Counts the windows it was told are gone.
-struct CountingDisplay final : Display {
-    int destroyed = 0;
-    void WindowShown(HWND, const TRect&, bool) override {}
-    void WindowHidden(HWND) override {}
-    void WindowMoved(HWND, const TRect&) override {}
-    void WindowDestroyed(HWND) override { ++destroyed; }
-    void Present(HWND, const Surface&) override {}
-    bool Wait(int) override { return true; }
-    void Wake() override {}
-    TSize ScreenSize() override { return {800, 600}; }
-};
-
 TEST_F(StateTest, ResetStartsEveryPartAfresh) {
     auto form = Make<TForm>(nullptr);
     form->SetBounds(0, 0, 100, 80);
     auto* panel = new TPanel(form.get());
     panel->SetParent(form.get());
-    CountingDisplay display;
+    testing_ui::RecordingDisplay display;
     VirtualClock other_clock;
     struct Part {
         const char* name;
