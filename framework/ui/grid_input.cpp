@@ -27,6 +27,20 @@ LRESULT TCustomGrid::DialogCode() {
 void TCustomGrid::WndProc(TMessage& m) {
     switch (m.Msg) {
     case WM_GETDLGCODE: m.Result = DialogCode(); return;
+    case WM_SETCURSOR:
+        // Over a line that sizes cells: the sizing cursor.
+        if (LOWORD_S(m.LParam) == HTCLIENT && grid_state_ == gsNormal) {
+            const TPoint p = ScreenToClient(GetCursorPos());
+            TGridState state;
+            int index, pos, offset;
+            CalcSizingState(p.x, p.y, state, index, pos, offset);
+            if (state != gsNormal) {
+                ui::SetCursor(LoadStandardCursor(state == gsColSizing ? IDC_SIZEWE : IDC_SIZENS));
+                m.Result = 1;
+                return;
+            }
+        }
+        break;
     case WM_SETFOCUS:
         // While the editor shows, the focus belongs in it.
         if (inplace_ && inplace_->Visible() && inplace_->HandleAllocated()) {

@@ -133,7 +133,11 @@ TEST_F(GridTest, TabPassesOverColumnsWithoutTabStopsAndWrapsIntoTheNextRow) {
 TEST_F(GridTest, DraggingALineSizesTheColumnWhileTheDragLineShowsWhere) {
     grid_->SetOptions(grid_->Options() | goColSizing);
     const COLORREF before = At(170, 100);
-    Mouse(MouseAction::Down, 129, 10);  // the line after column 1, in the fixed row
+    Mouse(MouseAction::Move, 129, 10);  // over the line after column 1, in the fixed row
+    EXPECT_EQ(GetCursor(), LoadStandardCursor(IDC_SIZEWE));
+    Mouse(MouseAction::Move, 100, 10);
+    EXPECT_NE(GetCursor(), LoadStandardCursor(IDC_SIZEWE));
+    Mouse(MouseAction::Down, 129, 10);
     EXPECT_EQ(grid_->GridState(), gsColSizing);
     Mouse(MouseAction::Move, 170, 10);
     EXPECT_EQ(At(170, 100), (~before) & 0xFFFFFF) << "the drag line inverts what lies under it";
