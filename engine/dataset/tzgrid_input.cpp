@@ -225,7 +225,8 @@ void TCustomTzGrid::CalcSizingState(int x, int y, ui::TGridState& state, int& in
 
 void TCustomTzGrid::MouseDown(ui::TMouseButton button, ui::TShiftState shift, int x, int y) {
     clicked_column_ = -1;
-    if (AcquireFocus && CanFocus() && !Has(ui::csDesigning)) {
+    if (!CanFocus()) return;
+    if (AcquireFocus && !Has(ui::csDesigning)) {
         if (!Focused()) SetFocus();
         if (!Focused() && !(InplaceEditor() && InplaceEditor()->Focused())) return;
     }
