@@ -182,6 +182,17 @@ void TControl::WndProc(TMessage& m) {
     case WM_MBUTTONDOWN: MouseDown(mbMiddle, s, x, y); return;
     case WM_MBUTTONUP: MouseUp(mbMiddle, s, x, y); return;
     case WM_MOUSEMOVE: MouseMove(s, x, y); return;
+    case WM_CANCELMODE:
+        ControlState &= ~(csLButtonDown | csClicked);
+        if (CaptureControl()) SetCaptureControl(nullptr);
+        DefaultHandler(m);
+        return;
+    case CM_MOUSEENTER:
+        if (OnMouseEnter) OnMouseEnter(this);
+        return;
+    case CM_MOUSELEAVE:
+        if (OnMouseLeave) OnMouseLeave(this);
+        return;
     case CM_COLORCHANGED:
     case CM_FONTCHANGED:
     case CM_TEXTCHANGED:

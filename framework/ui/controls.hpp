@@ -152,7 +152,7 @@ public:
     void SendToBack();
     virtual void Click();
 
-    TNotifyEvent OnClick, OnDblClick;
+    TNotifyEvent OnClick, OnDblClick, OnMouseEnter, OnMouseLeave;
     TMouseEvent OnMouseDown, OnMouseUp;
     TMouseMoveEvent OnMouseMove;
 
@@ -303,6 +303,7 @@ protected:
     std::vector<TControl*> controls_;
     std::unique_ptr<TBrush> brush_;
     TControl* mouse_control_ = nullptr;
+    bool mouse_inside_ = false;
 
 private:
     friend class TControl;

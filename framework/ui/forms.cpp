@@ -233,6 +233,11 @@ HCURSOR TScreen::Cursors(int index) {
     return LoadStandardCursor(s == standard.end() ? IDC_ARROW : s->second);
 }
 
+void TScreen::SetCursor(int v) {
+    cursor_ = v;
+    ui::SetCursor(Cursors(v == crDefault ? crArrow : v));
+}
+
 void TScreen::SetCursors(int index, HCURSOR cursor) {
     if (cursor)
         cursors_[index] = cursor;

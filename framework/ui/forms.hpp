@@ -19,7 +19,7 @@ enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poS
                  poMainFormCenter, poOwnerFormCenter };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
-                          mrYes = 6, mrNo = 7 };
+                          mrYes = 6, mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10 };
 
 class TCustomForm : public TWinControl {
 public:
@@ -95,7 +95,8 @@ public:
     HCURSOR Cursors(int index);
     void SetCursors(int index, HCURSOR cursor);
     int Cursor() const { return cursor_; }
-    void SetCursor(int v) { cursor_ = v; }
+    // Shown at once over every window of the program (crDefault: each control's own).
+    void SetCursor(int v);
     TCustomForm* ActiveForm() const { return active_form_; }
     const std::vector<TCustomForm*>& Forms() const { return forms_; }
     int FormCount() const { return int(forms_.size()); }

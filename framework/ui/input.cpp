@@ -23,9 +23,10 @@ void SetModifierStates(unsigned mods, UINT except) {
     set(VK_MENU, mods & kAlt);
 }
 
-void Leave(HWND now_under) {
+// The pointer is over `now_under`: the window it was over before hears it left.
+void Leave(HWND now_under, std::vector<MSG>& out) {
     const HWND old = std::exchange(Desk().hover, now_under);
-    if (old && old != now_under && Find(old)) PostMessage(old, WM_MOUSELEAVE);
+    if (old && old != now_under && Find(old)) out.push_back({old, WM_MOUSELEAVE, 0, 0, 0, {}});
 }
 
 // Asks the window and its parents whether a press may activate its
@@ -54,7 +55,7 @@ void CookMouse(const MSG& raw, std::vector<MSG>& out) {
     Desk().key_state[VK_RBUTTON] = (Desk().buttons & MK_RBUTTON) ? 0x80 : 0;
     Desk().cursor_pos = screen;
     const HWND under = WindowFromPoint(screen);
-    if (action != MouseAction::Wheel) Leave(under);
+    if (action != MouseAction::Wheel) Leave(under, out);
     const auto post = [&](HWND h, UINT m, WPARAM w, LPARAM l) { out.push_back({h, m, w, l, 0, screen}); };
     const WPARAM keys = Desk().buttons | (mods & (MK_SHIFT | MK_CONTROL));
     const LPARAM sp = MAKELPARAM(screen.x, screen.y);
@@ -138,7 +139,7 @@ std::vector<MSG> CookInput(const MSG& raw) {
         if (target) out.push_back({target, WM_CHAR, raw.wParam, 1, 0, {}});
         break;
     }
-    case kRawLeave: Leave(0); break;
+    case kRawLeave: Leave(0, out); break;
     default: break;
     }
     return out;

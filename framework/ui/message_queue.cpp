@@ -14,8 +14,10 @@ namespace {
 
 std::optional<uint64_t> NextTimerDue() {
     std::optional<uint64_t> due;
+    // Idle timers count only where the loop waits for a display anyway.
+    const bool idle_ok = TheDisplay() != nullptr;
     for (const Timer& t : Desk().timers)
-        if (!due || t.due < *due) due = t.due;
+        if ((idle_ok || !t.idle) && (!due || t.due < *due)) due = t.due;
     return due;
 }
 

@@ -14,10 +14,9 @@ namespace {
 // Beyond this many rectangles a window's damage is presented as its bounds.
 constexpr size_t kMaxDamageRects = 32;
 
-void Invalidated(Win& w) {
-    ++w.invalidations;
-    if (TheDisplay()) Wake();
-}
+// The loop looks for paint before it waits, so the user-interface thread
+// needs no wake for its own invalidations.
+void Invalidated(Win& w) { ++w.invalidations; }
 
 }  // namespace
 
@@ -180,6 +179,7 @@ std::unique_ptr<DC> BeginPaint(HWND h, PAINTSTRUCT& ps) {
     Win* w = Find(h);
     if (!w) return std::make_unique<DC>();
     ++w->paints_begun;
+    CaretOff(h);
     if (w->nc_dirty) {
         w->nc_dirty = false;
         SendMessage(h, WM_NCPAINT, 1, 0);
@@ -202,7 +202,10 @@ std::unique_ptr<DC> BeginPaint(HWND h, PAINTSTRUCT& ps) {
     return dc;
 }
 
-void EndPaint(HWND h, std::unique_ptr<DC> dc) { ReleaseDC(h, std::move(dc)); }
+void EndPaint(HWND h, std::unique_ptr<DC> dc) {
+    ReleaseDC(h, std::move(dc));
+    CaretOn(h);
+}
 
 std::unique_ptr<DC> GetDC(HWND h) {
     Win* w = Find(h);

@@ -114,6 +114,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return HTBORDER;
     }
     case WM_MOUSEACTIVATE:
+        if (GetWindowExStyle(GetAncestorRoot(hwnd)) & WS_EX_NOACTIVATE) return MA_NOACTIVATE;
         // The parents answer first.
         if (w->parent)
             if (LRESULT r = SendMessage(w->parent, WM_MOUSEACTIVATE, wp, lp)) return r;
@@ -130,6 +131,10 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCLBUTTONDBLCLK: {
         const TPoint p{LOWORD_S(lp), HIWORD_S(lp)};
         if (wp == HTVSCROLL || wp == HTHSCROLL) StartScrollTracking(hwnd, wp == HTVSCROLL ? SB_VERT : SB_HORZ, p);
+        if (wp == HTCAPTION && msg == WM_NCLBUTTONDOWN && !IsZoomed(hwnd)) StartMoveTracking(hwnd, p);
+        // A double click on the caption maximises the window, or restores it.
+        if (wp == HTCAPTION && msg == WM_NCLBUTTONDBLCLK && (w->style & WS_MAXIMIZEBOX) && !w->parent)
+            SendMessage(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE, lp);
         return 0;
     }
     case WM_CANCELMODE:
@@ -144,6 +149,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_SYSCOMMAND:
         if ((wp & 0xFFF0) == SC_CLOSE) SendMessage(hwnd, WM_CLOSE);
+        if ((wp & 0xFFF0) == SC_MAXIMIZE) ShowWindow(hwnd, SW_MAXIMIZE);
+        if ((wp & 0xFFF0) == SC_RESTORE) ShowWindow(hwnd, SW_RESTORE);
         return 0;
     default: return 0;
     }

@@ -58,6 +58,7 @@ bool ScrollWindow(HWND h, int dx, int dy, const TRect* scroll, const TRect* clip
     moved.Intersect(area);
     w->update.Add(moved);
     Region invalid(area);
+    CaretOff(h);
     if (Visible(w)) {
         const TPoint o = ClientOriginInRoot(*w);
         const Region visible = VisibleRegion(*w, area.Offset(o.x, o.y), scroll != nullptr);
@@ -70,6 +71,7 @@ bool ScrollWindow(HWND h, int dx, int dy, const TRect* scroll, const TRect* clip
         invalid.Subtract(dest);
     }
     InvalidateRegion(h, invalid, true);
+    CaretOn(h);
     return true;
 }
 

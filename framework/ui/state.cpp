@@ -22,7 +22,13 @@ namespace detail {
 
 namespace {
 
-std::unique_ptr<UiState> g_ui;
+// The holder itself is never destroyed: units' static objects may start the
+// state before this file's statics exist and reach it after UiShutdown ran
+// at exit, and a destroyed holder would leave them a dangling state.
+std::unique_ptr<UiState>& Holder() {
+    static auto* holder = new std::unique_ptr<UiState>();
+    return *holder;
+}
 
 void ShutdownAtExit() { UiShutdown(); }
 
@@ -47,8 +53,9 @@ UiState::UiState() : library(std::make_unique<LibraryState>()) {}
 UiState::~UiState() = default;
 
 UiState& Ui() {
-    if (!g_ui) UiStart();
-    return *g_ui;
+    std::unique_ptr<UiState>& ui = Holder();
+    if (!ui) UiStart();
+    return *ui;
 }
 
 }  // namespace detail
@@ -56,18 +63,20 @@ UiState& Ui() {
 using namespace detail;
 
 void UiStart() {
-    if (g_ui) return;
+    std::unique_ptr<UiState>& ui = Holder();
+    if (ui) return;
     static const bool registered = (std::atexit(ShutdownAtExit), true);
     (void)registered;
-    g_ui = std::make_unique<UiState>();
+    ui = std::make_unique<UiState>();
     RegisterStandardClasses();
 }
 
 void UiShutdown() {
-    if (!g_ui) return;
-    LeaveDisplay(*g_ui);
-    AbandonCalls(*g_ui->queue);
-    g_ui.reset();
+    std::unique_ptr<UiState>& ui = Holder();
+    if (!ui) return;
+    LeaveDisplay(*ui);
+    AbandonCalls(*ui->queue);
+    ui.reset();
 }
 
 void UiReset() {

@@ -154,9 +154,7 @@ void TCustomLabel::WndProc(TMessage& m) {
         }
         return;
     case CM_TEXTCHANGED:
-    case CM_FONTCHANGED:
-        AdjustBounds();
-        break;
+    case CM_FONTCHANGED: AdjustBounds(); break;
     default: break;
     }
     TGraphicControl::WndProc(m);

@@ -36,7 +36,6 @@ UINT SetTimer(HWND hwnd, UINT id, UINT interval, TimerProc proc) {
         }
     }
     Desk().timers.push_back({hwnd, id, interval, due, std::move(proc)});
-    Wake();
     return id;
 }
 

@@ -19,9 +19,7 @@ struct TSize {
 
 // A 64-bit result held to the range of int: geometry saturates instead of
 // wrapping, so a far-off coordinate stays far off.
-constexpr int SatInt(int64_t v) {
-    return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : int(v);
-}
+constexpr int SatInt(int64_t v) { return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : int(v); }
 
 // Right and bottom are exclusive.
 struct TRect {

@@ -447,6 +447,27 @@ void TWinControl::WndProc(TMessage& m) {
         return;
     default: break;
     }
+    if (m.Msg == WM_MOUSELEAVE) {
+        if (mouse_control_) std::exchange(mouse_control_, nullptr)->Perform(CM_MOUSELEAVE);
+        if (std::exchange(mouse_inside_, false)) Perform(CM_MOUSELEAVE);
+        DefaultHandler(m);
+        return;
+    }
+    if (m.Msg == WM_SETCURSOR && LOWORD_S(m.LParam) == HTCLIENT && HWND(m.WParam) == handle_) {
+        // The screen's cursor, else that of the control under the pointer.
+        int cursor = Screen().Cursor();
+        if (cursor == crDefault) {
+            const TPoint p = ui::ScreenToClient(handle_, GetCursorPos());
+            const TControl* under = ControlAtPos(p, false);
+            cursor = under && under->Cursor() != crDefault ? under->Cursor() : cursor_;
+        }
+        if (cursor != crDefault) {
+            ui::SetCursor(Screen().Cursors(cursor));
+            m.Result = 1;
+            return;
+        }
+    }
+    if (m.Msg == WM_MOUSEMOVE && !std::exchange(mouse_inside_, true)) Perform(CM_MOUSEENTER);
     // Mouse messages over a graphic control go to that control.
     if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) {
         TPoint p{LOWORD_S(m.LParam), HIWORD_S(m.LParam)};

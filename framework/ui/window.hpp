@@ -92,17 +92,21 @@ enum WindowStyle : uint32_t {
     WS_CAPTION = 0x00C00000u, WS_BORDER = 0x00800000u, WS_DLGFRAME = 0x00400000u,
     WS_VSCROLL = 0x00200000u, WS_HSCROLL = 0x00100000u, WS_SYSMENU = 0x00080000u,
     WS_THICKFRAME = 0x00040000u, WS_MINIMIZEBOX = 0x00020000u, WS_MAXIMIZEBOX = 0x00010000u,
+    WS_MAXIMIZE = 0x01000000u,
     WS_TABSTOP = 0x00010000u,
 };
 // clang-format on
 // clang-format off
 enum WindowExStyle : uint32_t {
     WS_EX_DLGMODALFRAME = 0x1, WS_EX_TOPMOST = 0x8, WS_EX_TOOLWINDOW = 0x80,
-    WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE = 0x200,
+    WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE = 0x200, WS_EX_NOACTIVATE = 0x08000000u,
 };
 // clang-format on
 enum ClassStyle : uint32_t { CS_DBLCLKS = 0x8, CS_DROPSHADOW = 0x00020000u };
-enum ShowCommand : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWNOACTIVATE = 4, SW_SHOW = 5, SW_SHOWNA = 8 };
+// clang-format off
+enum ShowCommand : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_MAXIMIZE = 3, SW_SHOWNOACTIVATE = 4, SW_SHOW = 5,
+                         SW_SHOWNA = 8, SW_RESTORE = 9 };
+// clang-format on
 // clang-format off
 enum SetWindowPosFlags : UINT {
     SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOZORDER = 0x4, SWP_NOREDRAW = 0x8,
@@ -181,7 +185,10 @@ bool IsWindow(HWND hwnd);
 bool IsWindowVisible(HWND hwnd);  // the window and all its parents
 bool IsWindowEnabled(HWND hwnd);
 bool EnableWindow(HWND hwnd, bool enable);
+// SW_MAXIMIZE fills the screen with a top-level window (WS_MAXIMIZE); SW_RESTORE
+// puts it back where it was.
 bool ShowWindow(HWND hwnd, int cmd);
+bool IsZoomed(HWND hwnd);
 std::string GetClassName(HWND hwnd);
 uint32_t GetWindowStyle(HWND hwnd);
 uint32_t GetWindowExStyle(HWND hwnd);
@@ -327,11 +334,16 @@ bool SetCaretPos(int x, int y);
 TPoint GetCaretPos();
 bool ShowCaret(HWND hwnd);
 bool HideCaret(HWND hwnd);
+// The caret is drawn by inverting its rectangle in the window, and blinks
+// (GetCaretBlinkTime) while it is shown; painting its window hides it for
+// the paint.
 struct CaretState {
     HWND hwnd = 0;
     TRect rect;  // client coordinates
     int hide_count = 1;
+    bool drawn = false;  // inverted on the window now
 };
+constexpr UINT kCaretBlinkMs = 530;
 CaretState GetCaretState();
 
 // ---------------------------------------------------------------- input
@@ -385,6 +397,8 @@ public:
     virtual void Wake() = 0;
     virtual TSize ScreenSize() = 0;
     // Shows `cursor` (its picture: `image`, nullptr for none) over the program's windows.
+    // The window became the active one: it takes the keyboard on the screen.
+    virtual void WindowActivated(HWND hwnd) { (void)hwnd; }
     virtual void ShowCursor(HCURSOR cursor, const CursorResource* image) {
         (void)cursor;
         (void)image;

@@ -23,7 +23,7 @@
 namespace {
 
 using testing_examples::MainWindowTest;
-using testing_support::Xvfb;
+using testing_ui::Xvfb;
 
 // Where the headless window put things, in screen pixels.
 struct Layout {
@@ -91,7 +91,18 @@ protected:
         return WaitFor(
             [&] { return GrabXScreen(server_->Display(), r.left, r.top, r.Width(), r.Height()) == expected; });
     }
-    std::string Xdotool(const std::string& args) { return server_->Xdotool(args); }
+    // Runs xdotool with `args` on the test's server; its standard output, trimmed.
+    std::string Xdotool(const std::string& args) {
+        const std::string command = "DISPLAY=" + server_->Display() + " xdotool " + args + " 2>/dev/null";
+        std::string out;
+        if (FILE* p = popen(command.c_str(), "r")) {
+            char buffer[256];
+            while (fgets(buffer, sizeof buffer, p)) out += buffer;
+            pclose(p);
+        }
+        while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+        return out;
+    }
 
     std::unique_ptr<Xvfb> server_;
 };

@@ -1,19 +1,22 @@
 #pragma once
-// An X server of a test's own (Xvfb) on the first free display number, and
-// xdotool run against it.
+// An X server of the test's own (Xvfb on the first free display number), and
+// running a program such as xdotool against it.
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
-namespace testing_support {
+extern char** environ;
+
+namespace testing_ui {
 
 class Xvfb {
 public:
-    explicit Xvfb(const char* screen = "1024x768x24") {
+    explicit Xvfb(const char* screen = "800x600x24") {
         int fds[2];
         if (pipe(fds) != 0) return;
         pid_ = fork();
@@ -44,22 +47,21 @@ public:
     Xvfb& operator=(const Xvfb&) = delete;
     const std::string& Display() const { return display_; }
 
-    // Runs xdotool with `args` on this server; its standard output, trimmed.
-    std::string Xdotool(const std::string& args) const {
-        const std::string command = "DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null";
-        std::string out;
-        if (FILE* p = popen(command.c_str(), "r")) {
-            char buffer[256];
-            while (fgets(buffer, sizeof buffer, p)) out += buffer;
-            pclose(p);
-        }
-        while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-        return out;
-    }
-
 private:
     pid_t pid_ = -1;
     std::string display_;
 };
 
-}  // namespace testing_support
+// Runs `args` (a path first) to its end; its exit status, or -1.
+inline int RunProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace testing_ui

@@ -80,6 +80,11 @@ bool StartScrollTracking(HWND h, int bar, TPoint screen);
 void TrackScrollBar(TPoint screen);
 void EndScrollTracking(bool cancel);
 
+// caret.cpp
+// Takes the caret off the window's pixels while it paints or scrolls, and back on.
+void CaretOff(HWND h);
+void CaretOn(HWND h);
+
 // tracking.cpp
 void StartMoveTracking(HWND h, TPoint screen);
 // Ends the drag that runs; `cancel` puts back what it changed.

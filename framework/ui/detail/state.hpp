@@ -61,6 +61,7 @@ struct Win {
     SurfacePtr surface;  // top level only
     bool on_display = false;
     std::optional<TColor> background;
+    TRect normal_rect;                 // where a maximised window goes back to
     ScrollBarState bars[3];            // SB_HORZ, SB_VERT, SB_CTL
     std::shared_ptr<void> class_data;  // the state a standard class keeps for the window
 };
@@ -71,6 +72,7 @@ struct Timer {
     UINT interval = 0;
     uint64_t due = 0;
     TimerProc proc;
+    bool idle = false;  // keeps no wait alive (the caret's blink): due only when something else wakes the loop
 };
 
 // A mouse drag the window system runs itself (a scroll bar's part or thumb,
@@ -103,7 +105,7 @@ struct Desktop {
     TPoint cursor_pos;
     HCURSOR cursor = 0;
     std::string clipboard;  // without a display that has one
-    bool damaged = false;  // some top-level window has damage to present
+    bool damaged = false;   // some top-level window has damage to present
 };
 
 // A routine another thread has the user-interface thread run (TThread::Synchronize).

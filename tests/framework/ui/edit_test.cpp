@@ -284,3 +284,71 @@ TEST_F(EditTest, MaskedEditTypesOverItsPositions) {
 
 }  // namespace
 }  // namespace ui
+
+namespace ui {
+namespace {
+
+TEST_F(EditTest, TheCaretIsDrawnAndBlinksWithoutKeepingAnIdleLoopAwake) {
+    edit->SetText("");
+    Pump();
+    auto s = GetWindowSurface(form->Handle());
+    const TPoint at = edit->ClientToScreen({1, 5});  // the caret at the left margin
+    auto pixel = [&] { return s->Pixel(at.x, at.y); };
+    const COLORREF on = 0x000000, off = 0xFFFFFF;  // inverted window colour
+    EXPECT_TRUE(GetCaretState().drawn);
+    EXPECT_EQ(pixel(), on);
+    clock_.Advance(kCaretBlinkMs);
+    Pump();
+    EXPECT_EQ(pixel(), off);
+    clock_.Advance(kCaretBlinkMs);
+    Pump();
+    EXPECT_EQ(pixel(), on);
+    edit->Invalidate();  // a paint over the caret keeps it
+    Pump();
+    EXPECT_EQ(pixel(), on);
+    Type("W");
+    const TPoint moved = edit->ClientToScreen({GetCaretPos().x, 5});
+    EXPECT_GT(moved.x, at.x);
+    EXPECT_EQ(s->Pixel(moved.x, moved.y), on);
+    HideCaret(edit->Handle());
+    EXPECT_EQ(s->Pixel(moved.x, moved.y), off);
+    ShowCaret(edit->Handle());
+    // The blink is no reason to wait: a modal loop with a caret and nothing
+    // else to wait for still gives up.
+    auto dialog = ui::Make<TForm>(nullptr);
+    auto* e = new TEdit(dialog.get());
+    e->SetParent(dialog.get());
+    dialog->SetActiveControl(e);
+    EXPECT_EQ(dialog->ShowModal(), mrAbort);
+}
+
+}  // namespace
+}  // namespace ui
+
+namespace ui {
+namespace {
+
+// An edit scrolled sideways cuts its text at the left edge: what shows of a
+// glyph cut there is that glyph's own pixels.
+TEST(EditTextClipTest, ATextCutAtTheLeftShowsExactlyItsVisiblePart) {
+    testing_ui::Canvas32 whole(120, 30), cut(120, 30);
+    for (DC* dc : {&whole.dc, &cut.dc}) {
+        dc->S().font = CreateFont(LogFont{"Tahoma", -20, true});
+        SetBkMode(*dc, TRANSPARENT);
+    }
+    ExtTextOut(whole.dc, 10, 5, nullptr, nullptr, "WMW");
+    const TRect clip{17, 0, 120, 30};  // through the first glyph
+    ExtTextOut(cut.dc, 10, 5, &clip, nullptr, "WMW");
+    int differing = 0, inked = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const COLORREF want = x >= clip.left ? whole.At(x, y) : 0xFFFFFF;
+            differing += cut.At(x, y) != want;
+            inked += x >= clip.left && x < 25 && cut.At(x, y) == 0;
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(inked, 5);
+}
+
+}  // namespace
+}  // namespace ui

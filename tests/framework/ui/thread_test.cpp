@@ -70,8 +70,9 @@ TEST_F(ThreadTest, AThreadWakingTheLoopNeverReachesARemovedDisplay) {
         auto d = std::make_unique<WatchedDisplay>();
         d->late_wakes = &late_wakes;
         InstallDisplay(d.get());
-        while (d->wakes == 0) std::this_thread::yield();  // the other thread is at it
         MSG m;
+        while (d->wakes == 0)  // until the other thread is at it, with room in the queue
+            while (PeekMessage(m, 0, 0, 0, PM_REMOVE)) {}
         while (PeekMessage(m, 0, 0, 0, PM_REMOVE)) {}
         InstallDisplay(nullptr);
         d->removed = true;
