@@ -35,6 +35,7 @@
 #include "engine/expr/expr.hpp"
 #include "engine/index/index.hpp"
 #include "engine/memo/memo.hpp"
+#include "engine/start/start.hpp"
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "examples/demo_data.hpp"
@@ -301,12 +302,7 @@ int Run(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
-    zurod::EngineInit();
-    zurod::MemoInit();
-    zurod::ExprInit();
-    zurod::IndexInit();
-    zurod::VFileInit();
-    zurod::DatasetInit();
+    zurod::StartEngine();
     std::unique_ptr<ui::Display> display = ui::OpenSdlDisplay();  // none: drawn off the screen only
     if (display) ui::InstallDisplay(display.get());
     const int rc = Run(argc, argv);

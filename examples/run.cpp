@@ -16,9 +16,11 @@
 #include "engine/vfile/vfile.hpp"
 #include "examples/demo_data.hpp"
 #include "examples/main_window.hpp"
+#include "framework/ui/dialogs.hpp"
 #include "framework/ui/inifiles.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
+#include "platform/msgbox.hpp"
 
 namespace {
 
@@ -36,6 +38,9 @@ int Run(const std::string& folder) {
         return 1;
     }
     ui::InstallDisplay(display.get());
+    // Questions and messages are windows on the screen.
+    ui::WindowedMessageBoxes boxes;
+    platform::MessageBoxService* previous_boxes = platform::InstallMessageBox(&boxes);
     ui::Application().Title = "Corvanta V4.0";
     {
         // From here on engine errors are only recorded, as in the program.
@@ -46,6 +51,7 @@ int Run(const std::string& folder) {
         ui::Application().Run();
         ui::Application().MainForm = nullptr;
     }
+    platform::InstallMessageBox(previous_boxes);
     ui::InstallDisplay(nullptr);
     return 0;
 }

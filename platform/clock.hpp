@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 
 namespace platform {
 
@@ -12,5 +13,9 @@ struct LocalDateTime {
     int hour, minute, second;
 };
 LocalDateTime Now();
+
+// Tests fix the local time Now() reports (this year, for two-digit years);
+// nullopt gives the system's back.
+void SetFixedNow(std::optional<LocalDateTime> fixed);
 
 }  // namespace platform

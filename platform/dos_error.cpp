@@ -1,9 +1,6 @@
 #include "platform/dos_error.hpp"
 
 #include <cerrno>
-#include <string>
-
-#include "platform/paths.hpp"
 
 namespace platform {
 
@@ -36,14 +33,6 @@ int DosErrorFromErrno(int err) {
     case EFBIG: return kDiskWrite;
     default: return kAccessDenied;
     }
-}
-
-int DosErrorForPath(int err, std::string_view path) {
-    if (err != ENOENT) return DosErrorFromErrno(err);
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string_view::npos) return kFileNotFound;  // the current directory exists
-    if (slash == 0) return kFileNotFound;                       // the root exists
-    return IsDirectory(std::string(path.substr(0, slash))) ? kFileNotFound : kPathNotFound;
 }
 
 }  // namespace platform

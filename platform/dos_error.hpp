@@ -2,7 +2,6 @@
 // DOS-style result codes. The engine reports every operating-system failure
 // with these numbers, so callers and stored error texts see the codes they
 // always have, whatever the host system says.
-#include <string_view>
 
 namespace platform {
 
@@ -25,9 +24,6 @@ enum DosError : int {
 
 // Maps an errno value to its DOS code.
 int DosErrorFromErrno(int err);
-
-// As above, but ENOENT becomes 3 (path not found) when the directory part of
-// `path` does not exist. `path` is in the ANSI page, like every platform path.
-int DosErrorForPath(int err, std::string_view path);
+// DosErrorForPath, which asks the file system, is in platform/paths.hpp.
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -146,8 +147,10 @@ bool ReadOnlyFallback(int err) { return err == EACCES || err == EPERM || err == 
 struct ArmedFault {
     FileOp op;
     int remaining;  // calls of `op` until it fires, this one included
-    int code;
+    int code;       // kCrash: the process dies instead
 };
+
+constexpr int kCrash = -1;
 
 struct FaultTable {
     std::mutex mutex;
@@ -163,12 +166,19 @@ FaultTable& Faults() {
 // one relaxed load; the table and its lock are touched only while armed.
 constinit std::atomic<bool> g_faults_armed{false};
 
+bool Counts(FileOp armed, FileOp call) {
+    if (armed == call) return true;
+    return armed == FileOp::Change &&
+        (call == FileOp::Write || call == FileOp::Truncate || call == FileOp::Rename || call == FileOp::Create ||
+         call == FileOp::Remove);
+}
+
 [[gnu::noinline]] int TakeArmedFault(FileOp op) {
     FaultTable& table = Faults();
     const std::lock_guard lock(table.mutex);
     auto fired = table.armed.end();
     for (auto it = table.armed.begin(); it != table.armed.end(); ++it) {
-        if (it->op != op) continue;
+        if (!Counts(it->op, op)) continue;
         if (it->remaining > 1)
             --it->remaining;
         else if (fired == table.armed.end())
@@ -180,7 +190,18 @@ constinit std::atomic<bool> g_faults_armed{false};
         table.armed.erase(fired);
     }
     g_faults_armed.store(!table.armed.empty(), std::memory_order_relaxed);
+    if (code == kCrash) {
+        ::kill(::getpid(), SIGKILL);
+        _exit(128 + SIGKILL);
+    }
     return code;
+}
+
+void Arm(FileOp op, int nth, int code) {
+    FaultTable& table = Faults();
+    const std::lock_guard lock(table.mutex);
+    table.armed.push_back(ArmedFault{op, nth, code});
+    g_faults_armed.store(true, std::memory_order_relaxed);
 }
 
 // 0, or the code this call of `op` is to fail with.
@@ -192,12 +213,15 @@ inline int InjectedFault(FileOp op) {
 
 }  // namespace
 
+int TakeFileFault(FileOp op) { return InjectedFault(op); }
+
 void InjectFileFault(FileOp op, int nth, int code) {
-    if (nth < 1 || code == kOk) return;
-    FaultTable& table = Faults();
-    const std::lock_guard lock(table.mutex);
-    table.armed.push_back(ArmedFault{op, nth, code});
-    g_faults_armed.store(true, std::memory_order_relaxed);
+    if (nth < 1 || code <= kOk) return;
+    Arm(op, nth, code);
+}
+
+void InjectFileCrash(FileOp op, int nth) {
+    if (nth >= 1) Arm(op, nth, kCrash);
 }
 
 void ClearFileFaults() {
@@ -205,6 +229,12 @@ void ClearFileFaults() {
     const std::lock_guard lock(table.mutex);
     table.armed.clear();
     g_faults_armed.store(false, std::memory_order_relaxed);
+}
+
+int FileFaultsPending() {
+    FaultTable& table = Faults();
+    const std::lock_guard lock(table.mutex);
+    return static_cast<int>(table.armed.size());
 }
 
 File::~File() { Close(); }
@@ -248,22 +278,27 @@ int File::Open(const std::string& path, Access access, Share share, Disposition 
 
 int File::OpenOnce(const std::string& path, Access access, Share share, Disposition disposition, bool& replaced) {
     replaced = false;
-    const std::string resolved =
-        disposition == Disposition::OpenExisting ? ResolveExisting(path) : ResolveForCreate(path);
+    const bool existing = disposition == Disposition::OpenExisting || disposition == Disposition::OpenOwn;
+    const std::string resolved = existing ? ResolveExisting(path) : ResolveForCreate(path);
     const std::string host = AnsiToUtf8(resolved);
+    if (!existing)
+        if (const int fault = InjectedFault(FileOp::Create)) return fault;
 
     int flags = O_CLOEXEC | O_NOCTTY;
     if (disposition == Disposition::CreateAlways) flags |= O_CREAT;
     // A new file is never a link planted under its name.
     if (disposition == Disposition::CreateNew) flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
+    if (disposition == Disposition::OpenOwn) flags |= O_NOFOLLOW;
     // Never O_TRUNC: the file may be held by someone whose share mode forbids
     // it; truncation waits for the share check.
     //
     // The descriptor is read/write even for read access, because the lock
     // emulation needs write locks; the access asked for is enforced here.
     int fd = ::open(host.c_str(), flags | O_RDWR, 0666);
-    if (fd < 0 && access == Access::Read && disposition == Disposition::OpenExisting && ReadOnlyFallback(errno))
+    if (fd < 0 && access == Access::Read && existing && ReadOnlyFallback(errno))
         fd = ::open(host.c_str(), flags | O_RDONLY);
+    // A link where the caller's own file belongs is refused like a name taken.
+    if (fd < 0 && errno == ELOOP && disposition != Disposition::OpenExisting) return kAccessDenied;
     if (fd < 0) return DosErrorForPath(errno, resolved);
     fd_ = fd;
 
@@ -286,7 +321,8 @@ int File::OpenOnce(const std::string& path, Access access, Share share, Disposit
     // Holding the share locks, the file cannot be replaced by anyone who
     // plays by them any more: the path must still name it.
     struct stat now {};
-    if (stat(host.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
+    const int named = disposition == Disposition::OpenOwn ? lstat(host.c_str(), &now) : stat(host.c_str(), &now);
+    if (named != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
         Close();
         replaced = true;
         return kSharingViolation;
@@ -416,6 +452,15 @@ int File::TakePermissionsOf(const File& other) {
     return kOk;
 }
 
+int File::TakePermissionsOf(const std::string& path) {
+    if (fd_ < 0) return kInvalidHandle;
+    struct stat st {};
+    const std::string resolved = ResolveExisting(path);
+    if (stat(AnsiToUtf8(resolved).c_str(), &st) != 0) return DosErrorForPath(errno, resolved);
+    if (fchmod(fd_, st.st_mode & 07777) != 0) return DosErrorFromErrno(errno);
+    return kOk;
+}
+
 int File::RenameOver(const std::string& target) {
     if (fd_ < 0) return kInvalidHandle;
     if (const int fault = InjectedFault(FileOp::Rename)) return fault;
@@ -532,6 +577,77 @@ void FilePrefixMap::Unmap() {
     if (data_) ::munmap(data_, size_);
     data_ = nullptr;
     size_ = 0;
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    const std::string source = ResolveExisting(from);
+    const std::string host_source = AnsiToUtf8(source);
+    struct stat st {};
+    if (lstat(host_source.c_str(), &st) != 0) return DosErrorForPath(errno, source);
+
+    std::string target = ResolveForCreate(to);
+    if (target == source) {
+        // Only the case differs: the new spelling is the one asked for.
+        target = ResolveDirectory(to);
+        if (target == source) return kOk;
+    }
+    const std::string host_target = AnsiToUtf8(target);
+
+    // A file someone has open cannot be renamed, as on the original platform;
+    // holding it exclusively also keeps newcomers out while it moves.
+    File guard;
+    if (S_ISREG(st.st_mode) && guard.Open(source, Access::Read, Share::Exclusive) == kSharingViolation)
+        return kSharingViolation;
+
+    if (const int fault = TakeFileFault(FileOp::Rename)) return fault;
+    if (renameat2(AT_FDCWD, host_source.c_str(), AT_FDCWD, host_target.c_str(), RENAME_NOREPLACE) == 0) return kOk;
+    int err = errno;
+    if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
+        // No atomic no-replace rename on this file system: a hard link
+        // cannot replace anything either.
+        if (link(host_source.c_str(), host_target.c_str()) == 0) {
+            if (unlink(host_source.c_str()) == 0) return kOk;
+            err = errno;
+            unlink(host_target.c_str());
+        } else {
+            err = errno;
+            if (err == EPERM && S_ISDIR(st.st_mode)) {
+                struct stat existing {};
+                if (lstat(host_target.c_str(), &existing) == 0) return kAccessDenied;
+                if (rename(host_source.c_str(), host_target.c_str()) == 0) return kOk;
+                err = errno;
+            }
+        }
+    }
+    return DosErrorForPath(err, target);
+}
+
+int RemoveFile(const std::string& path) {
+    const std::string resolved = ResolveExisting(path);
+    const std::string host = AnsiToUtf8(resolved);
+    struct stat st {};
+    if (lstat(host.c_str(), &st) != 0) return DosErrorForPath(errno, resolved);
+    // A read-only file and an open file cannot be erased, as on the original
+    // platform.
+    if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return kAccessDenied;
+    File guard;
+    if (S_ISREG(st.st_mode) && guard.Open(resolved, Access::Read, Share::Exclusive) == kSharingViolation)
+        return kSharingViolation;
+    if (const int fault = TakeFileFault(FileOp::Remove)) return fault;
+    if (unlink(host.c_str()) != 0) return DosErrorForPath(errno, resolved);
+    return kOk;
+}
+
+int CreateTempFile(const std::string& prefix, std::string& path) {
+    path.clear();
+    const std::string dir = TempDirectory();
+    std::string host = AnsiToUtf8(dir + prefix) + "XXXXXX.TMP";
+    if (const int fault = TakeFileFault(FileOp::Create)) return fault;
+    const int fd = mkostemps(host.data(), 4, O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return DosErrorForPath(errno, dir + prefix);
+    ::close(fd);
+    path = Utf8ToAnsi(host);
+    return kOk;
 }
 
 }  // namespace platform

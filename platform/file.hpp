@@ -16,6 +16,8 @@
 
 #include <sys/types.h>
 
+#include "platform/file_id.hpp"
+
 namespace platform {
 
 enum class Access { Read, Write, ReadWrite };
@@ -24,12 +26,7 @@ enum class Disposition {
     OpenExisting,  // fail with 2 when missing
     CreateAlways,  // create, or truncate an existing file once the share check passed
     CreateNew,     // fail with 5 when the name exists, a link included
-};
-
-struct FileId {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    friend bool operator==(const FileId&, const FileId&) = default;
+    OpenOwn,       // an existing file, never through a symbolic link (a link fails with 5)
 };
 
 // Sentinel offsets used by the share emulation; far above any lock the engine
@@ -72,8 +69,10 @@ public:
     int ModifiedTime(time_t& t) const;
     int SetModifiedTime(time_t t);
 
-    // Gives this file the permission bits of `other`.
+    // Gives this file the permission bits of `other`, or of the file a path
+    // names (links followed).
     int TakePermissionsOf(const File& other);
+    int TakePermissionsOf(const std::string& path);
 
     // Renames the open file to `target`, replacing whatever is there (used to
     // put a rewritten table in its old place in one step).
@@ -119,14 +118,27 @@ private:
 // callers' error paths can be exercised. A call that fails this way does
 // nothing (a read gets no bytes). Calls rejected before reaching the disk
 // (closed file, wrong access, offset out of range) are not counted.
-enum class FileOp { Read, Write, Sync, Truncate, Rename };
+//
+// Create counts opens that may make a file (CreateAlways, CreateNew) and
+// Remove counts RemoveFile. Change stands for every call that changes what is
+// on disk (Write, Truncate, Rename, Create, Remove): a fault armed for it
+// counts them all together.
+enum class FileOp { Read, Write, Sync, Truncate, Rename, Create, Remove, Change };
 
 // Makes the `nth` (1-based, counted from now) call of `op` on any File fail
 // with `code`, once. Faults already armed stay armed; if two fall on the same
 // call, the one armed first fires and the other fires on the next call.
 // nth < 1 or code 0 arms nothing.
 void InjectFileFault(FileOp op, int nth, int code);
+// Makes the process die by SIGKILL just before the `nth` call of `op`, as a
+// process killed at that moment would (tests of what a crash leaves).
+void InjectFileCrash(FileOp op, int nth);
 void ClearFileFaults();
+// How many armed faults have not fired yet.
+int FileFaultsPending();
+// For the file services of this layer: 0, or the code this call of `op` is
+// to fail with (a crash fault ends the process here).
+int TakeFileFault(FileOp op);
 
 // Arms a fault for the life of a scope; on leaving it clears every armed
 // fault, so none outlives the test that set it.
@@ -161,5 +173,14 @@ private:
     char* data_ = nullptr;
     size_t size_ = 0;
 };
+
+// Whole-file operations. Both refuse a file that is open anywhere (32), as
+// the original platform does; RemoveFile also refuses a read-only file (5).
+// Renames never replace an existing target (5 when it exists); a change of
+// case alone is allowed.
+int RenameNoReplace(const std::string& from, const std::string& to);
+int RemoveFile(const std::string& path);
+// Creates a new empty file "<prefix>XXXXXX.TMP" in the temporary folder.
+int CreateTempFile(const std::string& prefix, std::string& path);
 
 }  // namespace platform

@@ -232,61 +232,11 @@ bool IsDirectory(const std::string& path) {
     return stat(AnsiToUtf8(ResolveExisting(path)).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-int RenameNoReplace(const std::string& from, const std::string& to) {
-    const std::string source = ResolveExisting(from);
-    const std::string host_source = AnsiToUtf8(source);
+std::string ResolveDirectory(const std::string& path) { return ResolveDirectoryPart(path) + NamePart(path); }
+
+bool IsSymbolicLink(const std::string& path) {
     struct stat st {};
-    if (lstat(host_source.c_str(), &st) != 0) return DosErrorForPath(errno, source);
-
-    std::string target = ResolveForCreate(to);
-    if (target == source) {
-        // Only the case differs: the new spelling is the one asked for.
-        target = ResolveDirectoryPart(to) + NamePart(to);
-        if (target == source) return kOk;
-    }
-    const std::string host_target = AnsiToUtf8(target);
-
-    // A file someone has open cannot be renamed, as on the original platform;
-    // holding it exclusively also keeps newcomers out while it moves.
-    File guard;
-    if (S_ISREG(st.st_mode) && guard.Open(source, Access::Read, Share::Exclusive) == kSharingViolation)
-        return kSharingViolation;
-
-    if (renameat2(AT_FDCWD, host_source.c_str(), AT_FDCWD, host_target.c_str(), RENAME_NOREPLACE) == 0) return kOk;
-    int err = errno;
-    if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
-        // No atomic no-replace rename on this file system: a hard link
-        // cannot replace anything either.
-        if (link(host_source.c_str(), host_target.c_str()) == 0) {
-            if (unlink(host_source.c_str()) == 0) return kOk;
-            err = errno;
-            unlink(host_target.c_str());
-        } else {
-            err = errno;
-            if (err == EPERM && S_ISDIR(st.st_mode)) {
-                struct stat existing {};
-                if (lstat(host_target.c_str(), &existing) == 0) return kAccessDenied;
-                if (rename(host_source.c_str(), host_target.c_str()) == 0) return kOk;
-                err = errno;
-            }
-        }
-    }
-    return DosErrorForPath(err, target);
-}
-
-int RemoveFile(const std::string& path) {
-    const std::string resolved = ResolveExisting(path);
-    const std::string host = AnsiToUtf8(resolved);
-    struct stat st {};
-    if (lstat(host.c_str(), &st) != 0) return DosErrorForPath(errno, resolved);
-    // A read-only file and an open file cannot be erased, as on the original
-    // platform.
-    if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return kAccessDenied;
-    File guard;
-    if (S_ISREG(st.st_mode) && guard.Open(resolved, Access::Read, Share::Exclusive) == kSharingViolation)
-        return kSharingViolation;
-    if (unlink(host.c_str()) != 0) return DosErrorForPath(errno, resolved);
-    return kOk;
+    return lstat(AnsiToUtf8(ResolveExisting(path)).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 std::string TempDirectory() {
@@ -296,16 +246,6 @@ std::string TempDirectory() {
     return dir;
 }
 
-int CreateTempFile(const std::string& prefix, std::string& path) {
-    path.clear();
-    const std::string dir = TempDirectory();
-    std::string host = AnsiToUtf8(dir + prefix) + "XXXXXX.TMP";
-    const int fd = mkostemps(host.data(), 4, O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return DosErrorForPath(errno, dir + prefix);
-    ::close(fd);
-    path = Utf8ToAnsi(host);
-    return kOk;
-}
 
 int FreeDiskBytes(const std::string& path, uint64_t& bytes) {
     bytes = 0;
@@ -360,6 +300,14 @@ int FindFiles(const std::string& pattern, std::vector<DirEntry>& found) {
     std::sort(found.begin(), found.end(),
               [](const DirEntry& a, const DirEntry& b) { return LessNoCase(a.name, b.name); });
     return kOk;
+}
+
+int DosErrorForPath(int err, std::string_view path) {
+    if (err != ENOENT) return DosErrorFromErrno(err);
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string_view::npos) return kFileNotFound;  // the current directory exists
+    if (slash == 0) return kFileNotFound;                       // the root exists
+    return IsDirectory(std::string(path.substr(0, slash))) ? kFileNotFound : kPathNotFound;
 }
 
 }  // namespace platform

@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "platform/file.hpp"
+#include "platform/file_id.hpp"
 
 namespace platform {
 
@@ -33,15 +34,20 @@ std::string FinalPath(const std::string& path);
 int IdentifyFile(const std::string& path, FileId& id);
 
 bool IsDirectory(const std::string& path);
+// Whether the path itself is a symbolic link (dangling or not).
+bool IsSymbolicLink(const std::string& path);
 
-// Renames, never replacing an existing target (5 when it exists).
-int RenameNoReplace(const std::string& from, const std::string& to);
-int RemoveFile(const std::string& path);
+// DosErrorFromErrno (platform/dos_error.hpp), but ENOENT becomes 3 (path not
+// found) when the directory part of `path` does not exist.
+int DosErrorForPath(int err, std::string_view path);
+
+// The path with its directory resolved and its last component as written.
+std::string ResolveDirectory(const std::string& path);
+
+// RenameNoReplace and RemoveFile, which honour share modes, are in platform/file.hpp.
 
 // The temporary folder ($TMPDIR, else /tmp), ending in '/'.
 std::string TempDirectory();
-// Creates a new empty file "<prefix>XXXXXX.TMP" in the temporary folder.
-int CreateTempFile(const std::string& prefix, std::string& path);
 
 // Free bytes for an unprivileged user on the file system holding `path`.
 int FreeDiskBytes(const std::string& path, uint64_t& bytes);

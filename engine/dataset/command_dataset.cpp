@@ -71,16 +71,19 @@ db::TField* TTzCDataSet::FieldOf(const std::string& name) {
 
 void TTzCDataSet::DropEdit() {
     if (!db::EditModes(State())) return;
-    const bool inserting = State() == db::dsInsert;
     FreeFieldBuffers();
     SetState(db::dsBrowse);
-    if (!inserting) return;
-    // The buffer of a record that was never added leaves the window; the
+    // The window shows the records as stored again: the buffer of a record
+    // that was never added leaves it, an edited record is read anew. The
     // error and the values in the typed buffer stay for the caller.
     const KeepErrorScope keep;
     const std::span<char> typed = FieldProps() ? FieldProps()->typed : std::span<char>();
     const std::vector<char> values(typed.begin(), typed.end());
-    Resync(0);
+    try {
+        Resync(0);
+    } catch (const std::exception&) {
+        // The write's own failure is the one reported.
+    }
     std::copy(values.begin(), values.end(), typed.begin());
 }
 

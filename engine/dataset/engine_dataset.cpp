@@ -159,7 +159,7 @@ void TTzDataLink::SetTzRecord(int32_t row) {
 void ActivateLinkRow(db::TDataLink& link, int row) {
     if (!link.Active()) return;
     if (link.ActiveRecord() != row) link.SetActiveRecord(row);
-    if (auto* ds = dynamic_cast<TZoVizuRez*>(link.DataSet())) ds->ActiveBufferToEngine();
+    if (auto* ds = dynamic_cast<TZoVizuRez*>(link.DataSet())) ds->ShowRowInEngine();
 }
 
 // ---------------------------------------------------------------- shared routines
@@ -216,6 +216,7 @@ void DatasetInit() {
 
 TZoVizuRez::NestedDispatch::NestedDispatch(TZoVizuRez& dataset)
     : dataset_(dataset), area_(CurrentArea()), code_(LastErrorCode()), message_(code_ ? LastErrorMessage() : "") {
+    dataset_.RestoreTypedBuffer();
     if (dataset_.field_props_) typed_.assign(dataset_.field_props_->typed.begin(), dataset_.field_props_->typed.end());
 }
 
@@ -241,6 +242,7 @@ TZoVizuRez::TZoVizuRez(ui::TComponent* owner) : TTzPrimDataset(owner) {}
 TZoVizuRez::~TZoVizuRez() = default;
 
 bool TZoVizuRez::SelectArea(std::string_view label) {
+    RestoreTypedBuffer();
     if (work_area_ == 0) {
         RunError(1103, "Database is not open [" + Name() + "." + std::string(label) + "]");
         ui::Application().Terminate();
@@ -261,7 +263,7 @@ void TZoVizuRez::DoAfterRestore() {
 
 int TZoVizuRez::EngineCode() const { return LastErrorCode(); }
 
-bool TZoVizuRez::WriteThenSkipHidden(void (*write)()) {
+bool TZoVizuRez::WriteThenSkipHidden(const std::function<void()>& write) {
     write();
     return LastErrorCode() == 0 && SkipIfHidden();
 }
@@ -371,6 +373,7 @@ void TZoVizuRez::TziClose() {
     work_area_ = 0;
     field_props_.reset();
     plans_.clear();
+    typed_is_kept_ = false;
 }
 
 int TZoVizuRez::TziGetRecordCount() {
@@ -675,12 +678,14 @@ void TZoVizuRez::ReadRecord(char* buffer) {
 }
 
 void TZoVizuRez::WriteRecord(const char* buffer) {
+    RestoreTypedBuffer();
     if (!field_props_) return;
     field_props_->typed[0] = buffer[0] != 0 ? 1 : 0;
     for (size_t i = 0; i < plans_.size(); ++i) WriteField(buffer, i);
 }
 
 void TZoVizuRez::WriteField(const char* buffer, size_t index) {
+    RestoreTypedBuffer();
     if (!field_props_) return;
     FieldPlan& plan = plans_[index];
     const char* from = buffer + plan.data;

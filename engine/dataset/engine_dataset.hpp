@@ -17,6 +17,7 @@
 // application to terminate and returns its neutral result without touching
 // any work area.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -96,7 +97,8 @@ protected:
 
 // A data link whose row setter also puts the row into the engine's typed
 // buffer (ActivateLinkRow), so that handlers reading fields with the
-// engine's operations see that row. It never moves the record pointer.
+// engine's operations see that row. It never moves the record pointer, and
+// the dataset's next operation finds its typed buffer as it was before.
 class TTzDataLink : public db::TDataLink {
 public:
     std::string ClassName() const override { return "TTzDataLink"; }
@@ -123,7 +125,8 @@ private:
 };
 
 // Makes `row` the link's active record when it is not, and, for a dataset of
-// this engine, writes that buffer into the engine's typed buffer.
+// this engine, shows that buffer in the engine's typed buffer
+// (TZoVizuRez::ShowRowInEngine).
 void ActivateLinkRow(db::TDataLink& link, int row);
 
 // A date as text in the engine's current format with all four digits of the
@@ -184,6 +187,15 @@ public:
     // The active buffer into the engine's typed buffer.
     void ActiveBufferToEngine();
 
+    // The active buffer (a data link's row) shown in the engine's typed
+    // buffer, for handlers that read it with the engine's operations
+    // (record_guard.cpp). The typed buffer it replaced is kept and put back
+    // before the dataset's next operation or write into the typed buffer,
+    // so a pending ClearRecord, FieldPut or AppendRec never meets a row
+    // that was only shown.
+    void ShowRowInEngine();
+    void RestoreTypedBuffer();
+
 protected:
     // Selects the area for an operation; false (after recording 1103) on a
     // closed dataset.
@@ -203,7 +215,14 @@ protected:
     bool NotDesigning() const { return !Has(ui::csDesigning); }
     // Runs an engine write and, when it worked, moves off the record it hid;
     // whether it moved.
-    static bool WriteThenSkipHidden(void (*write)());
+    static bool WriteThenSkipHidden(const std::function<void()>& write);
+    // The record as the edit found it is remembered, for the post.
+    void InternalEdit() override;
+    // A post's write, under the record's lock: the record is replaced only
+    // while it is stored as the edit found it (else 1203, and the user
+    // reloads it), and keeps its stored delete mark whatever the edit
+    // buffer holds.
+    void ReplaceUnlessChanged();
     // Puts the engine on the active record, whatever the dataset believes.
     void PushPosition() {
         CursorPosChanged();
@@ -304,6 +323,13 @@ private:
 
     uint8_t work_area_ = 0;
     int32_t last_read_ = 0;  // the record number of the record last read
+    // The record data of the record an edit began on, and its number.
+    std::vector<char> edit_origin_;
+    int32_t edit_origin_rec_ = 0;
+    std::vector<char> edit_values_, stored_now_;
+    // The typed buffer that rows shown from a data link replaced.
+    std::vector<char> typed_kept_;
+    bool typed_is_kept_ = false;
     size_t record_size_ = 0;
     ui::TStringList dbf_fields_;
     std::string dbf_file_name_;

@@ -50,8 +50,13 @@ void TTzFileDataSet::SetExclusive(bool exclusive) {
 
 bool TTzFileDataSet::OpenTable(const std::string& file_name) {
     // Index problems are recorded; the table is open all the same.
-    if (CreateIfNotFound && !FileExists(file_name) && !CreateTableFromFields(file_name))
-        TzShowMessage("Could not create \"" + file_name + "\"");
+    fresh_table_ = false;
+    if (CreateIfNotFound && !FileExists(file_name)) {
+        if (CreateTableFromFields(file_name))
+            fresh_table_ = DropLeftoverIndex(file_name);
+        else
+            TzShowMessage("Could not create \"" + file_name + "\"");
+    }
     UseOptions use;
     use.file_name = file_name;
     use.exclusive = exclusive_;
@@ -122,6 +127,15 @@ std::string KeyText(const db::Variant& value) {
 
 }  // namespace
 
+bool TTzFileDataSet::DropLeftoverIndex(const std::string& file_name) {
+    // A production index left from a table of the same name that is gone
+    // describes records this table never had.
+    const std::string index_name = ForceExt(file_name, "MDX");
+    if (!FileExists(index_name)) return false;
+    platform::RemoveFile(index_name);
+    return FileExists(index_name);
+}
+
 void TTzFileDataSet::OpenProductionIndex() {
     if (!NotDesigning()) return;
     const std::vector<TagDescriptor> tags = ParseIndexList(Lines(index_list_));
@@ -134,12 +148,16 @@ void TTzFileDataSet::OpenProductionIndex() {
     }
     const std::string index_name = ForceExt(DbfFileName(), "MDX");
     if (mode == ciNever) {
-        OpenIndexQuietly();
+        // Never an index older than the table.
+        if (!fresh_table_) OpenIndexQuietly();
         return;
     }
     {
         ErrorHandlingScope quiet(false);
-        if (FileExists(index_name)) {
+        if (fresh_table_ && FileExists(index_name)) {
+            // A leftover index that could not be removed is built anew.
+            mode = ciAlways;
+        } else if (FileExists(index_name)) {
             // A semaphore that cannot be erased belongs to another process using the index.
             const std::string semaphore = ForceExt(DbfFileName(), "@S@");
             if (FileExists(semaphore)) platform::RemoveFile(semaphore);
@@ -195,7 +213,7 @@ bool TTzFileDataSet::IsSequenced() {
     return !SelectArea("IsSequenced") || AreaIndexBlock() == nullptr;
 }
 
-bool TTzFileDataSet::LockedWrite(std::string_view label, LockKind kind, void (*write)(),
+bool TTzFileDataSet::LockedWrite(std::string_view label, LockKind kind, const std::function<void()>& write,
                                  const TTzLockFailedEvent& event, const char* what) {
     if (ReadOnly) return true;
     if (!SelectArea(label)) return false;
@@ -244,7 +262,7 @@ bool TTzFileDataSet::RestoreOp() {
 
 bool TTzFileDataSet::ReplaceOp() {
     return LockedWrite(
-        "s_ReplaceWithLock", LockKind::Record, [] { zurod::Replace(); }, OnRLockFailedOnPost, "Post");
+        "s_ReplaceWithLock", LockKind::Record, [this] { ReplaceUnlessChanged(); }, OnRLockFailedOnPost, "Post");
 }
 
 bool TTzFileDataSet::ALock() { return SelectArea("ALock") && zurod::ALock(); }

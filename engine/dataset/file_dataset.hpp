@@ -69,13 +69,18 @@ private:
     enum class LockKind { Append, Record };
     // Takes the lock, runs `write`, moves off a record it hid and releases
     // the lock it took; false when the lock was given up.
-    bool LockedWrite(std::string_view label, LockKind kind, void (*write)(), const TTzLockFailedEvent& event,
-                     const char* what);
+    bool LockedWrite(std::string_view label, LockKind kind, const std::function<void()>& write,
+                     const TTzLockFailedEvent& event, const char* what);
     void OpenProductionIndex();
+    // Removes the production index a table of this name left when the table
+    // was just created; true when one is left that could not be removed.
+    static bool DropLeftoverIndex(const std::string& file_name);
     // After a search: the record found, or the last one when the search ran off the end.
     void ShowFound();
 
     bool exclusive_ = false;
+    // The table was created at this open beside an index it cannot trust.
+    bool fresh_table_ = false;
     ui::TStringList index_list_;
 };
 

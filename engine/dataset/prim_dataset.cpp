@@ -3,11 +3,17 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "engine/dataset/engine_dataset.hpp"
+#include "engine/start/start.hpp"
 #include "framework/ui/forms.hpp"
 
 namespace zurod {
 
 namespace {
+
+// Every program with a dataset links this file, so StartEngine gives it the
+// datasets' start-up too.
+[[maybe_unused]] const bool kStartsWithEngine = (AddEngineStarter(&DatasetInit), true);
 
 constexpr size_t kInfoSize = 6;
 constexpr size_t kFlagAt = 5;

@@ -180,10 +180,12 @@ bool TTzLLDataSet::OpenTable(const std::string&) {
 
     ErrorHandlingScope quiet(false);
     structure_.assign(size, 0);
-    const std::string command = "*" + std::to_string(NextVirtualName()) + "* VIRTUAL FILE" +
-        (mode_ == ASCENDING        ? " ASCENDING"
-             : mode_ == DESCENDING ? " DESCENDING"
-                                   : "");
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) on a literal + a temporary string.
+    std::string command = "*";
+    command += std::to_string(NextVirtualName());
+    command += "* VIRTUAL FILE";
+    if (mode_ == ASCENDING) command += " ASCENDING";
+    if (mode_ == DESCENDING) command += " DESCENDING";
     UseOptions use = ParseUseCommand(command);
     use.buffer = structure_;
     SetLastErrorCode(0);

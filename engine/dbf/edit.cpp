@@ -21,14 +21,18 @@ namespace {
 IndexAttachment& Index() { return *Engine().attachments.index; }
 
 // Holds the index semaphore's write side while records and keys change.
+// Release says how giving it up went (the semaphore file is written then).
 class IndexWriteLock {
 public:
     IndexWriteLock(TWorkArea& area, bool ordered) : area_(area), held_(ordered) {
         if (held_) status_ = Index().WriteLock(area_, true);
         if (status_.failed()) held_ = false;
     }
-    ~IndexWriteLock() {
-        if (held_) (void)Index().WriteLock(area_, false);
+    ~IndexWriteLock() { (void)Release(); }
+    Status Release() {
+        if (!held_) return {};
+        held_ = false;
+        return Index().WriteLock(area_, false);
     }
     const Status& status() const { return status_; }
     IndexWriteLock(const IndexWriteLock&) = delete;
@@ -50,16 +54,10 @@ Status AppendAllowed(const TWorkArea& a) {
     return Fail(5, "File must be locked to append: " + a.file_name + " [APPEND]");
 }
 
-Status ReplaceIn(TWorkArea& a) {
-    if (a.rec_no < 1) return Fail(212, "Database \"" + a.file_name + "\" is empty. [REPLACE]");
-    if (a.rec_no > a.rec_count) return Fail(212, "Database \"" + a.file_name + "\" is at EOF. [REPLACE]");
-    if (!RecordLockHeld(a))
-        return Fail(1200, "Record #" + std::to_string(a.rec_no) + " in " + a.file_name + " [REPLACE]");
-    const bool ordered = Ordered(a);
-    IndexWriteLock lock(a, ordered);
-    if (lock.status().failed()) return lock.status();
+Status ReplaceLocked(TWorkArea& a, bool ordered) {
     if (ordered && !a.is_virtual) {
         if (a.old_record.size() != a.swap.size()) return Fail(254, a.file_name + " Swap-buffer NIL. [REPLACE]");
+        if (Status s = Index().BeginChange(a, a.rec_no); s.failed()) return s;
         // The index needs the keys of the record as it stands in the file.
         std::copy(a.swap.begin(), a.swap.end(), a.old_record.begin());
         a.file.Forget();
@@ -79,6 +77,29 @@ Status ReplaceIn(TWorkArea& a) {
     return {};
 }
 
+Status ReplaceIn(TWorkArea& a) {
+    if (a.rec_no < 1) return Fail(212, "Database \"" + a.file_name + "\" is empty. [REPLACE]");
+    if (a.rec_no > a.rec_count) return Fail(212, "Database \"" + a.file_name + "\" is at EOF. [REPLACE]");
+    if (!RecordLockHeld(a))
+        return Fail(1200, "Record #" + std::to_string(a.rec_no) + " in " + a.file_name + " [REPLACE]");
+    const bool ordered = Ordered(a);
+    IndexWriteLock lock(a, ordered);
+    if (lock.status().failed()) return lock.status();
+    Status s = ReplaceLocked(a, ordered);
+    return FirstFailure(std::move(s), lock.Release());
+}
+
+Status AppendLocked(TWorkArea& a, bool ordered) {
+    if (ordered)
+        if (Status s = Index().BeginChange(a, a.rec_count + 1); s.failed()) return s;
+    if (Status s = PutDbfRecord(a, a.rec_count + 1); s.failed()) return s;
+    Convert(a);
+    if (ordered)
+        if (Status s = Index().AddKeys(a); s.failed()) return s;
+    a.bof = a.eof = false;
+    return {};
+}
+
 }  // namespace
 
 Status AppendRecordIn(TWorkArea& a) {
@@ -87,12 +108,8 @@ Status AppendRecordIn(TWorkArea& a) {
     const bool ordered = Ordered(a);
     IndexWriteLock lock(a, ordered);
     if (lock.status().failed()) return lock.status();
-    if (Status s = PutDbfRecord(a, a.rec_count + 1); s.failed()) return s;
-    Convert(a);
-    if (ordered)
-        if (Status s = Index().AddKeys(a); s.failed()) return s;
-    a.bof = a.eof = false;
-    return {};
+    Status s = AppendLocked(a, ordered);
+    return FirstFailure(std::move(s), lock.Release());
 }
 
 bool EnginePacking() { return Engine().packing; }

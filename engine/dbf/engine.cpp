@@ -45,6 +45,8 @@ EngineState& Engine() {
     return *g_engine;
 }
 
+EngineSettings& Settings() { return Engine().settings; }
+
 Status CallVirtualStore(TWorkArea& area, VFileRequest request, int32_t record) {
     VirtualFileAttachment* store = Engine().attachments.vfile.get();
     if (!store) return Fail(1101, "Virtual File Manager Unit not Linked in [" + area.alias + "]");

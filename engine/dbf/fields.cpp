@@ -33,6 +33,22 @@ const FieldInfo* GuardedField(std::string_view label, int n, TWorkArea** area = 
     return &a->fields[n - 1];
 }
 
+// Field n when its slot is of one of `types` (the typed routines reach into
+// the slot by its type: another type's slot is smaller or laid out
+// otherwise); nullptr after reporting 220, with nothing read or written.
+const FieldInfo* TypedField(std::string_view label, int n, std::string_view types, TWorkArea*& area) {
+    const FieldInfo* f = GuardedField(label, n, &area);
+    if (!f || types.find(f->type) != std::string_view::npos) return f;
+    std::string wanted;
+    for (char t : types) wanted += (wanted.empty() ? "" : " or ") + std::string(1, t);
+    std::string_view open = label;
+    if (open.ends_with(')')) open.remove_suffix(1);
+    RunError(220,
+             "Field " + f->name + " is of type " + std::string(1, f->type) + ", not " + wanted + ". [" +
+                 std::string(open) + std::to_string(n) + ")]");
+    return nullptr;
+}
+
 }  // namespace
 
 uint8_t FieldCount() {
@@ -118,57 +134,57 @@ std::string FieldText(int n) {
 
 std::string GetFieldString(int n) {
     TWorkArea* a = nullptr;
-    const FieldInfo* f = GuardedField("GetFieldString()", n, &a);
+    const FieldInfo* f = TypedField("GetFieldString()", n, "CD", a);
     return f ? std::string(SwapString(*a, *f)) : std::string();
 }
 
 void PutFieldString(int n, std::string_view text) {
     TWorkArea* a = nullptr;
-    if (const FieldInfo* f = GuardedField("PutFieldString()", n, &a)) SetSwapString(*a, *f, text);
+    if (const FieldInfo* f = TypedField("PutFieldString()", n, "CD", a)) SetSwapString(*a, *f, text);
 }
 
 double GetFieldNumber(int n) {
     TWorkArea* a = nullptr;
-    const FieldInfo* f = GuardedField("GetFieldNumber()", n, &a);
+    const FieldInfo* f = TypedField("GetFieldNumber()", n, "NF", a);
     return f ? SwapNumber(*a, *f) : 0.0;
 }
 
 void PutFieldNumber(int n, double value) {
     TWorkArea* a = nullptr;
-    if (const FieldInfo* f = GuardedField("PutFieldNumber()", n, &a)) SetSwapNumber(*a, *f, value);
+    if (const FieldInfo* f = TypedField("PutFieldNumber()", n, "NF", a)) SetSwapNumber(*a, *f, value);
 }
 
 int64_t GetFieldInteger(int n) {
     TWorkArea* a = nullptr;
-    const FieldInfo* f = GuardedField("GetFieldInteger()", n, &a);
+    const FieldInfo* f = TypedField("GetFieldInteger()", n, "NF", a);
     return f ? SwapInteger(*a, *f) : 0;
 }
 
 void PutFieldInteger(int n, int64_t value) {
     TWorkArea* a = nullptr;
-    if (const FieldInfo* f = GuardedField("PutFieldInteger()", n, &a)) SetSwapInteger(*a, *f, value);
+    if (const FieldInfo* f = TypedField("PutFieldInteger()", n, "NF", a)) SetSwapInteger(*a, *f, value);
 }
 
 bool GetFieldLogical(int n) {
     TWorkArea* a = nullptr;
-    const FieldInfo* f = GuardedField("GetFieldLogical()", n, &a);
+    const FieldInfo* f = TypedField("GetFieldLogical()", n, "L", a);
     return f && SwapLogical(*a, *f);
 }
 
 void PutFieldLogical(int n, bool value) {
     TWorkArea* a = nullptr;
-    if (const FieldInfo* f = GuardedField("PutFieldLogical()", n, &a)) SetSwapLogical(*a, *f, value);
+    if (const FieldInfo* f = TypedField("PutFieldLogical()", n, "L", a)) SetSwapLogical(*a, *f, value);
 }
 
 int32_t GetFieldMemo(int n) {
     TWorkArea* a = nullptr;
-    const FieldInfo* f = GuardedField("GetFieldMemo()", n, &a);
+    const FieldInfo* f = TypedField("GetFieldMemo()", n, "M", a);
     return f ? SwapMemo(*a, *f) : 0;
 }
 
 void PutFieldMemo(int n, int32_t block) {
     TWorkArea* a = nullptr;
-    if (const FieldInfo* f = GuardedField("PutFieldMemo()", n, &a)) SetSwapMemo(*a, *f, block);
+    if (const FieldInfo* f = TypedField("PutFieldMemo()", n, "M", a)) SetSwapMemo(*a, *f, block);
 }
 
 bool Deleted() {

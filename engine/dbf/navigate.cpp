@@ -26,10 +26,12 @@ public:
         if (held_) status_ = Index().ReadLock(area_, true);
         if (status_.failed()) held_ = false;
     }
-    ~IndexReadLock() { Release(); }
-    void Release() {
-        if (held_) (void)Index().ReadLock(area_, false);
+    ~IndexReadLock() { (void)Release(); }
+    // How giving it up went: the semaphore file is written then.
+    Status Release() {
+        if (!held_) return {};
         held_ = false;
+        return Index().ReadLock(area_, false);
     }
     const Status& status() const { return status_; }
     IndexReadLock(const IndexReadLock&) = delete;
@@ -40,6 +42,16 @@ private:
     bool held_;
     Status status_;
 };
+
+// Runs `body` under the read side; a failed release is reported as the
+// body's own failure would be.
+template <class Body>
+Status UnderReadLock(TWorkArea& a, bool ordered, const Body& body) {
+    IndexReadLock lock(a, ordered);
+    if (lock.status().failed()) return lock.status();
+    Status s = body();
+    return FirstFailure(std::move(s), lock.Release());
+}
 
 // Reads record n into the record buffer only; the caller converts the
 // record it stops on, so hidden records cost no conversion.
@@ -114,11 +126,9 @@ bool RecordVisible(TWorkArea& a) {
     return visible;
 }
 
-Status GoTopIn(TWorkArea& a) {
-    if (a.rec_count == 0) return {};
-    const bool ordered = Ordered(a);
-    IndexReadLock lock(a, ordered);
-    if (lock.status().failed()) return lock.status();
+namespace {
+
+Status GoTopLocked(TWorkArea& a, bool ordered) {
     int32_t n = 1;
     if (ordered) {
         if (Status s = Index().First(a, n); s.failed()) return s;
@@ -151,12 +161,7 @@ Status GoTopIn(TWorkArea& a) {
     return {};
 }
 
-Status GoBottomIn(TWorkArea& a) {
-    RefreshRecCount(a);
-    if (a.rec_count == 0) return {};
-    const bool ordered = Ordered(a);
-    IndexReadLock lock(a, ordered);
-    if (lock.status().failed()) return lock.status();
+Status GoBottomLocked(TWorkArea& a, bool ordered) {
     int32_t n = a.rec_count;
     if (ordered) {
         if (Status s = Index().Last(a, n); s.failed()) return s;
@@ -196,25 +201,9 @@ Status GoBottomIn(TWorkArea& a) {
     return {};
 }
 
-Status SkipIn(TWorkArea& a, int32_t n) {
-    if (n == 0) {
-        // Re-reads from the file: another process may have changed the record.
-        // A file held against writers cannot change under the read-ahead block.
-        if (a.rec_count >= 1 && !a.eof) return Read(a, a.rec_no);
-        BlankRecord(a);
-        return {};
-    }
-    if (a.eof && n >= 1) return Fail(212, Quoted(a) + " is past EOF. [SKIP]");
-    if (a.rec_count == 0) {
-        a.bof = a.eof = true;
-        return Fail(212, Quoted(a) + " is empty. [SKIP]");
-    }
-    if (n < 0 && (Ordered(a) ? Index().AtStart(a) : a.bof)) return {};
-
-    a.bof = a.eof = false;
-    const bool ordered = Ordered(a);
-    IndexReadLock lock(a, ordered);
-    if (lock.status().failed()) return lock.status();
+// The steps of a skip; the key of where it ends is taken once the read side
+// is given up.
+Status SkipLocked(TWorkArea& a, int32_t n, bool ordered) {
     int32_t p = a.rec_no;
     int32_t counter = 0;
     bool at_end = false;
@@ -265,7 +254,51 @@ Status SkipIn(TWorkArea& a, int32_t n) {
     } else {
         Convert(a);
     }
-    lock.Release();
+    return {};
+}
+
+Status GoLocked(TWorkArea& a, int32_t n, bool ordered) {
+    if (Status s = Read(a, n); s.failed()) return s;
+    if (ordered) {
+        if (Status s = Index().Sync(a); s.failed()) return s;
+        return Index().TakeKey(a);
+    }
+    return {};
+}
+
+}  // namespace
+
+Status GoTopIn(TWorkArea& a) {
+    if (a.rec_count == 0) return {};
+    const bool ordered = Ordered(a);
+    return UnderReadLock(a, ordered, [&] { return GoTopLocked(a, ordered); });
+}
+
+Status GoBottomIn(TWorkArea& a) {
+    RefreshRecCount(a);
+    if (a.rec_count == 0) return {};
+    const bool ordered = Ordered(a);
+    return UnderReadLock(a, ordered, [&] { return GoBottomLocked(a, ordered); });
+}
+
+Status SkipIn(TWorkArea& a, int32_t n) {
+    if (n == 0) {
+        // Re-reads from the file: another process may have changed the record.
+        // A file held against writers cannot change under the read-ahead block.
+        if (a.rec_count >= 1 && !a.eof) return Read(a, a.rec_no);
+        BlankRecord(a);
+        return {};
+    }
+    if (a.eof && n >= 1) return Fail(212, Quoted(a) + " is past EOF. [SKIP]");
+    if (a.rec_count == 0) {
+        a.bof = a.eof = true;
+        return Fail(212, Quoted(a) + " is empty. [SKIP]");
+    }
+    if (n < 0 && (Ordered(a) ? Index().AtStart(a) : a.bof)) return {};
+
+    a.bof = a.eof = false;
+    const bool ordered = Ordered(a);
+    if (Status s = UnderReadLock(a, ordered, [&] { return SkipLocked(a, n, ordered); }); s.failed()) return s;
     if (ordered) return Index().TakeKey(a);
     return {};
 }
@@ -283,14 +316,7 @@ Status GoIn(TWorkArea& a, int32_t n) {
     if (n >= 1 && n <= a.rec_count) {
         a.bof = a.eof = false;
         const bool ordered = Ordered(a);
-        IndexReadLock lock(a, ordered);
-        if (lock.status().failed()) return lock.status();
-        if (Status s = Read(a, n); s.failed()) return s;
-        if (ordered) {
-            if (Status s = Index().Sync(a); s.failed()) return s;
-            return Index().TakeKey(a);
-        }
-        return {};
+        return UnderReadLock(a, ordered, [&] { return GoLocked(a, n, ordered); });
     }
     a.bof = false;
     a.rec_no = PastEndNo(a);

@@ -13,7 +13,6 @@ void GO(int32_t n);
 // Reads record n with no visibility test, index or lock; past the end puts
 // the area at EOF without an error.
 void Dbf4RawGo(int32_t n);
-inline void RawGoLoad(int32_t n) { Dbf4RawGo(n); }
 bool GoToChecked(int32_t n);
 void GoTopScope();
 void GoBottomScope();

@@ -271,6 +271,13 @@ public:
     PackingScope& operator=(const PackingScope&) = delete;
 };
 
+// The index follows whatever the table holds once a pack or a zap ends, also
+// one that failed; until the rebuild is done the index is marked for it, so
+// that a process dying in between leaves it to the next open.
+Status RebuildIndexAfter(TWorkArea& a, Status status) {
+    return FirstFailure(std::move(status), Engine().attachments.index->Reindex(a));
+}
+
 Status ZapTableFile(TWorkArea& a) {
     // An empty table beside the old one, renamed over it: a process dying
     // half-way leaves the old table whole.
@@ -285,17 +292,24 @@ Status ZapTableFile(TWorkArea& a) {
     if (rc != 0) return rewrite.Failure(rc, "Error zapping " + a.file_name);
     if (Status s = rewrite.PutInPlace(0); s.failed()) return s;
     // No record is left to hold a lock on.
-    if (Status s = TakeLocksAgain(a, {}, "Zap"); s.failed()) return s;
+    Status s = TakeLocksAgain(a, {}, "Zap");
     BlankRecord(a);
     a.rec_no = 0;
     a.bof = a.eof = true;
-    if (a.memo)
-        if (Status s = Engine().attachments.memo->Recreate(a); s.failed()) return s;
-    if (Ordered(a)) return Engine().attachments.index->Reindex(a);
-    return {};
+    if (a.memo && s.ok()) s = Engine().attachments.memo->Recreate(a);
+    return s;
 }
 
-Status PackIn(TWorkArea& a) {
+Status ZapIn(TWorkArea& a) {
+    const bool ordered = Ordered(a);
+    if (ordered)
+        if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
+    Status s = ZapTableFile(a);
+    return ordered ? RebuildIndexAfter(a, std::move(s)) : s;
+}
+
+// Removes the marked records and the memos nobody names any more.
+Status PackFiles(TWorkArea& a) {
     int32_t kept = 0;
     if (Status s = PackTableFile(a, kept); s.failed()) return s;
     if (kept > 0) {
@@ -310,11 +324,17 @@ Status PackIn(TWorkArea& a) {
     }
     if (MemoAttachment* memo = Engine().attachments.memo.get(); a.memo && memo)
         if (Status s = memo->Pack(a); s.failed()) return s;
-    if (Ordered(a)) {
-        PackingScope packing;
-        return Engine().attachments.index->Reindex(a);
-    }
     return {};
+}
+
+Status PackIn(TWorkArea& a) {
+    const bool ordered = Ordered(a);
+    if (ordered)
+        if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
+    Status s = PackFiles(a);
+    if (!ordered) return s;
+    PackingScope packing;
+    return RebuildIndexAfter(a, std::move(s));
 }
 
 }  // namespace
@@ -335,7 +355,7 @@ bool Zap() {
         return false;
     }
     if (!ConfirmWhileHeld("ZAP " + a->file_name)) return false;
-    Status s = a->is_virtual ? CallVirtualStore(*a, VFileRequest::Zap, 0) : ZapTableFile(*a);
+    Status s = a->is_virtual ? CallVirtualStore(*a, VFileRequest::Zap, 0) : ZapIn(*a);
     Status restored = exclusive.Restore();
     s = FirstFailure(std::move(s), std::move(restored));
     Report(s);

@@ -1,10 +1,6 @@
 #include "engine/dbf/settings.hpp"
 
-#include "engine/dbf/detail/state.hpp"
-
 namespace zurod {
-
-EngineSettings& Settings() { return Engine().settings; }
 
 OpenMode DecodeOpenMode(uint8_t mode) {
     using platform::Access;

@@ -30,7 +30,7 @@ FieldRead ReadVirtual(const TWorkArea& a, const FieldInfo& f) {
         break;
     }
     case 'N':
-    case 'F': r.number = f.decimals > 0 ? Load<double>(slot) : static_cast<double>(Load<int64_t>(slot)); break;
+    case 'F': r.number = RealSlot(f) ? Load<double>(slot) : static_cast<double>(Load<int64_t>(slot)); break;
     case 'L': r.number = slot[0] != 0 ? 1 : 0; break;
     case 'M': r.number = Load<int32_t>(slot); break;
     default: break;

@@ -30,7 +30,7 @@ int32_t Position(const char* routine, Op op) {
     ReadSide read(*a, *ix);
     Status s = read.status();
     if (s.ok()) s = op(*a, *ix, record);
-    Report(s);
+    Report(FirstFailure(std::move(s), read.Release()));
     return record;
 }
 
@@ -221,7 +221,7 @@ bool Find(const std::string& key) {
     ReadSide read(*a, *ix);
     Status s = read.status();
     if (s.ok()) s = FindIn(*a, *ix, key, found);
-    Report(s);
+    Report(FirstFailure(std::move(s), read.Release()));
     return found;
 }
 

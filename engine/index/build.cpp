@@ -18,6 +18,7 @@
 #include "platform/clock.hpp"
 #include "platform/codepage.hpp"
 #include "platform/dos_error.hpp"
+#include "platform/file.hpp"
 #include "platform/paths.hpp"
 
 namespace zurod {
@@ -708,7 +709,10 @@ Status MakeIndexIn(TWorkArea& a, const std::vector<TagDescriptor>& list, std::st
         return status;
     };
 
-    const std::string temp = path.substr(0, path.rfind('.')) + ".TZX";
+    // Built beside the file a link names, and put in its place: the link stays.
+    const std::string real = platform::FinalPath(platform::ResolveExisting(path));
+    const std::string temp = BuildFileName(real);
+    (void)platform::RemoveFile(temp);
     IndexFile out;
     if (int rc = out.Create(temp); rc != 0) return reopen_shared(WriteError(rc, "Cannot create " + temp));
     const auto abandon = [&](Status status) {
@@ -730,12 +734,17 @@ Status MakeIndexIn(TWorkArea& a, const std::vector<TagDescriptor>& list, std::st
     out.MarkHeader(0, mdx::kHeaderSize);
     int rc = out.WriteHeader();
     if (rc == 0) rc = out.Sync();
-    if (rc == 0) (void)out.Handle().TakePermissionsOf(a.file.Handle());
-    if (rc == 0) rc = out.Handle().RenameOver(path);
+    if (rc == 0) (void)TakeModeOfOld(out.Handle(), real, a);
+    if (rc == 0) rc = out.Handle().RenameOver(real);
     if (rc != 0) return abandon(WriteError(rc, "Error writing " + path));
     out.Close();
     all = built.status.ok();
     return reopen_shared(std::move(built.status));
+}
+
+Status BuildTagsInto(TWorkArea& a, IndexFile& file, const std::vector<TagDescriptor>& list) {
+    CurrentAreaScope current(a);
+    return BuildTags(a, file, list, IndexEngine().build).status;
 }
 
 }  // namespace zurod

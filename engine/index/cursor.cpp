@@ -23,6 +23,28 @@ Status TooDeep(const Tag& t) {
 
 }  // namespace
 
+Status Tag::LeadsBack(uint32_t child) const {
+    for (const PathStep& step : path)
+        if (step.block == child)
+            return Fail(222,
+                        "Index node " + std::to_string(path.back().block) + " leads back to node " +
+                            std::to_string(child) + " in " + file->Path() + Label() + " [GetNode]");
+    return {};
+}
+
+Status Tag::CheckBelow(const mdx::NodeView& node, uint32_t next) const {
+    if (Status s = LeadsBack(next); s.failed()) return s;
+    return LeadsBack(node.Trailing());
+}
+
+Status Tag::CountStep(bool forward) {
+    if (forward != stepped_forward_) stepped_ = 0;
+    stepped_forward_ = forward;
+    const uint64_t most = (uint64_t{file->Blocks()} / 2 + 1) * mdx::NodeCapacity(item_length);
+    if (++stepped_ <= most) return {};
+    return Fail(222, "Index walk longer than " + file->Path() + " can hold" + Label() + " [GetNode]");
+}
+
 Status Tag::NodeAt(uint32_t block, const uint8_t*& bytes) const {
     if (block == 0)
         return Fail(222,
@@ -38,6 +60,10 @@ Status Tag::NodeAt(uint32_t block, const uint8_t*& bytes) const {
 Status Tag::DescendFrom(size_t depth, uint32_t block, bool last) {
     path.resize(depth);
     path_valid = false;
+    if (depth == 0) stepped_ = 0;
+    // A child that a step chose must not be one of its ancestors.
+    if (depth > 0)
+        if (Status s = LeadsBack(block); s.failed()) return s;
     for (;;) {
         if (path.size() >= kMaxDepth) return TooDeep(*this);
         const uint8_t* bytes = nullptr;
@@ -53,6 +79,7 @@ Status Tag::DescendFrom(size_t depth, uint32_t block, bool last) {
         const uint32_t pos = last ? count : 0;
         path.push_back({block, pos});
         block = Child(v, pos);
+        if (Status s = CheckBelow(v, block); s.failed()) return s;
     }
 }
 
@@ -74,6 +101,7 @@ Status Tag::Seek(const uint8_t* key, bool& found) {
     found = false;
     path.clear();
     path_valid = false;
+    stepped_ = 0;
     uint32_t block = Root();
     for (;;) {
         if (path.size() >= kMaxDepth) return TooDeep(*this);
@@ -96,6 +124,7 @@ Status Tag::Seek(const uint8_t* key, bool& found) {
             break;
         }
         block = Child(v, lo);
+        if (Status s = CheckBelow(v, block); s.failed()) return s;
     }
     // Past the end of a leaf that is not the last: the next leaf begins with it.
     if (!OnEntry()) {
@@ -128,6 +157,7 @@ Status Tag::SeekEntry(const uint8_t* key, int32_t record, bool& found) {
     found = false;
     path.clear();
     path_valid = false;
+    stepped_ = 0;
     uint32_t block = Root();
     mdx::NodeBytes node;
     for (;;) {
@@ -170,6 +200,7 @@ Status Tag::SeekEntry(const uint8_t* key, int32_t record, bool& found) {
             return {};
         }
         block = Child(v, pick);
+        if (Status s = CheckBelow(v, block); s.failed()) return s;
     }
 }
 
@@ -187,6 +218,7 @@ Status Tag::ScanEntry(const uint8_t* key, int32_t record, bool& found) {
 
 Status Tag::Step(bool forward, bool& moved) {
     moved = false;
+    if (Status s = CountStep(forward); s.failed()) return s;
     PathStep& at = path.back();
     const uint32_t count = LeafCount();
     if (forward && at.pos + 1 < count) {

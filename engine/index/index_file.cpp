@@ -1,6 +1,7 @@
 #include "engine/index/detail/index_file.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "platform/dos_error.hpp"
@@ -57,8 +58,8 @@ int IndexFile::Open(const std::string& path, platform::Access access, platform::
 
 int IndexFile::Create(const std::string& path) {
     Close();
-    if (int rc = file_.Open(path, platform::Access::ReadWrite, platform::Share::Exclusive,
-                            platform::Disposition::CreateAlways);
+    if (int rc =
+            file_.Open(path, platform::Access::ReadWrite, platform::Share::Exclusive, platform::Disposition::CreateNew);
         rc != 0)
         return rc;
     size_ = 0;
@@ -83,6 +84,33 @@ int IndexFile::WriteHeader() {
         return rc;
     header_changed = {};
     return 0;
+}
+
+IndexFile::Mark IndexFile::PendingMark() const {
+    const uint8_t* m = header.data() + mdx::kChangeMarkAt;
+    if (std::memcmp(m, mdx::kChangeMarkTag, sizeof mdx::kChangeMarkTag) != 0) return Mark::None;
+    // A mark of an unknown kind is taken as the widest.
+    return m[mdx::kChangeMarkKindAt] == static_cast<uint8_t>(Mark::Record) ? Mark::Record : Mark::All;
+}
+
+uint32_t IndexFile::MarkedRecord() const { return mdx::Get32(header.data() + mdx::kChangeMarkAt + 4); }
+
+int IndexFile::SetMark(Mark mark, uint32_t record) {
+    uint8_t* m = header.data() + mdx::kChangeMarkAt;
+    std::array<uint8_t, mdx::kChangeMarkLength> bytes{};
+    if (mark != Mark::None) {
+        std::memcpy(bytes.data(), mdx::kChangeMarkTag, sizeof mdx::kChangeMarkTag);
+        bytes[mdx::kChangeMarkKindAt] = static_cast<uint8_t>(mark);
+        mdx::Put32(bytes.data() + 4, record);
+    }
+    if (int rc = file_.WriteAt(mdx::kChangeMarkAt, Chars(std::span<const uint8_t>(bytes))); rc != 0) return rc;
+    std::memcpy(m, bytes.data(), bytes.size());
+    return 0;
+}
+
+void IndexFile::ClearMark() {
+    std::memset(header.data() + mdx::kChangeMarkAt, 0, mdx::kChangeMarkLength);
+    MarkHeader(mdx::kChangeMarkAt, mdx::kChangeMarkLength);
 }
 
 int IndexFile::ReadBlocks(uint32_t block, std::span<uint8_t> out) {
@@ -112,6 +140,9 @@ int IndexFile::Node(uint32_t block, uint16_t item, const uint8_t*& bytes) {
     Cache* caches[] = {&inner_, &leaves_};
     for (Cache* c : caches)
         if (const uint8_t* hit = c->Find(block)) {
+            // The node may have been read for a tag of shorter items (a damaged
+            // tag pointing into another's tree): its count must fit this one's.
+            if (mdx::NodeView{hit, item}.Count() > mdx::NodeCapacity(item)) return kCorrupt;
             bytes = hit;
             return 0;
         }

@@ -83,6 +83,11 @@ Status Tag::InsertEntry(size_t level, uint32_t pos, uint32_t pointer, const uint
         return WriteNode(block, node);
     }
 
+    // A split rewrites the tree's shape over several writes: should it stop
+    // half-way, keys of other records could be lost, so the whole index is
+    // marked for rebuilding first.
+    if (int rc = file->MarkAll(); rc != 0)
+        return Fail(static_cast<uint16_t>(rc), "Error writing index file: " + Label() + " [SeekAndWrite]");
     // The node's entries with the new one in place, and its trailing pointer.
     const uint32_t n = count + 1;
     std::vector<uint8_t> all(size_t{n} * item_length);
@@ -132,6 +137,9 @@ Status Tag::NewHighKey(size_t level, const uint8_t* key) {
         if (Status s = ReadNode(path[level].block, node); s.failed()) return s;
         const uint32_t pos = path[level].pos;
         if (pos < mdx::Get32(node.data())) {
+            // An inner key that missed its change would misdirect searches.
+            if (int rc = file->MarkAll(); rc != 0)
+                return Fail(static_cast<uint16_t>(rc), "Error writing index file: " + Label() + " [SeekAndWrite]");
             std::memcpy(Item(node, pos, item_length) + 4, key, key_length);
             return WriteNode(path[level].block, node);
         }
@@ -153,6 +161,9 @@ Status Tag::RemoveEntry(size_t level, uint32_t pos) {
         return Fail(222,
                     "Node " + std::to_string(block) + " of " + file->Path() + Label() + " is not as read [DeleteKey]");
     if (children <= 1) {
+        // A node leaves the tree over several writes.
+        if (int rc = file->MarkAll(); rc != 0)
+            return Fail(static_cast<uint16_t>(rc), "Error writing index file: " + Label() + " [SeekAndWrite]");
         node.fill(0);
         if (Status s = WriteNode(block, node); s.failed()) return s;
         if (level > 0) return RemoveEntry(level - 1, path[level - 1].pos);
@@ -222,17 +233,18 @@ Status Tag::Remove(const std::string& key, int32_t record, bool lenient) {
     return s;
 }
 
-namespace {
-
-Status WriteHeaders(IndexArea& ix) {
+Status WriteIndexHeaders(IndexArea& ix, bool done) {
     const bool flush = IndexEngine().flush;
     Status status;
     for (int n = 1; n <= ix.tag_count; ++n)
         if (Tag* t = ix.TagAt(n)) status = FirstFailure(std::move(status), t->WriteHeader(flush));
+    if (done && status.ok() && ix.file.PendingMark() != IndexFile::Mark::None) ix.file.ClearMark();
     if (int rc = ix.file.WriteHeader(); rc != 0 && status.ok())
         status = Fail(static_cast<uint16_t>(rc), "Error writing index file:  " + ix.file.Path() + " [WriteAnchor]");
     return status;
 }
+
+namespace {
 
 // The key a tag holds for the record in the area's buffer; `in` false when
 // the record does not belong in it.
@@ -253,16 +265,19 @@ Status Settle(TWorkArea& a, IndexArea& ix, bool leave) {
     return t ? SyncTag(a, ix, *t, leave) : Status{};
 }
 
+// A change that failed half-way keeps its mark, so the next open or change
+// repairs it; it is repaired at once when the disk lets it be, and the area
+// stays usable. The failure is what is reported.
+Status RepairAfter(TWorkArea& a, IndexArea& ix, Status failure, bool leave) {
+    if (RepairIndexIn(a, ix).ok()) (void)Settle(a, ix, leave);
+    return failure;
+}
+
 }  // namespace
 
 Status AppendNewKeyIn(TWorkArea& a, IndexArea& ix) {
     bool changed = false;
     if (Status s = RevalidateIndexIn(a, ix, changed); s.failed()) return s;
-    struct Added {
-        Tag* tag;
-        std::string key;
-    };
-    std::vector<Added> added;
     Status failure;
     for (int n = 1; n <= ix.tag_count && failure.ok(); ++n) {
         Tag* t = ix.TagAt(n);
@@ -272,16 +287,9 @@ Status AppendNewKeyIn(TWorkArea& a, IndexArea& ix) {
         failure = KeyOf(a, *t, in, key);
         bool inserted = false;
         if (failure.ok() && in) failure = t->Insert(key, a.rec_no, inserted);
-        if (inserted) added.push_back({t, std::move(key)});
     }
-    if (failure.failed()) {
-        // The tags before the failing one give the record up again.
-        for (auto it = added.rbegin(); it != added.rend(); ++it)
-            if (it->tag->Remove(it->key, a.rec_no, false).failed())
-                failure = Fail(254, "Index file corrupted. " + it->tag->Label() + " [AppendNewKey]");
-    }
-    const Status written = WriteHeaders(ix);
-    if (failure.failed()) return failure;
+    const Status written = WriteIndexHeaders(ix, failure.ok());
+    if (failure.failed()) return RepairAfter(a, ix, std::move(failure), false);
     if (written.failed()) return written;
     // The engine keeps the area on the record it appended.
     return Settle(a, ix, false);
@@ -322,7 +330,7 @@ Status ReKeyIn(TWorkArea& a, IndexArea& ix) {
         if (in && t->old_in && key == t->old_key) continue;
         if (t->old_in) {
             if (Status s = t->Remove(t->old_key, a.rec_no, t->unique); s.failed()) {
-                failure = Fail(1, s.message);
+                failure = std::move(s);
                 break;
             }
         }
@@ -330,8 +338,8 @@ Status ReKeyIn(TWorkArea& a, IndexArea& ix) {
         if (in) failure = t->Insert(key, a.rec_no, inserted);
         t->old_in = false;
     }
-    const Status written = WriteHeaders(ix);
-    if (failure.failed()) return failure;
+    const Status written = WriteIndexHeaders(ix, failure.ok());
+    if (failure.failed()) return RepairAfter(a, ix, std::move(failure), true);
     if (written.failed()) return written;
     return Settle(a, ix, true);
 }

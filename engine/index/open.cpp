@@ -55,6 +55,20 @@ Status CloseTag(TWorkArea& a, IndexArea& ix, Tag& t) {
     return s;
 }
 
+// The header and every tag of a newly opened index.
+Status OpenTagsIn(TWorkArea& a, IndexArea& ix, const std::string& path) {
+    if (int rc = ix.file.ReadHeader(); rc != 0) return Fail(222, OpenFailure(0, path, ""));
+    const int count = mdx::TagCount(ix.file.header);
+    if (count > mdx::kMaxTags) return Fail(222, OpenFailure(222, path, "tag count"));
+    CurrentAreaScope current(a);
+    for (int n = 1; n <= count; ++n) {
+        if (Status s = OpenTag(a, ix.file, n, ix.tags[n]); s.failed())
+            return Fail(s.code, OpenFailure(s.code, path, s.message));
+        ix.tag_count = n;
+    }
+    return {};
+}
+
 }  // namespace
 
 Status IndexNotOpen(const TWorkArea& a, const std::string& routine) {
@@ -100,23 +114,22 @@ Status OpenIndexIn(TWorkArea& a, const std::string& path) {
     if (Settings().network_mode && !a.exclusive) mode.share = platform::Share::DenyNone;
     if (Settings().open_mode_override != kNoOpenModeOverride)
         mode = DecodeOpenMode(static_cast<uint8_t>(Settings().open_mode_override));
+    RemoveStaleBuild(path);
     if (int rc = ix->file.Open(path, mode.access, mode.share); rc != 0)
         return Fail(static_cast<uint16_t>(rc), OpenFailure(0, path, ""));
     ++unit.open_indexes;
 
-    ReadSide read(a, *ix);
-    if (read.status().failed()) return read.status();
-    if (int rc = ix->file.ReadHeader(); rc != 0) return Fail(222, OpenFailure(0, path, ""));
-    const int count = mdx::TagCount(ix->file.header);
-    if (count > mdx::kMaxTags) return Fail(222, OpenFailure(222, path, "tag count"));
     {
-        CurrentAreaScope current(a);
-        for (int n = 1; n <= count; ++n) {
-            if (Status s = OpenTag(a, ix->file, n, ix->tags[n]); s.failed())
-                return Fail(s.code, OpenFailure(s.code, path, s.message));
-            ix->tag_count = n;
-        }
+        ReadSide read(a, *ix);
+        if (read.status().failed()) return read.status();
+        Status s = OpenTagsIn(a, *ix, path);
+        s = FirstFailure(std::move(s), read.Release());
+        if (s.failed()) return s;
     }
+    // A change that did not end (its process died, a write failed) is put
+    // right before the index is used.
+    if (Status s = RepairMarkedIndexIn(a, *ix); s.failed()) return s;
+    const int count = ix->tag_count;
     ix->active = count > 0 ? 1 : 0;
     ix->natural = count == 0;
     RefreshRecCount(a);
@@ -174,10 +187,10 @@ Status SetOrderIn(TWorkArea& a, int n, const std::string& label) {
     ix->active = n;
     // Only the active order's cursor is used; the others find their records
     // by key when they change.
-    Status s = SyncIndexIn(a, *ix, false);
+    Status s = SyncChosenOrderIn(a, *ix);
     if (s.ok()) s = TakeKeysIn(a, *ix, true);
     unit.found = found;
-    return s;
+    return FirstFailure(std::move(s), read.Release());
 }
 
 Status OrderToTagIn(TWorkArea& a, std::string_view name) {
@@ -217,12 +230,10 @@ Status ReadDescriptors(IndexFile& file, std::vector<TagDescriptor>& list) {
     return {};
 }
 
-Status ReindexIn(TWorkArea& a) {
-    IndexArea* ix = OpenIndexOf(a);
-    if (!ix) return IndexNotOpen(a, "Reindex");
+std::vector<TagDescriptor> OpenTagDescriptors(const IndexArea& ix) {
     std::vector<TagDescriptor> list;
-    for (int n = 1; n <= ix->tag_count; ++n) {
-        const Tag* t = ix->TagAt(n);
+    for (int n = 1; n <= ix.tag_count; ++n) {
+        const Tag* t = ix.TagAt(n);
         if (!t) continue;
         TagDescriptor d;
         d.name = t->name;
@@ -233,6 +244,13 @@ Status ReindexIn(TWorkArea& a) {
         d.unique = t->unique;
         list.push_back(std::move(d));
     }
+    return list;
+}
+
+Status ReindexIn(TWorkArea& a) {
+    IndexArea* ix = OpenIndexOf(a);
+    if (!ix) return IndexNotOpen(a, "Reindex");
+    const std::vector<TagDescriptor> list = OpenTagDescriptors(*ix);
     const Tag* active = ix->ActiveTag();
     const std::string order = active ? active->name : std::string();
     const std::string path = ix->file.Path();

@@ -51,6 +51,9 @@ Status EntryRecord(TWorkArea& a, const Tag& t, int32_t& record) {
     return {};
 }
 
+// A date text of blanks and separators only: the blank date.
+bool BlankDateText(std::string_view text) { return text.find_first_not_of(" /-.") == std::string_view::npos; }
+
 // Reads record n into the area's buffers.
 Status GoRecord(TWorkArea& a, int32_t n) {
     if (Status s = GetDbfRecord(a, n); s.failed()) return s;
@@ -100,6 +103,20 @@ Status StepKey(TWorkArea& a, IndexArea& ix, Tag& t, bool forward, int32_t& recor
     (forward ? t.at_begin : t.at_end) = false;
     t.Remember();
     return EntryRecord(a, t, record);
+}
+
+// Walks the order for the entry of `record`.
+Status FindRecordEntry(Tag& t, int32_t record, bool& found) {
+    found = false;
+    if (Status s = t.First(); s.failed()) return s;
+    for (bool moved = t.OnEntry(); moved;) {
+        if (t.Record() == record) {
+            found = true;
+            return {};
+        }
+        if (Status s = t.Step(true, moved); s.failed()) return s;
+    }
+    return {};
 }
 
 }  // namespace
@@ -171,6 +188,11 @@ Status SyncTag(TWorkArea& a, IndexArea& ix, Tag& t, bool active, bool soft) {
         if (Status s = t.SeekEntry(k, a.rec_no, found); s.failed()) return s;
         if (!found)
             if (Status s = t.ScanEntry(k, a.rec_no, found); s.failed()) return s;
+        // Another writer may have stored the record under other key bytes
+        // (binary noise in numbers, blank dates as a date): its entry is
+        // found by its record number.
+        if (!found)
+            if (Status s = FindRecordEntry(t, a.rec_no, found); s.failed()) return s;
         if (found) {
             t.at_begin = t.at_end = false;
             t.Remember();
@@ -215,6 +237,22 @@ Status SyncIndexIn(TWorkArea& a, IndexArea& ix, bool all) {
         if (t && t != active)
             if (Status s = SyncTag(a, ix, *t, false); s.failed()) return s;
     }
+    return {};
+}
+
+Status SyncChosenOrderIn(TWorkArea& a, IndexArea& ix) {
+    if (Status s = SyncIndexIn(a, ix, false); s.failed()) return s;
+    Tag* t = ix.ActiveTag();
+    if (!t || !t->unique || a.rec_no < 1 || a.rec_no > a.rec_count) return {};
+    if (t->OnEntry() && t->Record() == a.rec_no) return {};
+    bool in = true;
+    if (Status s = t->ForTrue(in); s.failed() || !in) return s;
+    // Where the key we compute stands, unless the record holds an entry.
+    bool found = false;
+    if (Status s = FindRecordEntry(*t, a.rec_no, found); s.failed()) return s;
+    if (!found) return SyncTag(a, ix, *t, true, true);
+    t->at_begin = t->at_end = false;
+    t->Remember();
     return {};
 }
 
@@ -294,7 +332,11 @@ Status FindIn(TWorkArea& a, IndexArea& ix, std::string_view text, bool& found) {
         break;
     }
     case 'D': {
-        const auto bits = std::bit_cast<uint64_t>(JulianFromCTOD(AllTrim(text)));
+        // A text that is no date finds nothing (it would read as the blank
+        // date); only blanks and separators ask for blank dates.
+        const double julian = JulianFromCTOD(AllTrim(text));
+        if (julian == kBlankDate && !BlankDateText(text)) return past_end();
+        const auto bits = std::bit_cast<uint64_t>(julian);
         for (size_t i = 0; i < 8; ++i) key[i] = static_cast<char>(bits >> (8 * i));
         break;
     }

@@ -38,7 +38,8 @@ const char* ActionName(int action) {
 }
 
 std::string SemaphorePath(const TWorkArea& a) {
-    std::string path = a.file.Path();
+    // Beside the table itself, so that opens through links to it share it.
+    std::string path = platform::FinalPath(a.file.Path());
     const size_t slash = path.rfind('/');
     const size_t dot = path.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.erase(dot);
@@ -108,22 +109,39 @@ Status LockTable(TWorkArea& a, Semaphore& s, int action) {
 
 void UnlockTable(TWorkArea& a) { (void)LockRegion(true, a.file, Settings().lock_base, 1); }
 
-Status LoginLocked(Semaphore& s) {
-    int rc =
-        s.file.Open(s.path, platform::Access::ReadWrite, platform::Share::DenyNone, platform::Disposition::CreateNew);
-    if (rc == 0) {
-        s.record = {};
-        if (int w = WriteRecord(s); w != 0) {
-            s.file.Close();
-            return LoginError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLogin);
+// Creates the semaphore file or opens the one there, never through a link:
+// a link planted under its name (dangling, or to a file elsewhere) is taken
+// away and the file made anew, its target untouched.
+Status OpenSemaphoreFile(Semaphore& s) {
+    constexpr int kAttempts = 10;
+    for (int attempt = 1;; ++attempt) {
+        int rc = s.file.Open(s.path, platform::Access::ReadWrite, platform::Share::DenyNone,
+                             platform::Disposition::CreateNew);
+        if (rc == 0) {
+            s.record = {};
+            if (int w = WriteRecord(s); w != 0) {
+                s.file.Close();
+                return LoginError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLogin);
+            }
+            return {};
         }
-    } else if (rc == platform::kAccessDenied || rc == platform::kSharingViolation || rc == 3 || rc == 150 ||
-               rc == 162 || rc == 163) {
-        rc = s.file.Open(s.path, platform::Access::ReadWrite, platform::Share::DenyNone);
-        if (rc != 0) return LoginError(static_cast<uint16_t>(rc), "Cannot open: ", s, kLogin);
-    } else {
-        return LoginError(static_cast<uint16_t>(rc), "Cannot open/create: ", s, kLogin);
+        if (rc != platform::kAccessDenied && rc != platform::kSharingViolation && rc != 3 && rc != 150 && rc != 162 &&
+            rc != 163)
+            return LoginError(static_cast<uint16_t>(rc), "Cannot open/create: ", s, kLogin);
+        rc =
+            s.file.Open(s.path, platform::Access::ReadWrite, platform::Share::DenyNone, platform::Disposition::OpenOwn);
+        if (rc == 0) return {};
+        // Gone meanwhile (its last user erased it): create it again.
+        if (rc == platform::kFileNotFound && attempt < kAttempts) continue;
+        if (rc != platform::kAccessDenied || !platform::IsSymbolicLink(s.path) || attempt == kAttempts)
+            return LoginError(static_cast<uint16_t>(rc), "Cannot open: ", s, kLogin);
+        if (int r = platform::RemoveFile(s.path); r != 0 && r != platform::kFileNotFound)
+            return LoginError(static_cast<uint16_t>(r), "Cannot open: ", s, kLogin);
     }
+}
+
+Status LoginLocked(Semaphore& s) {
+    if (Status st = OpenSemaphoreFile(s); st.failed()) return st;
     const auto fail = [&s](Status status) {
         (void)ReleaseRegion(s, kLogin);
         s.file.Close();
@@ -177,8 +195,11 @@ Status Logout(TWorkArea& a, Semaphore& s) {
     st = FirstFailure(std::move(st), ReleaseRegion(s, kLogout));
     const std::string path = s.path;
     st = end(std::move(st));
-    // Erasing refuses a file that anyone still has open.
-    if (last) (void)platform::RemoveFile(path);
+    // Erasing refuses a file that anyone still has open, which is no failure.
+    if (last)
+        if (const int rc = platform::RemoveFile(path);
+            rc != 0 && rc != platform::kSharingViolation && rc != platform::kFileNotFound && st.ok())
+            st = Fail(static_cast<uint16_t>(rc), "Cannot erase: " + path + " Action=LOGOUT [Database Semaphore]");
     UnlockTable(a);
     return st;
 }
@@ -214,17 +235,24 @@ Status LockForWriting(Semaphore& s) {
             (void)ReleaseRegion(s, kLockSemaphore);
             return StepError(static_cast<uint16_t>(r), "Cannot read: ", s, kLockSemaphore);
         }
-        int readers = s.record[1] - (s.counted_reader ? 1 : 0);
-        if (readers > 0) {
-            // Readers that hold no reader lock have ended without counting out.
-            bool held = true;
-            if (s.file.HeldElsewhere(kReaderByte, 1, held) == 0 && !held) {
-                readers = 0;
-                s.record[1] = s.counted_reader ? 1 : 0;
+        const int own = s.counted_reader ? 1 : 0;
+        int readers = s.record[1] - own;
+        // The reader locks tell who reads, whatever the count says: a count
+        // can be off (a writer that read too, a process that died), a lock
+        // cannot.
+        bool held = true;
+        if (s.file.HeldElsewhere(kReaderByte, 1, held) == 0) {
+            if (readers > 0 && !held) {
+                s.record[1] = static_cast<uint8_t>(own);
+                // One of those counted may have been a writer that died
+                // half-way: every process reads the index anew, and finds its
+                // change mark.
+                mdx::Put16(s.record.data() + 2, static_cast<uint16_t>(s.Counter() + 1));
             }
+            readers = held ? 1 : 0;
         }
         if (readers <= 0) {
-            s.record[1] = 1;
+            s.record[1] = static_cast<uint8_t>(own + 1);
             if (int w = WriteRecord(s); w != 0) {
                 (void)ReleaseRegion(s, kLockSemaphore);
                 return StepError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLockSemaphore);
@@ -247,7 +275,8 @@ Status UnlockForWriting(Semaphore& s) {
         return StepError(static_cast<uint16_t>(r), "Cannot read: ", s, kUnlockSemaphore);
     }
     mdx::Put16(s.record.data() + 2, static_cast<uint16_t>(s.Counter() + 1));
-    s.record[1] = 0;
+    // A writer that also reads stays counted.
+    s.record[1] = s.counted_reader ? 1 : 0;
     if (int w = WriteRecord(s); w != 0) {
         (void)ReleaseRegion(s, kUnlockSemaphore);
         return StepError(static_cast<uint16_t>(w), "Cannot write to: ", s, kUnlockSemaphore);
@@ -319,6 +348,11 @@ Status Bracket(TWorkArea& a, IndexArea& ix, bool take, int& nesting, int on, int
 }  // namespace
 
 Status ReadBracket(TWorkArea& a, IndexArea& ix, bool take) {
+    // A change of this process that failed half-way, while the disk failed
+    // its repair too, is put right before the index is read again.
+    if (take && ix.read_brackets == 0 && ix.lock_brackets == 0 && ix.tag_count > 0 &&
+        ix.file.PendingMark() != IndexFile::Mark::None)
+        if (Status s = RepairMarkedIndexIn(a, ix); s.failed()) return s;
     return Bracket(a, ix, take, ix.read_brackets, kIncRead, kDecRead, "SetReadSemaphoreProc");
 }
 

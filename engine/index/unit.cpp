@@ -159,4 +159,16 @@ Status IndexUnit::WriteLock(TWorkArea& a, bool take) {
     return ix ? WriteBracket(a, *ix, take) : Status{};
 }
 
+Status IndexUnit::BeginChange(TWorkArea& a, int32_t record) {
+    IndexArea* ix = OpenIndexOf(a);
+    if (!ix) return {};
+    CurrentAreaScope current(a);
+    return BeginChangeIn(a, *ix, record);
+}
+
+Status IndexUnit::MarkForRebuild(TWorkArea& a) {
+    IndexArea* ix = OpenIndexOf(a);
+    return ix ? MarkForRebuildIn(a, *ix) : Status{};
+}
+
 }  // namespace zurod

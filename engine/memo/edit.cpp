@@ -137,6 +137,14 @@ Status RecreateMemoIn(TWorkArea& area, std::string_view caller) {
     const uint32_t block_size = m ? m->block_size : Settings().memo_block_size;
     const std::string name = m ? m->file.Path() : ForceExt(area.file_name, MemoExtension(type));
     const std::string label = " [" + std::string(caller) + "]";
+    // The empty file is written beside the old one and put in its place,
+    // with the old one's mode.
+    const std::string final_name = platform::FinalPath(platform::ResolveExisting(name));
+    const std::string staged = ForceExt(final_name, "$$$");
+    const std::vector<uint8_t> bytes = EmptyMemoFile(type, static_cast<uint16_t>(block_size), final_name);
+    platform::File file;
+    int rc = CreateOwnFile(file, staged);
+    if (rc == 0 && m) rc = file.TakePermissionsOf(m->file);
     if (m) {
         // Nothing of the old file is kept: its pending runs and a stream go with it.
         m->pending.clear();
@@ -145,13 +153,6 @@ Status RecreateMemoIn(TWorkArea& area, std::string_view caller) {
         m->file.Close();
         area.memo_state.reset();
     }
-    // The empty file is written beside the old one and put in its place.
-    const std::string final_name = platform::FinalPath(platform::ResolveExisting(name));
-    const std::string staged = ForceExt(final_name, "$$$");
-    const std::vector<uint8_t> bytes = EmptyMemoFile(type, static_cast<uint16_t>(block_size), final_name);
-    platform::File file;
-    int rc =
-        file.Open(staged, platform::Access::ReadWrite, platform::Share::Exclusive, platform::Disposition::CreateAlways);
     if (rc == 0) rc = file.WriteAt(0, std::span(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (rc == 0) rc = file.Sync();
     if (rc == 0) rc = file.RenameOver(final_name);

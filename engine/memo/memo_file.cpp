@@ -11,6 +11,7 @@
 #include "engine/dbf/tables.hpp"
 #include "engine/memo/detail/memo_file.hpp"
 #include "platform/codepage.hpp"
+#include "platform/dos_error.hpp"
 #include "platform/paths.hpp"
 
 namespace zurod {
@@ -18,7 +19,7 @@ namespace zurod {
 namespace {
 
 constexpr uint64_t kLockByte = 10;
-constexpr int kLockAttempts = 11;
+constexpr std::chrono::seconds kLockWait{10};
 constexpr size_t kFirstScan = 4096;
 constexpr size_t kLargestScan = size_t{1} << 20;
 constexpr size_t kLargestProbe = size_t{1} << 16;
@@ -100,8 +101,14 @@ Status OpenMemoFile(TWorkArea& a) {
     uint64_t size = 0;
     if (Status s = MemoSize(*memo, size); s.failed()) return s;
     if (Status s = ReadBlockSize(*memo, size); s.failed()) return s;
+    if (Status s = ReadAppendFloor(*memo, size); s.failed()) return s;
     a.memo_state = std::move(memo);
     return {};
+}
+
+int CreateOwnFile(platform::File& file, const std::string& path) {
+    (void)platform::RemoveFile(path);
+    return file.Open(path, platform::Access::ReadWrite, platform::Share::Exclusive, platform::Disposition::CreateNew);
 }
 
 Status CloseMemoFile(TWorkArea& a) {
@@ -127,11 +134,19 @@ Status MemoFailure(const MemoFile& memo, uint16_t code, std::string_view what, c
 
 Status LockMemo(MemoFile& memo, std::string_view routine) {
     if (!memo.lockable || memo.locked) return {};
-    for (int attempt = 1;; ++attempt) {
+    // Writers hold the byte for one memo at a time (a write stream for as
+    // long as it is open): a busy byte is waited for, as the index semaphore
+    // waits for its region, and only a holder that keeps it past the wait
+    // makes the write fail.
+    const auto give_up = std::chrono::steady_clock::now() + kLockWait;
+    auto pause = std::chrono::microseconds(20);
+    for (;;) {
         const int rc = memo.file.Lock(kLockByte, 1);
         if (rc == 0) break;
-        if (attempt == kLockAttempts) return Fail(1017, memo.name + Bracketed(routine));
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (rc != platform::kLockViolation || std::chrono::steady_clock::now() >= give_up)
+            return Fail(1017, memo.name + Bracketed(routine));
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(10'000));
     }
     memo.locked = true;
     return {};
@@ -179,6 +194,10 @@ Status ParseMemoHead(const MemoFile& m, uint64_t size, uint32_t block, const cha
         e.length = total - kBlockHeader;
         return {};
     }
+    // Every dBASE IV memo begins with the mark: a block without it is no
+    // memo's start (a free run, the middle of a memo, a changed block size).
+    if (m.kind == MemoKind::Dbase4)
+        return MemoFailure(m, 1003, "memo block " + std::to_string(block) + " holds no memo", site);
     e.start = at;
     return {};
 }
@@ -290,6 +309,7 @@ Status PrepareAppend(MemoFile& m, std::string_view routine, uint64_t& at, bool p
     }
     const uint64_t bs = m.block_size;
     at = std::max((size + bs - 1) / bs, uint64_t{m.FirstDataBlock()}) * bs;
+    if (Status s = FillToAppendFloor(m, at, routine); s.failed()) return s;
     if (at / bs > UINT32_MAX) return Fail(1005, m.name + " is full" + Bracketed(routine));
     return pad ? PadMemoFile(m, at, routine) : Status{};
 }
@@ -306,8 +326,11 @@ Status BuildMemoImage(const MemoFile& m, std::string_view data, bool headed, uin
     if (!fox && !headed) {
         if (data.find(kMemoEnd) != std::string_view::npos)
             return Fail(1300, m.name + ": a dBASE III memo cannot hold the byte 0x1A" + Bracketed(routine));
-        image.reserve(from + data.size() + 2 + m.block_size);
+        image.reserve(from + data.size() + 3 + m.block_size);
         image.append(data);
+        // Both end marks in one block: readers that look for the pair block
+        // by block would otherwise read on into the memos that follow.
+        if ((data.size() + 1) % m.block_size == 0) image.push_back(' ');
         image.append(2, kMemoEnd);
         length = image.size() - from;
     } else {

@@ -21,6 +21,7 @@
 #include "engine/dbf/settings.hpp"
 #include "engine/memo/detail/memo_file.hpp"
 #include "engine/memo/detail/operations.hpp"
+#include "platform/dos_error.hpp"
 #include "platform/paths.hpp"
 
 namespace zurod {
@@ -163,7 +164,14 @@ Status Complete(TWorkArea& a, const PackFiles& f, const std::vector<NewBlock>& b
         if (rc == 0) rc = staged.RenameOver(f.memo);
         if (rc != 0) return Fail(static_cast<uint16_t>(rc), f.staged + " [" + std::string(label) + "]");
     }
-    platform::RemoveFile(f.journal);
+    // A journal left behind would be replayed over later changes: one that
+    // cannot be removed is voided (cut to nothing), and the failure reported.
+    if (const int rc = platform::RemoveFile(f.journal); rc != 0 && rc != platform::kFileNotFound) {
+        platform::File journal;
+        if (journal.Open(f.journal, platform::Access::ReadWrite, platform::Share::Exclusive) == 0)
+            (void)journal.Truncate(0);
+        return Fail(static_cast<uint16_t>(rc), f.journal + " [" + std::string(label) + "]");
+    }
     return {};
 }
 
@@ -319,8 +327,7 @@ Status WriteLiveMemos(TWorkArea& a, MemoFile& m, platform::File& out, std::vecto
 Status WriteJournal(const TWorkArea& a, const PackFiles& f, const std::vector<NewBlock>& blocks) {
     const std::string bytes = EncodeJournal(a, blocks);
     platform::File journal;
-    int rc = journal.Open(f.journal, platform::Access::ReadWrite, platform::Share::Exclusive,
-                          platform::Disposition::CreateAlways);
+    int rc = CreateOwnFile(journal, f.journal);
     if (rc == 0) rc = journal.WriteAt(0, bytes);
     if (rc == 0) rc = journal.Sync();
     if (rc != 0) return Fail(static_cast<uint16_t>(rc), f.journal + " [PackMemofile]");
@@ -367,10 +374,10 @@ Status PackMemoIn(TWorkArea& a) {
     platform::File out;
     std::vector<NewBlock> blocks;
     Status status;
-    if (int rc = out.Open(f.staged, platform::Access::ReadWrite, platform::Share::Exclusive,
-                          platform::Disposition::CreateAlways);
-        rc != 0)
-        status = Fail(static_cast<uint16_t>(rc), "Cannot create memo file " + f.staged + " [PackMemofile]");
+    int rc = CreateOwnFile(out, f.staged);
+    // The packed file keeps the mode of the file it replaces.
+    if (rc == 0) rc = out.TakePermissionsOf(m->file);
+    if (rc != 0) status = Fail(static_cast<uint16_t>(rc), "Cannot create memo file " + f.staged + " [PackMemofile]");
     if (status.ok()) status = WriteLiveMemos(a, *m, out, blocks);
     if (status.ok()) status = WriteJournal(a, f, blocks);
     if (status.failed()) {

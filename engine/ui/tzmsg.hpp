@@ -15,11 +15,15 @@ public:
     explicit TTzMsg(ui::TComponent* owner);
     std::string ClassName() const override { return "TTzMsg"; }
     void BeforeDestruction() override;
+    // The form that was active at the start is forgotten when it goes first.
+    void Notification(ui::TComponent* component, ui::TOperation op) override;
 
     // Shows `text` (nullopt keeps the text shown before), growing and
     // recentring the window when the text needs more room.
     void ShowText(std::optional<std::string> text);
     const std::string& Text() const { return text_; }
+    // The form the window centres over (the one active when it opened), or
+    // nullptr once that form is gone: the screen then.
     ui::TCustomForm* OwnerForm() const { return owner_form_; }
     ui::TPanel* OuterPanel() const { return outer_; }
     ui::TPanel* InnerPanel() const { return inner_; }

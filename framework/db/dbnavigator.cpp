@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "framework/ui/dialogs.hpp"
 #include "framework/ui/forms.hpp"
-#include "platform/msgbox.hpp"
 
 namespace db {
 
@@ -39,8 +39,7 @@ void DrawGlyph(ui::DC& dc, const std::vector<std::string>& rows, int x, int y, u
 }  // namespace
 
 bool ConfirmQuestion(const std::string& text) {
-    return platform::ShowMessageBox(text, "Confirm", platform::kMbOkCancel | platform::kMbIconQuestion) !=
-        platform::kIdCancel;
+    return ui::MessageDlg(text, ui::mtConfirmation, ui::mbOKCancel) != ui::mrCancel;
 }
 
 // ---------------------------------------------------------------- buttons

@@ -22,7 +22,15 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+// Built by appending: GCC 12 warns falsely (-Wrestrict) on a literal + a temporary string.
+std::string Quoted(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '\'';
+    quoted += text;
+    quoted += '\'';
+    return quoted;
+}
 
 void PutNumber(std::string& out, int value, int digits) {
     char buffer[12];

@@ -1,7 +1,10 @@
 // libFuzzer target: any bytes as a table file, opened shared and exclusive
 // and put through the public engine API with error handling off: walks,
-// searches, sums, copies both ways, edits, pack and zap. Every input must end
-// in an error code or a clean run; the sanitizers catch the rest.
+// searches, sums, copies both ways, edits (shared ones under their locks),
+// pack (shared too, the share turned exclusive for it) and zap; then its
+// records appended into a sorted virtual file of its structure, which is
+// walked, searched, sorted, packed and copied out. Every input must end in
+// an error code or a clean run; the sanitizers catch the rest.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -19,11 +22,12 @@
 #include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/locate.hpp"
+#include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "engine/dbf/tables.hpp"
+#include "engine/vfile/vfile.hpp"
 #include "tests/fuzz/fuzz_support.hpp"
-#include "tests/support/temp_dir.hpp"
 
 namespace {
 
@@ -75,6 +79,35 @@ void Scan(const std::string& copy) {
     SetLastErrorCode(0);
 }
 
+// What a program sharing the table does: changes under the record lock,
+// an append under the append lock, a flush, and a pack.
+void SharedChanges() {
+    using namespace zurod;
+    GO(1);
+    if (Ok() && RLock()) {
+        ChangeFields();
+        Replace();
+        DeleteRec();
+        RecallRec();
+        Unlock();
+    }
+    if (ALock()) {
+        ClearRecord();
+        ChangeFields();
+        Append();
+        Unlock();
+    }
+    FlushDbf();
+    GO(2);
+    if (Ok() && RLock()) {
+        DeleteRec();
+        Unlock();
+    }
+    Pack();
+    Walk();
+    SetLastErrorCode(0);
+}
+
 void Run(const std::string& table, const std::string& copy, bool exclusive) {
     using namespace zurod;
     ResetErrorState();
@@ -100,14 +133,50 @@ void Run(const std::string& table, const std::string& copy, bool exclusive) {
         Pack();
         Walk();
         Zap();
+    } else {
+        SharedChanges();
     }
+    CloseArea();
+}
+
+// The table's records in a virtual file of its structure, kept in the order
+// of its first field.
+void ThroughVirtualFile(const std::string& table, const std::string& copy) {
+    using namespace zurod;
+    static std::vector<char> buffer(size_t{1} << 16);
+    ResetErrorState();
+    SetErrorHandling(false);
+    Select(1);
+    USE(table + " EXCLUSIVE");
+    if (!Ok()) return;
+    std::vector<FieldDef> fields;
+    for (int n = 1; n <= FieldCount(); ++n)
+        fields.push_back({Field(n), FieldType(n), FieldType(n) == 'D' ? 8 : FieldLen(n), FieldDec(n)});
+    Select(2);
+    USE("FUZZV VIRTUAL FILE ASCENDING", buffer);
+    if (Ok()) AddStru(fields);
+    if (Ok()) {
+        Set_VFileKey_To([](std::string& key) { key = FieldText(1); });
+        AppendFromTable({table, false, ""});
+        Walk();
+        Scan(copy);
+        SortVFile(kDescending);
+        Walk();
+        GO(2);
+        DeleteRec();
+        Pack();
+        Walk();
+        CopyTo(copy);
+    }
+    CloseArea();
+    Select(1);
     CloseArea();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const testing_support::TempDir scratch;
+    static const fuzz_support::Scratch scratch;
     static const std::string table = scratch / "FUZZ.DBF";
     static const std::string copy = scratch / "COPY.DBF";
     zurod::EngineReset();
@@ -119,5 +188,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Run(table, copy, true);
     fuzz_support::WriteBytes(table, data, size);
     Run(table, copy, false);
+    zurod::VFileInit();
+    fuzz_support::WriteBytes(table, data, size);
+    ThroughVirtualFile(table, copy);
     return 0;
 }

@@ -17,8 +17,8 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
+#include "tests/fuzz/fuzz_support.hpp"
 #include "tests/support/fake_units.hpp"
-#include "tests/support/temp_dir.hpp"
 
 namespace {
 
@@ -32,7 +32,7 @@ void Check(bool ok, const char* what) {
 
 // Area 1: NAME C8, AMOUNT N9.2, QTY N4, BORN D, FLAG L, NOTES M; area 2
 // (alias OTHER): CODE C3. Three records, the second deleted and blank.
-void OpenTables(const testing_support::TempDir& scratch) {
+void OpenTables(const fuzz_support::Scratch& scratch) {
     EngineReset();
     SetErrorHandling(false);
     ExprInit();
@@ -94,7 +94,7 @@ void Evaluate(ExprProgram* program) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const testing_support::TempDir scratch;
+    static const fuzz_support::Scratch scratch;
     static bool opened = false;
     if (!opened) {
         OpenTables(scratch);

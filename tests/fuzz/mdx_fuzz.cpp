@@ -1,9 +1,12 @@
 // libFuzzer target: any bytes as the production index of a small table,
-// opened exclusively and shared, every tag walked both ways, keys sought,
-// records gone to, and (exclusively) records appended and replaced, so that
-// the keys are added to and taken from the damaged trees. Every input must end in an error code or a clean run; the
-// sanitizers catch the rest, and the fuzzer's timeout catches a walk that
-// never ends.
+// opened shared and exclusively, every tag walked both ways, keys sought and
+// records gone to. Shared, records are then changed and appended under their
+// locks and the table packed (its share turned exclusive for it);
+// exclusively, records are appended and replaced, the index rebuilt, the
+// table packed and zapped, so that keys are added to and taken from the
+// damaged trees and every rebuild (Reindex shared too) starts from one. Every input must end in
+// an error code or a clean run; the sanitizers catch the rest, and the
+// fuzzer's timeout catches a walk that never ends.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +17,12 @@
 #include "engine/dbf/edit.hpp"
 #include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
+#include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/tables.hpp"
 #include "engine/expr/expr.hpp"
 #include "engine/index/index.hpp"
 #include "tests/fuzz/fuzz_support.hpp"
-#include "tests/support/temp_dir.hpp"
 
 namespace {
 
@@ -57,6 +60,28 @@ void Walk() {
     Find("12");
     ClearFindExact();
     Find("05/15/2013");
+    Find("02/30/2024");
+}
+
+// Changes to records 2, 7 and 40 and a new record, in the first order.
+void Change(bool shared) {
+    using namespace zurod;
+    Set_Order_To(1);
+    for (int32_t n : {2, 7, 40}) {
+        GO(n);
+        if (shared && !RLock()) continue;
+        PutFieldString(1, "Moved" + std::to_string(n));
+        PutFieldNumber(2, n - 20.5);
+        Replace();
+        if (n == 7) DeleteRec();
+        if (shared) Unlock();
+    }
+    if (shared && !ALock()) return;
+    ClearRecord();
+    PutFieldString(1, "Name3");
+    PutFieldString(4, "B");
+    Append();
+    if (shared) Unlock();
 }
 
 void Run(const std::string& table, bool exclusive) {
@@ -84,20 +109,13 @@ void Run(const std::string& table, bool exclusive) {
         try {
             Set_Order_To(0);
             Walk();
-            if (exclusive) {
-                Set_Order_To(1);
-                for (int32_t n : {2, 7, 40}) {
-                    GO(n);
-                    PutFieldString(1, "Moved" + std::to_string(n));
-                    PutFieldNumber(2, n - 20.5);
-                    Replace();
-                }
-                ClearRecord();
-                PutFieldString(1, "Name3");
-                PutFieldString(4, "B");
-                Append();
-                Walk();
-            }
+            Change(!exclusive);
+            Walk();
+            Reindex();
+            Walk();
+            Pack();
+            Walk();
+            if (exclusive) Zap();
         } catch (const zurod::EZurodError&) {}
     }
     CloseArea();
@@ -106,7 +124,7 @@ void Run(const std::string& table, bool exclusive) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const testing_support::TempDir scratch;
+    static const fuzz_support::Scratch scratch;
     static const std::string table = scratch / "FUZZ.DBF";
     static const std::string index = scratch / "FUZZ.MDX";
     // The table as made, put back before each input (a run may change it).
@@ -120,14 +138,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (f) std::fclose(f);
         return bytes;
     }();
-    fuzz_support::WriteBytes(table, reinterpret_cast<const uint8_t*>(made.data()), made.size());
-    zurod::EngineReset();
-    zurod::ExprInit();
-    zurod::IndexInit();
-    zurod::SetDateFormat(0);
-    zurod::SetCentury(true);
-    fuzz_support::WriteBytes(index, data, size);
-    Run(table, true);
-    Run(table, false);
+    // Each run starts from the table as made and the input's bytes: a
+    // rebuild in one would leave the next nothing damaged to work on.
+    for (bool exclusive : {false, true}) {
+        fuzz_support::WriteBytes(table, reinterpret_cast<const uint8_t*>(made.data()), made.size());
+        fuzz_support::WriteBytes(index, data, size);
+        zurod::EngineReset();
+        zurod::ExprInit();
+        zurod::IndexInit();
+        zurod::SetDateFormat(0);
+        zurod::SetCentury(true);
+        Run(table, exclusive);
+    }
     return 0;
 }

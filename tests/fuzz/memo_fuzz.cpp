@@ -1,8 +1,10 @@
 // libFuzzer target: any bytes as the memo file of a small memo table, read
-// and written through the public memo API with error handling off. The
-// first input byte picks the layout and the block size, the next four a
-// block one record points at; the rest is the memo file. Every input must
-// end in error codes or clean runs; the sanitizers catch the rest.
+// and written through the public memo API with error handling off: shared
+// (writes under record and append locks), then exclusively (edits, streams,
+// PackMemofile and Pack, each read back). The first input byte picks the
+// layout and the block size, the next four a block one record points at;
+// the rest is the memo file. Every input must end in error codes or clean
+// runs; the sanitizers catch the rest.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,37 +16,14 @@
 #include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/locate.hpp"
+#include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "engine/memo/memo.hpp"
-#include "platform/paths.hpp"
+#include "tests/fuzz/fuzz_support.hpp"
 #include "tests/fuzz/table_fixtures.hpp"
 
 namespace {
-
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = platform::TempDirectory() + "corvanta-memofuzz-XXXXXX";
-        if (!mkdtemp(pattern.data())) std::abort();
-        dir_ = pattern;
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
-private:
-    std::string dir_;
-};
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) std::abort();
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
-    std::fclose(f);
-}
 
 void ReadEveryMemo() {
     using namespace zurod;
@@ -85,6 +64,29 @@ void WriteMemos() {
     SetLastErrorCode(0);
 }
 
+// What programs sharing the table do: edits under the record lock, an
+// append under the append lock; PackMemofile refuses a shared table.
+void SharedWrites() {
+    using namespace zurod;
+    for (int32_t r = 1; r <= 3 && r <= RecCount(); ++r) {
+        GO(r);
+        if (!RLock()) continue;
+        MemoLineTable() = {{"shared edit " + std::to_string(r), LineEnd::Hard}};
+        PutFieldMemo(2, EditMemo(GetFieldMemo(2)));
+        Replace();
+        Unlock();
+        SetLastErrorCode(0);
+    }
+    if (ALock()) {
+        ClearRecord();
+        PutFieldMemo(2, AddMemo("appended while shared"));
+        Append();
+        Unlock();
+    }
+    PackMemofile();
+    SetLastErrorCode(0);
+}
+
 void Run(const std::string& table, bool exclusive) {
     using namespace zurod;
     ResetErrorState();
@@ -95,17 +97,22 @@ void Run(const std::string& table, bool exclusive) {
     if (exclusive) {
         WriteMemos();
         ReadEveryMemo();
+        PackMemofile();
+        ReadEveryMemo();
         Pack();
         ReadEveryMemo();
-        SetLastErrorCode(0);
+    } else {
+        SharedWrites();
+        ReadEveryMemo();
     }
+    SetLastErrorCode(0);
     CloseArea();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Scratch scratch;
+    static const fuzz_support::Scratch scratch;
     if (size < 5) return 0;
     constexpr uint8_t kVersions[] = {0x83, 0x8B, 0xF5};
     const uint8_t version = kVersions[data[0] % 3];
@@ -120,12 +127,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& block : {std::string("1"), std::string("2"), std::string("8"), std::to_string(extra),
                                      std::string(""), std::string("-3")})
         t.records.push_back(table_fixtures::Row(t.fields, {"1", block}, block == "8"));
-    const std::string table = scratch.Path("FUZZ.DBF");
-    const std::string memo(reinterpret_cast<const char*>(data) + 5, size - 5);
-    const std::string memo_path = scratch.Path(version == 0xF5 ? "FUZZ.FPT" : "FUZZ.DBT");
+    const std::string table = scratch / "FUZZ.DBF";
+    const std::string memo_path = scratch / (version == 0xF5 ? "FUZZ.FPT" : "FUZZ.DBT");
     for (bool exclusive : {false, true}) {
-        WriteFile(table, table_fixtures::Build(t));
-        WriteFile(memo_path, memo);
+        const std::string bytes = table_fixtures::Build(t);
+        fuzz_support::WriteBytes(table, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        fuzz_support::WriteBytes(memo_path, data + 5, size - 5);
         Run(table, exclusive);
     }
     return 0;

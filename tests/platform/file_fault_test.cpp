@@ -7,8 +7,13 @@
 #include <map>
 #include <string>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/dos_error.hpp"
 #include "platform/file.hpp"
+#include "platform/paths.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
@@ -50,6 +55,13 @@ int Call(File& f, const TempDir& dir, FileOp op, int i, size_t& got) {
     case FileOp::Sync: return f.Sync();
     case FileOp::Truncate: return f.Truncate(static_cast<uint64_t>(6 - i));
     case FileOp::Rename: return f.RenameOver(dir / ("t" + std::to_string(i) + ".dbf"));
+    case FileOp::Create: {
+        File made;
+        return made.Open(dir / ("n" + std::to_string(i) + ".dbf"), Access::ReadWrite, Share::DenyNone,
+                         Disposition::CreateNew);
+    }
+    case FileOp::Remove: return platform::RemoveFile(dir / ("r" + std::to_string(i) + ".dbf"));
+    case FileOp::Change: break;
     }
     return -1;
 }
@@ -61,14 +73,15 @@ TEST(FileFault, NthCallFailsWithCodeAndChangesNothing) {
         int code;
     };
     const Case cases[] = {
-        {FileOp::Read, 1, 30},      {FileOp::Read, 3, 29},  {FileOp::Write, 2, 29},
-        {FileOp::Write, 4, 101},    {FileOp::Sync, 1, 101}, {FileOp::Sync, 3, 29},
-        {FileOp::Truncate, 2, 101}, {FileOp::Rename, 1, 5}, {FileOp::Rename, 3, 101},
+        {FileOp::Read, 1, 30},    {FileOp::Read, 3, 29},   {FileOp::Write, 2, 29},     {FileOp::Write, 4, 101},
+        {FileOp::Sync, 1, 101},   {FileOp::Sync, 3, 29},   {FileOp::Truncate, 2, 101}, {FileOp::Rename, 1, 5},
+        {FileOp::Rename, 3, 101}, {FileOp::Create, 2, 29}, {FileOp::Remove, 1, 5},     {FileOp::Remove, 4, 29},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "op " << static_cast<int>(c.op) << " nth " << c.nth);
         TempDir dir;
         File f = OpenFresh(dir, "t0.dbf");
+        for (int i = 1; i <= 5; ++i) std::ofstream(dir / ("r" + std::to_string(i) + ".dbf")) << "r";
         const FileFaultScope scope(c.op, c.nth, c.code);
         for (int i = 1; i <= 5; ++i) {
             const auto before = Snapshot(dir);
@@ -134,6 +147,49 @@ TEST(FileFault, ArmedFaultsFireIndependently) {
         size_t got = 0;
         EXPECT_EQ(Call(f, dir, s.op, 1, got), s.expect) << "step " << n;
     }
+}
+
+// A fault armed for every change counts writes, truncations, renames,
+// creations and removals together, and nothing else.
+TEST(FileFault, ChangeCountsEveryCallThatChangesAFile) {
+    TempDir dir;
+    File f = OpenFresh(dir, "t.dbf");
+    std::ofstream(dir / "gone.dbf") << "x";
+    const FileFaultScope scope(FileOp::Change, 4, 29);
+    std::array<char, 4> buf{};
+    size_t got = 0;
+    File made;
+    EXPECT_EQ(f.WriteAt(0, std::string("A")), platform::kOk);  // 1
+    EXPECT_EQ(f.ReadAt(0, buf, got), platform::kOk);
+    EXPECT_EQ(f.Sync(), platform::kOk);
+    EXPECT_EQ(f.Truncate(4), platform::kOk);  // 2
+    EXPECT_EQ(made.Open(dir / "new.dbf", Access::ReadWrite, Share::DenyNone, Disposition::CreateNew),
+              platform::kOk);                               // 3
+    EXPECT_EQ(platform::RemoveFile(dir / "gone.dbf"), 29);  // 4
+    EXPECT_EQ(platform::FileFaultsPending(), 0);
+    EXPECT_EQ(platform::RemoveFile(dir / "gone.dbf"), platform::kOk);
+}
+
+// A crash armed for the nth write ends the process just before it: what
+// came before is on disk, nothing after.
+TEST(FileFault, ACrashEndsTheProcessBeforeTheCall) {
+    TempDir dir;
+    std::ofstream(dir / "t.dbf") << "abcdef";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        File f;
+        if (f.Open(dir / "t.dbf", Access::ReadWrite, Share::DenyNone) != 0) _exit(1);
+        platform::InjectFileCrash(FileOp::Write, 2);
+        (void)f.WriteAt(0, std::string("A"));
+        (void)f.WriteAt(1, std::string("B"));
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    std::ifstream in(dir / "t.dbf", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "Abcdef");
 }
 
 }  // namespace

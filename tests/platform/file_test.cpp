@@ -13,6 +13,7 @@
 #include <linux/fs.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -314,6 +315,35 @@ TEST_F(FileTest, DispositionsAndOpenFailures) {
     EXPECT_EQ(file.Open(dir / "NODIR/X.DBF", Access::ReadWrite, Share::DenyNone, Disposition::CreateAlways),
               platform::kPathNotFound);
     EXPECT_EQ(file.Open(dir.path(), Access::Read, Share::DenyNone), platform::kAccessDenied);
+}
+
+// The engine's own files: an existing file opened never through a link, and
+// a file's mode taken from another by its path.
+TEST_F(FileTest, OwnFilesRefuseLinksAndTakeModes) {
+    const std::string own = Make("OWN.@S@", "mine");
+    const std::string target = Make("ELSEWHERE", "theirs");
+    const std::string link = dir / "LINK.@S@";
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    const std::string dangling = dir / "DANGLING.@S@";
+    ASSERT_EQ(::symlink((dir / "nothing").c_str(), dangling.c_str()), 0);
+    File file;
+    EXPECT_EQ(file.Open(own, Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn), 0);
+    EXPECT_EQ(file.Open(link, Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn), platform::kAccessDenied);
+    EXPECT_EQ(file.Open(dangling, Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn), platform::kAccessDenied);
+    EXPECT_EQ(file.Open(dir / "MISSING", Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn),
+              platform::kFileNotFound);
+    EXPECT_TRUE(platform::IsSymbolicLink(link));
+    EXPECT_TRUE(platform::IsSymbolicLink(dangling));
+    EXPECT_FALSE(platform::IsSymbolicLink(own));
+    EXPECT_EQ(Content(target), "theirs");
+
+    ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
+    ASSERT_EQ(file.Open(own, Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn), 0);
+    EXPECT_EQ(file.TakePermissionsOf(link), 0);  // the mode of what the link names
+    struct stat st {};
+    ASSERT_EQ(::stat(own.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_EQ(file.TakePermissionsOf(dir / "MISSING"), platform::kFileNotFound);
 }
 
 TEST_F(FileTest, ReadsWritesAndFileFacts) {

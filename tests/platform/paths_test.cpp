@@ -13,6 +13,7 @@
 
 #include "platform/codepage.hpp"
 #include "platform/dos_error.hpp"
+#include "platform/file.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {

@@ -58,5 +58,52 @@ check "engine/dbf including framework/ui fails" 1 \
     "engine/dbf/bad.cpp:1: engine/dbf may not include framework/ui/window.hpp"
 rm "$tmp/engine/dbf/bad.cpp"
 
+put engine/memo/bad.cpp engine/dbf/areas.hpp
+printf '#include <framework/db/dataset.hpp>\n' >>"$tmp/engine/memo/bad.cpp"
+check "engine core including framework/db in angle brackets fails" 1 \
+    "engine/memo/bad.cpp:2: engine/memo may not include framework/db/dataset.hpp"
+rm "$tmp/engine/memo/bad.cpp"
+
+put engine/index/bad.cpp framework/db/dataset.hpp
+check "engine/index including framework/db fails" 1 \
+    "engine/index/bad.cpp:1: engine/index may not include framework/db/dataset.hpp"
+rm "$tmp/engine/index/bad.cpp"
+
+put engine/expr/bad.cpp engine/memo/memo.hpp
+check "engine/expr including engine/memo fails" 1 \
+    "engine/expr/bad.cpp:1: engine/expr may not include engine/memo/memo.hpp"
+rm "$tmp/engine/expr/bad.cpp"
+
+put engine/report/r.cpp platform/file.hpp
+check "a unit without a rule fails" 1 \
+    "engine/report/r.cpp: no layering rule for engine/report (scripts/check-includes)"
+rm -r "$tmp/engine/report"
+
+put platform/paths.hpp
+put platform/paths.cpp platform/file.hpp
+put platform/file.cpp platform/paths.hpp
+check "an include cycle in the platform fails" 1 "include cycle among platform/file, platform/paths"
+put platform/paths.cpp
+check "the cycle broken passes" 0 ""
+
+# The build: controls link the window system but not the data-aware layer.
+cat >"$tmp/CMakeLists.txt" <<'CMAKE'
+add_library(corvanta_platform platform/file.cpp platform/paths.cpp) # a comment (with parentheses)
+add_library(corvanta_ui framework/ui/window.cpp)
+target_link_libraries(corvanta_ui PUBLIC corvanta_platform PRIVATE PkgConfig::UI_DEPS)
+add_library(corvanta_db framework/db/dataset.cpp)
+target_link_libraries(corvanta_db PUBLIC corvanta_ui)
+add_library(corvanta_controls controls/hook.cpp)
+target_link_libraries(corvanta_controls PUBLIC corvanta_ui)
+CMAKE
+put framework/ui/window.cpp framework/ui/window.hpp
+put framework/db/dataset.cpp framework/ui/window.hpp
+put controls/hook.cpp framework/ui/window.hpp platform/file.hpp
+check "controls on what they link pass" 0 ""
+put controls/hook.cpp framework/ui/window.hpp framework/db/dataset.hpp
+check "controls including a library they do not link fail" 1 \
+    "controls/hook.cpp:2: controls may not include framework/db/dataset.hpp (corvanta_controls does not link corvanta_db)"
+rm "$tmp/controls/hook.cpp" "$tmp/CMakeLists.txt"
+
 check "clean again" 0 ""
 [ "$fails" -eq 0 ]

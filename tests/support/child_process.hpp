@@ -1,6 +1,7 @@
 #pragma once
 // A forked child running a function, with a line channel each way, for tests
 // that need a second process holding files and locks.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -14,6 +15,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/file.hpp"
 
 namespace testing_support {
 
@@ -151,6 +154,39 @@ inline void KillAtRandomMoments(int kills, const std::function<void()>& reset,
         child->Kill();
         check("killed after " + std::to_string(us) + " us");
     }
+}
+
+// Kills `operation` before each call that changes a file, one run per call:
+// run n runs `prepare` and then `operation` in a child process that dies by
+// SIGKILL just before its n-th write, truncation, rename, creation or
+// removal of a file. Runs go on until one gets through; `reset` puts the
+// files back before every run and `check` looks at what each run left
+// ("killed before change n" or "whole run"). The number of runs killed.
+inline int KillBeforeEachChange(const std::function<void()>& reset, const std::function<void()>& prepare,
+                                const std::function<void()>& operation,
+                                const std::function<void(const std::string& when)>& check, int most = 400) {
+    for (int n = 1; n <= most; ++n) {
+        reset();
+        ChildProcess child([&](const ChildProcess::Channel& ch) {
+            prepare();
+            platform::InjectFileCrash(platform::FileOp::Change, n);
+            operation();
+            platform::ClearFileFaults();
+            ch.Send("whole");
+        });
+        const bool whole = child.Receive() == "whole";
+        const int status = child.Wait();
+        if (whole) {
+            EXPECT_EQ(status, 0);
+            check("whole run");
+            return n - 1;
+        }
+        EXPECT_EQ(status, 128 + SIGKILL) << "run " << n;
+        check("killed before change " + std::to_string(n));
+        if (::testing::Test::HasFatalFailure()) return n;
+    }
+    ADD_FAILURE() << "the operation changed files more than " << most << " times";
+    return most;
 }
 
 }  // namespace testing_support

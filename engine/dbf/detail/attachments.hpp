@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/dbf/errors.hpp"
+#include "engine/dbf/status.hpp"
 
 namespace zurod {
 
@@ -102,6 +102,14 @@ public:
     // 23 / 24: takes (true) or releases the semaphore's read / write side.
     virtual Status ReadLock(TWorkArea& area, bool take) = 0;
     virtual Status WriteLock(TWorkArea& area, bool take) = 0;
+    // A change of `record` (its append or replace) begins, under the write
+    // side: until AddKeys or UpdateKeys ends it, the index is marked, so that
+    // a change left unfinished (a process that died, a write that failed) is
+    // repaired by the next open or change; one left before is repaired first.
+    virtual Status BeginChange(TWorkArea&, int32_t) { return {}; }
+    // The table is about to be rewritten (pack, zap): until Reindex, the
+    // index is marked to be rebuilt.
+    virtual Status MarkForRebuild(TWorkArea&) { return {}; }
 };
 
 // The requests the engine passes to the virtual-file store.

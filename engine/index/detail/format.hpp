@@ -10,7 +10,9 @@
 // block size in 512-byte units (2); 22 u16 node length (1024); 24 production
 // flag 1; 25 slots declared (48); 26 entry length (32); 28 tags in use;
 // 32 u32 the file's length in blocks, which other writers take as the next
-// free block; 44-46 the creation date again.
+// free block; 44-46 the creation date again; 48-55 this engine's change mark
+// (zero but while a change is under way: 48 "ZCM", 51 what may disagree
+// with the table, 52 u32 the record).
 //
 // Tag entry: 0 u32 header block; 4 name (upper case, NUL-terminated, 11
 // bytes); 16/17/18 left, right and parent links of the name tree; 19 = 2;
@@ -54,6 +56,10 @@ inline constexpr size_t kTableNameAt = 4;
 inline constexpr size_t kTableNameLength = 16;
 inline constexpr size_t kTagCountAt = 28;
 inline constexpr size_t kPageCountAt = 32;
+inline constexpr size_t kChangeMarkAt = 48;
+inline constexpr size_t kChangeMarkLength = 8;
+inline constexpr char kChangeMarkTag[3] = {'Z', 'C', 'M'};
+inline constexpr size_t kChangeMarkKindAt = 3;
 
 // Tag table.
 inline constexpr size_t kTagTableAt = 512;

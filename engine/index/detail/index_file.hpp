@@ -16,7 +16,7 @@ class IndexFile {
 public:
     // 0 or a DOS code; a file too short to be an index is 222.
     int Open(const std::string& path, platform::Access access, platform::Share share);
-    // A new, empty file (an existing one is truncated once the share check passed).
+    // A new, empty file; a name that exists, a link included, is refused (5).
     int Create(const std::string& path);
     void Close();
     bool IsOpen() const { return file_.IsOpen(); }
@@ -31,6 +31,21 @@ public:
     // Writes the header bytes that changed.
     int WriteHeader();
 
+    // The mark of a change under way: what may disagree with the table
+    // should the process die or a write fail before the change ends, so that
+    // the next open or change repairs it. Record: the keys of one record
+    // (the other entries are as they were); All: any tag, the index must be
+    // rebuilt.
+    enum class Mark : uint8_t { None = 0, Record = 1, All = 2 };
+    Mark PendingMark() const;
+    uint32_t MarkedRecord() const;
+    // Stores the mark and writes it at once.
+    int SetMark(Mark mark, uint32_t record);
+    // Marks the whole index (before a change of the trees' shape), unless it is.
+    int MarkAll() { return PendingMark() == Mark::All ? 0 : SetMark(Mark::All, 0); }
+    // The mark cleared, written with the header's other changed bytes.
+    void ClearMark();
+
     // Reads `out.size()` bytes at block `block`; a short read is 222.
     int ReadBlocks(uint32_t block, std::span<uint8_t> out);
     int WriteBlocks(uint32_t block, std::span<const uint8_t> bytes);
@@ -39,7 +54,8 @@ public:
     int Append(std::span<const uint8_t> bytes, uint32_t& first);
 
     // The node at `block`, read through the cache: 0, or 222 when the block
-    // lies outside the file or the node holds more entries than fit.
+    // lies outside the file or the node holds more entries than fit items
+    // of `item` bytes (checked on every call, cached or not).
     int Node(uint32_t block, uint16_t item, const uint8_t*& bytes);
     int WriteNode(uint32_t block, const uint8_t* bytes, uint16_t item);
 

@@ -6,6 +6,7 @@
 // an entry, or past the last entry of the last leaf (at the end of the
 // order). The key and record of the entry it last stood on are kept, so that
 // a path another writer invalidated can be found again.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -93,10 +94,16 @@ public:
 
     bool OnEntry() const { return path_valid && path.back().pos < LeafCount(); }
     uint32_t LeafCount() const { return mdx::Get32(leaf.data()); }
+    // The entry the cursor stands on; off an entry, record 0 (no record of
+    // the table) and the leaf's last key, never bytes past the leaf.
     int32_t Record() const {
-        return static_cast<int32_t>(mdx::NodeView{leaf.data(), item_length}.Pointer(path.back().pos));
+        return OnEntry() ? static_cast<int32_t>(mdx::NodeView{leaf.data(), item_length}.Pointer(path.back().pos)) : 0;
     }
-    const uint8_t* Key() const { return mdx::NodeView{leaf.data(), item_length}.Key(path.back().pos); }
+    const uint8_t* Key() const {
+        const uint32_t count = LeafCount();
+        const uint32_t pos = path.empty() ? 0 : std::min(path.back().pos, count > 0 ? count - 1 : 0);
+        return mdx::NodeView{leaf.data(), item_length}.Key(pos);
+    }
     // Remembers the entry the cursor stands on.
     void Remember();
 
@@ -118,6 +125,17 @@ public:
     Status Remove(const std::string& key, int32_t record, bool lenient);
 
 private:
+    // Entries stepped over in one direction since the cursor last came down
+    // from the root: a walk longer than the file can hold runs in a circle.
+    uint64_t stepped_ = 0;
+    bool stepped_forward_ = true;
+    Status CountStep(bool forward);
+    // A child must not be a node of the path down to it (a tree that leads
+    // into itself); below an inner node its trailing child is checked too,
+    // so that a loop shows before the walk comes to it.
+    Status LeadsBack(uint32_t child) const;
+    Status CheckBelow(const mdx::NodeView& node, uint32_t next) const;
+
     Status NodeAt(uint32_t block, const uint8_t*& bytes) const;
     Status DescendFrom(size_t depth, uint32_t block, bool last);
     // The record of the last entry below `block`.

@@ -115,6 +115,8 @@ public:
     bool Phonetic(TWorkArea&, int) override { return false; }
     Status ReadLock(TWorkArea& area, bool take) override;
     Status WriteLock(TWorkArea& area, bool take) override;
+    Status BeginChange(TWorkArea& area, int32_t record) override;
+    Status MarkForRebuild(TWorkArea& area) override;
 };
 
 // The attached index unit; nullptr when none (or a stand-in) is attached.
@@ -156,22 +158,34 @@ Status WriteBracket(TWorkArea& area, IndexArea& ix, bool take);
 Status RevalidateIndexIn(TWorkArea& area, IndexArea& ix, bool& changed);
 Status RevalidateCursorIn(TWorkArea& area, IndexArea& ix);
 
-// Holds the read side of an area's semaphore for a scope.
-class ReadSide {
+// Holds the read (or write) side of an area's semaphore for a scope. Release
+// says how giving it up went; a side left to the destructor is given up all
+// the same, its failure unheard, so callers release it themselves.
+template <Status (*Bracket)(TWorkArea&, IndexArea&, bool)>
+class SemaphoreSide {
 public:
-    ReadSide(TWorkArea& area, IndexArea& ix) : area_(area), ix_(ix) { status_ = ReadBracket(area_, ix_, true); }
-    ~ReadSide() {
-        if (status_.ok()) (void)ReadBracket(area_, ix_, false);
+    SemaphoreSide(TWorkArea& area, IndexArea& ix) : area_(area), ix_(ix) {
+        status_ = Bracket(area_, ix_, true);
+        held_ = status_.ok();
+    }
+    ~SemaphoreSide() { (void)Release(); }
+    Status Release() {
+        if (!held_) return {};
+        held_ = false;
+        return Bracket(area_, ix_, false);
     }
     const Status& status() const { return status_; }
-    ReadSide(const ReadSide&) = delete;
-    ReadSide& operator=(const ReadSide&) = delete;
+    SemaphoreSide(const SemaphoreSide&) = delete;
+    SemaphoreSide& operator=(const SemaphoreSide&) = delete;
 
 private:
     TWorkArea& area_;
     IndexArea& ix_;
     Status status_;
+    bool held_ = false;
 };
+using ReadSide = SemaphoreSide<ReadBracket>;
+using WriteSide = SemaphoreSide<WriteBracket>;
 
 // Positioning (seek.cpp).
 Status FirstKeyIn(TWorkArea& area, IndexArea& ix, int32_t& record);
@@ -182,6 +196,10 @@ Status PriorKeyIn(TWorkArea& area, IndexArea& ix, int32_t& record);
 // outside the tag does (the area goes to end of file).
 Status SyncTag(TWorkArea& area, IndexArea& ix, Tag& tag, bool active, bool soft = false);
 Status SyncIndexIn(TWorkArea& area, IndexArea& ix, bool all);
+// The same for an order just chosen: a unique tag's cursor goes to the
+// record's own entry where the key we compute finds none (another writer's
+// key bytes), not only to where that key would stand.
+Status SyncChosenOrderIn(TWorkArea& area, IndexArea& ix);
 Status TakeKeysIn(TWorkArea& area, IndexArea& ix, bool all);
 Status SeekKeyIn(TWorkArea& area, IndexArea& ix, std::string_view key, bool& found);
 Status FindIn(TWorkArea& area, IndexArea& ix, std::string_view text, bool& found);
@@ -194,6 +212,8 @@ Status CloseIndexIn(TWorkArea& area);
 Status SetOrderIn(TWorkArea& area, int n, const std::string& label);
 Status OrderToTagIn(TWorkArea& area, std::string_view name);
 Status ReindexIn(TWorkArea& area);
+// The descriptors of the open tags, in tag order (what a rebuild builds).
+std::vector<TagDescriptor> OpenTagDescriptors(const IndexArea& ix);
 // The descriptors of the tags of an index file header, in tag-table order.
 Status ReadDescriptors(IndexFile& file, std::vector<TagDescriptor>& list);
 
@@ -203,9 +223,36 @@ Status ReadDescriptors(IndexFile& file, std::vector<TagDescriptor>& list);
 Status AppendNewKeyIn(TWorkArea& area, IndexArea& ix);
 Status TakeOldKeysIn(TWorkArea& area, IndexArea& ix);
 Status ReKeyIn(TWorkArea& area, IndexArea& ix);
+// Writes the changed tag and file headers; a change that is `done` clears
+// its mark with them, once every tag header is written.
+Status WriteIndexHeaders(IndexArea& ix, bool done);
+
+// Marked changes and repairs (repair.cpp). A change of a record (an append,
+// a replace) first repairs what an unfinished change left, then marks the
+// index with its record until WriteIndexHeaders ends it; a pack or a zap
+// marks the whole index until it is rebuilt. RepairIndexIn brings every tag
+// in line with the table as the mark on disk asks: the one record's keys, or
+// every tag built anew at the end of the file. The caller holds the write side.
+Status BeginChangeIn(TWorkArea& area, IndexArea& ix, int32_t record);
+Status MarkForRebuildIn(TWorkArea& area, IndexArea& ix);
+Status RepairIndexIn(TWorkArea& area, IndexArea& ix);
+// At open: the repair under the write side, when the index is marked.
+Status RepairMarkedIndexIn(TWorkArea& area, IndexArea& ix);
+
+// Files beside an index (repair.cpp). A build writes "<index>.TZX" beside the
+// file the index path finally names (`real`); what a build that died left
+// there goes when the index is opened, unless some open holds it. A new index
+// takes the mode of the file it replaces, else the table's.
+std::string BuildFileName(const std::string& real);
+void RemoveStaleBuild(const std::string& index_path);
+int TakeModeOfOld(platform::File& out, const std::string& real, const TWorkArea& area);
 
 // The bulk build (build.cpp): a new index file with every tag of the list
 // replaces the old one. `all` is false when a tag could not be built.
 Status MakeIndexIn(TWorkArea& area, const std::vector<TagDescriptor>& list, std::string_view name, bool& all);
+// Builds the tags of the list into an open index file, at its end: each tag
+// gets a new header and takes the entry of its name. Nothing of the file's
+// header is written.
+Status BuildTagsInto(TWorkArea& area, IndexFile& file, const std::vector<TagDescriptor>& list);
 
 }  // namespace zurod

@@ -3,9 +3,10 @@
 // three layouts (see engine/dbf/detail/memo_header.hpp for the headers):
 //
 // dBASE III: a memo is its text and two 0x1A bytes, from the start of its
-//   block; readers stop at the first 0x1A.
+//   block; readers stop at the first 0x1A. A text that would put the first
+//   mark at the end of a block gets a blank, so that the pair never splits.
 // dBASE IV: a memo starts with the block header FF FF 08 00 and a u32 LE
-//   total length (8 + data); a block without it reads as in dBASE III. Free
+//   total length (8 + data); a block without it holds no memo (1003). Free
 //   runs form a chain from the header's first word, in ascending block order,
 //   each run starting with u32 LE next run and u32 LE length in blocks; the
 //   chain ends at the block at the end of the file.
@@ -84,6 +85,10 @@ struct MemoFile final : MemoAreaState {
     // How much a read of a memo takes at once: as much as the last memo
     // needed, so that memos of one size take one read each.
     mutable size_t probe = 1024;
+    // A file cut short: new memos start no lower than this block (0: no
+    // floor), or are refused when the gap would be absurd.
+    uint32_t append_floor = 0;
+    bool appends_refused = false;
 
     uint64_t Offset(uint32_t block) const { return uint64_t{block} * block_size; }
     // The first block that may hold a memo (after the header).
@@ -98,6 +103,11 @@ Status RequireMemo(TWorkArea& area, std::string_view routine, MemoFile*& memo);
 // Opens the memo file beside the area's table (finishing or rolling back a
 // pack that a dead process left half done) and closes it.
 Status OpenMemoFile(TWorkArea& area);
+// A file the memo unit makes for itself beside the memo file (a pack's or a
+// zap's new file, the pack's journal): one a dead process left goes first
+// (unless an open holds it), and the name is created afresh, so a link
+// planted under it is never followed. 0 or a DOS code.
+int CreateOwnFile(platform::File& file, const std::string& path);
 Status CloseMemoFile(TWorkArea& area);
 
 Status MemoFailure(const MemoFile& memo, uint16_t code, std::string_view what, const MemoSite& site);
@@ -144,6 +154,12 @@ Status ReadMemo(const MemoFile& memo, uint64_t size, uint32_t block, MemoExtent&
 // append position (a new dBASE III file's end mark is overwritten). The lock
 // stays.
 Status PrepareAppend(MemoFile& memo, std::string_view routine, uint64_t& at, bool pad = true);
+// Notes, at open, whether the file ends before the end its header records
+// (see cut_short.cpp).
+Status ReadAppendFloor(MemoFile& memo, uint64_t size);
+// Raises an append position below that end to it, filling the gap so that
+// no block in it reads as a memo; 1003 when appends are refused.
+Status FillToAppendFloor(MemoFile& memo, uint64_t& at, std::string_view routine);
 // Zeros from the end of the file up to `at`.
 Status PadMemoFile(MemoFile& memo, uint64_t at, std::string_view routine);
 

@@ -264,7 +264,7 @@ TEST_F(NavigateTest, RawGoIgnoresVisibility) {
     EXPECT_EQ(Name(), "R2");
     EXPECT_TRUE(Deleted());
 
-    RawGoLoad(9);
+    Dbf4RawGo(9);
     EXPECT_EQ(LastErrorCode(), 0);
     EXPECT_EQ(RecNo(), 4);
     EXPECT_TRUE(dEOF());

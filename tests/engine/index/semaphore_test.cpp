@@ -138,6 +138,30 @@ TEST_F(SemaphoreTest, AWriterWaitsForReaders) {
     EXPECT_EQ(Counts(), std::make_pair(2, 0));
 }
 
+// A process that writes while it reads leaves the readers' count as it was,
+// and a writer never gets in beside a reader, whatever the count says.
+TEST_F(SemaphoreTest, NoWriterBesideAReaderAfterAWriteInsideARead) {
+    IndexPeer reader, writer;
+    const std::string path = MakeTable();
+    for (IndexPeer* peer : {&reader, &writer}) {
+        ASSERT_EQ((*peer)("use " + path), "0");
+        ASSERT_EQ((*peer)("index"), "0");
+    }
+    OpenShared(path);
+    SetReadSemaphoreProc(true);
+    ASSERT_TRUE(ALock());
+    Add({"01/03/2003", "Baker", 3});
+    EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+    Unlock();
+    ASSERT_EQ(reader("read 1"), "0");
+    SetReadSemaphoreProc(false);
+    EXPECT_EQ(Counts(), std::make_pair(3, 1));
+    EXPECT_EQ(writer("write 1"), "1202") << "a writer got in while another process reads";
+    ASSERT_EQ(reader("read 0"), "0");
+    EXPECT_EQ(writer("write 1"), "0");
+    EXPECT_EQ(writer("write 0"), "0");
+}
+
 TEST_F(SemaphoreTest, CountsOfADeadProcessAreCleared) {
     IndexEngine().times.readers = 30s;  // a wait would show
     IndexPeer first, second;

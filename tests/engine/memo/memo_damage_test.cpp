@@ -51,6 +51,11 @@ const Damage kDamages[] = {
     {"FoxAbsurdLength", kFoxProMemo, 64, [](std::string m) { return At(m, 516, Be32(0xFFFFFFFF)); }, 0, 0, 1003},
     {"FoxCutInItsBlockHeader", kFoxProMemo, 64, [](std::string m) { return m.substr(0, 514); }, 0, 0, 1003},
     {"Dbase4CutInTheMemo", kDbase4Memo, 512, [](std::string m) { return m.substr(0, 520); }, 0, 0, 1003},
+    // A block without the dBASE IV mark is no memo, whatever follows it.
+    {"Dbase4BlockWithoutItsMark", kDbase4Memo, 512,
+     [](std::string m) { return At(m, 512, "text") + std::string(90000, 'f'); }, 0, 0, 1003},
+    {"Dbase4BlockSizeChanged", kDbase4Memo, 512,
+     [](std::string m) { return At(m, 20, std::string("\x00\x01", 2)) + std::string(4000, 'g'); }, 0, 0, 1003},
 };
 
 class DamageTest : public MemoTest, public ::testing::WithParamInterface<Damage> {};

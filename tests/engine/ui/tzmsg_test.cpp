@@ -89,6 +89,28 @@ TEST_F(TzMsgTest, CentresOverTheFormThatWasActive) {
     EXPECT_EQ(m->Top(), 50 + (200 - m->Height()) / 2);
 }
 
+// The form active when the window opened may go first (however it was
+// owned): the window then centres on the screen.
+TEST_F(TzMsgTest, OutlivesTheFormThatWasActive) {
+    for (bool owned_alike : {false, true}) {
+        SCOPED_TRACE(owned_alike ? "both owned by one component" : "no owners");
+        auto holder = Make<TComponent>(nullptr);
+        TComponent* owner = owned_alike ? holder.get() : nullptr;
+        auto* form = new TForm(owner);
+        form->SetBounds(40, 30, 300, 200);
+        form->Show();
+        Owned<TTzMsg> m(new TTzMsg(owner));
+        EXPECT_EQ(m->OwnerForm(), form);
+        m->ShowText(std::string("Working"));
+        Free(form);
+        EXPECT_EQ(m->OwnerForm(), nullptr);
+        m->ShowText(std::string("Working on a longer text than before"));
+        EXPECT_EQ(m->Left(), (Screen().Width() - m->Width()) / 2);
+        EXPECT_EQ(m->Top(), (Screen().Height() - m->Height()) / 2);
+        m.reset();
+    }
+}
+
 TEST_F(TzMsgTest, CaptionSwitchesTheStyleAndMeasuresTheCaption) {
     auto m = Make<TTzMsg>(nullptr);
     m->ShowText(std::string("a"));

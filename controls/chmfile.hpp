@@ -1,0 +1,85 @@
+#pragma once
+// Compiled help files, read through the chm library, which is loaded at run
+// time as the help viewer is: a machine without it has no help, not a
+// program that will not start.
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+struct chmFile;
+struct chmUnitInfo;
+
+namespace controls {
+
+// The library's entry points, resolved by name.
+class ChmLibrary {
+public:
+    ~ChmLibrary() { Free(); }
+    // Loads `name` ("libchm.so.1") from the system's library folders; false
+    // when it is not there or lacks an entry point.
+    bool Load(const std::string& name);
+    void Free();
+    bool Loaded() const { return handle_ != nullptr; }
+    // The file loaded and its version from the name ("libchm.so.1.0.0": 1.0.0.0).
+    const std::string& Path() const { return path_; }
+    const std::array<int, 4>& Version() const { return version_; }
+
+    chmFile* (*open)(const char*) = nullptr;
+    void (*close)(chmFile*) = nullptr;
+    int (*resolve)(chmFile*, const char*, chmUnitInfo*) = nullptr;
+    long long (*retrieve)(chmFile*, chmUnitInfo*, unsigned char*, unsigned long long, long long) = nullptr;
+    int (*enumerate)(chmFile*, int, int (*)(chmFile*, chmUnitInfo*, void*), void*) = nullptr;
+
+private:
+    void* handle_ = nullptr;
+    std::string path_;
+    std::array<int, 4> version_{};
+};
+
+// Context numbers to topic names, from the file's "/#IVB" (a byte count, then
+// pairs of context number and offset into "/#STRINGS") and "/#STRINGS"
+// (zero-terminated names). Entries that point outside the names are left
+// out; the first entry of a number counts.
+std::map<uint32_t, std::string> ParseContextMap(std::span<const uint8_t> ivb, std::span<const uint8_t> strings);
+
+class ChmFile {
+public:
+    // nullptr when the library is not loaded or the file is no help file.
+    // `path` is in the ANSI page.
+    static std::unique_ptr<ChmFile> Open(const ChmLibrary& library, const std::string& path);
+    ~ChmFile();
+    ChmFile(const ChmFile&) = delete;
+    ChmFile& operator=(const ChmFile&) = delete;
+
+    // Internal names begin with '/'; a folder ("/topics/") is no file.
+    bool Exists(const std::string& name) const;
+    bool Read(const std::string& name, std::vector<uint8_t>& bytes) const;
+    // The content's files (pages, pictures, style sheets), not the file's own
+    // records; each name safe to place below a folder.
+    std::vector<std::string> ContentFiles() const;
+
+    const std::map<uint32_t, std::string>& ContextMap() const { return map_; }
+    // The internal name of a context number's topic, with its "#anchor" kept.
+    std::optional<std::string> TopicOfContext(uint32_t context) const;
+    // A topic name as the map holds it, as an internal name of this file:
+    // "debit.htm", "\html\debit.htm" and a compiler's absolute source path
+    // ("/home/x/help/debit.htm") all name "/debit.htm" when the file has it.
+    std::optional<std::string> ResolveTopic(const std::string& topic) const;
+
+private:
+    ChmFile(const ChmLibrary& library, chmFile* handle);
+    const ChmLibrary& library_;
+    chmFile* handle_;
+    std::map<uint32_t, std::string> map_;
+};
+
+// A content name that stays inside the folder it is placed in: no "..", no
+// empty or "." parts, no backslashes.
+bool SafeContentName(const std::string& name);
+
+}  // namespace controls

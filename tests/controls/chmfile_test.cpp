@@ -1,0 +1,148 @@
+#include "controls/chmfile.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "controls/hh.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace controls {
+namespace {
+
+const std::string kHelpFile = std::string(HELP_DATA_DIR) + "/corvanta.chm";
+
+std::vector<uint8_t> Ivb(std::initializer_list<uint32_t> words) {
+    std::vector<uint8_t> bytes;
+    for (uint32_t w : words)
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(w >> (8 * i)));
+    return bytes;
+}
+
+std::vector<uint8_t> Strings(std::string_view text) { return {text.begin(), text.end()}; }
+
+TEST(ChmFileTest, ContextMapRecords) {
+    using Map = std::map<uint32_t, std::string>;
+    const std::vector<uint8_t> names = Strings(std::string_view("\0a.htm\0b/c.htm\0", 15));
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> ivb, strings;
+        Map map;
+    };
+    const Case cases[] = {
+        {"two entries", Ivb({16, 10, 1, 20, 7}), names, {{10, "a.htm"}, {20, "b/c.htm"}}},
+        {"a count past the end reads what is there", Ivb({800, 10, 1, 20, 7}), names, {{10, "a.htm"}, {20, "b/c.htm"}}},
+        {"a shorter count reads no more", Ivb({8, 10, 1, 20, 7}), names, {{10, "a.htm"}}},
+        {"a half pair is left", Ivb({12, 10, 1, 20}), names, {{10, "a.htm"}}},
+        {"an offset past the names", Ivb({16, 10, 15, 20, 7}), names, {{20, "b/c.htm"}}},
+        {"an empty name", Ivb({8, 10, 0}), names, {}},
+        {"the first of a number counts", Ivb({16, 10, 7, 10, 1}), names, {{10, "b/c.htm"}}},
+        {"an unterminated last name", Ivb({8, 5, 2}), Strings(std::string_view("\0\0xyz", 5)), {{5, "xyz"}}},
+        {"too short for a count", {1, 2, 3}, names, {}},
+        {"no names", Ivb({8, 10, 1}), {}, {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ParseContextMap(c.ivb, c.strings), c.map) << c.name;
+}
+
+TEST(ChmFileTest, ContentNamesThatStayInTheirFolder) {
+    const std::pair<const char*, bool> cases[] = {
+        {"/index.htm", true},
+        {"/topics/split payments.htm", true},
+        {"/a..b.htm", true},
+        {"/../etc/passwd", false},
+        {"/topics/../../x", false},
+        {"/./x", false},
+        {"//x", false},
+        {"/topics/", false},
+        {"/", false},
+        {"", false},
+        {"x.htm", false},
+        {"/a\\..\\b", false},
+    };
+    for (const auto& [name, safe] : cases) EXPECT_EQ(SafeContentName(name), safe) << name;
+}
+
+class ChmLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(library_.Load(kChmLibraryName)) << "the chm library (libchm1) is missing"; }
+    ChmLibrary library_;
+};
+
+TEST_F(ChmLibraryTest, LoadsByNameWithItsVersion) {
+    EXPECT_EQ(library_.Version()[0], 1);
+    EXPECT_NE(library_.Path().find("libchm.so"), std::string::npos);
+    ChmLibrary missing;
+    EXPECT_FALSE(missing.Load("libcorvanta-no-such-library.so.1"));
+    EXPECT_FALSE(missing.Loaded());
+    EXPECT_EQ(ChmFile::Open(missing, kHelpFile), nullptr) << "no library, no file";
+}
+
+TEST_F(ChmLibraryTest, TopicsOfContextNumbers) {
+    const auto chm = ChmFile::Open(library_, kHelpFile);
+    ASSERT_NE(chm, nullptr);
+    EXPECT_EQ(chm->ContextMap().size(), 4u);
+    const std::pair<uint32_t, std::optional<std::string>> cases[] = {
+        {10, "/index.htm"}, {200, "/debit.htm"}, {3000, "/topics/transfer.htm"}, {3001, "/topics/split payments.htm"},
+        {0, std::nullopt},  {999, std::nullopt}, {0xFFFFFFFF, std::nullopt},
+    };
+    for (const auto& [context, topic] : cases) EXPECT_EQ(chm->TopicOfContext(context), topic) << context;
+}
+
+TEST_F(ChmLibraryTest, TopicNamesAsMapsHoldThem) {
+    const auto chm = ChmFile::Open(library_, kHelpFile);
+    ASSERT_NE(chm, nullptr);
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"debit.htm", "/debit.htm"},
+        {"/debit.htm", "/debit.htm"},
+        {"DEBIT.HTM", "/DEBIT.HTM"},
+        {"topics\\transfer.htm", "/topics/transfer.htm"},
+        {"/home/someone/help/topics/transfer.htm", "/topics/transfer.htm"},
+        {"c:\\help\\debit.htm", "/debit.htm"},
+        {"mk:@MSITStore:c:\\corvanta.chm::/topics/split payments.htm", "/topics/split payments.htm"},
+        {"debit.htm#split", "/debit.htm#split"},
+        {"gone.htm", std::nullopt},
+        {"/topics/", std::nullopt},
+        {"", std::nullopt},
+        {"/", std::nullopt},
+        {"#split", std::nullopt},
+    };
+    for (const auto& [topic, name] : cases) EXPECT_EQ(chm->ResolveTopic(topic), name) << topic;
+}
+
+TEST_F(ChmLibraryTest, ContentFilesAndTheirBytes) {
+    const auto chm = ChmFile::Open(library_, kHelpFile);
+    ASSERT_NE(chm, nullptr);
+    std::vector<std::string> files = chm->ContentFiles();
+    std::sort(files.begin(), files.end());
+    for (const char* name : {"/debit.htm", "/index.htm", "/style.css", "/topics/split payments.htm"})
+        EXPECT_TRUE(std::binary_search(files.begin(), files.end(), name)) << name;
+    for (const std::string& name : files) EXPECT_NE(name[1], '#') << "the file's own records are no content";
+
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(chm->Read("/debit.htm", bytes));
+    std::ifstream source(std::string(HELP_DATA_DIR) + "/debit.htm", std::ios::binary);
+    const std::vector<uint8_t> expected{std::istreambuf_iterator<char>(source), {}};
+    EXPECT_EQ(bytes, expected);
+    EXPECT_FALSE(chm->Read("/gone.htm", bytes));
+    EXPECT_TRUE(bytes.empty());
+}
+
+TEST_F(ChmLibraryTest, FilesThatAreNoHelpFiles) {
+    testing_support::TempDir dir;
+    std::ofstream(dir / "text.chm") << "This is no help file.\n";
+    std::ifstream whole(kHelpFile, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(whole), {}};
+    std::ofstream(dir / "cut.chm", std::ios::binary) << bytes.substr(0, 200);
+    std::ofstream(dir / "empty.chm", std::ios::binary);
+    for (const char* name : {"text.chm", "cut.chm", "empty.chm", "missing.chm"}) {
+        const auto chm = ChmFile::Open(library_, dir / name);
+        if (chm) {
+            EXPECT_TRUE(chm->ContextMap().empty()) << name;  // opened, but nothing to read
+        }
+    }
+}
+
+}  // namespace
+}  // namespace controls
