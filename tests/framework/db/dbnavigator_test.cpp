@@ -121,7 +121,9 @@ TEST_F(NavigatorTest, DeleteAsksFirstAndCancelKeepsTheRecord) {
         Click(db::nbDelete);
         EXPECT_EQ(ds_->rows.size(), c.rows_left);
         ASSERT_EQ(box_.shown.size(), c.questions);
-        if (c.questions) EXPECT_EQ(box_.shown[0].text, "Delete record?");
+        if (c.questions) {
+            EXPECT_EQ(box_.shown[0].text, "Delete record?");
+        }
     }
     EXPECT_EQ(clicks_.size(), 3u) << "OnClick follows every press";
 }
