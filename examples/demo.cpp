@@ -38,9 +38,9 @@
 #include "engine/start/start.hpp"
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
+#include "examples/control_pictures.hpp"
 #include "examples/demo_data.hpp"
 #include "examples/main_window.hpp"
-#include "examples/control_pictures.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
 
