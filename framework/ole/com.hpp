@@ -91,6 +91,9 @@ public:
     }
     ComPtr(const ComPtr& o) : ComPtr(o.p_) {}
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    // From a reference to a derived class or interface.
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*> && !std::is_same_v<U, T>>>
+    ComPtr(ComPtr<U> o) noexcept : p_(o.Detach()) {}
     ComPtr& operator=(ComPtr o) noexcept {
         std::swap(p_, o.p_);
         return *this;
