@@ -318,7 +318,7 @@ LRESULT ParaFormatMessage(HWND h, RichState& e, UINT msg, PARAFORMAT2* pf) {
     return 1;
 }
 
-LRESULT RichProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next);
+LRESULT RichProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next, int version);
 
 }  // namespace
 
@@ -329,14 +329,26 @@ RichState* Rich(HWND h) {
     return w ? static_cast<RichState*>(w->class_data.get()) : nullptr;
 }
 
-int LibraryVersion(HWND h) { return GetClassName(h) == "RICHEDIT" ? 1 : std::max(2, g_version); }
+int LibraryVersion(HWND h) {
+    const RichState* e = Rich(h);
+    return e ? e->version : 0;
+}
 
 }  // namespace detail
 
 int LoadRichEditLibrary(int version) {
     if (g_version == 0) g_version = std::max(1, version);
-    for (const char* name : {"RICHEDIT", "RichEdit20A"})
-        if (!IsWindowClassRegistered(name)) RegisterWindowClass({name, RichProc, CS_DBLCLKS, std::nullopt});
+    if (!IsWindowClassRegistered("RICHEDIT"))
+        RegisterWindowClass(
+            {"RICHEDIT",
+             [](HWND h, UINT m, WPARAM w, LPARAM l, const NextProc& n) { return RichProc(h, m, w, l, n, 1); },
+             CS_DBLCLKS, std::nullopt});
+    if (!IsWindowClassRegistered("RichEdit20A"))
+        RegisterWindowClass({"RichEdit20A",
+                             [](HWND h, UINT m, WPARAM w, LPARAM l, const NextProc& n) {
+                                 return RichProc(h, m, w, l, n, std::max(2, g_version));
+                             },
+                             CS_DBLCLKS, std::nullopt});
     RegisterObjectIcons();
     return g_version;
 }
@@ -350,9 +362,10 @@ void SetRichEditLibraryVersion(int version) {
 
 namespace {
 
-LRESULT RichProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next) {
+LRESULT RichProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next, int version) {
     if (msg == WM_NCCREATE) {
         auto state = std::make_shared<RichState>();
+        state->version = version;
         state->default_format = FormatFromFont(LogFont{});
         Find(h)->class_data = state;
         ResetText(h, *state, "");

@@ -85,6 +85,7 @@ struct Document {
 };
 
 struct RichState {
+    int version = 3;  // of the library whose class made the window
     Document doc;
     CharFormat default_format;
     COLORREF background = 0;
@@ -108,7 +109,7 @@ struct RichState {
 };
 
 RichState* Rich(HWND h);
-int LibraryVersion(HWND h);  // the version of the class the window is of
+int LibraryVersion(HWND h);  // the version of the class that made the window
 
 // rich_text.cpp: the document
 inline int SelStart(const RichState& e) { return std::min(e.anchor, e.caret); }
