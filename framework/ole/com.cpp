@@ -118,3 +118,31 @@ std::u16string AnsiToWide(std::string_view ansi) { return Utf8ToWide(platform::A
 std::string WideToAnsi(std::u16string_view wide) { return platform::Utf8ToAnsi(WideToUtf8(wide)); }
 
 }  // namespace ole
+
+namespace ole {
+
+std::string OleErrorText(HRESULT hr) {
+    switch (hr) {
+    case E_NOTIMPL: return "Not implemented";
+    case E_NOINTERFACE: return "No such interface supported";
+    case E_POINTER: return "Invalid pointer";
+    case E_INVALIDARG: return "The parameter is incorrect";
+    case E_OUTOFMEMORY: return "Not enough storage is available to complete this operation";
+    case STG_E_FILENOTFOUND: return "The system cannot find the file specified";
+    case STG_E_INVALIDHEADER: return "The compound file is not valid";
+    case MK_E_SYNTAX: return "Invalid syntax";
+    case MK_E_NOOBJECT: return "The object could not be found";
+    case OLE_E_CANT_BINDTOSOURCE: return "Not able to bind to the source";
+    default: break;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "OLE error %08X", unsigned(hr));
+    return buf;
+}
+
+HRESULT OleCheck(HRESULT hr) {
+    if (FAILED(hr)) throw EOleSysError(OleErrorText(hr), hr);
+    return hr;
+}
+
+}  // namespace ole

@@ -182,3 +182,19 @@ std::string WideToAnsi(std::u16string_view wide);
 inline std::u16string_view WideView(LPCOLESTR s) { return s ? std::u16string_view(s) : std::u16string_view(); }
 
 }  // namespace ole
+
+#include <stdexcept>
+
+namespace ole {
+
+// A failed call the caller cannot go on from, with its result code.
+struct EOleSysError : std::runtime_error {
+    EOleSysError(const std::string& message, HRESULT code) : std::runtime_error(message), ErrorCode(code) {}
+    HRESULT ErrorCode;
+};
+// Raises EOleSysError for a failure; passes success through.
+HRESULT OleCheck(HRESULT hr);
+// The text of a result code.
+std::string OleErrorText(HRESULT hr);
+
+}  // namespace ole

@@ -360,6 +360,15 @@ public:
         return cls_->text ? S_OK : DV_E_FORMATETC;
     }
 
+    HRESULT GetData(const FORMATETC* format, HGLOBAL* pict) override {
+        if (!format || !pict) return E_POINTER;
+        *pict = nullptr;
+        if (format->cfFormat != CF_METAFILEPICT || format->dwAspect != DVASPECT_ICON) return DV_E_FORMATETC;
+        if (!icon_) return OLE_E_BLANK;
+        *pict = OleMetafilePictFromIconAndLabel(icon_->icon, icon_->label);
+        return S_OK;
+    }
+
     // Creation
     HRESULT FromFile(const std::string& path, IStorage* storage) {
         name_ = link_ ? path : FileNameOf(path);

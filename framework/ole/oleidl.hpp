@@ -160,6 +160,9 @@ struct IDataObject : IUnknown {
     static constexpr IID kIid{0x0000010E, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
     // The text the data holds (CF_TEXT), ANSI.
     virtual HRESULT GetText(std::string* out) = 0;
+    // A new picture block of the presentation the aspect has in the cache
+    // (CF_METAFILEPICT); OLE_E_BLANK when the cache holds none.
+    virtual HRESULT GetData(const FORMATETC* format, HGLOBAL* pict) = 0;
 };
 
 // ---------------------------------------------------------------- in-place frames
