@@ -103,7 +103,12 @@ void TOptionButton::Paint() {
     c->Brush()->SetStyle(bsClear);
     c->Font()->Assign(font_.get());
     c->Font()->SetColor(enabled_ ? clBtnText : clGrayText);
-    c->TextOut(18, cy - c->TextHeight("Ag") / 2, text_);
+    TRect r{18, 0, width_, height_};
+    DC& dc = *c->Handle();
+    dc.S().font = c->Font()->Handle();
+    SetTextColor(dc, ColorToRGB(c->Font()->Color()));
+    SetBkMode(dc, TRANSPARENT);
+    DrawText(dc, text_, r, DT_SINGLELINE | DT_VCENTER);
 }
 
 // ---------------------------------------------------------------- object properties
@@ -114,6 +119,7 @@ TOleObjectPropsForm::TOleObjectPropsForm(TComponent* owner, const OLEUIOBJECTPRO
     SetCaption(props.caption.empty() ? "Object Properties" : props.caption);
     OnPaint = [this](TObject*) { PaintExtras(); };
     const bool link = (props.dwFlags & OPF_OBJECTISLINK) && props.lpLinkInfo;
+    HandleNeeded();
     SetClientSize(380, link ? 330 : 230);
     Position = poScreenCenter;
     DWORD size = 0;
@@ -129,7 +135,7 @@ TOleObjectPropsForm::TOleObjectPropsForm(TComponent* owner, const OLEUIOBJECTPRO
     Label(this, 12, 56, "Type:");
     TypeText = Label(this, 90, 56, type_s);
     Label(this, 12, 74, "Size:");
-    SizeText = Label(this, 90, 74, size ? std::to_string(size) + " bytes" : "Unknown");
+    SizeText = Label(this, 90, 74, size && size != DWORD(-1) ? std::to_string(size) + " bytes" : "Unknown");
     Label(this, 12, 92, "Location:");
     LocationText = Label(this, 90, 92, location_s);
     Label(this, 12, 122, "View", true);
@@ -204,6 +210,7 @@ TOleLinksForm::TOleLinksForm(TComponent* owner, const OLEUIEDITLINKS& links) : T
     SetBorderStyle(bsDialog);
     SetCaption(links.caption.empty() ? "Links" : links.caption);
     OnPaint = [this](TObject*) { PaintExtras(); };
+    HandleNeeded();
     SetClientSize(460, 250);
     Position = poScreenCenter;
     Label(this, 12, 8, "Links:", true);
