@@ -90,7 +90,7 @@ HRESULT WriteDoc(Doc& d) {
     const size_t size = size_t(gsf_output_size(mem));
     std::vector<uint8_t> bytes(size);
     if (size) std::memcpy(bytes.data(), gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(mem)), size);
-    gsf_output_close(mem);
+    if (!gsf_output_is_closed(mem)) gsf_output_close(mem);  // the compound file closes its sink itself
     g_object_unref(mem);
     HRESULT hr = d.bytes->SetSize(0);
     if (SUCCEEDED(hr)) hr = d.bytes->WriteAt(0, bytes.data(), ULONG(bytes.size()), nullptr);

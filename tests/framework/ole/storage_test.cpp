@@ -104,13 +104,13 @@ TEST(StorageTest, AnotherReaderSeesTheSameStreams) {
         "o=olefile.OleFileIO(sys.argv[1])\n"
         "print(sorted('/'.join(p) for p in o.listdir()))\n"
         "print(o.openstream('CONTENTS').read().decode())\n";
-    const std::string cmd = "python3 -c \"" + script + "\" " + file + " 2>&1";
+    const std::string cmd = "/usr/bin/python3 -c \"" + script + "\" " + file + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string out;
     char buf[256];
     while (fgets(buf, sizeof buf, p)) out += buf;
-    if (pclose(p) != 0 && out.find("No module named") != std::string::npos) GTEST_SKIP() << "python3-olefile missing";
+    if (pclose(p) != 0 && out.find("No module named") != std::string::npos) GTEST_SKIP() << "python3-olefile missing: " << out;
     EXPECT_NE(out.find("'CONTENTS'"), std::string::npos) << out;
     EXPECT_NE(out.find("\\x01CompObj"), std::string::npos) << out;
     EXPECT_NE(out.find("Opening balance 100.00"), std::string::npos) << out;
