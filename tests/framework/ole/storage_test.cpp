@@ -110,7 +110,8 @@ TEST(StorageTest, AnotherReaderSeesTheSameStreams) {
     std::string out;
     char buf[256];
     while (fgets(buf, sizeof buf, p)) out += buf;
-    if (pclose(p) != 0 && out.find("No module named") != std::string::npos) GTEST_SKIP() << "python3-olefile missing: " << out;
+    if (pclose(p) != 0 && out.find("No module named") != std::string::npos)
+        GTEST_SKIP() << "python3-olefile missing: " << out;
     EXPECT_NE(out.find("'CONTENTS'"), std::string::npos) << out;
     EXPECT_NE(out.find("\\x01CompObj"), std::string::npos) << out;
     EXPECT_NE(out.find("Opening balance 100.00"), std::string::npos) << out;
