@@ -61,7 +61,7 @@ void ResetText(HWND h, RichState& e, std::string_view text) {
     const uint32_t style = GetWindowStyle(h);
     const uint32_t ro = style & ES_READONLY;
     if (ro) SetWindowStyle(h, style & ~uint32_t(ES_READONLY), GetWindowExStyle(h));
-    RichReplaceSelection(h, e, text, false);
+    RichReplaceSelection(h, e, text, false, false, false);
     if (ro) SetWindowStyle(h, style, GetWindowExStyle(h));
     e.anchor = e.caret = 0;
     e.undo.reset();
@@ -276,8 +276,9 @@ LRESULT CharFormatMessage(HWND h, RichState& e, UINT msg, WPARAM scope, CHARFORM
     }
     CHARFORMAT2 in = CopyIn(cf);
     if (in.cbSize == kCharFormatSize1) in.dwMask &= kCharMasks1;
+    // Undo takes back changes of the text; a change of format empties it.
+    e.undo.reset();
     if (scope & SCF_ALL) {
-        RememberUndo(e);
         SetRangeFormat(e.doc, 0, int(e.doc.text.size()), in);
         if (e.doc.text.empty()) ApplyCharFormat(in, e.doc.runs[0].format);
         ApplyCharFormat(in, e.doc.insertion);
@@ -288,7 +289,6 @@ LRESULT CharFormatMessage(HWND h, RichState& e, UINT msg, WPARAM scope, CHARFORM
             ApplyCharFormat(in, e.doc.insertion);
             return 1;
         }
-        RememberUndo(e);
         SetRangeFormat(e.doc, from, to, in);
     } else {
         ApplyCharFormat(in, e.default_format);
@@ -311,7 +311,7 @@ LRESULT ParaFormatMessage(HWND h, RichState& e, UINT msg, PARAFORMAT2* pf) {
     }
     PARAFORMAT2 in = CopyIn(pf);
     if (in.cbSize == kParaFormatSize1) in.dwMask &= kParaMasks1;
-    RememberUndo(e);
+    e.undo.reset();
     const int first = ParaOf(e.doc, SelStart(e)), last = ParaOf(e.doc, SelEnd(e));
     for (int p = first; p <= last; ++p) ApplyParaFormat(in, e.doc.paras[size_t(p)]);
     RichChanged(h, e);
@@ -520,8 +520,8 @@ LRESULT RichProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next, i
     }
     case EM_REPLACESEL:
         e.typing = false;
-        RichReplaceSelection(h, e, lp ? reinterpret_cast<const char*>(lp) : "", false);
         if (!wp) e.undo.reset();
+        RichReplaceSelection(h, e, lp ? reinterpret_cast<const char*>(lp) : "", false, false, wp != 0);
         return 0;
     case EM_GETSELTEXT: {
         if (!lp) return 0;

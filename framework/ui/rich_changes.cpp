@@ -120,7 +120,7 @@ void RichSetSelection(HWND h, RichState& e, int anchor, int caret) {
     if (GetFocus() == h) RichScrollToCaret(h, e);
 }
 
-bool RichReplaceSelection(HWND h, RichState& e, std::string_view raw, bool user, bool typing) {
+bool RichReplaceSelection(HWND h, RichState& e, std::string_view raw, bool user, bool typing, bool undoable) {
     const uint32_t style = GetWindowStyle(h);
     if (user && (style & ES_READONLY)) return false;
     std::string text = Clean(raw, style & ES_MULTILINE);
@@ -131,7 +131,10 @@ bool RichReplaceSelection(HWND h, RichState& e, std::string_view raw, bool user,
         if (user) Notify(h, EN_MAXTEXT);
         if (text.empty() && from == to) return false;
     }
-    if (!(typing && e.typing)) RememberUndo(e);
+    if (!undoable)
+        e.undo.reset();
+    else if (!(typing && e.typing))
+        RememberUndo(e);
     const CharFormat format = from == to ? e.doc.insertion : e.doc.runs[size_t(RunAt(e.doc, from))].format;
     std::vector<RichObject> gone;
     ReplaceRange(e.doc, from, to, text, format, &gone);

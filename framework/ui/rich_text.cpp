@@ -22,20 +22,26 @@ int SplitAt(Document& d, int pos) {
     return i + 1;
 }
 
-// Joins neighbouring runs of one format and drops runs that hold nothing.
-void Normalize(Document& d) {
+// Joins neighbouring runs of one format and drops runs that hold nothing,
+// among runs first..last (indexes before the change), so that a change costs
+// what it touches and not the whole text.
+void Normalize(Document& d, int first, int last) {
     const int n = int(d.text.size());
-    std::vector<Run> out;
-    out.reserve(d.runs.size());
-    for (size_t i = 0; i < d.runs.size(); ++i) {
-        const int end = i + 1 < d.runs.size() ? d.runs[i + 1].start : n;
-        if (end <= d.runs[i].start && !(n == 0 && out.empty())) continue;
-        if (!out.empty() && out.back().format == d.runs[i].format) continue;
-        out.push_back(d.runs[i]);
-    }
-    if (out.empty()) out.push_back(d.runs.empty() ? Run{} : d.runs.back());
-    out[0].start = 0;
-    d.runs = std::move(out);
+    first = std::max(0, first - 1);
+    last = std::min(int(d.runs.size()) - 1, last + 1);
+    auto end_of = [&](int i) { return i + 1 < int(d.runs.size()) ? d.runs[size_t(i + 1)].start : n; };
+    for (int i = last; i >= first && d.runs.size() > 1; --i)
+        if (end_of(i) <= d.runs[size_t(i)].start) d.runs.erase(d.runs.begin() + i), --last;
+    for (int i = std::min(last, int(d.runs.size()) - 1); i >= std::max(first, 1); --i)
+        if (d.runs[size_t(i - 1)].format == d.runs[size_t(i)].format) d.runs.erase(d.runs.begin() + i);
+    if (d.runs.empty()) d.runs.push_back(Run{});
+    d.runs[0].start = 0;
+}
+
+// How many objects stand before `pos` (no walk when the text holds none).
+int ObjectsBefore(const Document& d, int pos) {
+    if (d.objects.empty()) return 0;
+    return int(std::count(d.text.begin(), d.text.begin() + pos, kObjectChar));
 }
 
 void FillFrom(const CharFormat& f, CHARFORMAT2& cf) {
@@ -68,7 +74,7 @@ int ParaStart(const Document& d, int para) { return d.para_starts[size_t(para)];
 
 int ObjectIndexAt(const Document& d, int pos) {
     if (pos < 0 || pos >= int(d.text.size()) || d.text[size_t(pos)] != kObjectChar) return -1;
-    return int(std::count(d.text.begin(), d.text.begin() + pos, kObjectChar));
+    return ObjectsBefore(d, pos);
 }
 
 int ObjectCp(const Document& d, int index) {
@@ -84,8 +90,8 @@ void ReplaceRange(Document& d, int from, int to, std::string_view text, const Ch
     from = std::clamp(from, 0, n);
     to = std::clamp(to, from, n);
     // Objects inside the range leave with it.
-    const int first_object = int(std::count(d.text.begin(), d.text.begin() + from, kObjectChar));
-    const int removed_objects = int(std::count(d.text.begin() + from, d.text.begin() + to, kObjectChar));
+    const int first_object = ObjectsBefore(d, from);
+    const int removed_objects = ObjectsBefore(d, to) - first_object;
     for (int i = 0; i < removed_objects; ++i) {
         if (gone) gone->push_back(std::move(d.objects[size_t(first_object + i)]));
     }
@@ -109,16 +115,17 @@ void ReplaceRange(Document& d, int from, int to, std::string_view text, const Ch
         d.runs.erase(d.runs.begin() + a, d.runs.begin() + b);
         for (size_t i = size_t(a); i < d.runs.size(); ++i) d.runs[i].start += delta;
         d.runs.insert(d.runs.begin() + a, Run{from, format});
+        d.text.replace(size_t(from), size_t(to - from), text);
+        Normalize(d, a, a);
     } else {
         d.runs.assign(1, Run{0, format});
+        d.text.replace(size_t(from), size_t(to - from), text);
     }
-    d.text.replace(size_t(from), size_t(to - from), text);
-    Normalize(d);
 }
 
 void InsertObjectAt(Document& d, int pos, RichObject object, const CharFormat& format) {
     pos = std::clamp(pos, 0, int(d.text.size()));
-    const int index = int(std::count(d.text.begin(), d.text.begin() + pos, kObjectChar));
+    const int index = ObjectsBefore(d, pos);
     ReplaceRange(d, pos, pos, std::string(1, kObjectChar), format, nullptr);
     d.objects.insert(d.objects.begin() + index, std::move(object));
 }
@@ -184,7 +191,7 @@ void SetRangeFormat(Document& d, int from, int to, const CHARFORMAT2& cf) {
     const int a = SplitAt(d, from);
     const int b = to < int(d.text.size()) ? SplitAt(d, to) : int(d.runs.size());
     for (int i = a; i < b; ++i) ApplyCharFormat(cf, d.runs[size_t(i)].format);
-    Normalize(d);
+    Normalize(d, a, b);
 }
 
 void FillParaFormat(const Document& d, int from, int to, PARAFORMAT2& pf) {

@@ -153,7 +153,9 @@ TSize ObjectSize(const RichObject& o);
 // rich_box.cpp: changes with their notifications, caret and scrolling
 void RichChanged(HWND h, RichState& e);
 void RichSetSelection(HWND h, RichState& e, int anchor, int caret);
-bool RichReplaceSelection(HWND h, RichState& e, std::string_view text, bool user, bool typing = false);
+// A change that is not `undoable` (text put in by the program) empties the undo.
+bool RichReplaceSelection(HWND h, RichState& e, std::string_view text, bool user, bool typing = false,
+                          bool undoable = true);
 void RichPlaceCaret(HWND h, RichState& e);
 void RichScrollToCaret(HWND h, RichState& e);
 void RichUpdateScrollBar(HWND h, RichState& e);
