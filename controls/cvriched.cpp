@@ -311,7 +311,13 @@ void TCvCustomRichEdit::CreateHandleDone() {
     SendMessage(handle_, EM_SETOLECALLBACK, 0, LPARAM(static_cast<ole::IRichEditOleCallback*>(callback_.get())));
 }
 
+void TCvCustomRichEdit::DestroyWnd() {
+    if (HandleAllocated()) text_ = GetWindowText(handle_);
+    TCustomMemo::DestroyWnd();
+}
+
 void TCvCustomRichEdit::WndProc(TMessage& m) {
+    if (RichEditChanged(m, [this] { Change(); })) return;
     if (m.Msg == CM_COLORCHANGED && HandleAllocated())
         SendMessage(handle_, EM_SETBKGNDCOLOR, color_ == clWindow, LPARAM(ColorToRGB(color_)));
     TCustomMemo::WndProc(m);
@@ -383,7 +389,7 @@ void TCvCustomRichEdit::InsertObjectFromFile(const std::string& path, bool link,
             info->SetViewInfo(0, nullptr, ole::DVASPECT_ICON, 100, false);
             ReleaseObject(selected.poleobj), ReleaseObject(selected.pstg), ReleaseObject(selected.polesite);
         }
-        SendMessage(Handle(), EM_SETSEL, WPARAM(re.cp + 1), re.cp + 1);
+        SendMessage(Handle(), EM_SETSEL, WPARAM(re.cp) + 1, re.cp + 1);
     }
 }
 

@@ -111,6 +111,7 @@ public:
 
 protected:
     void CreateHandleDone() override;
+    void DestroyWnd() override;
 
 private:
     std::unique_ptr<TCvTextAttributes> def_, sel_, word_;

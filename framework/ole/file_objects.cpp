@@ -415,7 +415,7 @@ private:
     std::map<DWORD, SIZEL> extents_;
 };
 
-HRESULT Hand(ComPtr<FileObject> obj, IOleClientSite* site, const IID& iid, void** out) {
+HRESULT Hand(const ComPtr<FileObject>& obj, IOleClientSite* site, const IID& iid, void** out) {
     if (site) obj->SetClientSite(site);
     return obj->QueryInterface(iid, out);
 }

@@ -269,7 +269,20 @@ void TCustomRichEdit::CreateHandleDone() {
     InitRichEditWindow(handle_, color_);
 }
 
+bool RichEditChanged(TMessage& m, const std::function<void()>& change) {
+    if (m.Msg != CN_COMMAND || (m.WParam >> 16) != EN_CHANGE) return false;
+    change();
+    return true;
+}
+
+void TCustomRichEdit::DestroyWnd() {
+    // The text outlives the window (a new one starts from it).
+    if (HandleAllocated()) text_ = GetWindowText(handle_);
+    TCustomMemo::DestroyWnd();
+}
+
 void TCustomRichEdit::WndProc(TMessage& m) {
+    if (RichEditChanged(m, [this] { Change(); })) return;
     if (m.Msg == CM_COLORCHANGED && HandleAllocated())
         SendMessage(handle_, EM_SETBKGNDCOLOR, color_ == clWindow, LPARAM(ColorToRGB(color_)));
     TCustomMemo::WndProc(m);

@@ -2,6 +2,7 @@
 // The class library's rich edit: TCustomRichEdit over the rich-edit class,
 // and the attribute objects of the text (default and selected) and of the
 // selection's paragraphs, which read and write the window's formats.
+#include <functional>
 #include <string>
 
 #include "framework/ui/richedit.hpp"
@@ -105,6 +106,7 @@ public:
 protected:
     void CreateParams(ui::CreateParams& p) override;
     void CreateHandleDone() override;
+    void DestroyWnd() override;
 
 private:
     std::unique_ptr<TTextAttributes> def_, sel_;
@@ -120,5 +122,8 @@ public:
 // What a rich edit window starts with that the class library sets: the
 // change notifications and the background in the control's colour.
 void InitRichEditWindow(HWND h, TColor background);
+// A rich edit's change notification, which reports the change without
+// copying the text (the window holds it while it exists); true when `m` was one.
+bool RichEditChanged(TMessage& m, const std::function<void()>& change);
 
 }  // namespace ui

@@ -186,7 +186,7 @@ struct Builder {
                     continue;
                 }
                 // A word with its trailing blanks, within one run.
-                const int run_end = run + 1 < int(d.runs.size()) ? d.runs[size_t(run + 1)].start : pe;
+                const int run_end = run + 1 < int(d.runs.size()) ? d.runs[size_t(run) + 1].start : pe;
                 int w_end = pos;
                 while (w_end < std::min(pe, run_end) && d.text[size_t(w_end)] != ' ' && d.text[size_t(w_end)] != '\t' &&
                        d.text[size_t(w_end)] != kObjectChar)

@@ -29,7 +29,7 @@ void Normalize(Document& d, int first, int last) {
     const int n = int(d.text.size());
     first = std::max(0, first - 1);
     last = std::min(int(d.runs.size()) - 1, last + 1);
-    auto end_of = [&](int i) { return i + 1 < int(d.runs.size()) ? d.runs[size_t(i + 1)].start : n; };
+    auto end_of = [&](int i) { return i + 1 < int(d.runs.size()) ? d.runs[size_t(i) + 1].start : n; };
     for (int i = last; i >= first && d.runs.size() > 1; --i)
         if (end_of(i) <= d.runs[size_t(i)].start) d.runs.erase(d.runs.begin() + i), --last;
     for (int i = std::min(last, int(d.runs.size()) - 1); i >= std::max(first, 1); --i)
@@ -93,7 +93,7 @@ void ReplaceRange(Document& d, int from, int to, std::string_view text, const Ch
     const int first_object = ObjectsBefore(d, from);
     const int removed_objects = ObjectsBefore(d, to) - first_object;
     for (int i = 0; i < removed_objects; ++i) {
-        if (gone) gone->push_back(std::move(d.objects[size_t(first_object + i)]));
+        if (gone) gone->push_back(std::move(d.objects[size_t(first_object) + size_t(i)]));
     }
     d.objects.erase(d.objects.begin() + first_object, d.objects.begin() + first_object + removed_objects);
     // Paragraphs: the breaks removed join paragraphs, the breaks inserted split one.

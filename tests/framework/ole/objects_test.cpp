@@ -28,7 +28,7 @@ protected:
         StgCreateDocfileOnILockBytes(bytes.Get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, s.Put());
         return s;
     }
-    ComPtr<IOleObject> Embed(const std::string& name, ComPtr<IStorage> storage = {}) {
+    ComPtr<IOleObject> Embed(const std::string& name, const ComPtr<IStorage>& storage = {}) {
         ComPtr<IOleObject> o;
         const std::u16string p = Path(name);
         EXPECT_EQ(OleCreateFromFile(GUID_NULL, p.c_str(), IOleObject::kIid, OLERENDER_DRAW, nullptr, nullptr,
@@ -36,7 +36,7 @@ protected:
                   S_OK);
         return o;
     }
-    ComPtr<IOleObject> Link(const std::string& name, ComPtr<IStorage> storage = {}) {
+    ComPtr<IOleObject> Link(const std::string& name, const ComPtr<IStorage>& storage = {}) {
         ComPtr<IOleObject> o;
         const std::u16string p = Path(name);
         EXPECT_EQ(OleCreateLinkToFile(p.c_str(), IOleObject::kIid, OLERENDER_DRAW, nullptr, nullptr, storage.Get(),
