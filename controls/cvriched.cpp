@@ -45,6 +45,11 @@ void CheckTab(int index) {
         throw EListError("Tab index out of bounds (" + std::to_string(index) + ")");
 }
 
+// The unit loads the rich-edit library when the program starts.
+const struct AtStartUp {
+    AtStartUp() { LoadRichEditLibrary(); }
+} g_at_start_up;
+
 }  // namespace
 
 int RichEditVersion() {

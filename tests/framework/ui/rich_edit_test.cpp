@@ -182,6 +182,7 @@ TEST_F(RichEditTest, RunsAreDrawnInTheirColoursAndSizes) {
             if (At(x, y) == RGB(0, 0, 255)) ++blue;
             if (At(x, y) == RGB(0, 0, 0) && y > 20) ++black_low;
         }
+    testing_ui::SavePicture(H(), "richedit");
     EXPECT_GT(blue, 100);      // the large word is blue
     EXPECT_GT(black_low, 10);  // the small word sits on the large one's baseline, low in the line
     EXPECT_EQ(SendMessage(H(), EM_GETLINECOUNT), 1);
