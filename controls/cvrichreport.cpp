@@ -1,6 +1,8 @@
 // A formatted report written into an enhanced rich edit.
 #include "controls/cvrichreport.hpp"
 
+#include <algorithm>
+
 namespace controls {
 
 using namespace ui;
@@ -30,7 +32,13 @@ void TRichReportWriter::Put(const std::string& text, const ReportStyle& style, b
         p->SetAlignment(style.alignment);
         p->SetFirstIndent(style.first_indent);
         p->SetNumbering(style.numbering);
-        for (size_t i = 0; i < style.tabs.size() && i < size_t(MAX_TAB_STOPS); ++i) p->SetTab(int(i), style.tabs[i]);
+        // Exactly the style's tab stops: a new paragraph starts with its predecessor's.
+        PARAFORMAT2 pf;
+        pf.cbSize = RichEditVersion() == 1 ? kParaFormatSize1 : kParaFormatSize2;
+        pf.dwMask = PFM_TABSTOPS;
+        pf.cTabCount = int16_t(std::min<size_t>(style.tabs.size(), MAX_TAB_STOPS));
+        for (int i = 0; i < pf.cTabCount; ++i) pf.rgxTabs[i] = style.tabs[size_t(i)] * 20;
+        SendMessage(h, EM_SETPARAFORMAT, 0, LPARAM(&pf));
     }
     empty_ = false;
 }
