@@ -17,7 +17,7 @@ struct ReportStyle {
     TCvParaAlignment alignment = paLeftJustify;
     int first_indent = 0;
     TCvNumbering numbering = 0;
-    std::vector<int> tabs;  // points
+    std::vector<int> tabs{};  // points
 };
 
 class TRichReportWriter {

@@ -108,7 +108,7 @@ bool TTextAttributes::Protected() const { return Get().dwEffects & CFE_PROTECTED
 
 void TTextAttributes::SetProtected(bool v) {
     CHARFORMAT2 cf;
-    cf.dwEffects = v ? CFE_PROTECTED : 0;
+    cf.dwEffects = v ? static_cast<decltype(cf.dwEffects)>(CFE_PROTECTED) : 0;
     Set(cf, CFM_PROTECTED);
 }
 

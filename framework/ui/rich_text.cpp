@@ -12,6 +12,13 @@ namespace {
 constexpr uint32_t kEffectMasks = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_PROTECTED | CFM_LINK;
 constexpr int32_t kMaxHeight = 1638 * 20;  // the largest point size, in twips
 
+// Erase and insert rather than std::string::replace, on which GCC 12 warns
+// falsely about overlapping copies (-Wrestrict).
+void ReplaceText(std::string& text, int from, int to, std::string_view with) {
+    text.erase(size_t(from), size_t(to - from));
+    text.insert(size_t(from), with);
+}
+
 // Splits the run holding `pos` so that a run starts there; returns its index.
 int SplitAt(Document& d, int pos) {
     const int i = RunAt(d, pos);
@@ -115,11 +122,11 @@ void ReplaceRange(Document& d, int from, int to, std::string_view text, const Ch
         d.runs.erase(d.runs.begin() + a, d.runs.begin() + b);
         for (size_t i = size_t(a); i < d.runs.size(); ++i) d.runs[i].start += delta;
         d.runs.insert(d.runs.begin() + a, Run{from, format});
-        d.text.replace(size_t(from), size_t(to - from), text);
+        ReplaceText(d.text, from, to, text);
         Normalize(d, a, a);
     } else {
         d.runs.assign(1, Run{0, format});
-        d.text.replace(size_t(from), size_t(to - from), text);
+        ReplaceText(d.text, from, to, text);
     }
 }
 
@@ -251,8 +258,9 @@ CharFormat FormatFromFont(const LogFont& lf) {
     f.face = lf.name.substr(0, LF_FACESIZE - 1);
     const int px = lf.height < 0 ? -lf.height : lf.height > 0 ? lf.height * 3 / 4 : 11;
     f.height = px * 15;
-    f.effects = CFE_AUTOCOLOR | (lf.bold ? CFE_BOLD : 0) | (lf.italic ? CFE_ITALIC : 0) |
-        (lf.underline ? CFE_UNDERLINE : 0) | (lf.strike_out ? CFE_STRIKEOUT : 0);
+    auto bit = [](bool on, uint32_t effect) { return on ? effect : uint32_t{0}; };
+    f.effects = CFE_AUTOCOLOR | bit(lf.bold, CFE_BOLD) | bit(lf.italic, CFE_ITALIC) |
+        bit(lf.underline, CFE_UNDERLINE) | bit(lf.strike_out, CFE_STRIKEOUT);
     f.weight = lf.bold ? 700 : 400;
     return f;
 }
