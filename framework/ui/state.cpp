@@ -67,7 +67,7 @@ void UiShutdown() {
     std::unique_ptr<UiState>& ui = Holder();
     if (!ui) return;
     LeaveDisplay(*ui);
-    AbandonCalls(*ui->queue);
+    AbandonCalls(*ui->queue, true);
     ui.reset();
 }
 

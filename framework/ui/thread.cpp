@@ -1,6 +1,7 @@
 #include "framework/ui/thread.hpp"
 
 #include "framework/ui/detail/desktop.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace ui {
 
@@ -14,6 +15,8 @@ TThread::~TThread() {
 }
 
 void TThread::Start() {
+    // Under the lock, so that a thread freeing itself finds thread_ assigned.
+    std::lock_guard lock(queue_->mu);
     if (thread_.joinable()) throw EInvalidOperation("Thread already started");
     thread_ = std::thread([this] { Run(); });
 }
@@ -30,6 +33,14 @@ void TThread::Run() {
         } catch (...) {
             if (!fatal_) fatal_ = std::current_exception();
         }
+    }
+    if (FreeOnTerminate) {
+        {
+            std::lock_guard lock(queue_->mu);
+            thread_.detach();
+        }
+        delete this;
+        return;
     }
     {
         std::lock_guard lock(queue_->mu);
@@ -70,6 +81,21 @@ int TThread::WaitFor() {
 }
 
 void TThread::Synchronize(std::function<void()> routine) { CallOnUiThread(queue_, std::move(routine)); }
+
+void TThread::Queue(std::function<void()> routine) {
+    auto guarded = [routine = std::move(routine)] {
+        try {
+            routine();
+        } catch (const std::exception& e) {
+            Application().HandleException(e);
+        }
+    };
+    if (OnUiThread(*queue_)) {
+        guarded();
+        return;
+    }
+    QueueOnUiThread(*queue_, std::move(guarded));
+}
 
 std::exception_ptr TThread::FatalException() const { return fatal_; }
 

@@ -93,6 +93,7 @@ struct PostedQueue {
     bool quit = false;
     int quit_code = 0;
     std::deque<std::shared_ptr<SyncCall>> calls;
+    bool closed = false;         // the window system has shut down: no call will run again
     Display* display = nullptr;  // the installed display, for waking it from any thread
     std::thread::id ui_thread = std::this_thread::get_id();
 };
