@@ -16,6 +16,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -137,6 +138,8 @@ private:
     }
 
     void Serve(int fd) {
+        const timeval limit{20, 0};  // a client that never finishes cannot keep the server
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         std::string in;
         char buf[4096];
         size_t end;
@@ -146,25 +149,18 @@ private:
             in.append(buf, size_t(r));
         }
         HttpRecorded req;
-        const std::string head = in.substr(0, end);
-        size_t line_end = head.find("\r\n");
-        const std::string first = head.substr(0, line_end);
-        const size_t s1 = first.find(' '), s2 = first.rfind(' ');
-        req.method = first.substr(0, s1);
-        req.target = first.substr(s1 + 1, s2 - s1 - 1);
-        req.version = first.substr(s2 + 1);
-        while (line_end != std::string::npos && line_end < head.size()) {
-            const size_t next = head.find("\r\n", line_end + 2);
-            const std::string line =
-                head.substr(line_end + 2, next == std::string::npos ? std::string::npos : next - line_end - 2);
+        std::istringstream head(in.substr(0, end));
+        std::string line;
+        std::getline(head, line);
+        std::istringstream(line) >> req.method >> req.target >> req.version;
+        while (std::getline(head, line)) {
             const size_t colon = line.find(':');
-            if (colon != std::string::npos) {
-                std::string name = line.substr(0, colon), value = line.substr(colon + 1);
-                std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-                value.erase(0, value.find_first_not_of(' '));
-                req.headers[name] = value;
-            }
-            line_end = next;
+            if (colon == std::string::npos) continue;
+            std::string name = line.substr(0, colon);
+            for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+            const size_t value = line.find_first_not_of(' ', colon + 1);
+            req.headers[name] =
+                value == std::string::npos ? "" : line.substr(value, line.find_last_not_of('\r') + 1 - value);
         }
         req.body = in.substr(end + 4);
         const size_t want = req.Has("content-length") ? std::stoul(req.Header("content-length")) : 0;
