@@ -10,8 +10,14 @@ using namespace detail;
 TThread::TThread(std::function<void(TThread&)> execute) : execute_(std::move(execute)), queue_(Ui().queue) {}
 
 TThread::~TThread() {
-    Terminate();
-    if (thread_.joinable()) WaitFor();
+    try {
+        Terminate();
+        if (thread_.joinable()) WaitFor();
+    } catch (...) {
+        // Deleted from its own thread: nothing to wait for, and a joinable
+        // thread must not be left to end the process.
+        if (thread_.joinable()) thread_.detach();
+    }
 }
 
 void TThread::Start() {
