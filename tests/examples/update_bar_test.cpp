@@ -100,5 +100,20 @@ TEST_F(UpdateBarTest, TheCheckSaysWhatItFound) {
     }
 }
 
+TEST_F(UpdateBarTest, TheCheckShowsItsProgress) {
+    testing_support::TestHttpServer server([](const HttpRecorded&) { return HttpReply(200, "4.1\r\n").HoldAfter(2); });
+    Poll();
+    url = server.Url("/version.txt");
+    bar->CheckButton()->Click();
+    ASSERT_TRUE(server.WaitForHeld(1));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (bar->StatusLabel()->Caption() == "Checking for updates..." && std::chrono::steady_clock::now() < until)
+        ui::Application().HandleMessage();
+    EXPECT_EQ(bar->StatusLabel()->Caption(), "Checking for updates: 2 of 5 bytes");
+    server.Release();
+    while (bar->Download()->Running() && std::chrono::steady_clock::now() < until) ui::Application().HandleMessage();
+    EXPECT_EQ(bar->StatusLabel()->Caption(), "Version 4.1 is published; this is version 4.0.");
+}
+
 }  // namespace
 }  // namespace demo
