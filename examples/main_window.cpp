@@ -3,6 +3,7 @@
 #include "engine/dataset/engine_dataset.hpp"
 #include "examples/account_preview.hpp"
 #include "examples/demo_data.hpp"
+#include "examples/update_bar.hpp"
 #include "framework/ui/inifiles.hpp"
 
 namespace demo {
@@ -30,6 +31,16 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     navigator_->SetHeight(25);
     navigator_->SetAlign(ui::alBottom);
     navigator_->SetDataSource(source_);
+
+    update_bar_ = new TUpdateBar(
+        this,
+        [settings] {
+            return settings.empty() ? ""
+                                    : ui::TIniFile(settings).ReadString(TUpdateBar::kSection, TUpdateBar::kUrlKey, "");
+        },
+        data_folder + "/version.txt");
+    update_bar_->SetParent(this);
+    update_bar_->SetAlign(ui::alTop);
 
     // The grid as every grid of the program is set up.
     grid_ = new zurod::TTzGrid(this);

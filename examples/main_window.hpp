@@ -2,7 +2,8 @@
 // The program's main window as far as the engine goes: the transaction
 // history in a data grid with the application's settings, debits, credits
 // and transfers in their own colours, a navigator under it, the column
-// widths kept in the settings file, and the order chosen by a title click.
+// widths kept in the settings file, the order chosen by a title click, and
+// the online indicator with the update check above it.
 #include <string>
 
 #include "engine/dataset/file_dataset.hpp"
@@ -11,6 +12,8 @@
 #include "framework/ui/forms.hpp"
 
 namespace demo {
+
+class TUpdateBar;
 
 class TMainWindow : public ui::TForm {
 public:
@@ -21,6 +24,7 @@ public:
     zurod::TTzGrid* Grid() const { return grid_; }
     zurod::TTzNavigator* Navigator() const { return navigator_; }
     zurod::TTzDbf* History() const { return history_; }
+    TUpdateBar* UpdateBar() const { return update_bar_; }
 
     // One width a column, in the settings file's section for the grid.
     void ReadColumnWidths();
@@ -37,6 +41,7 @@ private:
     db::TDataSource* source_ = nullptr;
     zurod::TTzGrid* grid_ = nullptr;
     zurod::TTzNavigator* navigator_ = nullptr;
+    TUpdateBar* update_bar_ = nullptr;
 };
 
 }  // namespace demo

@@ -103,20 +103,32 @@ void CallOnUiThread(const std::shared_ptr<PostedQueue>& queue, std::function<voi
     auto call = std::make_shared<SyncCall>();
     call->routine = std::move(routine);
     std::unique_lock lock(q.mu);
+    if (q.closed) throw EInvalidOperation("The user interface has shut down");
     q.calls.push_back(call);
     WakeLocked(q);
     q.cv.wait(lock, [&] { return call->done; });
     if (call->error) std::rethrow_exception(call->error);
 }
 
-void AbandonCalls(PostedQueue& q) {
+void QueueOnUiThread(PostedQueue& q, std::function<void()> routine) {
+    auto call = std::make_shared<SyncCall>();
+    call->routine = std::move(routine);
+    std::lock_guard lock(q.mu);
+    if (q.closed) return;  // released after the lock
+    q.calls.push_back(std::move(call));
+    WakeLocked(q);
+}
+
+void AbandonCalls(PostedQueue& q, bool close) {
+    std::deque<std::shared_ptr<SyncCall>> dropped;  // released after the lock: a routine may own anything
     {
         std::lock_guard lock(q.mu);
+        q.closed = q.closed || close;
         for (auto& call : q.calls) {
             call->error = std::make_exception_ptr(EInvalidOperation("The user interface was reset"));
             call->done = true;
         }
-        q.calls.clear();
+        dropped.swap(q.calls);
     }
     q.cv.notify_all();
 }

@@ -76,7 +76,7 @@ void UiShutdown() {
     if (!ui) return;
     ui->library->application.ResetHints();  // its window goes while the desktop is there
     LeaveDisplay(*ui);
-    AbandonCalls(*ui->queue);
+    AbandonCalls(*ui->queue, true);
     ui.reset();
 }
 

@@ -1,6 +1,7 @@
 #include "framework/ui/thread.hpp"
 
 #include "framework/ui/detail/desktop.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace ui {
 
@@ -9,11 +10,19 @@ using namespace detail;
 TThread::TThread(std::function<void(TThread&)> execute) : execute_(std::move(execute)), queue_(Ui().queue) {}
 
 TThread::~TThread() {
-    Terminate();
-    if (thread_.joinable()) WaitFor();
+    try {
+        Terminate();
+        if (thread_.joinable()) WaitFor();
+    } catch (...) {
+        // Deleted from its own thread: nothing to wait for, and a joinable
+        // thread must not be left to end the process.
+        if (thread_.joinable()) thread_.detach();
+    }
 }
 
 void TThread::Start() {
+    // Under the lock, so that a thread freeing itself finds thread_ assigned.
+    std::lock_guard lock(queue_->mu);
     if (thread_.joinable()) throw EInvalidOperation("Thread already started");
     thread_ = std::thread([this] { Run(); });
 }
@@ -30,6 +39,14 @@ void TThread::Run() {
         } catch (...) {
             if (!fatal_) fatal_ = std::current_exception();
         }
+    }
+    if (FreeOnTerminate) {
+        {
+            std::lock_guard lock(queue_->mu);
+            thread_.detach();
+        }
+        delete this;
+        return;
     }
     {
         std::lock_guard lock(queue_->mu);
@@ -70,6 +87,21 @@ int TThread::WaitFor() {
 }
 
 void TThread::Synchronize(std::function<void()> routine) { CallOnUiThread(queue_, std::move(routine)); }
+
+void TThread::Queue(std::function<void()> routine) {
+    auto guarded = [routine = std::move(routine)] {
+        try {
+            routine();
+        } catch (const std::exception& e) {
+            Application().HandleException(e);
+        }
+    };
+    if (OnUiThread(*queue_)) {
+        guarded();
+        return;
+    }
+    QueueOnUiThread(*queue_, std::move(guarded));
+}
 
 std::exception_ptr TThread::FatalException() const { return fatal_; }
 

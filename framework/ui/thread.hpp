@@ -20,7 +20,7 @@ public:
     // user-interface thread, while the window system runs.
     explicit TThread(std::function<void(TThread&)> execute);
     // Asks the thread to stop and waits for it.
-    ~TThread();
+    virtual ~TThread();
     TThread(const TThread&) = delete;
     TThread& operator=(const TThread&) = delete;
 
@@ -38,8 +38,16 @@ public:
     // On the user-interface thread it runs at once. A reset or shutdown of the
     // window system ends the wait with EInvalidOperation, the routine not run.
     void Synchronize(std::function<void()> routine);
+    // From the thread: has the user-interface thread run `routine` between
+    // its messages, without waiting for it (at once on that thread). Dropped
+    // by a reset or shutdown of the window system; an exception it throws
+    // goes to the application's exception handler.
+    void Queue(std::function<void()> routine);
 
     int ReturnValue = 0;
+    // Set before Start: the thread deletes this object itself once it has
+    // ended (after OnTerminate), and nobody may wait for it or delete it.
+    bool FreeOnTerminate = false;
     // Runs on the user-interface thread once the routine has ended.
     std::function<void(TThread&)> OnTerminate;
     // What the routine threw, if anything.

@@ -1,6 +1,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "examples/update_bar.hpp"
 #include "framework/ui/inifiles.hpp"
 #include "tests/examples/main_window_fixture.hpp"
 
@@ -64,6 +65,19 @@ TEST_F(MainWindowTest, SettingsFilesKeepTheirSectionsAndTakeOddValuesCalmly) {
     EXPECT_FALSE(nowhere.WriteInteger("A", "B", 1));
     EXPECT_EQ(ui::ChangeFileExt("/opt/app/corvanta-run", ".INI"), "/opt/app/corvanta-run.INI");
     EXPECT_EQ(ui::ChangeFileExt("/opt/a.b/run.exe", ".INI"), "/opt/a.b/run.INI");
+}
+
+TEST_F(MainWindowTest, TheUpdateCheckTakesItsAddressFromTheSettingsFile) {
+    const std::string settings = dir_ / "corvanta.INI";
+    auto w = Open(settings);
+    demo::TUpdateBar* bar = w->UpdateBar();
+    bar->CheckButton()->Click();
+    EXPECT_EQ(bar->StatusLabel()->Caption(),
+              "No update address is set (VERSION URL in section UPDATE CHECK of the settings file).");
+    EXPECT_TRUE(ui::TIniFile(settings).WriteString("UPDATE CHECK", "VERSION URL", "example.com/corvanta/version.txt"));
+    EXPECT_EQ(bar->VersionUrl(), "example.com/corvanta/version.txt");
+    EXPECT_EQ(bar->Top(), 0) << "the strip is above the grid";
+    EXPECT_GE(w->Grid()->Top(), bar->Height());
 }
 
 }  // namespace

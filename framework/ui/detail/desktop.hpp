@@ -58,8 +58,11 @@ void RunCalls(PostedQueue& q);
 // Runs `routine` on the user-interface thread and waits for it (at once on
 // that thread); its exception comes back to the caller.
 void CallOnUiThread(const std::shared_ptr<PostedQueue>& queue, std::function<void()> routine);
-// Ends every waiting call without running it (reset and shutdown).
-void AbandonCalls(PostedQueue& q);
+// Has the user-interface thread run `routine` later, nobody waiting for it.
+void QueueOnUiThread(PostedQueue& q, std::function<void()> routine);
+// Ends every waiting call without running it (reset and shutdown); after a
+// shutdown (`close`) later calls are refused at once.
+void AbandonCalls(PostedQueue& q, bool close = false);
 
 // focus.cpp
 // Activates the next window when `gone` was the active one.

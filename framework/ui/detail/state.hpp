@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "framework/ui/resources.hpp"
-#include "framework/ui/sysparams.hpp"
 #include "framework/ui/scroll_bars.hpp"
+#include "framework/ui/sysparams.hpp"
 #include "framework/ui/window.hpp"
 
 namespace ui {
@@ -52,8 +52,8 @@ struct Win {
     bool destroying = false;
     Region update;  // client coordinates
     bool erase = false, nc_dirty = false;
-    bool nc_active = false;          // the frame is drawn active (WM_NCACTIVATE)
-    SurfacePtr icon, icon_mask;      // the title bar's small icon
+    bool nc_active = false;      // the frame is drawn active (WM_NCACTIVATE)
+    SurfacePtr icon, icon_mask;  // the title bar's small icon
     uint64_t invalidations = 0;  // counts changes to `update`, to tell what came during a paint
     uint64_t paints_begun = 0;   // counts BeginPaint
     int painting = 0;            // inside WM_PAINT: no nested paint of this window
@@ -128,6 +128,7 @@ struct PostedQueue {
     bool quit = false;
     int quit_code = 0;
     std::deque<std::shared_ptr<SyncCall>> calls;
+    bool closed = false;         // the window system has shut down: no call will run again
     Display* display = nullptr;  // the installed display, for waking it from any thread
     std::thread::id ui_thread = std::this_thread::get_id();
 };

@@ -164,5 +164,48 @@ TEST_F(ThreadTest, TerminateAsksTheRoutineToStopAndTheDestructorWaits) {
     EXPECT_EQ(never.WaitFor(), 0);  // not started: nothing to wait for
 }
 
+TEST_F(ThreadTest, QueuedRoutinesRunLaterInOrderWithoutHoldingTheThreadUp) {
+    std::vector<int> ran;
+    std::atomic<bool> queued{false};
+    TThread t([&](TThread& self) {
+        for (int i = 1; i <= 3; ++i) self.Queue([&ran, i] { ran.push_back(i); });
+        self.Queue([] { throw EInvalidOperation("from a queued routine"); });
+        queued = true;
+    });
+    t.Start();
+    while (!queued) std::this_thread::yield();  // the thread went on without the loop
+    EXPECT_TRUE(ran.empty());
+    Pump();
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+    ASSERT_EQ(box_.shown.size(), 1u);  // the application's exception handler had it
+    EXPECT_EQ(box_.shown[0].text, "from a queued routine");
+    t.WaitFor();
+    bool at_once = false;
+    t.Queue([&] { at_once = true; });  // on the user-interface thread
+    EXPECT_TRUE(at_once);
+}
+
+TEST_F(ThreadTest, AResetDropsQueuedRoutinesAndAThreadMayFreeItself) {
+    struct Counted : TThread {
+        explicit Counted(std::function<void(TThread&)> f, std::atomic<int>& alive)
+            : TThread(std::move(f)), alive_(alive) {
+            ++alive_;
+        }
+        ~Counted() override { --alive_; }
+        std::atomic<int>& alive_;
+    };
+    std::atomic<int> alive{0};
+    bool ran = false, terminated = false;
+    auto* t = new Counted([&](TThread& self) { self.Queue([&] { ran = true; }); }, alive);
+    t->FreeOnTerminate = true;
+    t->OnTerminate = [&](TThread&) { terminated = true; };
+    t->Start();
+    WaitForCalls(2);  // the queued routine, and OnTerminate waiting
+    UiReset();        // drops the one and ends the wait of the other
+    while (alive != 0) std::this_thread::yield();
+    EXPECT_FALSE(ran);
+    EXPECT_FALSE(terminated);
+}
+
 }  // namespace
 }  // namespace ui

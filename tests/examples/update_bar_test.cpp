@@ -1,0 +1,119 @@
+// The main window's update strip: the online indicator follows the detector,
+// and "Check for updates" says what it can do and fetches the version file.
+#include "examples/update_bar.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "tests/support/http_server.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "tests/support/ui_fixture.hpp"
+
+namespace demo {
+namespace {
+
+using testing_support::HttpRecorded;
+using testing_support::HttpReply;
+
+class UpdateBarTest : public testing_ui::UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        setenv("no_proxy", "*", 1);
+        form = ui::Make<ui::TForm>(nullptr);
+        bar = new TUpdateBar(
+            form.get(), [this] { return url; }, dir / "version.txt", Probe());
+        bar->SetParent(form.get());
+        bar->SetAlign(ui::alTop);
+    }
+    void TearDown() override {
+        form.reset();
+        UiTest::TearDown();
+    }
+    controls::NetProbe Probe() {
+        return {[] { return std::optional<std::string>("pc"); },
+                [](const std::string&) { return std::optional<std::vector<std::string>>({"127.0.1.1"}); },
+                [this] {
+                    std::vector<controls::NetInterface> up;
+                    if (online) up.push_back({"eth0", "192.168.1.5", true, true, false, false});
+                    return up;
+                }};
+    }
+    void Poll() {
+        clock_.Advance(1000);
+        Pump();
+    }
+    // The check's outcome, once the download has ended (20 s at most).
+    std::string Check() {
+        bar->CheckButton()->Click();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (bar->Download()->Running() && std::chrono::steady_clock::now() < until)
+            ui::Application().HandleMessage();
+        return bar->StatusLabel()->Caption();
+    }
+
+    testing_support::TempDir dir;
+    ui::Owned<ui::TForm> form;
+    TUpdateBar* bar = nullptr;
+    std::string url;
+    bool online = true;
+};
+
+TEST_F(UpdateBarTest, TheIndicatorFollowsTheNetwork) {
+    EXPECT_EQ(bar->OnlineLabel()->Caption(), "Offline");
+    struct Step {
+        bool online;
+        const char* shown;
+    } steps[] = {{true, "Online"}, {false, "Offline"}, {true, "Online"}};
+    for (const Step& s : steps) {
+        online = s.online;
+        Poll();
+        EXPECT_EQ(bar->OnlineLabel()->Caption(), s.shown);
+    }
+}
+
+TEST_F(UpdateBarTest, TheCheckSaysWhatItFound) {
+    testing_support::TestHttpServer server([](const HttpRecorded& r) {
+        if (r.target == "/same.txt") return HttpReply(200, "4.0\r\n");
+        if (r.target == "/newer.txt") return HttpReply(200, "4.1\r\n");
+        return HttpReply(404, "no such file");
+    });
+    Poll();
+    struct Case {
+        std::string url;
+        bool online;
+        std::string status;
+    } cases[] = {
+        {"", true, "No update address is set (VERSION URL in section UPDATE CHECK of the settings file)."},
+        {server.Url("/newer.txt"), false, "Not connected: the update check needs the network."},
+        {server.Url("/newer.txt"), true, "Version 4.1 is published; this is version 4.0."},
+        {server.Url("/same.txt"), true, "This is the latest version (4.0)."},
+        {server.Url("/gone.txt"), true, "The update check failed."},
+    };
+    for (const Case& c : cases) {
+        url = c.url;
+        online = c.online;
+        Poll();
+        EXPECT_EQ(Check(), c.status) << c.url;
+    }
+}
+
+TEST_F(UpdateBarTest, TheCheckShowsItsProgress) {
+    testing_support::TestHttpServer server([](const HttpRecorded&) { return HttpReply(200, "4.1\r\n").HoldAfter(2); });
+    Poll();
+    url = server.Url("/version.txt");
+    bar->CheckButton()->Click();
+    ASSERT_TRUE(server.WaitForHeld(1));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (bar->StatusLabel()->Caption() == "Checking for updates..." && std::chrono::steady_clock::now() < until)
+        ui::Application().HandleMessage();
+    EXPECT_EQ(bar->StatusLabel()->Caption(), "Checking for updates: 2 of 5 bytes");
+    server.Release();
+    while (bar->Download()->Running() && std::chrono::steady_clock::now() < until) ui::Application().HandleMessage();
+    EXPECT_EQ(bar->StatusLabel()->Caption(), "Version 4.1 is published; this is version 4.0.");
+}
+
+}  // namespace
+}  // namespace demo
