@@ -53,6 +53,18 @@ check "examples including a detail header fails" 1 \
     "examples/bad.cpp:1: examples may not include engine/dbf/detail/x.hpp"
 rm "$tmp/examples/bad.cpp"
 
+put engine/dataset/detail/texts.hpp
+put engine/dataset/d.cpp engine/dataset/detail/texts.hpp engine/dbf/areas.hpp
+check "a dataset file including its own detail header passes" 0 ""
+put engine/dataset/bad.cpp engine/dbf/detail/x.hpp
+check "a dataset file including the core's detail header fails" 1 \
+    "engine/dataset/bad.cpp:1: engine/dataset may not include engine/dbf/detail/x.hpp"
+rm "$tmp/engine/dataset/bad.cpp"
+put examples/bad.cpp engine/dataset/detail/texts.hpp
+check "examples including a dataset detail header fail" 1 \
+    "examples/bad.cpp:1: examples may not include engine/dataset/detail/texts.hpp"
+rm -r "$tmp/examples/bad.cpp" "$tmp/engine/dataset"
+
 put engine/dbf/bad.cpp framework/ui/window.hpp
 check "engine/dbf including framework/ui fails" 1 \
     "engine/dbf/bad.cpp:1: engine/dbf may not include framework/ui/window.hpp"
