@@ -4,6 +4,7 @@
 
 #include "framework/ui/controls.hpp"
 #include "framework/ui/detail/library_state.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace ui {
 
@@ -34,6 +35,14 @@ TShiftState KeysToShiftState(WPARAM keys) {
     return s;
 }
 
+TShiftState KeyboardShiftState() {
+    TShiftState s = 0;
+    if (GetKeyState(VK_SHIFT) < 0) s |= ssShift;
+    if (GetKeyState(VK_CONTROL) < 0) s |= ssCtrl;
+    if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
+    return s;
+}
+
 // ---------------------------------------------------------------- TControl
 
 TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {
@@ -50,6 +59,7 @@ TControl::~TControl() {
 
 void TControl::BeforeDestruction() {
     Destroying();
+    Application().ControlDestroying(this);
     if (detail::Library().capture_control == this) SetCaptureControl(nullptr);
     SetParent(nullptr);
     TComponent::BeforeDestruction();
@@ -131,6 +141,19 @@ void TControl::SetParentFont(bool v) {
     parent_font_ = v;
 }
 
+void TControl::SetShowHint(bool v) {
+    parent_show_hint_ = false;
+    if (v == show_hint_) return;
+    show_hint_ = v;
+    Perform(CM_SHOWHINTCHANGED);
+}
+
+void TControl::SetParentShowHint(bool v) {
+    if (v == parent_show_hint_) return;
+    parent_show_hint_ = v;
+    if (v && parent_) Perform(CM_PARENTSHOWHINTCHANGED);
+}
+
 void TControl::SetAlign(TAlign v) {
     if (v == align_) return;
     align_ = v;
@@ -146,9 +169,15 @@ LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
 void TControl::WndProc(TMessage& m) {
     const int x = LOWORD_S(m.LParam), y = HIWORD_S(m.LParam);
     const TShiftState s = KeysToShiftState(m.WParam);
+    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) {
+        Application().HintMouseMessage(this, m);
+        // A control built on a standard class lets the class see the mouse first.
+        DefaultHandler(m);
+    }
     switch (m.Msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+        if (TCustomForm* form = GetParentForm(this)) form->SendCancelMode(this);
         if (ControlStyle & csCaptureMouse) SetCaptureControl(this);
         if (ControlStyle & csClickEvents) ControlState |= csClicked;
         ControlState |= csLButtonDown;
@@ -172,6 +201,17 @@ void TControl::WndProc(TMessage& m) {
     case WM_MBUTTONDOWN: MouseDown(mbMiddle, s, x, y); return;
     case WM_MBUTTONUP: MouseUp(mbMiddle, s, x, y); return;
     case WM_MOUSEMOVE: MouseMove(s, x, y); return;
+    case WM_CANCELMODE:
+        ControlState &= ~(csLButtonDown | csClicked);
+        if (CaptureControl()) SetCaptureControl(nullptr);
+        DefaultHandler(m);
+        return;
+    case CM_MOUSEENTER:
+        if (OnMouseEnter) OnMouseEnter(this);
+        return;
+    case CM_MOUSELEAVE:
+        if (OnMouseLeave) OnMouseLeave(this);
+        return;
     case CM_COLORCHANGED:
     case CM_FONTCHANGED:
     case CM_TEXTCHANGED:
@@ -180,6 +220,12 @@ void TControl::WndProc(TMessage& m) {
         if (parent_color_ && parent_) {
             color_ = parent_->Color();
             Invalidate();
+        }
+        return;
+    case CM_PARENTSHOWHINTCHANGED:
+        if (parent_show_hint_ && parent_ && parent_->ShowHint() != show_hint_) {
+            show_hint_ = parent_->ShowHint();
+            Perform(CM_SHOWHINTCHANGED);
         }
         return;
     case CM_PARENTFONTCHANGED:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/ui/detail/hint_state.hpp"
 #include "framework/ui/detail/library_state.hpp"
 #include "platform/msgbox.hpp"
 
@@ -17,6 +18,7 @@ TCustomForm::TCustomForm(TComponent* owner)
     width_ = 320, height_ = 240;
     ControlStyle = csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
     Screen().AddForm(this);
+    icon_->OnChange = [this](TObject*) { UpdateWindowIcon(); };
 }
 
 TCustomForm::~TCustomForm() { Screen().RemoveForm(this); }
@@ -46,15 +48,30 @@ void TCustomForm::CreateParams(ui::CreateParams& p) {
     case bsToolWindow: p.style |= WS_CAPTION | WS_BORDER, p.ex_style |= WS_EX_TOOLWINDOW; break;
     case bsSizeToolWin: p.style |= WS_CAPTION | WS_THICKFRAME, p.ex_style |= WS_EX_TOOLWINDOW; break;
     }
-    if (border_style_ != bsNone && sysmenu) p.style |= WS_SYSMENU;
+    if (border_style_ != bsNone && sysmenu) {
+        p.style |= WS_SYSMENU;
+        const bool framed = border_style_ == bsSingle || border_style_ == bsSizeable;
+        if (framed && (border_icons_ & biMinimize)) p.style |= WS_MINIMIZEBOX;
+        if (framed && (border_icons_ & biMaximize)) p.style |= WS_MAXIMIZEBOX;
+        const bool boxes = framed && (border_icons_ & (biMinimize | biMaximize));
+        const bool tool = border_style_ == bsToolWindow || border_style_ == bsSizeToolWin;
+        if ((border_icons_ & biHelp) && !boxes && !tool) p.ex_style |= WS_EX_CONTEXTHELP;
+    }
     if (form_style_ == fsStayOnTop) p.ex_style |= WS_EX_TOPMOST;
     if (auto* f = dynamic_cast<TCustomForm*>(Owner()); f && f->HandleAllocated()) p.owner = f->WindowHandle();
 }
 
 void TCustomForm::CreateHandleDone() {
+    UpdateWindowIcon();
     // Children made before the window follow it now.
     for (TControl* c : controls_)
         if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Visible()) w->Handle();
+}
+
+void TCustomForm::UpdateWindowIcon() {
+    if (!HandleAllocated()) return;
+    TIcon* icon = icon_->Empty() ? Application().Icon() : icon_.get();
+    SetWindowIcon(handle_, icon->Image(), icon->Mask());
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle v) {
@@ -82,6 +99,17 @@ void TCustomForm::SetActiveControl(TWinControl* c) {
     if (c && Active() && c->CanFocus()) c->SetFocus();
 }
 
+void TCustomForm::FocusChanged(TWinControl* control) {
+    active_control_ = control;
+    TMessage m{CM_FOCUSCHANGED, 0, LPARAM(control), 0};
+    Broadcast(m);
+}
+
+TCustomForm* GetParentForm(TControl* control) {
+    while (control && control->Parent()) control = control->Parent();
+    return dynamic_cast<TCustomForm*>(control);
+}
+
 bool TCustomForm::Active() const { return handle_ && GetActiveWindow() == handle_; }
 
 bool TCustomForm::Showing() const { return HandleAllocated() && IsWindowVisible(handle_); }
@@ -89,6 +117,12 @@ bool TCustomForm::Showing() const { return HandleAllocated() && IsWindowVisible(
 void TCustomForm::Center(TCustomForm* over) {
     TRect area = over ? over->BoundsRect() : TRect{0, 0, Screen().Width(), Screen().Height()};
     SetBounds(area.left + (area.Width() - width_) / 2, area.top + (area.Height() - height_) / 2, width_, height_);
+}
+
+void TCustomForm::SendCancelMode(TControl* sender) {
+    TWinControl* target = TWinControl::FromHandle(GetFocus());
+    if (!target || GetParentForm(target) != this) target = active_control_;
+    if (target) target->Perform(CM_CANCELMODE, 0, LPARAM(sender));
 }
 
 void TCustomForm::Show() {
@@ -188,6 +222,15 @@ void TCustomForm::WndProc(TMessage& m) {
         }
         break;
     case WM_CLOSE: Close(); return;
+    case CM_DIALOGKEY:
+        if (m.WParam == VK_TAB && !(KeyboardShiftState() & (ssCtrl | ssAlt))) {
+            SelectNext(active_control_, !(KeyboardShiftState() & ssShift), true);
+            m.Result = 1;
+            return;
+        }
+        Broadcast(m);
+        return;
+    case CM_DIALOGCHAR: Broadcast(m); return;
     case CM_RELEASE: Free(this); return;
     case WM_SETFOCUS:
         if (active_control_ && active_control_->CanFocus() && active_control_ != this) {
@@ -211,6 +254,11 @@ HCURSOR TScreen::Cursors(int index) {
                                                 {crHourGlass, IDC_WAIT}, {crNo, IDC_NO},       {crHandPoint, IDC_HAND}};
     auto s = standard.find(index);
     return LoadStandardCursor(s == standard.end() ? IDC_ARROW : s->second);
+}
+
+void TScreen::SetCursor(int v) {
+    cursor_ = v;
+    ui::SetCursor(Cursors(v == crDefault ? crArrow : v));
 }
 
 void TScreen::SetCursors(int index, HCURSOR cursor) {
@@ -248,13 +296,24 @@ void TScreen::Reset() {
 
 // ---------------------------------------------------------------- application
 
-TApplication::TApplication() {
+TApplication::TApplication() : hints_(std::make_unique<detail::HintState>()) {
     platform::InstallEventPump([this](platform::EventFilter filter) { ProcessMessages(filter); });
 }
 
-TApplication::~TApplication() { platform::InstallEventPump(nullptr); }
+TApplication::~TApplication() {
+    platform::InstallEventPump(nullptr);
+    hints_.reset();
+}
 
 TApplication& Application() { return detail::Library().application; }
+
+TIcon* TApplication::Icon() {
+    if (!icon_) {
+        icon_ = std::make_unique<TIcon>();
+        icon_->LoadFromResourceName("MAINICON");
+    }
+    return icon_.get();
+}
 
 bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
     if (!PeekMessage(msg, 0, 0, 0, PM_REMOVE | flags)) return false;
@@ -262,15 +321,25 @@ bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
         terminated_ = true;
         return true;
     }
+    CheckHintMessage(msg);
     bool handled = false;
     if (OnMessage) OnMessage(msg, handled);
     if (handled) return true;
+    if (IsKeyMsg(msg)) return true;
     try {
         DispatchMessage(msg);
     } catch (const std::exception& e) {
         HandleException(e);
     }
     return true;
+}
+
+bool TApplication::IsKeyMsg(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN && msg.message != WM_CHAR &&
+        msg.message != WM_SYSCHAR)
+        return false;
+    if (SystemDragActive() || !TWinControl::FromHandle(msg.hwnd)) return false;
+    return SendMessage(msg.hwnd, CN_BASE + msg.message, msg.wParam, msg.lParam) != 0;
 }
 
 void TApplication::ProcessMessages(platform::EventFilter filter) {

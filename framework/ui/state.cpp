@@ -32,6 +32,13 @@ std::unique_ptr<UiState>& Holder() {
 
 void ShutdownAtExit() { UiShutdown(); }
 
+// The classes the system provides.
+void RegisterStandardClasses() {
+    RegisterScrollBarClass();
+    RegisterEditClass();
+    RegisterButtonClass();
+}
+
 // Tells the display that every window it shows is gone.
 void LeaveDisplay(UiState& s) {
     Display* display = s.queue->display;
@@ -61,11 +68,13 @@ void UiStart() {
     static const bool registered = (std::atexit(ShutdownAtExit), true);
     (void)registered;
     ui = std::make_unique<UiState>();
+    RegisterStandardClasses();
 }
 
 void UiShutdown() {
     std::unique_ptr<UiState>& ui = Holder();
     if (!ui) return;
+    ui->library->application.ResetHints();  // its window goes while the desktop is there
     LeaveDisplay(*ui);
     AbandonCalls(*ui->queue);
     ui.reset();
@@ -91,11 +100,13 @@ void UiReset() {
     }
     s.sys_colors = DefaultSysColors();
     s.metrics = DefaultMetrics();
+    s.params = SystemParams();
     LibraryState& lib = *s.library;
     lib.capture_control = nullptr;
     lib.handles.clear();
     lib.screen.Reset();
     lib.application.ResetTerminated();
+    lib.application.ResetHints();
 }
 
 size_t WindowCount() { return Desk().windows.size(); }

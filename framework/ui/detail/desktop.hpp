@@ -38,7 +38,13 @@ HWND FindPaint(HWND filter);
 void SendPaint(HWND h);
 // Presents the damage of every top-level window once no window waits for paint.
 void PresentWhenPainted();
-void PaintDefaultFrame(HWND h);
+// frame.cpp
+// Paints the frame and title bar, limited to `screen_region` when given.
+void PaintDefaultFrame(HWND h, const Region* screen_region, bool active);
+CaptionLayout LayoutCaption(const Win& w);
+// What of the title bar lies at a point in window coordinates: a button's or
+// the icon's hit-test code, else HTCAPTION; HTNOWHERE outside the bar.
+LRESULT CaptionHitTest(const Win& w, TPoint window_point);
 
 // message_queue.cpp
 bool IsInput(UINT m);
@@ -58,5 +64,38 @@ void AbandonCalls(PostedQueue& q);
 // focus.cpp
 // Activates the next window when `gone` was the active one.
 void ActivateNext(HWND gone);
+
+// input.cpp
+bool IsRawInput(UINT m);
+// The messages raw input becomes when it is taken from the queue.
+std::vector<MSG> CookInput(const MSG& raw);
+
+// message_queue.cpp
+// Posts input with the screen point it happened at (MSG::pt).
+void PostInput(HWND h, UINT msg, WPARAM w, LPARAM l, TPoint screen);
+
+// edit_box.cpp, button_box.cpp
+void RegisterEditClass();
+void RegisterButtonClass();
+
+// scroll_bars.cpp
+void RegisterScrollBarClass();
+LRESULT ScrollBarHitTest(const Win& w, TPoint window_point);
+void PaintWindowScrollBars(const Win& w, DC& window_dc);
+bool StartScrollTracking(HWND h, int bar, TPoint screen);
+void TrackScrollBar(TPoint screen);
+void EndScrollTracking(bool cancel);
+
+// caret.cpp
+// Takes the caret off the window's pixels while it paints or scrolls, and back on.
+void CaretOff(HWND h);
+void CaretOn(HWND h);
+
+// tracking.cpp
+void StartMoveTracking(HWND h, TPoint screen);
+// Ends the drag that runs; `cancel` puts back what it changed.
+void EndTracking(bool cancel);
+// Input taken by the drag that runs: true when it was.
+bool TrackInput(const MSG& m);
 
 }  // namespace ui::detail

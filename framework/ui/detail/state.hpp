@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "framework/ui/resources.hpp"
+#include "framework/ui/sysparams.hpp"
+#include "framework/ui/scroll_bars.hpp"
 #include "framework/ui/window.hpp"
 
 namespace ui {
@@ -31,6 +33,14 @@ struct ProcEntry {
 
 namespace detail {
 
+// A scroll bar's range, page and position; `track` is where the thumb is
+// while it is dragged.
+struct ScrollBarState {
+    int min = 0, max = 100, page = 0, pos = 0, track = 0;
+    bool tracking = false, disabled = false;
+    ScrollPart pressed = ScrollPart::None;
+};
+
 struct Win {
     HWND handle = 0;
     std::string cls;
@@ -42,6 +52,8 @@ struct Win {
     bool destroying = false;
     Region update;  // client coordinates
     bool erase = false, nc_dirty = false;
+    bool nc_active = false;          // the frame is drawn active (WM_NCACTIVATE)
+    SurfacePtr icon, icon_mask;      // the title bar's small icon
     uint64_t invalidations = 0;  // counts changes to `update`, to tell what came during a paint
     uint64_t paints_begun = 0;   // counts BeginPaint
     int painting = 0;            // inside WM_PAINT: no nested paint of this window
@@ -52,6 +64,9 @@ struct Win {
     SurfacePtr surface;  // top level only
     bool on_display = false;
     std::optional<TColor> background;
+    TRect normal_rect;                 // where a maximised window goes back to
+    ScrollBarState bars[3];            // SB_HORZ, SB_VERT, SB_CTL
+    std::shared_ptr<void> class_data;  // the state a standard class keeps for the window
 };
 
 struct Timer {
@@ -60,6 +75,21 @@ struct Timer {
     UINT interval = 0;
     uint64_t due = 0;
     TimerProc proc;
+    bool idle = false;  // keeps no wait alive (the caret's blink): due only when something else wakes the loop
+};
+
+// A mouse drag the window system runs itself (a scroll bar's part or thumb,
+// a window moved by its caption) until the button comes up; while it runs,
+// input goes to it rather than to the windows.
+struct Tracking {
+    enum class Kind { None, ScrollBar, Move } kind = Kind::None;
+    HWND hwnd = 0;
+    int bar = 0;
+    ScrollPart part = ScrollPart::None;
+    TPoint start, last;  // screen
+    TRect start_rect;    // the moved window's rectangle when the drag began
+    int start_pos = 0;
+    int grab = 0;  // where in the thumb the pointer took it
 };
 
 // Windows, timers, focus and input state: what a reset starts afresh.
@@ -73,7 +103,12 @@ struct Desktop {
     uint32_t msg_time = 0;
     uint8_t key_state[256] = {};
     unsigned buttons = 0;
-    bool damaged = false;  // some top-level window has damage to present
+    Tracking tracking;
+    HWND hover = 0;  // the window the pointer was last over
+    TPoint cursor_pos;
+    HCURSOR cursor = 0;
+    std::string clipboard;  // without a display that has one
+    bool damaged = false;   // some top-level window has damage to present
 };
 
 // A routine another thread has the user-interface thread run (TThread::Synchronize).
@@ -104,12 +139,21 @@ struct NoCase {
 // Resources the program registered when it started.
 struct ResourceStore {
     std::map<std::string, SurfacePtr, NoCase> bitmaps;
-    std::map<std::string, IconResource, NoCase> icons;
+    std::map<std::string, std::vector<IconResource>, NoCase> icons;
     std::map<std::string, CursorResource, NoCase> cursors;
     std::unordered_map<HCURSOR, CursorResource> loaded;
     std::map<int, HCURSOR> standard_cursors;
     HCURSOR next_cursor = 1;
     std::map<int, std::string> strings;
+};
+
+// The system parameters of sysparams.hpp.
+struct SystemParams {
+    NonClientMetrics nc_metrics;
+    bool nc_metrics_available = true;
+    bool gradient_captions = true;
+    SystemVersion version;
+    bool new_style_controls = true;
 };
 
 struct TextState;     // Pango and the realised fonts (detail/text_state.hpp)
@@ -139,6 +183,7 @@ struct UiState {
     int stall_ms = 5000;
     std::array<COLORREF, COLOR_SYSCOLOR_COUNT> sys_colors = DefaultSysColors();
     std::array<int, SM_METRIC_COUNT> metrics = DefaultMetrics();
+    SystemParams params;
     std::unique_ptr<LibraryState> library;
 };
 
