@@ -66,6 +66,7 @@ HWND SetActiveWindow(HWND h) {
     }
     if (h && Desk().active == h) {
         BringWindowToTop(h);
+        if (Display* d = TheDisplay()) d->WindowActivated(h);
         SendMessage(h, WM_NCACTIVATE, 1, 0);
         SendMessage(h, WM_ACTIVATE, WA_ACTIVE, LPARAM(old));
     }

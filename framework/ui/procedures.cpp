@@ -118,6 +118,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return HTBORDER;
     }
     case WM_MOUSEACTIVATE:
+        if (GetWindowExStyle(GetAncestorRoot(hwnd)) & WS_EX_NOACTIVATE) return MA_NOACTIVATE;
         // The parents answer first.
         if (w->parent)
             if (LRESULT r = SendMessage(w->parent, WM_MOUSEACTIVATE, wp, lp)) return r;

@@ -100,7 +100,7 @@ enum WindowStyle : uint32_t {
 // clang-format off
 enum WindowExStyle : uint32_t {
     WS_EX_DLGMODALFRAME = 0x1, WS_EX_TOPMOST = 0x8, WS_EX_TOOLWINDOW = 0x80,
-    WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE = 0x200, WS_EX_CONTEXTHELP = 0x400,
+    WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE = 0x200, WS_EX_CONTEXTHELP = 0x400, WS_EX_NOACTIVATE = 0x08000000u,
 };
 // clang-format on
 enum ClassStyle : uint32_t { CS_DBLCLKS = 0x8, CS_SAVEBITS = 0x800, CS_DROPSHADOW = 0x00020000u };
@@ -435,6 +435,8 @@ public:
     virtual void Wake() = 0;
     virtual TSize ScreenSize() = 0;
     // Shows `cursor` (its picture: `image`, nullptr for none) over the program's windows.
+    // The window became the active one: it takes the keyboard on the screen.
+    virtual void WindowActivated(HWND hwnd) { (void)hwnd; }
     virtual void ShowCursor(HCURSOR cursor, const CursorResource* image) {
         (void)cursor;
         (void)image;
