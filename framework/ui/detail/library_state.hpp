@@ -7,6 +7,7 @@
 #include "framework/ui/detail/state.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/hints.hpp"
+#include "framework/ui/menus.hpp"
 
 namespace ui::detail {
 
@@ -17,6 +18,11 @@ struct LibraryState {
     // A registration: kept by a reset, like window classes.
     THintWindowClass hint_window_class = &NewHintWindow<THintWindow>;
     TApplication application;
+    // Menus: the commands in use (kept by a reset, with the items holding
+    // them), the popup menus and the popup list's window.
+    std::vector<bool> menu_commands;
+    std::vector<TPopupMenu*> popup_menus;
+    HWND popup_window = 0;
 };
 
 inline LibraryState& Library() { return *Ui().library; }
