@@ -125,9 +125,10 @@ bool SetMenu(HWND hwnd, HMENU menu) {
     Win* w = Find(hwnd);
     if (!w || w->parent || (menu && !FindMenu(menu))) return false;
     if (MenuRec* old = FindMenu(w->menu); old && old->bar_owner == hwnd) old->bar_owner = 0;
+    const TRect before = ClientIn(*w);
     w->menu = menu;
     RecalcMenuBar(hwnd);
-    RecalcFrame(hwnd);
+    RecalcFrame(hwnd, &before);
     return true;
 }
 
@@ -140,9 +141,10 @@ bool DrawMenuBar(HWND hwnd) {
     Win* w = Find(hwnd);
     if (!w || !w->menu) return false;
     const int before = w->menu_bar;
+    const TRect client = ClientIn(*w);
     RecalcMenuBar(hwnd);
     if (Member(hwnd, &Win::menu_bar) != before)
-        RecalcFrame(hwnd);
+        RecalcFrame(hwnd, &client);
     else
         InvalidateNonClient(hwnd);
     return true;

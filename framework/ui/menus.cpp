@@ -95,7 +95,8 @@ LRESULT TMenu::ProcessMenuChar(char c, HMENU menu) const {
 bool TMenu::MenuSelect(WPARAM w, LPARAM l) const {
     const int id = LOWORD(w), flags = HIWORD(w);
     if (flags == 0xFFFF && l == 0) return false;  // the menu closed
-    const TMenuItem* item = (flags & MF_POPUP) ? FindItem(GetSubMenu(HMENU(l), id), fkHandle) : FindItem(UINT(id), fkCommand);
+    const TMenuItem* item =
+        (flags & MF_POPUP) ? FindItem(GetSubMenu(HMENU(l), id), fkHandle) : FindItem(UINT(id), fkCommand);
     if (!item) return false;
     Application().SetHint(GetLongHint(item->Hint()));
     return true;

@@ -167,6 +167,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (wp == VK_F4) SendMessage(GetAncestorRoot(hwnd), WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_KEYDOWN:
+    case WM_KEYUP:
     case WM_SYSKEYUP:
     case WM_SYSCHAR: MenuKey(hwnd, msg, wp); return 0;
     case WM_SYSCOMMAND:

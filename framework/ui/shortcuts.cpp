@@ -37,7 +37,8 @@ std::string KeyText(UINT key) {
 bool StartsWithNoCase(const std::string& text, size_t at, const std::string& prefix) {
     if (text.size() - at < prefix.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[at + i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+        if (std::tolower(static_cast<unsigned char>(text[at + i])) !=
+            std::tolower(static_cast<unsigned char>(prefix[i])))
             return false;
     return true;
 }
@@ -86,7 +87,8 @@ TShortCut TextToShortCut(const std::string& text) {
     if (rest.empty()) return 0;
     for (UINT key = 1; key <= 0xFF; ++key) {
         const std::string name = KeyText(key);
-        if (!name.empty() && name.size() == rest.size() && StartsWithNoCase(rest, 0, name)) return TShortCut(key | mods);
+        if (!name.empty() && name.size() == rest.size() && StartsWithNoCase(rest, 0, name))
+            return TShortCut(key | mods);
     }
     return 0;
 }

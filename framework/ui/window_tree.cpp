@@ -75,10 +75,10 @@ void RecalcNonClient(HWND h) {
                     (r.bottom - d.bottom) - client.bottom};
 }
 
-void RecalcFrame(HWND h) {
+void RecalcFrame(HWND h, const TRect* client_before) {
     Win* w = Find(h);
     if (!w) return;
-    const TRect before = ClientIn(*w);
+    const TRect before = client_before ? *client_before : ClientIn(*w);
     RecalcNonClient(h);
     if (!(w = Find(h))) return;
     const TRect after = ClientIn(*w);

@@ -19,8 +19,9 @@ TRect DefaultInsets(const Win& w);  // what DefWindowProc answers to WM_NCCALCSI
 // Asks the window for its client area (WM_NCCALCSIZE) and keeps the answer.
 void RecalcNonClient(HWND h);
 // The frame changed (a menu bar came or went): the client area is asked
-// for again, the window repainted and told its new size.
-void RecalcFrame(HWND h);
+// for again, the window repainted and told its new size when it differs from
+// `client_before` (window coordinates; by default what it was before).
+void RecalcFrame(HWND h, const TRect* client_before = nullptr);
 TRect ClientIn(const Win& w);  // client rectangle in the window's own coordinates
 Win* Root(Win* w);
 TPoint OriginInRoot(const Win& w);  // the window's top-left in its top-level window's pixels
