@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "framework/ui/detail/state.hpp"
+#include "framework/ui/dropdown.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/hints.hpp"
 #include "framework/ui/menus.hpp"
@@ -18,6 +19,7 @@ struct LibraryState {
     // A registration: kept by a reset, like window classes.
     THintWindowClass hint_window_class = &NewHintWindow<THintWindow>;
     TApplication application;
+    std::vector<TDropDownWindow*> drop_downs;  // open now
     // Menus: the commands in use (kept by a reset, with the items holding
     // them), the popup menus and the popup list's window.
     std::vector<bool> menu_commands;
