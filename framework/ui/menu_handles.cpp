@@ -135,6 +135,8 @@ bool ModifyMenu(HMENU h, UINT position, UINT flags, uintptr_t id_or_popup, const
     if (!(flags & MF_POPUP)) fresh.sub = it->sub;  // the drop-down stays
     fresh.bitmap = it->bitmap, fresh.mask = it->mask;
     fresh.state |= it->state & MFS_HILITE;
+    // The place stays until the menu is laid out again (an open drop-down's owner may convert its items).
+    fresh.rect = it->rect, fresh.shortcut_x = it->shortcut_x;
     *it = std::move(fresh);
     MenuChanged(*owner);
     return true;
@@ -298,7 +300,7 @@ UINT GetMenuDefaultItem(HMENU h, bool by_position) {
 
 bool GetMenuItemRect(HWND hwnd, HMENU h, UINT position, TRect& screen) {
     MenuRec* m = FindMenu(h);
-    if (!m || position >= m->items.size() || !m->laid_out) return false;
+    if (!m || position >= m->items.size()) return false;
     const TRect& r = m->items[position].rect;
     if (m->window && IsWindow(m->window)) {
         const TPoint o = ClientToScreen(m->window, {0, 0});

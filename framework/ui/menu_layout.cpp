@@ -74,12 +74,17 @@ UINT OwnerDrawState(const MenuItemRec& it) {
     return s;
 }
 
-void DrawOwnerDrawn(DC& dc, const MenuRec& m, const MenuItemRec& it, HWND owner) {
+void DrawOwnerDrawn(DC& dc, const MenuRec& m, const MenuItemRec& it, HWND owner, bool bar) {
     DRAWITEMSTRUCT dis{ODT_MENU, 0, it.id, ODA_DRAWENTIRE, OwnerDrawState(it), m.handle, &dc, it.rect, it.data};
     const int saved = dc.Save();
     dc.S().font = MenuFont();
     if (owner) SendMessage(owner, WM_DRAWITEM, 0, LPARAM(&dis));
     dc.Restore(saved);
+    // The system draws a drop-down's arrow beside what the owner drew.
+    if (it.sub && !bar) {
+        const COLORREF c = GetSysColor((it.state & MFS_HILITE) ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
+        DrawArt(dc, kArrowArt, it.rect.right - MenuCheckWidth() / 2 - 4, it.rect.top + it.rect.Height() / 2 - 3, c);
+    }
 }
 
 // Text with its '&' marks, in `color`; a disabled item not selected is embossed.
@@ -263,7 +268,7 @@ void DrawMenuItem(DC& dc, MenuRec& m, int index, HWND owner, bool bar, bool open
     const MenuItemRec& it = m.items[size_t(index)];
     if (it.rect.Empty()) return;
     if (it.type & MFT_OWNERDRAW)
-        DrawOwnerDrawn(dc, m, it, owner);
+        DrawOwnerDrawn(dc, m, it, owner, bar);
     else if (bar)
         DrawBarItem(dc, it, open);
     else

@@ -192,7 +192,10 @@ HWND PopupListWindow() {
 
 const std::vector<TPopupMenu*>& PopupMenus() { return detail::Library().popup_menus; }
 
-TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) { detail::Library().popup_menus.push_back(this); }
+TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {
+    detail::Library().popup_menus.push_back(this);
+    PopupListWindow();  // there while any popup menu is
+}
 
 TPopupMenu::~TPopupMenu() {
     auto& list = detail::Library().popup_menus;
