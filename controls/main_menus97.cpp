@@ -184,7 +184,10 @@ void TCustomMainMenus97::UpdateMenuBar() {
         }
         b->CommandWindow = FormHandle();
         const std::string& caption = top[i]->Caption();
-        b->SetBounds(x, 0, 6 * int(caption.size()), height);
+        // Six pixels a character, but never narrower than the caption needs.
+        b->Canvas()->Font()->Assign(b->Font());
+        const int needed = b->Canvas()->TextWidth(caption) + 12;
+        b->SetBounds(x, 0, std::max(6 * int(caption.size()), needed), height);
         x += b->Width();
         b->SetCaption(caption);
         b->Hint = top[i]->Hint();
