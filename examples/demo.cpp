@@ -38,6 +38,7 @@
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "examples/control_pictures.hpp"
+#include "examples/menu_pictures.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
 
@@ -409,6 +410,8 @@ int Run(int argc, char** argv) {
         ReportNotes(notes);
         ok = SplitRoundTrip(folder + "/splits.dbf", postings) && ok;
         for (const std::string& name : WriteControlPictures(folder))
+            std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
+        for (const std::string& name : WriteMenuPictures(folder))
             std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
