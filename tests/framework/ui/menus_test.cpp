@@ -331,5 +331,50 @@ TEST_F(MenusTest, ThePopupListWindowSetsTheHintOfTheItemSelected) {
     EXPECT_EQ(clicked, 1);
 }
 
+TEST_F(MenusTest, AnItemShowsItsImageBesideTheCaption) {
+    TImageList images(nullptr, 12, 12);
+    TBitmap red;
+    red.SetSize(12, 12);
+    red.Canvas()->Brush()->SetColor(clRed);
+    red.Canvas()->FillRect({0, 0, 12, 12});
+    images.Add(&red, nullptr);
+    auto popup = Make<TPopupMenu>(nullptr);
+    popup->SetImages(&images);
+    TMenuItem* pictured = Item(popup.get(), "Pictured", popup->Items());
+    Item(popup.get(), "Plain", popup->Items());
+    pictured->SetImageIndex(0);
+    form->Show();
+    Pump();
+    int red_pixels = -1, plain_red = -1;
+    const SubclassToken token =
+        SubclassWindow(PopupListWindow(), [&](HWND h, UINT m, WPARAM w, LPARAM l, const NextProc& next) {
+            if (m != WM_ENTERIDLE || red_pixels >= 0) return next(h, m, w, l);
+            const HWND window = OpenMenuWindows().at(0);
+            const TRect wr = GetWindowRect(window);
+            auto count = [&](int position) {
+                TRect r;
+                GetMenuItemRect(0, popup->Handle(), UINT(position), r);
+                int n = 0;
+                for (int y = r.top; y < r.bottom; ++y)
+                    for (int x = r.left; x < r.left + GetSystemMetrics(SM_CXMENUCHECK) + 4; ++x)
+                        n += GetWindowSurface(window)->Pixel(x - wr.left, y - wr.top) == RGB(255, 0, 0);
+                return n;
+            };
+            red_pixels = count(0), plain_red = count(1);
+            EndMenu();
+            return LRESULT(0);
+        });
+    popup->Popup(150, 150);
+    RemoveSubclass(PopupListWindow(), token);
+    EXPECT_EQ(red_pixels, 12 * 12);  // the whole image, in the check mark's place
+    EXPECT_EQ(plain_red, 0);
+    // Taking the images away takes the picture away.
+    popup->SetImages(nullptr);
+    MENUITEMINFO info;
+    info.fMask = MIIM_BITMAP;
+    GetMenuItemInfo(popup->Handle(), pictured->Command(), false, info);
+    EXPECT_FALSE(info.hbmpItem);
+}
+
 }  // namespace
 }  // namespace ui
