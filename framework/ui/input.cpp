@@ -90,7 +90,8 @@ void CookMouse(const MSG& raw, std::vector<MSG>& out) {
         }
     }
     if (!GetCapture() && Find(target)) SendMessage(target, WM_SETCURSOR, target, MAKELPARAM(int(hit), int(m)));
-    if (press && Find(target) && MouseActivate(target, hit, m)) return;
+    // A press taken by the capture (a menu loop's, a drag's) activates nothing.
+    if (press && !GetCapture() && Find(target) && MouseActivate(target, hit, m)) return;
     if (!Find(target)) return;
     if (hit != HTCLIENT) {
         post(target, m, WPARAM(hit), sp);

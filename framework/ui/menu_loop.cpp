@@ -28,6 +28,7 @@ struct MenuTracker {
     bool done = false;
     UINT chosen = 0;
     std::optional<MSG> press;  // the press outside the menu that ended it
+    UINT last_key = 0;         // the last key the loop took
 };
 
 }  // namespace detail
@@ -232,6 +233,13 @@ void Execute(MenuTracker& t, HMENU h, int index, bool keyboard) {
     Choose(t, it.id);
 }
 
+// A press on a drop-down may take the screen's keyboard focus along with it:
+// the keys belong to the active window, whose menu this is.
+void KeepScreenFocus() {
+    if (Display* d = TheDisplay())
+        if (const HWND active = GetActiveWindow()) d->WindowActivated(active);
+}
+
 // Where a mouse message points on the screen.
 TPoint ScreenPoint(const MSG& msg) {
     const TPoint p{LOWORD_S(msg.lParam), HIWORD_S(msg.lParam)};
@@ -289,6 +297,7 @@ bool Mouse(MenuTracker& t, const MSG& msg) {
         }
         return true;
     }
+    if (down) KeepScreenFocus();
     const HMENU h = t.open[size_t(hit.level)];
     if (hit.index < 0) return true;
     if (move || down) {
@@ -419,7 +428,10 @@ void Handle(MenuTracker& t, MSG& msg) {
     if (IsMouse(msg.message)) return;  // handled before it was removed
     switch (msg.message) {
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: Key(t, UINT(msg.wParam)); return;
+    case WM_SYSKEYDOWN:
+        t.last_key = UINT(msg.wParam);
+        Key(t, UINT(msg.wParam));
+        return;
     case WM_CHAR:
     case WM_SYSCHAR: Char(t, char(msg.wParam)); return;
     default:
@@ -485,6 +497,7 @@ UINT Finish(MenuTracker& t, UINT chosen) {
         t.bar_index = -1;
         SetBarOpen(t);
     }
+    KeepScreenFocus();
     Notify(t, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
     Notify(t, WM_EXITMENULOOP, t.bar ? 0 : 1, 0);
     if (GetCapture() == t.capture) ReleaseCapture();
@@ -512,6 +525,14 @@ UINT Track(MenuTracker& t, const std::function<bool()>& start) {
     if (t.done && !chosen) chosen = t.chosen;
     guard.finished = true;
     Finish(t, chosen);
+    // The character a screen sends after Enter or Escape belongs to the key the menu took.
+    if (t.last_key == VK_RETURN || t.last_key == VK_ESCAPE) {
+        if (Display* d = TheDisplay()) d->Wait(0);
+        MSG ch;
+        const WPARAM c = t.last_key == VK_RETURN ? '\r' : 0x1B;
+        if (PeekMessage(ch, 0, WM_CHAR, WM_CHAR, PM_NOREMOVE) && ch.wParam == c)
+            PeekMessage(ch, 0, WM_CHAR, WM_CHAR, PM_REMOVE);
+    }
     // The press that closed the menu goes to the window under the pointer.
     if (t.press) RequeueMouseFront(*t.press, ScreenPoint(*t.press));
     return chosen;

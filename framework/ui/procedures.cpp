@@ -144,7 +144,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCLBUTTONDOWN:
     case WM_NCLBUTTONDBLCLK: {
         const TPoint p{LOWORD_S(lp), HIWORD_S(lp)};
-        if (wp == HTMENU && msg == WM_NCLBUTTONDOWN) {
+        if (wp == HTMENU) {  // a double click on the bar is a press as well
             SendMessage(hwnd, WM_SYSCOMMAND, WPARAM(SC_MOUSEMENU) + WPARAM(HTMENU), lp);
             return 0;
         }
