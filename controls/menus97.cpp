@@ -154,7 +154,10 @@ void TCustomMenus97::SetDefaultFont(bool v) {
     default_font_ = v;
 }
 
-void TCustomMenus97::SetMenus97Look(TMenus97Look v) { look_ = v; }
+void TCustomMenus97::SetMenus97Look(TMenus97Look v) {
+    look_ = v;
+    LookChanged();
+}
 
 void TCustomMenus97::FontChanged() { default_font_ = false; }
 void TCustomMenus97::HiliteFontChanged() { default_font_ = false; }

@@ -125,6 +125,7 @@ protected:
     virtual bool FormWndProc(ui::TMessage& m);
     virtual void FormAfterMessage(ui::TMessage&) {}
     virtual bool IsPopupVariant() const { return false; }
+    virtual void LookChanged() {}
 
     // Measuring and drawing (menus97_draw.cpp).
     ui::TSize TextSize(const std::string& text);
@@ -222,6 +223,7 @@ protected:
     bool FormWndProc(ui::TMessage& m) override;
     void FormAfterMessage(ui::TMessage& m) override;
     void FontChanged() override;
+    void LookChanged() override { RedrawBar(); }
     void SetMenu(ui::TMenu* menu) override;
 
 private:

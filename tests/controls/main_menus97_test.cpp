@@ -164,6 +164,16 @@ TEST_F(MainMenus97Test, TheKeysDriveThePanelLikeABar) {
     Key(VK_MENU);
     Pump();
     EXPECT_FALSE(panel->BarActive());
+    // Alt and a button's letter press it.
+    clicks.clear();
+    HMENU opened = 0;
+    Run({[&] {
+            opened = TrackedMenu();
+            Key(VK_DOWN), Key(VK_RETURN);
+        }},
+        [] { Key('E', kAlt); });
+    EXPECT_EQ(opened, edit->Handle());
+    EXPECT_EQ(clicks, (std::vector<std::string>{"&Copy"}));
 }
 
 TEST_F(MainMenus97Test, TheMouseOpensButtonsAndMovesBetweenThem) {
