@@ -8,6 +8,7 @@
 #include "engine/dataset/file_dataset.hpp"
 #include "engine/dataset/tzgrid.hpp"
 #include "engine/dataset/tznavigator.hpp"
+#include "examples/main_window_menus.hpp"
 #include "framework/ui/forms.hpp"
 
 namespace demo {
@@ -28,6 +29,11 @@ public:
     static constexpr const char* kWidthSection = "GRID COLUMN WIDTHS";
     static std::string WidthKey(int column) { return "HISTORY " + std::to_string(column); }
 
+    // Debits, credits and transfers in their own colours (View, "Row colours").
+    bool RowColours() const { return row_colours_; }
+    void SetRowColours(bool on);
+    const MainWindowMenus& Menus() const { return menus_; }
+
 private:
     void RowColours(int row, ui::TColor& cell_text);
     void TitleClick(zurod::TTzColumn* column);
@@ -37,6 +43,8 @@ private:
     db::TDataSource* source_ = nullptr;
     zurod::TTzGrid* grid_ = nullptr;
     zurod::TTzNavigator* navigator_ = nullptr;
+    bool row_colours_ = true;
+    MainWindowMenus menus_;
 };
 
 }  // namespace demo
