@@ -8,7 +8,7 @@ namespace demo {
 namespace {
 
 ui::TMenuItem* Item(ui::TComponent* owner, ui::TMenuItem* parent, const std::string& caption,
-                    std::function<void()> click = nullptr) {
+                    const std::function<void()>& click = nullptr) {
     auto* item = new ui::TMenuItem(owner);
     item->SetCaption(caption);
     if (click) item->OnClick = [click](ui::TObject*) { click(); };

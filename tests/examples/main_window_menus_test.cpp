@@ -46,7 +46,7 @@ TEST_F(MainWindowTest, TheMenusAreInPlaceAndDoWhatTheySay) {
 
     // A right click on the grid, the keys: the last record, then back to the first by the popup's letter.
     const ui::TPoint at = grid->ClientToScreen({200, 60});
-    auto popup = [&](std::vector<ui::UINT> keys, std::vector<char> chars) {
+    auto popup = [&](const std::vector<ui::UINT>& keys, const std::vector<char>& chars) {
         ui::InjectMouse(ui::MouseAction::Down, ui::MouseButton::Right, at);
         ui::InjectMouse(ui::MouseAction::Up, ui::MouseButton::Right, at);
         for (ui::UINT k : keys) Key(k);

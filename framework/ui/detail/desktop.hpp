@@ -13,7 +13,7 @@ T Member(HWND h, T Win::*field) {
     const Win* w = Find(h);
     return w ? w->*field : T{};
 }
-TRect Insets(const Win& w);    // the frame, caption, menu bar and client edge, as the window's WM_NCCALCSIZE left them
+TRect Insets(const Win& w);  // the frame, caption, menu bar and client edge, as the window's WM_NCCALCSIZE left them
 TRect FrameInsets(const Win& w);    // the frame and caption alone
 TRect DefaultInsets(const Win& w);  // what DefWindowProc answers to WM_NCCALCSIZE
 // Asks the window for its client area (WM_NCCALCSIZE) and keeps the answer.

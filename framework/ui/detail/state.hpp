@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "framework/ui/resources.hpp"
-#include "framework/ui/sysparams.hpp"
 #include "framework/ui/scroll_bars.hpp"
+#include "framework/ui/sysparams.hpp"
 #include "framework/ui/window.hpp"
 
 namespace ui {
@@ -52,8 +52,8 @@ struct Win {
     bool destroying = false;
     Region update;  // client coordinates
     bool erase = false, nc_dirty = false;
-    bool nc_active = false;          // the frame is drawn active (WM_NCACTIVATE)
-    SurfacePtr icon, icon_mask;      // the title bar's small icon
+    bool nc_active = false;      // the frame is drawn active (WM_NCACTIVATE)
+    SurfacePtr icon, icon_mask;  // the title bar's small icon
     uint64_t invalidations = 0;  // counts changes to `update`, to tell what came during a paint
     uint64_t paints_begun = 0;   // counts BeginPaint
     int painting = 0;            // inside WM_PAINT: no nested paint of this window
@@ -112,8 +112,8 @@ struct Desktop {
     HWND hover = 0;  // the window the pointer was last over
     TPoint cursor_pos;
     HCURSOR cursor = 0;
-    std::string clipboard;  // without a display that has one
-    bool damaged = false;   // some top-level window has damage to present
+    std::string clipboard;             // without a display that has one
+    bool damaged = false;              // some top-level window has damage to present
     std::shared_ptr<MenuStore> menus;  // made on first use
 };
 

@@ -111,7 +111,7 @@ TEST_F(MenusTest, ItemsShowInTheirParentsHandle) {
     const Case cases[] = {
         {0, "&Open\tCtrl+O", MF_DEFAULT},
         {1, "", MF_SEPARATOR},
-        {2, "Grey", MFS_GRAYED | MF_MENUBARBREAK},  // greyed and disabled
+        {2, "Grey", UINT(MFS_GRAYED) | UINT(MF_MENUBARBREAK)},  // greyed and disabled
     };
     for (const Case& c : cases) {
         EXPECT_EQ(GetMenuString(h, UINT(c.position), MF_BYPOSITION), c.text);
