@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <thread>
 
 #include "framework/ui/inifiles.hpp"
@@ -53,15 +54,19 @@ TEST_F(MenusScreenTest, ARightClickOnTheGridTheKeysAndTheMainMenuOnTheScreen) {
     ASSERT_EQ(access("/usr/bin/Xvfb", X_OK), 0) << "xvfb is not installed (scripts/install-deps)";
     ASSERT_EQ(access("/usr/bin/xdotool", X_OK), 0) << "xdotool is not installed (scripts/install-deps)";
     // Where things are, from the same window drawn headless here.
-    ui::TPoint click, banner, arrow_last;
+    ui::TPoint click, banner, arrow_first, arrow_last;
     {
         auto w = Open("");
         zurod::TTzGrid* grid = w->Grid();
         click = grid->ClientToScreen({220, 40});
         const int frame = ui::GetSystemMetrics(ui::SM_CXDLGFRAME);
         banner = {click.x + frame + 4, click.y + frame + 4};
-        const ui::TRect r = grid->CellRect(0, grid->VisibleRowCount()).Inflate(-1, -1);
-        arrow_last = grid->ClientToScreen({r.right - 8 - 1 + 5, int(unsigned(r.top + r.bottom - 9) >> 1) + 4});
+        // The indicator's arrow on a row.
+        auto arrow = [&](int row) {
+            const ui::TRect r = grid->CellRect(0, row).Inflate(-1, -1);
+            return grid->ClientToScreen({r.right - 8 - 1 + 5, int(unsigned(r.top + r.bottom - 9) >> 1) + 4});
+        };
+        arrow_first = arrow(1), arrow_last = arrow(grid->VisibleRowCount());
     }
     ui::UiReset();
 
@@ -85,6 +90,8 @@ TEST_F(MenusScreenTest, ARightClickOnTheGridTheKeysAndTheMainMenuOnTheScreen) {
     WaitFor([&] { return !(window = Xdotool("search --onlyvisible --name 'Transaction History'")).empty(); });
     ASSERT_FALSE(window.empty()) << "no window; the program said: " << std::ifstream(log).rdbuf();
     Xdotool("windowfocus --sync " + window.substr(0, window.find('\n')));
+    // The program is ready once its grid shows the first record.
+    ASSERT_TRUE(WaitFor([&] { return Pixel(arrow_first) == 0; }));
 
     // The popup comes up where the grid was clicked, its banner in the gradient's first colour.
     const uint32_t band = ui::ToPixel(ui::ColorToRGB(ui::clActiveCaption));
@@ -104,6 +111,7 @@ TEST_F(MenusScreenTest, ARightClickOnTheGridTheKeysAndTheMainMenuOnTheScreen) {
     WaitFor([&] { return waitpid(child, &status, WNOHANG) == child; });
     if (status == -1) kill(child, SIGKILL), waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << std::ifstream(log).rdbuf();
+    if (HasFailure()) std::cerr << std::ifstream(log).rdbuf();
     EXPECT_TRUE(std::filesystem::exists(ui::ChangeFileExt(program, ".INI"))) << "closed as the program closes";
 }
 
