@@ -42,6 +42,7 @@
 #include "examples/control_pictures.hpp"
 #include "examples/demo_data.hpp"
 #include "examples/main_window.hpp"
+#include "examples/menu_pictures.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
 
@@ -299,6 +300,8 @@ int Run(int argc, char** argv) {
         if (!SavePicture(window.get(), folder + "/grid-window.png"))
             std::fprintf(stderr, "corvanta-demo: cannot write the main window's picture into %s\n", folder.c_str());
         for (const std::string& name : WriteControlPictures(folder))
+            std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
+        for (const std::string& name : WriteMenuPictures(folder))
             std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
         return ok ? 0 : 1;
     } catch (const std::exception& e) {

@@ -64,6 +64,7 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     grid_->SetDataSource(source_);
     ReadColumnWidths();
 
+    menus_ = AddMainWindowMenus(this);
     OnClose = [this](ui::TObject*, ui::TCloseAction&) { WriteColumnWidths(); };
     AddAccountPreview(this, history_);
     SetActiveControl(grid_);
@@ -71,6 +72,7 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
 
 // Debits, credits and transfers in their own ink; the engine stands on the row drawn.
 void TMainWindow::RowColours(int, ui::TColor& cell_text) {
+    if (!row_colours_) return;
     const std::string action = zurod::TzAllTrim(history_->FieldGet("ACTION"));
     if (action == "Debit")
         cell_text = ui::clMaroon;
@@ -78,6 +80,11 @@ void TMainWindow::RowColours(int, ui::TColor& cell_text) {
         cell_text = ui::clGreen;
     else if (action == "Transfer")
         cell_text = ui::clNavy;
+}
+
+void TMainWindow::SetRowColours(bool on) {
+    row_colours_ = on;
+    grid_->Invalidate();
 }
 
 // A title chooses the order: by date, by account, else as the records were written.

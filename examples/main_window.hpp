@@ -9,6 +9,7 @@
 #include "engine/dataset/file_dataset.hpp"
 #include "engine/dataset/tzgrid.hpp"
 #include "engine/dataset/tznavigator.hpp"
+#include "examples/main_window_menus.hpp"
 #include "framework/ui/forms.hpp"
 
 namespace demo {
@@ -32,6 +33,11 @@ public:
     static constexpr const char* kWidthSection = "GRID COLUMN WIDTHS";
     static std::string WidthKey(int column) { return "HISTORY " + std::to_string(column); }
 
+    // Debits, credits and transfers in their own colours (View, "Row colours").
+    bool RowColours() const { return row_colours_; }
+    void SetRowColours(bool on);
+    const MainWindowMenus& Menus() const { return menus_; }
+
 private:
     void RowColours(int row, ui::TColor& cell_text);
     void TitleClick(zurod::TTzColumn* column);
@@ -42,6 +48,8 @@ private:
     zurod::TTzGrid* grid_ = nullptr;
     zurod::TTzNavigator* navigator_ = nullptr;
     TUpdateBar* update_bar_ = nullptr;
+    bool row_colours_ = true;
+    MainWindowMenus menus_;
 };
 
 }  // namespace demo

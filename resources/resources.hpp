@@ -1,7 +1,7 @@
 #pragma once
 // The program's resources: the cursors "CV_HANDCUR" and "CV_DRAGCUR", the
-// icon "MAINICON" (32 and 16 pixels) and the button glyphs below, registered
-// with the window system by name.
+// icon "MAINICON" (32 and 16 pixels), the button glyphs below and the menus'
+// marks "CheckMark" and "RadioMark", registered with the window system by name.
 #include <array>
 
 namespace resources {
@@ -20,6 +20,7 @@ namespace detail {
 void RegisterCursors();
 void RegisterIcons();
 void RegisterGlyphs();
+void RegisterMenuMarks();
 }  // namespace detail
 
 }  // namespace resources

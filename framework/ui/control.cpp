@@ -5,6 +5,7 @@
 #include "framework/ui/controls.hpp"
 #include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/forms.hpp"
+#include "framework/ui/menus.hpp"
 
 namespace ui {
 
@@ -160,6 +161,20 @@ void TControl::SetAlign(TAlign v) {
     if (parent_) parent_->AlignControls();
 }
 
+namespace {
+
+// A right click pops the control's menu up where it was clicked.
+void PopupAt(TControl* control, TPoint client) {
+    TPopupMenu* menu = control->PopupMenu();
+    if (!menu || !menu->AutoPopup) return;
+    if (TCustomForm* form = GetParentForm(control)) form->SendCancelMode(nullptr);
+    menu->SetPopupComponent(control);
+    const TPoint p = control->ClientToScreen(client);
+    menu->Popup(p.x, p.y);
+}
+
+}  // namespace
+
 LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
     TMessage m{msg, w, l, 0};
     WindowProc(m);
@@ -197,7 +212,10 @@ void TControl::WndProc(TMessage& m) {
         return;
     }
     case WM_RBUTTONDOWN: MouseDown(mbRight, s, x, y); return;
-    case WM_RBUTTONUP: MouseUp(mbRight, s, x, y); return;
+    case WM_RBUTTONUP:
+        MouseUp(mbRight, s, x, y);
+        PopupAt(this, {x, y});
+        return;
     case WM_MBUTTONDOWN: MouseDown(mbMiddle, s, x, y); return;
     case WM_MBUTTONUP: MouseUp(mbMiddle, s, x, y); return;
     case WM_MOUSEMOVE: MouseMove(s, x, y); return;
@@ -238,6 +256,18 @@ void TControl::WndProc(TMessage& m) {
         return;
     default: DefaultHandler(m);
     }
+}
+
+void TControl::SetPopupMenu(TPopupMenu* menu) {
+    if (menu == popup_menu_) return;
+    if (popup_menu_) popup_menu_->RemoveFreeNotification(this);
+    popup_menu_ = menu;
+    if (menu) menu->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* component, TOperation op) {
+    TComponent::Notification(component, op);
+    if (op == TOperation::opRemove && component == popup_menu_) popup_menu_ = nullptr;
 }
 
 void TControl::MouseDown(TMouseButton b, TShiftState s, int x, int y) {

@@ -76,6 +76,7 @@ using TKeyEvent = std::function<void(TObject* sender, UINT& key, TShiftState)>;
 using TKeyPressEvent = std::function<void(TObject* sender, char& key)>;
 
 class TWinControl;
+class TPopupMenu;
 
 class TControl : public TComponent {
 public:
@@ -137,6 +138,10 @@ public:
     // The hint, shown when ShowHint is on; ParentShowHint makes ShowHint
     // follow the parent's.
     std::string Hint;
+    // The menu a right click pops up (free-notified).
+    TPopupMenu* PopupMenu() const { return popup_menu_; }
+    void SetPopupMenu(TPopupMenu* menu);
+    void Notification(TComponent* component, TOperation op) override;
     bool ShowHint() const { return show_hint_; }
     void SetShowHint(bool v);
     bool ParentShowHint() const { return parent_show_hint_; }
@@ -181,6 +186,7 @@ protected:
     bool show_hint_ = false, parent_show_hint_ = true;
     std::unique_ptr<TFont> font_;
     TAlign align_ = alNone;
+    TPopupMenu* popup_menu_ = nullptr;
     int cursor_ = crDefault;
 };
 // clang-format on

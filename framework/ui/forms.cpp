@@ -4,6 +4,7 @@
 
 #include "framework/ui/detail/hint_state.hpp"
 #include "framework/ui/detail/library_state.hpp"
+#include "framework/ui/menus.hpp"
 #include "platform/msgbox.hpp"
 
 namespace ui {
@@ -63,6 +64,10 @@ void TCustomForm::CreateParams(ui::CreateParams& p) {
 
 void TCustomForm::CreateHandleDone() {
     UpdateWindowIcon();
+    if (menu_) {
+        menu_->SetWindowHandle(handle_);
+        ui::SetMenu(handle_, menu_->Handle());
+    }
     // Children made before the window follow it now.
     for (TControl* c : controls_)
         if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Visible()) w->Handle();
@@ -189,7 +194,29 @@ void TCustomForm::PaintWindow(DC* dc) {
     OnPaint(this);
 }
 
+void TCustomForm::SetMenu(TMainMenu* menu) {
+    if (menu == menu_) return;
+    if (menu_) {
+        menu_->RemoveFreeNotification(this);
+        menu_->SetWindowHandle(0);
+    }
+    menu_ = menu;
+    if (menu_) menu_->FreeNotification(this);
+    if (!HandleAllocated()) return;
+    if (menu_) menu_->SetWindowHandle(handle_);
+    ui::SetMenu(handle_, menu_ ? menu_->Handle() : 0);
+}
+
+void TCustomForm::Notification(TComponent* component, TOperation op) {
+    TWinControl::Notification(component, op);
+    if (op == TOperation::opRemove && component == menu_) {
+        menu_ = nullptr;
+        if (HandleAllocated()) ui::SetMenu(handle_, 0);
+    }
+}
+
 void TCustomForm::WndProc(TMessage& m) {
+    if (FormMenuMessage(this, m)) return;
     switch (m.Msg) {
     case CM_VISIBLECHANGED:
         if (m.WParam) {

@@ -13,6 +13,8 @@
 
 namespace ui {
 
+class TMainMenu;
+
 enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 // clang-format off
@@ -44,6 +46,10 @@ public:
     void SetModalResult(int v) { modal_result_ = v; }
     bool Active() const;
     bool Modal() const { return in_modal_; }
+    // The main menu the form shows as its menu bar (free-notified).
+    TMainMenu* Menu() const { return menu_; }
+    void SetMenu(TMainMenu* menu);
+    void Notification(TComponent* component, TOperation op) override;
     // A control on the form took the focus: it is the active control now,
     // and every control hears of it (CM_FOCUSCHANGED).
     void FocusChanged(TWinControl* control);
@@ -81,6 +87,7 @@ private:
     std::unique_ptr<TIcon> icon_;
     std::unique_ptr<TControlCanvas> canvas_;
     TWinControl* active_control_ = nullptr;
+    TMainMenu* menu_ = nullptr;
     int modal_result_ = 0;
     bool in_modal_ = false;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/ui/detail/desktop.hpp"
+#include "framework/ui/detail/menu_state.hpp"
 
 namespace ui::detail {
 
@@ -167,6 +168,8 @@ void PaintDefaultFrame(HWND h, const Region* screen_region, bool active) {
         DrawText(*dc, w->text, t, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
         for (const CaptionButton& b : l.buttons) PaintButton(*dc, b);
     }
+    PaintMenuBar(h, *dc);
+    if (!(w = Find(h))) return;
     if (w->ex_style & WS_EX_CLIENTEDGE) {
         TRect e = r.Inflate(-(ins.left - 2), -(ins.left - 2));
         e.top = ins.top - 2;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/codepage.hpp"
@@ -217,6 +218,9 @@ private:
         }
         case SDL_KEYDOWN:
         case SDL_KEYUP:
+            // The text a key with Ctrl or Alt brings belongs to that key, even
+            // when the modifier is up again by the time the text comes.
+            if (e.type == SDL_KEYDOWN) command_key_ = (e.key.keysym.mod & (KMOD_CTRL | KMOD_LALT)) != 0;
             if (UINT vk = ToVirtualKey(e.key.keysym.sym))
                 InjectKey(vk, e.type == SDL_KEYDOWN, Modifiers(e.key.keysym.mod));
             if (e.type == SDL_KEYDOWN &&
@@ -226,7 +230,7 @@ private:
             break;
         case SDL_TEXTINPUT:
             // Ctrl and Alt make commands and accelerators, not text.
-            if (SDL_GetModState() & (KMOD_CTRL | KMOD_LALT)) break;
+            if (std::exchange(command_key_, false) || (SDL_GetModState() & (KMOD_CTRL | KMOD_LALT))) break;
             for (char c : platform::Utf8ToAnsi(e.text.text)) InjectChar(c);
             break;
         case SDL_WINDOWEVENT: {
@@ -247,6 +251,7 @@ private:
         }
     }
 
+    bool command_key_ = false;  // the last key pressed came with Ctrl or Alt
     Uint32 wake_event_;
     std::unordered_map<HWND, SDL_Window*> windows_;
     std::unordered_map<Uint32, HWND> ids_;

@@ -6,6 +6,7 @@
 #include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/edit_box.hpp"
 #include "framework/ui/forms.hpp"
+#include "framework/ui/menus.hpp"
 
 namespace ui {
 
@@ -360,6 +361,11 @@ void TWinControl::WndProc(TMessage& m) {
         return;
     case CN_KEYDOWN:
     case CN_SYSKEYDOWN: {
+        // A menu's shortcut goes first.
+        if (IsMenuKey(this, UINT(m.WParam), KeyboardShiftState())) {
+            m.Result = 1;
+            return;
+        }
         // Keys the control does not want for itself are its form's dialog keys.
         LRESULT mask = 0;
         switch (m.WParam) {

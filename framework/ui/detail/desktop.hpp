@@ -13,7 +13,15 @@ T Member(HWND h, T Win::*field) {
     const Win* w = Find(h);
     return w ? w->*field : T{};
 }
-TRect Insets(const Win& w);    // the frame, caption and client edge
+TRect Insets(const Win& w);  // the frame, caption, menu bar and client edge, as the window's WM_NCCALCSIZE left them
+TRect FrameInsets(const Win& w);    // the frame and caption alone
+TRect DefaultInsets(const Win& w);  // what DefWindowProc answers to WM_NCCALCSIZE
+// Asks the window for its client area (WM_NCCALCSIZE) and keeps the answer.
+void RecalcNonClient(HWND h);
+// The frame changed (a menu bar came or went): the client area is asked
+// for again, the window repainted and told its new size when it differs from
+// `client_before` (window coordinates; by default what it was before).
+void RecalcFrame(HWND h, const TRect* client_before = nullptr);
 TRect ClientIn(const Win& w);  // client rectangle in the window's own coordinates
 Win* Root(Win* w);
 TPoint OriginInRoot(const Win& w);  // the window's top-left in its top-level window's pixels
@@ -76,6 +84,11 @@ std::vector<MSG> CookInput(const MSG& raw);
 // message_queue.cpp
 // Posts input with the screen point it happened at (MSG::pt).
 void PostInput(HWND h, UINT msg, WPARAM w, LPARAM l, TPoint screen);
+// Puts raw input back at the head of the queue.
+void PushInputFront(const MSG& raw);
+// input.cpp: a press taken as a message goes back as the input it was, to be
+// directed anew (the press that closed a menu).
+void RequeueMouseFront(const MSG& cooked, TPoint screen);
 
 // edit_box.cpp, button_box.cpp
 void RegisterEditClass();

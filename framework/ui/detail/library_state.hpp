@@ -8,6 +8,7 @@
 #include "framework/ui/dropdown.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/hints.hpp"
+#include "framework/ui/menus.hpp"
 
 namespace ui::detail {
 
@@ -19,6 +20,11 @@ struct LibraryState {
     THintWindowClass hint_window_class = &NewHintWindow<THintWindow>;
     TApplication application;
     std::vector<TDropDownWindow*> drop_downs;  // open now
+    // Menus: the commands in use (kept by a reset, with the items holding
+    // them), the popup menus and the popup list's window.
+    std::vector<bool> menu_commands;
+    std::vector<TPopupMenu*> popup_menus;
+    HWND popup_window = 0;
 };
 
 inline LibraryState& Library() { return *Ui().library; }

@@ -67,6 +67,9 @@ struct Win {
     TRect normal_rect;                 // where a maximised window goes back to
     ScrollBarState bars[3];            // SB_HORZ, SB_VERT, SB_CTL
     std::shared_ptr<void> class_data;  // the state a standard class keeps for the window
+    uint32_t menu = 0;                 // the menu bar's menu (top-level windows)
+    int menu_bar = 0;                  // the bar's height as last laid out
+    TRect nc_adjust;                   // what the window's WM_NCCALCSIZE changed of the default insets
 };
 
 struct Timer {
@@ -92,6 +95,8 @@ struct Tracking {
     int grab = 0;  // where in the thumb the pointer took it
 };
 
+struct MenuStore;  // menus, their windows and the menu loop (detail/menu_state.hpp)
+
 // Windows, timers, focus and input state: what a reset starts afresh.
 struct Desktop {
     std::unordered_map<HWND, std::unique_ptr<Win>> windows;
@@ -107,8 +112,9 @@ struct Desktop {
     HWND hover = 0;  // the window the pointer was last over
     TPoint cursor_pos;
     HCURSOR cursor = 0;
-    std::string clipboard;  // without a display that has one
-    bool damaged = false;   // some top-level window has damage to present
+    std::string clipboard;             // without a display that has one
+    bool damaged = false;              // some top-level window has damage to present
+    std::shared_ptr<MenuStore> menus;  // made on first use
 };
 
 // A routine another thread has the user-interface thread run (TThread::Synchronize).
