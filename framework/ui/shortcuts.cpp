@@ -28,7 +28,11 @@ constexpr Modifier kModifiers[] = {{scShift, "Shift+"}, {scCtrl, "Ctrl+"}, {scAl
 
 std::string KeyText(UINT key) {
     if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) return std::string(1, char(key));
-    if (key >= kF1 && key <= kF12) return "F" + std::to_string(key - kF1 + 1);
+    if (key >= kF1 && key <= kF12) {
+        std::string name(1, 'F');  // appended, not "F" + ...: GCC 12 warns of a false overlap there
+        name += std::to_string(key - kF1 + 1);
+        return name;
+    }
     for (const KeyName& k : kKeyNames)
         if (k.key == key) return k.name;
     return {};
