@@ -45,6 +45,8 @@ MessageBoxService* InstallMessageBox(MessageBoxService* service) {
     return previous;
 }
 
+MessageBoxService* CurrentMessageBox() { return g_service; }
+
 int ShowMessageBox(std::string_view text, std::string_view caption, unsigned flags) {
     return g_service->Show(text, caption, flags);
 }

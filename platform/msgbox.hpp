@@ -52,6 +52,7 @@ public:
 // The service in use (headless until one is installed). Installing returns the
 // previous one; the caller keeps ownership of both.
 MessageBoxService* InstallMessageBox(MessageBoxService* service);
+MessageBoxService* CurrentMessageBox();
 int ShowMessageBox(std::string_view text, std::string_view caption, unsigned flags);
 
 }  // namespace platform

@@ -34,6 +34,14 @@ TShiftState KeysToShiftState(WPARAM keys) {
     return s;
 }
 
+TShiftState KeyboardShiftState() {
+    TShiftState s = 0;
+    if (GetKeyState(VK_SHIFT) < 0) s |= ssShift;
+    if (GetKeyState(VK_CONTROL) < 0) s |= ssCtrl;
+    if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
+    return s;
+}
+
 // ---------------------------------------------------------------- TControl
 
 TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {
@@ -146,6 +154,8 @@ LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
 void TControl::WndProc(TMessage& m) {
     const int x = LOWORD_S(m.LParam), y = HIWORD_S(m.LParam);
     const TShiftState s = KeysToShiftState(m.WParam);
+    // A control built on a standard class lets the class see the mouse first.
+    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) DefaultHandler(m);
     switch (m.Msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -172,6 +182,17 @@ void TControl::WndProc(TMessage& m) {
     case WM_MBUTTONDOWN: MouseDown(mbMiddle, s, x, y); return;
     case WM_MBUTTONUP: MouseUp(mbMiddle, s, x, y); return;
     case WM_MOUSEMOVE: MouseMove(s, x, y); return;
+    case WM_CANCELMODE:
+        ControlState &= ~(csLButtonDown | csClicked);
+        if (CaptureControl()) SetCaptureControl(nullptr);
+        DefaultHandler(m);
+        return;
+    case CM_MOUSEENTER:
+        if (OnMouseEnter) OnMouseEnter(this);
+        return;
+    case CM_MOUSELEAVE:
+        if (OnMouseLeave) OnMouseLeave(this);
+        return;
     case CM_COLORCHANGED:
     case CM_FONTCHANGED:
     case CM_TEXTCHANGED:

@@ -24,6 +24,15 @@ enum ControlMessage : UINT {
     CM_MOUSEENTER = CM_BASE + 19, CM_MOUSELEAVE = CM_BASE + 20, CM_SHOWINGCHANGED = CM_BASE + 25,
     CM_ENTER = CM_BASE + 26, CM_EXIT = CM_BASE + 27, CM_RELEASE = CM_BASE + 33,
     CM_SYSCOLORCHANGE = CM_BASE + 36, CM_UIACTIVATE = CM_BASE + 41, CM_UIDEACTIVATE = CM_BASE + 42,
+    CM_DIALOGKEY = CM_BASE + 5, CM_DIALOGCHAR = CM_BASE + 6, CM_FOCUSCHANGED = CM_BASE + 7,
+    CM_WANTSPECIALKEY = CM_BASE + 16, CM_CHILDKEY = CM_BASE + 44,
+};
+// Messages a parent hands back to the child control they came from: the
+// notification's number plus CN_BASE.
+enum : UINT {
+    CN_BASE = 0xBC00, CN_COMMAND = CN_BASE + WM_COMMAND, CN_HSCROLL = CN_BASE + WM_HSCROLL,
+    CN_VSCROLL = CN_BASE + WM_VSCROLL, CN_KEYDOWN = CN_BASE + WM_KEYDOWN, CN_CHAR = CN_BASE + WM_CHAR,
+    CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN, CN_SYSCHAR = CN_BASE + WM_SYSCHAR,
 };
 // clang-format on
 
@@ -143,7 +152,7 @@ public:
     void SendToBack();
     virtual void Click();
 
-    TNotifyEvent OnClick, OnDblClick;
+    TNotifyEvent OnClick, OnDblClick, OnMouseEnter, OnMouseLeave;
     TMouseEvent OnMouseDown, OnMouseUp;
     TMouseMoveEvent OnMouseMove;
 
@@ -172,6 +181,8 @@ protected:
 TControl* CaptureControl();
 void SetCaptureControl(TControl* c);
 TShiftState KeysToShiftState(WPARAM keys);
+// Shift, Ctrl and Alt as the keys stand (what key messages carry).
+TShiftState KeyboardShiftState();
 
 // A canvas on a control: during painting the paint DC, otherwise a DC on the
 // control's area of its window.
@@ -249,7 +260,15 @@ public:
     bool Focused() const;
     virtual bool CanFocus() const;
     bool TabStop = false;
-    int TabOrder = 0;
+    int TabOrder = 0;  // equal orders keep the order the controls came in
+    // The windowed controls inside, depth first, each parent's in tab order.
+    void GetTabOrderList(std::vector<TWinControl*>& list);
+    // The control after (or before) `current` in tab order that can take the
+    // focus, going round; nullptr when there is none.
+    TWinControl* FindNextControl(TWinControl* current, bool forward, bool check_tab_stop);
+    void SelectNext(TWinControl* current, bool forward, bool check_tab_stop);
+    // Hands `m` to every control inside, depth first, until one sets a result.
+    void Broadcast(TMessage& m);
 
     void Invalidate() override;
     void Update() override;
@@ -279,9 +298,12 @@ protected:
     virtual void KeyUp(UINT& key, TShiftState s);
     virtual void KeyPress(char& key);
     HWND handle_ = 0;
+    // A control over a standard class: the class paints and erases.
+    bool class_paints_ = false;
     std::vector<TControl*> controls_;
     std::unique_ptr<TBrush> brush_;
     TControl* mouse_control_ = nullptr;
+    bool mouse_inside_ = false;
 
 private:
     friend class TControl;

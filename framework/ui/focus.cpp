@@ -1,4 +1,4 @@
-// Focus, activation, mouse capture and the caret.
+// Focus, activation and mouse capture.
 #include "framework/ui/detail/desktop.hpp"
 
 namespace ui {
@@ -53,6 +53,8 @@ HWND SetActiveWindow(HWND h) {
         if (!w || w->parent) return 0;
     }
     if (old == h) return old;
+    // A drag in the window that goes inactive is cancelled.
+    if (const HWND c = GetCapture(); c && Within(c, old)) SendMessage(c, WM_CANCELMODE);
     Desk().active = h;
     if (Find(old)) {
         SendMessage(old, WM_NCACTIVATE, 0, 0);
@@ -64,6 +66,7 @@ HWND SetActiveWindow(HWND h) {
     }
     if (h && Desk().active == h) {
         BringWindowToTop(h);
+        if (Display* d = TheDisplay()) d->WindowActivated(h);
         SendMessage(h, WM_NCACTIVATE, 1, 0);
         SendMessage(h, WM_ACTIVATE, WA_ACTIVE, LPARAM(old));
     }
@@ -79,6 +82,8 @@ bool SetForegroundWindow(HWND h) {
 HWND SetCapture(HWND h) {
     const HWND old = Desk().capture;
     if (h && !Find(h)) return old;
+    // A drag of the window system's own ends when another window takes the mouse.
+    if (Desk().tracking.kind != Tracking::Kind::None && Desk().tracking.hwnd != h) EndTracking(true);
     Desk().capture = h;
     if (old && old != h && Find(old)) SendMessage(old, WM_CAPTURECHANGED, 0, LPARAM(h));
     return old;
@@ -88,35 +93,5 @@ bool ReleaseCapture() {
     SetCapture(0);
     return true;
 }
-
-bool CreateCaret(HWND h, int width, int height) {
-    if (!Find(h)) return false;
-    Desk().caret = {h, Bounds(0, 0, std::max(1, width), std::max(1, height)), 1};
-    return true;
-}
-bool DestroyCaret() {
-    Desk().caret = {};
-    return true;
-}
-bool SetCaretPos(int x, int y) {
-    auto& c = Desk().caret;
-    if (!c.hwnd) return false;
-    c.rect = Bounds(x, y, c.rect.Width(), c.rect.Height());
-    return true;
-}
-TPoint GetCaretPos() { return {Desk().caret.rect.left, Desk().caret.rect.top}; }
-bool ShowCaret(HWND h) {
-    auto& c = Desk().caret;
-    if (!c.hwnd || (h && h != c.hwnd) || c.hide_count == 0) return false;
-    --c.hide_count;
-    return true;
-}
-bool HideCaret(HWND h) {
-    auto& c = Desk().caret;
-    if (!c.hwnd || (h && h != c.hwnd)) return false;
-    ++c.hide_count;
-    return true;
-}
-CaretState GetCaretState() { return Desk().caret; }
 
 }  // namespace ui

@@ -82,6 +82,17 @@ void TCustomForm::SetActiveControl(TWinControl* c) {
     if (c && Active() && c->CanFocus()) c->SetFocus();
 }
 
+void TCustomForm::FocusChanged(TWinControl* control) {
+    active_control_ = control;
+    TMessage m{CM_FOCUSCHANGED, 0, LPARAM(control), 0};
+    Broadcast(m);
+}
+
+TCustomForm* GetParentForm(TControl* control) {
+    while (control && control->Parent()) control = control->Parent();
+    return dynamic_cast<TCustomForm*>(control);
+}
+
 bool TCustomForm::Active() const { return handle_ && GetActiveWindow() == handle_; }
 
 bool TCustomForm::Showing() const { return HandleAllocated() && IsWindowVisible(handle_); }
@@ -188,6 +199,15 @@ void TCustomForm::WndProc(TMessage& m) {
         }
         break;
     case WM_CLOSE: Close(); return;
+    case CM_DIALOGKEY:
+        if (m.WParam == VK_TAB && !(KeyboardShiftState() & (ssCtrl | ssAlt))) {
+            SelectNext(active_control_, !(KeyboardShiftState() & ssShift), true);
+            m.Result = 1;
+            return;
+        }
+        Broadcast(m);
+        return;
+    case CM_DIALOGCHAR: Broadcast(m); return;
     case CM_RELEASE: Free(this); return;
     case WM_SETFOCUS:
         if (active_control_ && active_control_->CanFocus() && active_control_ != this) {
@@ -211,6 +231,11 @@ HCURSOR TScreen::Cursors(int index) {
                                                 {crHourGlass, IDC_WAIT}, {crNo, IDC_NO},       {crHandPoint, IDC_HAND}};
     auto s = standard.find(index);
     return LoadStandardCursor(s == standard.end() ? IDC_ARROW : s->second);
+}
+
+void TScreen::SetCursor(int v) {
+    cursor_ = v;
+    ui::SetCursor(Cursors(v == crDefault ? crArrow : v));
 }
 
 void TScreen::SetCursors(int index, HCURSOR cursor) {
@@ -265,12 +290,21 @@ bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
     bool handled = false;
     if (OnMessage) OnMessage(msg, handled);
     if (handled) return true;
+    if (IsKeyMsg(msg)) return true;
     try {
         DispatchMessage(msg);
     } catch (const std::exception& e) {
         HandleException(e);
     }
     return true;
+}
+
+bool TApplication::IsKeyMsg(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN && msg.message != WM_CHAR &&
+        msg.message != WM_SYSCHAR)
+        return false;
+    if (SystemDragActive() || !TWinControl::FromHandle(msg.hwnd)) return false;
+    return SendMessage(msg.hwnd, CN_BASE + msg.message, msg.wParam, msg.lParam) != 0;
 }
 
 void TApplication::ProcessMessages(platform::EventFilter filter) {

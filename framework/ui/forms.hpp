@@ -19,7 +19,7 @@ enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poS
                  poMainFormCenter, poOwnerFormCenter };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
-                          mrYes = 6, mrNo = 7 };
+                          mrYes = 6, mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10 };
 
 class TCustomForm : public TWinControl {
 public:
@@ -43,6 +43,9 @@ public:
     void SetModalResult(int v) { modal_result_ = v; }
     bool Active() const;
     bool Modal() const { return in_modal_; }
+    // A control on the form took the focus: it is the active control now,
+    // and every control hears of it (CM_FOCUSCHANGED).
+    void FocusChanged(TWinControl* control);
 
     void Show();
     void Close();
@@ -77,6 +80,9 @@ private:
 };
 // clang-format on
 
+// The form a control sits on (the control itself for a form); nullptr when none.
+TCustomForm* GetParentForm(TControl* control);
+
 class TForm : public TCustomForm {
 public:
     using TCustomForm::TCustomForm;
@@ -89,7 +95,8 @@ public:
     HCURSOR Cursors(int index);
     void SetCursors(int index, HCURSOR cursor);
     int Cursor() const { return cursor_; }
-    void SetCursor(int v) { cursor_ = v; }
+    // Shown at once over every window of the program (crDefault: each control's own).
+    void SetCursor(int v);
     TCustomForm* ActiveForm() const { return active_form_; }
     const std::vector<TCustomForm*>& Forms() const { return forms_; }
     int FormCount() const { return int(forms_.size()); }
@@ -136,6 +143,8 @@ public:
 
 private:
     bool ProcessMessage(MSG& msg, UINT flags);
+    // Keys a control's form takes as dialog keys (Tab, Enter, Escape, accelerators).
+    bool IsKeyMsg(const MSG& msg);
     bool terminated_ = false;
 };
 TApplication& Application();

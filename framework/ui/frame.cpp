@@ -39,6 +39,7 @@ void PaintDefaultFrame(HWND h) {
         e.top = ins.top - 2;
         DrawEdge(*dc, e, EDGE_SUNKEN, BF_RECT);
     }
+    PaintWindowScrollBars(*w, *dc);
     ReleaseDC(h, std::move(dc));
 }
 

@@ -14,8 +14,10 @@ namespace {
 
 std::optional<uint64_t> NextTimerDue() {
     std::optional<uint64_t> due;
+    // Idle timers count only where the loop waits for a display anyway.
+    const bool idle_ok = TheDisplay() != nullptr;
     for (const Timer& t : Desk().timers)
-        if (!due || t.due < *due) due = t.due;
+        if ((idle_ok || !t.idle) && (!due || t.due < *due)) due = t.due;
     return due;
 }
 
@@ -53,7 +55,7 @@ bool WaitForMore() {
 namespace detail {
 
 bool IsInput(UINT m) {
-    return (m >= WM_KEYDOWN && m <= 0x0109) || (m >= WM_MOUSEMOVE && m <= 0x020E) ||
+    return IsRawInput(m) || (m >= WM_KEYDOWN && m <= 0x0109) || (m >= WM_MOUSEMOVE && m <= 0x020E) ||
         (m >= WM_NCMOUSEMOVE && m <= 0x00A9);
 }
 
@@ -137,6 +139,18 @@ bool PostMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return true;
 }
 
+namespace detail {
+
+void PostInput(HWND h, UINT msg, WPARAM wp, LPARAM lp, TPoint screen) {
+    PostedQueue& q = *Ui().queue;
+    std::lock_guard lock(q.mu);
+    if (q.posted.size() >= kPostedQuota) return;  // input beyond the quota is lost, as a full system queue loses it
+    q.posted.push_back({h, msg, wp, lp, 0, screen});
+    WakeLocked(q);
+}
+
+}  // namespace detail
+
 bool PostThreadMessage(UINT msg, WPARAM wp, LPARAM lp) { return PostMessage(0, msg, wp, lp); }
 
 void PostQuitMessage(int code) {
@@ -159,12 +173,25 @@ bool PeekMessage(MSG& m, HWND hwnd, UINT min, UINT max, UINT flags) {
     // Other threads' routines run where their posted messages would be taken,
     // never in a wait for paint or timers only.
     if (posted_ok && (hwnd == 0 || hwnd == HWND(-1))) RunCalls(*Ui().queue);
-    {
+    for (bool again = true; again;) {
+        again = false;
         PostedQueue& queue = *Ui().queue;
         std::unique_lock lock(queue.mu);
         auto& q = queue.posted;
         for (auto it = q.begin(); it != q.end();) {
             const bool input = IsInput(it->message);
+            if (input && input_ok && IsRawInput(it->message)) {
+                // Raw input becomes messages now, in its place in the queue.
+                const size_t at = size_t(it - q.begin());
+                const MSG raw = *it;
+                q.erase(it);
+                lock.unlock();
+                const std::vector<MSG> cooked = CookInput(raw);
+                lock.lock();
+                q.insert(q.begin() + ptrdiff_t(std::min(at, q.size())), cooked.begin(), cooked.end());
+                again = true;
+                break;
+            }
             if (!hwnd_ok(it->hwnd) || !in_range(it->message) || (input ? !input_ok : !posted_ok)) {
                 ++it;
                 continue;
@@ -181,6 +208,7 @@ bool PeekMessage(MSG& m, HWND hwnd, UINT min, UINT max, UINT flags) {
             m.time = uint32_t(NowMs());
             return true;
         }
+        if (again) continue;
         if (queue.quit && posted_ok && (hwnd == 0 || hwnd == HWND(-1)) && in_range(WM_QUIT)) {
             m = {0, WM_QUIT, WPARAM(queue.quit_code), 0, uint32_t(NowMs()), {}};
             if (remove) queue.quit = false;
@@ -228,6 +256,7 @@ int GetMessage(MSG& m, HWND hwnd, UINT min, UINT max) {
 
 LRESULT DispatchMessage(const MSG& m) {
     Desk().msg_time = m.time;
+    if (TrackInput(m)) return 0;
     if (m.message == WM_TIMER) {
         for (const Timer& t : Desk().timers) {
             if (t.hwnd == m.hwnd && t.id == UINT(m.wParam) && t.proc) {

@@ -174,17 +174,12 @@ bool UpdateWindow(HWND h) {
     return true;
 }
 
-bool ScrollWindow(HWND h, int, int, const TRect* scroll, const TRect* clip) {
-    TRect r = scroll ? *scroll : GetClientRect(h);
-    if (clip) r = Intersect(r, *clip);
-    return InvalidateRect(h, &r, true);
-}
-
 std::unique_ptr<DC> BeginPaint(HWND h, PAINTSTRUCT& ps) {
     ps = {};
     Win* w = Find(h);
     if (!w) return std::make_unique<DC>();
     ++w->paints_begun;
+    CaretOff(h);
     if (w->nc_dirty) {
         w->nc_dirty = false;
         SendMessage(h, WM_NCPAINT, 1, 0);
@@ -207,7 +202,10 @@ std::unique_ptr<DC> BeginPaint(HWND h, PAINTSTRUCT& ps) {
     return dc;
 }
 
-void EndPaint(HWND h, std::unique_ptr<DC> dc) { ReleaseDC(h, std::move(dc)); }
+void EndPaint(HWND h, std::unique_ptr<DC> dc) {
+    ReleaseDC(h, std::move(dc));
+    CaretOn(h);
+}
 
 std::unique_ptr<DC> GetDC(HWND h) {
     Win* w = Find(h);

@@ -62,6 +62,13 @@ SubclassToken TopSubclass(HWND hwnd) {
     return w && w->top ? w->top->token : 0;
 }
 
+LRESULT CallClassProc(const std::string& class_name, HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+    auto it = Ui().classes.find(class_name);
+    if (it == Ui().classes.end() || !it->second.proc) return DefWindowProc(hwnd, msg, w, l);
+    const WindowProc proc = it->second.proc;  // the class may be registered anew meanwhile
+    return proc(hwnd, msg, w, l, NextProc());
+}
+
 LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     Win* w = Find(hwnd);
     if (!w) return 0;
@@ -101,16 +108,49 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (!wr.Contains(p)) return HTNOWHERE;
         TRect c = ClientIn(*w).Offset(wr.left, wr.top);
         if (c.Contains(p)) return HTCLIENT;
+        if (LRESULT bar = ScrollBarHitTest(*w, {p.x - wr.left, p.y - wr.top}); bar != HTNOWHERE) return bar;
         TRect ins = Insets(*w);
         if ((w->style & WS_CAPTION) == WS_CAPTION && p.y < wr.top + ins.top) return HTCAPTION;
         return HTBORDER;
     }
-    case WM_MOUSEACTIVATE: return 1;
+    case WM_MOUSEACTIVATE:
+        if (GetWindowExStyle(GetAncestorRoot(hwnd)) & WS_EX_NOACTIVATE) return MA_NOACTIVATE;
+        // The parents answer first.
+        if (w->parent)
+            if (LRESULT r = SendMessage(w->parent, WM_MOUSEACTIVATE, wp, lp)) return r;
+        return MA_ACTIVATE;
+    case WM_SETCURSOR:
+        if (w->parent && SendMessage(w->parent, WM_SETCURSOR, wp, lp)) return 1;
+        if (LOWORD_S(lp) == HTCLIENT || LOWORD_S(lp) == HTCAPTION) SetCursor(LoadStandardCursor(IDC_ARROW));
+        return 0;
+    case WM_MOUSEWHEEL:
+        // Unhandled, the wheel goes to the parent.
+        if (w->parent) return SendMessage(w->parent, WM_MOUSEWHEEL, wp, lp);
+        return 0;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK: {
+        const TPoint p{LOWORD_S(lp), HIWORD_S(lp)};
+        if (wp == HTVSCROLL || wp == HTHSCROLL) StartScrollTracking(hwnd, wp == HTVSCROLL ? SB_VERT : SB_HORZ, p);
+        if (wp == HTCAPTION && msg == WM_NCLBUTTONDOWN && !IsZoomed(hwnd)) StartMoveTracking(hwnd, p);
+        // A double click on the caption maximises the window, or restores it.
+        if (wp == HTCAPTION && msg == WM_NCLBUTTONDBLCLK && (w->style & WS_MAXIMIZEBOX) && !w->parent)
+            SendMessage(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE, lp);
+        return 0;
+    }
+    case WM_CANCELMODE:
+        if (Desk().tracking.hwnd == hwnd) EndTracking(true);
+        if (GetCapture() == hwnd) ReleaseCapture();
+        return 0;
     case WM_ACTIVATE:
         if ((wp & 0xFFFF) != WA_INACTIVE && !Within(Desk().focus, hwnd)) SetFocus(hwnd);
         return 0;
+    case WM_SYSKEYDOWN:
+        if (wp == VK_F4) SendMessage(GetAncestorRoot(hwnd), WM_SYSCOMMAND, SC_CLOSE, 0);
+        return 0;
     case WM_SYSCOMMAND:
-        if ((wp & 0xFFF0) == 0xF060) SendMessage(hwnd, WM_CLOSE);
+        if ((wp & 0xFFF0) == SC_CLOSE) SendMessage(hwnd, WM_CLOSE);
+        if ((wp & 0xFFF0) == SC_MAXIMIZE) ShowWindow(hwnd, SW_MAXIMIZE);
+        if ((wp & 0xFFF0) == SC_RESTORE) ShowWindow(hwnd, SW_RESTORE);
         return 0;
     default: return 0;
     }

@@ -66,6 +66,8 @@ public:
     // The video subsystem stays up until the process ends: shutting it down
     // unloads the X libraries it opened, and a later display would load them again.
     ~SdlDisplay() override {
+        SDL_SetCursor(SDL_GetDefaultCursor());
+        for (auto& [h, c] : cursors_) SDL_FreeCursor(c);
         for (auto& [h, w] : windows_) SDL_DestroyWindow(w);
     }
 
@@ -76,6 +78,8 @@ public:
         }
         Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
         if (topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+        // A drop-down takes no focus on the screen either: the window manager does not handle it.
+        if (TakesNoFocus(hwnd)) flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR;
         SDL_Window* w = SDL_CreateWindow("", r.left, r.top, std::max(1, r.Width()), std::max(1, r.Height()), flags);
         if (!w) return;
         SDL_SetWindowTitle(w, platform::AnsiToUtf8(GetWindowText(hwnd)).c_str());
@@ -90,6 +94,41 @@ public:
         if (it == windows_.end()) return;
         SDL_SetWindowPosition(it->second, r.left, r.top);
         SDL_SetWindowSize(it->second, std::max(1, r.Width()), std::max(1, r.Height()));
+    }
+    void WindowActivated(HWND hwnd) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end() || TakesNoFocus(hwnd)) return;
+        SDL_RaiseWindow(it->second);
+        SDL_SetWindowInputFocus(it->second);
+    }
+    void ShowCursor(HCURSOR cursor, const CursorResource* image) override {
+        SDL_Cursor*& c = cursors_[cursor];
+        if (!c && image && image->image && !image->image->Mono()) {
+            const Surface& px = *image->image;
+            SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, px.Width(), px.Height(), 32, SDL_PIXELFORMAT_ARGB8888);
+            if (!s) return;
+            for (int y = 0; y < px.Height(); ++y)
+                for (int x = 0; x < px.Width(); ++x) {
+                    const bool clear = image->mask &&
+                        image->mask->Row8(
+                            std::min(y, image->mask->Height() - 1))[std::min(x, image->mask->Width() - 1)];
+                    static_cast<uint32_t*>(s->pixels)[y * (s->pitch / 4) + x] =
+                        clear ? 0 : (0xFF000000u | (px.Row32(y)[x] & 0xFFFFFF));
+                }
+            c = SDL_CreateColorCursor(s, image->hotspot.x, image->hotspot.y);
+            SDL_FreeSurface(s);
+        }
+        SDL_SetCursor(c ? c : SDL_GetDefaultCursor());
+    }
+    bool SetClipboardText(const std::string& ansi) override {
+        return SDL_SetClipboardText(platform::AnsiToUtf8(ansi).c_str()) == 0;
+    }
+    std::optional<std::string> ClipboardText() override {
+        char* text = SDL_GetClipboardText();
+        if (!text) return std::nullopt;
+        std::string out = platform::Utf8ToAnsi(text);
+        SDL_free(text);
+        return out;
     }
     void WindowDestroyed(HWND hwnd) override {
         auto it = windows_.find(hwnd);
@@ -141,6 +180,11 @@ public:
     }
 
 private:
+    static bool TakesNoFocus(HWND h) {
+        const uint32_t style = GetWindowStyle(h), ex = GetWindowExStyle(h);
+        return (ex & WS_EX_NOACTIVATE) ||
+            ((style & WS_POPUP) && (ex & WS_EX_TOOLWINDOW) && (style & WS_CAPTION) != WS_CAPTION);
+    }
     HWND WindowOf(Uint32 id) {
         auto it = ids_.find(id);
         return it == ids_.end() ? 0 : it->second;
@@ -181,6 +225,8 @@ private:
                 InjectChar(char(ToVirtualKey(e.key.keysym.sym)));
             break;
         case SDL_TEXTINPUT:
+            // Ctrl and Alt make commands and accelerators, not text.
+            if (SDL_GetModState() & (KMOD_CTRL | KMOD_LALT)) break;
             for (char c : platform::Utf8ToAnsi(e.text.text)) InjectChar(c);
             break;
         case SDL_WINDOWEVENT: {
@@ -190,6 +236,10 @@ private:
                 if (SurfacePtr s = GetWindowSurface(h)) Present(h, *s, Region({0, 0, s->Width(), s->Height()}));
             } else if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                 PostMessage(h, WM_CLOSE);
+            } else if (e.window.event == SDL_WINDOWEVENT_LEAVE) {
+                InjectMouseLeave();
+            } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+                if (GetActiveWindow() != h && IsWindowEnabled(h) && !TakesNoFocus(h)) SetActiveWindow(h);
             }
             break;
         }
@@ -201,6 +251,7 @@ private:
     std::unordered_map<HWND, SDL_Window*> windows_;
     std::unordered_map<Uint32, HWND> ids_;
     std::vector<SDL_Rect> rects_;
+    std::unordered_map<HCURSOR, SDL_Cursor*> cursors_;
 };
 
 std::unique_ptr<Display> OpenSdlDisplay() {

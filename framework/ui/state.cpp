@@ -32,6 +32,13 @@ std::unique_ptr<UiState>& Holder() {
 
 void ShutdownAtExit() { UiShutdown(); }
 
+// The classes the system provides.
+void RegisterStandardClasses() {
+    RegisterScrollBarClass();
+    RegisterEditClass();
+    RegisterButtonClass();
+}
+
 // Tells the display that every window it shows is gone.
 void LeaveDisplay(UiState& s) {
     Display* display = s.queue->display;
@@ -61,6 +68,7 @@ void UiStart() {
     static const bool registered = (std::atexit(ShutdownAtExit), true);
     (void)registered;
     ui = std::make_unique<UiState>();
+    RegisterStandardClasses();
 }
 
 void UiShutdown() {

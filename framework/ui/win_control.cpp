@@ -4,6 +4,8 @@
 
 #include "framework/ui/controls.hpp"
 #include "framework/ui/detail/library_state.hpp"
+#include "framework/ui/edit_box.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace ui {
 
@@ -245,6 +247,47 @@ void TWinControl::AlignControls() {
     }
 }
 
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& list) {
+    std::vector<TWinControl*> children;
+    for (TControl* c : controls_)
+        if (auto* w = dynamic_cast<TWinControl*>(c)) children.push_back(w);
+    std::stable_sort(children.begin(), children.end(),
+                     [](const TWinControl* a, const TWinControl* b) { return a->TabOrder < b->TabOrder; });
+    for (TWinControl* w : children) {
+        list.push_back(w);
+        w->GetTabOrderList(list);
+    }
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward, bool check_tab_stop) {
+    std::vector<TWinControl*> list;
+    GetTabOrderList(list);
+    if (list.empty()) return nullptr;
+    const auto at = std::find(list.begin(), list.end(), current);
+    size_t i = at == list.end() ? (forward ? list.size() - 1 : 0) : size_t(at - list.begin());
+    for (size_t n = 0; n < list.size(); ++n) {
+        i = forward ? (i + 1) % list.size() : (i + list.size() - 1) % list.size();
+        TWinControl* c = list[i];
+        if (c != current && c->CanFocus() && (!check_tab_stop || c->TabStop)) return c;
+    }
+    return nullptr;
+}
+
+void TWinControl::SelectNext(TWinControl* current, bool forward, bool check_tab_stop) {
+    if (TWinControl* next = FindNextControl(current, forward, check_tab_stop)) next->SetFocus();
+}
+
+void TWinControl::Broadcast(TMessage& m) {
+    for (TControl* c : std::vector<TControl*>(controls_)) {
+        c->WindowProc(m);
+        if (m.Result) return;
+        if (auto* w = dynamic_cast<TWinControl*>(c)) {
+            w->Broadcast(m);
+            if (m.Result) return;
+        }
+    }
+}
+
 void TWinControl::PaintControls(DC* dc, TControl* first) {
     auto it = controls_.begin();
     if (first) it = std::find(controls_.begin(), controls_.end(), first);
@@ -286,43 +329,97 @@ void TWinControl::KeyPress(char& key) {
 
 void TWinControl::WndProc(TMessage& m) {
     switch (m.Msg) {
-    case WM_PAINT: PaintHandler(m); return;
+    case WM_PAINT:
+        if (class_paints_)
+            DefaultHandler(m);
+        else
+            PaintHandler(m);
+        return;
     case WM_ERASEBKGND:
+        if (class_paints_) {
+            DefaultHandler(m);
+            return;
+        }
         if (m.WParam) FillRect(*reinterpret_cast<DC*>(m.WParam), ClientRect(), Brush::Solid(ColorToRGB(color_)));
         m.Result = 1;
         return;
     case WM_SIZE: {
         TRect w = HandleAllocated() ? ui::GetWindowRect(handle_) : BoundsRect();
         width_ = w.Width(), height_ = w.Height();
+        DefaultHandler(m);
         AlignControls();
         return;
     }
     case WM_SETFOCUS:
+        DefaultHandler(m);
+        if (TCustomForm* form = GetParentForm(this); form && form != this) form->FocusChanged(this);
         if (OnEnter) OnEnter(this);
         return;
+    case CN_KEYDOWN:
+    case CN_SYSKEYDOWN: {
+        // Keys the control does not want for itself are its form's dialog keys.
+        LRESULT mask = 0;
+        switch (m.WParam) {
+        case VK_TAB: mask = DLGC_WANTTAB; break;
+        case VK_LEFT:
+        case VK_UP:
+        case VK_RIGHT:
+        case VK_DOWN: mask = DLGC_WANTARROWS; break;
+        case VK_RETURN:
+        case VK_ESCAPE: mask = DLGC_WANTALLKEYS; break;
+        default: break;
+        }
+        m.Result = 0;
+        if (mask && !(Perform(WM_GETDLGCODE) & mask))
+            if (TCustomForm* form = GetParentForm(this)) m.Result = form->Perform(CM_DIALOGKEY, m.WParam, m.LParam);
+        return;
+    }
+    case CN_CHAR:
+    case CN_SYSCHAR:
+        // Alt+letter, or a letter for a control that takes no characters, may be an accelerator.
+        m.Result = 0;
+        if (m.Msg == CN_SYSCHAR || !(Perform(WM_GETDLGCODE) & DLGC_WANTCHARS))
+            if (TCustomForm* form = GetParentForm(this)) m.Result = form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam);
+        return;
     case WM_KILLFOCUS:
+        DefaultHandler(m);
         if (OnExit) OnExit(this);
         return;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
         UINT key = UINT(m.WParam);
-        KeyDown(key, KeysToShiftState(0));
+        KeyDown(key, KeyboardShiftState());
         if (key == 0) return;
+        m.WParam = key;
         break;
     }
     case WM_KEYUP:
     case WM_SYSKEYUP: {
         UINT key = UINT(m.WParam);
-        KeyUp(key, KeysToShiftState(0));
+        KeyUp(key, KeyboardShiftState());
         if (key == 0) return;
+        m.WParam = key;
         break;
     }
     case WM_CHAR: {
         char c = char(m.WParam);
         KeyPress(c);
         if (c == 0) return;
+        m.WParam = uint8_t(c);
         break;
     }
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+        // A child control's notification goes back to that control.
+        if (TWinControl* child = m.LParam ? FromHandle(HWND(m.LParam)) : nullptr; child && child != this) {
+            m.Result = child->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+            return;
+        }
+        break;
     case WM_NCDESTROY:
         DefaultHandler(m);
         detail::Library().handles.erase(handle_);
@@ -348,6 +445,27 @@ void TWinControl::WndProc(TMessage& m) {
         return;
     default: break;
     }
+    if (m.Msg == WM_MOUSELEAVE) {
+        if (mouse_control_) std::exchange(mouse_control_, nullptr)->Perform(CM_MOUSELEAVE);
+        if (std::exchange(mouse_inside_, false)) Perform(CM_MOUSELEAVE);
+        DefaultHandler(m);
+        return;
+    }
+    if (m.Msg == WM_SETCURSOR && LOWORD_S(m.LParam) == HTCLIENT && HWND(m.WParam) == handle_) {
+        // The screen's cursor, else that of the control under the pointer.
+        int cursor = Screen().Cursor();
+        if (cursor == crDefault) {
+            const TPoint p = ui::ScreenToClient(handle_, GetCursorPos());
+            const TControl* under = ControlAtPos(p, false);
+            cursor = under && under->Cursor() != crDefault ? under->Cursor() : cursor_;
+        }
+        if (cursor != crDefault) {
+            ui::SetCursor(Screen().Cursors(cursor));
+            m.Result = 1;
+            return;
+        }
+    }
+    if (m.Msg == WM_MOUSEMOVE && !std::exchange(mouse_inside_, true)) Perform(CM_MOUSEENTER);
     // Mouse messages over a graphic control go to that control.
     if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) {
         TPoint p{LOWORD_S(m.LParam), HIWORD_S(m.LParam)};

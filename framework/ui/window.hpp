@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/ui/gdi.hpp"
+#include "framework/ui/resources.hpp"
 #include "framework/ui/types.hpp"
 
 namespace ui {
@@ -31,22 +32,36 @@ enum WindowMessage : UINT {
     WM_ACTIVATE = 0x0006, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008, WM_ENABLE = 0x000A,
     WM_SETTEXT = 0x000C, WM_GETTEXT = 0x000D, WM_GETTEXTLENGTH = 0x000E, WM_PAINT = 0x000F,
     WM_CLOSE = 0x0010, WM_QUIT = 0x0012, WM_ERASEBKGND = 0x0014, WM_SHOWWINDOW = 0x0018,
-    WM_ACTIVATEAPP = 0x001C, WM_SETCURSOR = 0x0020, WM_MOUSEACTIVATE = 0x0021,
+    WM_ACTIVATEAPP = 0x001C, WM_CANCELMODE = 0x001F, WM_SETCURSOR = 0x0020, WM_MOUSEACTIVATE = 0x0021,
     WM_WINDOWPOSCHANGED = 0x0047, WM_NCCREATE = 0x0081, WM_NCDESTROY = 0x0082,
     WM_NCCALCSIZE = 0x0083, WM_NCHITTEST = 0x0084, WM_NCPAINT = 0x0085, WM_NCACTIVATE = 0x0086,
     WM_GETDLGCODE = 0x0087, WM_NCMOUSEMOVE = 0x00A0, WM_NCLBUTTONDOWN = 0x00A1,
-    WM_NCLBUTTONUP = 0x00A2, WM_NCRBUTTONDOWN = 0x00A4, WM_NCRBUTTONUP = 0x00A5,
-    WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101, WM_CHAR = 0x0102, WM_SYSKEYDOWN = 0x0104,
-    WM_SYSKEYUP = 0x0105, WM_COMMAND = 0x0111, WM_SYSCOMMAND = 0x0112, WM_TIMER = 0x0113,
+    WM_NCLBUTTONUP = 0x00A2, WM_NCLBUTTONDBLCLK = 0x00A3, WM_NCRBUTTONDOWN = 0x00A4,
+    WM_NCRBUTTONUP = 0x00A5, WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101, WM_CHAR = 0x0102,
+    WM_SYSKEYDOWN = 0x0104, WM_SYSKEYUP = 0x0105, WM_SYSCHAR = 0x0106, WM_COMMAND = 0x0111, WM_SYSCOMMAND = 0x0112, WM_TIMER = 0x0113,
     WM_HSCROLL = 0x0114, WM_VSCROLL = 0x0115, WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201,
     WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204,
     WM_RBUTTONUP = 0x0205, WM_RBUTTONDBLCLK = 0x0206, WM_MBUTTONDOWN = 0x0207,
     WM_MBUTTONUP = 0x0208, WM_MOUSEWHEEL = 0x020A, WM_CAPTURECHANGED = 0x0215,
-    WM_USER = 0x0400, WM_APP = 0x8000,
+    WM_MOUSELEAVE = 0x02A3, WM_CUT = 0x0300, WM_COPY = 0x0301, WM_PASTE = 0x0302, WM_CLEAR = 0x0303,
+    WM_UNDO = 0x0304, WM_USER = 0x0400, WM_APP = 0x8000,
 };
 // clang-format on
 enum : WPARAM { MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 0x10 };
 enum : WPARAM { WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2 };
+// Answers to WM_MOUSEACTIVATE.
+enum : LRESULT { MA_ACTIVATE = 1, MA_ACTIVATEANDEAT = 2, MA_NOACTIVATE = 3, MA_NOACTIVATEANDEAT = 4 };
+// Answers to WM_GETDLGCODE: the keys a control wants for itself.
+// clang-format off
+enum : LRESULT {
+    DLGC_WANTARROWS = 0x1, DLGC_WANTTAB = 0x2, DLGC_WANTALLKEYS = 0x4, DLGC_HASSETSEL = 0x8,
+    DLGC_DEFPUSHBUTTON = 0x10, DLGC_UNDEFPUSHBUTTON = 0x20, DLGC_WANTCHARS = 0x80, DLGC_STATIC = 0x100,
+    DLGC_BUTTON = 0x2000,
+};
+// System commands (WM_SYSCOMMAND).
+enum : WPARAM { SC_MOVE = 0xF010, SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030, SC_CLOSE = 0xF060,
+                SC_RESTORE = 0xF120 };
+// clang-format on
 // clang-format off
 enum HitTest : LRESULT {
     HTNOWHERE = 0, HTCLIENT = 1, HTCAPTION = 2, HTSYSMENU = 3, HTBORDER = 18
@@ -77,17 +92,21 @@ enum WindowStyle : uint32_t {
     WS_CAPTION = 0x00C00000u, WS_BORDER = 0x00800000u, WS_DLGFRAME = 0x00400000u,
     WS_VSCROLL = 0x00200000u, WS_HSCROLL = 0x00100000u, WS_SYSMENU = 0x00080000u,
     WS_THICKFRAME = 0x00040000u, WS_MINIMIZEBOX = 0x00020000u, WS_MAXIMIZEBOX = 0x00010000u,
+    WS_MAXIMIZE = 0x01000000u,
     WS_TABSTOP = 0x00010000u,
 };
 // clang-format on
 // clang-format off
 enum WindowExStyle : uint32_t {
     WS_EX_DLGMODALFRAME = 0x1, WS_EX_TOPMOST = 0x8, WS_EX_TOOLWINDOW = 0x80,
-    WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE = 0x200,
+    WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE = 0x200, WS_EX_NOACTIVATE = 0x08000000u,
 };
 // clang-format on
 enum ClassStyle : uint32_t { CS_DBLCLKS = 0x8, CS_DROPSHADOW = 0x00020000u };
-enum ShowCommand : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWNOACTIVATE = 4, SW_SHOW = 5, SW_SHOWNA = 8 };
+// clang-format off
+enum ShowCommand : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_MAXIMIZE = 3, SW_SHOWNOACTIVATE = 4, SW_SHOW = 5,
+                         SW_SHOWNA = 8, SW_RESTORE = 9 };
+// clang-format on
 // clang-format off
 enum SetWindowPosFlags : UINT {
     SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOZORDER = 0x4, SWP_NOREDRAW = 0x8,
@@ -141,6 +160,9 @@ bool IsSubclassedBy(HWND hwnd, SubclassToken token);
 SubclassToken TopSubclass(HWND hwnd);
 
 LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l);
+// The procedure of a registered class, called on any window (a class library
+// control built on a standard class passes its unhandled messages there).
+LRESULT CallClassProc(const std::string& class_name, HWND hwnd, UINT msg, WPARAM w, LPARAM l);
 
 // ---------------------------------------------------------------- windows
 
@@ -163,7 +185,10 @@ bool IsWindow(HWND hwnd);
 bool IsWindowVisible(HWND hwnd);  // the window and all its parents
 bool IsWindowEnabled(HWND hwnd);
 bool EnableWindow(HWND hwnd, bool enable);
+// SW_MAXIMIZE fills the screen with a top-level window (WS_MAXIMIZE); SW_RESTORE
+// puts it back where it was.
 bool ShowWindow(HWND hwnd, int cmd);
+bool IsZoomed(HWND hwnd);
 std::string GetClassName(HWND hwnd);
 uint32_t GetWindowStyle(HWND hwnd);
 uint32_t GetWindowExStyle(HWND hwnd);
@@ -309,30 +334,46 @@ bool SetCaretPos(int x, int y);
 TPoint GetCaretPos();
 bool ShowCaret(HWND hwnd);
 bool HideCaret(HWND hwnd);
+// The caret is drawn by inverting its rectangle in the window, and blinks
+// (GetCaretBlinkTime) while it is shown; painting its window hides it for
+// the paint.
 struct CaretState {
     HWND hwnd = 0;
     TRect rect;  // client coordinates
     int hide_count = 1;
+    bool drawn = false;  // inverted on the window now
 };
+constexpr UINT kCaretBlinkMs = 530;
 CaretState GetCaretState();
 
 // ---------------------------------------------------------------- input
 
 enum class MouseAction { Move, Down, Up, DoubleClick, Wheel };
 enum class MouseButton { Left, Right, Middle };
-// Turns input at a screen point into messages for the window there (or the
-// capture window), posted to the queue.
+// Input enters the queue as it happened and becomes messages when it is taken
+// out: mouse input for the capture or the window at the point (the wheel for
+// the focus), keys and characters for the focus. Modifiers (kShift, kControl,
+// kAlt) set the states of those keys; a press asks WM_MOUSEACTIVATE before it
+// activates; Alt with a letter or digit brings WM_SYSCHAR after the key.
 void InjectMouse(MouseAction action, MouseButton button, TPoint screen, unsigned modifiers = 0, int wheel = 0);
+// The pointer left the program's windows: the window it was over gets WM_MOUSELEAVE.
+void InjectMouseLeave();
 void InjectKey(UINT vk, bool down, unsigned modifiers = 0);
 void InjectChar(char ansi);
-// Negative while the key is held (as the injected input left it).
+// Negative while the key is held, as the input taken so far left it.
 short GetKeyState(int vk);
+TPoint GetCursorPos();  // where the last mouse input was
+// The cursor shown (0: none yet); with a display, on the screen too.
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
+// A drag the window system runs itself (a scroll bar, a caption) is on.
+bool SystemDragActive();
 // clang-format off
 enum VirtualKey : UINT {
-    VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11, VK_MENU = 0x12,
+    VK_LBUTTON = 0x01, VK_RBUTTON = 0x02, VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11, VK_MENU = 0x12,
     VK_ESCAPE = 0x1B, VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24,
     VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_INSERT = 0x2D, VK_DELETE = 0x2E,
-    VK_F1 = 0x70, VK_F2 = 0x71,
+    VK_F1 = 0x70, VK_F2 = 0x71, VK_F4 = 0x73, VK_F10 = 0x79,
 };
 // clang-format on
 enum : unsigned { kShift = MK_SHIFT, kControl = MK_CONTROL, kAlt = 0x20 };
@@ -355,6 +396,20 @@ public:
     // Any thread, under the queue's lock: it must not call back into the window system.
     virtual void Wake() = 0;
     virtual TSize ScreenSize() = 0;
+    // Shows `cursor` (its picture: `image`, nullptr for none) over the program's windows.
+    // The window became the active one: it takes the keyboard on the screen.
+    virtual void WindowActivated(HWND hwnd) { (void)hwnd; }
+    virtual void ShowCursor(HCURSOR cursor, const CursorResource* image) {
+        (void)cursor;
+        (void)image;
+    }
+    // The desktop's clipboard; a display without one keeps false and nullopt,
+    // and the program keeps its own.
+    virtual bool SetClipboardText(const std::string& ansi) {
+        (void)ansi;
+        return false;
+    }
+    virtual std::optional<std::string> ClipboardText() { return std::nullopt; }
 };
 // The caller keeps ownership; nullptr goes back to headless drawing.
 Display* InstallDisplay(Display* display);

@@ -41,7 +41,10 @@ TRect Insets(const Win& w) {
     if ((w.style & WS_CAPTION) == WS_CAPTION)
         caption = GetSystemMetrics((w.ex_style & WS_EX_TOOLWINDOW) ? SM_CYSMCAPTION : SM_CYCAPTION);
     int edge = (w.ex_style & WS_EX_CLIENTEDGE) ? 2 : 0;
-    return {fx + edge, fy + caption + edge, fx + edge, fy + edge};
+    // A window's own scroll bars lie inside its client edge.
+    const int vbar = (w.style & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0;
+    const int hbar = (w.style & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0;
+    return {fx + edge, fy + caption + edge, fx + edge + vbar, fy + edge + hbar};
 }
 
 TRect ClientIn(const Win& w) {  // client rectangle in the window's own coordinates
@@ -173,7 +176,7 @@ bool DestroyWindow(HWND h) {
     auto& timers = Desk().timers;
     timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.hwnd == h; }),
                  timers.end());
-    if (Desk().caret.hwnd == h) Desk().caret = {};
+    if (Desk().caret.hwnd == h) Desk().caret = {};  // its pixels and blink go with the window
     if (w->on_display && TheDisplay()) TheDisplay()->WindowDestroyed(h);
     Unlink(*w);
     const bool was_active = Desk().active == h;
@@ -198,6 +201,9 @@ bool EnableWindow(HWND h, bool enable) {
     if (enable)
         w->style &= ~WS_DISABLED;
     else {
+        // A disabled window's drag is cancelled (a modal loop disables the windows behind it).
+        if (const HWND c = GetCapture(); c && Within(c, h)) SendMessage(c, WM_CANCELMODE);
+        if (!(w = Find(h))) return was_disabled;
         w->style |= WS_DISABLED;
         if (Within(Desk().focus, h)) SetFocus(0);
     }
@@ -205,9 +211,27 @@ bool EnableWindow(HWND h, bool enable) {
     return was_disabled;
 }
 
+bool IsZoomed(HWND h) { return GetWindowStyle(h) & WS_MAXIMIZE; }
+
 bool ShowWindow(HWND h, int cmd) {
     Win* w = Find(h);
     if (!w) return false;
+    if (cmd == SW_MAXIMIZE || cmd == SW_RESTORE) {
+        const bool was = w->style & WS_VISIBLE;
+        if (!w->parent && cmd == SW_MAXIMIZE && !(w->style & WS_MAXIMIZE)) {
+            w->normal_rect = w->rect;
+            w->style |= WS_MAXIMIZE;
+            const TSize screen = TheDisplay() ? TheDisplay()->ScreenSize()
+                                              : TSize{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+            SetWindowPos(h, 0, 0, 0, screen.cx, screen.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        } else if (cmd == SW_RESTORE && (w->style & WS_MAXIMIZE)) {
+            w->style &= ~WS_MAXIMIZE;
+            const TRect r = w->normal_rect;
+            SetWindowPos(h, 0, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        if (Find(h)) ShowWindow(h, SW_SHOW);
+        return was;
+    }
     const bool was = w->style & WS_VISIBLE;
     const bool show = cmd != SW_HIDE;
     if (was == show) {

@@ -4,6 +4,8 @@
 // colours, and message boxes that answer from a script.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <ostream>
 #include <vector>
 
@@ -43,6 +45,15 @@ protected:
     platform::ScriptedMessageBox box_;
     platform::MessageBoxService* previous_box_ = nullptr;
 };
+
+// Writes the pixels of the top-level window holding `h` to <folder>/<name>.png
+// when CORVANTA_PICTURES names a folder (the demo's picture folder, say).
+inline bool SavePicture(ui::HWND h, const std::string& name) {
+    const char* folder = std::getenv("CORVANTA_PICTURES");
+    if (!folder || !*folder) return false;
+    const ui::SurfacePtr s = ui::GetWindowSurface(h);
+    return s && s->WritePng(std::string(folder) + "/" + name + ".png");
+}
 
 // A display that shows nothing and remembers what it was asked to do.
 struct RecordingDisplay : ui::Display {

@@ -59,4 +59,37 @@ void AbandonCalls(PostedQueue& q);
 // Activates the next window when `gone` was the active one.
 void ActivateNext(HWND gone);
 
+// input.cpp
+bool IsRawInput(UINT m);
+// The messages raw input becomes when it is taken from the queue.
+std::vector<MSG> CookInput(const MSG& raw);
+
+// message_queue.cpp
+// Posts input with the screen point it happened at (MSG::pt).
+void PostInput(HWND h, UINT msg, WPARAM w, LPARAM l, TPoint screen);
+
+// edit_box.cpp, button_box.cpp
+void RegisterEditClass();
+void RegisterButtonClass();
+
+// scroll_bars.cpp
+void RegisterScrollBarClass();
+LRESULT ScrollBarHitTest(const Win& w, TPoint window_point);
+void PaintWindowScrollBars(const Win& w, DC& window_dc);
+bool StartScrollTracking(HWND h, int bar, TPoint screen);
+void TrackScrollBar(TPoint screen);
+void EndScrollTracking(bool cancel);
+
+// caret.cpp
+// Takes the caret off the window's pixels while it paints or scrolls, and back on.
+void CaretOff(HWND h);
+void CaretOn(HWND h);
+
+// tracking.cpp
+void StartMoveTracking(HWND h, TPoint screen);
+// Ends the drag that runs; `cancel` puts back what it changed.
+void EndTracking(bool cancel);
+// Input taken by the drag that runs: true when it was.
+bool TrackInput(const MSG& m);
+
 }  // namespace ui::detail

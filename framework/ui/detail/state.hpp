@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "framework/ui/resources.hpp"
+#include "framework/ui/scroll_bars.hpp"
 #include "framework/ui/window.hpp"
 
 namespace ui {
@@ -30,6 +31,14 @@ struct ProcEntry {
 };
 
 namespace detail {
+
+// A scroll bar's range, page and position; `track` is where the thumb is
+// while it is dragged.
+struct ScrollBarState {
+    int min = 0, max = 100, page = 0, pos = 0, track = 0;
+    bool tracking = false, disabled = false;
+    ScrollPart pressed = ScrollPart::None;
+};
 
 struct Win {
     HWND handle = 0;
@@ -52,6 +61,9 @@ struct Win {
     SurfacePtr surface;  // top level only
     bool on_display = false;
     std::optional<TColor> background;
+    TRect normal_rect;                 // where a maximised window goes back to
+    ScrollBarState bars[3];            // SB_HORZ, SB_VERT, SB_CTL
+    std::shared_ptr<void> class_data;  // the state a standard class keeps for the window
 };
 
 struct Timer {
@@ -60,6 +72,21 @@ struct Timer {
     UINT interval = 0;
     uint64_t due = 0;
     TimerProc proc;
+    bool idle = false;  // keeps no wait alive (the caret's blink): due only when something else wakes the loop
+};
+
+// A mouse drag the window system runs itself (a scroll bar's part or thumb,
+// a window moved by its caption) until the button comes up; while it runs,
+// input goes to it rather than to the windows.
+struct Tracking {
+    enum class Kind { None, ScrollBar, Move } kind = Kind::None;
+    HWND hwnd = 0;
+    int bar = 0;
+    ScrollPart part = ScrollPart::None;
+    TPoint start, last;  // screen
+    TRect start_rect;    // the moved window's rectangle when the drag began
+    int start_pos = 0;
+    int grab = 0;  // where in the thumb the pointer took it
 };
 
 // Windows, timers, focus and input state: what a reset starts afresh.
@@ -73,7 +100,12 @@ struct Desktop {
     uint32_t msg_time = 0;
     uint8_t key_state[256] = {};
     unsigned buttons = 0;
-    bool damaged = false;  // some top-level window has damage to present
+    Tracking tracking;
+    HWND hover = 0;  // the window the pointer was last over
+    TPoint cursor_pos;
+    HCURSOR cursor = 0;
+    std::string clipboard;  // without a display that has one
+    bool damaged = false;   // some top-level window has damage to present
 };
 
 // A routine another thread has the user-interface thread run (TThread::Synchronize).

@@ -1,8 +1,5 @@
 // On a real X screen (Xvfb, started here): the progress window shows exactly
 // the pixels the headless drawing made.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,54 +11,18 @@
 #include "framework/ui/sdl_display.hpp"
 #include "tests/engine/ui/x_screenshot.hpp"
 #include "tests/support/ui_fixture.hpp"
+#include "tests/support/xvfb.hpp"
 
 namespace zurod {
 namespace {
 
 using namespace ui;
 
-// An X server of our own, on the first free display number.
-class Xvfb {
-public:
-    Xvfb() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const int devnull = open("/dev/null", O_RDWR);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-            const std::string fd = std::to_string(fds[1]);
-            execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (!number.empty()) display_ = ":" + number;
-    }
-    ~Xvfb() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string& Display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
-
 class ScreenTest : public testing_ui::UiTest {};
 
 TEST_F(ScreenTest, ProgressWindowOnTheScreenMatchesTheHeadlessPixels) {
     ASSERT_EQ(access("/usr/bin/Xvfb", X_OK), 0) << "xvfb is not installed (scripts/install-deps)";
-    Xvfb server;
+    testing_ui::Xvfb server;
     ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
     setenv("DISPLAY", server.Display().c_str(), 1);
     unsetenv("WAYLAND_DISPLAY");

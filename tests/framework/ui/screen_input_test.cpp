@@ -1,0 +1,152 @@
+// On a real X screen (Xvfb, started here), driven by real X input (xdotool):
+// a form with an edit, a masked edit, buttons and a scroll bar gets what was
+// typed and clicked.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "framework/ui/mask.hpp"
+#include "framework/ui/sdl_display.hpp"
+#include "framework/ui/stdctrls.hpp"
+#include "tests/support/ui_fixture.hpp"
+#include "tests/support/xvfb.hpp"
+
+namespace ui {
+namespace {
+
+class ScreenInputTest : public testing_ui::UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        InstallClock(nullptr);  // the screen runs on real time
+    }
+    void TearDown() override {
+        form_.reset();
+        InstallDisplay(nullptr);
+        display_.reset();
+        UiTest::TearDown();
+        server_.reset();  // last: SDL keeps its connection until the display goes
+    }
+    // xdotool with its arguments, against the test's X server.
+    void Xdo(std::vector<std::string> args) {
+        args.insert(args.begin(), "/usr/bin/xdotool");
+        ASSERT_EQ(testing_ui::RunProgram(args), 0) << args[1];
+    }
+    // Runs the message loop until `done` holds; false when it never does (a
+    // bound for a broken run, not a measure of speed).
+    bool PumpUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 1000; ++i) {
+            Pump();
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    void Click(TControl* c, int x, int y) {
+        const TPoint p = c->ClientToScreen({x, y});
+        Xdo({"mousemove", std::to_string(p.x), std::to_string(p.y)});
+        Xdo({"click", "1"});
+    }
+
+    std::unique_ptr<testing_ui::Xvfb> server_;
+    std::unique_ptr<Display> display_;
+    Owned<TForm> form_;
+};
+
+TEST_F(ScreenInputTest, RealKeysAndClicksReachTheControls) {
+    if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0)
+        GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps)";
+    server_ = std::make_unique<testing_ui::Xvfb>();
+    ASSERT_FALSE(server_->Display().empty()) << "Xvfb did not start";
+    setenv("DISPLAY", server_->Display().c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    display_ = OpenSdlDisplay();
+    ASSERT_NE(display_, nullptr);
+    InstallDisplay(display_.get());
+
+    form_ = ui::Make<TForm>(nullptr);
+    form_->SetBorderStyle(bsSingle);
+    form_->SetCaption("Input");
+    form_->SetBounds(40, 40, 360, 220);
+    auto* edit = new TEdit(form_.get());
+    edit->SetParent(form_.get());
+    edit->SetBounds(10, 10, 200, 21);
+    auto* date = new TMaskEdit(form_.get());
+    date->SetParent(form_.get());
+    date->SetBounds(10, 40, 100, 21);
+    date->TabOrder = 1;
+    date->SetEditMask("!99/99/9999;1;_");
+    int oks = 0, counts = 0;
+    auto* ok = new TButton(form_.get());
+    ok->SetParent(form_.get());
+    ok->SetBounds(10, 80, 75, 25);
+    ok->SetCaption("OK");
+    ok->SetDefault(true);
+    ok->TabOrder = 2;
+    ok->OnClick = [&](TObject*) { ++oks; };
+    auto* count = new TButton(form_.get());
+    count->SetParent(form_.get());
+    count->SetBounds(100, 80, 75, 25);
+    count->SetCaption("&Count");
+    count->TabOrder = 3;
+    count->OnClick = [&](TObject*) { ++counts; };
+    auto* bar = new TScrollBar(form_.get());
+    bar->SetParent(form_.get());
+    bar->SetBounds(10, 120, 200, 16);
+    bar->LargeChange = 10;
+    bar->TabOrder = 4;
+    form_->Show();
+    ASSERT_TRUE(PumpUntil([&] { return form_->Active(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the server maps the window
+    Pump();
+
+    // Typing into the edit after a click on it.
+    Click(edit, 20, 8);
+    ASSERT_TRUE(PumpUntil([&] { return edit->Focused(); }));
+    Xdo({"type", "--delay", "20", "hello world"});
+    EXPECT_TRUE(PumpUntil([&] { return edit->GetText() == "hello world"; })) << edit->GetText();
+    // Shift with the arrows selects; a typed letter replaces the selection.
+    Xdo({"key", "--delay", "20", "shift+Left", "shift+Left", "shift+Left", "shift+Left", "shift+Left", "x"});
+    EXPECT_TRUE(PumpUntil([&] { return edit->GetText() == "hello x"; })) << edit->GetText();
+    // Tab to the masked edit, which takes digits only and skips its literals.
+    Xdo({"key", "Tab"});
+    ASSERT_TRUE(PumpUntil([&] { return date->Focused(); }));
+    Xdo({"key", "Home"});
+    Xdo({"type", "--delay", "20", "05a032025"});
+    EXPECT_TRUE(PumpUntil([&] { return date->GetText() == "05/03/2025"; })) << date->EditText();
+    // Enter presses the default button; Alt+C the button it names.
+    Xdo({"key", "Return"});
+    EXPECT_TRUE(PumpUntil([&] { return oks == 1; }));
+    Xdo({"key", "alt+c"});
+    EXPECT_TRUE(PumpUntil([&] { return counts == 1; }));
+    EXPECT_EQ(date->GetText(), "05/03/2025");  // the accelerator typed nothing
+    // Shift+Tab goes back.
+    Xdo({"key", "shift+Tab"});
+    EXPECT_TRUE(PumpUntil([&] { return edit->Focused(); }));
+    // The scroll bar: its right arrow, its track, its thumb dragged to the end.
+    Click(bar, 192, 8);
+    EXPECT_TRUE(PumpUntil([&] { return bar->Position() == 1; })) << bar->Position();
+    Click(bar, 150, 8);
+    EXPECT_TRUE(PumpUntil([&] { return bar->Position() == 11; })) << bar->Position();
+    const TRect thumb = ScrollThumbRect(bar->Handle(), SB_CTL);
+    const TPoint grip = bar->ClientToScreen({thumb.left + 3, 8});
+    Xdo({"mousemove", "--sync", std::to_string(grip.x), std::to_string(grip.y)});
+    Xdo({"mousedown", "1"});
+    const TPoint end = bar->ClientToScreen({260, 8});
+    Xdo({"mousemove", "--sync", std::to_string(end.x - 60), std::to_string(end.y)});
+    Xdo({"mousemove", "--sync", std::to_string(end.x), std::to_string(end.y)});
+    Xdo({"mouseup", "1"});
+    EXPECT_TRUE(PumpUntil([&] { return bar->Position() == 100; })) << bar->Position();
+    // A click on a button.
+    Click(count, 30, 12);
+    EXPECT_TRUE(PumpUntil([&] { return counts == 2; }));
+    EXPECT_EQ(oks, 1);
+    testing_ui::SavePicture(form_->Handle(), "screen_input_form");
+}
+
+}  // namespace
+}  // namespace ui
