@@ -31,7 +31,8 @@ void Press(HWND h, ButtonState& b, bool pressed) {
 }
 
 void Clicked(HWND h) {
-    if (const HWND parent = GetParent(h)) SendMessage(parent, WM_COMMAND, WPARAM(BN_CLICKED) << 16, LPARAM(h));
+    if (const HWND parent = GetParent(h))
+        SendMessage(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), BN_CLICKED), LPARAM(h));
 }
 
 void Paint(HWND h, const ButtonState& b) {

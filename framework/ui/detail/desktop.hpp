@@ -71,6 +71,9 @@ void PostInput(HWND h, UINT msg, WPARAM w, LPARAM l, TPoint screen);
 // edit_box.cpp, button_box.cpp
 void RegisterEditClass();
 void RegisterButtonClass();
+// list_box.cpp, combo_box.cpp (with its list, combo_list.cpp)
+void RegisterListBoxClass();
+void RegisterComboBoxClass();
 
 // scroll_bars.cpp
 void RegisterScrollBarClass();
