@@ -243,14 +243,14 @@ bool ComboKey(HWND h, ComboState& s, UINT msg, UINT vk) {
     return true;
 }
 
-// The user typed in the edit: the list follows the text.
+// The user typed in the edit: the text no longer comes from an item. An open
+// list shows the first item the text begins.
 void EditChanged(HWND h, ComboState& s) {
     ListBoxState* ls = List(s);
     if (!ls) return;
+    ListSelect(s.list, *ls, -1, false);
+    s.announced = -1;
     const std::string text = GetWindowText(s.edit);
-    const LRESULT exact = SendMessage(s.list, LB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text.c_str()));
-    ListSelect(s.list, *ls, int(exact), false);
-    s.announced = ls->sel;
     if (s.dropped && !text.empty()) {
         const LRESULT near = SendMessage(s.list, LB_FINDSTRING, WPARAM(-1), LPARAM(text.c_str()));
         if (near != LB_ERR) ListScrollTo(s.list, *ls, int(near));
@@ -401,10 +401,8 @@ LRESULT ComboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next) 
             s.filling_edit = true;
             SetWindowText(s.edit, text);
             s.filling_edit = false;
-            if (ListBoxState* ls = List(s)) {
-                ListSelect(s.list, *ls, int(SendMessage(s.list, LB_FINDSTRINGEXACT, WPARAM(-1), lp)), false);
-                s.announced = ls->sel;
-            }
+            if (ListBoxState* ls = List(s)) ListSelect(s.list, *ls, -1, false);
+            s.announced = -1;
             return 1;
         }
         const LRESULT i = SendMessage(s.list, LB_FINDSTRINGEXACT, WPARAM(-1), lp);

@@ -47,6 +47,8 @@ struct COMBOBOXINFO {
 // LB_GETTEXT does). CB_SETITEMHEIGHT with wParam UINT(-1) sets the selection
 // field's height, with 0 the items'. A drop-down style keeps its window as
 // high as its field; the list shows CB_SETMINVISIBLE items (8 by default).
+// In the editable styles the selection is the item the edit's text came
+// from: typing, or setting the text, leaves no item selected.
 // F4, Alt+Down and Alt+Up open and close the list; while it is open the keys
 // move in it, Enter takes the item and Escape goes back to the one selected
 // before it opened.
