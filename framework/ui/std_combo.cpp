@@ -72,14 +72,12 @@ void TCustomComboBox::DefaultHandler(TMessage& m) {
     if (handle_) m.Result = CallClassProc("COMBOBOX", handle_, m.Msg, m.WParam, m.LParam);
 }
 
-// Keys typed into the edit of an editable style: dialog keys and
-// accelerators go to the form unless the combo box wants them, and the key
-// events are the combo box's.
+// Keys typed into the edit of an editable style are the combo box's key
+// events (its dialog keys went to the form before they came here).
 void TCustomComboBox::EditMessage(HWND edit, TMessage& m, const NextProc& next) {
     switch (m.Msg) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
-        if (Perform(CN_BASE + m.Msg, m.WParam, m.LParam)) return;
         UINT key = UINT(m.WParam);
         KeyDown(key, KeyboardShiftState());
         if (key == 0) return;
@@ -89,7 +87,6 @@ void TCustomComboBox::EditMessage(HWND edit, TMessage& m, const NextProc& next) 
     }
     case WM_CHAR:
     case WM_SYSCHAR: {
-        if (Perform(CN_BASE + m.Msg, m.WParam, m.LParam)) return;
         char c = char(m.WParam);
         KeyPress(c);
         if (c == 0) return;
