@@ -13,6 +13,7 @@
 #include "controls/cvutils.hpp"
 #include "framework/ui/detail/text_state.hpp"
 #include "framework/ui/forms.hpp"
+#include "framework/ui/scroll_bars.hpp"
 
 namespace {
 
@@ -273,5 +274,77 @@ void UiFrame20Children(benchmark::State& state) {
     InstallDisplay(nullptr);
 }
 BENCHMARK(UiFrame20Children)->Unit(benchmark::kMillisecond);
+
+// A grid-like form of 500 visible cells (25 rows of 20) over 2,000 rows, with
+// a vertical scroll bar; a line down moves the pixels with ScrollWindow and
+// paints the one row that comes into view.
+struct ScrolledCells : TCustomControl {
+    static constexpr int kRowHeight = 30, kColumns = 20, kRows = 2000;
+    using TCustomControl::TCustomControl;
+    int top = 0;
+    void CreateParams(ui::CreateParams& p) override {
+        TCustomControl::CreateParams(p);
+        p.style |= WS_VSCROLL;
+    }
+    void CreateHandleDone() override { SetScrollRange(Handle(), SB_VERT, 0, kRows - 1, false); }
+    void Paint() override {
+        TCanvas* c = Canvas();
+        const TRect clip = c->Handle()->ClipBox();
+        const int cell_w = ClientWidth() / kColumns;
+        for (int row = clip.top / kRowHeight; row * kRowHeight < clip.bottom; ++row)
+            for (int col = 0; col < kColumns; ++col) {
+                const int n = (top + row) * kColumns + col;
+                const TRect r = Bounds(col * cell_w, row * kRowHeight, cell_w, kRowHeight);
+                c->Brush()->SetColor((top + row) % 2 ? clWindow : clInfoBk);
+                c->FillRect(r);
+                c->TextRect(r, r.left + 2, r.top + 2, "Payee " + std::to_string(n % 700) + " 12.50");
+            }
+    }
+    void WndProc(TMessage& m) override {
+        if (m.Msg == WM_VSCROLL && (m.WParam & 0xFFFF) == SB_LINEDOWN && top + 1 < kRows) {
+            ++top;
+            SetScrollPos(handle_, SB_VERT, top, true);
+            ScrollWindow(handle_, 0, -kRowHeight, nullptr, nullptr);
+            return;
+        }
+        TCustomControl::WndProc(m);
+    }
+};
+
+// vs_full_repaint: one frame of a line scrolled as a multiple of repainting
+// the whole form; presents_per_frame: how often the screen was written.
+void UiScrolled500CellsFrame(benchmark::State& state) {
+    UiReset();
+    MemoryDisplay display;
+    InstallDisplay(&display);
+    {
+        auto form = Make<TForm>(nullptr);
+        form->SetBorderStyle(bsNone);
+        form->SetBounds(0, 0, kW, 25 * ScrolledCells::kRowHeight);
+        auto* cells = new ScrolledCells(form.get());
+        cells->SetParent(form.get());
+        cells->SetAlign(alClient);
+        form->Show();
+        Application().ProcessMessages();
+        const HWND h = cells->Handle();
+        auto frame = [&] {
+            if (cells->top + 1 >= ScrolledCells::kRows) cells->top = 0;
+            SendMessage(h, WM_VSCROLL, SB_LINEDOWN, 0);
+            Application().ProcessMessages();
+        };
+        for (auto _ : state) frame();
+        const double full = SecondsPerCall([&] {
+            cells->Invalidate();
+            Application().ProcessMessages();
+        });
+        const int before = display.presents;
+        int frames = 0;
+        const double per_frame = SecondsPerCall([&] { frame(), ++frames; });
+        state.counters["vs_full_repaint"] = per_frame / full;
+        state.counters["presents_per_frame"] = double(display.presents - before) / frames;
+    }
+    InstallDisplay(nullptr);
+}
+BENCHMARK(UiScrolled500CellsFrame)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -157,6 +157,7 @@ void DrawField(HWND h, ComboState& s, DC& dc, COLORREF back) {
         dis.CtlType = ODT_COMBOBOX;
         dis.CtlID = UINT(GetDlgCtrlID(h));
         dis.itemID = UINT(sel);
+        dis.itemAction = ODA_DRAWENTIRE;
         dis.itemState =
             ODS_COMBOBOXEDIT | (highlight ? UINT(ODS_SELECTED | ODS_FOCUS) : 0u) | (enabled ? 0u : UINT(ODS_DISABLED));
         dis.hwndItem = h;

@@ -4,6 +4,8 @@
 
 #include "framework/ui/controls.hpp"
 #include "framework/ui/detail/library_state.hpp"
+#include "framework/ui/forms.hpp"
+#include "framework/ui/menus.hpp"
 
 namespace ui {
 
@@ -58,6 +60,7 @@ TControl::~TControl() {
 
 void TControl::BeforeDestruction() {
     Destroying();
+    Application().ControlDestroying(this);
     if (detail::Library().capture_control == this) SetCaptureControl(nullptr);
     SetParent(nullptr);
     TComponent::BeforeDestruction();
@@ -139,11 +142,38 @@ void TControl::SetParentFont(bool v) {
     parent_font_ = v;
 }
 
+void TControl::SetShowHint(bool v) {
+    parent_show_hint_ = false;
+    if (v == show_hint_) return;
+    show_hint_ = v;
+    Perform(CM_SHOWHINTCHANGED);
+}
+
+void TControl::SetParentShowHint(bool v) {
+    if (v == parent_show_hint_) return;
+    parent_show_hint_ = v;
+    if (v && parent_) Perform(CM_PARENTSHOWHINTCHANGED);
+}
+
 void TControl::SetAlign(TAlign v) {
     if (v == align_) return;
     align_ = v;
     if (parent_) parent_->AlignControls();
 }
+
+namespace {
+
+// A right click pops the control's menu up where it was clicked.
+void PopupAt(TControl* control, TPoint client) {
+    TPopupMenu* menu = control->PopupMenu();
+    if (!menu || !menu->AutoPopup) return;
+    if (TCustomForm* form = GetParentForm(control)) form->SendCancelMode(nullptr);
+    menu->SetPopupComponent(control);
+    const TPoint p = control->ClientToScreen(client);
+    menu->Popup(p.x, p.y);
+}
+
+}  // namespace
 
 LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
     TMessage m{msg, w, l, 0};
@@ -154,11 +184,15 @@ LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
 void TControl::WndProc(TMessage& m) {
     const int x = LOWORD_S(m.LParam), y = HIWORD_S(m.LParam);
     const TShiftState s = KeysToShiftState(m.WParam);
-    // A control built on a standard class lets the class see the mouse first.
-    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) DefaultHandler(m);
+    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) {
+        Application().HintMouseMessage(this, m);
+        // A control built on a standard class lets the class see the mouse first.
+        DefaultHandler(m);
+    }
     switch (m.Msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+        if (TCustomForm* form = GetParentForm(this)) form->SendCancelMode(this);
         if (ControlStyle & csCaptureMouse) SetCaptureControl(this);
         if (ControlStyle & csClickEvents) ControlState |= csClicked;
         ControlState |= csLButtonDown;
@@ -178,7 +212,10 @@ void TControl::WndProc(TMessage& m) {
         return;
     }
     case WM_RBUTTONDOWN: MouseDown(mbRight, s, x, y); return;
-    case WM_RBUTTONUP: MouseUp(mbRight, s, x, y); return;
+    case WM_RBUTTONUP:
+        MouseUp(mbRight, s, x, y);
+        PopupAt(this, {x, y});
+        return;
     case WM_MBUTTONDOWN: MouseDown(mbMiddle, s, x, y); return;
     case WM_MBUTTONUP: MouseUp(mbMiddle, s, x, y); return;
     case WM_MOUSEMOVE: MouseMove(s, x, y); return;
@@ -203,6 +240,12 @@ void TControl::WndProc(TMessage& m) {
             Invalidate();
         }
         return;
+    case CM_PARENTSHOWHINTCHANGED:
+        if (parent_show_hint_ && parent_ && parent_->ShowHint() != show_hint_) {
+            show_hint_ = parent_->ShowHint();
+            Perform(CM_SHOWHINTCHANGED);
+        }
+        return;
     case CM_PARENTFONTCHANGED:
         if (parent_font_ && parent_) {
             auto saved = std::move(font_->OnChange);
@@ -213,6 +256,18 @@ void TControl::WndProc(TMessage& m) {
         return;
     default: DefaultHandler(m);
     }
+}
+
+void TControl::SetPopupMenu(TPopupMenu* menu) {
+    if (menu == popup_menu_) return;
+    if (popup_menu_) popup_menu_->RemoveFreeNotification(this);
+    popup_menu_ = menu;
+    if (menu) menu->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* component, TOperation op) {
+    TComponent::Notification(component, op);
+    if (op == TOperation::opRemove && component == popup_menu_) popup_menu_ = nullptr;
 }
 
 void TControl::MouseDown(TMouseButton b, TShiftState s, int x, int y) {

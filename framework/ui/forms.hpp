@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "framework/ui/controls.hpp"
+#include "framework/ui/hints.hpp"
 #include "platform/events.hpp"
 
 namespace ui {
+
+class TMainMenu;
 
 enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
@@ -43,12 +46,20 @@ public:
     void SetModalResult(int v) { modal_result_ = v; }
     bool Active() const;
     bool Modal() const { return in_modal_; }
+    // The main menu the form shows as its menu bar (free-notified).
+    TMainMenu* Menu() const { return menu_; }
+    void SetMenu(TMainMenu* menu);
+    void Notification(TComponent* component, TOperation op) override;
     // A control on the form took the focus: it is the active control now,
     // and every control hears of it (CM_FOCUSCHANGED).
     void FocusChanged(TWinControl* control);
 
     void Show();
     void Close();
+    // Ends modes such as an open drop-down: the focused control (or else the
+    // active control) gets CM_CANCELMODE with `sender`, the control pressed,
+    // in LParam. Every left-button press on a control sends it.
+    void SendCancelMode(TControl* sender);
     // Runs a modal loop until ModalResult is set. Returns mrAbort at once
     // when nothing could ever end the loop (no window to click, no timer, no
     // message on its way).
@@ -69,12 +80,14 @@ protected:
     void Center(TCustomForm* over);
 
 private:
+    void UpdateWindowIcon();
     TFormBorderStyle border_style_ = bsSizeable;
     unsigned border_icons_ = biSystemMenu | biMinimize | biMaximize;
     TFormStyle form_style_ = fsNormal;
     std::unique_ptr<TIcon> icon_;
     std::unique_ptr<TControlCanvas> canvas_;
     TWinControl* active_control_ = nullptr;
+    TMainMenu* menu_ = nullptr;
     int modal_result_ = 0;
     bool in_modal_ = false;
 };
@@ -117,6 +130,11 @@ private:
 };
 TScreen& Screen();
 
+using TShowHintEvent = std::function<void(std::string& hint, bool& can_show, THintInfo& info)>;
+namespace detail {
+struct HintState;
+}
+
 class TApplication {
 public:
     TApplication();
@@ -138,14 +156,46 @@ public:
 
     TCustomForm* MainForm = nullptr;
     std::string Title = "Corvanta";
+    // The program's icon: "MAINICON" of its resources, else empty.
+    TIcon* Icon();
     std::function<void(bool& done)> OnIdle;
     std::function<void(MSG&, bool& handled)> OnMessage;
 
+    // Hints (hints.cpp). The hint of the control under the pointer shows
+    // after HintPause, or after HintShortPause when the pointer comes from
+    // another control whose hint was showing, and hides after HintHidePause;
+    // a press or a key ends it until the pointer moves on.
+    bool ShowHint() const { return show_hint_; }
+    // Off frees the hint window; the next one is made of the hint window
+    // class in force then.
+    void SetShowHint(bool v);
+    int HintPause = 500, HintShortPause = 50, HintHidePause = 2500;
+    TColor HintColor = clInfoBk;
+    // The long hint of the control under the pointer; OnHint tells of a change.
+    const std::string& Hint() const { return hint_; }
+    void SetHint(const std::string& v);
+    TNotifyEvent OnHint;
+    TShowHintEvent OnShowHint;
+    // Every control hands its mouse messages here.
+    void HintMouseMessage(TControl* control, const TMessage& m);
+    // Shows the pending control's hint for the pointer at `cursor` (screen).
+    void ActivateHint(TPoint cursor);
+    void CancelHint();
+    THintWindow* HintWindow() const;  // nullptr until a hint was shown
+    void ControlDestroying(TControl* control);
+    void ResetHints();  // UiReset
+
 private:
     bool ProcessMessage(MSG& msg, UINT flags);
+    // Keys and presses on frames end a pending or showing hint.
+    void CheckHintMessage(const MSG& msg);
     // Keys a control's form takes as dialog keys (Tab, Enter, Escape, accelerators).
     bool IsKeyMsg(const MSG& msg);
     bool terminated_ = false;
+    std::unique_ptr<TIcon> icon_;
+    bool show_hint_ = true;
+    std::string hint_;
+    std::unique_ptr<detail::HintState> hints_;
 };
 TApplication& Application();
 

@@ -108,6 +108,7 @@ void CookKey(const MSG& raw, std::vector<MSG>& out) {
     Desk().key_state[vk] = down ? 0x80 : 0;
     HWND target = GetFocus();
     if (!target) target = GetActiveWindow();
+    if (!target) target = GetCapture();  // a menu loop tracking for a hidden window
     if (!target) return;
     // Alt makes a system key; F10 is one as well.
     const bool alt = (mods & kAlt) || (vk == VK_MENU && down);
@@ -136,6 +137,7 @@ std::vector<MSG> CookInput(const MSG& raw) {
     case kRawChar: {
         HWND target = GetFocus();
         if (!target) target = GetActiveWindow();
+        if (!target) target = GetCapture();
         if (target) out.push_back({target, WM_CHAR, raw.wParam, 1, 0, {}});
         break;
     }
@@ -143,6 +145,28 @@ std::vector<MSG> CookInput(const MSG& raw) {
     default: break;
     }
     return out;
+}
+
+void RequeueMouseFront(const MSG& cooked, TPoint screen) {
+    MouseAction action = MouseAction::Down;
+    MouseButton button = MouseButton::Left;
+    switch (cooked.message) {
+    case WM_LBUTTONDBLCLK:
+    case WM_NCLBUTTONDBLCLK: action = MouseAction::DoubleClick; break;
+    case WM_RBUTTONDOWN:
+    case WM_NCRBUTTONDOWN: button = MouseButton::Right; break;
+    case WM_RBUTTONDBLCLK: action = MouseAction::DoubleClick, button = MouseButton::Right; break;
+    case WM_MBUTTONDOWN: button = MouseButton::Middle; break;
+    default: break;
+    }
+    // The press was counted once already; the raw input counts it again.
+    const unsigned bit = button == MouseButton::Left ? MK_LBUTTON
+        : button == MouseButton::Right               ? MK_RBUTTON
+                                                     : MK_MBUTTON;
+    Desk().buttons &= ~bit;
+    const bool client = cooked.message >= WM_MOUSEMOVE;
+    const unsigned mods = client ? unsigned(cooked.wParam & (MK_SHIFT | MK_CONTROL)) : 0;
+    PushInputFront({0, kRawMouse, WPARAM(action) | WPARAM(button) << 8 | WPARAM(mods) << 16, 0, 0, screen});
 }
 
 }  // namespace detail

@@ -149,6 +149,13 @@ void PostInput(HWND h, UINT msg, WPARAM wp, LPARAM lp, TPoint screen) {
     WakeLocked(q);
 }
 
+void PushInputFront(const MSG& raw) {
+    PostedQueue& q = *Ui().queue;
+    std::lock_guard lock(q.mu);
+    q.posted.push_front(raw);
+    WakeLocked(q);
+}
+
 }  // namespace detail
 
 bool PostThreadMessage(UINT msg, WPARAM wp, LPARAM lp) { return PostMessage(0, msg, wp, lp); }

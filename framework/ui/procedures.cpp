@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/ui/detail/desktop.hpp"
+#include "framework/ui/detail/menu_state.hpp"
 
 namespace ui {
 
@@ -98,17 +99,30 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         EndPaint(hwnd, BeginPaint(hwnd, ps));
         return 0;
     }
-    case WM_NCPAINT: PaintDefaultFrame(hwnd); return 0;
+    case WM_NCPAINT:
+        PaintDefaultFrame(hwnd, wp == kWholeFrame ? nullptr : reinterpret_cast<const Region*>(wp), w->nc_active);
+        return 0;
     case WM_NCACTIVATE:
-        if ((w->style & WS_CAPTION) == WS_CAPTION) SendMessage(hwnd, WM_NCPAINT, 1, 0);
+        w->nc_active = wp != 0;
+        if (Visible(w)) PaintDefaultFrame(hwnd, nullptr, w->nc_active);
         return 1;
+    case WM_NCCALCSIZE: {
+        if (!lp) return 0;
+        TRect& r = *reinterpret_cast<TRect*>(lp);
+        const TRect d = DefaultInsets(*w);
+        r = {r.left + d.left, r.top + d.top, std::max(r.left + d.left, r.right - d.right),
+             std::max(r.top + d.top, r.bottom - d.bottom)};
+        return 0;
+    }
     case WM_NCHITTEST: {
         TPoint p{LOWORD_S(lp), HIWORD_S(lp)};
         TRect wr = GetWindowRect(hwnd);
         if (!wr.Contains(p)) return HTNOWHERE;
         TRect c = ClientIn(*w).Offset(wr.left, wr.top);
         if (c.Contains(p)) return HTCLIENT;
+        if (BarRect(*w).Offset(wr.left, wr.top).Contains(p)) return HTMENU;
         if (LRESULT bar = ScrollBarHitTest(*w, {p.x - wr.left, p.y - wr.top}); bar != HTNOWHERE) return bar;
+        if (LRESULT bar = CaptionHitTest(*w, {p.x - wr.left, p.y - wr.top}); bar != HTNOWHERE) return bar;
         TRect ins = Insets(*w);
         if ((w->style & WS_CAPTION) == WS_CAPTION && p.y < wr.top + ins.top) return HTCAPTION;
         return HTBORDER;
@@ -130,6 +144,10 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCLBUTTONDOWN:
     case WM_NCLBUTTONDBLCLK: {
         const TPoint p{LOWORD_S(lp), HIWORD_S(lp)};
+        if (wp == HTMENU && msg == WM_NCLBUTTONDOWN) {
+            SendMessage(hwnd, WM_SYSCOMMAND, WPARAM(SC_MOUSEMENU) + WPARAM(HTMENU), lp);
+            return 0;
+        }
         if (wp == HTVSCROLL || wp == HTHSCROLL) StartScrollTracking(hwnd, wp == HTVSCROLL ? SB_VERT : SB_HORZ, p);
         if (wp == HTCAPTION && msg == WM_NCLBUTTONDOWN && !IsZoomed(hwnd)) StartMoveTracking(hwnd, p);
         // A double click on the caption maximises the window, or restores it.
@@ -145,9 +163,17 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if ((wp & 0xFFFF) != WA_INACTIVE && !Within(Desk().focus, hwnd)) SetFocus(hwnd);
         return 0;
     case WM_SYSKEYDOWN:
+        if (MenuKey(hwnd, msg, wp)) return 0;
         if (wp == VK_F4) SendMessage(GetAncestorRoot(hwnd), WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR: MenuKey(hwnd, msg, wp); return 0;
     case WM_SYSCOMMAND:
+        if ((wp & 0xFFF0) == SC_MOUSEMENU || (wp & 0xFFF0) == SC_KEYMENU) {
+            TrackMenuBar(hwnd, wp, lp);
+            return 0;
+        }
         if ((wp & 0xFFF0) == SC_CLOSE) SendMessage(hwnd, WM_CLOSE);
         if ((wp & 0xFFF0) == SC_MAXIMIZE) ShowWindow(hwnd, SW_MAXIMIZE);
         if ((wp & 0xFFF0) == SC_RESTORE) ShowWindow(hwnd, SW_RESTORE);

@@ -38,6 +38,7 @@ std::array<int, SM_METRIC_COUNT> StartMetrics() {
     m[SM_CYSMCAPTION] = 15;
     m[SM_CXSMSIZE] = 12, m[SM_CYSMSIZE] = 15;
     m[SM_CXDRAG] = 4, m[SM_CYDRAG] = 4;
+    m[SM_CXMENUCHECK] = 13, m[SM_CYMENUCHECK] = 13;
     return m;
 }
 

@@ -7,6 +7,7 @@
 #include "framework/ui/edit_box.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/list_box.hpp"
+#include "framework/ui/menus.hpp"
 
 namespace ui {
 
@@ -37,11 +38,11 @@ TWinControl* TWinControl::FromHandle(HWND h) {
     return it == detail::Library().handles.end() ? nullptr : it->second;
 }
 
-void TWinControl::EnsureClass(const std::string& name) {
+void TWinControl::EnsureClass(const std::string& name, uint32_t style) {
     if (IsWindowClassRegistered(name)) return;
     WindowClass cls;
     cls.name = name;
-    cls.style = CS_DBLCLKS;
+    cls.style = style;
     cls.proc = [](HWND h, UINT msg, WPARAM w, LPARAM l, const NextProc&) -> LRESULT {
         TWinControl* c = FromHandle(h);
         if (!c && msg == WM_NCCREATE && l) {
@@ -70,7 +71,7 @@ void TWinControl::CreateParams(ui::CreateParams& p) {
 void TWinControl::CreateWnd() {
     ui::CreateParams p;
     CreateParams(p);
-    EnsureClass(p.class_name);
+    EnsureClass(p.class_name, p.class_style);
     if ((p.style & WS_CHILD) && !p.parent) throw EInvalidOperation("Control '" + Name() + "' has no parent window");
     ControlState |= csCreating;
     const HWND h = CreateWindow(p);
@@ -137,6 +138,7 @@ void TWinControl::InsertControl(TControl* c) {
     c->parent_ = this;
     if (c->parent_color_) c->Perform(CM_PARENTCOLORCHANGED);
     if (c->parent_font_) c->Perform(CM_PARENTFONTCHANGED);
+    if (c->parent_show_hint_) c->Perform(CM_PARENTSHOWHINTCHANGED);
     if (auto* w = dynamic_cast<TWinControl*>(c); w && HandleAllocated() && w->visible_) w->Handle();
     AlignControls();
     c->Invalidate();
@@ -358,6 +360,11 @@ void TWinControl::WndProc(TMessage& m) {
         return;
     case CN_KEYDOWN:
     case CN_SYSKEYDOWN: {
+        // A menu's shortcut goes first.
+        if (IsMenuKey(this, UINT(m.WParam), KeyboardShiftState())) {
+            m.Result = 1;
+            return;
+        }
         // Keys the control does not want for itself are its form's dialog keys.
         LRESULT mask = 0;
         switch (m.WParam) {
@@ -451,6 +458,9 @@ void TWinControl::WndProc(TMessage& m) {
     case CM_FONTCHANGED:
         for (TControl* c : controls_) c->Perform(CM_PARENTFONTCHANGED);
         Invalidate();
+        return;
+    case CM_SHOWHINTCHANGED:
+        for (TControl* c : controls_) c->Perform(CM_PARENTSHOWHINTCHANGED);
         return;
     case CM_ENABLEDCHANGED:
         if (HandleAllocated()) EnableWindow(handle_, enabled_);

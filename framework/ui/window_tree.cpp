@@ -29,7 +29,7 @@ Win* Find(HWND h) {
     return it == Desk().windows.end() ? nullptr : it->second.get();
 }
 
-TRect Insets(const Win& w) {
+TRect FrameInsets(const Win& w) {
     int fx = 0, fy = 0;
     if (w.style & WS_THICKFRAME)
         fx = GetSystemMetrics(SM_CXFRAME), fy = GetSystemMetrics(SM_CYFRAME);
@@ -40,11 +40,54 @@ TRect Insets(const Win& w) {
     int caption = 0;
     if ((w.style & WS_CAPTION) == WS_CAPTION)
         caption = GetSystemMetrics((w.ex_style & WS_EX_TOOLWINDOW) ? SM_CYSMCAPTION : SM_CYCAPTION);
+    return {fx, fy + caption, fx, fy};
+}
+
+TRect DefaultInsets(const Win& w) {
+    const TRect f = FrameInsets(w);
+    // The menu bar lies below the title bar, above the client edge.
+    const int menu = (w.menu && !w.parent) ? w.menu_bar : 0;
     int edge = (w.ex_style & WS_EX_CLIENTEDGE) ? 2 : 0;
     // A window's own scroll bars lie inside its client edge.
     const int vbar = (w.style & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0;
     const int hbar = (w.style & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0;
-    return {fx + edge, fy + caption + edge, fx + edge + vbar, fy + edge + hbar};
+    return {f.left + edge, f.top + menu + edge, f.right + edge + vbar, f.bottom + edge + hbar};
+}
+
+TRect Insets(const Win& w) {
+    const TRect d = DefaultInsets(w);
+    const TRect& a = w.nc_adjust;
+    return {d.left + a.left, d.top + a.top, d.right + a.right, d.bottom + a.bottom};
+}
+
+void RecalcNonClient(HWND h) {
+    Win* w = Find(h);
+    if (!w) return;
+    // A window too small for its frame would have the answer cut short: the
+    // question is asked for a size with room enough.
+    const TRect r =
+        Bounds(w->rect.left, w->rect.top, std::max(w->rect.Width(), 4096), std::max(w->rect.Height(), 4096));
+    const TRect d = DefaultInsets(*w);
+    TRect client = r;
+    SendMessage(h, WM_NCCALCSIZE, 0, LPARAM(&client));
+    if (!(w = Find(h))) return;
+    w->nc_adjust = {client.left - (r.left + d.left), client.top - (r.top + d.top), (r.right - d.right) - client.right,
+                    (r.bottom - d.bottom) - client.bottom};
+}
+
+void RecalcFrame(HWND h) {
+    Win* w = Find(h);
+    if (!w) return;
+    const TRect before = ClientIn(*w);
+    RecalcNonClient(h);
+    if (!(w = Find(h))) return;
+    const TRect after = ClientIn(*w);
+    if (Visible(w)) {
+        InvalidateTree(*w);
+        InvalidateNonClient(h);
+    }
+    if (before.Width() != after.Width() || before.Height() != after.Height())
+        SendMessage(h, WM_SIZE, 0, MAKELPARAM(after.Width(), after.Height()));
 }
 
 TRect ClientIn(const Win& w) {  // client rectangle in the window's own coordinates
@@ -138,7 +181,13 @@ HWND CreateWindow(const CreateParams& p) {
         PlaceTopLevel(h, p.ex_style & WS_EX_TOPMOST);
     const bool visible = raw->style & WS_VISIBLE;
     raw->style &= ~WS_VISIBLE;
-    if (!SendMessage(h, WM_NCCREATE, 0, p.param) || SendMessage(h, WM_CREATE, 0, p.param) == -1) {
+    if (!SendMessage(h, WM_NCCREATE, 0, p.param)) {
+        DestroyWindow(h);
+        return 0;
+    }
+    RecalcNonClient(h);
+    if (!Find(h)) return 0;
+    if (SendMessage(h, WM_CREATE, 0, p.param) == -1) {
         DestroyWindow(h);
         return 0;
     }
@@ -269,6 +318,12 @@ bool ShowWindow(HWND h, int cmd) {
 }
 
 std::string GetClassName(HWND h) { return Member(h, &Win::cls); }
+uint32_t GetClassStyle(HWND h) {
+    const Win* w = Find(h);
+    if (!w) return 0;
+    auto it = Ui().classes.find(w->cls);
+    return it == Ui().classes.end() ? 0 : it->second.style;
+}
 uint32_t GetWindowStyle(HWND h) { return Member(h, &Win::style); }
 uint32_t GetWindowExStyle(HWND h) { return Member(h, &Win::ex_style); }
 
@@ -278,7 +333,8 @@ void SetWindowStyle(HWND h, uint32_t style, uint32_t ex_style) {
     const uint32_t vis = w->style & WS_VISIBLE;
     w->style = (style & ~WS_VISIBLE) | vis;
     w->ex_style = ex_style;
-    InvalidateTree(*w);
+    RecalcNonClient(h);
+    if ((w = Find(h))) InvalidateTree(*w);
 }
 
 std::string GetWindowText(HWND h) {
@@ -419,6 +475,7 @@ bool SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) 
             SendMessage(h, WM_SIZE, 0, MAKELPARAM(c.Width(), c.Height()));
         }
     }
+    if (flags & SWP_FRAMECHANGED) RecalcFrame(h);
     if (flags & SWP_SHOWWINDOW) ShowWindow(h, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
     if (flags & SWP_HIDEWINDOW) ShowWindow(h, SW_HIDE);
     if (Find(h)) SendMessage(h, WM_WINDOWPOSCHANGED, 0, 0);

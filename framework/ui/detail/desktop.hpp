@@ -13,7 +13,14 @@ T Member(HWND h, T Win::*field) {
     const Win* w = Find(h);
     return w ? w->*field : T{};
 }
-TRect Insets(const Win& w);    // the frame, caption and client edge
+TRect Insets(const Win& w);    // the frame, caption, menu bar and client edge, as the window's WM_NCCALCSIZE left them
+TRect FrameInsets(const Win& w);    // the frame and caption alone
+TRect DefaultInsets(const Win& w);  // what DefWindowProc answers to WM_NCCALCSIZE
+// Asks the window for its client area (WM_NCCALCSIZE) and keeps the answer.
+void RecalcNonClient(HWND h);
+// The frame changed (a menu bar came or went): the client area is asked
+// for again, the window repainted and told its new size.
+void RecalcFrame(HWND h);
 TRect ClientIn(const Win& w);  // client rectangle in the window's own coordinates
 Win* Root(Win* w);
 TPoint OriginInRoot(const Win& w);  // the window's top-left in its top-level window's pixels
@@ -38,7 +45,13 @@ HWND FindPaint(HWND filter);
 void SendPaint(HWND h);
 // Presents the damage of every top-level window once no window waits for paint.
 void PresentWhenPainted();
-void PaintDefaultFrame(HWND h);
+// frame.cpp
+// Paints the frame and title bar, limited to `screen_region` when given.
+void PaintDefaultFrame(HWND h, const Region* screen_region, bool active);
+CaptionLayout LayoutCaption(const Win& w);
+// What of the title bar lies at a point in window coordinates: a button's or
+// the icon's hit-test code, else HTCAPTION; HTNOWHERE outside the bar.
+LRESULT CaptionHitTest(const Win& w, TPoint window_point);
 
 // message_queue.cpp
 bool IsInput(UINT m);
@@ -67,6 +80,11 @@ std::vector<MSG> CookInput(const MSG& raw);
 // message_queue.cpp
 // Posts input with the screen point it happened at (MSG::pt).
 void PostInput(HWND h, UINT msg, WPARAM w, LPARAM l, TPoint screen);
+// Puts raw input back at the head of the queue.
+void PushInputFront(const MSG& raw);
+// input.cpp: a press taken as a message goes back as the input it was, to be
+// directed anew (the press that closed a menu).
+void RequeueMouseFront(const MSG& cooked, TPoint screen);
 
 // edit_box.cpp, button_box.cpp
 void RegisterEditClass();

@@ -1,11 +1,13 @@
 #pragma once
 // The class library's part of the window system's state (detail/state.hpp):
 // the screen, the application, the control of each window handle and the
-// graphic control holding the mouse capture.
+// graphic control holding the mouse capture, and the hint window class.
 #include <unordered_map>
 
 #include "framework/ui/detail/state.hpp"
 #include "framework/ui/forms.hpp"
+#include "framework/ui/hints.hpp"
+#include "framework/ui/menus.hpp"
 
 namespace ui::detail {
 
@@ -13,7 +15,14 @@ struct LibraryState {
     TControl* capture_control = nullptr;
     std::unordered_map<HWND, TWinControl*> handles;
     TScreen screen;
+    // A registration: kept by a reset, like window classes.
+    THintWindowClass hint_window_class = &NewHintWindow<THintWindow>;
     TApplication application;
+    // Menus: the commands in use (kept by a reset, with the items holding
+    // them), the popup menus and the popup list's window.
+    std::vector<bool> menu_commands;
+    std::vector<TPopupMenu*> popup_menus;
+    HWND popup_window = 0;
 };
 
 inline LibraryState& Library() { return *Ui().library; }

@@ -113,6 +113,11 @@ TEST_F(InputTest, APressAsksTheWindowAndItsParentsBeforeItActivates) {
     EXPECT_EQ(GetActiveWindow(), popup);
     EXPECT_TRUE(Of(main, WM_LBUTTONDOWN).empty());
     EXPECT_EQ(Of(main, WM_LBUTTONUP).size(), 1u);  // only the press is eaten
+    // A window made never to activate says so itself.
+    const HWND tip = Make({400, 0, 500, 100}, WS_POPUP | WS_VISIBLE, 0, WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW);
+    Click({420, 20});
+    EXPECT_EQ(GetActiveWindow(), popup);
+    EXPECT_EQ(Of(tip, WM_LBUTTONUP).size(), 1u);
 }
 
 TEST_F(InputTest, TheWheelGoesToTheFocusAndUpToTheParents) {
