@@ -37,6 +37,7 @@
 #include "engine/start/start.hpp"
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
+#include "examples/combo_pictures.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
 
@@ -395,7 +396,7 @@ int Run(int argc, char** argv) {
         progress.reset();
         auto message = ui::Make<zurod::TTzMsg>(nullptr);
         message->ShowText(std::string("Indexing ACCNAME..."));
-        if (!pictures || !SavePicture(message.get(), folder + "/message-window.png"))
+        if (!pictures || !SavePicture(message.get(), folder + "/message-window.png") || !WriteComboPictures(folder))
             std::fprintf(stderr, "corvanta-demo: cannot write the window pictures into %s\n", folder.c_str());
         message.reset();
         WriteNotes(notes);
