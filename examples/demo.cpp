@@ -38,6 +38,7 @@
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "examples/combo_pictures.hpp"
+#include "examples/control_pictures.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
 
@@ -396,7 +397,7 @@ int Run(int argc, char** argv) {
         progress.reset();
         auto message = ui::Make<zurod::TTzMsg>(nullptr);
         message->ShowText(std::string("Indexing ACCNAME..."));
-        if (!pictures || !SavePicture(message.get(), folder + "/message-window.png") || !WriteComboPictures(folder))
+        if (!pictures || !SavePicture(message.get(), folder + "/message-window.png"))
             std::fprintf(stderr, "corvanta-demo: cannot write the window pictures into %s\n", folder.c_str());
         message.reset();
         WriteNotes(notes);
@@ -408,6 +409,11 @@ int Run(int argc, char** argv) {
         }
         ReportNotes(notes);
         ok = SplitRoundTrip(folder + "/splits.dbf", postings) && ok;
+        for (const std::string& name : WriteControlPictures(folder))
+            std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
+        if (!WriteComboPictures(folder))
+            std::fprintf(stderr, "corvanta-demo: cannot write the colour combo and folder pictures into %s\n",
+                         folder.c_str());
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());

@@ -349,6 +349,7 @@ bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
         return true;
     }
     CheckHintMessage(msg);
+    if (TDropDownWindow::FilterPress(msg)) return true;
     bool handled = false;
     if (OnMessage) OnMessage(msg, handled);
     if (handled) return true;

@@ -260,6 +260,9 @@ std::unique_ptr<Display> OpenSdlDisplay() {
     if ((!x || !*x) && (!wl || !*wl)) return nullptr;
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // A press that brings a window the focus is a press all the same: the
+    // window system decides about activation itself (WM_MOUSEACTIVATE).
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
     return std::make_unique<SdlDisplay>();
 }

@@ -109,6 +109,7 @@ void UiReset() {
     lib.screen.Reset();
     lib.application.ResetTerminated();
     lib.application.ResetHints();
+    lib.drop_downs.clear();
 }
 
 size_t WindowCount() { return Desk().windows.size(); }

@@ -97,7 +97,7 @@ void Stamp(Surface& s, const detail::GlyphMask& m, int64_t gx, int64_t gy, const
     const int x0 = int(std::max<int64_t>(gx, c.left)), x1 = int(std::min<int64_t>(gx + m.w, c.right));
     const int y0 = int(std::max<int64_t>(gy, c.top)), y1 = int(std::min<int64_t>(gy + m.h, c.bottom));
     for (int yy = y0; yy < y1; ++yy) {
-        const uint8_t* bits = m.bits.data() + size_t(yy - gy) * size_t(m.w) - (x0 - gx);
+        const uint8_t* bits = m.bits.data() + size_t(yy - gy) * size_t(m.w) + size_t(x0 - gx);
         if (s.Mono()) {
             uint8_t* row = s.Row8(yy);
             for (int xx = x0; xx < x1; ++xx, ++bits)

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "framework/ui/detail/state.hpp"
+#include "framework/ui/dropdown.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/hints.hpp"
 #include "framework/ui/menus.hpp"
@@ -23,6 +24,7 @@ struct LibraryState {
     std::vector<bool> menu_commands;
     std::vector<TPopupMenu*> popup_menus;
     HWND popup_window = 0;
+    std::vector<TDropDownWindow*> drop_downs;  // open now
 };
 
 inline LibraryState& Library() { return *Ui().library; }

@@ -324,3 +324,31 @@ TEST_F(EditTest, TheCaretIsDrawnAndBlinksWithoutKeepingAnIdleLoopAwake) {
 
 }  // namespace
 }  // namespace ui
+
+namespace ui {
+namespace {
+
+// An edit scrolled sideways cuts its text at the left edge: what shows of a
+// glyph cut there is that glyph's own pixels.
+TEST(EditTextClipTest, ATextCutAtTheLeftShowsExactlyItsVisiblePart) {
+    testing_ui::Canvas32 whole(120, 30), cut(120, 30);
+    for (DC* dc : {&whole.dc, &cut.dc}) {
+        dc->S().font = CreateFont(LogFont{"Tahoma", -20, true});
+        SetBkMode(*dc, TRANSPARENT);
+    }
+    ExtTextOut(whole.dc, 10, 5, nullptr, nullptr, "WMW");
+    const TRect clip{17, 0, 120, 30};  // through the first glyph
+    ExtTextOut(cut.dc, 10, 5, &clip, nullptr, "WMW");
+    int differing = 0, inked = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const COLORREF want = x >= clip.left ? whole.At(x, y) : 0xFFFFFF;
+            differing += cut.At(x, y) != want;
+            inked += x >= clip.left && x < 25 && cut.At(x, y) == 0;
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(inked, 5);
+}
+
+}  // namespace
+}  // namespace ui

@@ -145,6 +145,35 @@ TEST_F(ScreenInputTest, RealKeysAndClicksReachTheControls) {
     Click(count, 30, 12);
     EXPECT_TRUE(PumpUntil([&] { return counts == 2; }));
     EXPECT_EQ(oks, 1);
+    // A drop-down beside the form takes clicks but neither activation nor the focus.
+    int dropped_clicks = 0;
+    RegisterWindowClass({"DropDown",
+                         [&](HWND h, UINT m, WPARAM w, LPARAM l, const NextProc& next) -> LRESULT {
+                             if (m == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+                             if (m == WM_LBUTTONUP) ++dropped_clicks;
+                             return next(h, m, w, l);
+                         },
+                         0, clInfoBk});
+    edit->SetFocus();
+    CreateParams p;
+    p.class_name = "DropDown";
+    p.style = WS_POPUP | WS_BORDER;
+    p.ex_style = WS_EX_TOOLWINDOW;
+    p.owner = form_->Handle();
+    p.rect = Bounds(60, 300, 150, 80);
+    const HWND drop = CreateWindow(p);
+    ShowWindow(drop, SW_SHOWNA);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Pump();
+    Xdo({"mousemove", "--sync", "100", "330"});
+    Xdo({"click", "1"});
+    EXPECT_TRUE(PumpUntil([&] { return dropped_clicks == 1; }));
+    EXPECT_TRUE(form_->Active());
+    EXPECT_TRUE(edit->Focused());
+    Xdo({"key", "End"});
+    Xdo({"type", "z"});
+    EXPECT_TRUE(PumpUntil([&] { return edit->GetText() == "hello xz"; })) << edit->GetText();
+    DestroyWindow(drop);
     testing_ui::SavePicture(form_->Handle(), "screen_input_form");
 }
 
