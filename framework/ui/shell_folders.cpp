@@ -159,7 +159,7 @@ UserDirs ParseUserDirs(const std::string& text, const std::string& home) {
         if (value == "$HOME")
             value = home;
         else if (value.compare(0, 6, "$HOME/") == 0)
-            value = home + value.substr(5);
+            value.replace(0, 5, home);
         else if (value.empty() || value[0] != '/')
             continue;
         for (const auto& k : kKeys)

@@ -153,6 +153,7 @@ void TCustomListBox::SetSorted(bool v) {
     items_->Sorted = v;
     if (!v) return;
     std::vector<std::pair<std::string, TObject*>> all;
+    all.reserve(size_t(items_->Count()));
     for (int i = 0; i < items_->Count(); ++i) all.emplace_back(items_->Get(i), items_->GetObject(i));
     items_->Clear();
     for (auto& [s, o] : all) items_->Add(s, o);

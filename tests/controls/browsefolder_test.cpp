@@ -74,7 +74,7 @@ protected:
         return dynamic_cast<TFolderTree*>(TWinControl::FromHandle(GetDlgItem(dialog, kFolderTreeId)));
     }
     // Runs `then` once the dialog has been shown and every message so far handled.
-    static void Later(std::function<void()> then) {
+    static void Later(const std::function<void()>& then) {
         SetTimer(0, 0, 10, [then](HWND, UINT id) {
             KillTimer(0, id);
             then();

@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> Names(const std::vector<ItemIdList>& items) {
     std::vector<std::string> out;
+    out.reserve(items.size());
     for (const ItemIdList& i : items) out.push_back(i.name);
     return out;
 }
