@@ -1,6 +1,7 @@
 // Pictures of the colour combo box and the folder dialog for the demo.
 #include "examples/combo_pictures.hpp"
 
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -70,10 +71,20 @@ bool ColourCombo(const std::string& folder) {
 
 bool FolderDialog(const std::string& folder) {
     namespace fs = std::filesystem;
+    // A few folders of its own, in a temporary place, gone afterwards.
+    std::string scratch = (fs::temp_directory_path() / "corvanta-folders-XXXXXX").string();
+    if (!mkdtemp(scratch.data())) return false;
+    struct Gone {
+        std::string path;
+        ~Gone() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } gone{scratch};
     std::error_code ec;
-    for (const char* sub : {"Backups/2025", "Backups/2026", "Statements"})
-        fs::create_directories(folder + "/" + sub, ec);
-    const std::optional<ItemIdList> root = ItemFromPath(folder);
+    for (const char* sub : {"Corvanta/Backups/2025", "Corvanta/Backups/2026", "Corvanta/Statements"})
+        fs::create_directories(scratch + "/" + sub, ec);
+    const std::optional<ItemIdList> root = ItemFromPath(scratch + "/Corvanta");
     if (!root) return false;
     bool ok = false;
     BROWSEINFO bi;

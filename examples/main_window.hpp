@@ -12,6 +12,8 @@
 
 namespace demo {
 
+class TMainWindowTools;
+
 class TMainWindow : public ui::TForm {
 public:
     // `settings` empty: the widths are neither read nor written.
@@ -21,6 +23,8 @@ public:
     zurod::TTzGrid* Grid() const { return grid_; }
     zurod::TTzNavigator* Navigator() const { return navigator_; }
     zurod::TTzDbf* History() const { return history_; }
+    // The row colours and "Back up to folder..." (main_window_tools.hpp).
+    TMainWindowTools* Tools() const { return tools_; }
 
     // One width a column, in the settings file's section for the grid.
     void ReadColumnWidths();
@@ -37,6 +41,7 @@ private:
     db::TDataSource* source_ = nullptr;
     zurod::TTzGrid* grid_ = nullptr;
     zurod::TTzNavigator* navigator_ = nullptr;
+    TMainWindowTools* tools_ = nullptr;
 };
 
 }  // namespace demo
