@@ -81,7 +81,9 @@ TEST_F(ShellFoldersTest, SpecialFoldersMapToTheDesktopsOwn) {
     for (const Case& c : cases) {
         const auto item = SHGetSpecialFolderLocation(c.csidl);
         ASSERT_EQ(item.has_value(), c.path.has_value()) << c.csidl;
-        if (item) EXPECT_EQ(item->path, *c.path) << c.csidl;
+        if (item) {
+            EXPECT_EQ(item->path, *c.path) << c.csidl;
+        }
     }
     const auto desktop = SHGetSpecialFolderLocation(CSIDL_DESKTOP);
     ASSERT_TRUE(desktop);
