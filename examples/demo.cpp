@@ -39,6 +39,7 @@
 #include "engine/start/start.hpp"
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
+#include "examples/combo_pictures.hpp"
 #include "examples/control_pictures.hpp"
 #include "examples/demo_data.hpp"
 #include "examples/main_window.hpp"
@@ -303,6 +304,9 @@ int Run(int argc, char** argv) {
             std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
         for (const std::string& name : WriteMenuPictures(folder))
             std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
+        if (!WriteComboPictures(folder))
+            std::fprintf(stderr, "corvanta-demo: cannot write the colour combo and folder pictures into %s\n",
+                         folder.c_str());
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());

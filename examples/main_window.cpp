@@ -4,6 +4,7 @@
 #include "examples/account_preview.hpp"
 #include "examples/demo_data.hpp"
 #include "examples/update_bar.hpp"
+#include "examples/main_window_tools.hpp"
 #include "framework/ui/inifiles.hpp"
 
 namespace demo {
@@ -41,6 +42,8 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
         data_folder + "/version.txt");
     update_bar_->SetParent(this);
     update_bar_->SetAlign(ui::alTop);
+    tools_ = new TMainWindowTools(this, history_, settings_);
+    tools_->OnColoursChanged = [this](ui::TObject*) { grid_->Invalidate(); };
 
     // The grid as every grid of the program is set up.
     grid_ = new zurod::TTzGrid(this);
@@ -70,14 +73,14 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     SetActiveControl(grid_);
 }
 
-// Debits, credits and transfers in their own ink; the engine stands on the row drawn.
+// Debits and credits in the ink chosen above the grid, transfers in navy; the engine stands on the row drawn.
 void TMainWindow::RowColours(int, ui::TColor& cell_text) {
     if (!row_colours_) return;
     const std::string action = zurod::TzAllTrim(history_->FieldGet("ACTION"));
     if (action == "Debit")
-        cell_text = ui::clMaroon;
+        cell_text = tools_->DebitColour()->ColorValue();
     else if (action == "Credit")
-        cell_text = ui::clGreen;
+        cell_text = tools_->CreditColour()->ColorValue();
     else if (action == "Transfer")
         cell_text = ui::clNavy;
 }

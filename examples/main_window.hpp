@@ -15,6 +15,7 @@
 namespace demo {
 
 class TUpdateBar;
+class TMainWindowTools;
 
 class TMainWindow : public ui::TForm {
 public:
@@ -26,6 +27,8 @@ public:
     zurod::TTzNavigator* Navigator() const { return navigator_; }
     zurod::TTzDbf* History() const { return history_; }
     TUpdateBar* UpdateBar() const { return update_bar_; }
+    // The row colours and "Back up to folder..." (main_window_tools.hpp).
+    TMainWindowTools* Tools() const { return tools_; }
 
     // One width a column, in the settings file's section for the grid.
     void ReadColumnWidths();
@@ -50,6 +53,7 @@ private:
     TUpdateBar* update_bar_ = nullptr;
     bool row_colours_ = true;
     MainWindowMenus menus_;
+    TMainWindowTools* tools_ = nullptr;
 };
 
 }  // namespace demo

@@ -1,4 +1,5 @@
 #include "examples/main_window_menus.hpp"
+#include "examples/main_window_tools.hpp"
 
 #include "examples/main_window.hpp"
 #include "platform/msgbox.hpp"
@@ -18,15 +19,13 @@ ui::TMenuItem* Item(ui::TComponent* owner, ui::TMenuItem* parent, const std::str
 
 }  // namespace
 
-void BackUpToFolderClick(TMainWindow*) {}
-
 MainWindowMenus AddMainWindowMenus(TMainWindow* w) {
     MainWindowMenus m;
     zurod::TTzDbf* history = w->History();
     m.main = new ui::TMainMenu(w);
     m.main->SetName("MainMenu");
     ui::TMenuItem* file = Item(w, m.main->Items(), "&File");
-    m.back_up = Item(w, file, "Back up to &folder\x85", [w] { BackUpToFolderClick(w); });
+    m.back_up = Item(w, file, "Back up to &folder\x85", [w] { w->Tools()->BackUpToFolder(); });
     Item(w, file, "-");
     m.exit = Item(w, file, "E&xit", [w] { w->Close(); });
     ui::TMenuItem* view = Item(w, m.main->Items(), "&View");

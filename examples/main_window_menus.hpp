@@ -10,7 +10,7 @@ class TMainWindow;
 
 struct MainWindowMenus {
     ui::TMainMenu* main = nullptr;
-    ui::TMenuItem* back_up = nullptr;      // File: "Back up to folder…"
+    ui::TMenuItem* back_up = nullptr;      // File: "Back up to folder…", as the tools' button
     ui::TMenuItem* exit = nullptr;         // File: "Exit"
     ui::TMenuItem* row_colours = nullptr;  // View: debits, credits and transfers in their colours
     ui::TPopupMenu* grid_popup = nullptr;
@@ -19,9 +19,5 @@ struct MainWindowMenus {
 
 // Builds the menus on the window (which owns them) and attaches them.
 MainWindowMenus AddMainWindowMenus(TMainWindow* window);
-
-// File, "Back up to folder…": the tables are to be copied into a folder the
-// user picks. Nothing is done yet: the folder picker is not in the program.
-void BackUpToFolderClick(TMainWindow* window);
 
 }  // namespace demo

@@ -1,6 +1,8 @@
 // The push button's standard class ("BUTTON"): pressed by the mouse or the
 // space bar, clicked when released over it; the default button has a dark
-// frame. A click goes to the parent as WM_COMMAND with BN_CLICKED.
+// frame. A click goes to the parent as WM_COMMAND with BN_CLICKED. Check
+// boxes are pressed and clicked the same way; an automatic one turns its
+// mark over before the parent hears of the click.
 #include "framework/ui/button_box.hpp"
 
 #include "framework/ui/detail/desktop.hpp"
@@ -16,8 +18,14 @@ struct ButtonState {
     bool pressed = false;   // drawn pushed in
     bool tracking = false;  // the mouse holds it
     bool space = false;     // the space bar holds it
+    bool checked = false;   // a check box's mark
     FontPtr font;
 };
+
+bool IsCheckBox(HWND h) {
+    const uint32_t type = GetWindowStyle(h) & 0xF;
+    return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX;
+}
 
 ButtonState* State(HWND h) {
     Win* w = Find(h);
@@ -31,7 +39,13 @@ void Press(HWND h, ButtonState& b, bool pressed) {
 }
 
 void Clicked(HWND h) {
-    if (const HWND parent = GetParent(h)) SendMessage(parent, WM_COMMAND, WPARAM(BN_CLICKED) << 16, LPARAM(h));
+    if ((GetWindowStyle(h) & 0xF) == BS_AUTOCHECKBOX)
+        if (ButtonState* b = State(h)) {
+            b->checked = !b->checked;
+            InvalidateRect(h, nullptr, false);
+        }
+    if (const HWND parent = GetParent(h))
+        SendMessage(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), BN_CLICKED), LPARAM(h));
 }
 
 void Paint(HWND h, const ButtonState& b) {
@@ -77,6 +91,51 @@ void Paint(HWND h, const ButtonState& b) {
     EndPaint(h, std::move(dc));
 }
 
+// A box with its mark at the left, the caption beside it.
+void PaintCheckBox(HWND h, const ButtonState& b) {
+    PAINTSTRUCT ps;
+    auto dc = BeginPaint(h, ps);
+    const TRect c = GetClientRect(h);
+    SetTextColor(*dc, GetSysColor(COLOR_BTNTEXT));
+    const HWND parent = GetParent(h);
+    const LRESULT brush = parent ? SendMessage(parent, WM_CTLCOLORSTATIC, WPARAM(dc.get()), LPARAM(h)) : 0;
+    FillRect(*dc, c, Brush::Solid((brush & kColorBrush) ? COLORREF(brush & 0xFFFFFF) : GetSysColor(COLOR_BTNFACE)));
+    const COLORREF text = dc->S().text_color;
+    TRect box = Bounds(0, (c.Height() - 13) / 2, 13, 13);
+    DrawEdge(*dc, box, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    const bool enabled = IsWindowEnabled(h);
+    FillRect(*dc, box, Brush::Solid(GetSysColor(b.pressed || !enabled ? COLOR_BTNFACE : COLOR_WINDOW)));
+    if (b.checked) {
+        // A tick of three pixels' width: down from the left, then up to the right.
+        const Brush mark = Brush::Solid(GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+        for (int i = 0; i < 7; ++i) {
+            const int y = box.top + (i < 3 ? 2 + i : 6 - i + 2);
+            FillRect(*dc, {box.left + 1 + i, y + 1, box.left + 2 + i, y + 4}, mark);
+        }
+    }
+    dc->S().font = b.font ? b.font : CreateFont(LogFont{});
+    SetBkMode(*dc, TRANSPARENT);
+    TRect t{17, 0, c.right, c.bottom};
+    const std::string caption = Member(h, &Win::text);
+    const unsigned flags = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
+    if (enabled) {
+        SetTextColor(*dc, text);
+        DrawText(*dc, caption, t, flags);
+    } else {
+        TRect lit = t.Offset(1, 1);
+        SetTextColor(*dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+        DrawText(*dc, caption, lit, flags);
+        SetTextColor(*dc, GetSysColor(COLOR_BTNSHADOW));
+        DrawText(*dc, caption, t, flags);
+    }
+    if (GetFocus() == h) {
+        TRect f = t;
+        DrawText(*dc, caption, f, flags | DT_CALCRECT);
+        DrawFocusRect(*dc, Bounds(15, (c.Height() - f.Height()) / 2 - 1, f.Width() + 4, f.Height() + 2));
+    }
+    EndPaint(h, std::move(dc));
+}
+
 LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next) {
     if (msg == WM_NCCREATE) {
         Find(h)->class_data = std::make_shared<ButtonState>();
@@ -86,9 +145,15 @@ LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next)
     if (!bp) return next(h, msg, wp, lp);
     ButtonState& b = *bp;
     switch (msg) {
-    case WM_PAINT: Paint(h, b); return 0;
+    case WM_PAINT:
+        if (IsCheckBox(h))
+            PaintCheckBox(h, b);
+        else
+            Paint(h, b);
+        return 0;
     case WM_ERASEBKGND: return 1;
     case WM_GETDLGCODE:
+        if (IsCheckBox(h)) return DLGC_BUTTON;
         return DLGC_BUTTON |
             ((GetWindowStyle(h) & 0xF) == BS_DEFPUSHBUTTON ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
     case WM_SETFONT:
@@ -161,6 +226,13 @@ LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next)
         return 0;
     }
     case BM_CLICK: Clicked(h); return 0;
+    case BM_GETCHECK: return b.checked ? BST_CHECKED : BST_UNCHECKED;
+    case BM_SETCHECK:
+        if (b.checked != (wp == BST_CHECKED)) {
+            b.checked = wp == BST_CHECKED;
+            InvalidateRect(h, nullptr, false);
+        }
+        return 0;
     default: return next(h, msg, wp, lp);
     }
 }

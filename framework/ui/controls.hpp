@@ -35,6 +35,8 @@ enum : UINT {
     CN_BASE = 0xBC00, CN_COMMAND = CN_BASE + WM_COMMAND, CN_HSCROLL = CN_BASE + WM_HSCROLL,
     CN_VSCROLL = CN_BASE + WM_VSCROLL, CN_KEYDOWN = CN_BASE + WM_KEYDOWN, CN_CHAR = CN_BASE + WM_CHAR,
     CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN, CN_SYSCHAR = CN_BASE + WM_SYSCHAR,
+    // Owner drawing (owner_draw.hpp) and a list's colours, back from the parent.
+    CN_DRAWITEM = CN_BASE + 0x002B, CN_MEASUREITEM = CN_BASE + 0x002C, CN_CTLCOLORLISTBOX = CN_BASE + 0x0134,
 };
 // clang-format on
 

@@ -127,7 +127,7 @@ int CharFromPos(HWND h, EditState& e, TPoint p) {
 
 void Notify(HWND h, WPARAM code) {
     const HWND parent = GetParent(h);
-    if (parent) SendMessage(parent, WM_COMMAND, code << 16, LPARAM(h));
+    if (parent) SendMessage(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), int(code)), LPARAM(h));
 }
 
 void UpdateScrollBar(HWND h, EditState& e) {

@@ -362,11 +362,43 @@ bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
     return true;
 }
 
+namespace {
+
+// A key for a window inside a control that is no control itself (a button a
+// routine added to a dialog, a combo box's edit): the dialog keys and
+// characters the window does not want for itself are its form's.
+bool ForeignDialogKey(const MSG& msg) {
+    TWinControl* host = nullptr;
+    for (HWND h = GetParent(msg.hwnd); h && !host; h = GetParent(h)) host = TWinControl::FromHandle(h);
+    TCustomForm* form = host ? GetParentForm(host) : nullptr;
+    if (!form) return false;
+    const LRESULT wants = SendMessage(msg.hwnd, WM_GETDLGCODE);
+    if (msg.message == WM_CHAR || msg.message == WM_SYSCHAR) {
+        if (msg.message == WM_CHAR && (wants & DLGC_WANTCHARS)) return false;
+        return form->Perform(CM_DIALOGCHAR, msg.wParam, msg.lParam) != 0;
+    }
+    LRESULT mask = 0;
+    switch (msg.wParam) {
+    case VK_TAB: mask = DLGC_WANTTAB; break;
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN: mask = DLGC_WANTARROWS; break;
+    case VK_RETURN:
+    case VK_ESCAPE: mask = DLGC_WANTALLKEYS; break;
+    default: return false;
+    }
+    return !(wants & mask) && form->Perform(CM_DIALOGKEY, msg.wParam, msg.lParam) != 0;
+}
+
+}  // namespace
+
 bool TApplication::IsKeyMsg(const MSG& msg) {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN && msg.message != WM_CHAR &&
         msg.message != WM_SYSCHAR)
         return false;
-    if (SystemDragActive() || !TWinControl::FromHandle(msg.hwnd)) return false;
+    if (SystemDragActive()) return false;
+    if (!TWinControl::FromHandle(msg.hwnd)) return ForeignDialogKey(msg);
     return SendMessage(msg.hwnd, CN_BASE + msg.message, msg.wParam, msg.lParam) != 0;
 }
 

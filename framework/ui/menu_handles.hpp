@@ -71,7 +71,6 @@ enum : UINT { MNC_IGNORE = 0, MNC_CLOSE = 1, MNC_EXECUTE = 2, MNC_SELECT = 3 };
 enum : int { MSGF_DIALOGBOX = 0, MSGF_MENU = 2 };
 // clang-format on
 
-constexpr WPARAM MAKEWPARAM(int lo, int hi) { return WPARAM(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16); }
 constexpr LRESULT MAKELRESULT(int lo, int hi) { return LRESULT(MAKELPARAM(lo, hi)); }
 constexpr int LOWORD(uintptr_t v) { return int(v & 0xFFFF); }
 constexpr int HIWORD(uintptr_t v) { return int((v >> 16) & 0xFFFF); }

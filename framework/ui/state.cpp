@@ -37,6 +37,8 @@ void RegisterStandardClasses() {
     RegisterScrollBarClass();
     RegisterEditClass();
     RegisterButtonClass();
+    RegisterListBoxClass();
+    RegisterComboBoxClass();
 }
 
 // Tells the display that every window it shows is gone.

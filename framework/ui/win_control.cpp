@@ -6,6 +6,7 @@
 #include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/edit_box.hpp"
 #include "framework/ui/forms.hpp"
+#include "framework/ui/list_box.hpp"
 #include "framework/ui/menus.hpp"
 
 namespace ui {
@@ -417,9 +418,27 @@ void TWinControl::WndProc(TMessage& m) {
         m.WParam = uint8_t(c);
         break;
     }
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM: {
+        // Owner drawing goes back to the control the item belongs to; a menu's is the tracking window's own.
+        HWND item = 0;
+        if (m.Msg == WM_DRAWITEM) {
+            const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
+            if (dis && dis->CtlType != ODT_MENU) item = dis->hwndItem;
+        } else if (const auto* mis = reinterpret_cast<const MEASUREITEMSTRUCT*>(m.LParam);
+                   mis && mis->CtlType != ODT_MENU && handle_) {
+            item = GetDlgItem(handle_, int(mis->CtlID));
+        }
+        if (TWinControl* child = item ? FromHandle(item) : nullptr; child && child != this) {
+            m.Result = child->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+            return;
+        }
+        break;
+    }
     case WM_COMMAND:
     case WM_HSCROLL:
     case WM_VSCROLL:
+    case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:

@@ -23,6 +23,7 @@ using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 
 constexpr LPARAM MAKELPARAM(int lo, int hi) { return LPARAM(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16); }
+constexpr WPARAM MAKEWPARAM(int lo, int hi) { return WPARAM(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16); }
 constexpr int LOWORD_S(LPARAM l) { return int16_t(uint16_t(l & 0xFFFF)); }
 constexpr int HIWORD_S(LPARAM l) { return int16_t(uint16_t((l >> 16) & 0xFFFF)); }
 
@@ -176,6 +177,7 @@ struct CreateParams {
     HWND parent = 0;     // with WS_CHILD
     HWND owner = 0;      // top-level windows
     intptr_t param = 0;  // handed to WM_CREATE as lParam
+    UINT id = 0;         // a child's identifier (GWLP_ID); 0: the child's handle, unique as handles are
     // The style of the class, for a class library control whose class is
     // registered with its first window.
     uint32_t class_style = CS_DBLCLKS;
@@ -209,7 +211,11 @@ std::vector<HWND> GetChildren(HWND hwnd);
 std::vector<HWND> GetTopLevelWindows();
 intptr_t GetWindowLongPtr(HWND hwnd, int index);
 intptr_t SetWindowLongPtr(HWND hwnd, int index, intptr_t value);
-constexpr int GWLP_USERDATA = -21;
+constexpr int GWLP_USERDATA = -21, GWLP_ID = -12;
+// A child's identifier, as notifications (WM_COMMAND) and owner drawing carry it.
+int GetDlgCtrlID(HWND hwnd);
+// The child of `parent` with identifier `id` (0 when there is none).
+HWND GetDlgItem(HWND parent, int id);
 
 TRect GetWindowRect(HWND hwnd);  // screen
 TRect GetClientRect(HWND hwnd);  // (0, 0, width, height) of the client area

@@ -167,6 +167,7 @@ HWND CreateWindow(const CreateParams& p) {
     w->rect = p.rect;
     w->text = p.caption;
     w->background = cls->second.background;
+    if (parent) w->longs[GWLP_ID] = p.id ? intptr_t(p.id) : intptr_t(h);
     auto base = std::make_shared<ProcEntry>();
     base->proc = cls->second.proc ? cls->second.proc : [](HWND h, UINT m, WPARAM wp, LPARAM lp, const NextProc& next) {
         return next(h, m, wp, lp);
@@ -371,6 +372,19 @@ intptr_t SetWindowLongPtr(HWND h, int index, intptr_t value) {
     Win* w = Find(h);
     if (!w) return 0;
     return std::exchange(w->longs[index], value);
+}
+
+int GetDlgCtrlID(HWND h) {
+    Win* w = Find(h);
+    return w && w->parent ? int(GetWindowLongPtr(h, GWLP_ID)) : 0;
+}
+
+HWND GetDlgItem(HWND parent, int id) {
+    Win* p = Find(parent);
+    if (!p) return 0;
+    for (HWND c : p->children)
+        if (GetWindowLongPtr(c, GWLP_ID) == id) return c;
+    return 0;
 }
 
 TRect GetWindowRect(HWND h) {

@@ -93,6 +93,9 @@ void RequeueMouseFront(const MSG& cooked, TPoint screen);
 // edit_box.cpp, button_box.cpp
 void RegisterEditClass();
 void RegisterButtonClass();
+// list_box.cpp, combo_box.cpp (with its list, combo_list.cpp)
+void RegisterListBoxClass();
+void RegisterComboBoxClass();
 
 // scroll_bars.cpp
 void RegisterScrollBarClass();
