@@ -294,4 +294,13 @@ void CopyBlock(const void* source, void* dest, std::ptrdiff_t count) {
 
 bool AppWindowIsActive() { return ApplicationWindowActive(); }
 
+TControl* ControlAtCursor() {
+    const TPoint at = GetCursorPos();
+    const HWND h = WindowFromPoint(at);
+    TWinControl* w = TWinControl::FromHandle(h);
+    if (!w) return nullptr;
+    if (TControl* c = w->ControlAtPos(ScreenToClient(h, at), false)) return c;
+    return w;
+}
+
 }  // namespace controls

@@ -59,5 +59,8 @@ void* OffsetPointer(void* p, std::ptrdiff_t offset);
 void CopyBlock(const void* source, void* dest, std::ptrdiff_t count);
 
 bool AppWindowIsActive();
+// The control under the mouse pointer: a graphic control there, else the
+// windowed control; nullptr outside the program's windows.
+ui::TControl* ControlAtCursor();
 
 }  // namespace controls

@@ -37,6 +37,7 @@
 #include "engine/start/start.hpp"
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
+#include "examples/control_pictures.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
 
@@ -407,6 +408,8 @@ int Run(int argc, char** argv) {
         }
         ReportNotes(notes);
         ok = SplitRoundTrip(folder + "/splits.dbf", postings) && ok;
+        for (const std::string& name : WriteControlPictures(folder))
+            std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());

@@ -4,6 +4,7 @@
 
 #include "framework/ui/controls.hpp"
 #include "framework/ui/detail/library_state.hpp"
+#include "framework/ui/forms.hpp"
 
 namespace ui {
 
@@ -58,6 +59,7 @@ TControl::~TControl() {
 
 void TControl::BeforeDestruction() {
     Destroying();
+    Application().ControlDestroying(this);
     if (detail::Library().capture_control == this) SetCaptureControl(nullptr);
     SetParent(nullptr);
     TComponent::BeforeDestruction();
@@ -139,6 +141,19 @@ void TControl::SetParentFont(bool v) {
     parent_font_ = v;
 }
 
+void TControl::SetShowHint(bool v) {
+    parent_show_hint_ = false;
+    if (v == show_hint_) return;
+    show_hint_ = v;
+    Perform(CM_SHOWHINTCHANGED);
+}
+
+void TControl::SetParentShowHint(bool v) {
+    if (v == parent_show_hint_) return;
+    parent_show_hint_ = v;
+    if (v && parent_) Perform(CM_PARENTSHOWHINTCHANGED);
+}
+
 void TControl::SetAlign(TAlign v) {
     if (v == align_) return;
     align_ = v;
@@ -154,11 +169,15 @@ LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
 void TControl::WndProc(TMessage& m) {
     const int x = LOWORD_S(m.LParam), y = HIWORD_S(m.LParam);
     const TShiftState s = KeysToShiftState(m.WParam);
-    // A control built on a standard class lets the class see the mouse first.
-    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) DefaultHandler(m);
+    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONUP) {
+        Application().HintMouseMessage(this, m);
+        // A control built on a standard class lets the class see the mouse first.
+        DefaultHandler(m);
+    }
     switch (m.Msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+        if (TCustomForm* form = GetParentForm(this)) form->SendCancelMode(this);
         if (ControlStyle & csCaptureMouse) SetCaptureControl(this);
         if (ControlStyle & csClickEvents) ControlState |= csClicked;
         ControlState |= csLButtonDown;
@@ -201,6 +220,12 @@ void TControl::WndProc(TMessage& m) {
         if (parent_color_ && parent_) {
             color_ = parent_->Color();
             Invalidate();
+        }
+        return;
+    case CM_PARENTSHOWHINTCHANGED:
+        if (parent_show_hint_ && parent_ && parent_->ShowHint() != show_hint_) {
+            show_hint_ = parent_->ShowHint();
+            Perform(CM_SHOWHINTCHANGED);
         }
         return;
     case CM_PARENTFONTCHANGED:

@@ -24,6 +24,8 @@ enum ControlMessage : UINT {
     CM_MOUSEENTER = CM_BASE + 19, CM_MOUSELEAVE = CM_BASE + 20, CM_SHOWINGCHANGED = CM_BASE + 25,
     CM_ENTER = CM_BASE + 26, CM_EXIT = CM_BASE + 27, CM_RELEASE = CM_BASE + 33,
     CM_SYSCOLORCHANGE = CM_BASE + 36, CM_UIACTIVATE = CM_BASE + 41, CM_UIDEACTIVATE = CM_BASE + 42,
+    CM_CANCELMODE = CM_BASE + 4, CM_SHOWHINTCHANGED = CM_BASE + 22, CM_PARENTSHOWHINTCHANGED = CM_BASE + 23,
+    CM_HINTSHOW = CM_BASE + 48,
     CM_DIALOGKEY = CM_BASE + 5, CM_DIALOGCHAR = CM_BASE + 6, CM_FOCUSCHANGED = CM_BASE + 7,
     CM_WANTSPECIALKEY = CM_BASE + 16, CM_CHILDKEY = CM_BASE + 44,
 };
@@ -132,8 +134,13 @@ public:
     void SetAlign(TAlign v);
     int Cursor() const { return cursor_; }
     void SetCursor(int v) { cursor_ = v; }
+    // The hint, shown when ShowHint is on; ParentShowHint makes ShowHint
+    // follow the parent's.
     std::string Hint;
-    bool ShowHint = false;
+    bool ShowHint() const { return show_hint_; }
+    void SetShowHint(bool v);
+    bool ParentShowHint() const { return parent_show_hint_; }
+    void SetParentShowHint(bool v);
 
     unsigned ControlState = 0;
     unsigned ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
@@ -171,6 +178,7 @@ protected:
     std::string text_;
     TColor color_ = clWindow;
     bool parent_color_ = false, parent_font_ = true;
+    bool show_hint_ = false, parent_show_hint_ = true;
     std::unique_ptr<TFont> font_;
     TAlign align_ = alNone;
     int cursor_ = crDefault;
@@ -307,7 +315,7 @@ protected:
 
 private:
     friend class TControl;
-    static void EnsureClass(const std::string& name);
+    static void EnsureClass(const std::string& name, uint32_t style);
 };
 
 class TCustomControl : public TWinControl {

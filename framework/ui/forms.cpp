@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/ui/detail/hint_state.hpp"
 #include "framework/ui/detail/library_state.hpp"
 #include "platform/msgbox.hpp"
 
@@ -17,6 +18,7 @@ TCustomForm::TCustomForm(TComponent* owner)
     width_ = 320, height_ = 240;
     ControlStyle = csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
     Screen().AddForm(this);
+    icon_->OnChange = [this](TObject*) { UpdateWindowIcon(); };
 }
 
 TCustomForm::~TCustomForm() { Screen().RemoveForm(this); }
@@ -46,15 +48,30 @@ void TCustomForm::CreateParams(ui::CreateParams& p) {
     case bsToolWindow: p.style |= WS_CAPTION | WS_BORDER, p.ex_style |= WS_EX_TOOLWINDOW; break;
     case bsSizeToolWin: p.style |= WS_CAPTION | WS_THICKFRAME, p.ex_style |= WS_EX_TOOLWINDOW; break;
     }
-    if (border_style_ != bsNone && sysmenu) p.style |= WS_SYSMENU;
+    if (border_style_ != bsNone && sysmenu) {
+        p.style |= WS_SYSMENU;
+        const bool framed = border_style_ == bsSingle || border_style_ == bsSizeable;
+        if (framed && (border_icons_ & biMinimize)) p.style |= WS_MINIMIZEBOX;
+        if (framed && (border_icons_ & biMaximize)) p.style |= WS_MAXIMIZEBOX;
+        const bool boxes = framed && (border_icons_ & (biMinimize | biMaximize));
+        const bool tool = border_style_ == bsToolWindow || border_style_ == bsSizeToolWin;
+        if ((border_icons_ & biHelp) && !boxes && !tool) p.ex_style |= WS_EX_CONTEXTHELP;
+    }
     if (form_style_ == fsStayOnTop) p.ex_style |= WS_EX_TOPMOST;
     if (auto* f = dynamic_cast<TCustomForm*>(Owner()); f && f->HandleAllocated()) p.owner = f->WindowHandle();
 }
 
 void TCustomForm::CreateHandleDone() {
+    UpdateWindowIcon();
     // Children made before the window follow it now.
     for (TControl* c : controls_)
         if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Visible()) w->Handle();
+}
+
+void TCustomForm::UpdateWindowIcon() {
+    if (!HandleAllocated()) return;
+    TIcon* icon = icon_->Empty() ? Application().Icon() : icon_.get();
+    SetWindowIcon(handle_, icon->Image(), icon->Mask());
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle v) {
@@ -100,6 +117,12 @@ bool TCustomForm::Showing() const { return HandleAllocated() && IsWindowVisible(
 void TCustomForm::Center(TCustomForm* over) {
     TRect area = over ? over->BoundsRect() : TRect{0, 0, Screen().Width(), Screen().Height()};
     SetBounds(area.left + (area.Width() - width_) / 2, area.top + (area.Height() - height_) / 2, width_, height_);
+}
+
+void TCustomForm::SendCancelMode(TControl* sender) {
+    TWinControl* target = TWinControl::FromHandle(GetFocus());
+    if (!target || GetParentForm(target) != this) target = active_control_;
+    if (target) target->Perform(CM_CANCELMODE, 0, LPARAM(sender));
 }
 
 void TCustomForm::Show() {
@@ -273,13 +296,24 @@ void TScreen::Reset() {
 
 // ---------------------------------------------------------------- application
 
-TApplication::TApplication() {
+TApplication::TApplication() : hints_(std::make_unique<detail::HintState>()) {
     platform::InstallEventPump([this](platform::EventFilter filter) { ProcessMessages(filter); });
 }
 
-TApplication::~TApplication() { platform::InstallEventPump(nullptr); }
+TApplication::~TApplication() {
+    platform::InstallEventPump(nullptr);
+    hints_.reset();
+}
 
 TApplication& Application() { return detail::Library().application; }
+
+TIcon* TApplication::Icon() {
+    if (!icon_) {
+        icon_ = std::make_unique<TIcon>();
+        icon_->LoadFromResourceName("MAINICON");
+    }
+    return icon_.get();
+}
 
 bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
     if (!PeekMessage(msg, 0, 0, 0, PM_REMOVE | flags)) return false;
@@ -287,6 +321,8 @@ bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
         terminated_ = true;
         return true;
     }
+    CheckHintMessage(msg);
+    if (TDropDownWindow::FilterPress(msg)) return true;
     bool handled = false;
     if (OnMessage) OnMessage(msg, handled);
     if (handled) return true;

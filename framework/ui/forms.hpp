@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/ui/controls.hpp"
+#include "framework/ui/hints.hpp"
 #include "platform/events.hpp"
 
 namespace ui {
@@ -49,6 +50,10 @@ public:
 
     void Show();
     void Close();
+    // Ends modes such as an open drop-down: the focused control (or else the
+    // active control) gets CM_CANCELMODE with `sender`, the control pressed,
+    // in LParam. Every left-button press on a control sends it.
+    void SendCancelMode(TControl* sender);
     // Runs a modal loop until ModalResult is set. Returns mrAbort at once
     // when nothing could ever end the loop (no window to click, no timer, no
     // message on its way).
@@ -69,6 +74,7 @@ protected:
     void Center(TCustomForm* over);
 
 private:
+    void UpdateWindowIcon();
     TFormBorderStyle border_style_ = bsSizeable;
     unsigned border_icons_ = biSystemMenu | biMinimize | biMaximize;
     TFormStyle form_style_ = fsNormal;
@@ -117,6 +123,11 @@ private:
 };
 TScreen& Screen();
 
+using TShowHintEvent = std::function<void(std::string& hint, bool& can_show, THintInfo& info)>;
+namespace detail {
+struct HintState;
+}
+
 class TApplication {
 public:
     TApplication();
@@ -138,14 +149,46 @@ public:
 
     TCustomForm* MainForm = nullptr;
     std::string Title = "Corvanta";
+    // The program's icon: "MAINICON" of its resources, else empty.
+    TIcon* Icon();
     std::function<void(bool& done)> OnIdle;
     std::function<void(MSG&, bool& handled)> OnMessage;
 
+    // Hints (hints.cpp). The hint of the control under the pointer shows
+    // after HintPause, or after HintShortPause when the pointer comes from
+    // another control whose hint was showing, and hides after HintHidePause;
+    // a press or a key ends it until the pointer moves on.
+    bool ShowHint() const { return show_hint_; }
+    // Off frees the hint window; the next one is made of the hint window
+    // class in force then.
+    void SetShowHint(bool v);
+    int HintPause = 500, HintShortPause = 50, HintHidePause = 2500;
+    TColor HintColor = clInfoBk;
+    // The long hint of the control under the pointer; OnHint tells of a change.
+    const std::string& Hint() const { return hint_; }
+    void SetHint(const std::string& v);
+    TNotifyEvent OnHint;
+    TShowHintEvent OnShowHint;
+    // Every control hands its mouse messages here.
+    void HintMouseMessage(TControl* control, const TMessage& m);
+    // Shows the pending control's hint for the pointer at `cursor` (screen).
+    void ActivateHint(TPoint cursor);
+    void CancelHint();
+    THintWindow* HintWindow() const;  // nullptr until a hint was shown
+    void ControlDestroying(TControl* control);
+    void ResetHints();  // UiReset
+
 private:
     bool ProcessMessage(MSG& msg, UINT flags);
+    // Keys and presses on frames end a pending or showing hint.
+    void CheckHintMessage(const MSG& msg);
     // Keys a control's form takes as dialog keys (Tab, Enter, Escape, accelerators).
     bool IsKeyMsg(const MSG& msg);
     bool terminated_ = false;
+    std::unique_ptr<TIcon> icon_;
+    bool show_hint_ = true;
+    std::string hint_;
+    std::unique_ptr<detail::HintState> hints_;
 };
 TApplication& Application();
 

@@ -445,6 +445,26 @@ bool TIcon::LoadFromResourceName(const std::string& name) {
     return true;
 }
 
+bool TIcon::LoadFromResourceName(const std::string& name, int width, int height) {
+    const IconResource* icon = FindIconResource(name, width, height);
+    if (!icon || !icon->image || width < 1 || height < 1) return false;
+    if (icon->image->Width() == width && icon->image->Height() == height) {
+        SetImage(icon->image, icon->mask);
+        return true;
+    }
+    auto image = Surface::Create(width, height, PixelFormat::Color32);
+    auto mask = Surface::Create(width, height, PixelFormat::Mono);
+    DC di(image), dm(mask);
+    DC si(icon->image);
+    StretchBlt(di, 0, 0, width, height, &si, 0, 0, icon->image->Width(), icon->image->Height(), SRCCOPY);
+    if (icon->mask) {
+        DC sm(icon->mask);
+        StretchBlt(dm, 0, 0, width, height, &sm, 0, 0, icon->mask->Width(), icon->mask->Height(), SRCCOPY);
+    }
+    SetImage(image, mask);
+    return true;
+}
+
 void TIcon::Assign(TPersistent* source) {
     if (auto* i = dynamic_cast<TIcon*>(source)) {
         SetImage(i->image_, i->mask_);

@@ -249,6 +249,9 @@ public:
     SurfacePtr Image() const { return image_; }
     SurfacePtr Mask() const { return mask_; }
     bool LoadFromResourceName(const std::string& name);
+    // The size asked for, drawn from the nearest size there is when the
+    // resource lacks it.
+    bool LoadFromResourceName(const std::string& name, int width, int height);
     void Assign(TPersistent* source) override;
 
 private:

@@ -98,9 +98,12 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         EndPaint(hwnd, BeginPaint(hwnd, ps));
         return 0;
     }
-    case WM_NCPAINT: PaintDefaultFrame(hwnd); return 0;
+    case WM_NCPAINT:
+        PaintDefaultFrame(hwnd, wp == kWholeFrame ? nullptr : reinterpret_cast<const Region*>(wp), w->nc_active);
+        return 0;
     case WM_NCACTIVATE:
-        if ((w->style & WS_CAPTION) == WS_CAPTION) SendMessage(hwnd, WM_NCPAINT, 1, 0);
+        w->nc_active = wp != 0;
+        if (Visible(w)) PaintDefaultFrame(hwnd, nullptr, w->nc_active);
         return 1;
     case WM_NCHITTEST: {
         TPoint p{LOWORD_S(lp), HIWORD_S(lp)};
@@ -109,6 +112,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         TRect c = ClientIn(*w).Offset(wr.left, wr.top);
         if (c.Contains(p)) return HTCLIENT;
         if (LRESULT bar = ScrollBarHitTest(*w, {p.x - wr.left, p.y - wr.top}); bar != HTNOWHERE) return bar;
+        if (LRESULT bar = CaptionHitTest(*w, {p.x - wr.left, p.y - wr.top}); bar != HTNOWHERE) return bar;
         TRect ins = Insets(*w);
         if ((w->style & WS_CAPTION) == WS_CAPTION && p.y < wr.top + ins.top) return HTCAPTION;
         return HTBORDER;

@@ -287,7 +287,9 @@ bool PatBlt(DC& dst, int x, int y, int w, int h, uint32_t rop) {
 
 void FillRect(DC& dc, const TRect& r, const Brush& brush) {
     if (brush.style == BS_NULL || r.Empty()) return;
-    Brush saved = std::exchange(dc.S().brush, brush);
+    // `brush` may be the DC's own (a canvas fills with it): copied, not moved.
+    Brush saved = dc.S().brush;
+    dc.S().brush = brush;
     PatRect(dc, r, PATCOPY);
     dc.S().brush = std::move(saved);
 }

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 #include "framework/ui/detail/state.hpp"
 
 namespace ui {
@@ -56,11 +58,47 @@ SurfacePtr FindBitmapResource(const std::string& name) {
     return it == S().bitmaps.end() ? nullptr : it->second;
 }
 
-void RegisterIconResource(const std::string& name, IconResource icon) { S().icons[name] = std::move(icon); }
+void RegisterIconResource(const std::string& name, IconResource icon) {
+    auto& sizes = S().icons[name];
+    auto same = [&](const IconResource& i) {
+        return i.image && icon.image && i.image->Width() == icon.image->Width() &&
+            i.image->Height() == icon.image->Height();
+    };
+    auto it = std::find_if(sizes.begin(), sizes.end(), same);
+    if (it != sizes.end())
+        *it = std::move(icon);
+    else
+        sizes.push_back(std::move(icon));
+}
 
 const IconResource* FindIconResource(const std::string& name) {
     auto it = S().icons.find(name);
-    return it == S().icons.end() ? nullptr : &it->second;
+    return it == S().icons.end() || it->second.empty() ? nullptr : &it->second.front();
+}
+
+const IconResource* FindIconResource(const std::string& name, int width, int height) {
+    auto it = S().icons.find(name);
+    if (it == S().icons.end() || it->second.empty()) return nullptr;
+    for (const IconResource& i : it->second)
+        if (i.image && i.image->Width() == width && i.image->Height() == height) return &i;
+    return &it->second.front();
+}
+
+IconResource LoadStandardIcon(int, int width, int height) {
+    // A window: a blue title bar over a white client with a dark frame.
+    auto image = Surface::Create(width, height, PixelFormat::Color32);
+    auto mask = Surface::Create(width, height, PixelFormat::Mono);
+    image->Fill(RGB(255, 255, 255));
+    const int bar = std::max(2, height / 4);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool edge = x == 0 || y == 0 || x == width - 1 || y == height - 1;
+            if (edge)
+                image->SetPixel(x, y, RGB(0, 0, 0));
+            else if (y < bar)
+                image->SetPixel(x, y, RGB(10, 36, 106));
+        }
+    return {image, mask};
 }
 
 void RegisterCursorResource(const std::string& name, CursorResource cursor) { S().cursors[name] = std::move(cursor); }

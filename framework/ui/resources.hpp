@@ -22,8 +22,16 @@ SurfacePtr FindBitmapResource(const std::string& name);
 struct IconResource {
     SurfacePtr image, mask;  // mask white where transparent
 };
+// An icon may come in several sizes: each registration adds one (replacing
+// one of the same size).
 void RegisterIconResource(const std::string& name, IconResource icon);
+// The first size registered.
 const IconResource* FindIconResource(const std::string& name);
+// The size asked for, else the first size registered.
+const IconResource* FindIconResource(const std::string& name, int width, int height);
+// The system's icons.
+enum StandardIcon : int { IDI_APPLICATION = 32512 };
+IconResource LoadStandardIcon(int id, int width, int height);
 
 struct CursorResource {
     SurfacePtr image, mask;  // mask white where transparent

@@ -74,6 +74,7 @@ void UiStart() {
 void UiShutdown() {
     std::unique_ptr<UiState>& ui = Holder();
     if (!ui) return;
+    ui->library->application.ResetHints();  // its window goes while the desktop is there
     LeaveDisplay(*ui);
     AbandonCalls(*ui->queue);
     ui.reset();
@@ -99,11 +100,14 @@ void UiReset() {
     }
     s.sys_colors = DefaultSysColors();
     s.metrics = DefaultMetrics();
+    s.params = SystemParams();
     LibraryState& lib = *s.library;
     lib.capture_control = nullptr;
     lib.handles.clear();
     lib.screen.Reset();
     lib.application.ResetTerminated();
+    lib.application.ResetHints();
+    lib.drop_downs.clear();
 }
 
 size_t WindowCount() { return Desk().windows.size(); }

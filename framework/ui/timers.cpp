@@ -1,6 +1,7 @@
 // Timers and the clocks they run on.
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "framework/ui/detail/desktop.hpp"
 
@@ -15,6 +16,8 @@ uint64_t SteadyClock::Now() {
     return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+void SteadyClock::Spin() { std::this_thread::yield(); }
+
 bool VirtualClock::Skip(uint64_t deadline) {
     if (!auto_) return false;
     now_ = std::max(now_, deadline);
@@ -23,6 +26,8 @@ bool VirtualClock::Skip(uint64_t deadline) {
 
 Clock* InstallClock(Clock* clock) { return std::exchange(Ui().clock, clock ? clock : &Ui().steady); }
 uint64_t NowMs() { return Ui().clock->Now(); }
+uint32_t GetTickCount() { return uint32_t(NowMs()); }
+void SpinClock() { Ui().clock->Spin(); }
 
 UINT SetTimer(HWND hwnd, UINT id, UINT interval, TimerProc proc) {
     if (hwnd != 0 && !Find(hwnd)) return 0;

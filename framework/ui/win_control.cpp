@@ -36,11 +36,11 @@ TWinControl* TWinControl::FromHandle(HWND h) {
     return it == detail::Library().handles.end() ? nullptr : it->second;
 }
 
-void TWinControl::EnsureClass(const std::string& name) {
+void TWinControl::EnsureClass(const std::string& name, uint32_t style) {
     if (IsWindowClassRegistered(name)) return;
     WindowClass cls;
     cls.name = name;
-    cls.style = CS_DBLCLKS;
+    cls.style = style;
     cls.proc = [](HWND h, UINT msg, WPARAM w, LPARAM l, const NextProc&) -> LRESULT {
         TWinControl* c = FromHandle(h);
         if (!c && msg == WM_NCCREATE && l) {
@@ -69,7 +69,7 @@ void TWinControl::CreateParams(ui::CreateParams& p) {
 void TWinControl::CreateWnd() {
     ui::CreateParams p;
     CreateParams(p);
-    EnsureClass(p.class_name);
+    EnsureClass(p.class_name, p.class_style);
     if ((p.style & WS_CHILD) && !p.parent) throw EInvalidOperation("Control '" + Name() + "' has no parent window");
     ControlState |= csCreating;
     const HWND h = CreateWindow(p);
@@ -136,6 +136,7 @@ void TWinControl::InsertControl(TControl* c) {
     c->parent_ = this;
     if (c->parent_color_) c->Perform(CM_PARENTCOLORCHANGED);
     if (c->parent_font_) c->Perform(CM_PARENTFONTCHANGED);
+    if (c->parent_show_hint_) c->Perform(CM_PARENTSHOWHINTCHANGED);
     if (auto* w = dynamic_cast<TWinControl*>(c); w && HandleAllocated() && w->visible_) w->Handle();
     AlignControls();
     c->Invalidate();
@@ -432,6 +433,9 @@ void TWinControl::WndProc(TMessage& m) {
     case CM_FONTCHANGED:
         for (TControl* c : controls_) c->Perform(CM_PARENTFONTCHANGED);
         Invalidate();
+        return;
+    case CM_SHOWHINTCHANGED:
+        for (TControl* c : controls_) c->Perform(CM_PARENTSHOWHINTCHANGED);
         return;
     case CM_ENABLEDCHANGED:
         if (HandleAllocated()) EnableWindow(handle_, enabled_);

@@ -64,7 +64,8 @@ enum : WPARAM { SC_MOVE = 0xF010, SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030, SC
 // clang-format on
 // clang-format off
 enum HitTest : LRESULT {
-    HTNOWHERE = 0, HTCLIENT = 1, HTCAPTION = 2, HTSYSMENU = 3, HTBORDER = 18
+    HTTRANSPARENT = -1, HTNOWHERE = 0, HTCLIENT = 1, HTCAPTION = 2, HTSYSMENU = 3, HTMINBUTTON = 8,
+    HTMAXBUTTON = 9, HTBORDER = 18, HTCLOSE = 20, HTHELP = 21
 };
 // clang-format on
 
@@ -99,10 +100,10 @@ enum WindowStyle : uint32_t {
 // clang-format off
 enum WindowExStyle : uint32_t {
     WS_EX_DLGMODALFRAME = 0x1, WS_EX_TOPMOST = 0x8, WS_EX_TOOLWINDOW = 0x80,
-    WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE = 0x200, WS_EX_NOACTIVATE = 0x08000000u,
+    WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE = 0x200, WS_EX_CONTEXTHELP = 0x400, WS_EX_NOACTIVATE = 0x08000000u,
 };
 // clang-format on
-enum ClassStyle : uint32_t { CS_DBLCLKS = 0x8, CS_DROPSHADOW = 0x00020000u };
+enum ClassStyle : uint32_t { CS_DBLCLKS = 0x8, CS_SAVEBITS = 0x800, CS_DROPSHADOW = 0x00020000u };
 // clang-format off
 enum ShowCommand : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_MAXIMIZE = 3, SW_SHOWNOACTIVATE = 4, SW_SHOW = 5,
                          SW_SHOWNA = 8, SW_RESTORE = 9 };
@@ -175,6 +176,9 @@ struct CreateParams {
     HWND parent = 0;     // with WS_CHILD
     HWND owner = 0;      // top-level windows
     intptr_t param = 0;  // handed to WM_CREATE as lParam
+    // The style of the class, for a class library control whose class is
+    // registered with its first window.
+    uint32_t class_style = CS_DBLCLKS;
 };
 // Sends WM_NCCREATE and WM_CREATE; returns 0 when the class is unknown or a
 // handler refuses the creation (-1 from WM_CREATE).
@@ -190,6 +194,7 @@ bool EnableWindow(HWND hwnd, bool enable);
 bool ShowWindow(HWND hwnd, int cmd);
 bool IsZoomed(HWND hwnd);
 std::string GetClassName(HWND hwnd);
+uint32_t GetClassStyle(HWND hwnd);
 uint32_t GetWindowStyle(HWND hwnd);
 uint32_t GetWindowExStyle(HWND hwnd);
 void SetWindowStyle(HWND hwnd, uint32_t style, uint32_t ex_style);
@@ -226,6 +231,30 @@ bool InvalidateRegion(HWND hwnd, const Region& client_region, bool erase);
 Region GetUpdateRegion(HWND hwnd);
 // Asks for the frame and caption to be painted again.
 void InvalidateNonClient(HWND hwnd);
+
+// WM_NCPAINT's wParam: kWholeFrame, or a `const Region*` in screen
+// coordinates to which the frame's painting is limited. The default handling
+// (DefWindowProc) paints the frame, the title bar with its icon, text and
+// buttons, in the active look since WM_NCACTIVATE last said so; WM_NCACTIVATE
+// paints the frame at once, WM_SETTEXT asks for a WM_NCPAINT.
+constexpr WPARAM kWholeFrame = 1;
+// The title bar of a window with a caption, in window coordinates: the bar
+// (one pixel less high than the caption metric; the row below it belongs to
+// the frame), the place of the small icon (empty without one) and the caption
+// buttons from the right. Everything empty for a window without a caption.
+struct CaptionButton {
+    LRESULT hit = HTNOWHERE;  // HTCLOSE, HTMAXBUTTON, HTMINBUTTON or HTHELP
+    TRect rect;
+    bool enabled = true;
+};
+struct CaptionLayout {
+    TRect bar, icon;
+    std::vector<CaptionButton> buttons;
+};
+CaptionLayout GetCaptionLayout(HWND hwnd);
+// The small icon of the title bar (mask white where transparent); none
+// without an image.
+void SetWindowIcon(HWND hwnd, SurfacePtr image, SurfacePtr mask);
 bool UpdateWindow(HWND hwnd);
 // Copies pixels of the client area within the window, as ScrollWindowEx.
 bool ScrollWindow(HWND hwnd, int dx, int dy, const TRect* scroll, const TRect* clip);
@@ -285,17 +314,22 @@ public:
     // Lets `deadline` come while waiting for nothing else: a virtual clock
     // jumps there and returns true; the real clock returns false.
     virtual bool Skip(uint64_t deadline) = 0;
+    // One turn of a busy wait that polls the clock.
+    virtual void Spin() {}
 };
 class SteadyClock final : public Clock {
 public:
     uint64_t Now() override;
     bool Skip(uint64_t) override { return false; }
+    void Spin() override;  // yields the processor
 };
 class VirtualClock final : public Clock {
 public:
     explicit VirtualClock(bool advance_when_idle = true) : auto_(advance_when_idle) {}
     uint64_t Now() override { return now_; }
     bool Skip(uint64_t deadline) override;
+    // Moves on by a millisecond, so a loop waiting for the time to pass ends.
+    void Spin() override { ++now_; }
     void Advance(uint64_t ms) { now_ += ms; }
     void SetAutoAdvance(bool on) { auto_ = on; }
 
@@ -306,6 +340,10 @@ private:
 // The clock in use; the caller keeps ownership (nullptr: the steady clock).
 Clock* InstallClock(Clock* clock);
 uint64_t NowMs();
+// The system tick count: the clock's milliseconds, wrapping at 32 bits.
+uint32_t GetTickCount();
+// A turn of a busy wait on the tick count (Clock::Spin of the clock in use).
+void SpinClock();
 
 using TimerProc = std::function<void(HWND, UINT id)>;
 // Returns the timer's id (a new one when hwnd is 0), 0 on failure.

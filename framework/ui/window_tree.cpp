@@ -268,6 +268,12 @@ bool ShowWindow(HWND h, int cmd) {
 }
 
 std::string GetClassName(HWND h) { return Member(h, &Win::cls); }
+uint32_t GetClassStyle(HWND h) {
+    const Win* w = Find(h);
+    if (!w) return 0;
+    auto it = Ui().classes.find(w->cls);
+    return it == Ui().classes.end() ? 0 : it->second.style;
+}
 uint32_t GetWindowStyle(HWND h) { return Member(h, &Win::style); }
 uint32_t GetWindowExStyle(HWND h) { return Member(h, &Win::ex_style); }
 

@@ -38,7 +38,13 @@ HWND FindPaint(HWND filter);
 void SendPaint(HWND h);
 // Presents the damage of every top-level window once no window waits for paint.
 void PresentWhenPainted();
-void PaintDefaultFrame(HWND h);
+// frame.cpp
+// Paints the frame and title bar, limited to `screen_region` when given.
+void PaintDefaultFrame(HWND h, const Region* screen_region, bool active);
+CaptionLayout LayoutCaption(const Win& w);
+// What of the title bar lies at a point in window coordinates: a button's or
+// the icon's hit-test code, else HTCAPTION; HTNOWHERE outside the bar.
+LRESULT CaptionHitTest(const Win& w, TPoint window_point);
 
 // message_queue.cpp
 bool IsInput(UINT m);

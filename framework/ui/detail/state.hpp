@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "framework/ui/resources.hpp"
+#include "framework/ui/sysparams.hpp"
 #include "framework/ui/scroll_bars.hpp"
 #include "framework/ui/window.hpp"
 
@@ -51,6 +52,8 @@ struct Win {
     bool destroying = false;
     Region update;  // client coordinates
     bool erase = false, nc_dirty = false;
+    bool nc_active = false;          // the frame is drawn active (WM_NCACTIVATE)
+    SurfacePtr icon, icon_mask;      // the title bar's small icon
     uint64_t invalidations = 0;  // counts changes to `update`, to tell what came during a paint
     uint64_t paints_begun = 0;   // counts BeginPaint
     int painting = 0;            // inside WM_PAINT: no nested paint of this window
@@ -136,12 +139,21 @@ struct NoCase {
 // Resources the program registered when it started.
 struct ResourceStore {
     std::map<std::string, SurfacePtr, NoCase> bitmaps;
-    std::map<std::string, IconResource, NoCase> icons;
+    std::map<std::string, std::vector<IconResource>, NoCase> icons;
     std::map<std::string, CursorResource, NoCase> cursors;
     std::unordered_map<HCURSOR, CursorResource> loaded;
     std::map<int, HCURSOR> standard_cursors;
     HCURSOR next_cursor = 1;
     std::map<int, std::string> strings;
+};
+
+// The system parameters of sysparams.hpp.
+struct SystemParams {
+    NonClientMetrics nc_metrics;
+    bool nc_metrics_available = true;
+    bool gradient_captions = true;
+    SystemVersion version;
+    bool new_style_controls = true;
 };
 
 struct TextState;     // Pango and the realised fonts (detail/text_state.hpp)
@@ -171,6 +183,7 @@ struct UiState {
     int stall_ms = 5000;
     std::array<COLORREF, COLOR_SYSCOLOR_COUNT> sys_colors = DefaultSysColors();
     std::array<int, SM_METRIC_COUNT> metrics = DefaultMetrics();
+    SystemParams params;
     std::unique_ptr<LibraryState> library;
 };
 

@@ -1,0 +1,11 @@
+#include "resources/resources.hpp"
+
+namespace resources {
+
+void RegisterProgramResources() {
+    detail::RegisterCursors();
+    detail::RegisterIcons();
+    detail::RegisterGlyphs();
+}
+
+}  // namespace resources
