@@ -11,7 +11,8 @@ foreach(run fresh again)
         message(FATAL_ERROR "corvanta-demo printed no history on the ${run} run:\n${out}")
     endif()
     foreach(picture progress-window.png message-window.png grid-window.png controls-speedbutton.png
-                    controls-label.png controls-gradient-caption.png controls-message-panel.png controls-hint.png)
+                    controls-label.png controls-gradient-caption.png controls-message-panel.png controls-hint.png
+                    controls-dateedit.png controls-calendar.png controls-calendar-grid.png)
         if(NOT EXISTS "${DIR}/${picture}")
             message(FATAL_ERROR "corvanta-demo left no ${picture} on the ${run} run")
         endif()

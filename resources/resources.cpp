@@ -6,6 +6,7 @@ void RegisterProgramResources() {
     detail::RegisterCursors();
     detail::RegisterIcons();
     detail::RegisterGlyphs();
+    detail::RegisterDateGlyphs();
 }
 
 }  // namespace resources

@@ -1,6 +1,7 @@
 #pragma once
 // The program's resources: the cursors "CV_HANDCUR" and "CV_DRAGCUR", the
-// icon "MAINICON" (32 and 16 pixels) and the button glyphs below, registered
+// icon "MAINICON" (32 and 16 pixels), the button glyphs below and the date
+// edit's and calendar's glyphs ("DEDITBMP", "PREV1", "PREV2", "NEXT1", "NEXT2"), registered
 // with the window system by name.
 #include <array>
 
@@ -20,6 +21,7 @@ namespace detail {
 void RegisterCursors();
 void RegisterIcons();
 void RegisterGlyphs();
+void RegisterDateGlyphs();
 }  // namespace detail
 
 }  // namespace resources
