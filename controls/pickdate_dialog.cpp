@@ -26,6 +26,7 @@ TSelectDateDlg::TSelectDateDlg(TComponent* owner) : TForm(owner) {
     SetBorderStyle(bsToolWindow);
     SetBorderIcons(biSystemMenu);
     SetColor(clBtnFace);
+    HandleNeeded();  // the tool window's frame decides the outer size
     SetClientSize(222, 154);
     Position = poScreenCenter;
     KeyPreview = true;

@@ -10,68 +10,6 @@ namespace {
 
 using Art = std::vector<std::string>;
 
-// clang-format off
-// A leaf of a wall calendar: a red binding, the day grid; then the same
-// embossed, as a disabled button shows it.
-const Art kDateEdit = {
-    "................................",
-    "..############....dddddddddddd..",
-    "..#rrrrrrrrrr#....dhhhhhhhhhhdh.",
-    "..#rrrrrrrrrr#....dhhhhhhhhhhdh.",
-    "..############....dddddddddddhh.",
-    "..#wwwwwwwwww#....dhhhhhhhhhhdh.",
-    "..#w#w#w#w#ww#....dhdhdhdhdhhdh.",
-    "..#wwwwwwwwww#....dhhhhhhhhhhdh.",
-    "..#w#w#w#w#ww#....dhdhdhdhdhhdh.",
-    "..#wwwwwwwwww#....dhhhhhhhhhhdh.",
-    "..#w#w#w#w#ww#....dhdhdhdhdhhdh.",
-    "..#wwwwwwwwww#....dhhhhhhhhhhdh.",
-    "..############....dddddddddddhh.",
-    "...................hhhhhhhhhhhh.",
-    "................................",
-    "................................"};
-const Art kPrev1 = {
-    "........",
-    ".....#..",
-    "....##..",
-    "...###..",
-    "..####..",
-    "...###..",
-    "....##..",
-    ".....#..",
-    "........"};
-const Art kNext1 = {
-    "........",
-    "..#.....",
-    "..##....",
-    "..###...",
-    "..####..",
-    "..###...",
-    "..##....",
-    "..#.....",
-    "........"};
-const Art kPrev2 = {
-    "..........",
-    "....#...#.",
-    "...##..##.",
-    "..###.###.",
-    ".#######..",
-    "..###.###.",
-    "...##..##.",
-    "....#...#.",
-    ".........."};
-const Art kNext2 = {
-    "..........",
-    ".#...#....",
-    ".##..##...",
-    ".###.###..",
-    "..#######.",
-    ".###.###..",
-    ".##..##...",
-    ".#...#....",
-    ".........."};
-// clang-format on
-
 void Register(const char* name, const Art& art) {
     ui::RegisterBitmapResource(name,
                                ui::BitmapFromArt(art,
@@ -85,7 +23,72 @@ void Register(const char* name, const Art& art) {
 
 }  // namespace
 
+// The pictures live in the function: it may run while the program's static
+// objects are still being made (the control library registers its resources
+// at start-up), so it may use none of them.
 void RegisterDateGlyphs() {
+    // clang-format off
+    // A leaf of a wall calendar: a red binding, the day grid; then the same
+    // embossed, as a disabled button shows it.
+    const Art kDateEdit = {
+        "................................",
+        "..############....dddddddddddd..",
+        "..#rrrrrrrrrr#....dhhhhhhhhhhdh.",
+        "..#rrrrrrrrrr#....dhhhhhhhhhhdh.",
+        "..############....dddddddddddhh.",
+        "..#wwwwwwwwww#....dhhhhhhhhhhdh.",
+        "..#w#w#w#w#ww#....dhdhdhdhdhhdh.",
+        "..#wwwwwwwwww#....dhhhhhhhhhhdh.",
+        "..#w#w#w#w#ww#....dhdhdhdhdhhdh.",
+        "..#wwwwwwwwww#....dhhhhhhhhhhdh.",
+        "..#w#w#w#w#ww#....dhdhdhdhdhhdh.",
+        "..#wwwwwwwwww#....dhhhhhhhhhhdh.",
+        "..############....dddddddddddhh.",
+        "...................hhhhhhhhhhhh.",
+        "................................",
+        "................................"};
+    const Art kPrev1 = {
+        "........",
+        ".....#..",
+        "....##..",
+        "...###..",
+        "..####..",
+        "...###..",
+        "....##..",
+        ".....#..",
+        "........"};
+    const Art kNext1 = {
+        "........",
+        "..#.....",
+        "..##....",
+        "..###...",
+        "..####..",
+        "..###...",
+        "..##....",
+        "..#.....",
+        "........"};
+    const Art kPrev2 = {
+        "..........",
+        "....#...#.",
+        "...##..##.",
+        "..###.###.",
+        ".#######..",
+        "..###.###.",
+        "...##..##.",
+        "....#...#.",
+        ".........."};
+    const Art kNext2 = {
+        "..........",
+        ".#...#....",
+        ".##..##...",
+        ".###.###..",
+        "..#######.",
+        ".###.###..",
+        ".##..##...",
+        ".#...#....",
+        ".........."};
+    // clang-format on
+
     Register("DEDITBMP", kDateEdit);
     Register("PREV1", kPrev1);
     Register("PREV2", kPrev2);
