@@ -398,17 +398,17 @@ void TCustomGrid::ClampInView(TGridCoord cell) {
     const TGridAxisInfo h = HorzInfo(), v = VertInfo();
     TGridCoord tl = top_left_;
     if (cell.X >= fixed_cols_) {
-        if (cell.X < tl.X)
+        // No whole column shown: the cell itself goes first.
+        const bool none_whole = h.last_full_cell < h.first_grid_cell;
+        if (cell.X < tl.X || (cell.X > h.last_full_cell && none_whole)) {
             tl.X = cell.X;
-        else if (cell.X > h.last_full_cell && h.last_full_cell >= h.first_grid_cell) {
+        } else if (cell.X > h.last_full_cell) {
             // Scroll right until the cell is whole, but never past it.
             int used = ColWidths(cell.X) + h.line_width, x = cell.X;
             const int room = h.grid_extent - h.fixed_boundary;
             while (x > fixed_cols_ && used + ColWidths(x - 1) + h.line_width <= room)
                 --x, used += ColWidths(x) + h.line_width;
             tl.X = x;
-        } else if (cell.X > h.last_full_cell) {
-            tl.X = cell.X;
         }
     }
     if (cell.Y >= fixed_rows_) {

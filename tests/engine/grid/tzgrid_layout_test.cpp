@@ -11,6 +11,7 @@ using namespace zurod;
 
 std::vector<std::string> Names(TTzGridColumns& columns) {
     std::vector<std::string> names;
+    names.reserve(size_t(columns.Count()));
     for (int i = 0; i < columns.Count(); ++i) names.push_back(columns[i]->FieldName());
     return names;
 }
