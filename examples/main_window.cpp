@@ -1,6 +1,7 @@
 #include "examples/main_window.hpp"
 
 #include "engine/dataset/engine_dataset.hpp"
+#include "examples/date_filter.hpp"
 #include "examples/demo_data.hpp"
 #include "framework/ui/inifiles.hpp"
 
@@ -51,6 +52,7 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     grid_->OnTitleClick = [this](ui::TObject*, zurod::TTzColumn* column) { TitleClick(column); };
     grid_->SetDataSource(source_);
     ReadColumnWidths();
+    AddHistoryDateFilter(this);
 
     OnClose = [this](ui::TObject*, ui::TCloseAction&) { WriteColumnWidths(); };
     SetActiveControl(grid_);
