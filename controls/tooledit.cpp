@@ -150,7 +150,7 @@ void TCustomComboEdit::BeforeDestruction() {
 void TCustomComboEdit::CreateParams(ui::CreateParams& p) {
     TCustomMaskEdit::CreateParams(p);
     // Several lines, so that the formatting rectangle can leave room for the button.
-    p.style |= ES_MULTILINE | WS_CLIPCHILDREN;
+    p.style |= uint32_t(ES_MULTILINE) | uint32_t(WS_CLIPCHILDREN);
     p.style &= ~uint32_t(ES_CENTER | ES_RIGHT);
     if (alignment_ == taRightJustify) p.style |= ES_RIGHT;
     if (alignment_ == taCenter) p.style |= ES_CENTER;
