@@ -79,7 +79,7 @@ public:
     void SetNumGlyphs(int v);
     TGlyphKind GlyphKind() const { return glyph_kind_; }
     void SetGlyphKind(TGlyphKind v);
-    unsigned ClickKey = scAlt | ui::VK_DOWN;
+    unsigned ClickKey = scAlt | unsigned(ui::VK_DOWN);
     // The edit's own read-only flag; with DirectInput off the text can be
     // chosen through the button or the popup only.
     bool ReadOnly() const { return read_only_; }

@@ -165,9 +165,11 @@ struct State {
     std::vector<std::pair<int, RegionalListener>> listeners;
 };
 
+// Never destroyed: listeners (the window system's application) may leave
+// after this file's statics are gone at exit.
 State& S() {
-    static State state;
-    return state;
+    static auto* state = new State;
+    return *state;
 }
 
 }  // namespace
