@@ -290,13 +290,13 @@ int Run(int argc, char** argv) {
         }
         ReportNotes(notes);
         ok = SplitRoundTrip(folder + "/splits.dbf", postings) && ok;
-        for (const std::string& name : WriteControlPictures(folder))
-            std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
         // The program's main window over the history, as make run shows it.
         auto window = ui::Make<demo::TMainWindow>(nullptr, folder, "");
         window->Show();
         if (!SavePicture(window.get(), folder + "/grid-window.png"))
             std::fprintf(stderr, "corvanta-demo: cannot write the main window's picture into %s\n", folder.c_str());
+        for (const std::string& name : WriteControlPictures(folder))
+            std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());

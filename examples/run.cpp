@@ -10,10 +10,7 @@
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
-#include "engine/expr/expr.hpp"
-#include "engine/index/index.hpp"
-#include "engine/memo/memo.hpp"
-#include "engine/vfile/vfile.hpp"
+#include "engine/start/start.hpp"
 #include "examples/demo_data.hpp"
 #include "examples/main_window.hpp"
 #include "framework/ui/dialogs.hpp"
@@ -59,12 +56,7 @@ int Run(const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    zurod::EngineInit();
-    zurod::MemoInit();
-    zurod::ExprInit();
-    zurod::IndexInit();
-    zurod::VFileInit();
-    zurod::DatasetInit();
+    zurod::StartEngine();
     zurod::SetCentury(true);
     int rc = 1;
     try {
