@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "controls/richedit_pictures.hpp"
 #include "engine/dataset/file_dataset.hpp"
 #include "engine/dataset/virtual_dataset.hpp"
 #include "engine/dbf/areas.hpp"
@@ -281,6 +282,8 @@ int Run(int argc, char** argv) {
         if (!pictures || !SavePicture(message.get(), folder + "/message-window.png"))
             std::fprintf(stderr, "corvanta-demo: cannot write the window pictures into %s\n", folder.c_str());
         message.reset();
+        if (!controls::WriteRichEditPictures(folder))
+            std::fprintf(stderr, "corvanta-demo: cannot write the rich edit pictures into %s\n", folder.c_str());
         WriteNotes(notes);
         bool ok = false;
         {

@@ -1,6 +1,7 @@
 #include "examples/main_window.hpp"
 
 #include "engine/dataset/engine_dataset.hpp"
+#include "examples/account_preview.hpp"
 #include "examples/date_filter.hpp"
 #include "examples/demo_data.hpp"
 #include "framework/ui/inifiles.hpp"
@@ -55,6 +56,7 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     AddHistoryDateFilter(this);
 
     OnClose = [this](ui::TObject*, ui::TCloseAction&) { WriteColumnWidths(); };
+    AddAccountPreview(this, history_);
     SetActiveControl(grid_);
 }
 

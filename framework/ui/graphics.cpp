@@ -27,9 +27,13 @@ void TFont::SetStyle(unsigned v) {
 void TFont::SetCharset(int v) {
     if (v != charset_) charset_ = v, Changed();
 }
+void TFont::SetPitch(TFontPitch v) {
+    if (v != pitch_) pitch_ = v, Changed();
+}
 void TFont::Assign(TPersistent* source) {
     if (auto* f = dynamic_cast<TFont*>(source)) {
         name_ = f->name_, height_ = f->height_, color_ = f->color_, style_ = f->style_, charset_ = f->charset_;
+        pitch_ = f->pitch_;
         Changed();
         return;
     }

@@ -23,6 +23,7 @@ protected:
 };
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+enum TFontPitch { fpDefault, fpVariable, fpFixed };
 
 class TFont : public TGraphicsObject {
 public:
@@ -39,6 +40,8 @@ public:
     void SetStyle(unsigned v);
     int Charset() const { return charset_; }
     void SetCharset(int v);
+    TFontPitch Pitch() const { return pitch_; }
+    void SetPitch(TFontPitch v);
     void Assign(TPersistent* source) override;
     FontPtr Handle() const;
     LogFont Log() const;
@@ -49,6 +52,7 @@ private:
     TColor color_ = clWindowText;
     unsigned style_ = 0;
     int charset_ = 1;
+    TFontPitch pitch_ = fpDefault;
 };
 
 enum TPenStyle { psSolid, psDash, psDot, psClear, psInsideFrame };

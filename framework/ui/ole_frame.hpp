@@ -1,0 +1,52 @@
+#pragma once
+// A form's side of in-place activation: its frame interface (made on first
+// use and owned by the form), the menu and active object objects set on it,
+// the form's active object control, and accelerator tables.
+#include <vector>
+
+#include "framework/ole/oleidl.hpp"
+#include "framework/ui/forms.hpp"
+
+namespace ui {
+
+// Accelerator tables: a key with its modifiers and the command it gives.
+struct ACCEL {
+    uint8_t fVirt = 0;  // FSHIFT 4, FCONTROL 8, FALT 16, FVIRTKEY 1
+    uint16_t key = 0;
+    uint16_t cmd = 0;
+};
+ole::HACCEL CreateAcceleratorTable(const std::vector<ACCEL>& entries);
+bool DestroyAcceleratorTable(ole::HACCEL table);
+int AcceleratorCount(ole::HACCEL table);  // -1 for a table that is gone
+size_t LiveAcceleratorTables();
+
+// What a form's frame holds, kept by a component the form owns.
+class TOleFormFrame : public TComponent {
+public:
+    explicit TOleFormFrame(TCustomForm* form);
+    ~TOleFormFrame() override;
+    std::string ClassName() const override { return "TOleFormFrame"; }
+    TCustomForm* Form() const { return form_; }
+    ole::IOleInPlaceFrame* Frame() const { return frame_.Get(); }
+    // The control whose object is active in place on the form.
+    TWinControl* ActiveOleControl() const { return active_; }
+    void SetActiveOleControl(TWinControl* c);
+    // The shortcuts of the form's menu, from which in-place objects get
+    // their accelerator table (a form without a menu has none).
+    std::vector<ACCEL> MenuShortCuts;
+    // What objects set on the frame.
+    ole::HMENU menu = 0;
+    bool has_active_object = false;
+    std::u16string status;
+    void Notification(TComponent* component, TOperation op) override;
+
+private:
+    TCustomForm* form_;
+    ole::ComPtr<ole::IOleInPlaceFrame> frame_;
+    TWinControl* active_ = nullptr;
+};
+
+// The frame of a form, made on first use (nullptr for no form).
+TOleFormFrame* OleFormFrame(TCustomForm* form);
+
+}  // namespace ui

@@ -1,0 +1,389 @@
+// The rich edit's lines: paragraphs broken into lines of pieces within the
+// formatting rectangle and their indents, tabs, numbering and alignment;
+// places of characters; painting.
+#include <algorithm>
+
+#include "framework/ui/detail/rich_state.hpp"
+#include "framework/ui/detail/text_state.hpp"
+
+namespace ui::detail {
+
+namespace {
+
+constexpr int kDefaultTabPixels = 48;  // 720 twips
+constexpr int kBulletGap = 6;
+
+int TextWidth(const CharFormat& f, std::string_view text) { return text.empty() ? 0 : FontOf(f)->Shape(text).width; }
+
+std::string Roman(int n, bool upper) {
+    static const std::pair<int, const char*> kParts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
+                                                         {90, "xc"},  {50, "l"},   {40, "xl"}, {10, "x"},   {9, "ix"},
+                                                         {5, "v"},    {4, "iv"},   {1, "i"}};
+    std::string s;
+    for (const auto& [v, t] : kParts)
+        while (n >= v && s.size() < 20) s += t, n -= v;
+    if (upper)
+        for (char& c : s) c = char(c - 'a' + 'A');
+    return s;
+}
+
+// The numbering text of the n-th numbered paragraph in a row (0-based).
+std::string NumberLabel(const ParaFormat& p, int n) {
+    if (p.numbering == PFN_BULLET) return "\x95";
+    const int value = p.numbering_start + n;
+    std::string v;
+    switch (p.numbering) {
+    case PFN_ARABIC: v = std::to_string(value); break;
+    case PFN_LCLETTER:
+    case PFN_UCLETTER:
+        v = std::string(1, char((p.numbering == PFN_LCLETTER ? 'a' : 'A') + (value - 1 + 2600) % 26));
+        break;
+    default: v = Roman(std::max(1, value), p.numbering == PFN_UCROMAN); break;
+    }
+    switch (p.numbering_style & 0xF00) {
+    case PFNS_PARENS: return "(" + v + ")";
+    case PFNS_PERIOD: return v + ".";
+    case PFNS_PLAIN: return v;
+    default: return v + ")";
+    }
+}
+
+struct Builder {
+    HWND h;
+    RichState& e;
+    const Document& d;
+    int width;  // of the formatting rectangle
+    bool wrap;
+
+    // The next tab stop after `x` (pixels from the rectangle's left).
+    int NextTab(const ParaFormat& p, int x) const {
+        for (int i = 0; i < p.tab_count; ++i) {
+            const int stop = TwipsToPixels(p.tabs[i]);
+            if (stop > x) return stop;
+        }
+        return (x / kDefaultTabPixels + 1) * kDefaultTabPixels;
+    }
+
+    // Places the pieces of a finished line from `left`, and aligns them.
+    void Finish(RichLine& line, const ParaFormat& p, int left, int right, bool last_of_para) {
+        int x = left;
+        int content_end = left;
+        for (Piece& pc : line.pieces) {
+            pc.x = x;
+            const CharFormat& f = d.runs[size_t(pc.run)].format;
+            if (pc.kind == Piece::Tab)
+                pc.width = NextTab(p, x) - x;
+            else if (pc.kind == Piece::Object)
+                pc.width = ObjectSize(d.objects[size_t(ObjectIndexAt(d, pc.start))]).cx;
+            else
+                pc.width = TextWidth(f, std::string_view(d.text).substr(size_t(pc.start), size_t(pc.length)));
+            x += pc.width;
+            // Trailing blanks do not count for the alignment.
+            if (pc.kind == Piece::Text) {
+                std::string_view t = std::string_view(d.text).substr(size_t(pc.start), size_t(pc.length));
+                const size_t keep = t.find_last_not_of(' ');
+                content_end = keep == std::string_view::npos ? content_end : pc.x + TextWidth(f, t.substr(0, keep + 1));
+            } else {
+                content_end = x;
+            }
+        }
+        const int room = right - left, used = content_end - left;
+        int shift = 0;
+        if (p.alignment == PFA_RIGHT)
+            shift = room - used;
+        else if (p.alignment == PFA_CENTER)
+            shift = (room - used) / 2;
+        else if (p.alignment == PFA_JUSTIFY && !last_of_para)
+            Justify(line, room - used);
+        if (shift > 0 && wrap)
+            for (Piece& pc : line.pieces) pc.x += shift;
+        // Height: the tallest font or object on the line.
+        int ascent = 0, descent = 0;
+        for (const Piece& pc : line.pieces) {
+            if (pc.kind == Piece::Object) {
+                ascent = std::max(ascent, ObjectSize(d.objects[size_t(ObjectIndexAt(d, pc.start))]).cy);
+                continue;
+            }
+            const TextMetrics& tm = FontMetrics(FontOf(d.runs[size_t(pc.run)].format));
+            ascent = std::max(ascent, tm.ascent);
+            descent = std::max(descent, tm.descent);
+        }
+        if (line.pieces.empty()) {
+            const TextMetrics& tm = FontMetrics(FontOf(d.runs[size_t(RunAt(d, line.start))].format));
+            ascent = tm.ascent, descent = tm.descent;
+        }
+        line.ascent = ascent;
+        line.height = ascent + descent;
+    }
+
+    // Spreads `extra` pixels over the blanks between words.
+    void Justify(RichLine& line, int extra) {
+        if (extra <= 0) return;
+        for (const Piece& pc : line.pieces)
+            if (pc.kind != Piece::Text) return;
+        std::vector<Piece> words;
+        for (const Piece& pc : line.pieces) {
+            int s = pc.start;
+            const int end = pc.start + pc.length;
+            while (s < end) {
+                int w = s;
+                while (w < end && d.text[size_t(w)] != ' ') ++w;
+                while (w < end && d.text[size_t(w)] == ' ') ++w;
+                words.push_back({s, w - s, 0, 0, pc.run, Piece::Text});
+                s = w;
+            }
+        }
+        if (words.size() < 2) return;
+        int x = line.pieces.front().x;
+        const int gaps = int(words.size()) - 1;
+        for (size_t i = 0; i < words.size(); ++i) {
+            words[i].x = x;
+            words[i].width =
+                TextWidth(d.runs[size_t(words[i].run)].format,
+                          std::string_view(d.text).substr(size_t(words[i].start), size_t(words[i].length)));
+            x += words[i].width + (i < size_t(gaps) ? extra / gaps + (int(i) < extra % gaps ? 1 : 0) : 0);
+        }
+        line.pieces = std::move(words);
+    }
+
+    void Paragraph(int para, int& y, int& number) {
+        const ParaFormat& p = d.paras[size_t(para)];
+        const int ps = ParaStart(d, para);
+        const int pe = para + 1 < int(d.paras.size()) ? ParaStart(d, para + 1) - 2 : int(d.text.size());
+        const int start_px = TwipsToPixels(p.start), rest_px = TwipsToPixels(p.start + p.offset);
+        const int right = wrap ? width - TwipsToPixels(p.right) : 1 << 29;
+        std::string bullet;
+        int first_left = start_px;
+        if (p.numbering) {
+            bullet = NumberLabel(p, number++);
+            const CharFormat& f = d.runs[size_t(RunAt(d, ps))].format;
+            first_left = std::max(rest_px, start_px + TextWidth(f, bullet) + kBulletGap);
+        } else {
+            number = 0;
+        }
+        y += TwipsToPixels(p.space_before);
+        int pos = ps;
+        bool first = true;
+        do {
+            RichLine line;
+            line.start = pos;
+            line.para = para;
+            line.first = first;
+            if (first && !bullet.empty()) line.bullet = bullet, line.bullet_x = start_px;
+            const int left = first ? first_left : rest_px;
+            int x = left;
+            int line_end = pos;
+            while (pos < pe) {
+                const char c = d.text[size_t(pos)];
+                const int run = RunAt(d, pos);
+                if (c == '\t' || c == kObjectChar) {
+                    const int w =
+                        c == '\t' ? NextTab(p, x) - x : ObjectSize(d.objects[size_t(ObjectIndexAt(d, pos))]).cx;
+                    if (wrap && x + w > right && !line.pieces.empty() && c == kObjectChar) break;
+                    line.pieces.push_back({pos, 1, x, w, run, c == '\t' ? Piece::Tab : Piece::Object});
+                    x += w;
+                    line_end = ++pos;
+                    continue;
+                }
+                // A word with its trailing blanks, within one run.
+                const int run_end = run + 1 < int(d.runs.size()) ? d.runs[size_t(run) + 1].start : pe;
+                int w_end = pos;
+                while (w_end < std::min(pe, run_end) && d.text[size_t(w_end)] != ' ' && d.text[size_t(w_end)] != '\t' &&
+                       d.text[size_t(w_end)] != kObjectChar)
+                    ++w_end;
+                int ink_end = w_end;
+                while (w_end < std::min(pe, run_end) && d.text[size_t(w_end)] == ' ') ++w_end;
+                const CharFormat& f = d.runs[size_t(run)].format;
+                const std::string_view word = std::string_view(d.text).substr(size_t(pos), size_t(ink_end - pos));
+                const int ww = TextWidth(f, word);
+                if (wrap && x + ww > right && pos > line.start) break;  // the word starts the next line
+                if (wrap && x + ww > right) {
+                    // A word wider than the line is cut where it no longer fits (at least one character).
+                    int cut = pos + 1;
+                    while (cut < ink_end &&
+                           x + TextWidth(f, std::string_view(d.text).substr(size_t(pos), size_t(cut + 1 - pos))) <=
+                               right)
+                        ++cut;
+                    w_end = cut;
+                }
+                if (!line.pieces.empty() && line.pieces.back().kind == Piece::Text && line.pieces.back().run == run &&
+                    line.pieces.back().start + line.pieces.back().length == pos)
+                    line.pieces.back().length += w_end - pos;
+                else
+                    line.pieces.push_back({pos, w_end - pos, x, 0, run, Piece::Text});
+                x += TextWidth(f, std::string_view(d.text).substr(size_t(pos), size_t(w_end - pos)));
+                line_end = pos = w_end;
+            }
+            line.length = line_end - line.start;
+            Finish(line, p, left, right, pos >= pe);
+            line.y = y;
+            y += line.height;
+            e.text_width =
+                std::max(e.text_width, line.pieces.empty() ? 0 : line.pieces.back().x + line.pieces.back().width);
+            e.lines.push_back(std::move(line));
+            first = false;
+        } while (pos < pe);
+        y += TwipsToPixels(p.space_after);
+    }
+};
+
+}  // namespace
+
+TRect RichFormatRect(HWND h) {
+    const TRect c = GetClientRect(h);
+    return {c.left + 1, c.top + 1, std::max(c.left + 1, c.right - 1), std::max(c.top + 1, c.bottom - 1)};
+}
+
+void LayOutRich(HWND h, RichState& e) {
+    const uint32_t style = GetWindowStyle(h);
+    Builder b{h, e, e.doc, RichFormatRect(h).Width(), (style & ES_MULTILINE) && !(style & ES_AUTOHSCROLL)};
+    e.lines.clear();
+    e.text_width = 0;
+    int y = 0, number = 0;
+    for (int para = 0; para < int(e.doc.paras.size()); ++para) b.Paragraph(para, y, number);
+    e.text_height = y;
+    e.laid_out = true;
+    e.first_line = std::clamp(e.first_line, 0, std::max(0, int(e.lines.size()) - 1));
+}
+
+int RichLineOf(const RichState& e, int pos) {
+    auto it =
+        std::upper_bound(e.lines.begin(), e.lines.end(), pos, [](int p, const RichLine& l) { return p < l.start; });
+    int line = std::max(0, int(it - e.lines.begin()) - 1);
+    // A position at a wrapped line's end belongs to the next line.
+    return line;
+}
+
+int RichVisibleLines(HWND h, const RichState& e) {
+    const int height = RichFormatRect(h).Height();
+    int n = 0, used = 0;
+    for (size_t i = size_t(e.first_line); i < e.lines.size() && used + e.lines[i].height <= height; ++i)
+        used += e.lines[i].height, ++n;
+    return std::max(1, n);
+}
+
+namespace {
+
+int TopOf(const RichState& e) { return e.lines.empty() ? 0 : e.lines[size_t(e.first_line)].y; }
+
+int XInPiece(const Document& d, const Piece& pc, int pos) {
+    if (pos <= pc.start) return pc.x;
+    if (pos >= pc.start + pc.length) return pc.x + pc.width;
+    if (pc.kind != Piece::Text) return pc.x;
+    return pc.x +
+        TextWidth(d.runs[size_t(pc.run)].format,
+                  std::string_view(d.text).substr(size_t(pc.start), size_t(pos - pc.start)));
+}
+
+}  // namespace
+
+TPoint RichPosFromChar(HWND h, RichState& e, int pos) {
+    if (!e.laid_out) LayOutRich(h, e);
+    const TRect f = RichFormatRect(h);
+    if (e.lines.empty()) return {f.left, f.top};
+    const RichLine& l = e.lines[size_t(RichLineOf(e, pos))];
+    int x = l.pieces.empty() ? 0 : l.pieces.front().x;
+    if (l.pieces.empty() && l.first && !l.bullet.empty()) x = l.bullet_x;
+    for (const Piece& pc : l.pieces)
+        if (pos >= pc.start) x = XInPiece(e.doc, pc, pos);
+    return {f.left + x - e.scroll_x, f.top + l.y - TopOf(e)};
+}
+
+int RichCharFromPos(HWND h, RichState& e, TPoint p) {
+    if (!e.laid_out) LayOutRich(h, e);
+    if (e.lines.empty()) return 0;
+    const TRect f = RichFormatRect(h);
+    const int y = p.y - f.top + TopOf(e), x = p.x - f.left + e.scroll_x;
+    size_t li = 0;
+    while (li + 1 < e.lines.size() && e.lines[li + 1].y <= y) ++li;
+    const RichLine& l = e.lines[li];
+    int pos = l.start;
+    for (const Piece& pc : l.pieces) {
+        if (x < pc.x) break;
+        if (x >= pc.x + pc.width) {
+            pos = pc.start + pc.length;
+            continue;
+        }
+        if (pc.kind != Piece::Text) return x - pc.x < pc.width / 2 ? pc.start : pc.start + 1;
+        for (int i = pc.start; i <= pc.start + pc.length; ++i) {
+            const int a = XInPiece(e.doc, pc, i), b = XInPiece(e.doc, pc, i + 1);
+            if (x < (a + b) / 2 || i == pc.start + pc.length) return i;
+        }
+    }
+    // Past a wrapped line's text: before its trailing blank, not on the next line.
+    const int end = l.start + l.length;
+    const bool wrapped = li + 1 < e.lines.size() && e.lines[li + 1].para == l.para;
+    return std::min(pos, wrapped && end > l.start ? end - 1 : end);
+}
+
+void PaintRich(HWND h, RichState& e) {
+    PAINTSTRUCT ps;
+    auto dc = BeginPaint(h, ps);
+    if (!e.laid_out) LayOutRich(h, e);
+    const uint32_t style = GetWindowStyle(h);
+    const bool enabled = IsWindowEnabled(h);
+    const TRect client = GetClientRect(h);
+    FillRect(*dc, client, Brush::Solid(e.auto_background ? GetSysColor(COLOR_WINDOW) : e.background));
+    const TRect f = RichFormatRect(h);
+    SetBkMode(*dc, TRANSPARENT);
+    const bool show_sel = GetFocus() == h || (style & ES_NOHIDESEL);
+    const int s0 = SelStart(e), s1 = SelEnd(e);
+    const int top = TopOf(e);
+    const Document& d = e.doc;
+    for (size_t li = size_t(e.first_line); li < e.lines.size(); ++li) {
+        const RichLine& l = e.lines[li];
+        const int ly = f.top + l.y - top;
+        if (ly >= f.bottom) break;
+        if (ly + l.height <= ps.rcPaint.top || ly >= ps.rcPaint.bottom) continue;
+        const int ox = f.left - e.scroll_x;
+        const TRect clip{f.left, std::max(f.top, ly), f.right, std::min(f.bottom, ly + l.height)};
+        auto color_of = [&](const CharFormat& cf) {
+            if (!enabled) return GetSysColor(COLOR_GRAYTEXT);
+            return (cf.effects & CFE_AUTOCOLOR) ? GetSysColor(COLOR_WINDOWTEXT) : cf.color;
+        };
+        if (!l.bullet.empty()) {
+            const CharFormat& cf = d.runs[size_t(RunAt(d, l.start))].format;
+            dc->S().font = FontOf(cf);
+            SetTextColor(*dc, color_of(cf));
+            ExtTextOut(*dc, ox + l.bullet_x, ly + l.ascent - FontMetrics(dc->S().font).ascent, &clip, nullptr,
+                       l.bullet);
+        }
+        for (const Piece& pc : l.pieces) {
+            const int px = ox + pc.x;
+            if (px >= f.right || px + pc.width <= f.left) continue;
+            const bool sel_any = show_sel && s0 < pc.start + pc.length && s1 > pc.start && s0 != s1;
+            if (pc.kind == Piece::Object) {
+                const RichObject& o = d.objects[size_t(ObjectIndexAt(d, pc.start))];
+                const TSize sz = ObjectSize(o);
+                const int oi = ObjectIndexAt(d, pc.start);
+                PaintObject(*dc, o, Bounds(px, ly + l.ascent - sz.cy, sz.cx, sz.cy),
+                            sel_any || e.selected_object == oi);
+                continue;
+            }
+            if (pc.kind == Piece::Tab) {
+                if (sel_any)
+                    FillRect(*dc, Intersect(Bounds(px, ly, pc.width, l.height), clip),
+                             Brush::Solid(GetSysColor(COLOR_HIGHLIGHT)));
+                continue;
+            }
+            const CharFormat& cf = d.runs[size_t(pc.run)].format;
+            dc->S().font = FontOf(cf);
+            const int ty = ly + l.ascent - FontMetrics(dc->S().font).ascent - TwipsToPixels(cf.offset);
+            const std::string_view t = std::string_view(d.text).substr(size_t(pc.start), size_t(pc.length));
+            SetTextColor(*dc, color_of(cf));
+            ExtTextOut(*dc, px, ty, &clip, nullptr, t);
+            if (sel_any) {
+                // The selected part again, in the highlight's colours.
+                const int a = ox + XInPiece(d, pc, std::max(s0, pc.start));
+                const int b = ox + XInPiece(d, pc, std::min(s1, pc.start + pc.length));
+                const TRect hr = Intersect({a, ly, b, ly + l.height}, clip);
+                FillRect(*dc, hr, Brush::Solid(GetSysColor(COLOR_HIGHLIGHT)));
+                SetTextColor(*dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+                ExtTextOut(*dc, px, ty, &hr, nullptr, t);
+            }
+        }
+    }
+    EndPaint(h, std::move(dc));
+}
+
+}  // namespace ui::detail
