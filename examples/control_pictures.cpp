@@ -7,6 +7,7 @@
 #include "controls/cvlabel.hpp"
 #include "controls/cvspeedbtn.hpp"
 #include "controls/msgpanel.hpp"
+#include "examples/date_pictures.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/stdctrls.hpp"
 #include "resources/resources.hpp"
@@ -283,5 +284,6 @@ std::vector<std::string> WriteControlPictures(const std::string& folder) {
         if (!Shoot(p, folder)) failed.push_back(p.name);
     if (!GradientCaptions(folder + "/controls-gradient-caption.png")) failed.push_back("controls-gradient-caption.png");
     if (!Hint(folder + "/controls-hint.png")) failed.push_back("controls-hint.png");
+    for (const std::string& name : WriteDatePictures(folder)) failed.push_back(name);
     return failed;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/dataset/engine_dataset.hpp"
 #include "examples/account_preview.hpp"
+#include "examples/date_filter.hpp"
 #include "examples/demo_data.hpp"
 #include "examples/update_bar.hpp"
 #include "examples/main_window_tools.hpp"
@@ -66,6 +67,7 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     grid_->OnTitleClick = [this](ui::TObject*, zurod::TTzColumn* column) { TitleClick(column); };
     grid_->SetDataSource(source_);
     ReadColumnWidths();
+    AddHistoryDateFilter(this);
 
     menus_ = AddMainWindowMenus(this);
     OnClose = [this](ui::TObject*, ui::TCloseAction&) { WriteColumnWidths(); };

@@ -12,6 +12,7 @@ foreach(run fresh again)
     endif()
     foreach(picture progress-window.png message-window.png grid-window.png controls-speedbutton.png
                     controls-label.png controls-gradient-caption.png controls-message-panel.png controls-hint.png
+                    controls-dateedit.png controls-calendar.png controls-calendar-grid.png
                     richedit-preview.png object-properties-dialog.png links-dialog.png colour-combo.png
                     folder-dialog.png)
         if(NOT EXISTS "${DIR}/${picture}")

@@ -165,9 +165,11 @@ struct State {
     std::vector<std::pair<int, RegionalListener>> listeners;
 };
 
+// Never destroyed: listeners (the window system's application) may leave
+// after this file's statics are gone at exit.
 State& S() {
-    static State state;
-    return state;
+    static auto* state = new State;
+    return *state;
 }
 
 }  // namespace
@@ -187,6 +189,8 @@ RegionalSettings ReadRegionalSettings(const std::string& locale_name) {
         r.long_month_names[i] = ToAnsi(nl_langinfo_l(static_cast<nl_item>(MON_1 + i), loc), codeset);
         r.short_month_names[i] = ToAnsi(nl_langinfo_l(static_cast<nl_item>(ABMON_1 + i), loc), codeset);
     }
+    for (int i = 0; i < 7; ++i)
+        r.short_day_names[i] = ToAnsi(nl_langinfo_l(static_cast<nl_item>(ABDAY_1 + i), loc), codeset);
     r.time_am = ToAnsi(nl_langinfo_l(AM_STR, loc), codeset);
     r.time_pm = ToAnsi(nl_langinfo_l(PM_STR, loc), codeset);
     r.short_time_format = ToAnsi(WithoutSeconds(FrameworkTimeFormat(nl_langinfo_l(T_FMT, loc))).c_str(), codeset);

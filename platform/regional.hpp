@@ -21,6 +21,7 @@ struct RegionalSettings {
     char date_separator = '/';
     std::array<std::string, 12> long_month_names;
     std::array<std::string, 12> short_month_names;
+    std::array<std::string, 7> short_day_names = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};  // Sunday first
     std::string time_am = "AM", time_pm = "PM";
     std::string short_time_format = "h:mm AMPM";  // letters h, m, AMPM
     std::bitset<256> lead_bytes;                  // first bytes of double-byte characters

@@ -7,6 +7,7 @@ void RegisterProgramResources() {
     detail::RegisterIcons();
     detail::RegisterGlyphs();
     detail::RegisterMenuMarks();
+    detail::RegisterDateGlyphs();
 }
 
 }  // namespace resources

@@ -1,7 +1,9 @@
 #pragma once
 // The program's resources: the cursors "CV_HANDCUR" and "CV_DRAGCUR", the
-// icon "MAINICON" (32 and 16 pixels), the button glyphs below and the menus'
-// marks "CheckMark" and "RadioMark", registered with the window system by name.
+// icon "MAINICON" (32 and 16 pixels), the button glyphs below, the menus'
+// marks "CheckMark" and "RadioMark", and the date edit's and calendar's glyphs
+// ("DEDITBMP", "PREV1", "PREV2", "NEXT1", "NEXT2"), registered with the window
+// system by name.
 #include <array>
 
 namespace resources {
@@ -21,6 +23,7 @@ void RegisterCursors();
 void RegisterIcons();
 void RegisterGlyphs();
 void RegisterMenuMarks();
+void RegisterDateGlyphs();
 }  // namespace detail
 
 }  // namespace resources

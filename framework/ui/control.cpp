@@ -84,6 +84,16 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 
 TRect TControl::ClientRect() { return {0, 0, width_, height_}; }
 
+void TControl::ScaleBy(int m, int d) {
+    if (m == d || d == 0) return;
+    auto scale = [m, d](int v) { return int((int64_t(v) * m + (v < 0 ? -d / 2 : d / 2)) / d); };
+    // Children first, in their parent's old coordinates scaled alike.
+    if (auto* w = dynamic_cast<TWinControl*>(this))
+        for (TControl* c : std::vector<TControl*>(w->Controls())) c->ScaleBy(m, d);
+    if (!parent_font_) font_->SetHeight(scale(font_->Height()));
+    SetBounds(scale(left_), scale(top_), scale(width_), scale(height_));
+}
+
 void TControl::SetClientSize(int w, int h) {
     TRect c = ClientRect();
     SetBounds(left_, top_, width_ + w - c.Width(), height_ + h - c.Height());

@@ -103,6 +103,9 @@ public:
     int ClientWidth() { return ClientRect().Width(); }
     int ClientHeight() { return ClientRect().Height(); }
     void SetClientSize(int w, int h);
+    // Scales place, size and own font by m / d, and so every control inside
+    // (a form laid out at one resolution shown at another).
+    void ScaleBy(int m, int d);
     virtual TPoint ClientOrigin();
     TPoint ClientToScreen(TPoint p) {
         TPoint o = ClientOrigin();

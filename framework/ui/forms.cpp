@@ -6,6 +6,7 @@
 #include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/menus.hpp"
 #include "platform/msgbox.hpp"
+#include "platform/regional.hpp"
 
 namespace ui {
 
@@ -152,6 +153,12 @@ void TCustomForm::Close() {
     if (Application().MainForm == this && action != caNone) Application().Terminate();
 }
 
+bool TCustomForm::PreviewKeyDown(UINT& key, TShiftState shift) {
+    if (!KeyPreview || key == 0) return false;
+    KeyDown(key, shift);
+    return key == 0;
+}
+
 int TCustomForm::ShowModal() {
     if (Visible() || in_modal_) throw EInvalidOperation("Cannot make a visible window modal");
     // Every other shown form is disabled while this one runs.
@@ -250,6 +257,13 @@ void TCustomForm::WndProc(TMessage& m) {
         break;
     case WM_CLOSE: Close(); return;
     case CM_DIALOGKEY:
+        if (KeyPreview) {
+            UINT key = UINT(m.WParam);
+            if (PreviewKeyDown(key, KeyboardShiftState())) {
+                m.Result = 1;
+                return;
+            }
+        }
         if (m.WParam == VK_TAB && !(KeyboardShiftState() & (ssCtrl | ssAlt))) {
             SelectNext(active_control_, !(KeyboardShiftState() & ssShift), true);
             m.Result = 1;
@@ -325,9 +339,11 @@ void TScreen::Reset() {
 
 TApplication::TApplication() : hints_(std::make_unique<detail::HintState>()) {
     platform::InstallEventPump([this](platform::EventFilter filter) { ProcessMessages(filter); });
+    regional_listener_ = platform::AddRegionalListener([this] { SettingsChanged(); });
 }
 
 TApplication::~TApplication() {
+    platform::RemoveRegionalListener(regional_listener_);
     platform::InstallEventPump(nullptr);
     hints_.reset();
 }

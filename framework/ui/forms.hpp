@@ -38,6 +38,10 @@ public:
     TFormStyle FormStyle() const { return form_style_; }
     void SetFormStyle(TFormStyle v);
     TPosition Position = poDesigned;
+    // The form's OnKeyDown sees every key of its controls first, dialog keys
+    // (Tab, Enter, Escape) included; a key it clears goes no further.
+    bool KeyPreview = false;
+    bool PreviewKeyDown(UINT& key, TShiftState shift);
     TIcon* Icon() const { return icon_.get(); }
     TCanvas* Canvas() const { return canvas_.get(); }
     TWinControl* ActiveControl() const { return active_control_; }
@@ -115,7 +119,10 @@ public:
     int FormCount() const { return int(forms_.size()); }
     int Width() const;
     int Height() const;
-    int PixelsPerInch() const { return kPixelsPerInch; }
+    // The screen's resolution; forms are laid out for kPixelsPerInch. Tests
+    // set another to see controls scale.
+    int PixelsPerInch() const { return pixels_per_inch_; }
+    void SetPixelsPerInch(int v) { pixels_per_inch_ = v > 0 ? v : kPixelsPerInch; }
 
     void AddForm(TCustomForm* f);
     void RemoveForm(TCustomForm* f);
@@ -127,6 +134,7 @@ private:
     int cursor_ = crDefault;
     TCustomForm* active_form_ = nullptr;
     std::vector<TCustomForm*> forms_;
+    int pixels_per_inch_ = kPixelsPerInch;
 };
 TScreen& Screen();
 
@@ -185,6 +193,16 @@ public:
     void ControlDestroying(TControl* control);
     void ResetHints();  // UiReset
 
+    // A change of the user's regional settings (settings_change.cpp): with
+    // UpdateFormatSettings on, the short date format and separator in force
+    // become the user's new ones first; then the hooks on the application's
+    // main window and every top-level window hear WM_WININICHANGE.
+    bool UpdateFormatSettings = true;
+    using TWindowHook = std::function<bool(TMessage& m)>;  // true: handled, later hooks skipped
+    int HookMainWindow(TWindowHook hook);
+    void UnhookMainWindow(int id);
+    void SettingsChanged();
+
 private:
     bool ProcessMessage(MSG& msg, UINT flags);
     // Keys and presses on frames end a pending or showing hint.
@@ -196,6 +214,9 @@ private:
     bool show_hint_ = true;
     std::string hint_;
     std::unique_ptr<detail::HintState> hints_;
+    std::vector<std::pair<int, TWindowHook>> window_hooks_;
+    int next_hook_ = 1;
+    int regional_listener_ = 0;
 };
 TApplication& Application();
 

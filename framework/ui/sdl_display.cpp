@@ -35,6 +35,8 @@ UINT ToVirtualKey(SDL_Keycode k) {
     case SDLK_DOWN: return VK_DOWN;
     case SDLK_INSERT: return VK_INSERT;
     case SDLK_DELETE: return VK_DELETE;
+    case SDLK_KP_PLUS: return VK_ADD;
+    case SDLK_KP_MINUS: return VK_SUBTRACT;
     case SDLK_LSHIFT:
     case SDLK_RSHIFT: return VK_SHIFT;
     case SDLK_LCTRL:

@@ -398,6 +398,10 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
         UINT key = UINT(m.WParam);
+        // A form that previews keys sees them before the control.
+        if (TCustomForm* form = GetParentForm(this);
+            form && form != this && form->PreviewKeyDown(key, KeyboardShiftState()))
+            return;
         KeyDown(key, KeyboardShiftState());
         if (key == 0) return;
         m.WParam = key;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <tuple>
 
+#include "framework/ui/forms.hpp"
 #include "framework/ui/types.hpp"
 #include "platform/clock.hpp"
 #include "platform/locale.hpp"
@@ -29,6 +30,13 @@ platform::RegionalSettings German() {
     return r;
 }
 
+// The regional settings these tests put in force leave the working format
+// alone: each test sets the one it reads.
+struct FormatsStay {
+    FormatsStay() { ui::Application().UpdateFormatSettings = false; }
+    ~FormatsStay() { ui::Application().UpdateFormatSettings = true; }
+};
+
 // This year is 2026; the user writes day, month, year with '/'.
 class DateUtilTest : public ::testing::Test {
 protected:
@@ -50,6 +58,7 @@ protected:
         return date;
     }
 
+    FormatsStay formats_stay_;
     platform::ScopedRegional regional_{English()};
     platform::DateFormatSettings saved_format_;
     DateUtilState saved_state_;

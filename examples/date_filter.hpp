@@ -1,0 +1,19 @@
+#pragma once
+// The history from a date on: a date edit in a bar above the main window's
+// grid. A complete date (typed, or chosen in the calendar) filters the
+// history to the transactions of that day and later; an empty one shows all.
+#include <optional>
+#include <string>
+
+#include "controls/dateedit.hpp"
+#include "examples/main_window.hpp"
+
+namespace demo {
+
+// The edit is named "FromDate" and owned by the window.
+controls::TDateEdit* AddHistoryDateFilter(TMainWindow* window);
+// The filter expression for the edit's text: empty for a blank text,
+// nullopt while the text is no complete date.
+std::optional<std::string> HistoryDateFilter(const controls::TDateEdit* edit);
+
+}  // namespace demo
