@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "framework/ui/resources.hpp"
-#include "framework/ui/sysparams.hpp"
 #include "framework/ui/scroll_bars.hpp"
+#include "framework/ui/sysparams.hpp"
 #include "framework/ui/window.hpp"
 
 namespace ui {
@@ -52,8 +52,8 @@ struct Win {
     bool destroying = false;
     Region update;  // client coordinates
     bool erase = false, nc_dirty = false;
-    bool nc_active = false;          // the frame is drawn active (WM_NCACTIVATE)
-    SurfacePtr icon, icon_mask;      // the title bar's small icon
+    bool nc_active = false;      // the frame is drawn active (WM_NCACTIVATE)
+    SurfacePtr icon, icon_mask;  // the title bar's small icon
     uint64_t invalidations = 0;  // counts changes to `update`, to tell what came during a paint
     uint64_t paints_begun = 0;   // counts BeginPaint
     int painting = 0;            // inside WM_PAINT: no nested paint of this window
@@ -79,11 +79,14 @@ struct Timer {
 };
 
 // A mouse drag the window system runs itself (a scroll bar's part or thumb,
-// a window moved by its caption) until the button comes up; while it runs,
+// a window moved by its caption, a title-bar button held down, the pointer
+// asking which window help is for) until the button comes up; while it runs,
 // input goes to it rather than to the windows.
 struct Tracking {
-    enum class Kind { None, ScrollBar, Move } kind = Kind::None;
+    enum class Kind { None, ScrollBar, Move, CaptionButton, ContextHelp } kind = Kind::None;
     HWND hwnd = 0;
+    LRESULT hit = 0;       // the title-bar button held
+    bool pressed = false;  // the button looks pressed (the pointer is on it); help: a press came
     int bar = 0;
     ScrollPart part = ScrollPart::None;
     TPoint start, last;  // screen
@@ -109,6 +112,10 @@ struct Desktop {
     HCURSOR cursor = 0;
     std::string clipboard;  // without a display that has one
     bool damaged = false;   // some top-level window has damage to present
+    // Drop shadows as last presented (front first), and whether top-level
+    // windows were shown, hidden, moved or restacked since.
+    std::vector<std::pair<HWND, TRect>> shadows;
+    bool shadows_dirty = false;
 };
 
 // A routine another thread has the user-interface thread run (TThread::Synchronize).
