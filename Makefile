@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 # Seconds for each of the fuzz targets.
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps check test werror lint ci demo bench clean
+.PHONY: all deps check test werror lint ci demo run bench clean
 
 all: test
 
@@ -48,6 +48,13 @@ demo: deps
 	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANTA_TESTS=OFF
 	cmake --build build/release -j $(JOBS) --target corvanta-demo
 	./build/release/examples/corvanta-demo $(DATA)
+
+# The program's main window on the screen DISPLAY names; the demo's data is
+# made first when the folder has none.
+run: deps
+	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANTA_TESTS=OFF
+	cmake --build build/release -j $(JOBS) --target corvanta-run
+	./build/release/examples/corvanta-run $(DATA)
 
 bench: deps
 	cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANTA_TESTS=OFF \

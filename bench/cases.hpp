@@ -39,11 +39,14 @@ void OursEvaluate(benchmark::State& state);
 void OursFilteredWalk(benchmark::State& state);
 void OursSumExpression(benchmark::State& state);
 void ShapelibFilteredWalk(benchmark::State& state);
+// The date filter's walk as a loop over the raw records in large reads.
+void HandFilteredWalk(benchmark::State& state);
 void ShapelibSumExpression(benchmark::State& state);
 
 // Indexes: state.range(0) 0 for 100,000 records, 1 for 1,000,000 (in date
 // order) where a build or a sort takes it; the tag where a find or a walk
-// takes it (a walk's 0 is record order without an index).
+// takes it (a walk's 0 is record order without an index, its range(1) the
+// table as for a build).
 void OursIndexBuild(benchmark::State& state);
 void SortKeyPairs(benchmark::State& state);
 void OursIndexFind(benchmark::State& state);
@@ -91,6 +94,14 @@ void DatasetAppend(benchmark::State& state);
 // against the builder's MakeIndex of the same tags alone.
 void DatasetOpenIndexed(benchmark::State& state);
 void EngineBuildIndex(benchmark::State& state);
+
+// SQLite: the three indexes built (state.range(0) as for the engine's
+// build), Find's lookups by each (range(0): the tag), the appends into a
+// table with the indexes, and the memo texts read from a table.
+void SqliteIndexBuild(benchmark::State& state);
+void SqliteIndexFind(benchmark::State& state);
+void SqliteIndexedAppend(benchmark::State& state);
+void SqliteMemoRead(benchmark::State& state);
 
 void XbaseAppend(benchmark::State& state);
 void XbaseRead(benchmark::State& state);

@@ -3,7 +3,9 @@
 // loops a shapelib user writes for the same walk and sum.
 #include <shapefil.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "engine/dbf/navigate.hpp"
 #include "engine/expr/detail/program.hpp"
 #include "engine/expr/expr.hpp"
+#include "platform/codepage.hpp"
 
 namespace bench {
 
@@ -36,6 +39,10 @@ constexpr const char* kExpressions[] = {
 constexpr const char* kFilter = "ACTION = 'Debit' .AND. AMOUNT > 485";
 constexpr double kFilterAmount = 485;
 constexpr const char* kSumExpression = "AMOUNT * 2 - BALANCE / 100";
+// A constant call and a comparison that is false for most records first:
+// the debits of the last years (about 9%).
+constexpr const char* kDateFilter = "DATE >= CTOD(\"01/01/2040\") .AND. ACTION = \"Debit\"";
+constexpr const char* kDateFrom = "20400101";
 
 bool Ok(benchmark::State& state) {
     if (zurod::LastErrorCode() == 0) return true;
@@ -61,6 +68,65 @@ void CountEvaluations(benchmark::State& state, int64_t per_iteration) {
 // What the filter and the sum expression compute, from shapelib's values.
 bool FilterHolds(const char* action, double amount) {
     return std::strncmp(action, "Debit", 5) == 0 && amount > kFilterAmount;
+}
+
+// What the filters and the sum give over the million records, from the rows.
+int64_t FilterCount() {
+    static const int64_t count = [] {
+        int64_t n = 0;
+        for (const Row& r : Rows()) n += r.action == "Debit" && r.amount > kFilterAmount;
+        return n * (kMillion / kRecords);
+    }();
+    return count;
+}
+
+int64_t DateFilterCount() {
+    static const int64_t count = [] {
+        int64_t n = 0;
+        for (const Row& r : Rows()) n += r.stored_date >= kDateFrom && r.action == "Debit";
+        return n * (kMillion / kRecords);
+    }();
+    return count;
+}
+
+double SumExpressionTotal() {
+    static const double total = [] {
+        double t = 0;
+        for (const Row& r : Rows()) t += r.amount * 2 - r.balance / 100;
+        return t * (kMillion / kRecords);
+    }();
+    return total;
+}
+
+bool ExpectCount(benchmark::State& state, int64_t got, int64_t wanted, const char* what) {
+    if (got == wanted) return true;
+    state.SkipWithError(
+        (std::string(what) + ": " + std::to_string(got) + ", expected " + std::to_string(wanted)).c_str());
+    return false;
+}
+
+// Sums in another order differ in the last bits only.
+bool ExpectClose(benchmark::State& state, double got, double wanted, const char* what) {
+    if (std::fabs(got - wanted) <= 1e-9 * std::fabs(wanted)) return true;
+    state.SkipWithError(
+        (std::string(what) + ": " + std::to_string(got) + ", expected " + std::to_string(wanted)).c_str());
+    return false;
+}
+
+// What expression `which` of the evaluation cases gives for record n, from
+// the rows: the key text, or the logical value as "T" or "F".
+std::string ExpectedValue(int which, int32_t n) {
+    const Row& r = Rows()[static_cast<size_t>(n - 1)];
+    if (which == 0) {
+        char recno[16];
+        std::snprintf(recno, sizeof recno, "%10d", n);
+        std::string detail = r.detail;
+        detail.resize(30, ' ');
+        return r.stored_date + recno + detail;
+    }
+    if (which == 1) return r.amount > 990000 && r.action.starts_with("D") ? "T" : "F";
+    const std::string upper = platform::AnsiUpper(r.detail);
+    return !upper.empty() && std::string_view("RENT").find(upper) != std::string_view::npos ? "T" : "F";
 }
 
 }  // namespace
@@ -94,24 +160,38 @@ void OursEvaluate(benchmark::State& state) {
             checksum += v.text.size() + (v.logical ? 1 : 0);
         }
     }
-    a.record = own;
     benchmark::DoNotOptimize(checksum);
+    // Every record's value against the rows, once, untimed.
+    const int which = static_cast<int>(state.range(0));
+    for (int n = 1; n <= kRecords && !state.error_occurred(); ++n) {
+        a.record = {records.data() + static_cast<size_t>(n - 1) * rl, rl};
+        a.rec_no = n;
+        (void)program->Run();
+        const zurod::ExprValue& v = program->Result();
+        const std::string got = v.type == 'L' ? (v.logical ? "T" : "F") : std::string(v.text);
+        if (got != ExpectedValue(which, n))
+            state.SkipWithError(("record " + std::to_string(n) + " gives \"" + got + "\"").c_str());
+    }
+    a.record = own;
     zurod::CloseArea();
     CountEvaluations(state, kEvaluations);
 }
 
+// state.range(0) 1: the date filter.
 void OursFilteredWalk(benchmark::State& state) {
     PrepareEngine();
     zurod::ExprInit();
+    const bool dated = state.range(0) == 1;
     const std::string& source = MillionTable();
     int64_t visible = 0;
     for (auto _ : state) {
         if (!Open(state, source)) break;
-        zurod::Set_Filter_To(kFilter);
+        zurod::Set_Filter_To(dated ? kDateFilter : kFilter);
         visible = 0;
         for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) ++visible;
         if (!Ok(state)) break;
         zurod::CloseArea();
+        if (!ExpectCount(state, visible, dated ? DateFilterCount() : FilterCount(), "records shown")) break;
     }
     state.counters["visible"] = static_cast<double>(visible);
     CountRecords(state, kMillion);
@@ -127,6 +207,7 @@ void OursSumExpression(benchmark::State& state) {
         total = zurod::Sum(kSumExpression);
         if (!Ok(state)) break;
         zurod::CloseArea();
+        if (!ExpectClose(state, total, SumExpressionTotal(), "sum")) break;
     }
     state.counters["sum"] = total;
     CountRecords(state, kMillion);
@@ -136,8 +217,8 @@ namespace {
 
 // Runs `per_record(h, i)` over every record of the million-record table per
 // iteration; `result` is what the last run gave.
-template <typename PerRecord>
-void ShapelibLoop(benchmark::State& state, const char* counter, PerRecord per_record) {
+template <typename PerRecord, typename Check>
+void ShapelibLoop(benchmark::State& state, const char* counter, PerRecord per_record, Check check) {
     const std::string& source = MillionTable();
     double result = 0;
     for (auto _ : state) {
@@ -150,6 +231,7 @@ void ShapelibLoop(benchmark::State& state, const char* counter, PerRecord per_re
         result = 0;
         for (int i = 0; i < count; ++i) result += per_record(h, i);
         DBFClose(h);
+        if (!check(result)) break;
     }
     state.counters[counter] = result;
     CountRecords(state, kMillion);
@@ -158,15 +240,61 @@ void ShapelibLoop(benchmark::State& state, const char* counter, PerRecord per_re
 }  // namespace
 
 void ShapelibFilteredWalk(benchmark::State& state) {
-    ShapelibLoop(state, "visible", [](DBFHandle h, int i) {
-        return FilterHolds(DBFReadStringAttribute(h, i, kAction), DBFReadDoubleAttribute(h, i, kAmount)) ? 1.0 : 0.0;
-    });
+    ShapelibLoop(
+        state, "visible",
+        [](DBFHandle h, int i) {
+            return FilterHolds(DBFReadStringAttribute(h, i, kAction), DBFReadDoubleAttribute(h, i, kAmount)) ? 1.0
+                                                                                                             : 0.0;
+        },
+        [&](double n) { return ExpectCount(state, static_cast<int64_t>(n), FilterCount(), "records shown"); });
 }
 
 void ShapelibSumExpression(benchmark::State& state) {
-    ShapelibLoop(state, "sum", [](DBFHandle h, int i) {
-        return DBFReadDoubleAttribute(h, i, kAmount) * 2 - DBFReadDoubleAttribute(h, i, kBalance) / 100;
-    });
+    ShapelibLoop(
+        state, "sum",
+        [](DBFHandle h, int i) {
+            return DBFReadDoubleAttribute(h, i, kAmount) * 2 - DBFReadDoubleAttribute(h, i, kBalance) / 100;
+        },
+        [&](double total) { return ExpectClose(state, total, SumExpressionTotal(), "sum"); });
+}
+
+void HandFilteredWalk(benchmark::State& state) {
+    const std::string& source = MillionTable();
+    int64_t visible = 0;
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(source.c_str(), "rb");
+        if (!f) {
+            state.SkipWithError("cannot open the table");
+            break;
+        }
+        unsigned char head[32];
+        if (std::fread(head, 1, sizeof head, f) != sizeof head) {
+            std::fclose(f);
+            state.SkipWithError("cannot read the header");
+            break;
+        }
+        const size_t hl = head[8] | size_t{head[9]} << 8, rl = head[10] | size_t{head[11]} << 8;
+        const size_t count = head[4] | size_t{head[5]} << 8 | size_t{head[6]} << 16 | size_t{head[7]} << 24;
+        // DATE at 1, ACTION after DATE, DETAIL, SOURCE and DEST.
+        const size_t date_at = 1, action_at = 1 + 8 + 30 + 30 + 30;
+        std::vector<char> block(std::max<size_t>((size_t{1} << 20) / rl, 1) * rl);
+        std::fseek(f, static_cast<long>(hl), SEEK_SET);
+        visible = 0;
+        for (size_t done = 0; done < count;) {
+            const size_t want = std::min(block.size() / rl, count - done);
+            if (std::fread(block.data(), rl, want, f) != want) break;
+            for (size_t i = 0; i < want; ++i) {
+                const char* rec = block.data() + i * rl;
+                visible += rec[0] != '*' && std::memcmp(rec + date_at, kDateFrom, 8) >= 0 &&
+                    std::memcmp(rec + action_at, "Debit   ", 8) == 0;
+            }
+            done += want;
+        }
+        std::fclose(f);
+        if (!ExpectCount(state, visible, DateFilterCount(), "records shown")) break;
+    }
+    state.counters["visible"] = static_cast<double>(visible);
+    CountRecords(state, kMillion);
 }
 
 }  // namespace bench

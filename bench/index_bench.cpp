@@ -4,7 +4,6 @@
 // the same walk in record order.
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -29,7 +28,7 @@ namespace bench {
 namespace {
 
 constexpr int kFinds = 100'000;
-constexpr int kDaysPerCopy = kRecords / 4;  // the generator's four records a day
+constexpr const char* kTagNames[] = {"DETAIL", "AMOUNT", "DATEKEY"};
 
 const std::vector<zurod::TagDescriptor>& HistoryTags() {
     static const std::vector<zurod::TagDescriptor> tags = {
@@ -38,29 +37,6 @@ const std::vector<zurod::TagDescriptor>& HistoryTags() {
         {"DATEKEY", "DTOS(DATE)+STR(RECNO())+DETAIL", "", false, false},
     };
     return tags;
-}
-
-// YYYYMMDD `days` later.
-std::string ShiftDate(const std::string& yyyymmdd, int days) {
-    using namespace std::chrono;
-    const year_month_day d{sys_days{year{std::stoi(yyyymmdd.substr(0, 4))} / std::stoi(yyyymmdd.substr(4, 2)) /
-                                    std::stoi(yyyymmdd.substr(6, 2))} +
-                           std::chrono::days{days}};
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d%02u%02u", static_cast<int>(d.year()), static_cast<unsigned>(d.month()),
-                  static_cast<unsigned>(d.day()));
-    return text;
-}
-
-// The master's rows ten times over, each copy dated after the one before, as
-// a history grows: a million records in date order.
-const std::string& MillionInDateOrder() {
-    static const std::string path = TenCopies("million_dated.dbf", [](int copy, std::string& records, size_t length) {
-        const std::vector<Row>& rows = Rows();
-        for (size_t i = 0; i < rows.size(); ++i)
-            std::memcpy(records.data() + i * length + 1, ShiftDate(rows[i].stored_date, copy * kDaysPerCopy).data(), 8);
-    });
-    return path;
 }
 
 const std::string& Source(int64_t which) { return which == 0 ? MasterTable() : MillionInDateOrder(); }
@@ -157,20 +133,125 @@ void SortBytes(std::vector<Pair<N>>& v) {
     });
 }
 
+// The record numbers in the order of `key(n)` (ties by record number) for
+// records 1..count: what a walk in a tag must visit. `Key` gives bytes that
+// compare as the tag's keys do.
+template <typename Key>
+std::vector<int32_t> OrderBy(int64_t count, Key key) {
+    using K = decltype(key(1));
+    std::vector<std::pair<K, int32_t>> pairs;
+    pairs.reserve(static_cast<size_t>(count));
+    for (int32_t n = 1; n <= count; ++n) pairs.emplace_back(key(n), n);
+    std::sort(pairs.begin(), pairs.end());
+    std::vector<int32_t> order;
+    order.reserve(pairs.size());
+    for (const auto& p : pairs) order.push_back(p.second);
+    return order;
+}
+
+// The tags' orders over the master (which 0) or the dated million (1), from
+// the rows alone: texts in the table's page, as the tags hold them.
+const std::vector<int32_t>& ExpectedOrder(int64_t which, int tag) {
+    static std::vector<int32_t> orders[2][4];
+    std::vector<int32_t>& order = orders[which][tag + 1];
+    if (!order.empty()) return order;
+    const std::vector<Row>& oem = OemRows();
+    const auto detail = [&](int32_t n) {
+        std::string d = oem[static_cast<size_t>(n - 1) % oem.size()].detail;
+        d.resize(30, ' ');
+        return d;
+    };
+    const int64_t count = Count(which);
+    if (tag < 0) {
+        for (int32_t n = 1; n <= count; ++n) order.push_back(n);
+    } else if (tag == 0) {
+        order = OrderBy(count, detail);
+    } else if (tag == 1) {
+        order = OrderBy(count, [&](int32_t n) { return RowOf(n).amount; });
+    } else {
+        order = OrderBy(count, [&](int32_t n) {
+            char recno[16];
+            std::snprintf(recno, sizeof recno, "%10d", n);
+            return StoredDateOf(static_cast<int>(which), n) + recno + detail(n);
+        });
+    }
+    return order;
+}
+
+// False, after marking the run failed, unless a walk of the current area in
+// `tag` (nullptr: record order) visits `expected` in turn.
+bool CheckOrder(benchmark::State& state, const char* tag, const std::vector<int32_t>& expected) {
+    if (tag) zurod::SetOrderToTag(tag);
+    size_t i = 0;
+    for (zurod::GoTop(); !zurod::dEOF() && i < expected.size(); zurod::SKIP(1), ++i) {
+        if (zurod::RecNo() == expected[i]) continue;
+        state.SkipWithError((std::string("order ") + (tag ? tag : "of records") + ": record " +
+                             std::to_string(zurod::RecNo()) + " at place " + std::to_string(i + 1) + ", expected " +
+                             std::to_string(expected[i]))
+                                .c_str());
+        return false;
+    }
+    if (!Ok(state)) return false;
+    if (i == expected.size() && zurod::dEOF()) return true;
+    state.SkipWithError((std::string("order ") + (tag ? tag : "of records") + ": " + std::to_string(i) +
+                         " records, expected " + std::to_string(expected.size()))
+                            .c_str());
+    return false;
+}
+
+// Every tag of the open index against the rows.
+bool CheckTags(benchmark::State& state, int64_t which) {
+    for (int tag = 0; tag < 3; ++tag)
+        if (!CheckOrder(state, kTagNames[tag], ExpectedOrder(which, tag))) return false;
+    return true;
+}
+
 }  // namespace
+
+const std::vector<std::string>& FindKeys(int tag) {
+    static std::vector<std::string> keys[3];
+    std::vector<std::string>& k = keys[tag];
+    if (!k.empty()) return k;
+    for (const int32_t n : RandomRecords()) {
+        const Row& r = RowOf(n);
+        char text[64];
+        if (tag == 0) k.push_back(r.detail);
+        if (tag == 1) std::snprintf(text, sizeof text, "%.2f", r.amount), k.emplace_back(text);
+        if (tag == 2) {
+            std::snprintf(text, sizeof text, "%10d", n);
+            k.push_back(StoredDateOf(1, n) + text + r.detail);
+        }
+    }
+    return k;
+}
 
 void OursIndexBuild(benchmark::State& state) {
     StartIndexEngine();
+    const int64_t which = state.range(0);
     const std::string path = PathIn("build_index.dbf");
-    CopyTable(Source(state.range(0)), path);
+    CopyTable(Source(which), path);
+    double peak = 0;
     for (auto _ : state) {
         zurod::USE(path + " EXCLUSIVE");
         if (!Ok(state)) break;
-        zurod::MakeIndex(HistoryTags(), "");
+        double grown = 0;
+        {
+            PeakMemory memory;
+            zurod::MakeIndex(HistoryTags(), "");
+            grown = memory.GrowthMb();
+        }
+        peak = std::max(peak, grown);
         if (!Ok(state)) break;
         zurod::CloseArea();
     }
-    CountRecords(state, Count(state.range(0)));
+    state.counters["peak_mb"] = peak;
+    if (!state.error_occurred()) {
+        zurod::USE(path + " EXCLUSIVE");
+        zurod::SetIndexTo("");
+        if (Ok(state)) CheckTags(state, which);
+        zurod::CloseArea();
+    }
+    CountRecords(state, Count(which));
 }
 
 void SortKeyPairs(benchmark::State& state) {
@@ -195,25 +276,30 @@ void SortKeyPairs(benchmark::State& state) {
 
 void OursIndexFind(benchmark::State& state) {
     StartIndexEngine();
-    static const char* const tags[] = {"DETAIL", "AMOUNT", "DATEKEY"};
     const int tag = static_cast<int>(state.range(0));
-    if (!OpenIndexed(state, 1, tags[tag])) return;
-    // Keys of records picked at random, as the user types them.
-    std::mt19937 random(7);
-    std::vector<std::string> keys;
-    const std::vector<Row>& rows = Rows();
-    for (int i = 0; i < kFinds; ++i) {
-        const int32_t n = static_cast<int32_t>(random() % kMillion) + 1;
-        const Row& r = rows[static_cast<size_t>(n - 1) % rows.size()];
-        char text[64];
-        if (tag == 0) keys.push_back(r.detail);
-        if (tag == 1) std::snprintf(text, sizeof text, "%.2f", r.amount), keys.emplace_back(text);
-        if (tag == 2) {
-            std::snprintf(text, sizeof text, "%10d", n);
-            keys.push_back(ShiftDate(r.stored_date, (n - 1) / kRecords * kDaysPerCopy) + text + r.detail);
+    if (!OpenIndexed(state, 1, kTagNames[tag])) return;
+    const std::vector<std::string>& keys = FindKeys(tag);
+    // The first round, untimed, warms the node cache and checks that each
+    // Find lands on a record holding the key.
+    zurod::TWorkArea* a = zurod::CurrentTable();
+    const std::vector<int32_t>& records = RandomRecords();
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const bool found = zurod::Find(keys[i]);
+        const Row& r = RowOf(records[i]);
+        std::string_view detail = zurod::SwapString(*a, a->fields[kDetail]);
+        while (!detail.empty() && detail.back() == ' ') detail.remove_suffix(1);
+        const bool right = tag == 0 ? detail == r.detail
+            : tag == 1              ? zurod::SwapNumber(*a, a->fields[kAmount]) == r.amount
+                                    : zurod::RecNo() == records[i];
+        if (!found || !right) {
+            state.SkipWithError(("Find(\"" + Excerpt(keys[i], 48) + "\") stands on record " +
+                                 std::to_string(zurod::RecNo()) + " \"" +
+                                 Excerpt(zurod::SwapString(*a, a->fields[kDetail]), 48) + "\"")
+                                    .c_str());
+            zurod::CloseArea();
+            return;
         }
     }
-    for (const std::string& k : keys) zurod::Find(k);  // warms the node cache
     int64_t found = 0;
     for (auto _ : state) {
         found = 0;
@@ -225,19 +311,23 @@ void OursIndexFind(benchmark::State& state) {
     zurod::CloseArea();
 }
 
+// state.range(0): the tag (0: record order); range(1): which table.
 void OursIndexWalk(benchmark::State& state) {
     StartIndexEngine();
     static const char* const tags[] = {nullptr, "DATEKEY", "DETAIL"};
-    if (!OpenIndexed(state, 1, tags[state.range(0)])) return;
+    const int tag = static_cast<int>(state.range(0));
+    const int64_t which = state.range(1);
+    if (!OpenIndexed(state, which, tags[tag])) return;
     int64_t visited = 0;
     for (auto _ : state) {
         visited = 0;
         for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) ++visited;
         if (!Ok(state)) return;
     }
-    if (visited != kMillion) state.SkipWithError("not every record was visited");
+    if (visited != Count(which)) state.SkipWithError("not every record was visited");
+    if (!state.error_occurred()) CheckOrder(state, tags[tag], ExpectedOrder(which, tag == 0 ? -1 : tag == 1 ? 2 : 0));
     zurod::CloseArea();
-    CountRecords(state, kMillion);
+    CountRecords(state, Count(which));
 }
 
 namespace {
@@ -276,12 +366,19 @@ void OursIndexedAppend(benchmark::State& state) {
         zurod::CloseArea();
         state.ResumeTiming();
     }
+    if (!state.error_occurred() && SameRecords(state, path, ExpectedMasterRecords())) {
+        zurod::USE(path + " EXCLUSIVE");
+        zurod::SetIndexTo("");
+        if (Ok(state)) CheckTags(state, 0);
+        zurod::CloseArea();
+    }
     CountRecords(state);
 }
 
 void OursIndexedReplace(benchmark::State& state) {
     StartIndexEngine();
     const std::vector<Row>& rows = Rows();
+    const auto amount = [&](int32_t n) { return rows[static_cast<size_t>(kRecords - n)].amount; };
     for (auto _ : state) {
         state.PauseTiming();
         if (!OpenIndexed(state, 0, "DATEKEY")) return;
@@ -290,11 +387,14 @@ void OursIndexedReplace(benchmark::State& state) {
         // A new amount: the record moves in the AMOUNT tag only.
         for (int32_t n = 1; n <= kRecords; ++n) {
             zurod::GO(n);
-            zurod::SetSwapNumber(*a, a->fields[kAmount], rows[static_cast<size_t>(kRecords - n)].amount);
+            zurod::SetSwapNumber(*a, a->fields[kAmount], amount(n));
             zurod::Replace();
             if (!Ok(state)) return;
         }
         state.PauseTiming();
+        if (!CheckOrder(state, "AMOUNT", OrderBy(kRecords, amount)) ||
+            !CheckOrder(state, "DATEKEY", ExpectedOrder(0, 2)))
+            return;
         zurod::CloseArea();
         state.ResumeTiming();
     }

@@ -8,6 +8,8 @@
 // record (which appends the memo at the end of the file, as AddMemo does).
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -34,13 +36,6 @@ constexpr int kMemos = 100'000;
 constexpr size_t kMemoSize = 1024;
 // The pack case: records with one live and one dead memo of 1 KiB each.
 constexpr int kPackRecords = 35'000;
-
-std::string MemoText(int n) {
-    std::string text(kMemoSize, static_cast<char>('a' + n % 26));
-    const std::string id = std::to_string(n);
-    text.replace(0, id.size(), id);
-    return text;
-}
 
 bool Ok(benchmark::State& state) {
     if (zurod::LastErrorCode() == 0) return true;
@@ -117,10 +112,42 @@ void CopyPackMaster(const std::string& path) {
 }
 
 // False, after marking the run failed, unless every memo was read whole.
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 bool ReadAll(benchmark::State& state, size_t bytes, const char* who) {
     if (bytes == kMemoSize * kMemos) return true;
     state.SkipWithError((std::string(who) + " read " + std::to_string(bytes) + " bytes").c_str());
     return false;
+}
+
+// Memo `block` of the current area through a stream.
+std::string ReadStream(int32_t block, std::vector<char>& buffer) {
+    std::string text;
+    zurod::CreateBlobDescriptor(false, block, 1);
+    for (int32_t n; (n = zurod::ReadBlobStream(buffer)) > 0;) text.append(buffer.data(), static_cast<size_t>(n));
+    zurod::DestroyBlobDescriptor();
+    return text;
+}
+
+// False, after marking the run failed, unless record n's memo of the table
+// at `path` is MemoText(n) for every record.
+bool CheckMemos(benchmark::State& state, const std::string& path) {
+    OpenExclusive(path);
+    if (!Ok(state)) return false;
+    std::vector<char> buffer(kMemoSize * 2);
+    for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
+        const int32_t n = zurod::RecNo();
+        if (!IsMemoText(n, ReadStream(zurod::GetFieldMemo(2), buffer))) {
+            state.SkipWithError(("the memo of record " + std::to_string(n) + " is not as written").c_str());
+            zurod::CloseArea();
+            return false;
+        }
+    }
+    zurod::CloseArea();
+    return Ok(state);
 }
 
 }  // namespace
@@ -130,16 +157,28 @@ void OursMemoAdd(benchmark::State& state) {
     const std::string path = PathIn("memoadd.dbf");
     std::vector<std::string> texts;
     for (int n = 0; n < kMemos; ++n) texts.push_back(MemoText(n));
+    std::vector<int32_t> blocks;
     for (auto _ : state) {
         state.PauseTiming();
         CreateMemoTable(path, version);
         state.ResumeTiming();
         OpenExclusive(path);
         if (!Ok(state)) break;
-        int32_t last = 0;
-        for (const std::string& text : texts) last = zurod::AddMemo(text);
+        blocks.clear();
+        for (const std::string& text : texts) blocks.push_back(zurod::AddMemo(text));
         zurod::CloseArea();
-        if (!Ok(state) || last == 0) break;
+        if (!Ok(state)) break;
+    }
+    // Every memo of the last run read back, untimed.
+    if (!state.error_occurred()) {
+        OpenExclusive(path);
+        std::vector<char> buffer(kMemoSize * 2);
+        for (int n = 0; n < kMemos && Ok(state); ++n)
+            if (!IsMemoText(n, ReadStream(blocks[static_cast<size_t>(n)], buffer))) {
+                state.SkipWithError(("memo " + std::to_string(n) + " is not as written").c_str());
+                break;
+            }
+        zurod::CloseArea();
     }
     CountRecords(state, kMemos);
 }
@@ -174,8 +213,26 @@ void XbaseMemoAdd(benchmark::State& state) {
                 break;
             }
         }
+        // The record keeps the block of the last memo.
+        if (ok && d.PutRecord() != XB_NO_ERROR) {
+            state.SkipWithError("xbase64 cannot write the record");
+            ok = false;
+        }
         d.CloseDatabase();
         if (!ok) break;
+    }
+    // The record holds the last memo stored, untimed: read by the engine.
+    if (!state.error_occurred()) {
+        OpenExclusive(path);
+        std::vector<char> buffer(kMemoSize * 2);
+        zurod::GoTop();
+        const int32_t block = zurod::GetFieldMemo(2);
+        const std::string text = ReadStream(block, buffer);
+        if (Ok(state) && !IsMemoText(kMemos - 1, text))
+            state.SkipWithError((std::string(kWrongBytes) + "the record's memo (block " + std::to_string(block) +
+                                 ") reads \"" + Excerpt(text) + "\"")
+                                    .c_str());
+        zurod::CloseArea();
     }
     CountRecords(state, kMemos);
 }
@@ -184,23 +241,33 @@ void OursMemoRead(benchmark::State& state) {
     const std::string& path = MemoMaster();
     const bool as_lines = state.range(0) == 1;
     std::vector<char> buffer(kMemoSize * 2);
+    std::string text;
     for (auto _ : state) {
         OpenExclusive(path);
         if (!Ok(state)) break;
         size_t bytes = 0;
+        int32_t wrong = 0;
         for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
             const int32_t block = zurod::GetFieldMemo(2);
+            text.clear();
             if (as_lines) {
                 zurod::GetMemo(block);
-                for (const zurod::MemoLine& line : zurod::MemoLineTable()) bytes += line.text.size();
-                continue;
+                for (const zurod::MemoLine& line : zurod::MemoLineTable()) text += line.text;
+            } else {
+                zurod::CreateBlobDescriptor(false, block, 1);
+                for (int32_t n; (n = zurod::ReadBlobStream(buffer)) > 0;)
+                    text.append(buffer.data(), static_cast<size_t>(n));
+                zurod::DestroyBlobDescriptor();
             }
-            zurod::CreateBlobDescriptor(false, block, 1);
-            for (int32_t n; (n = zurod::ReadBlobStream(buffer)) > 0;) bytes += static_cast<size_t>(n);
-            zurod::DestroyBlobDescriptor();
+            bytes += text.size();
+            if (wrong == 0 && !IsMemoText(zurod::RecNo(), text)) wrong = zurod::RecNo();
         }
         zurod::CloseArea();
         if (!Ok(state) || !ReadAll(state, bytes, "the engine")) break;
+        if (wrong != 0) {
+            state.SkipWithError(("the memo of record " + std::to_string(wrong) + " is not as written").c_str());
+            break;
+        }
     }
     CountRecords(state, kMemos);
 }
@@ -217,12 +284,25 @@ void XbaseMemoRead(benchmark::State& state) {
         }
         d.AutoLockOff();
         size_t bytes = 0;
+        xbULong wrong = 0;
+        std::string seen;
         for (xbULong n = 1; n <= static_cast<xbULong>(kMemos); ++n) {
             d.GetRecord(n);
             const xbLong length = std::min<xbLong>(d.GetMemoFieldLen(1), static_cast<xbLong>(buffer.size()));
-            if (d.GetMemoField(1, length, buffer.data(), 0) == XB_NO_ERROR) bytes += static_cast<size_t>(length);
+            if (d.GetMemoField(1, length, buffer.data(), 0) != XB_NO_ERROR) continue;
+            bytes += static_cast<size_t>(length);
+            if (wrong == 0 && !IsMemoText(static_cast<int>(n), {buffer.data(), static_cast<size_t>(length)})) {
+                wrong = n;
+                seen = Excerpt({buffer.data(), static_cast<size_t>(length)});
+            }
         }
         d.CloseDatabase();
+        if (wrong != 0) {
+            state.SkipWithError(
+                (std::string(kWrongBytes) + "the memo of record " + std::to_string(wrong) + " reads \"" + seen + "\"")
+                    .c_str());
+            break;
+        }
         if (!ReadAll(state, bytes, "xbase64")) break;
     }
     CountRecords(state, kMemos);
@@ -240,6 +320,7 @@ void OursMemoPack(benchmark::State& state) {
         zurod::CloseArea();
         if (!Ok(state)) break;
     }
+    if (!state.error_occurred()) CheckMemos(state, path);
     CountRecords(state, kPackRecords);
 }
 
@@ -265,6 +346,9 @@ void CopyLiveBytes(benchmark::State& state) {
             break;
         }
     }
+    // What cp wrote against what it read, untimed.
+    if (!state.error_occurred() && ReadFileBytes(target) != ReadFileBytes(live))
+        state.SkipWithError((std::string(kWrongBytes) + "the copy differs from the live memos").c_str());
     CountRecords(state, kPackRecords);
 }
 

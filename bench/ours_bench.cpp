@@ -65,6 +65,13 @@ void Walk(benchmark::State& state, bool exclusive) {
     const bool with_deleted = state.range(0) > 0;
     const std::string& source = with_deleted ? MasterTableWithDeleted() : MasterTable();
     const int64_t visible = with_deleted ? kRecords - kRecords / kDeleteEvery : kRecords;
+    const uint64_t expected_texts = RowsDigest(
+        Rows(),
+        [](const Row& r, TextDigest& d) {
+            d.Add(r.date);
+            d.Add(r.accname);
+        },
+        with_deleted);
     for (auto _ : state) {
         TWorkArea* a = Open(state, source, exclusive);
         if (!a) break;
@@ -73,16 +80,17 @@ void Walk(benchmark::State& state, bool exclusive) {
         const FieldInfo& amount = a->fields[kAmount];
         if (with_deleted) zurod::SetIgnoreDel(true);
         double sum = 0;
-        size_t chars = 0;
+        TextDigest texts;
         int64_t seen = 0;
         for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
-            chars += zurod::SwapString(*a, date).size() + zurod::SwapString(*a, account).size();
+            texts.Add(zurod::SwapString(*a, date));
+            texts.Add(zurod::SwapString(*a, account));
             sum += zurod::SwapNumber(*a, amount);
             ++seen;
         }
-        benchmark::DoNotOptimize(chars);
         if (!Ok(state) || !Expect(state, seen, visible, "records walked")) break;
         if (!ExpectTotal(state, sum, with_deleted ? KeptAmountTotal() : AmountTotal(), "AMOUNT walked")) break;
+        if (!ExpectDigest(state, texts, expected_texts, "DATE and ACCNAME walked")) break;
         zurod::CloseArea();
     }
     CountRecords(state);
@@ -210,26 +218,25 @@ void OursAppend(benchmark::State& state) {
 void OursRead(benchmark::State& state) {
     PrepareEngine();
     const std::string& source = MasterTable();
+    const uint64_t expected_texts = RowsDigest(Rows(), [](const Row& r, TextDigest& d) { AddRowTexts(r, d, false); });
     for (auto _ : state) {
         TWorkArea* a = Open(state, source, !Shared(state));
         if (!a) break;
         double sum = 0;
-        size_t chars = 0;
+        TextDigest texts;
         int64_t seen = 0;
         for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
             for (const FieldInfo& f : a->fields) {
-                if (f.type == 'N') {
+                if (f.type == 'N')
                     sum += zurod::SwapNumber(*a, f);
-                } else {
-                    const std::string_view text = zurod::SwapString(*a, f);
-                    chars += text.size() + (text.empty() ? 0 : static_cast<unsigned char>(text[0]));
-                }
+                else
+                    texts.Add(zurod::SwapString(*a, f));
             }
             ++seen;
         }
-        benchmark::DoNotOptimize(chars);
         if (!Ok(state) || !Expect(state, seen, kRecords, "records read")) break;
         if (!ExpectTotal(state, sum, AmountAndBalanceTotal(), "AMOUNT and BALANCE read")) break;
+        if (!ExpectDigest(state, texts, expected_texts, "texts read")) break;
         zurod::CloseArea();
     }
     CountRecords(state);
@@ -430,10 +437,24 @@ void OursAppendFrom(benchmark::State& state) {
 void OursVFileFifo(benchmark::State& state) {
     PrepareEngine();
     std::vector<char> buffer(VFileBufferSize());
+    const uint64_t expected_texts = RowsDigest(Rows(), [](const Row& r, TextDigest& d) {
+        d.Add(r.detail);
+        d.Add(r.ref);
+    });
     for (auto _ : state) {
         TWorkArea* a = OpenVirtual(state, buffer, "FIFO");
         if (!a || !LoadVirtual(state, *a, kRecords, nullptr)) break;
         if (!Expect(state, zurod::RecCount(), kRecords, "records in the virtual file")) break;
+        // What the file holds against the rows, untimed.
+        state.PauseTiming();
+        TextDigest texts;
+        for (zurod::GoTop(); !zurod::dEOF(); zurod::SKIP(1)) {
+            texts.Add(zurod::SwapString(*a, a->fields[kVDetail]));
+            texts.Add(zurod::SwapString(*a, a->fields[kVRef]));
+        }
+        const bool right = ExpectDigest(state, texts, expected_texts, "DETAIL and REF in the virtual file");
+        state.ResumeTiming();
+        if (!right) break;
         zurod::CloseArea();
     }
     CountRecords(state);

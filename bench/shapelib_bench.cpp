@@ -132,26 +132,27 @@ void ShapelibAppend(benchmark::State& state) {
 
 void ShapelibRead(benchmark::State& state) {
     const std::string& source = MasterTable();
+    const uint64_t expected_texts = RowsDigest(OemRows(), [](const Row& r, TextDigest& d) { AddRowTexts(r, d, true); });
     for (auto _ : state) {
         Dbf dbf(DBFOpen(source.c_str(), "rb"));
         if (!Opened(state, dbf, source)) break;
         DBFHandle h = dbf.get();
         const int count = DBFGetRecordCount(h);
         double sum = 0;
-        size_t chars = 0;
+        TextDigest texts;
         for (int i = 0; i < count; ++i) {
             for (int c = 0; c < kColumnCount; ++c) {
                 if (kColumns[c].type == 'N') {
                     sum += DBFReadDoubleAttribute(h, i, c);
                 } else {
                     const char* text = DBFReadStringAttribute(h, i, c);
-                    chars += std::char_traits<char>::length(text) + static_cast<unsigned char>(text[0]);
+                    texts.Add(text, std::char_traits<char>::length(text));
                 }
             }
         }
-        benchmark::DoNotOptimize(chars);
         if (!Expect(state, count, kRecords, "records read")) break;
         if (!ExpectTotal(state, sum, AmountAndBalanceTotal(), "AMOUNT and BALANCE read")) break;
+        if (!ExpectDigest(state, texts, expected_texts, "texts read")) break;
     }
     CountRecords(state);
 }
@@ -160,24 +161,33 @@ void ShapelibWalk(benchmark::State& state) {
     const bool with_deleted = state.range(0) > 0;
     const std::string& source = with_deleted ? MasterTableWithDeleted() : MasterTable();
     const int64_t visible = with_deleted ? kRecords - kRecords / kDeleteEvery : kRecords;
+    const uint64_t expected_texts = RowsDigest(
+        OemRows(),
+        [](const Row& r, TextDigest& d) {
+            d.Add(r.stored_date);
+            d.Add(r.accname);
+        },
+        with_deleted);
     for (auto _ : state) {
         Dbf dbf(DBFOpen(source.c_str(), "rb"));
         if (!Opened(state, dbf, source)) break;
         DBFHandle h = dbf.get();
         const int count = DBFGetRecordCount(h);
         double sum = 0;
-        size_t chars = 0;
+        TextDigest texts;
         int64_t seen = 0;
         for (int i = 0; i < count; ++i) {
             if (with_deleted && DBFIsRecordDeleted(h, i)) continue;
-            chars += std::char_traits<char>::length(DBFReadStringAttribute(h, i, kDate));
-            chars += std::char_traits<char>::length(DBFReadStringAttribute(h, i, kAccName));
+            const char* date = DBFReadStringAttribute(h, i, kDate);
+            texts.Add(date, std::char_traits<char>::length(date));
+            const char* account = DBFReadStringAttribute(h, i, kAccName);
+            texts.Add(account, std::char_traits<char>::length(account));
             sum += DBFReadDoubleAttribute(h, i, kAmount);
             ++seen;
         }
-        benchmark::DoNotOptimize(chars);
         if (!Expect(state, seen, visible, "records walked")) break;
         if (!ExpectTotal(state, sum, with_deleted ? KeptAmountTotal() : AmountTotal(), "AMOUNT walked")) break;
+        if (!ExpectDigest(state, texts, expected_texts, "DATE and ACCNAME walked")) break;
     }
     CountRecords(state);
 }

@@ -1,13 +1,18 @@
 #include "bench/transactions.hpp"
 
+#include <malloc.h>
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <random>
 #include <span>
 #include <string_view>
@@ -122,6 +127,8 @@ std::vector<zurod::FieldDef> MasterFields() {
     return defs;
 }
 
+std::string RecordProblem(const std::string& path, const std::string& expected);
+
 [[noreturn]] void Fail(const std::string& what) {
     std::fprintf(stderr, "corvanta-bench: %s: %s\n", what.c_str(), zurod::LastErrorMessage().c_str());
     std::exit(1);
@@ -173,6 +180,12 @@ std::string BuildMaster(const std::string& name, bool with_deleted) {
     }
     zurod::CloseArea();
     if (zurod::LastErrorCode() != 0) Fail("closing " + path);
+    // Every case reads these bytes: they must be the rows, whoever wrote them.
+    std::string expected = ExpectedMasterRecords();
+    const size_t rl = expected.size() / kRecords;
+    if (with_deleted)
+        for (size_t n = kDeleteEvery; n <= kRecords; n += kDeleteEvery) expected[(n - 1) * rl] = '*';
+    if (const std::string problem = RecordProblem(path, expected); !problem.empty()) Fail(path + ": " + problem);
     return path;
 }
 
@@ -294,6 +307,117 @@ const std::string& MillionTable() {
     return path;
 }
 
+std::string ShiftDate(const std::string& yyyymmdd, int days) {
+    using namespace std::chrono;
+    const year_month_day d{sys_days{year{std::stoi(yyyymmdd.substr(0, 4))} / std::stoi(yyyymmdd.substr(4, 2)) /
+                                    std::stoi(yyyymmdd.substr(6, 2))} +
+                           std::chrono::days{days}};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d%02u%02u", static_cast<int>(d.year()), static_cast<unsigned>(d.month()),
+                  static_cast<unsigned>(d.day()));
+    return text;
+}
+
+const std::string& MillionInDateOrder() {
+    static const std::string path = TenCopies("million_dated.dbf", [](int copy, std::string& records, size_t length) {
+        const std::vector<Row>& rows = Rows();
+        for (size_t i = 0; i < rows.size(); ++i)
+            std::memcpy(records.data() + i * length + 1, ShiftDate(rows[i].stored_date, copy * kDaysPerCopy).data(), 8);
+    });
+    return path;
+}
+
+const Row& RowOf(int32_t n) { return Rows()[static_cast<size_t>(n - 1) % Rows().size()]; }
+
+std::string StoredDateOf(int which, int32_t n) {
+    const std::string& date = RowOf(n).stored_date;
+    return which == 0 ? date : ShiftDate(date, (n - 1) / kRecords * kDaysPerCopy);
+}
+
+const std::vector<int32_t>& RandomRecords() {
+    static const std::vector<int32_t> records = [] {
+        std::mt19937 random(7);
+        std::vector<int32_t> r;
+        for (int i = 0; i < 100'000; ++i) r.push_back(static_cast<int32_t>(random() % kMillion) + 1);
+        return r;
+    }();
+    return records;
+}
+
+namespace {
+
+constexpr size_t kMemoSize = 1024;
+
+}  // namespace
+
+std::string MemoText(int n) {
+    std::string text(kMemoSize, static_cast<char>('a' + n % 26));
+    const std::string id = std::to_string(n);
+    text.replace(0, id.size(), id);
+    return text;
+}
+
+bool IsMemoText(int n, std::string_view text) {
+    static const std::array<std::string, 26> letters = [] {
+        std::array<std::string, 26> l;
+        for (size_t i = 0; i < l.size(); ++i) l[i].assign(kMemoSize, static_cast<char>('a' + i));
+        return l;
+    }();
+    char id[16];
+    const int digits = static_cast<int>(std::to_chars(id, id + sizeof id, n).ptr - id);
+    if (n < 0 || text.size() != kMemoSize ||
+        text.compare(0, static_cast<size_t>(digits), id, static_cast<size_t>(digits)) != 0)
+        return false;
+    return std::memcmp(text.data() + digits, letters[static_cast<size_t>(n % 26)].data() + digits,
+                       kMemoSize - static_cast<size_t>(digits)) == 0;
+}
+
+std::string Excerpt(std::string_view text, size_t length) {
+    std::string out;
+    for (const char c : text.substr(0, length)) {
+        char hex[8];
+        const auto u = static_cast<unsigned char>(c);
+        std::snprintf(hex, sizeof hex, "\\x%02X", u);
+        out += u >= 32 && u < 127 ? std::string(1, c) : std::string(hex);
+    }
+    return out + (text.size() > length ? "..." : "");
+}
+
+namespace {
+
+// The heap as new and delete see it while a PeakMemory runs.
+bool g_counting = false;
+int64_t g_held = 0, g_peak = 0, g_start = 0;
+
+void* Allocate(size_t size) {
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (!p) throw std::bad_alloc();
+    if (g_counting) {
+        g_held += static_cast<int64_t>(malloc_usable_size(p));
+        g_peak = std::max(g_peak, g_held);
+    }
+    return p;
+}
+
+void Release(void* p) {
+    if (!p) return;
+    if (g_counting) g_held -= static_cast<int64_t>(malloc_usable_size(p));
+    std::free(p);
+}
+
+}  // namespace
+
+PeakMemory::PeakMemory() {
+    g_held = g_peak = g_start = 0;
+    g_counting = true;
+}
+
+PeakMemory::~PeakMemory() { g_counting = false; }
+
+double PeakMemory::HeldMb() const { return static_cast<double>(g_held - g_start) / (1024.0 * 1024.0); }
+
+double PeakMemory::GrowthMb() const { return static_cast<double>(g_peak - g_start) / (1024.0 * 1024.0); }
+
 namespace {
 
 // In cents, so that the order of the additions does not matter.
@@ -408,28 +532,31 @@ const std::string& ExpectedKeptRecords() {
     return records;
 }
 
-bool SameRecords(benchmark::State& state, const std::string& path, const std::string& expected) {
+namespace {
+
+// What is wrong with the records of the table at `path` against `expected`;
+// empty when nothing.
+std::string RecordProblem(const std::string& path, const std::string& expected) {
     std::ifstream in(path, std::ios::binary);
     const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::string problem;
-    if (file.size() < 32) {
-        problem = "no table";
-    } else {
-        const uint32_t count = Le(file, 4, 4);
-        const size_t hl = Le(file, 8, 2), rl = Le(file, 10, 2);
-        const size_t records = rl == 0 ? 0 : expected.size() / rl;
-        if (rl == 0 || count != records) {
-            problem = std::to_string(count) + " records, expected " + std::to_string(records);
-        } else if (file.size() < hl + expected.size()) {
-            problem = "the file is shorter than its records";
-        } else if (file.compare(hl, expected.size(), expected) != 0) {
-            size_t at = 0;
-            while (file[hl + at] == expected[at]) ++at;
-            const size_t record = at / rl;
-            problem = "record " + std::to_string(record + 1) + " is \"" + file.substr(hl + record * rl, rl) +
-                "\", expected \"" + expected.substr(record * rl, rl) + "\"";
-        }
-    }
+    if (file.size() < 32) return "no table";
+    const uint32_t count = Le(file, 4, 4);
+    const size_t hl = Le(file, 8, 2), rl = Le(file, 10, 2);
+    const size_t records = rl == 0 ? 0 : expected.size() / rl;
+    if (rl == 0 || count != records) return std::to_string(count) + " records, expected " + std::to_string(records);
+    if (file.size() < hl + expected.size()) return "the file is shorter than its records";
+    if (file.compare(hl, expected.size(), expected) == 0) return {};
+    size_t at = 0;
+    while (file[hl + at] == expected[at]) ++at;
+    const size_t record = at / rl;
+    return "record " + std::to_string(record + 1) + " is \"" + file.substr(hl + record * rl, rl) + "\", expected \"" +
+        expected.substr(record * rl, rl) + "\"";
+}
+
+}  // namespace
+
+bool SameRecords(benchmark::State& state, const std::string& path, const std::string& expected) {
+    const std::string problem = RecordProblem(path, expected);
     if (problem.empty()) return true;
     state.SkipWithError((path + ": " + problem).c_str());
     return false;
@@ -444,8 +571,37 @@ void RemoveTable(const std::string& path) {
     std::filesystem::remove(path, ec);
 }
 
+void AddRowTexts(const Row& r, TextDigest& d, bool stored_date) {
+    d.Add(stored_date ? r.stored_date : r.date);
+    for (const std::string* text : {&r.detail, &r.source, &r.dest, &r.action, &r.ref, &r.category, &r.accname})
+        d.Add(*text);
+}
+
+uint64_t RowsDigest(const std::vector<Row>& rows, const std::function<void(const Row&, TextDigest&)>& texts,
+                    bool kept_only, int copies) {
+    TextDigest d;
+    for (int copy = 0; copy < copies; ++copy)
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (!kept_only || (i + 1) % kDeleteEvery != 0) texts(rows[i], d);
+    return d.value;
+}
+
+bool ExpectDigest(benchmark::State& state, const TextDigest& got, uint64_t expected, const char* what) {
+    if (got.value == expected) return true;
+    state.SkipWithError((std::string(what) + ": the texts read are not the texts written").c_str());
+    return false;
+}
+
 void CountRecords(benchmark::State& state, int64_t per_iteration) {
     state.SetItemsProcessed(state.iterations() * per_iteration);
 }
 
 }  // namespace bench
+
+// Every allocation of the program goes through the counter above.
+void* operator new(size_t size) { return bench::Allocate(size); }
+void* operator new[](size_t size) { return bench::Allocate(size); }
+void operator delete(void* p) noexcept { bench::Release(p); }
+void operator delete[](void* p) noexcept { bench::Release(p); }
+void operator delete(void* p, size_t) noexcept { bench::Release(p); }
+void operator delete[](void* p, size_t) noexcept { bench::Release(p); }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zurod {
@@ -42,6 +43,20 @@ struct Row {
     double balance = 0;
 };
 
+// A digest of the texts a loop read, cheap enough for the timed loops: each
+// text's length without its trailing blanks and its first and last
+// characters. It equals the digest of the rows' own texts only when every
+// text came back whole and in its place.
+struct TextDigest {
+    uint64_t value = 0;
+    void Add(const char* text, size_t size) {
+        while (size > 0 && text[size - 1] == ' ') --size;
+        value = value * 31 + size;
+        if (size > 0)
+            value += static_cast<unsigned char>(text[0]) * 7u + static_cast<unsigned char>(text[size - 1]) * 13u;
+    }
+    void Add(std::string_view text) { Add(text.data(), text.size()); }
+};
 // The same rows on every call (a fixed seed), built once.
 const std::vector<Row>& Rows();
 // The same rows with their texts in the tables' page (OEM 850): the peers
@@ -50,6 +65,10 @@ const std::vector<Row>& OemRows();
 // The row whose DETAIL, AMOUNT and BALANCE the replace cases put into
 // record i (0-based).
 inline size_t ReplacementRow(size_t i) { return (i + 1) % kRecords; }
+
+// The texts of a row's character and date fields in column order: the date
+// as `date` or `stored_date`, for the digests of loops that read them all.
+void AddRowTexts(const Row& row, TextDigest& digest, bool stored_date);
 
 // Puts a row's values into the swap buffer of a table in the master's layout.
 void PutRow(zurod::TWorkArea& area, const Row& row);
@@ -94,6 +113,44 @@ const std::string& MillionTable();
 using CopyPatch = std::function<void(int copy, std::string& records, size_t length)>;
 std::string TenCopies(const std::string& name, const CopyPatch& patch);
 
+// The million records in date order: the master's rows ten times over, each
+// copy dated kDaysPerCopy after the one before, as a history grows.
+inline constexpr int kDaysPerCopy = kRecords / 4;  // the generator's four records a day
+// YYYYMMDD `days` later.
+std::string ShiftDate(const std::string& yyyymmdd, int days);
+const std::string& MillionInDateOrder();
+// Record n's row and stored date in the master (which 0) or that table (1).
+const Row& RowOf(int32_t n);
+std::string StoredDateOf(int which, int32_t n);
+
+// 100,000 record numbers of the dated million picked at random (the same
+// on every call): the records whose keys the find cases look for.
+const std::vector<int32_t>& RandomRecords();
+
+// The memo of record n in the memo cases: 1 KiB of one letter, starting
+// with the number; and whether `text` is exactly that (fast enough for the
+// timed loops).
+std::string MemoText(int n);
+bool IsMemoText(int n, std::string_view text);
+
+// The start of a text for a message, bytes outside printable ASCII as \xNN.
+std::string Excerpt(std::string_view text, size_t length = 24);
+
+// How much memory a part of a case holds at its peak: the heap bytes
+// allocated through new and not yet freed, counted while a PeakMemory is
+// running (one at a time).
+class PeakMemory {
+public:
+    PeakMemory();
+    ~PeakMemory();
+    PeakMemory(const PeakMemory&) = delete;
+    PeakMemory& operator=(const PeakMemory&) = delete;
+    // Megabytes above what was held when it started.
+    double GrowthMb() const;
+    // Megabytes held now above that.
+    double HeldMb() const;
+};
+
 // Totals of AMOUNT over all rows and over the "Debit" rows, as the tables
 // store them (rounded to cents); the same without every tenth row (the
 // deleted ones); and AMOUNT plus BALANCE over all rows.
@@ -120,5 +177,17 @@ void RemoveTable(const std::string& path);
 
 // Records per second over the whole run.
 void CountRecords(benchmark::State& state, int64_t per_iteration = kRecords);
+
+// The digest of `texts(row, digest)` over the rows (without every tenth
+// when `kept_only`), `copies` times over: what a loop must have read.
+uint64_t RowsDigest(const std::vector<Row>& rows, const std::function<void(const Row&, TextDigest&)>& texts,
+                    bool kept_only = false, int copies = 1);
+// False, after marking the run failed, unless the digests agree.
+bool ExpectDigest(benchmark::State& state, const TextDigest& got, uint64_t expected, const char* what);
+
+// A peer that hands back other bytes than were written is not timed: its
+// run fails with a message starting with this, and the summary shows it as
+// "wrong" instead of a time.
+inline constexpr const char* kWrongBytes = "wrong bytes: ";
 
 }  // namespace bench

@@ -183,7 +183,7 @@ std::optional<std::string> ChmFile::ResolveTopic(const std::string& topic) const
     // "mk:@MSITStore:file.chm::/topic.htm" names a topic of a file.
     if (const size_t colons = name.find("::"); colons != std::string::npos) name.erase(0, colons + 2);
     if (name.empty()) return std::nullopt;
-    if (name[0] != '/') name.insert(0, "/");
+    if (name[0] != '/') name.insert(name.begin(), '/');
     // The whole name, then ever shorter tails from a '/' on: a compiler may
     // have written where the page lay on its disk.
     for (size_t at = 0; at != std::string::npos; at = name.find('/', at + 1)) {

@@ -121,7 +121,11 @@ void EnsureStarted() {
 }
 
 std::string ReplaceBlanks(std::string text) {
-    for (size_t at = text.find("%20"); at != std::string::npos; at = text.find("%20", at + 1)) text.replace(at, 3, " ");
+    // Erase and set rather than replace: GCC 12 warns falsely on replace (-Wrestrict).
+    for (size_t at = text.find("%20"); at != std::string::npos; at = text.find("%20", at + 1)) {
+        text.erase(at + 1, 2);
+        text[at] = ' ';
+    }
     size_t start = 0;
     while (start < text.size() && text[start] == ' ') ++start;
     size_t end = text.size();

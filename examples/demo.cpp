@@ -10,7 +10,8 @@
 // tables are reached through datasets, as the program reaches them. Running
 // it again re-creates the tables. While it writes the history the engine's
 // progress window is up (on the screen when there is one), and pictures of
-// the message and progress windows go into the folder.
+// the message and progress windows go into the folder, and one of the
+// program's main window over the history (grid-window.png).
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -38,144 +39,25 @@
 #include "engine/ui/tzmsg.hpp"
 #include "engine/vfile/vfile.hpp"
 #include "examples/control_pictures.hpp"
+#include "examples/demo_data.hpp"
+#include "examples/main_window.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
 
 namespace {
 
-constexpr int kTransactions = 300;
-constexpr std::array<const char*, 4> kAccounts = {"Current Account", "Cash Account", "Savings Account", "Credit Card"};
-constexpr std::array<const char*, 5> kCategories = {"Groceries", "Fuel", "Dining Out", "Utilities", "Books"};
-
-// One side of a transaction as the history stores it.
-struct Posting {
-    std::string date, detail, source, dest, action, ref, category, account;
-    int64_t cents = 0;  // never negative
-};
-
+using demo::GenerateHistory;
+using demo::kAccounts;
+using demo::kCategories;
+using demo::kHistoryFields;
+using demo::kHistoryTags;
+using demo::Posting;
+using demo::Remove;
+using demo::Table;
+using demo::WriteHistory;
 using zurod::TTzDbf;
 
-// The history as the program keeps it: its field list and its production
-// index of two tags, rebuilt at every open; the demo adds a tag on the account.
-const std::vector<std::string> kHistoryFields = {
-    "DATE,D,8,0", "DETAIL,C,30,0",   "SOURCE,C,30,0", "DEST,C,30,0",   "ACTION,C,8,0",
-    "REF,C,10,0", "CATEGORY,C,20,0", "AMOUNT,N,9,2",  "BALANCE,N,9,2", "ACCNAME,C,30,0",
-};
-const std::vector<std::string> kHistoryTags = {
-    "TGTHRECN,F,F,RECNO()", "", "TGTHDATE,F,F,DTOS(DATE)+STR(RECNO())+DETAIL", "", "TGTHACC,F,F,ACCNAME+DTOS(DATE)", "",
-};
-
-// A table of the program: opened exclusively, created from its field list
-// when missing, its index tags rebuilt at every open.
-ui::Owned<TTzDbf> Table(const std::string& name, const std::string& path, const std::vector<std::string>& fields,
-                        const std::vector<std::string>& tags = {}) {
-    auto ds = ui::Make<TTzDbf>(nullptr);
-    ds->SetName(name);
-    for (const std::string& line : fields) ds->DbfFields().Add(line);
-    for (const std::string& line : tags) ds->IndexList().Add(line);
-    ds->SetDbfFileName(path);
-    ds->SetExclusive(true);
-    ds->AutoFixRecCount = true;
-    ds->CreateIndex = zurod::ciAlways;
-    ds->Open();
-    return ds;
-}
-
-// Removes a table and the files beside it, so that it is created anew.
-void Remove(const std::string& path) {
-    for (const char* ext : {".dbf", ".DBT", ".MDX"}) {
-        std::error_code ec;
-        std::filesystem::remove(std::filesystem::path(path).replace_extension(ext), ec);
-    }
-}
-
 std::string Trim(const std::string& s) { return zurod::TzAllTrim(s); }
-
-// A small fixed-seed generator, so that every run posts the same history.
-class Random {
-public:
-    uint32_t Next(uint32_t below) {
-        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>(state_ >> 33) % below;
-    }
-
-private:
-    uint64_t state_ = 2024;
-};
-
-std::vector<Posting> GenerateHistory() {
-    std::vector<Posting> postings;
-    Random random;
-    int64_t cash = 0;  // cents; cash is never overspent
-    auto day = std::chrono::sys_days{std::chrono::year{2024} / 1 / 2};
-    for (int t = 1; t <= kTransactions; ++t) {
-        if (random.Next(3) == 0) day += std::chrono::days{1};
-        const std::chrono::year_month_day ymd{day};
-        Posting p;
-        p.date = zurod::DateFrom(static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
-                                 static_cast<int>(static_cast<unsigned>(ymd.day())));
-        char ref[12];
-        std::snprintf(ref, sizeof ref, "%010d", t);
-        p.ref = ref;
-        uint32_t kind = t % 20 == 1 ? 0 : 1 + random.Next(4);
-        if (kind == 0) {  // pay day
-            p.action = p.source = "Credit";
-            p.dest = p.account = kAccounts[0];
-            p.detail = "Salary";
-            p.category = "Salary";
-            p.cents = 250'000;
-            postings.push_back(p);
-        } else if (kind <= 3) {  // a payment from the current account, cash or the card
-            p.cents = 100 + random.Next(12'000);
-            if (kind == 2 && p.cents > cash) kind = 1;
-            if (kind == 2) cash -= p.cents;
-            p.action = p.dest = "Debit";
-            p.source = p.account = kAccounts[kind == 1 ? 0 : kind == 2 ? 1 : 3];
-            p.category = kCategories[random.Next(kCategories.size())];
-            p.detail = p.category + " payment";
-            postings.push_back(p);
-        } else {  // from the current account to one of the others: one record per account
-            p.action = p.category = "Transfer";
-            p.source = kAccounts[0];
-            p.dest = kAccounts[1 + random.Next(3)];
-            p.detail = "Transfer to " + p.dest;
-            p.cents = 1'000 + random.Next(40'000);
-            if (p.dest == kAccounts[1]) cash += p.cents;
-            p.account = p.source;
-            postings.push_back(p);
-            p.account = p.dest;
-            postings.push_back(p);
-        }
-    }
-    return postings;
-}
-
-// The account's balance moves down when it is the paying side.
-int64_t Signed(const Posting& p) { return p.source == p.account ? -p.cents : p.cents; }
-
-// `step` is called a hundred times over the whole run.
-void WriteHistory(const std::string& path, const std::vector<Posting>& postings, const std::function<void()>& step) {
-    Remove(path);
-    auto history = Table("History", path, kHistoryFields, kHistoryTags);
-    std::map<std::string, int64_t> balances;
-    size_t written = 0;
-    for (const Posting& p : postings) {
-        if (written++ * 100 % postings.size() < 100) step();
-        const int64_t after = balances[p.account] += Signed(p);
-        history->ClearRecord();
-        history->FieldPutShort("DATE", p.date);
-        history->FieldPut("DETAIL", p.detail);
-        history->FieldPut("SOURCE", p.source);
-        history->FieldPut("DEST", p.dest);
-        history->FieldPut("ACTION", p.action);
-        history->FieldPut("REF", p.ref);
-        history->FieldPut("CATEGORY", p.category);
-        history->FieldPutFloat("AMOUNT", static_cast<double>(p.cents) / 100);
-        history->FieldPutFloat("BALANCE", static_cast<double>(after) / 100);
-        history->FieldPut("ACCNAME", p.account);
-        history->AppendRec();
-    }
-}
 
 // A note per account, kept in the table's memo file; the cash account has none.
 constexpr std::array<const char*, 4> kNotes = {
@@ -408,6 +290,11 @@ int Run(int argc, char** argv) {
         }
         ReportNotes(notes);
         ok = SplitRoundTrip(folder + "/splits.dbf", postings) && ok;
+        // The program's main window over the history, as make run shows it.
+        auto window = ui::Make<demo::TMainWindow>(nullptr, folder, "");
+        window->Show();
+        if (!SavePicture(window.get(), folder + "/grid-window.png"))
+            std::fprintf(stderr, "corvanta-demo: cannot write the main window's picture into %s\n", folder.c_str());
         for (const std::string& name : WriteControlPictures(folder))
             std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
         return ok ? 0 : 1;

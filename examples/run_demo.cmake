@@ -10,8 +10,8 @@ foreach(run fresh again)
     if(NOT out MATCHES "transactionhistory.dbf: [1-9][0-9]* records")
         message(FATAL_ERROR "corvanta-demo printed no history on the ${run} run:\n${out}")
     endif()
-    foreach(picture progress-window.png message-window.png controls-speedbutton.png controls-label.png
-                    controls-gradient-caption.png controls-message-panel.png controls-hint.png)
+    foreach(picture progress-window.png message-window.png grid-window.png controls-speedbutton.png
+                    controls-label.png controls-gradient-caption.png controls-message-panel.png controls-hint.png)
         if(NOT EXISTS "${DIR}/${picture}")
             message(FATAL_ERROR "corvanta-demo left no ${picture} on the ${run} run")
         endif()

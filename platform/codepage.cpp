@@ -122,6 +122,24 @@ void Translate(std::span<char> text, const ByteTable& t) {
 }  // namespace
 
 void OemToAnsi(std::span<char> text) { Translate(text, OemToAnsiTable()); }
+
+void OemToAnsi(std::span<const char> from, char* to) {
+    const ByteTable& t = OemToAnsiTable();
+    const char* p = from.data();
+    const char* const end = p + from.size();
+    while (end - p >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        if ((word & 0x8080808080808080ull) == 0) {
+            std::memcpy(to, &word, 8);
+        } else {
+            for (int i = 0; i < 8; ++i) to[i] = static_cast<char>(t[Byte(p[i])]);
+        }
+        p += 8;
+        to += 8;
+    }
+    for (; p < end; ++p, ++to) *to = static_cast<char>(t[Byte(*p)]);
+}
 void AnsiToOem(std::span<char> text) { Translate(text, AnsiToOemTable()); }
 
 std::string OemToAnsi(std::string_view text) {

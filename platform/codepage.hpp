@@ -28,6 +28,8 @@ const ByteTable& OemToAnsiTable();
 const ByteTable& AnsiToOemTable();
 
 void OemToAnsi(std::span<char> text);  // in place
+// The same while copying `from` to `to` (as many bytes), in one pass.
+void OemToAnsi(std::span<const char> from, char* to);
 void AnsiToOem(std::span<char> text);
 std::string OemToAnsi(std::string_view text);
 std::string AnsiToOem(std::string_view text);

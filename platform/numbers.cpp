@@ -90,6 +90,33 @@ bool ParseDouble(std::string_view text, double& value) {
     }
     // from_chars would also take "inf", "nan" and a second sign.
     if (text.empty() || !(IsDigit(text.front()) || text.front() == '.')) return false;
+    // Most stored numbers have few digits and no exponent: their digits as
+    // an integer and one division by an exact power of ten round exactly as
+    // from_chars does.
+    static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (text.size() <= 16) {
+        uint64_t digits = 0;
+        int count = 0, decimals = -1;
+        bool plain = true;
+        for (const char c : text) {
+            if (IsDigit(c)) {
+                digits = digits * 10 + static_cast<uint64_t>(c - '0');
+                ++count;
+                if (decimals >= 0) ++decimals;
+            } else if (c == '.' && decimals < 0) {
+                decimals = 0;
+            } else {
+                plain = false;
+                break;
+            }
+        }
+        if (plain && count > 0 && count <= 15) {
+            const double parsed = static_cast<double>(digits) / kTens[decimals < 0 ? 0 : decimals];
+            value = negative ? -parsed : parsed;
+            return true;
+        }
+    }
     double parsed = 0;
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);

@@ -36,9 +36,10 @@ std::string FindProgram(std::string_view name, std::string_view search_path) {
     while (start <= search_path.size()) {
         size_t end = search_path.find(':', start);
         if (end == std::string_view::npos) end = search_path.size();
-        std::string folder(search_path.substr(start, end - start));
-        if (folder.empty()) folder = ".";  // an empty entry is the current folder
-        const std::string candidate = folder + "/" + std::string(name);
+        // An empty entry is the current folder.
+        std::string candidate(end > start ? search_path.substr(start, end - start) : std::string_view("."));
+        candidate += '/';
+        candidate += name;
         if (IsExecutableFile(AnsiToUtf8(candidate))) return candidate;
         start = end + 1;
     }

@@ -48,6 +48,8 @@ bool CheckArea(std::string_view routine) {
 TWorkArea* Guarded(std::string_view label) { return CheckArea(label) ? nullptr : CurrentTable(); }
 
 void BlankRecord(TWorkArea& a) {
+    if (a.record_stored) a.record = a.record_home;
+    a.record_stored = false;
     if (a.is_virtual) {
         std::memset(a.record.data(), 0, a.record.size());
         return;

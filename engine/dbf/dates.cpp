@@ -1,6 +1,8 @@
 #include "engine/dbf/dates.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 #include "engine/dbf/detail/state.hpp"
@@ -333,33 +335,145 @@ void DateToAmerican(std::string& date) { date = Cut(American(date)); }
 
 void DateFromAmerican(std::string& date) { date = Cut(FromAmerican(date)); }
 
-bool DateValid(std::string& date) {
-    std::string am = American(TrimBlanks(date));
-    if (IsBlankAmerican(am)) {
-        date = BlankDateStr(State().code);
-        return true;
+namespace {
+
+// A date text as DateValid reads it, without building any text: the blank
+// date, no date, or a date with its year as the normalised text shows it.
+enum class DateRead { Invalid, Blank, Valid };
+struct ReadDate {
+    int year = 0, month = 0, day = 0;
+    char year_text[4] = {};
+    size_t year_length = 0;  // 2 or 4
+};
+
+// A part of the text trimmed and padded to two characters, as the American
+// form takes it: its digits' value and its length, -1 when it holds
+// anything but digits.
+struct Part {
+    int value = 0;
+    size_t length = 0;
+    const char* text = nullptr;  // the trimmed digits (none when empty)
+};
+
+Part ReadPart(std::string_view raw) {
+    const std::string_view t = TrimBlanks(raw);
+    Part p;
+    p.text = t.data();
+    p.length = std::max<size_t>(t.size(), 2);
+    for (char c : t) {
+        if (!IsDigit(c) || p.value > 99'999) return {-1, p.length, nullptr};
+        p.value = p.value * 10 + (c - '0');
     }
-    Ymd d;
-    if (!ReadAmerican(am, d)) return false;
-    if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > MonthLength(d.year, d.month)) return false;
-    // A year written with four digits stays as written, century or not.
-    date = Cut(FromAmerican(am));
+    return p;
+}
+
+DateRead ReadDateText(std::string_view date, ReadDate& out) {
+    const DateState& st = State();
+    const std::string_view t = TrimBlanks(date);
+    char sep = 0;
+    for (char candidate : {'/', '-', '.'}) {
+        if (t.find(candidate) != std::string_view::npos) {
+            sep = candidate;
+            break;
+        }
+    }
+    if (sep == 0) return DateRead::Invalid;
+    const auto parts = SplitDate(CutAtNul(t), sep);
+    if (AllEmpty(parts)) return DateRead::Blank;
+    const uint8_t code = ValidCode(st.code);
+    const std::string_view& m = code == 0 ? parts[0] : parts[1];
+    const std::string_view& d = code == 0 ? parts[1] : code == 1 ? parts[2] : parts[0];
+    const std::string_view& y = code == 1 ? parts[0] : parts[2];
+    const Part month = ReadPart(m), day = ReadPart(d), year = ReadPart(y);
+    // The American form "MM/DD/YY" or "MM/DD/YYYY", all digits.
+    if (month.value < 0 || day.value < 0 || year.value < 0 || month.length != 2 || day.length != 2)
+        return DateRead::Invalid;
+    if (year.length == 2) {
+        const int base = CenturyBaseOf(year.value);
+        out.year = base + year.value;
+        if (st.century) {
+            // The century's digits go in front; a century of three digits
+            // makes no date text.
+            if (base / 100 > 99) return DateRead::Invalid;
+            out.year_length = 4;
+            out.year_text[0] = static_cast<char>('0' + base / 1000 % 10);
+            out.year_text[1] = static_cast<char>('0' + base / 100 % 10);
+            out.year_text[2] = static_cast<char>('0' + year.value / 10);
+            out.year_text[3] = static_cast<char>('0' + year.value % 10);
+        } else {
+            out.year_length = 2;
+            out.year_text[0] = static_cast<char>('0' + year.value / 10);
+            out.year_text[1] = static_cast<char>('0' + year.value % 10);
+        }
+    } else if (year.length == 4) {
+        out.year = year.value;
+        out.year_length = 4;
+        std::memcpy(out.year_text, year.text, 4);
+    } else {
+        return DateRead::Invalid;
+    }
+    out.month = month.value;
+    out.day = day.value;
+    if (out.month < 1 || out.month > 12 || out.day < 1 || out.day > MonthLength(out.year, out.month))
+        return DateRead::Invalid;
+    return DateRead::Valid;
+}
+
+void PutTwoDigits(int n, char* out) {
+    out[0] = static_cast<char>('0' + n / 10 % 10);
+    out[1] = static_cast<char>('0' + n % 10);
+}
+
+}  // namespace
+
+bool DateValid(std::string& date) {
+    ReadDate d;
+    switch (ReadDateText(date, d)) {
+    case DateRead::Invalid: return false;
+    case DateRead::Blank: date = BlankDateStr(State().code); return true;
+    case DateRead::Valid: break;
+    }
+    // The date in the current format; a year written with four digits stays
+    // as written, century or not.
+    const uint8_t code = ValidCode(State().code);
+    const char sep = kSeparator[code];
+    char text[kDateLen];
+    char month[2], day[2];
+    PutTwoDigits(d.month, month);
+    PutTwoDigits(d.day, day);
+    size_t n = 0;
+    const auto put = [&](const char* p, size_t len) {
+        std::memcpy(text + n, p, len);
+        n += len;
+    };
+    switch (code) {
+    case 0: put(month, 2), text[n++] = sep, put(day, 2), text[n++] = sep, put(d.year_text, d.year_length); break;
+    case 1: put(d.year_text, d.year_length), text[n++] = sep, put(month, 2), text[n++] = sep, put(day, 2); break;
+    default: put(day, 2), text[n++] = sep, put(month, 2), text[n++] = sep, put(d.year_text, d.year_length); break;
+    }
+    date.assign(text, n);
+    return true;
+}
+
+bool DateToStored(std::string_view date, char* yyyymmdd) {
+    ReadDate d;
+    switch (ReadDateText(date, d)) {
+    case DateRead::Invalid: return false;
+    case DateRead::Blank: std::memset(yyyymmdd, ' ', 8); return true;
+    case DateRead::Valid: break;
+    }
+    if (d.year < 0 || d.year > 9999) return false;
+    PutTwoDigits(d.year / 100, yyyymmdd);
+    PutTwoDigits(d.year % 100, yyyymmdd + 2);
+    PutTwoDigits(d.month, yyyymmdd + 4);
+    PutTwoDigits(d.day, yyyymmdd + 6);
     return true;
 }
 
 bool DateToStored(std::string_view date, std::string& yyyymmdd) {
-    std::string copy(date);
-    if (!DateValid(copy)) return false;
-    const std::string am = American(copy);
-    Ymd d;
-    if (IsBlankAmerican(am)) {
-        yyyymmdd.assign(8, ' ');
-        return true;
-    }
-    if (!ReadAmerican(am, d) || d.year < 0 || d.year > 9999) return false;
-    std::string year = std::to_string(d.year);
-    year.insert(0, 4 - year.size(), '0');
-    yyyymmdd = year + TwoDigits(d.month) + TwoDigits(d.day);
+    char stored[8];
+    if (!DateToStored(date, stored)) return false;
+    yyyymmdd.assign(stored, 8);
     return true;
 }
 

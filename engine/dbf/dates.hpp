@@ -67,6 +67,8 @@ std::string StoredToDate(std::string_view yyyymmdd, bool four_digit_year);
 // date); false for a text that is no valid date. A four-digit year is taken
 // as written, a two-digit one through the window.
 bool DateToStored(std::string_view date, std::string& yyyymmdd);
+// The same into eight characters, for loops that must not allocate.
+bool DateToStored(std::string_view date, char* yyyymmdd);
 
 // Names in the ANSI page, padded to their table's width; blanks for a blank
 // date (10 for CDOW, 9 for CMONTH).

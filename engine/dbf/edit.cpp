@@ -60,7 +60,6 @@ Status ReplaceLocked(TWorkArea& a, bool ordered) {
         if (Status s = Index().BeginChange(a, a.rec_no); s.failed()) return s;
         // The index needs the keys of the record as it stands in the file.
         std::copy(a.swap.begin(), a.swap.end(), a.old_record.begin());
-        a.file.Forget();
         Status s = GetDbfRecord(a, a.rec_no);
         if (s.ok()) {
             RecordToBuffer(a);

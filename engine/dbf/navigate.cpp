@@ -54,8 +54,24 @@ Status UnderReadLock(TWorkArea& a, bool ordered, const Body& body) {
 }
 
 // Reads record n into the record buffer only; the caller converts the
-// record it stops on, so hidden records cost no conversion.
-Status ReadRaw(TWorkArea& a, int32_t n) { return GetDbfRecord(a, n); }
+// record it stops on, so hidden records cost no conversion. In record order
+// a record that a filter tests first stays as stored until the filter shows
+// it (RecordVisible), so hidden records cost no translation either.
+Status ReadRaw(TWorkArea& a, int32_t n, bool ordered = true) {
+    return !ordered && a.filter ? GetStoredRecord(a, n) : GetDbfRecord(a, n);
+}
+
+// Leaves the record buffer in the engine's page on every way out of a walk.
+class StoredRecordScope {
+public:
+    explicit StoredRecordScope(TWorkArea& a) : a_(a) {}
+    ~StoredRecordScope() { TranslateStoredRecord(a_); }
+    StoredRecordScope(const StoredRecordScope&) = delete;
+    StoredRecordScope& operator=(const StoredRecordScope&) = delete;
+
+private:
+    TWorkArea& a_;
+};
 
 void Convert(TWorkArea& a) {
     if (!a.is_virtual) RecordToBuffer(a);
@@ -112,12 +128,20 @@ Status RecordVisible(TWorkArea& a, bool& visible) {
             return {};
         }
     }
-    ExpressionAttachment* expr = Engine().attachments.expression.get();
-    if (!a.filter || !expr) return {};
-    AreaScope keep;
-    SelectInternal(a.number);
-    AreaPin pin(a);
-    return expr->EvaluateLogical(*a.filter, visible);
+    EngineState& engine = Engine();
+    ExpressionAttachment* expr = engine.attachments.expression.get();
+    Status s;
+    if (a.filter && expr) {
+        // The filter reads the area as the current one; a walk mostly is in it.
+        const uint8_t current = engine.current;
+        if (current != a.number) SelectInternal(a.number);
+        AreaPin pin(a);
+        s = expr->EvaluateLogical(*a.filter, visible);
+        if (Engine().current != current) SelectInternal(current);
+    }
+    // A record shown (or one the walk stops on) is in the engine's page.
+    if (visible || s.failed()) TranslateStoredRecord(a);
+    return s;
 }
 
 bool RecordVisible(TWorkArea& a) {
@@ -137,7 +161,8 @@ Status GoTopLocked(TWorkArea& a, bool ordered) {
             return {};
         }
     }
-    if (Status s = ReadRaw(a, n); s.failed()) return s;
+    StoredRecordScope stored(a);
+    if (Status s = ReadRaw(a, n, ordered); s.failed()) return s;
     for (;;) {
         bool visible = true;
         if (Status s = RecordVisible(a, visible); s.failed()) return s;
@@ -154,7 +179,7 @@ Status GoTopLocked(TWorkArea& a, bool ordered) {
                 if (Status s = Index().Sync(a); s.failed()) return s;
             break;
         }
-        if (Status s = ReadRaw(a, n); s.failed()) return s;
+        if (Status s = ReadRaw(a, n, ordered); s.failed()) return s;
     }
     if (!a.eof) Convert(a);
     if (ordered) return Index().TakeKey(a);
@@ -170,7 +195,8 @@ Status GoBottomLocked(TWorkArea& a, bool ordered) {
             return {};
         }
     }
-    if (Status s = ReadRaw(a, n); s.failed()) return s;
+    StoredRecordScope stored(a);
+    if (Status s = ReadRaw(a, n, ordered); s.failed()) return s;
     for (;;) {
         bool visible = true;
         if (Status s = RecordVisible(a, visible); s.failed()) return s;
@@ -194,7 +220,7 @@ Status GoBottomLocked(TWorkArea& a, bool ordered) {
             }
             return {};
         }
-        if (Status s = ReadRaw(a, n); s.failed()) return s;
+        if (Status s = ReadRaw(a, n, ordered); s.failed()) return s;
     }
     Convert(a);
     if (ordered) return Index().TakeKey(a);
@@ -207,6 +233,7 @@ Status SkipLocked(TWorkArea& a, int32_t n, bool ordered) {
     int32_t p = a.rec_no;
     int32_t counter = 0;
     bool at_end = false;
+    StoredRecordScope stored(a);
     while (counter != n && !at_end) {
         if (n < 0) {
             if (ordered) {
@@ -235,7 +262,7 @@ Status SkipLocked(TWorkArea& a, int32_t n, bool ordered) {
             }
         }
         if (at_end) break;
-        if (Status s = ReadRaw(a, p); s.failed()) return s;
+        if (Status s = ReadRaw(a, p, ordered); s.failed()) return s;
         bool visible = true;
         if (Status s = RecordVisible(a, visible); s.failed()) return s;
         if (visible) counter += n < 0 ? -1 : 1;

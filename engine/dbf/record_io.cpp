@@ -12,24 +12,10 @@ namespace zurod {
 
 namespace {
 
-// Sequential reads of a table held against other writers come from a block
-// of whole records instead of one system call per record.
-constexpr size_t kReadAheadBytes = 64 * 1024;
-
 Status ReadRecordBytes(TWorkArea& area, int32_t n, char* out) {
     const uint16_t rl = area.record_length;
-    const uint64_t at = RecordOffset(area, n);
-    const int32_t per_block = static_cast<int32_t>(std::max<size_t>(1, kReadAheadBytes / rl));
-    // Walking backwards fills the block that ends at n.
-    int32_t first = n;
-    if (at + rl == area.file.BlockStart()) first = std::max<int32_t>(1, n - per_block + 1);
-    int32_t count = std::max<int32_t>(std::min<int32_t>(per_block, area.rec_count - first + 1), n - first + 1);
-    // A record far from the last block read (a walk in key order, a seek) is
-    // read alone: a whole block for it would cost more than it saves. The
-    // next record after it starts a block again.
-    if (first == n && at != area.file.BlockEnd()) count = 1;
-    const int rc = area.file.ReadCached(RecordOffset(area, n), std::span(out, rl), RecordOffset(area, first),
-                                        static_cast<size_t>(count) * rl);
+    const int rc =
+        area.file.ReadCached(RecordOffset(area, n), std::span(out, rl), RecordOffset(area, area.rec_count + 1));
     if (rc == 0) return {};
     return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
 }
@@ -41,7 +27,34 @@ Status GetDbfRecord(TWorkArea& area, int32_t n) {
     if (n < 1 || n > area.rec_count)
         return Fail(212, "Invalid record number = " + std::to_string(n) + " (" + area.file_name + ")  [GetDbfRecord]");
     area.bof = area.eof = false;
-    if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) return s;
+    if (area.record_stored) area.record = area.record_home;
+    area.record_stored = false;
+    const uint16_t rl = area.record_length;
+    if (!area.read_hook && rl > 0) {
+        // Straight from the cached block into the buffer, translated on the way.
+        int rc = 0;
+        bool alone = false;
+        const uint64_t at = RecordOffset(area, n);
+        if (const char* raw = area.file.View(at, rl, RecordOffset(area, area.rec_count + 1), rc, alone)) {
+            area.record[0] = raw[0];
+            if (area.oem)
+                platform::OemToAnsi(std::span(raw + 1, rl - 1u), area.record.data() + 1);
+            else
+                std::memcpy(area.record.data() + 1, raw + 1, rl - 1u);
+            area.rec_no = n;
+            return {};
+        }
+        if (alone) {
+            size_t got = 0;
+            rc = area.file.ReadAt(at, area.record.first(rl), got);
+            if (rc == 0 && got < rl) rc = 213;
+        }
+        if (rc != 0) return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
+        if (!alone)
+            if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) return s;
+    } else if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) {
+        return s;
+    }
     area.rec_no = n;
     if (area.read_hook) {
         AreaPin pin(area);  // the hook is caller code
@@ -50,6 +63,51 @@ Status GetDbfRecord(TWorkArea& area, int32_t n) {
         TranslateRecord(Direction::Read, area.oem, nullptr, area.record, area.record_length);
     }
     return {};
+}
+
+Status GetStoredRecord(TWorkArea& area, int32_t n) {
+    if (area.record_stored) area.record = area.record_home;
+    area.record_stored = false;
+    if (area.is_virtual || area.read_hook || !area.oem) return GetDbfRecord(area, n);
+    if (n < 1 || n > area.rec_count)
+        return Fail(212, "Invalid record number = " + std::to_string(n) + " (" + area.file_name + ")  [GetDbfRecord]");
+    area.bof = area.eof = false;
+    const uint16_t rl = area.record_length;
+    int rc = 0;
+    bool alone = false;
+    // Where the block cache holds it, the record is looked at in place.
+    if (const char* raw =
+            area.file.View(RecordOffset(area, n), rl, RecordOffset(area, area.rec_count + 1), rc, alone)) {
+        area.record_home = area.record;
+        area.record = {const_cast<char*>(raw), rl};
+    } else if (rc != 0) {
+        return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
+    } else if (alone) {
+        size_t got = 0;
+        rc = area.file.ReadAt(RecordOffset(area, n), area.record.first(rl), got);
+        if (rc == 0 && got < rl) rc = 213;
+        if (rc != 0) return Fail(static_cast<uint16_t>(rc), "File:  " + area.file_name + "  [GetDbfRecord]");
+        area.record_home = area.record;
+    } else {
+        if (Status s = ReadRecordBytes(area, n, area.record.data()); s.failed()) return s;
+        area.record_home = area.record;
+    }
+    area.rec_no = n;
+    area.record_stored = true;
+    return {};
+}
+
+void TranslateStoredRecord(TWorkArea& area) {
+    if (!area.record_stored) return;
+    area.record_stored = false;
+    const std::span<char> from = area.record;
+    area.record = area.record_home;
+    if (from.data() == area.record.data()) {
+        TranslateRecord(Direction::Read, area.oem, nullptr, area.record, area.record_length);
+        return;
+    }
+    area.record[0] = from[0];
+    platform::OemToAnsi(from.subspan(1), area.record.data() + 1);
 }
 
 Status PutDbfRecord(TWorkArea& area, int32_t n) {

@@ -1,6 +1,7 @@
 #pragma once
 // Process-wide engine settings. Start values are those in force when the
 // program starts; callers and tests change them through Settings().
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -55,6 +56,10 @@ struct EngineSettings {
     uint8_t retry_wait = 0;  // seconds
     std::function<bool()> retry_hook;
     uint16_t record_lock_limit = 0;
+
+    // Memory for blocks of tables held against other writers, all tables
+    // together (at least two 64 KiB blocks are needed to cache anything).
+    size_t table_cache_size = size_t{32} << 20;
 };
 
 EngineSettings& Settings();

@@ -92,12 +92,11 @@ bool IsBlankTemplate(std::string_view t) {
 // A date text in the current format as YYYYMMDD; eight blanks for the blank
 // date. False for a text that is no valid date.
 bool DateTextToStored(std::string_view text, char* out) {
-    std::memset(out, ' ', 8);
-    if (IsBlankTemplate(text)) return true;
-    std::string stored;
-    if (!DateToStored(text, stored)) return false;
-    std::memcpy(out, stored.data(), 8);
-    return true;
+    if (IsBlankTemplate(text)) {
+        std::memset(out, ' ', 8);
+        return true;
+    }
+    return DateToStored(text, out);
 }
 
 // Right-aligns `text` in the field; false when it does not fit.

@@ -237,7 +237,18 @@ void SetUpdateDate(TWorkArea& area) {
         h[1] = year, h[2] = static_cast<uint8_t>(t.month), h[3] = static_cast<uint8_t>(t.day);
         PutU32(h + kCountAt, static_cast<uint32_t>(area.rec_count));
     }
-    area.last_update = std::to_string(t.year) + TwoDigits(t.month) + TwoDigits(t.day);
+    // Every append comes here: the text is built only when the day changed.
+    char text[8];
+    const int parts[] = {t.year / 100, t.year % 100, t.month, t.day};
+    for (int i = 0; i < 4; ++i) {
+        text[2 * i] = static_cast<char>('0' + parts[i] / 10 % 10);
+        text[2 * i + 1] = static_cast<char>('0' + parts[i] % 10);
+    }
+    if (t.year < 1000 || t.year > 9999) {
+        area.last_update = std::to_string(t.year) + TwoDigits(t.month) + TwoDigits(t.day);
+    } else if (area.last_update != std::string_view(text, 8)) {
+        area.last_update.assign(text, 8);
+    }
 }
 
 // A shared table may have grown through other processes: the count written

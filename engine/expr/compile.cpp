@@ -174,6 +174,7 @@ struct Token {
     uint16_t field = 0;
     uint8_t area = 0;
     char type = 0;
+    uint8_t width = 0;  // a field's
 };
 
 }  // namespace
@@ -363,6 +364,7 @@ private:
         t.field = static_cast<uint16_t>(it - area->fields.begin());
         t.area = area_no;
         t.type = TypeClass(f.type);
+        t.width = f.length;
         return true;
     }
 
@@ -421,7 +423,7 @@ private:
             char result = 0;
             const Op op = BinaryOp(b->kind, type, right, result);
             if (op == Op::End) return TypeMismatch("expression", b->name);
-            Emit({.op = op}, 2);
+            Emit({.op = op, .argc = 2, .type = result}, 2);
             Reduce(3);
             type = result;
         }
@@ -436,7 +438,7 @@ private:
         const char wanted = kind == Kind::Not ? 'L' : 'N';
         if (type != wanted)
             return TypeMismatch("expression", kind == Kind::Not ? ".NOT." : kind == Kind::Plus ? "+" : "-");
-        if (kind != Kind::Plus) Emit({.op = kind == Kind::Not ? Op::Not : Op::Neg}, 1);
+        if (kind != Kind::Plus) Emit({.op = kind == Kind::Not ? Op::Not : Op::Neg, .argc = 1, .type = wanted}, 1);
         Reduce(2);
         return {};
     }
@@ -470,16 +472,19 @@ private:
         Instr in;
         switch (t.kind) {
         case Kind::Number:
-            in = {.op = Op::Number, .number = t.number};
+            in = {.op = Op::Number, .type = 'N', .number = t.number};
             type = 'N';
             break;
         case Kind::String:
-            in = {.op = Op::Text, .text_at = Literal(t.text), .text_len = static_cast<uint32_t>(t.text.size())};
+            in = {.op = Op::Text,
+                  .type = 'C',
+                  .text_at = Literal(t.text),
+                  .text_len = static_cast<uint32_t>(t.text.size())};
             type = 'C';
             break;
         case Kind::True:
         case Kind::False:
-            in = {.op = Op::Logical, .number = t.kind == Kind::True ? 1.0 : 0.0};
+            in = {.op = Op::Logical, .type = 'L', .number = t.kind == Kind::True ? 1.0 : 0.0};
             type = 'L';
             break;
         default:
@@ -488,7 +493,8 @@ private:
                   .area = t.area,
                   .field = t.field,
                   .text_at = Literal(t.text),
-                  .text_len = static_cast<uint32_t>(t.text.size())};
+                  .text_len = static_cast<uint32_t>(t.text.size()),
+                  .number = static_cast<double>(t.width)};
             type = t.type;
             break;
         }
@@ -535,7 +541,7 @@ private:
             if (!fits) return TypeMismatch("function", f.name);
         }
         type = f.result == '*' ? args[0] : f.result;
-        Emit({.op = f.op, .argc = static_cast<uint8_t>(count)}, static_cast<int>(count));
+        Emit({.op = f.op, .argc = static_cast<uint8_t>(count), .type = type}, static_cast<int>(count));
         Reduce(symbols);
         return {};
     }
@@ -576,6 +582,7 @@ private:
         }
         p.pool_.assign(pool, '\0');
         p.stack_.resize(static_cast<size_t>(std::max(max_depth_, 1)));
+        p.Optimize();
     }
 
     TWorkArea* area_;

@@ -100,7 +100,22 @@ public:
             case Op::LtC:
             case Op::GtC:
             case Op::LeC:
-            case Op::GeC: CompareTexts(in->op, st_[sp - 2], st_[sp - 1]), --sp; break;
+            case Op::GeC: CompareTexts(in->op, st_[sp - 2], View(st_[sp - 1])), --sp; break;
+            case Op::EqCK: CompareTexts(Op::EqC, st_[sp - 1], Literal(*in)); break;
+            case Op::ExactCK: CompareTexts(Op::ExactC, st_[sp - 1], Literal(*in)); break;
+            case Op::InCK: CompareTexts(Op::InC, st_[sp - 1], Literal(*in)); break;
+            case Op::NeCK: CompareTexts(Op::NeC, st_[sp - 1], Literal(*in)); break;
+            case Op::LtCK: CompareTexts(Op::LtC, st_[sp - 1], Literal(*in)); break;
+            case Op::GtCK: CompareTexts(Op::GtC, st_[sp - 1], Literal(*in)); break;
+            case Op::LeCK: CompareTexts(Op::LeC, st_[sp - 1], Literal(*in)); break;
+            case Op::GeCK: CompareTexts(Op::GeC, st_[sp - 1], Literal(*in)); break;
+            case Op::FieldCompare: FieldCompare(*in, st_[sp++], current); break;
+            case Op::EqNK: st_[sp - 1].number = st_[sp - 1].number == in->number; break;
+            case Op::NeNK: st_[sp - 1].number = st_[sp - 1].number != in->number; break;
+            case Op::LtNK: st_[sp - 1].number = st_[sp - 1].number < in->number; break;
+            case Op::GtNK: st_[sp - 1].number = st_[sp - 1].number > in->number; break;
+            case Op::LeNK: st_[sp - 1].number = st_[sp - 1].number <= in->number; break;
+            case Op::GeNK: st_[sp - 1].number = st_[sp - 1].number >= in->number; break;
             case Op::Abs: st_[sp - 1].number = std::fabs(st_[sp - 1].number); break;
             case Op::Date: {
                 const Today t = GetDate();
@@ -113,6 +128,15 @@ public:
             case Op::Stuff: Stuff(st_[sp - 4], st_[sp - 3], st_[sp - 2], st_[sp - 1]), sp -= 3; break;
             case Op::Substr: Substr(st_[sp - 3], st_[sp - 2], st_[sp - 1]), sp -= 2; break;
             case Op::Str: sp -= in->argc - 1u, Str(st_ + sp - 1, in->argc); break;
+            case Op::SkipIfFalse:
+            case Op::SkipIfTrue: {
+                const bool left = st_[sp - 1].number != 0;
+                if (left == (in->op == Op::SkipIfTrue) && FieldsReadAsCompiled(*in, current)) {
+                    st_[sp - 1].number = left ? 1 : 0;
+                    in += in->target;
+                }
+                break;
+            }
             default:
                 if (IsBinary(in->op)) {
                     Binary(in->op, st_[sp - 2], st_[sp - 1]);
@@ -182,6 +206,87 @@ private:
         return std::move(failure_);
     }
 
+    // Compares slot `s` (pushed by the instruction before) with a constant,
+    // as the K forms do.
+    void CompareWithConstant(Op op, Slot& s, std::string_view text, double number) {
+        switch (op) {
+        case Op::EqCK: CompareTexts(Op::EqC, s, text); break;
+        case Op::ExactCK: CompareTexts(Op::ExactC, s, text); break;
+        case Op::InCK: CompareTexts(Op::InC, s, text); break;
+        case Op::NeCK: CompareTexts(Op::NeC, s, text); break;
+        case Op::LtCK: CompareTexts(Op::LtC, s, text); break;
+        case Op::GtCK: CompareTexts(Op::GtC, s, text); break;
+        case Op::LeCK: CompareTexts(Op::LeC, s, text); break;
+        case Op::GeCK: CompareTexts(Op::GeC, s, text); break;
+        case Op::EqNK: s.number = s.number == number; break;
+        case Op::NeNK: s.number = s.number != number; break;
+        case Op::LtNK: s.number = s.number < number; break;
+        case Op::GtNK: s.number = s.number > number; break;
+        case Op::LeNK: s.number = s.number <= number; break;
+        default: s.number = s.number >= number; break;
+        }
+    }
+
+    // A field compared with a constant. A field of a table record that reads
+    // as compiled is compared where it lies; anything else takes the two
+    // steps it stands for, failures and all.
+    void FieldCompare(const Instr& in, Slot& s, TWorkArea* current) {
+        const std::string_view k(literals_ + in.k_at, in.k_len);
+        TWorkArea* a = in.area ? AreaAt(in.area) : current;
+        const FieldInfo* f = a && in.field < a->fields.size() ? &a->fields[in.field] : nullptr;
+        const bool same = f && (f->type == in.type || (in.type == 'N' && (f->type == 'N' || f->type == 'F')));
+        if (!same || a->is_virtual || (in.type == 'C' && f->length > in.number)) {
+            PushField(in, s, current);
+            CompareWithConstant(in.compare, s, k, in.k_number);
+            return;
+        }
+        const FieldRead r = ReadField(*a, *f);
+        if (in.type != 'C') {
+            s.number = r.number;
+            CompareWithConstant(in.compare, s, k, in.k_number);
+            return;
+        }
+        // The text as PushField would put it in the pool: the field's bytes,
+        // in the engine's page (an empty table's blanks take the long way).
+        if (r.text.size() != f->length) {
+            PushField(in, s, current);
+            CompareWithConstant(in.compare, s, k, in.k_number);
+            return;
+        }
+        char translated[256];
+        std::string_view x = r.text;
+        if (a->record_stored) {
+            platform::OemToAnsi(x, translated);
+            x = {translated, x.size()};
+        }
+        bool result = false;
+        switch (in.compare) {
+        case Op::EqCK: result = !k.empty() && x.starts_with(k); break;
+        case Op::ExactCK: result = x == k; break;
+        case Op::InCK: result = !x.empty() && k.find(x) != std::string_view::npos; break;
+        case Op::NeCK: result = x != k; break;
+        case Op::LtCK: result = x < k; break;
+        case Op::GtCK: result = x > k; break;
+        case Op::LeCK: result = x <= k; break;
+        default: result = x >= k; break;
+        }
+        s.number = result ? 1 : 0;
+    }
+
+    // Whether the fields a skip passes over would read without a failure.
+    bool FieldsReadAsCompiled(const Instr& skip, TWorkArea* current) const {
+        for (uint32_t i = skip.text_at; i < skip.text_at + skip.text_len; ++i) {
+            const Instr& g = p_.guards_[i];
+            const TWorkArea* a = g.area ? AreaAt(g.area) : current;
+            if (!a || g.field >= a->fields.size()) return false;
+            const FieldInfo& f = a->fields[g.field];
+            if (!(f.type == g.type || (g.type == 'N' && (f.type == 'N' || f.type == 'F')))) return false;
+            // A wider text than compiled might not fit the pool.
+            if (g.type == 'C' && f.length > g.number) return false;
+        }
+        return true;
+    }
+
     static bool DeletedIn(const TWorkArea* a) {
         if (!a || a->rec_count <= 0 || a->record.empty()) return false;
         return a->is_virtual ? a->record[0] != 0 : a->record[0] == '*';
@@ -206,7 +311,11 @@ private:
         case 'C': {
             const uint32_t len = Room(next_, f->length);
             const size_t taken = std::min<size_t>(r.text.size(), len);
-            if (taken > 0) std::memcpy(pool_ + next_, r.text.data(), taken);
+            // A record a filter tests in a walk may still be as stored.
+            if (a->record_stored)
+                platform::OemToAnsi(r.text.substr(0, taken), pool_ + next_);
+            else if (taken > 0)
+                std::memcpy(pool_ + next_, r.text.data(), taken);
             std::memset(pool_ + next_ + taken, ' ', len - taken);
             SetText(s, next_, len);
             break;
@@ -256,8 +365,10 @@ private:
         SetText(a, a.at, Limit(size_t{a.len} + b.len));
     }
 
-    void CompareTexts(Op op, Slot& a, const Slot& b) {
-        const std::string_view x = View(a), y = View(b);
+    std::string_view Literal(const Instr& in) const { return {literals_ + in.text_at, in.text_len}; }
+
+    void CompareTexts(Op op, Slot& a, std::string_view y) {
+        const std::string_view x = View(a);
         bool r = false;
         switch (op) {
         case Op::EqC: r = !y.empty() && x.starts_with(y); break;
@@ -514,6 +625,7 @@ private:
 };
 
 Status ExprProgram::Run() {
+    if (FoldsStale()) Optimize();
     Machine machine(*this);
     return machine.Run();
 }

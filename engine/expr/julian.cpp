@@ -17,6 +17,9 @@ constexpr int kMonthLength[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31
 
 bool InRange(double julian) { return julian >= kFirstJulianDay && julian <= kLastJulianDay; }
 
+// As IsLeapYear, here where every date field a filter reads comes through.
+inline bool Leap(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+
 void TwoDigits(int n, char* out) {
     out[0] = static_cast<char>('0' + n / 10 % 10);
     out[1] = static_cast<char>('0' + n % 10);
@@ -28,7 +31,7 @@ void FourDigits(int n, char* out) {
 }
 
 // The digits of `text` as a number; -1 unless every character is a digit.
-int Digits(std::string_view text) {
+inline int Digits(std::string_view text) {
     if (text.empty()) return -1;
     int n = 0;
     for (char c : text) {
@@ -60,7 +63,7 @@ int32_t DaysBeforeYear(int year) {
 
 int DayOfYear(int year, int month, int day) {
     if (month < 1 || month > 12 || day < 1) return -1;
-    const bool leap = IsLeapYear(year);
+    const bool leap = Leap(year);
     const int length = kMonthLength[month - 1] + (month == 2 && leap ? 1 : 0);
     if (day > length) return -1;
     return kMonthStart[month - 1] + day + (month > 2 && leap ? 1 : 0);
@@ -105,7 +108,14 @@ double JulianFromParts(int year, int month, int day) {
 
 double JulianFromDTOS(std::string_view yyyymmdd) {
     if (yyyymmdd.size() < 8) return kBlankDate;
-    return JulianFromParts(Digits(yyyymmdd.substr(0, 4)), Digits(yyyymmdd.substr(4, 2)), Digits(yyyymmdd.substr(6, 2)));
+    // Every date field a filter reads comes here: the eight digits at once.
+    int digits[8];
+    for (int i = 0; i < 8; ++i) {
+        digits[i] = yyyymmdd[static_cast<size_t>(i)] - '0';
+        if (digits[i] < 0 || digits[i] > 9) return kBlankDate;
+    }
+    const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+    return JulianFromParts(year, digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
 }
 
 double JulianFromCTOD(std::string_view date) {

@@ -1,12 +1,10 @@
-// The bulk build: every record's key computed once, the (key, record) pairs
-// sorted in memory (in runs merged from a work file when they exceed the
-// memory budget), and the tree written from the leaves up in one sequential
-// pass. A new file is built beside the old one and put in its place only
-// when it is complete.
+// The bulk build: each tag checked and compiled, the table read once for all
+// of them with every record's key computed once, each tag's keys sorted
+// (sort_runs.cpp) and its tree written (tree_writer.cpp). A new file is
+// built beside the old one and put in its place only when it is complete.
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <queue>
 
 #include "engine/dbf/detail/editing.hpp"
 #include "engine/dbf/detail/navigation.hpp"
@@ -14,6 +12,8 @@
 #include "engine/dbf/files.hpp"
 #include "engine/dbf/strings.hpp"
 #include "engine/expr/keys.hpp"
+#include "engine/index/detail/sort_runs.hpp"
+#include "engine/index/detail/tree_writer.hpp"
 #include "engine/index/detail/unit.hpp"
 #include "platform/clock.hpp"
 #include "platform/codepage.hpp"
@@ -25,9 +25,6 @@ namespace zurod {
 
 namespace {
 
-constexpr size_t kWriteBuffer = size_t{256} << 10;
-constexpr size_t kMinRunBuffer = size_t{64} << 10;
-
 // A build step's failure; `fatal` when the new file cannot be trusted any
 // more (a write failed), so the build stops and the old file stays.
 struct BuildFailure {
@@ -36,182 +33,6 @@ struct BuildFailure {
 };
 
 Status WriteError(int rc, const std::string& what) { return Fail(static_cast<uint16_t>(rc), what + " [MakeIndex]"); }
-
-// The order-preserving form of a key: comparing two of them byte by byte
-// orders them as the tag does, descending tags included.
-class KeyForm {
-public:
-    KeyForm(char type, bool descending, uint16_t key_length)
-        : type_(type), descending_(descending), key_length_(key_length), length_(type == 'C'       ? key_length
-                                                                                     : type == 'D' ? 8
-                                                                                                   : 12) {}
-    uint16_t Length() const { return length_; }
-
-    void Normalize(const uint8_t* key, uint8_t* out) const {
-        switch (type_) {
-        case 'D': {
-            uint64_t bits = 0;
-            for (int i = 7; i >= 0; --i) bits = bits << 8 | key[i];
-            bits = (bits >> 63) ? ~bits : bits | (uint64_t{1} << 63);
-            for (int i = 0; i < 8; ++i) out[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
-            break;
-        }
-        case 'N': {
-            // Sign, then the exponent (0 for zero), then the digits; all
-            // turned round for negative numbers.
-            const bool negative = (key[1] & 0x80) != 0;
-            const bool zero = ((key[1] >> 2) & 0x1F) == 0;
-            const uint8_t flip = negative ? 0xFF : 0x00;
-            out[0] = negative ? 0 : 1;
-            out[1] = static_cast<uint8_t>((zero ? 0 : key[0]) ^ flip);
-            for (int i = 2; i < 12; ++i) out[i] = static_cast<uint8_t>(key[i] ^ flip);
-            break;
-        }
-        default: std::memcpy(out, key, key_length_); break;
-        }
-        if (descending_)
-            for (uint16_t i = 0; i < length_; ++i) out[i] = static_cast<uint8_t>(~out[i]);
-    }
-
-private:
-    char type_;
-    bool descending_;
-    uint16_t key_length_;
-    uint16_t length_;
-};
-
-// Bytes [from, from + 8) of a key form as a number that orders like them.
-uint64_t Prefix(const uint8_t* form, size_t length, size_t from) {
-    uint64_t p = 0;
-    for (size_t i = from; i < from + 8; ++i) p = p << 8 | (i < length ? form[i] : 0);
-    return p;
-}
-
-// One key in the sort: the first 16 bytes of its form inline, so that most
-// comparisons never reach the arena holding the rest.
-struct SortItem {
-    uint64_t high, low;
-    uint32_t record;
-    uint32_t at;  // item number in the arena
-};
-
-// Writes the tree from keys in order: full leaves, and above them inner
-// nodes of up to max + 1 children, passed up as each fills. Nodes go to the
-// end of the file in large sequential writes.
-class TreeWriter {
-public:
-    TreeWriter(IndexFile& file, uint16_t item, uint16_t key_length, uint16_t max_keys)
-        : file_(file), item_(item), key_length_(key_length), max_(max_keys) {
-        next_block_ = first_block_ = file.Blocks();
-        out_.reserve(kWriteBuffer);
-    }
-
-    Status Add(const uint8_t* key, uint32_t record) {
-        if (leaf_count_ == max_)
-            if (Status s = EmitLeaf(); s.failed()) return s;
-        uint8_t* entry = leaf_.data() + mdx::kEntriesAt + size_t{leaf_count_} * item_;
-        mdx::Put32(entry, record);
-        std::memcpy(entry + 4, key, key_length_);
-        std::memcpy(leaf_high_.data(), key, key_length_);
-        ++leaf_count_;
-        return {};
-    }
-
-    // Writes what is still open, from the leaves up; `root` is the top node.
-    Status Finish(uint32_t& root) {
-        if (leaf_count_ > 0 || !wrote_leaf_)
-            if (Status s = EmitLeaf(); s.failed()) return s;
-        // (Writing a node may add a level, so no reference into levels_ is kept.)
-        for (size_t level = 0; level < levels_.size(); ++level) {
-            if (written_[level] == 0 && levels_[level].size() == 1) {
-                root = levels_[level][0].block;
-                break;
-            }
-            // Two children at least in every node: the last two share what
-            // one full node cannot take.
-            if (levels_[level].size() == size_t{max_} + 2)
-                if (Status s = WriteInner(level, max_); s.failed()) return s;
-            if (Status s = WriteInner(level, levels_[level].size()); s.failed()) return s;
-        }
-        return Flush();
-    }
-
-private:
-    struct Child {
-        uint32_t block;
-        std::array<uint8_t, mdx::kMaxKeyLength> key;
-    };
-
-    Status Emit(const uint8_t* node, uint32_t& block) {
-        block = next_block_;
-        next_block_ += mdx::kNodeSize / mdx::kBlockSize;
-        out_.insert(out_.end(), node, node + mdx::kNodeSize);
-        if (out_.size() >= kWriteBuffer) return Flush();
-        return {};
-    }
-
-    Status Flush() {
-        if (out_.empty()) return {};
-        if (int rc = file_.WriteBlocks(first_block_, out_); rc != 0) return WriteError(rc, "Error writing index nodes");
-        first_block_ = next_block_;
-        out_.clear();
-        return {};
-    }
-
-    Status EmitLeaf() {
-        mdx::Put32(leaf_.data(), leaf_count_);
-        uint32_t block = 0;
-        if (Status s = Emit(leaf_.data(), block); s.failed()) return s;
-        wrote_leaf_ = true;
-        leaf_.fill(0);
-        leaf_count_ = 0;
-        return Push(0, block, leaf_high_.data());
-    }
-
-    Status Push(size_t level, uint32_t block, const uint8_t* key) {
-        if (levels_.size() <= level) {
-            levels_.emplace_back();
-            written_.push_back(0);
-        }
-        Child c{block, {}};
-        std::memcpy(c.key.data(), key, key_length_);
-        levels_[level].push_back(c);
-        // A full node is written once two more children are waiting, so that
-        // the last node of a level never holds a single child.
-        if (levels_[level].size() == size_t{max_} + 3) return WriteInner(level, size_t{max_} + 1);
-        return {};
-    }
-
-    // A node of the first `count` children waiting at `level`.
-    Status WriteInner(size_t level, size_t count) {
-        mdx::NodeBytes node{};
-        std::vector<Child>& c = levels_[level];  // not used past Push, which may add a level
-        mdx::Put32(node.data(), static_cast<uint32_t>(count - 1));
-        for (size_t i = 0; i + 1 < count; ++i) {
-            uint8_t* entry = node.data() + mdx::kEntriesAt + i * item_;
-            mdx::Put32(entry, c[i].block);
-            std::memcpy(entry + 4, c[i].key.data(), key_length_);
-        }
-        mdx::Put32(node.data() + mdx::kEntriesAt + (count - 1) * item_, c[count - 1].block);
-        const Child last = c[count - 1];
-        c.erase(c.begin(), c.begin() + static_cast<ptrdiff_t>(count));
-        ++written_[level];
-        uint32_t block = 0;
-        if (Status s = Emit(node.data(), block); s.failed()) return s;
-        return Push(level + 1, block, last.key.data());
-    }
-
-    IndexFile& file_;
-    uint16_t item_, key_length_, max_;
-    mdx::NodeBytes leaf_{};
-    uint32_t leaf_count_ = 0;
-    std::array<uint8_t, mdx::kMaxKeyLength> leaf_high_{};
-    bool wrote_leaf_ = false;
-    std::vector<std::vector<Child>> levels_;  // the children waiting for a node one level up
-    std::vector<uint32_t> written_;
-    std::vector<uint8_t> out_;
-    uint32_t first_block_ = 0, next_block_ = 0;
-};
 
 // Calls the progress callback every `interval` steps, and at the end as
 // often as the step count still asks.
@@ -236,75 +57,6 @@ private:
     int steps_;
     int64_t interval_ = 0;
     int calls_ = 0;
-};
-
-// Sorted runs of items in a work file in the temporary folder, merged.
-class RunFile {
-public:
-    ~RunFile() {
-        file_.Close();
-        if (!path_.empty()) (void)platform::RemoveFile(path_);
-    }
-    Status Write(const std::vector<uint8_t>& bytes) {
-        if (!file_.IsOpen()) {
-            if (int rc = platform::CreateTempFile("TZP", path_); rc != 0)
-                return WriteError(rc, "Cannot create work file");
-            if (int rc = file_.Open(path_, platform::Access::ReadWrite, platform::Share::Exclusive); rc != 0)
-                return WriteError(rc, "Cannot open work file " + path_);
-        }
-        if (int rc = file_.WriteAt(size_, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}); rc != 0)
-            return WriteError(rc, "Cannot write work file " + path_);
-        runs_.push_back({size_, bytes.size()});
-        size_ += bytes.size();
-        return {};
-    }
-    size_t Runs() const { return runs_.size(); }
-    struct Run {
-        uint64_t at, length;
-    };
-    const Run& RunAt(size_t i) const { return runs_[i]; }
-    platform::File& File() { return file_; }
-
-private:
-    platform::File file_;
-    std::string path_;
-    uint64_t size_ = 0;
-    std::vector<Run> runs_;
-};
-
-// Reads one run back through its share of the buffer.
-class RunReader {
-public:
-    RunReader(platform::File& file, RunFile::Run run, size_t record, size_t buffer)
-        : file_(file), next_(run.at), end_(run.at + run.length), record_(record) {
-        buffer_.resize(std::max(record, buffer / record * record));
-    }
-    // The next item; false at the end of the run.
-    Status Next(bool& has) {
-        if (started_) pos_ += record_;
-        started_ = true;
-        if (pos_ + record_ > filled_) {
-            const uint64_t want = std::min<uint64_t>(buffer_.size(), end_ - next_);
-            size_t got = 0;
-            if (want > 0)
-                if (int rc = file_.ReadAt(next_, {reinterpret_cast<char*>(buffer_.data()), want}, got); rc != 0)
-                    return WriteError(rc, "Cannot read work file");
-            next_ += got;
-            filled_ = got - got % record_;
-            pos_ = 0;
-        }
-        has = pos_ + record_ <= filled_;
-        return {};
-    }
-    const uint8_t* Item() const { return buffer_.data() + pos_; }
-
-private:
-    platform::File& file_;
-    uint64_t next_, end_;
-    size_t record_;
-    std::vector<uint8_t> buffer_;
-    size_t filled_ = 0, pos_ = 0;
-    bool started_ = false;
 };
 
 struct TagPlan {
@@ -404,12 +156,8 @@ class TagBuilder {
 public:
     TagBuilder(TWorkArea& a, IndexFile& file, TagPlan& plan, const BuildSettings& settings, size_t budget,
                int32_t count)
-        : a_(a), file_(file), plan_(plan), settings_(settings), budget_(budget), progress_(settings, count),
-          form_(plan.type, plan.descending, plan.key_length), stride_(form_.Length() + plan.key_length) {
-        max_items_ = std::max<size_t>(budget_ / (sizeof(SortItem) + stride_), 256);
-        items_.reserve(std::min<size_t>(static_cast<size_t>(count), max_items_));
-        arena_.reserve(items_.capacity() * stride_);
-    }
+        : a_(a), file_(file), plan_(plan), settings_(settings), progress_(settings, count),
+          form_(plan.type, plan.descending, plan.key_length), keys_(form_, plan.key_length, budget, count) {}
 
     // What stopped this tag (its other work is skipped); `fatal` for a
     // failed write, which stops the whole build.
@@ -424,8 +172,9 @@ public:
         }
         if (Status s = CheckSpace(settings_, FolderOf(file_.Path()), (nodes + 1) * mdx::kNodeSize); s.failed())
             return s;
-        if (static_cast<uint64_t>(count) * (sizeof(SortItem) + stride_) > budget_)
-            return CheckSpace(settings_, platform::TempDirectory(), static_cast<uint64_t>(count) * (stride_ + 4));
+        if (keys_.Spills(count))
+            return CheckSpace(settings_, platform::TempDirectory(),
+                              static_cast<uint64_t>(count) * (form_.Length() + plan_.key_length + 4u));
         return {};
     }
 
@@ -442,15 +191,9 @@ public:
             key_.resize(plan_.key_length, ' ');
             if (a_.oem) platform::AnsiToOem(std::span<char>(key_));
         }
-        if (items_.size() == max_items_)
-            if (Status s = SpillRun(); s.failed()) return Stop(std::move(s), true);
-        const size_t at = items_.size();
-        arena_.resize((at + 1) * stride_);
-        uint8_t* slot = arena_.data() + at * stride_;
-        form_.Normalize(reinterpret_cast<const uint8_t*>(key_.data()), slot);
-        std::memcpy(slot + form_.Length(), key_.data(), plan_.key_length);
-        items_.push_back({Prefix(slot, form_.Length(), 0), Prefix(slot, form_.Length(), 8),
-                          static_cast<uint32_t>(a_.rec_no), static_cast<uint32_t>(at)});
+        if (Status s = keys_.Add(reinterpret_cast<const uint8_t*>(key_.data()), static_cast<uint32_t>(a_.rec_no));
+            s.failed())
+            return Stop(std::move(s), true);
     }
 
     // Sorts what was gathered, writes the tree and the tag's header.
@@ -464,39 +207,7 @@ public:
 private:
     void Stop(Status s, bool fatal = false) {
         if (failure.status.ok()) failure = {std::move(s), fatal};
-        items_ = {};
-        arena_ = {};
-    }
-
-    void Sort() {
-        const uint8_t* arena = arena_.data();
-        const size_t stride = stride_;
-        const size_t rest = form_.Length() > 16 ? form_.Length() - 16u : 0;
-        std::sort(items_.begin(), items_.end(), [=](const SortItem& x, const SortItem& y) {
-            if (x.high != y.high) return x.high < y.high;
-            if (x.low != y.low) return x.low < y.low;
-            if (rest > 0) {
-                const int c = std::memcmp(arena + size_t{x.at} * stride + 16, arena + size_t{y.at} * stride + 16, rest);
-                if (c != 0) return c < 0;
-            }
-            return x.record < y.record;
-        });
-    }
-
-    Status SpillRun() {
-        Sort();
-        std::vector<uint8_t> bytes;
-        bytes.reserve(items_.size() * (stride_ + 4));
-        for (const SortItem& item : items_) {
-            const uint8_t* slot = arena_.data() + size_t{item.at} * stride_;
-            bytes.insert(bytes.end(), slot, slot + stride_);
-            uint8_t rec[4];
-            mdx::Put32(rec, item.record);
-            bytes.insert(bytes.end(), rec, rec + 4);
-        }
-        items_.clear();
-        arena_.clear();
-        return runs_.Write(bytes);
+        keys_.Release();
     }
 
     // Passes the keys in order to the writer; a unique tag keeps the first
@@ -506,55 +217,15 @@ private:
         std::vector<uint8_t> previous(form_.Length());
         bool any = false;
         int64_t written = 0;
-        const auto add = [&](const uint8_t* slot, uint32_t record) -> Status {
+        const KeySorter::Emit add = [&](const uint8_t* slot, uint32_t record) -> Status {
             if (plan_.unique && any && std::memcmp(previous.data(), slot, form_.Length()) == 0) return {};
             any = true;
             std::memcpy(previous.data(), slot, form_.Length());
             progress_.Tick(++written);
             return writer.Add(slot + form_.Length(), record);
         };
-        if (runs_.Runs() == 0) {
-            Sort();
-            for (const SortItem& item : items_)
-                if (Status s = add(arena_.data() + size_t{item.at} * stride_, item.record); s.failed()) return s;
-        } else {
-            if (!items_.empty())
-                if (Status s = SpillRun(); s.failed()) return s;
-            if (Status s = Merge(add); s.failed()) return s;
-        }
-        items_ = {};
-        arena_ = {};
+        if (Status s = keys_.Drain(add); s.failed()) return s;
         return writer.Finish(root);
-    }
-
-    template <class Add>
-    Status Merge(const Add& add) {
-        const size_t record = stride_ + 4;
-        const size_t share = std::max(budget_ / runs_.Runs(), kMinRunBuffer);
-        std::vector<RunReader> readers;
-        readers.reserve(runs_.Runs());
-        for (size_t i = 0; i < runs_.Runs(); ++i) readers.emplace_back(runs_.File(), runs_.RunAt(i), record, share);
-        const size_t form = form_.Length();
-        const auto later = [&](size_t x, size_t y) {
-            const int c = std::memcmp(readers[x].Item(), readers[y].Item(), form);
-            if (c != 0) return c > 0;
-            return mdx::Get32(readers[x].Item() + stride_) > mdx::Get32(readers[y].Item() + stride_);
-        };
-        std::priority_queue<size_t, std::vector<size_t>, decltype(later)> heads(later);
-        for (size_t i = 0; i < readers.size(); ++i) {
-            bool has = false;
-            if (Status s = readers[i].Next(has); s.failed()) return s;
-            if (has) heads.push(i);
-        }
-        while (!heads.empty()) {
-            const size_t i = heads.top();
-            heads.pop();
-            if (Status s = add(readers[i].Item(), mdx::Get32(readers[i].Item() + stride_)); s.failed()) return s;
-            bool has = false;
-            if (Status s = readers[i].Next(has); s.failed()) return s;
-            if (has) heads.push(i);
-        }
-        return {};
     }
 
     void WriteHeader(uint32_t root) {
@@ -585,15 +256,10 @@ private:
     IndexFile& file_;
     TagPlan& plan_;
     const BuildSettings& settings_;
-    size_t budget_;
     Progress progress_;
     KeyForm form_;
-    size_t stride_;
-    size_t max_items_ = 0;
+    KeySorter keys_;
     std::string key_;
-    std::vector<SortItem> items_;
-    std::vector<uint8_t> arena_;
-    RunFile runs_;
     bool satisfied_ = false;
 };
 
@@ -619,7 +285,7 @@ BuildFailure BuildTags(TWorkArea& a, IndexFile& file, const std::vector<TagDescr
     }
     // The memory budget is shared out by the room each tag's keys take.
     const auto item_bytes = [](const TagPlan& p) {
-        return sizeof(SortItem) + KeyForm(p.type, p.descending, p.key_length).Length() + size_t{p.key_length};
+        return KeySorter::ItemBytes(KeyForm(p.type, p.descending, p.key_length), p.key_length);
     };
     size_t all_items = 0;
     for (size_t i = 0; i < list.size(); ++i)

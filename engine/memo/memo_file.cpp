@@ -159,9 +159,78 @@ Status UnlockMemo(MemoFile& memo, std::string_view routine) {
     return {};
 }
 
+int MemoHandle::ReadAt(uint64_t offset, std::span<char> out, size_t& got) const {
+    const uint64_t end = offset + out.size();
+    // A read that starts at or after the last one, not far past its end,
+    // is a walk forward: it brings a block. Others read alone.
+    const bool forward = last_ != UINT64_MAX && offset >= last_ && offset - std::min(offset, next_) < kAhead;
+    last_ = offset;
+    if (Alone() && !ahead_.empty() && offset >= ahead_at_ && end <= ahead_at_ + ahead_.size()) {
+        std::memcpy(out.data(), ahead_.data() + (offset - ahead_at_), out.size());
+        got = out.size();
+        next_ = end;
+        return 0;
+    }
+    if (!Alone() || !forward || out.size() >= kAhead) {
+        const int rc = File::ReadAt(offset, out, got);
+        next_ = rc == 0 ? offset + got : UINT64_MAX;
+        return rc;
+    }
+    ahead_.resize(kAhead);
+    size_t read = 0;
+    if (int rc = File::ReadAt(offset, ahead_, read); rc != 0) {
+        Forget();
+        return rc;
+    }
+    ahead_.resize(read);
+    ahead_at_ = offset;
+    got = std::min(read, out.size());
+    std::memcpy(out.data(), ahead_.data(), got);
+    next_ = offset + got;
+    return 0;
+}
+
+int MemoHandle::WriteAt(uint64_t offset, std::span<const char> bytes) {
+    const int rc = File::WriteAt(offset, bytes);
+    if (rc != 0) {
+        Forget();  // what reached the file is unknown
+        return rc;
+    }
+    size_ = std::max<uint64_t>(size_, offset + bytes.size());
+    const uint64_t end = offset + bytes.size();
+    const uint64_t ahead_end = ahead_at_ + ahead_.size();
+    if (!ahead_.empty() && offset < ahead_end && end > ahead_at_) {
+        if (offset >= ahead_at_ && end <= ahead_end)
+            std::memcpy(ahead_.data() + (offset - ahead_at_), bytes.data(), bytes.size());
+        else
+            ahead_.clear();
+    }
+    return 0;
+}
+
+int MemoHandle::Truncate(uint64_t length) {
+    Forget();
+    return File::Truncate(length);
+}
+
+int MemoHandle::Size(uint64_t& size) const {
+    if (known_ && Alone()) {
+        size = size_;
+        return 0;
+    }
+    const int rc = File::Size(size);
+    known_ = rc == 0;
+    size_ = size;
+    return rc;
+}
+
 Status MemoSize(const MemoFile& memo, uint64_t& size) {
     if (int rc = memo.file.Size(size); rc != 0) return Fail(static_cast<uint16_t>(rc), memo.name);
     return {};
+}
+
+void LearnProbe(const MemoFile& m, size_t bytes) {
+    m.probe = std::clamp<size_t>(bytes, kDbase3MemoBlock, kLargestProbe);
 }
 
 Status ParseMemoHead(const MemoFile& m, uint64_t size, uint32_t block, const char* head, size_t got, MemoExtent& e,

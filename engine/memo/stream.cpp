@@ -4,6 +4,7 @@
 // memo lock; its bytes gather in memory and are stored as one memo when the
 // stream ends, so nothing half written ever stands in the file.
 #include <algorithm>
+#include <cstring>
 
 #include "engine/dbf/detail/area_table.hpp"
 #include "engine/memo/detail/memo_file.hpp"
@@ -46,7 +47,7 @@ Status OpenStream(TWorkArea& a, MemoFile& m, bool detect_text, int32_t block, in
     if (m.stream.open)
         if (Status s = EndStream(a, m); s.failed()) return s;
     BlobStream& st = m.stream;
-    st = BlobStream{};
+    st.Reset();
     st.text_state = detect_text ? -1 : 0;
     if (mode == 1) {
         const uint32_t b = Magnitude(block);
@@ -59,10 +60,25 @@ Status OpenStream(TWorkArea& a, MemoFile& m, bool detect_text, int32_t block, in
         uint64_t size = 0;
         MemoExtent extent;
         if (Status s = MemoSize(m, size); s.failed()) return s;
-        if (Status s = LocateMemo(m, size, b, extent, {"CreateBlobDescriptor", a.rec_no}); s.failed()) {
-            st.open = false;
-            return s;
+        // The read that finds the memo's head brings as much as the last
+        // memo needed, so that most memos need no other read.
+        const MemoSite site{"CreateBlobDescriptor", a.rec_no};
+        Status found = CheckMemoBlock(m, size, b, site);
+        if (found.ok()) {
+            st.ahead_at = m.Offset(b);
+            st.ahead.resize(static_cast<size_t>(std::min<uint64_t>(m.probe, size - st.ahead_at)));
+            size_t got = 0;
+            if (int rc = m.file.ReadAt(st.ahead_at, st.ahead, got); rc != 0)
+                found = MemoFailure(m, static_cast<uint16_t>(rc), "", site);
+            st.ahead.resize(got);
         }
+        if (found.ok()) found = ParseMemoHead(m, size, b, st.ahead.data(), st.ahead.size(), extent, site);
+        if (found.failed()) {
+            st.Reset();
+            return found;
+        }
+        if (extent.length >= 0) LearnProbe(m, static_cast<size_t>(extent.start - st.ahead_at + extent.length));
+        st.file_size = size;
         st.block = b;
         st.data_start = extent.start;
         st.length = extent.length;
@@ -109,7 +125,7 @@ Status EndStream(TWorkArea& a, MemoFile& m) {
         if (status.ok()) status = AppendImage(m, m.Offset(st.block), m.io, routine);
     }
     const bool held = st.open && st.mode == 2;
-    st = BlobStream{};
+    st.Reset();
     if (held) status = FirstFailure(std::move(status), UnlockMemo(m, routine));
     (void)a;
     return status;
@@ -139,27 +155,34 @@ int32_t ReadBlobStream(std::span<char> buffer) {
     MemoFile* m = StreamIn("ReadBlobStream", 1, a);
     if (!m || buffer.empty()) return 0;
     BlobStream& st = m->stream;
-    uint64_t size = 0;
-    if (Status s = MemoSize(*m, size); s.failed()) {
-        Report(s);
-        return 0;
-    }
+    // The memo lies within the file as it was when the stream opened.
+    const uint64_t size = st.file_size;
     const uint64_t at = st.data_start + static_cast<uint64_t>(st.position);
     uint64_t n = buffer.size();
     if (st.length >= 0) n = std::min<uint64_t>(n, static_cast<uint64_t>(std::max<int64_t>(st.length - st.position, 0)));
     n = at < size ? std::min(n, size - at) : 0;
     if (n == 0) return 0;
+    // First what the head's read brought, then the file for the rest (none
+    // when the end mark is already there).
     size_t got = 0;
-    if (int rc = m->file.ReadAt(at, buffer.first(static_cast<size_t>(n)), got); rc != 0) {
-        Report(Fail(static_cast<uint16_t>(rc), m->name + " [ReadBlobStream]"));
-        return 0;
+    if (at >= st.ahead_at && at < st.ahead_at + st.ahead.size()) {
+        got = static_cast<size_t>(std::min<uint64_t>(n, st.ahead_at + st.ahead.size() - at));
+        std::memcpy(buffer.data(), st.ahead.data() + (at - st.ahead_at), got);
+    }
+    if (got < n && (st.length >= 0 || !std::memchr(buffer.data(), kMemoEnd, got))) {
+        size_t more = 0;
+        if (int rc = m->file.ReadAt(at + got, buffer.subspan(got, static_cast<size_t>(n) - got), more); rc != 0) {
+            Report(Fail(static_cast<uint16_t>(rc), m->name + " [ReadBlobStream]"));
+            return 0;
+        }
+        got += more;
     }
     std::span<char> read = buffer.first(got);
     if (st.length < 0) {
-        const auto end = std::find(read.begin(), read.end(), kMemoEnd);
-        if (end != read.end()) {
-            read = read.first(static_cast<size_t>(end - read.begin()));
+        if (const void* end = std::memchr(read.data(), kMemoEnd, read.size())) {
+            read = read.first(static_cast<size_t>(static_cast<const char*>(end) - read.data()));
             st.length = st.position + static_cast<int64_t>(read.size());
+            LearnProbe(*m, static_cast<size_t>(st.data_start - st.ahead_at + st.length + 2));
         }
     }
     if (st.text_state < 0) st.text_state = DecideText(read);

@@ -194,7 +194,8 @@ void TDataSet::DestroyFields() {
         RemoveField(f);
         if (f->Owner() == this) ui::Free(f);
     }
-    default_fields_ = false;
+    // A closed dataset still uses default fields: they are made again at the
+    // next open (grids clear their columns meanwhile).
 }
 
 void TDataSet::BindFields(bool binding) {

@@ -7,6 +7,7 @@
 
 #include "framework/db/dataset.hpp"
 #include "framework/ui/resources.hpp"
+#include "platform/locale.hpp"
 
 namespace db {
 
@@ -71,7 +72,10 @@ void TField::SetDataSet(TDataSet* dataset) {
     if (dataset_) dataset_->CheckInactive();
     if (dataset) dataset->CheckInactive();
     if (dataset_) dataset_->RemoveField(this);
-    if (dataset) dataset->AddField(this);
+    if (dataset) {
+        dataset->AddField(this);
+        dataset->default_fields_ = false;  // a field of the caller's: the fields are no longer made at open
+    }
 }
 
 void TField::SetFieldName(const std::string& name) {
@@ -101,6 +105,24 @@ int TField::Index() const {
     if (!dataset_) return -1;
     const auto& list = dataset_->Fields().List();
     return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
+}
+
+bool TField::IsValidChar(char c) const { return static_cast<unsigned char>(c) >= ' '; }
+
+bool TFloatField::IsValidChar(char c) const {
+    return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == 'E' || c == 'e' ||
+        c == platform::NumberSettings().decimal_separator;
+}
+
+void TField::SetIndex(int index) {
+    if (!dataset_) return;
+    auto& list = dataset_->fields_.list_;
+    const int from = Index();
+    index = std::clamp(index, 0, static_cast<int>(list.size()) - 1);
+    if (from < 0 || from == index) return;
+    list.erase(list.begin() + from);
+    list.insert(list.begin() + index, this);
+    if (dataset_->Active()) dataset_->DataEvent(deLayoutChange, 0);
 }
 
 void TField::ConversionError(const char* type) const {

@@ -95,6 +95,9 @@ public:
     int Offset() const { return offset_; }
     virtual bool IsBlob() const { return false; }
     int Index() const;
+    // Moves the field within its dataset's fields (a grid's columns follow);
+    // an active dataset tells its data sources of the new layout.
+    void SetIndex(int index);
 
     bool ReadOnly = false;
     bool Visible = true;
@@ -130,6 +133,8 @@ public:
     // Stores a native value (nullptr: Null) through the dataset.
     void SetData(const void* buffer);
     virtual bool CanModify() const;
+    // Whether a typed character can be part of the field's text.
+    virtual bool IsValidChar(char c) const;
     void FocusControl();
 
     // Runs the validation rules and OnValidate on a new native value before
@@ -208,6 +213,7 @@ public:
     void SetAsFloat(double value) override;
     Variant Value() override;
     int32_t MinValue = 0, MaxValue = 0;
+    bool IsValidChar(char c) const override { return (c >= '0' && c <= '9') || c == '+' || c == '-'; }
 
 protected:
     void SetAsNumberText(const std::string& text) override { SetAsInteger(StrToInt(text)); }
@@ -227,6 +233,7 @@ public:
     void SetAsFloat(double value) override;
     Variant Value() override;
     double MinValue = 0, MaxValue = 0;
+    bool IsValidChar(char c) const override;
 
 protected:
     void SetAsNumberText(const std::string& text) override { SetAsFloat(StrToFloat(text)); }

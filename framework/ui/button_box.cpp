@@ -149,7 +149,7 @@ LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next)
             Clicked(h);
         }
         return 0;
-    case BM_GETSTATE: return b.pressed ? BST_PUSHED : 0;
+    case BM_GETSTATE: return b.pressed ? LRESULT{BST_PUSHED} : LRESULT{0};
     case BM_SETSTATE: Press(h, b, wp != 0); return 0;
     case BM_SETSTYLE: {
         Win* w = Find(h);

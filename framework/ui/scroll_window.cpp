@@ -27,13 +27,15 @@ void MovePixels(Surface& s, const Region& dest, int dx, int dy) {
     // Several rectangles: their sources may overlap other destinations, so the
     // source comes from a copy.
     const TRect src = dest.Bounds().Offset(-dx, -dy);
-    std::vector<uint32_t> copy(size_t(src.Width()) * size_t(src.Height()));
+    if (src.Width() <= 0 || src.Height() <= 0) return;
+    const size_t width = size_t(src.Width());
+    std::vector<uint32_t> copy(width * size_t(src.Height()));
     for (int y = src.top; y < src.bottom; ++y)
-        std::memcpy(&copy[size_t(y - src.top) * size_t(src.Width())], s.Row32(y) + src.left, size_t(src.Width()) * 4);
+        std::memcpy(&copy[size_t(y - src.top) * width], s.Row32(y) + src.left, width * 4);
     for (const TRect& r : dest.Rects())
         for (int y = r.top; y < r.bottom; ++y)
             std::memcpy(s.Row32(y) + r.left,
-                        &copy[size_t(y - dy - src.top) * size_t(src.Width()) + size_t(r.left - dx - src.left)],
+                        &copy[size_t(y - dy - src.top) * width + size_t(r.left - dx - src.left)],
                         size_t(r.Width()) * 4);
 }
 

@@ -86,7 +86,7 @@ void TButton::WndProc(TMessage& m) {
     case CM_FONTCHANGED:
         if (HandleAllocated()) CreateHandleDone();
         break;
-    case CN_BASE + WM_CTLCOLORBTN: {
+    case CN_BASE + static_cast<UINT>(WM_CTLCOLORBTN): {
         DC& dc = *reinterpret_cast<DC*>(m.WParam);
         SetTextColor(dc, ColorToRGB(font_->Color()));
         m.Result = ColorBrush(ColorToRGB(color_));

@@ -149,8 +149,8 @@ void TCustomEdit::WndProc(TMessage& m) {
             Change();
         }
         return;
-    case CN_BASE + WM_CTLCOLOREDIT:
-    case CN_BASE + WM_CTLCOLORSTATIC: {
+    case CN_BASE + static_cast<UINT>(WM_CTLCOLOREDIT):
+    case CN_BASE + static_cast<UINT>(WM_CTLCOLORSTATIC): {
         DC& dc = *reinterpret_cast<DC*>(m.WParam);
         SetTextColor(dc, ColorToRGB(font_->Color()));
         SetBkColor(dc, ColorToRGB(color_));

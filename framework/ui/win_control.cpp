@@ -88,6 +88,8 @@ HWND TWinControl::Handle() {
         for (TControl* c : controls_)
             if (auto* w = dynamic_cast<TWinControl*>(c); w && w->handle_ && !w->HandleAllocated()) w->handle_ = 0;
         CreateHandleDone();
+        // The client area is known now (frame, caption, bars): aligned children take it.
+        AlignControls();
         UpdateShowing();
     }
     return handle_;

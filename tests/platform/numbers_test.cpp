@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -98,6 +100,24 @@ TEST(ParseDoubleTest, AcceptsWholeNumbers) {
     EXPECT_EQ(v, -0.025);
     EXPECT_TRUE(ParseDouble(".5", v));
     EXPECT_EQ(v, 0.5);
+}
+
+// Numbers of up to 15 digits take a shorter way: it must round exactly as
+// the general parser, at the edges of that way too.
+TEST(ParseDoubleTest, ShortNumbersParseBitForBitAsTheGeneralParser) {
+    for (const char* text :
+         {"0.1", "0.3", "2.675", "1.005", "99999.99", "123456789012345", "1234567890123456", "0.000000000000001",
+          "0.0000000000000001", "000000000000001.5", "5.", "0", "0.0", "9007199254740993", "4503599627370497.5",
+          "1.7976931348623157", "123.456789012345", "8.2", "1234.5678"}) {
+        for (const bool negative : {false, true}) {
+            const std::string t = std::string(negative ? "-" : "") + text;
+            double parsed = 0, expected = 0;
+            ASSERT_TRUE(ParseDouble(t, parsed)) << t;
+            std::from_chars(text, text + std::strlen(text), expected);
+            if (negative) expected = -expected;
+            EXPECT_EQ(std::memcmp(&parsed, &expected, sizeof parsed), 0) << t << ": " << parsed << " " << expected;
+        }
+    }
 }
 
 TEST(ParseDoubleTest, RejectsPartialOrForeignText) {

@@ -18,6 +18,13 @@ inline uint64_t RecordOffset(const TWorkArea& area, int32_t n) {
 
 // Reads record n into the record buffer (a virtual file asks its store).
 Status GetDbfRecord(TWorkArea& area, int32_t n);
+// Reads record n as stored, leaving the translation to the engine's page
+// for later (record_stored), when only a filter is to see it first: most
+// records a filtered walk passes over never need it. Tables with a read
+// hook, ANSI tables and virtual files read as GetDbfRecord does.
+Status GetStoredRecord(TWorkArea& area, int32_t n);
+// Translates a record that GetStoredRecord left as stored.
+void TranslateStoredRecord(TWorkArea& area);
 // Writes the record buffer as record n; n past the end appends.
 Status PutDbfRecord(TWorkArea& area, int32_t n);
 Status AppendDbfRecord(TWorkArea& area);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/dbf/detail/attachments.hpp"
+#include "engine/dbf/detail/block_cache.hpp"
 #include "engine/dbf/detail/workarea.hpp"
 #include "engine/dbf/settings.hpp"
 #include "platform/paths.hpp"
@@ -51,6 +52,8 @@ struct LocateState {
 
 struct EngineState {
     EngineSettings settings;
+    // Blocks of the open tables; before the areas, which drop theirs as they go.
+    BlockCache blocks{settings.table_cache_size};
     ErrorState errors;
     DateState dates = StartDateState();
     // Declared before the areas, so that areas go first when the state does.

@@ -52,6 +52,14 @@ struct TWorkArea {
     HeaderState header_state = HeaderState::Closed;
     std::string last_update;  // YYYYMMDD
     std::span<char> record;   // the raw record; byte 0 is the delete mark
+    // The record holds its bytes as stored, not yet in the engine's page:
+    // only while a filter tests a record during a walk in record order
+    // (text fields are translated as the filter reads them; see
+    // GetStoredRecord). `record` may then show the bytes where the table's
+    // block cache holds them, read only, and `record_home` is the buffer it
+    // goes back to.
+    bool record_stored = false;
+    std::span<char> record_home;
     int32_t rec_count = 0;
     int32_t rec_no = 0;
     // Whole records the file was last seen to hold; a shared table's count

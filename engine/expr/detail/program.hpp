@@ -35,17 +35,47 @@ enum class Op : uint8_t {
     Abs, Asc, At, Cdow, Chr, Cmonth, Ctod, Date, Day, Deleted, Dow, Dtoc, Dtos, Iif, Int, Left, Len,
     Lower, Ltrim, Max, Min, Mod, Month, Recno, Replicate, Right, Round, Rtrim, Soundex, Space, Str,
     Stuff, Substr, Upper, Val, Year,
+    // The left side of .AND. (.OR.) is on the stack: when it is false (true)
+    // and every field of the right side reads as compiled, the right side
+    // is passed over, as it cannot change the result or fail.
+    SkipIfFalse, SkipIfTrue,
+    // Comparisons with a constant right side, which the instruction holds
+    // (`number`, or the literal at `text_at`): one step instead of two.
+    EqNK, NeNK, LtNK, GtNK, LeNK, GeNK,
+    EqCK, ExactCK, InCK, NeCK, LtCK, GtCK, LeCK, GeCK,
+    // A field compared with a constant: the field as Field describes it, the
+    // comparison (one of the K forms above) in `compare`, the constant in
+    // `k_number` or at `k_at`.
+    FieldCompare,
 };
 // clang-format on
 
 struct Instr {
     Op op = Op::End;
-    uint8_t argc = 0;                    // STR's argument count
-    char type = 0;                       // Field: the type the program was compiled for (C, N, L, D, M)
-    uint8_t area = 0;                    // Field: 1..32 for ALIAS->FIELD, 0 for the current area
-    uint16_t field = 0;                  // Field: 0-based field number
-    uint32_t text_at = 0, text_len = 0;  // Text: the literal; Field: its name, for messages
-    double number = 0;
+    uint8_t argc = 0;    // the values it takes from the stack
+    char type = 0;       // its result's type; Field: the type the program was compiled for (C, N, L, D, M)
+    uint8_t area = 0;    // Field: 1..32 for ALIAS->FIELD, 0 for the current area
+    uint16_t field = 0;  // Field: 0-based field number
+    // Text: the literal; Field: its name, for messages; skips: the right
+    // side's fields (their place in the guards list).
+    uint32_t text_at = 0, text_len = 0;
+    uint32_t target = 0;  // skips: how far ahead the .AND. or .OR. stands
+    double number = 0;    // Number, Logical: the value; Field: its width when compiled
+    // FieldCompare: the comparison and its constant.
+    Op compare = Op::End;
+    uint32_t k_at = 0, k_len = 0;
+    double k_number = 0;
+};
+
+// What the value of a folded constant call depends on besides its
+// arguments: the date settings (CTOD, DTOC, CDOW, CMONTH) and the code
+// pages (UPPER, LOWER, SOUNDEX).
+struct FoldStamp {
+    uint8_t date_code = 0;
+    bool century = false;
+    uint16_t window_start = 0;
+    int code_pages = 0;
+    bool operator==(const FoldStamp&) const = default;
 };
 
 // One stack entry: numbers, dates and logicals in `number`; texts at `at`
@@ -72,13 +102,26 @@ public:
 private:
     friend class Compiler;
     friend class Machine;
+    friend class Optimizer;
+
+    // Folds the constant parts of the compiled code (again, after the
+    // settings they depend on changed) and puts in the skips of .AND. and
+    // .OR. (fold.cpp).
+    void Optimize();
+    // Whether folded values were computed under other settings than now.
+    bool FoldsStale() const;
 
     std::string source_;
     char type_ = 'L';
     uint16_t length_ = 0;
     uint8_t decimals_ = 0;
-    std::vector<Instr> code_;
-    std::string literals_;  // literal texts and field names
+    std::vector<Instr> code_;      // what runs
+    std::vector<Instr> compiled_;  // as compiled, when code_ holds folded values that depend on settings
+    std::vector<Instr> guards_;    // the fields each skip checks, copied from its right side
+    std::string literals_;         // literal texts and field names; folded texts after `literals_compiled_`
+    size_t literals_compiled_ = 0;
+    bool folds_depend_ = false;
+    FoldStamp folded_under_;
     std::vector<Slot> stack_;
     std::vector<char> pool_;
     std::string memo_;  // a memo's text as read, reused between evaluations

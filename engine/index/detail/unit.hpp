@@ -68,7 +68,9 @@ struct IndexArea final : IndexAreaState {
 struct BuildSettings {
     std::function<void()> progress;
     int steps = 0;
-    size_t memory_budget = size_t{256} << 20;
+    // What the build may hold of keys at any time, all tags together
+    // (beyond it, keys go through a work file).
+    size_t memory_budget = size_t{64} << 20;
     // Free bytes on the file system of a path (tests put a full disk here).
     std::function<int(const std::string& path, uint64_t& bytes)> free_space;
 };

@@ -64,10 +64,70 @@ struct BlobStream {
     int text_state = 0;    // -1 undecided, 0 binary, 1 text
     std::string data;      // what a write stream has written, stored at the end
     int64_t furthest = 0;  // the furthest position written
+    // A read stream: the memo file's size when it opened (the memo, never
+    // written over while it is live, lies within it), and the bytes from
+    // `ahead_at` that the read of its head brought (most memos whole).
+    uint64_t file_size = 0;
+    uint64_t ahead_at = 0;
+    std::string ahead;
+
+    // Back to no stream; buffers of usual sizes keep their room for the next one.
+    void Reset() {
+        std::string keep_ahead = std::move(ahead), keep_data = std::move(data);
+        *this = BlobStream{};
+        constexpr size_t kKept = size_t{64} << 10;
+        if (keep_ahead.capacity() <= kKept) ahead = std::move(keep_ahead);
+        if (keep_data.capacity() <= kKept) data = std::move(keep_data);
+        ahead.clear();
+        data.clear();
+    }
+};
+
+// The memo file's handle. While no other open may write the file it
+// remembers the file's size, and reads that follow one another come from a
+// block read ahead, so that reading the memos of a walk costs a read per
+// many memos and no question about the size. Every write and truncation
+// goes through here and keeps both right; a file others may write is always
+// asked and read anew.
+class MemoHandle : public platform::File {
+public:
+    static constexpr size_t kAhead = size_t{64} << 10;
+
+    int Open(const std::string& path, platform::Access access, platform::Share share,
+             platform::Disposition disposition = platform::Disposition::OpenExisting) {
+        Forget();
+        return File::Open(path, access, share, disposition);
+    }
+    void Close() {
+        Forget();
+        File::Close();
+    }
+    int ReadAt(uint64_t offset, std::span<char> out, size_t& got) const;
+    int WriteAt(uint64_t offset, std::span<const char> bytes);
+    int Truncate(uint64_t length);
+    int ChangeShare(platform::Share share) {
+        Forget();
+        return File::ChangeShare(share);
+    }
+    int Size(uint64_t& size) const;
+
+private:
+    bool Alone() const { return CurrentShare() != platform::Share::DenyNone; }
+    void Forget() const {
+        known_ = false;
+        ahead_.clear();
+        last_ = next_ = UINT64_MAX;
+    }
+
+    mutable uint64_t size_ = 0;
+    mutable bool known_ = false;
+    mutable std::vector<char> ahead_;
+    mutable uint64_t ahead_at_ = 0;
+    mutable uint64_t last_ = UINT64_MAX, next_ = UINT64_MAX;  // where the last read started and ended
 };
 
 struct MemoFile final : MemoAreaState {
-    platform::File file;
+    MemoHandle file;
     std::string name;  // the memo file's name, for messages
     uint8_t type = 0;
     MemoKind kind = MemoKind::Dbase4;
@@ -132,6 +192,9 @@ private:
 };
 
 Status MemoSize(const MemoFile& memo, uint64_t& size);
+// How much a read of memo bytes takes at once (see MemoFile::probe), after
+// a read that needed `bytes`.
+void LearnProbe(const MemoFile& memo, size_t bytes);
 
 // 0, or 1003 for a block outside the file's memos (in the header or past
 // the end).

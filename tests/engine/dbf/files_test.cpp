@@ -168,7 +168,8 @@ TEST_F(FilesTest, RenameNeverReplaces) {
 
 TEST_F(FilesTest, FreeSpaceAndUniqueNames) {
     EXPECT_GT(DiskFreeKB(dir_.path()), 0);
-    EXPECT_EQ(DriveFreeKB(0), DiskFreeKB(""));
+    // Other programs write meanwhile: the same disk within a margin.
+    EXPECT_NEAR(DriveFreeKB(0), DiskFreeKB(""), 1 << 20);
     EXPECT_EQ(DriveFreeKB(3), 2147483647);
 
     const std::string first = UniqueFilename(), second = UniqueFilename();

@@ -1,0 +1,86 @@
+// The shared cache of table blocks: a least-recently-used list under the
+// engine's budget, looked up by (file, block).
+#include "engine/dbf/detail/block_cache.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zurod {
+
+BlockCache::Block* BlockCache::Find(uint64_t file, uint64_t index) {
+    const auto it = where_.find({file, index});
+    if (it == where_.end()) return nullptr;
+    blocks_.splice(blocks_.begin(), blocks_, it->second);
+    return &*it->second;
+}
+
+BlockCache::Block* BlockCache::Insert(uint64_t file, uint64_t index) {
+    const size_t capacity = budget_ / kBlockSize;
+    // A record may straddle two blocks: fewer than two cannot serve a read.
+    if (capacity < 2) {
+        while (!blocks_.empty()) Remove(std::prev(blocks_.end()));
+        return nullptr;
+    }
+    if (Block* b = Find(file, index)) {
+        b->valid = 0;
+        return b;
+    }
+    std::unique_ptr<char[]> bytes;
+    while (blocks_.size() >= capacity) {
+        const auto last = std::prev(blocks_.end());
+        bytes = std::move(last->bytes);
+        Remove(last);
+    }
+    if (!bytes) bytes = std::make_unique<char[]>(kBlockSize);
+    blocks_.push_front(Block{file, index, 0, std::move(bytes)});
+    where_[{file, index}] = blocks_.begin();
+    ++per_file_[file];
+    return &blocks_.front();
+}
+
+void BlockCache::Update(uint64_t file, uint64_t offset, std::span<const char> bytes) {
+    if (bytes.empty() || !Holds(file)) return;
+    const uint64_t end = offset + bytes.size();
+    for (uint64_t index = offset / kBlockSize; index * kBlockSize < end; ++index) {
+        const auto it = where_.find({file, index});
+        if (it == where_.end()) continue;
+        Block& b = *it->second;
+        const uint64_t start = index * kBlockSize;
+        const uint64_t from = std::max(offset, start);
+        const uint64_t to = std::min(end, start + kBlockSize);
+        // Bytes behind a gap would leave the block with a hole it cannot
+        // describe: it goes instead (the file is read again when needed).
+        if (from - start > b.valid) {
+            Remove(it->second);
+            continue;
+        }
+        std::memcpy(b.bytes.get() + (from - start), bytes.data() + (from - offset), to - from);
+        b.valid = std::max<size_t>(b.valid, to - start);
+    }
+}
+
+void BlockCache::Drop(uint64_t file, uint64_t offset) {
+    if (!Holds(file)) return;
+    for (auto it = blocks_.begin(); it != blocks_.end();) {
+        const auto next = std::next(it);
+        if (it->file == file) {
+            if (it->index * kBlockSize >= offset)
+                Remove(it);
+            else if (offset < it->index * kBlockSize + it->valid)
+                it->valid = static_cast<size_t>(offset - it->index * kBlockSize);
+        }
+        it = next;
+    }
+}
+
+bool BlockCache::Holds(uint64_t file) const { return per_file_.count(file) != 0; }
+
+void BlockCache::Remove(List::iterator it) {
+    ++generation_;
+    where_.erase({it->file, it->index});
+    if (const auto count = per_file_.find(it->file); count != per_file_.end() && --count->second == 0)
+        per_file_.erase(count);
+    blocks_.erase(it);
+}
+
+}  // namespace zurod

@@ -1,0 +1,96 @@
+#include "examples/main_window.hpp"
+
+#include "engine/dataset/engine_dataset.hpp"
+#include "examples/demo_data.hpp"
+#include "framework/ui/inifiles.hpp"
+
+namespace demo {
+
+TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, const std::string& settings)
+    : ui::TForm(owner), settings_(settings) {
+    SetCaption("Corvanta - Transaction History");
+    SetBounds(40, 40, 780, 480);
+    Position = ui::poDesigned;
+
+    history_ = new zurod::TTzDbf(this);
+    history_->SetName("History");
+    for (const std::string& line : kHistoryFields) history_->DbfFields().Add(line);
+    for (const std::string& line : kHistoryTags) history_->IndexList().Add(line);
+    history_->SetDbfFileName(HistoryPath(data_folder));
+    history_->SetExclusive(true);
+    history_->CreateIndex = zurod::ciAlways;
+    history_->Open();
+    history_->SetOrderToTag("TGTHRECN");
+    source_ = new db::TDataSource(this);
+    source_->SetDataSet(history_);
+
+    navigator_ = new zurod::TTzNavigator(this);
+    navigator_->SetParent(this);
+    navigator_->SetHeight(25);
+    navigator_->SetAlign(ui::alBottom);
+    navigator_->SetDataSource(source_);
+
+    // The grid as every grid of the program is set up.
+    grid_ = new zurod::TTzGrid(this);
+    grid_->SetName("HistoryGrid");
+    grid_->SetParent(this);
+    grid_->SetAlign(ui::alClient);
+    grid_->SetOptions(zurod::dgTitles | zurod::dgIndicator | zurod::dgColumnResize | zurod::dgColLines |
+                      zurod::dgRowLines | zurod::dgTabs | zurod::dgConfirmDelete | zurod::dgConfirmRestore);
+    grid_->ReadOnly = false;
+    grid_->SetBooleanBox(zurod::bbCheckBox);
+    grid_->SetColor(ui::clBtnFace);
+    grid_->SetDepressDisabled(false);
+    grid_->SetFixedColumns(0);
+    grid_->TitleFont()->SetName("Tahoma");
+    grid_->TitleFont()->SetHeight(-11);
+    for (const std::string& line : kHistoryFields) grid_->Columns().Add()->SetFieldName(line.substr(0, line.find(',')));
+    grid_->OnChangeColorsEvent = [this](ui::TObject*, int row, ui::TColor&, ui::TColor&, ui::TColor& cell_text,
+                                        ui::TColor&, ui::TColor&, ui::TColor&,
+                                        ui::TColor&) { RowColours(row, cell_text); };
+    grid_->OnTitleClick = [this](ui::TObject*, zurod::TTzColumn* column) { TitleClick(column); };
+    grid_->SetDataSource(source_);
+    ReadColumnWidths();
+
+    OnClose = [this](ui::TObject*, ui::TCloseAction&) { WriteColumnWidths(); };
+    SetActiveControl(grid_);
+}
+
+// Debits, credits and transfers in their own ink; the engine stands on the row drawn.
+void TMainWindow::RowColours(int, ui::TColor& cell_text) {
+    const std::string action = zurod::TzAllTrim(history_->FieldGet("ACTION"));
+    if (action == "Debit")
+        cell_text = ui::clMaroon;
+    else if (action == "Credit")
+        cell_text = ui::clGreen;
+    else if (action == "Transfer")
+        cell_text = ui::clNavy;
+}
+
+// A title chooses the order: by date, by account, else as the records were written.
+void TMainWindow::TitleClick(zurod::TTzColumn* column) {
+    const std::string& name = column->FieldName();
+    history_->SetOrderToTag(name == "DATE" ? "TGTHDATE" : name == "ACCNAME" ? "TGTHACC" : "TGTHRECN");
+    history_->GoTop();
+}
+
+void TMainWindow::ReadColumnWidths() {
+    if (settings_.empty()) return;
+    const ui::TIniFile ini(settings_);
+    zurod::TTzGridColumns& columns = grid_->Columns();
+    for (int i = 0; i < columns.Count(); ++i) {
+        const int width = ini.ReadInteger(kWidthSection, WidthKey(i), -1);
+        if (width > 0) columns.GetColumn(i)->SetWidth(width);
+    }
+    grid_->LayoutChanged();
+}
+
+void TMainWindow::WriteColumnWidths() {
+    if (settings_.empty()) return;
+    ui::TIniFile ini(settings_);
+    zurod::TTzGridColumns& columns = grid_->Columns();
+    for (int i = 0; i < columns.Count(); ++i)
+        ini.WriteInteger(kWidthSection, WidthKey(i), columns.GetColumn(i)->GetWidth());
+}
+
+}  // namespace demo

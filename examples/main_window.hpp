@@ -1,0 +1,42 @@
+#pragma once
+// The program's main window as far as the engine goes: the transaction
+// history in a data grid with the application's settings, debits, credits
+// and transfers in their own colours, a navigator under it, the column
+// widths kept in the settings file, and the order chosen by a title click.
+#include <string>
+
+#include "engine/dataset/file_dataset.hpp"
+#include "engine/dataset/tzgrid.hpp"
+#include "engine/dataset/tznavigator.hpp"
+#include "framework/ui/forms.hpp"
+
+namespace demo {
+
+class TMainWindow : public ui::TForm {
+public:
+    // `settings` empty: the widths are neither read nor written.
+    TMainWindow(ui::TComponent* owner, const std::string& data_folder, const std::string& settings);
+    std::string ClassName() const override { return "TMainWindow"; }
+
+    zurod::TTzGrid* Grid() const { return grid_; }
+    zurod::TTzNavigator* Navigator() const { return navigator_; }
+    zurod::TTzDbf* History() const { return history_; }
+
+    // One width a column, in the settings file's section for the grid.
+    void ReadColumnWidths();
+    void WriteColumnWidths();
+    static constexpr const char* kWidthSection = "GRID COLUMN WIDTHS";
+    static std::string WidthKey(int column) { return "HISTORY " + std::to_string(column); }
+
+private:
+    void RowColours(int row, ui::TColor& cell_text);
+    void TitleClick(zurod::TTzColumn* column);
+
+    std::string settings_;
+    zurod::TTzDbf* history_ = nullptr;
+    db::TDataSource* source_ = nullptr;
+    zurod::TTzGrid* grid_ = nullptr;
+    zurod::TTzNavigator* navigator_ = nullptr;
+};
+
+}  // namespace demo
