@@ -2,6 +2,7 @@
 
 #include "engine/dataset/engine_dataset.hpp"
 #include "examples/demo_data.hpp"
+#include "examples/main_window_parts.hpp"
 #include "framework/ui/inifiles.hpp"
 
 namespace demo {
@@ -53,6 +54,11 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     ReadColumnWidths();
 
     OnClose = [this](ui::TObject*, ui::TCloseAction&) { WriteColumnWidths(); };
+    // The title bar, the speed buttons, status texts and help (main_window_parts.hpp).
+    AddGradientCaption(this);
+    AddSpeedBar(this, navigator_);
+    AddStatusPanel(this);
+    AddHelp(this);
     SetActiveControl(grid_);
 }
 
@@ -69,6 +75,7 @@ void TMainWindow::RowColours(int, ui::TColor& cell_text) {
 
 // A title chooses the order: by date, by account, else as the records were written.
 void TMainWindow::TitleClick(zurod::TTzColumn* column) {
+    const StatusText busy(this, "Sorting. Please wait...");
     const std::string& name = column->FieldName();
     history_->SetOrderToTag(name == "DATE" ? "TGTHDATE" : name == "ACCNAME" ? "TGTHACC" : "TGTHRECN");
     history_->GoTop();
