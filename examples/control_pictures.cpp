@@ -177,8 +177,8 @@ void CentreThePanel(TForm* f) {
     Application().ProcessMessages();
 }
 
-// A form with a button whose hint shows, the hint's window drawn over the
-// form's picture with the shadow its class asks for.
+// A form with a button whose hint shows: the screen as the window system
+// shows it, the hint over the form with the shadow its class asks for.
 bool Hint(const std::string& path) {
     auto form = Make<TForm>(nullptr);
     form->SetBorderStyle(bsSingle);
@@ -195,24 +195,9 @@ bool Hint(const std::string& path) {
     Application().ProcessMessages();
     THintWindow* hint = Application().HintWindow();
     if (!hint || !hint->Showing()) return false;
-    auto picture = GetWindowSurface(form->WindowHandle())->Copy();
-    DC dst(picture);
-    const TRect fr = GetWindowRect(form->WindowHandle()), hr = GetWindowRect(hint->WindowHandle());
-    const int x = hr.left - fr.left, y = hr.top - fr.top;
-    if (GetClassStyle(hint->WindowHandle()) & CS_DROPSHADOW) {
-        // The shadow the system adds: a darkened band right of and below the window.
-        for (int yy = y + 4; yy < y + hr.Height() + 4; ++yy)
-            for (int xx = x + 4; xx < x + hr.Width() + 4; ++xx) {
-                if (xx < x + hr.Width() && yy < y + hr.Height()) continue;
-                const COLORREF c = picture->Pixel(xx, yy);
-                if (c != CLR_INVALID)
-                    picture->SetPixel(xx, yy, RGB(GetRValue(c) * 5 / 8, GetGValue(c) * 5 / 8, GetBValue(c) * 5 / 8));
-            }
-    }
-    DC src(GetWindowSurface(hint->WindowHandle()));
-    BitBlt(dst, x, y, hr.Width(), hr.Height(), &src, 0, 0, SRCCOPY);
+    const bool written = CaptureScreen(GetWindowRect(form->WindowHandle()))->WritePng(path);
     Application().CancelHint();
-    return picture->WritePng(path);
+    return written;
 }
 
 // Several forms, one under the other, in one picture.

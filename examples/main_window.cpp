@@ -4,8 +4,9 @@
 #include "examples/account_preview.hpp"
 #include "examples/date_filter.hpp"
 #include "examples/demo_data.hpp"
-#include "examples/update_bar.hpp"
+#include "examples/main_window_parts.hpp"
 #include "examples/main_window_tools.hpp"
+#include "examples/update_bar.hpp"
 #include "framework/ui/inifiles.hpp"
 
 namespace demo {
@@ -72,6 +73,11 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     menus_ = AddMainWindowMenus(this);
     OnClose = [this](ui::TObject*, ui::TCloseAction&) { WriteColumnWidths(); };
     AddAccountPreview(this, history_);
+    // The title bar, the speed buttons, status texts and help (main_window_parts.hpp).
+    AddGradientCaption(this);
+    AddSpeedBar(this, navigator_);
+    AddStatusPanel(this);
+    AddHelp(this);
     SetActiveControl(grid_);
 }
 
@@ -94,6 +100,7 @@ void TMainWindow::SetRowColours(bool on) {
 
 // A title chooses the order: by date, by account, else as the records were written.
 void TMainWindow::TitleClick(zurod::TTzColumn* column) {
+    const StatusText busy(this, "Sorting. Please wait...");
     const std::string& name = column->FieldName();
     history_->SetOrderToTag(name == "DATE" ? "TGTHDATE" : name == "ACCNAME" ? "TGTHACC" : "TGTHRECN");
     history_->GoTop();

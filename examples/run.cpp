@@ -2,7 +2,8 @@
 // history in a data folder (default ./demo-data), on the screen DISPLAY names.
 // The demo's history is made first when the folder holds none. The column
 // widths are kept in the settings file beside the program (its name with
-// ".INI"). Closing the window ends the program.
+// ".INI"), its help in the help file beside it (".CHM"). Closing the window
+// ends the program.
 #include <cstdio>
 #include <filesystem>
 
@@ -13,6 +14,7 @@
 #include "engine/start/start.hpp"
 #include "examples/demo_data.hpp"
 #include "examples/main_window.hpp"
+#include "examples/main_window_parts.hpp"
 #include "framework/ui/dialogs.hpp"
 #include "framework/ui/inifiles.hpp"
 #include "framework/ui/sdl_display.hpp"
@@ -39,6 +41,10 @@ int Run(const std::string& folder) {
     ui::WindowedMessageBoxes boxes;
     platform::MessageBoxService* previous_boxes = platform::InstallMessageBox(&boxes);
     ui::Application().Title = "Corvanta V4.0";
+    // A test sees what help would start instead of a viewer.
+    const std::unique_ptr<platform::ProcessLauncher> help_log = demo::HelpLaunchLogFromEnvironment();
+    platform::ProcessLauncher* previous_launcher =
+        help_log ? platform::InstallProcessLauncher(help_log.get()) : nullptr;
     {
         // From here on engine errors are only recorded, as in the program.
         zurod::SuspendEngineErrors();
@@ -48,6 +54,7 @@ int Run(const std::string& folder) {
         ui::Application().Run();
         ui::Application().MainForm = nullptr;
     }
+    if (help_log) platform::InstallProcessLauncher(previous_launcher);
     platform::InstallMessageBox(previous_boxes);
     ui::InstallDisplay(nullptr);
     return 0;

@@ -185,6 +185,12 @@ void PopupAt(TControl* control, TPoint client) {
 
 }  // namespace
 
+int TControl::InheritedHelpContext() const {
+    const TControl* c = this;
+    while (c && c->HelpContext == 0) c = c->Parent();
+    return c ? c->HelpContext : 0;
+}
+
 LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
     TMessage m{msg, w, l, 0};
     WindowProc(m);

@@ -151,6 +151,11 @@ public:
     void SetShowHint(bool v);
     bool ParentShowHint() const { return parent_show_hint_; }
     void SetParentShowHint(bool v);
+    // The help topic's context number; 0: the parent's holds (F1, the
+    // title bar's help button and Help buttons ask for it).
+    int HelpContext = 0;
+    // This control's context, else the nearest parent's; 0 when none has one.
+    int InheritedHelpContext() const;
 
     unsigned ControlState = 0;
     unsigned ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;

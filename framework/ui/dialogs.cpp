@@ -140,6 +140,9 @@ Owned<TForm> CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgD
         button->ModalResult = kButtons[b].result;
         button->TabOrder = int(made.size());
         button->SetParent(form.get());
+        // Help keeps the dialog open and asks for the dialog's topic.
+        if (b == mbHelp)
+            button->OnClick = [button](TObject*) { Application().HelpContext(button->InheritedHelpContext()); };
         made.push_back(button);
     }
     const int row = int(made.size()) * kButtonWidth + std::max(0, int(made.size()) - 1) * kGap;
@@ -168,12 +171,13 @@ Owned<TForm> CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgD
     return form;
 }
 
-int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int) {
+int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int help_context) {
     if (!dynamic_cast<WindowedMessageBoxes*>(platform::CurrentMessageBox())) {
         const char* caption = TypeCaption(type);
         return platform::ShowMessageBox(msg, caption ? caption : Application().Title, ServiceFlags(type, buttons));
     }
     auto form = CreateMessageDialog(msg, type, buttons);
+    form->HelpContext = help_context;
     return form->ShowModal();
 }
 

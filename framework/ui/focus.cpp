@@ -12,13 +12,14 @@ void ActivateNext(HWND gone) {
     Desk().active = 0;
     HWND owner = 0;
     if (Win* w = Find(gone)) owner = w->owner;
-    if (Win* o = Find(owner); o && Visible(o) && !(o->style & WS_DISABLED)) {
+    if (Win* o = Find(owner); o && Visible(o) && !(o->style & (WS_DISABLED | WS_MINIMIZE))) {
         SetActiveWindow(owner);
         return;
     }
     for (HWND h : Desk().top_levels) {
         Win* w = Find(h);
-        if (h != gone && w && Visible(w) && !(w->style & WS_DISABLED) && !w->cls.empty() && w->cls != "TPUtilWindow") {
+        if (h != gone && w && Visible(w) && !(w->style & (WS_DISABLED | WS_MINIMIZE)) && !w->cls.empty() &&
+            w->cls != "TPUtilWindow") {
             SetActiveWindow(h);
             return;
         }

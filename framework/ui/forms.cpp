@@ -5,6 +5,7 @@
 #include "framework/ui/detail/hint_state.hpp"
 #include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/menus.hpp"
+#include "framework/ui/help.hpp"
 #include "platform/msgbox.hpp"
 #include "platform/regional.hpp"
 
@@ -272,6 +273,10 @@ void TCustomForm::WndProc(TMessage& m) {
         Broadcast(m);
         return;
     case CM_DIALOGCHAR: Broadcast(m); return;
+    case WM_HELP:
+        if (m.LParam) Help(*reinterpret_cast<const HELPINFO*>(m.LParam));
+        m.Result = 1;
+        return;
     case CM_RELEASE: Free(this); return;
     case WM_SETFOCUS:
         if (active_control_ && active_control_->CanFocus() && active_control_ != this) {
@@ -282,6 +287,23 @@ void TCustomForm::WndProc(TMessage& m) {
     default: break;
     }
     TWinControl::WndProc(m);
+}
+
+void TCustomForm::Help(const HELPINFO& info) {
+    if (info.iContextType != HELPINFO_WINDOW) return;
+    // The nearest control of the class library holding the window.
+    TControl* control = nullptr;
+    for (HWND h = info.hItemHandle; h && !control; h = GetParent(h)) control = TWinControl::FromHandle(h);
+    const int context = control ? control->InheritedHelpContext() : 0;
+    if (context == 0) return;
+    if (border_icons_ & biHelp) {
+        // A form with the help button shows its topics as popups beside the control.
+        const TPoint at = control->ClientToScreen({0, 0});
+        Application().HelpCommand(HELP_SETPOPUP_POS, MAKELPARAM(at.x, at.y));
+        Application().HelpCommand(HELP_CONTEXTPOPUP, context);
+    } else {
+        Application().HelpContext(context);
+    }
 }
 
 // ---------------------------------------------------------------- screen
@@ -357,6 +379,10 @@ TIcon* TApplication::Icon() {
     }
     return icon_.get();
 }
+
+bool TApplication::HelpContext(int context) { return InvokeHelp(HELP_CONTEXT, context); }
+
+bool TApplication::HelpCommand(unsigned command, intptr_t data) { return InvokeHelp(uint16_t(command), data); }
 
 bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
     if (!PeekMessage(msg, 0, 0, 0, PM_REMOVE | flags)) return false;

@@ -85,6 +85,8 @@ protected:
 
 private:
     void UpdateWindowIcon();
+    // WM_HELP: the help context of the window asked about, or of its parents.
+    void Help(const HELPINFO& info);
     TFormBorderStyle border_style_ = bsSizeable;
     unsigned border_icons_ = biSystemMenu | biMinimize | biMaximize;
     TFormStyle form_style_ = fsNormal;
@@ -164,6 +166,10 @@ public:
 
     TCustomForm* MainForm = nullptr;
     std::string Title = "Corvanta";
+    // Help requests go to the application's help event, or else to the
+    // framework's own help engine (help.hpp); true when one served it.
+    bool HelpContext(int context);
+    bool HelpCommand(unsigned command, intptr_t data);
     // The program's icon: "MAINICON" of its resources, else empty.
     TIcon* Icon();
     std::function<void(bool& done)> OnIdle;

@@ -23,6 +23,9 @@ const std::vector<std::string> kMinimize = {
     "......", "......", "......", "......", "......", "######", "######"};
 const std::vector<std::string> kMaximize = {
     "#########", "#########", "#.......#", "#.......#", "#.......#", "#.......#", "#.......#", "#########"};
+const std::vector<std::string> kRestore = {
+    "...######", "...######", "...#....#", "#######.#", "#######.#", "#.....###", "#.....#..", "#.....#..",
+    "#######.."};
 const std::vector<std::string> kHelp = {
     "..####..", ".##..##.", ".....##.", "....##..", "...##...", "........", "...##..."};
 // clang-format on
@@ -35,14 +38,16 @@ void DrawArt(DC& dc, const std::vector<std::string>& art, const TRect& r, COLORR
             if (art[size_t(y)][size_t(x)] == '#') SetPixel(dc, x0 + x, y0 + y, color);
 }
 
-void PaintButton(DC& dc, const CaptionButton& b) {
+// Held down, a button is sunken and its face one pixel down and right.
+void PaintButton(DC& dc, const CaptionButton& b, bool zoomed) {
     TRect r = b.rect;
     FillRect(dc, r, Brush::Solid(GetSysColor(COLOR_BTNFACE)));
-    DrawEdge(dc, r, EDGE_RAISED, BF_RECT | BF_ADJUST);
+    DrawEdge(dc, r, b.pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_ADJUST);
     const auto& art = b.hit == HTCLOSE ? kClose
-        : b.hit == HTMAXBUTTON         ? kMaximize
+        : b.hit == HTMAXBUTTON         ? (zoomed ? kRestore : kMaximize)
         : b.hit == HTMINBUTTON         ? kMinimize
                                        : kHelp;
+    if (b.pressed) r = r.Offset(1, 1);
     if (b.enabled) {
         DrawArt(dc, art, r, GetSysColor(COLOR_BTNTEXT));
     } else {  // embossed, as disabled pictures are
@@ -101,8 +106,11 @@ CaptionLayout LayoutCaption(const Win& w) {
     const int bh = GetSystemMetrics(tool ? SM_CYSMSIZE : SM_CYSIZE) - 4;
     const int top = l.bar.top + 2;
     int right = l.bar.right - 2;
+    const Tracking& held = Desk().tracking;
     auto add = [&](LRESULT hit, bool enabled) {
-        l.buttons.push_back({hit, {right - bw, top, right, top + bh}, enabled});
+        const bool pressed =
+            held.kind == Tracking::Kind::CaptionButton && held.hwnd == w.handle && held.hit == hit && held.pressed;
+        l.buttons.push_back({hit, {right - bw, top, right, top + bh}, enabled, pressed});
         right -= bw;
     };
     add(HTCLOSE, true);
@@ -166,7 +174,7 @@ void PaintDefaultFrame(HWND h, const Region* screen_region, bool active) {
         TRect t{l.icon.Empty() ? cap.left + 3 : l.icon.right + 2, cap.top,
                 l.buttons.empty() ? cap.right - 2 : l.buttons.back().rect.left - 2, cap.bottom};
         DrawText(*dc, w->text, t, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-        for (const CaptionButton& b : l.buttons) PaintButton(*dc, b);
+        for (const CaptionButton& b : l.buttons) PaintButton(*dc, b, w->style & WS_MAXIMIZE);
     }
     PaintMenuBar(h, *dc);
     if (!(w = Find(h))) return;
@@ -177,6 +185,17 @@ void PaintDefaultFrame(HWND h, const Region* screen_region, bool active) {
     }
     PaintWindowScrollBars(*w, *dc);
     ReleaseDC(h, std::move(dc));
+}
+
+void PaintCaptionButton(HWND h, LRESULT hit) {
+    Win* w = Find(h);
+    if (!w || !Visible(w) || (w->style & WS_MINIMIZE)) return;
+    for (const CaptionButton& b : LayoutCaption(*w).buttons)
+        if (b.hit == hit) {
+            const TRect wr = GetWindowRect(h);
+            const Region only(b.rect.Offset(wr.left, wr.top));
+            PaintDefaultFrame(h, &only, w->nc_active);
+        }
 }
 
 }  // namespace ui::detail

@@ -116,6 +116,8 @@ void CookKey(const MSG& raw, std::vector<MSG>& out) {
     const bool sys = (alt && !(mods & kControl)) || vk == VK_F10;
     const UINT m = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
     out.push_back({target, m, vk, down ? 1 : LPARAM(0xC0000001u), 0, {}});
+    // F1 asks for help on the focused window, whatever the window does with the key.
+    if (down && vk == VK_F1 && !(mods & (kAlt | kControl))) out.push_back({target, WM_KEYF1, 0, 0, 0, {}});
     // Alt with a letter or digit also brings the character, for accelerators.
     const bool letter = (vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9');
     if (down && sys && alt && letter) {

@@ -117,6 +117,7 @@ void SendPaint(HWND h) {
 }
 
 void PresentWhenPainted() {
+    UpdateShadows();
     if (!Desk().damaged || FindPaint(0)) return;
     PresentDamage();
 }
@@ -242,6 +243,7 @@ SurfacePtr GetWindowSurface(HWND h) {
 }
 
 void PresentDamage() {
+    UpdateShadows();
     Desktop& d = Desk();
     Display* display = TheDisplay();
     bool left = false;
@@ -255,7 +257,7 @@ void PresentDamage() {
         if (display && w->on_display && Visible(w)) {
             const SurfacePtr pixels = EnsureSurface(*w);  // the window's size now
             w->damage.Intersect({0, 0, pixels->Width(), pixels->Height()});
-            if (!w->damage.Empty()) display->Present(t, *pixels, w->damage);
+            if (!w->damage.Empty() && !(w->style & WS_MINIMIZE)) PresentWithShadows(*display, *w, pixels);
         }
         w->damage.Clear();
     }

@@ -148,6 +148,10 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             SendMessage(hwnd, WM_SYSCOMMAND, WPARAM(SC_MOUSEMENU) + WPARAM(HTMENU), lp);
             return 0;
         }
+        if (wp == HTCLOSE || wp == HTMAXBUTTON || wp == HTMINBUTTON || wp == HTHELP) {
+            StartCaptionButtonTracking(hwnd, LRESULT(wp));
+            return 0;
+        }
         if (wp == HTVSCROLL || wp == HTHSCROLL) StartScrollTracking(hwnd, wp == HTVSCROLL ? SB_VERT : SB_HORZ, p);
         if (wp == HTCAPTION && msg == WM_NCLBUTTONDOWN && !IsZoomed(hwnd)) StartMoveTracking(hwnd, p);
         // A double click on the caption maximises the window, or restores it.
@@ -171,13 +175,28 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SYSKEYUP:
     case WM_SYSCHAR: MenuKey(hwnd, msg, wp); return 0;
     case WM_SYSCOMMAND:
-        if ((wp & 0xFFF0) == SC_MOUSEMENU || (wp & 0xFFF0) == SC_KEYMENU) {
-            TrackMenuBar(hwnd, wp, lp);
-            return 0;
+        switch (wp & 0xFFF0) {
+        case SC_MOUSEMENU:
+        case SC_KEYMENU: TrackMenuBar(hwnd, wp, lp); break;
+        case SC_CLOSE: SendMessage(hwnd, WM_CLOSE); break;
+        case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); break;
+        case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
+        case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
+        case SC_CONTEXTHELP: StartContextHelp(hwnd); break;
+        default: break;
         }
-        if ((wp & 0xFFF0) == SC_CLOSE) SendMessage(hwnd, WM_CLOSE);
-        if ((wp & 0xFFF0) == SC_MAXIMIZE) ShowWindow(hwnd, SW_MAXIMIZE);
-        if ((wp & 0xFFF0) == SC_RESTORE) ShowWindow(hwnd, SW_RESTORE);
+        return 0;
+    case WM_KEYF1: {
+        HELPINFO info;
+        info.hItemHandle = hwnd;
+        info.MousePos = GetCursorPos();
+        SendMessage(hwnd, WM_HELP, 0, LPARAM(&info));
+        return 0;
+    }
+    case WM_HELP:
+        // Unanswered, the request goes up: to the parent, or to the owner.
+        if (w->parent) return SendMessage(w->parent, WM_HELP, wp, lp);
+        if (w->owner) return SendMessage(w->owner, WM_HELP, wp, lp);
         return 0;
     default: return 0;
     }

@@ -25,6 +25,18 @@ CursorResource Arrow() {
     return {BitmapFromArt(rows, {{'X', 0}, {'#', 0xFFFFFF}, {'.', 0}}), MaskFromArt(rows, '.'), {0, 0}};
 }
 
+// The arrow with a question mark beside it, while help is asked for a window.
+CursorResource HelpArrow() {
+    static const std::vector<std::string> rows = {
+        "X...........XXXXX...", "XX.........X#####X..", "X#X.......X##XXX##X.", "X##X......X##X.X##X.",
+        "X###X......XX.X##X..", "X####X.......X##X...", "X#####X.....X##X....", "X######X....X##X....",
+        "X#######X....XX.....", "X########X..X##X....", "X#####XXXXX.X##X....", "X##X##X......XX.....",
+        "X#X.X##X............", "XX..X##X............", "X....X##X...........", ".....X##X...........",
+        "......XX............",
+    };
+    return {BitmapFromArt(rows, {{'X', 0}, {'#', 0xFFFFFF}, {'.', 0}}), MaskFromArt(rows, '.'), {0, 0}};
+}
+
 }  // namespace
 
 SurfacePtr BitmapFromArt(const std::vector<std::string>& rows, const std::map<char, COLORREF>& palette) {
@@ -115,7 +127,7 @@ HCURSOR LoadStandardCursor(int id) {
     auto& h = S().standard_cursors[id];
     if (!h || !S().loaded.count(h)) {
         h = S().next_cursor++;
-        S().loaded[h] = Arrow();
+        S().loaded[h] = id == IDC_HELP ? HelpArrow() : Arrow();
     }
     return h;
 }

@@ -51,7 +51,8 @@ enum StandardCursor : int {
     IDC_SIZEWE = 32644,
     IDC_SIZENS = 32645,
     IDC_NO = 32648,
-    IDC_HAND = 32649
+    IDC_HAND = 32649,
+    IDC_HELP = 32651
 };
 HCURSOR LoadStandardCursor(int id);
 const CursorResource* CursorOf(HCURSOR cursor);

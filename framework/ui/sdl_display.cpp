@@ -104,6 +104,16 @@ public:
         SDL_RaiseWindow(it->second);
         SDL_SetWindowInputFocus(it->second);
     }
+    // The window manager keeps a minimised window where the user finds it
+    // again; its restoring comes back as the system command.
+    void WindowMinimized(HWND hwnd, bool minimized) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        if (minimized)
+            SDL_MinimizeWindow(it->second);
+        else
+            SDL_RestoreWindow(it->second);
+    }
     void ShowCursor(HCURSOR cursor, const CursorResource* image) override {
         SDL_Cursor*& c = cursors_[cursor];
         if (!c && image && image->image && !image->image->Mono()) {
@@ -240,6 +250,10 @@ private:
             if (!h) break;
             if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
                 if (SurfacePtr s = GetWindowSurface(h)) Present(h, *s, Region({0, 0, s->Width(), s->Height()}));
+            } else if (e.window.event == SDL_WINDOWEVENT_RESTORED) {
+                if (IsIconic(h)) PostMessage(h, WM_SYSCOMMAND, SC_RESTORE);
+            } else if (e.window.event == SDL_WINDOWEVENT_MINIMIZED) {
+                if (!IsIconic(h)) PostMessage(h, WM_SYSCOMMAND, SC_MINIMIZE);
             } else if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                 PostMessage(h, WM_CLOSE);
             } else if (e.window.event == SDL_WINDOWEVENT_LEAVE) {

@@ -1,7 +1,8 @@
-// Drags the window system runs itself: a scroll bar's part or thumb, and a
-// top-level window moved by its caption. While one runs, mouse and key input
-// goes to it instead of to the windows; the button's release, Escape or a
-// cancel-mode message ends it.
+// Drags the window system runs itself: a scroll bar's part or thumb, a
+// top-level window moved by its caption, a title-bar button held down, and
+// the pointer asking which window help is for. While one runs, mouse and key
+// input goes to it instead of to the windows; the button's release, Escape
+// or a cancel-mode message ends it.
 #include "framework/ui/detail/desktop.hpp"
 
 namespace ui {
@@ -9,6 +10,100 @@ namespace ui {
 using namespace detail;
 
 namespace detail {
+
+namespace {
+
+bool Begin(HWND h, Tracking::Kind kind) {
+    Win* w = Find(h);
+    if (!w || Desk().tracking.kind != Tracking::Kind::None) return false;
+    Tracking& t = Desk().tracking;
+    t = {};
+    t.kind = kind;
+    t.hwnd = h;
+    SetCapture(h);
+    return true;
+}
+
+bool OnButton(HWND h, LRESULT hit, TPoint screen) {
+    const TRect wr = GetWindowRect(h);
+    for (const CaptionButton& b : GetCaptionLayout(h).buttons)
+        if (b.hit == hit) return b.rect.Contains({screen.x - wr.left, screen.y - wr.top});
+    return false;
+}
+
+WPARAM CommandOf(HWND h, LRESULT hit) {
+    switch (hit) {
+    case HTCLOSE: return SC_CLOSE;
+    case HTMINBUTTON: return SC_MINIMIZE;
+    case HTMAXBUTTON: return IsZoomed(h) ? SC_RESTORE : SC_MAXIMIZE;
+    default: return SC_CONTEXTHELP;
+    }
+}
+
+bool TrackButton(const MSG& m) {
+    Tracking& t = Desk().tracking;
+    switch (m.message) {
+    case WM_MOUSEMOVE:
+    case WM_NCMOUSEMOVE:
+        // The button looks pressed only while the pointer is on it.
+        if (const bool on = OnButton(t.hwnd, t.hit, m.pt); on != t.pressed) {
+            t.pressed = on;
+            PaintCaptionButton(t.hwnd, t.hit);
+        }
+        break;
+    case WM_LBUTTONUP:
+    case WM_NCLBUTTONUP: {
+        const HWND h = t.hwnd;
+        const WPARAM command = OnButton(h, t.hit, m.pt) ? CommandOf(h, t.hit) : 0;
+        EndTracking(false);
+        if (command && Find(h)) SendMessage(h, WM_SYSCOMMAND, command, MAKELPARAM(m.pt.x, m.pt.y));
+        break;
+    }
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (m.wParam == VK_ESCAPE) EndTracking(true);
+        break;
+    default: break;
+    }
+    return true;
+}
+
+bool TrackContextHelp(const MSG& m) {
+    Tracking& t = Desk().tracking;
+    switch (m.message) {
+    case WM_MOUSEMOVE:
+    case WM_NCMOUSEMOVE: SetCursor(LoadStandardCursor(IDC_HELP)); break;
+    case WM_LBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_NCLBUTTONDBLCLK: t.pressed = true; break;
+    case WM_LBUTTONUP:
+    case WM_NCLBUTTONUP: {
+        if (!t.pressed) break;
+        const HWND root = t.hwnd;
+        EndTracking(false);
+        // Only a window of the window that asked; a click elsewhere asks nothing.
+        const HWND target = WindowFromPoint(m.pt);
+        if (target && GetAncestorRoot(target) == root) {
+            HELPINFO info;
+            info.hItemHandle = target;
+            info.MousePos = m.pt;
+            SendMessage(target, WM_HELP, 0, LPARAM(&info));
+        }
+        break;
+    }
+    case WM_RBUTTONDOWN:
+    case WM_NCRBUTTONDOWN: EndTracking(true); break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (m.wParam == VK_ESCAPE) EndTracking(true);
+        break;
+    default: break;
+    }
+    return true;
+}
+
+}  // namespace
 
 void StartMoveTracking(HWND h, TPoint screen) {
     Win* w = Find(h);
@@ -18,6 +113,22 @@ void StartMoveTracking(HWND h, TPoint screen) {
     t.kind = Tracking::Kind::Move;
     t.hwnd = h, t.start = t.last = screen, t.start_rect = w->rect;
     SetCapture(h);
+}
+
+void StartCaptionButtonTracking(HWND h, LRESULT hit) {
+    Win* w = Find(h);
+    if (!w) return;
+    bool enabled = false;
+    for (const CaptionButton& b : LayoutCaption(*w).buttons)
+        if (b.hit == hit) enabled = b.enabled;
+    if (!enabled || !Begin(h, Tracking::Kind::CaptionButton)) return;
+    Desk().tracking.hit = hit;
+    Desk().tracking.pressed = true;
+    PaintCaptionButton(h, hit);
+}
+
+void StartContextHelp(HWND h) {
+    if (Begin(h, Tracking::Kind::ContextHelp)) SetCursor(LoadStandardCursor(IDC_HELP));
 }
 
 void EndTracking(bool cancel) {
@@ -33,12 +144,26 @@ void EndTracking(bool cancel) {
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
+    case Tracking::Kind::CaptionButton: {
+        const Tracking done = std::exchange(t, Tracking{});
+        if (GetCapture() == done.hwnd) ReleaseCapture();
+        if (done.pressed) PaintCaptionButton(done.hwnd, done.hit);  // up again
+        return;
+    }
+    case Tracking::Kind::ContextHelp: {
+        const Tracking done = std::exchange(t, Tracking{});
+        if (GetCapture() == done.hwnd) ReleaseCapture();
+        SetCursor(LoadStandardCursor(IDC_ARROW));
+        return;
+    }
     }
 }
 
 bool TrackInput(const MSG& m) {
     Tracking& t = Desk().tracking;
     if (t.kind == Tracking::Kind::None || !IsInput(m.message)) return false;
+    if (t.kind == Tracking::Kind::CaptionButton) return TrackButton(m);
+    if (t.kind == Tracking::Kind::ContextHelp) return TrackContextHelp(m);
     switch (m.message) {
     case WM_MOUSEMOVE:
     case WM_NCMOUSEMOVE:

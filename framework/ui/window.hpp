@@ -34,7 +34,7 @@ enum WindowMessage : UINT {
     WM_SETTEXT = 0x000C, WM_GETTEXT = 0x000D, WM_GETTEXTLENGTH = 0x000E, WM_PAINT = 0x000F,
     WM_CLOSE = 0x0010, WM_QUIT = 0x0012, WM_ERASEBKGND = 0x0014, WM_SHOWWINDOW = 0x0018,
     WM_WININICHANGE = 0x001A, WM_ACTIVATEAPP = 0x001C, WM_CANCELMODE = 0x001F, WM_SETCURSOR = 0x0020, WM_MOUSEACTIVATE = 0x0021,
-    WM_WINDOWPOSCHANGED = 0x0047, WM_NCCREATE = 0x0081, WM_NCDESTROY = 0x0082,
+    WM_WINDOWPOSCHANGED = 0x0047, WM_KEYF1 = 0x004D, WM_HELP = 0x0053, WM_NCCREATE = 0x0081, WM_NCDESTROY = 0x0082,
     WM_NCCALCSIZE = 0x0083, WM_NCHITTEST = 0x0084, WM_NCPAINT = 0x0085, WM_NCACTIVATE = 0x0086,
     WM_GETDLGCODE = 0x0087, WM_NCMOUSEMOVE = 0x00A0, WM_NCLBUTTONDOWN = 0x00A1,
     WM_NCLBUTTONUP = 0x00A2, WM_NCLBUTTONDBLCLK = 0x00A3, WM_NCRBUTTONDOWN = 0x00A4,
@@ -61,7 +61,7 @@ enum : LRESULT {
 };
 // System commands (WM_SYSCOMMAND).
 enum : WPARAM { SC_MOVE = 0xF010, SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030, SC_CLOSE = 0xF060,
-                SC_RESTORE = 0xF120 };
+                SC_RESTORE = 0xF120, SC_CONTEXTHELP = 0xF180 };
 // clang-format on
 // clang-format off
 enum HitTest : LRESULT {
@@ -69,6 +69,20 @@ enum HitTest : LRESULT {
     HTMAXBUTTON = 9, HTBORDER = 18, HTCLOSE = 20, HTHELP = 21
 };
 // clang-format on
+
+// WM_HELP's lParam: what help is asked for. F1 asks for the focused window
+// (WM_KEYF1, whose default handling sends WM_HELP); the title bar's help
+// button lets the user point at a window. The default handling of WM_HELP
+// passes it to the parent, or from a top-level window to its owner.
+enum : int { HELPINFO_WINDOW = 1, HELPINFO_MENUITEM = 2 };
+struct HELPINFO {
+    uint32_t cbSize = sizeof(HELPINFO);
+    int iContextType = HELPINFO_WINDOW;
+    int iCtrlId = 0;
+    HWND hItemHandle = 0;
+    uintptr_t dwContextId = 0;
+    TPoint MousePos;  // screen
+};
 
 // The message record handlers receive: number, parameters and result.
 struct TMessage {
@@ -94,7 +108,7 @@ enum WindowStyle : uint32_t {
     WS_CAPTION = 0x00C00000u, WS_BORDER = 0x00800000u, WS_DLGFRAME = 0x00400000u,
     WS_VSCROLL = 0x00200000u, WS_HSCROLL = 0x00100000u, WS_SYSMENU = 0x00080000u,
     WS_THICKFRAME = 0x00040000u, WS_MINIMIZEBOX = 0x00020000u, WS_MAXIMIZEBOX = 0x00010000u,
-    WS_MAXIMIZE = 0x01000000u,
+    WS_MAXIMIZE = 0x01000000u, WS_MINIMIZE = 0x20000000u,
     WS_TABSTOP = 0x00010000u,
 };
 // clang-format on
@@ -106,8 +120,8 @@ enum WindowExStyle : uint32_t {
 // clang-format on
 enum ClassStyle : uint32_t { CS_DBLCLKS = 0x8, CS_SAVEBITS = 0x800, CS_DROPSHADOW = 0x00020000u };
 // clang-format off
-enum ShowCommand : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_MAXIMIZE = 3, SW_SHOWNOACTIVATE = 4, SW_SHOW = 5,
-                         SW_SHOWNA = 8, SW_RESTORE = 9 };
+enum ShowCommand : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWMINIMIZED = 2, SW_MAXIMIZE = 3,
+                         SW_SHOWNOACTIVATE = 4, SW_SHOW = 5, SW_MINIMIZE = 6, SW_SHOWNA = 8, SW_RESTORE = 9 };
 // clang-format on
 // clang-format off
 enum SetWindowPosFlags : UINT {
@@ -192,9 +206,13 @@ bool IsWindowVisible(HWND hwnd);  // the window and all its parents
 bool IsWindowEnabled(HWND hwnd);
 bool EnableWindow(HWND hwnd, bool enable);
 // SW_MAXIMIZE fills the screen with a top-level window (WS_MAXIMIZE); SW_RESTORE
-// puts it back where it was.
+// puts it back where it was. SW_MINIMIZE (and SW_SHOWMINIMIZED) makes it
+// iconic (WS_MINIMIZE): still visible to the program, but off the screen,
+// passed over by the pointer and the activation; SW_RESTORE then brings it
+// back as it was before, maximised or not.
 bool ShowWindow(HWND hwnd, int cmd);
 bool IsZoomed(HWND hwnd);
+bool IsIconic(HWND hwnd);
 std::string GetClassName(HWND hwnd);
 uint32_t GetClassStyle(HWND hwnd);
 uint32_t GetWindowStyle(HWND hwnd);
@@ -252,6 +270,7 @@ struct CaptionButton {
     LRESULT hit = HTNOWHERE;  // HTCLOSE, HTMAXBUTTON, HTMINBUTTON or HTHELP
     TRect rect;
     bool enabled = true;
+    bool pressed = false;  // held down by the pointer now
 };
 struct CaptionLayout {
     TRect bar, icon;
@@ -281,6 +300,18 @@ void ReleaseDC(HWND hwnd, std::unique_ptr<DC> dc);
 // The pixels of a top-level window (the window holding `hwnd`). Drawing into
 // them directly is not presented.
 SurfacePtr GetWindowSurface(HWND hwnd);
+// A shown top-level window whose class asks for a drop shadow (CS_DROPSHADOW)
+// casts one: a band of kDropShadowDepth pixels below and right of it, moved
+// that far down and right, which darkens what lies beneath. The window system
+// draws it on what it presents of the windows below (never into their
+// pixels), so on the screen it shows over the program's own windows.
+constexpr int kDropShadowDepth = 4;
+// The band in screen coordinates; empty for a window that casts none.
+Region GetDropShadowRegion(HWND hwnd);
+// The screen as the window system shows it, for `area` (screen
+// coordinates): the desktop's colour, then every visible top-level window
+// back to front, each after the shadow it casts.
+SurfacePtr CaptureScreen(const TRect& area);
 // Shows on the display what was drawn through DCs since the last time: each
 // top-level window once, only its damaged rectangles. The message loop calls
 // it when every window that was due has painted; a window in the middle of
@@ -440,9 +471,14 @@ public:
     // Any thread, under the queue's lock: it must not call back into the window system.
     virtual void Wake() = 0;
     virtual TSize ScreenSize() = 0;
-    // Shows `cursor` (its picture: `image`, nullptr for none) over the program's windows.
     // The window became the active one: it takes the keyboard on the screen.
     virtual void WindowActivated(HWND hwnd) { (void)hwnd; }
+    // The window was minimised (made iconic) or restored from it.
+    virtual void WindowMinimized(HWND hwnd, bool minimized) {
+        (void)hwnd;
+        (void)minimized;
+    }
+    // Shows `cursor` (its picture: `image`, nullptr for none) over the program's windows.
     virtual void ShowCursor(HCURSOR cursor, const CursorResource* image) {
         (void)cursor;
         (void)image;

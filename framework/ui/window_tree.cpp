@@ -130,6 +130,7 @@ bool Visible(const Win* w) {
 // What of `area` (root pixels) the window may draw on: inside every parent's
 
 void PlaceTopLevel(HWND h, bool topmost) {
+    if (const Win* w = Find(h)) TopLevelChanged(*w);
     auto& v = Desk().top_levels;
     v.erase(std::remove(v.begin(), v.end(), h), v.end());
     auto pos = v.begin();
@@ -228,6 +229,7 @@ bool DestroyWindow(HWND h) {
                  timers.end());
     if (Desk().caret.hwnd == h) Desk().caret = {};  // its pixels and blink go with the window
     if (w->on_display && TheDisplay()) TheDisplay()->WindowDestroyed(h);
+    if (!w->parent) TopLevelChanged(*w);
     Unlink(*w);
     const bool was_active = Desk().active == h;
     Desk().windows.erase(h);
@@ -262,10 +264,47 @@ bool EnableWindow(HWND h, bool enable) {
 }
 
 bool IsZoomed(HWND h) { return GetWindowStyle(h) & WS_MAXIMIZE; }
+bool IsIconic(HWND h) { return GetWindowStyle(h) & WS_MINIMIZE; }
+
+namespace {
+
+// Minimising keeps the window shown to the program but takes it off the
+// screen and passes the activation on; restoring brings it back as it was.
+bool Minimize(Win& w, bool minimize) {
+    const HWND h = w.handle;
+    const bool was = w.style & WS_VISIBLE;
+    if (w.parent || bool(w.style & WS_MINIMIZE) == minimize) return was;
+    if (minimize) {
+        if (const HWND c = GetCapture(); c && Within(c, h)) SendMessage(c, WM_CANCELMODE);
+        Win* x = Find(h);
+        if (!x) return was;
+        x->style |= WS_MINIMIZE;
+        TopLevelChanged(*x);
+        if (!(x->style & WS_VISIBLE)) ShowWindow(h, SW_SHOWNA);
+        if (!(x = Find(h))) return was;
+        if (x->on_display && TheDisplay()) TheDisplay()->WindowMinimized(h, true);
+        if (Within(Desk().focus, h)) SetFocus(0);
+        ActivateNext(h);
+        return was;
+    }
+    w.style &= ~WS_MINIMIZE;
+    TopLevelChanged(w);
+    if (w.on_display && TheDisplay()) {
+        TheDisplay()->WindowMinimized(h, false);
+        AddDamage(w, Region({0, 0, w.rect.Width(), w.rect.Height()}));
+    }
+    InvalidateTree(w);
+    ShowWindow(h, SW_SHOW);
+    return was;
+}
+
+}  // namespace
 
 bool ShowWindow(HWND h, int cmd) {
     Win* w = Find(h);
     if (!w) return false;
+    if (cmd == SW_MINIMIZE || cmd == SW_SHOWMINIMIZED) return Minimize(*w, true);
+    if ((cmd == SW_RESTORE || cmd == SW_SHOWNORMAL) && (w->style & WS_MINIMIZE)) return Minimize(*w, false);
     if (cmd == SW_MAXIMIZE || cmd == SW_RESTORE) {
         const bool was = w->style & WS_VISIBLE;
         if (!w->parent && cmd == SW_MAXIMIZE && !(w->style & WS_MAXIMIZE)) {
@@ -291,6 +330,7 @@ bool ShowWindow(HWND h, int cmd) {
     SendMessage(h, WM_SHOWWINDOW, show, 0);
     w = Find(h);
     if (!w) return was;
+    if (!w->parent) TopLevelChanged(*w);
     if (show) {
         w->style |= WS_VISIBLE;
         InvalidateTree(*w);
@@ -465,6 +505,7 @@ bool SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) 
             if (w->parent) InvalidateParentArea(*w);
             if (sized || w->parent) InvalidateTree(*w);
         }
+        if (!w->parent) TopLevelChanged(*w);
         if (!w->parent && w->on_display && TheDisplay()) {
             TheDisplay()->WindowMoved(h, r);
             if (sized) AddDamage(*w, Region({0, 0, r.Width(), r.Height()}));
@@ -501,7 +542,7 @@ HWND ChildWindowFromPoint(HWND parent, TPoint client) {
 HWND WindowFromPoint(TPoint screen) {
     for (HWND t : Desk().top_levels) {
         Win* w = Find(t);
-        if (!w || !Visible(w) || !w->rect.Contains(screen)) continue;
+        if (!w || !Visible(w) || (w->style & WS_MINIMIZE) || !w->rect.Contains(screen)) continue;
         if (w->style & WS_DISABLED) return 0;
         HWND cur = t;
         for (;;) {

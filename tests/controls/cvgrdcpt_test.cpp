@@ -269,5 +269,42 @@ TEST_F(GradientCaptionTest, RightClickOnTheBarPopsUpTheMenuThere) {
     EXPECT_EQ(g->PopupMenu(), nullptr);
 }
 
+TEST_F(GradientCaptionTest, TheTitleBarsButtonsWorkBesideTheBar) {
+    struct Case {
+        LRESULT hit;
+        bool shown, zoomed;
+    };
+    for (const Case& c : {Case{HTCLOSE, false, false}, Case{HTMAXBUTTON, true, true}}) {
+        TForm* f = Form(bsSizeable, biSystemMenu | biMinimize | biMaximize);
+        auto* g = Caption(f, "");
+        g->SetStartColor(clBlack);
+        Show(f);
+        const HWND h = f->WindowHandle();
+        const COLORREF middle = Bar(g, g->CaptionRect().Width() / 2, 3);
+        CaptionButton button;
+        for (const CaptionButton& b : GetCaptionLayout(h).buttons)
+            if (b.hit == c.hit) button = b;
+        const TRect wr = GetWindowRect(h);
+        const TPoint at{wr.left + (button.rect.left + button.rect.right) / 2,
+                        wr.top + (button.rect.top + button.rect.bottom) / 2};
+        InjectMouse(MouseAction::Move, MouseButton::Left, at);
+        InjectMouse(MouseAction::Down, MouseButton::Left, at);
+        Pump();
+        // Held: sunken, and the component's bar as it was.
+        EXPECT_EQ(GetWindowSurface(h)->Pixel(button.rect.left, button.rect.top), GetSysColor(COLOR_BTNSHADOW));
+        EXPECT_EQ(Bar(g, g->CaptionRect().Width() / 2, 3), middle);
+        InjectMouse(MouseAction::Up, MouseButton::Left, at);
+        Pump();
+        EXPECT_EQ(f->Visible(), c.shown) << c.hit;
+        EXPECT_EQ(IsZoomed(h), c.zoomed) << c.hit;
+        if (c.zoomed) {
+            // The wider bar is the component's: it ends in the caption colour left of the buttons.
+            const TRect cap = g->CaptionRect();
+            EXPECT_EQ(Bar(g, cap.Width() - 1, cap.Height() - 1), GetSysColor(COLOR_GRADIENTACTIVECAPTION));
+            EXPECT_NE(Bar(g, cap.Width() / 2, 3), middle);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace controls

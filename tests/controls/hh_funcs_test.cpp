@@ -7,7 +7,9 @@
 #include <fstream>
 
 #include "controls/hh.hpp"
+#include "framework/ui/forms.hpp"
 #include "framework/ui/help.hpp"
+#include "framework/ui/stdctrls.hpp"
 #include "platform/msgbox.hpp"
 #include "platform/process.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -427,6 +429,29 @@ TEST_F(HelpHookTest, TheHookGivesTheEventBack) {
     EXPECT_EQ(earlier, 1);
     ui::ApplicationHelpEvent() = nullptr;
     EXPECT_FALSE(Request(ui::HELP_CONTEXT, 200)) << "nothing serves it";
+}
+
+TEST_F(HelpHookTest, F1OnAControlOpensItsTopic) {
+    AddProgram("xchm");
+    Start();
+    ui::UiReset();
+    {
+        THookHelpSystem hook(help_file_, "", 0);
+        auto form = ui::Make<ui::TForm>(nullptr);
+        form->HelpContext = 200;  // the button has none of its own
+        auto* button = new ui::TButton(form.get());
+        button->SetParent(form.get());
+        button->SetBounds(10, 10, 75, 25);
+        form->Show();
+        button->SetFocus();
+        ui::InjectKey(ui::VK_F1, true);
+        ui::InjectKey(ui::VK_F1, false);
+        ui::Application().ProcessMessages();
+        ASSERT_EQ(launcher_.started.size(), 1u);
+        EXPECT_EQ(launcher_.started[0], (std::vector<std::string>{Bin("xchm"), "--contextid=200", help_file_}));
+        EXPECT_TRUE(box_.shown.empty());
+    }
+    ui::UiReset();
 }
 
 }  // namespace

@@ -110,6 +110,14 @@ TEST_F(MessagePanelTest, TheLibraryMakesTheShadowedHintTheProgramsHint) {
     EXPECT_EQ(hint->ClassName(), "TShadowedHintWindow");
     EXPECT_EQ(hint->Caption(), "Next record");
     EXPECT_TRUE(GetClassStyle(hint->WindowHandle()) & CS_DROPSHADOW);
+    // The window system casts it: the form shows darker right of and below the hint.
+    const TRect r = GetWindowRect(hint->WindowHandle());
+    const SurfacePtr screen = CaptureScreen({0, 0, 200, 100});
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const COLORREF dark = RGB(GetRValue(face) * 5 / 8, GetGValue(face) * 5 / 8, GetBValue(face) * 5 / 8);
+    EXPECT_EQ(screen->Pixel(r.right + 1, r.top + 6), dark);
+    EXPECT_EQ(screen->Pixel(r.left + 6, r.bottom + 1), dark);
+    EXPECT_EQ(screen->Pixel(r.right + 1, r.top + 1), face);
 }
 
 }  // namespace

@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <string>
 #include <ostream>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/ui/forms.hpp"
@@ -62,11 +63,13 @@ struct RecordingDisplay : ui::Display {
         ui::Region damaged;
     };
     std::vector<Presented> presents;
+    std::vector<std::pair<ui::HWND, bool>> minimized;
     int destroyed = 0;
     void WindowShown(ui::HWND, const ui::TRect&, bool) override {}
     void WindowHidden(ui::HWND) override {}
     void WindowMoved(ui::HWND, const ui::TRect&) override {}
     void WindowDestroyed(ui::HWND) override { ++destroyed; }
+    void WindowMinimized(ui::HWND h, bool on) override { minimized.emplace_back(h, on); }
     void Present(ui::HWND h, const ui::Surface&, const ui::Region& damaged) override {
         presents.push_back({h, damaged});
     }

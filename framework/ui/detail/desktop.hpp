@@ -46,6 +46,17 @@ HWND FindPaint(HWND filter);
 void SendPaint(HWND h);
 // Presents the damage of every top-level window once no window waits for paint.
 void PresentWhenPainted();
+
+// shadow.cpp
+// A top-level window was shown, hidden, moved or restacked: the shadows are
+// looked at again before the next present.
+void TopLevelChanged(const Win& w);
+// Damages what lies under shadows that came, went or moved since the last
+// present.
+void UpdateShadows();
+// Presents `pixels` of top-level window `w` with the shadows that windows in
+// front of it cast.
+void PresentWithShadows(Display& display, Win& w, const SurfacePtr& pixels);
 // frame.cpp
 // Paints the frame and title bar, limited to `screen_region` when given.
 void PaintDefaultFrame(HWND h, const Region* screen_region, bool active);
@@ -53,6 +64,9 @@ CaptionLayout LayoutCaption(const Win& w);
 // What of the title bar lies at a point in window coordinates: a button's or
 // the icon's hit-test code, else HTCAPTION; HTNOWHERE outside the bar.
 LRESULT CaptionHitTest(const Win& w, TPoint window_point);
+// Paints one title-bar button as it stands now (pressed or not), past any
+// procedure that paints the rest of the title bar itself.
+void PaintCaptionButton(HWND h, LRESULT hit);
 
 // message_queue.cpp
 bool IsInput(UINT m);
@@ -112,6 +126,11 @@ void CaretOn(HWND h);
 
 // tracking.cpp
 void StartMoveTracking(HWND h, TPoint screen);
+// A title-bar button pressed: held until the release, which sends its
+// system command when the pointer is still on it.
+void StartCaptionButtonTracking(HWND h, LRESULT hit);
+// SC_CONTEXTHELP: the next click asks the window under it for help (WM_HELP).
+void StartContextHelp(HWND h);
 // Ends the drag that runs; `cancel` puts back what it changed.
 void EndTracking(bool cancel);
 // Input taken by the drag that runs: true when it was.

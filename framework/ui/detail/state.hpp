@@ -82,11 +82,14 @@ struct Timer {
 };
 
 // A mouse drag the window system runs itself (a scroll bar's part or thumb,
-// a window moved by its caption) until the button comes up; while it runs,
+// a window moved by its caption, a title-bar button held down, the pointer
+// asking which window help is for) until the button comes up; while it runs,
 // input goes to it rather than to the windows.
 struct Tracking {
-    enum class Kind { None, ScrollBar, Move } kind = Kind::None;
+    enum class Kind { None, ScrollBar, Move, CaptionButton, ContextHelp } kind = Kind::None;
     HWND hwnd = 0;
+    LRESULT hit = 0;       // the title-bar button held
+    bool pressed = false;  // the button looks pressed (the pointer is on it); help: a press came
     int bar = 0;
     ScrollPart part = ScrollPart::None;
     TPoint start, last;  // screen
@@ -115,6 +118,10 @@ struct Desktop {
     std::string clipboard;             // without a display that has one
     bool damaged = false;              // some top-level window has damage to present
     std::shared_ptr<MenuStore> menus;  // made on first use
+    // Drop shadows as last presented (front first), and whether top-level
+    // windows were shown, hidden, moved or restacked since.
+    std::vector<std::pair<HWND, TRect>> shadows;
+    bool shadows_dirty = false;
 };
 
 // A routine another thread has the user-interface thread run (TThread::Synchronize).

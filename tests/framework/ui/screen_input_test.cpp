@@ -1,6 +1,7 @@
 // On a real X screen (Xvfb, started here), driven by real X input (xdotool):
 // a form with an edit, a masked edit, buttons and a scroll bar gets what was
-// typed and clicked.
+// typed and clicked; F1 asks for help, the title bar's buttons act, and a
+// drop shadow shows on the form beneath.
 #include <unistd.h>
 
 #include <chrono>
@@ -9,9 +10,11 @@
 #include <string>
 #include <thread>
 
+#include "framework/ui/help.hpp"
 #include "framework/ui/mask.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "framework/ui/stdctrls.hpp"
+#include "tests/engine/ui/x_screenshot.hpp"
 #include "tests/support/ui_fixture.hpp"
 #include "tests/support/xvfb.hpp"
 
@@ -24,12 +27,17 @@ protected:
         UiTest::SetUp();
         InstallClock(nullptr);  // the screen runs on real time
     }
+    // One server for every test: SDL keeps its connection to the first
+    // server it saw until the process ends.
+    static void SetUpTestSuite() {
+        if (access("/usr/bin/Xvfb", X_OK) == 0) server_ = std::make_unique<testing_ui::Xvfb>();
+    }
+    static void TearDownTestSuite() { server_.reset(); }
     void TearDown() override {
         form_.reset();
         InstallDisplay(nullptr);
         display_.reset();
         UiTest::TearDown();
-        server_.reset();  // last: SDL keeps its connection until the display goes
     }
     // xdotool with its arguments, against the test's X server.
     void Xdo(std::vector<std::string> args) {
@@ -52,7 +60,7 @@ protected:
         Xdo({"click", "1"});
     }
 
-    std::unique_ptr<testing_ui::Xvfb> server_;
+    static inline std::unique_ptr<testing_ui::Xvfb> server_;
     std::unique_ptr<Display> display_;
     Owned<TForm> form_;
 };
@@ -60,8 +68,7 @@ protected:
 TEST_F(ScreenInputTest, RealKeysAndClicksReachTheControls) {
     if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0)
         GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps)";
-    server_ = std::make_unique<testing_ui::Xvfb>();
-    ASSERT_FALSE(server_->Display().empty()) << "Xvfb did not start";
+    ASSERT_TRUE(server_ && !server_->Display().empty()) << "Xvfb did not start";
     setenv("DISPLAY", server_->Display().c_str(), 1);
     unsetenv("WAYLAND_DISPLAY");
     display_ = OpenSdlDisplay();
@@ -175,6 +182,89 @@ TEST_F(ScreenInputTest, RealKeysAndClicksReachTheControls) {
     EXPECT_TRUE(PumpUntil([&] { return edit->GetText() == "hello xz"; })) << edit->GetText();
     DestroyWindow(drop);
     testing_ui::SavePicture(form_->Handle(), "screen_input_form");
+}
+
+TEST_F(ScreenInputTest, TitleBarButtonsF1AndShadowsOnTheScreen) {
+    if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0)
+        GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps)";
+    ASSERT_TRUE(server_ && !server_->Display().empty()) << "Xvfb did not start";
+    setenv("DISPLAY", server_->Display().c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    display_ = OpenSdlDisplay();
+    ASSERT_NE(display_, nullptr);
+    InstallDisplay(display_.get());
+    std::vector<std::pair<uint16_t, intptr_t>> asked;
+    const THelpEvent saved = std::exchange(ApplicationHelpEvent(), [&](uint16_t command, intptr_t data, bool& call) {
+        asked.emplace_back(command, data);
+        call = false;
+        return true;
+    });
+
+    form_ = ui::Make<TForm>(nullptr);
+    form_->SetCaption("Title bar");
+    form_->SetBounds(40, 40, 360, 220);
+    form_->HelpContext = 77;
+    auto* edit = new TEdit(form_.get());
+    edit->SetParent(form_.get());
+    edit->SetBounds(10, 10, 200, 21);
+    form_->Show();
+    ASSERT_TRUE(PumpUntil([&] { return form_->Active(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Pump();
+    const HWND h = form_->Handle();
+    auto click_button = [&](LRESULT hit) {
+        const TRect wr = GetWindowRect(h);
+        for (const CaptionButton& b : GetCaptionLayout(h).buttons)
+            if (b.hit == hit) {
+                const int x = wr.left + (b.rect.left + b.rect.right) / 2, y = wr.top + (b.rect.top + b.rect.bottom) / 2;
+                Xdo({"mousemove", "--sync", std::to_string(x), std::to_string(y)});
+                Xdo({"click", "1"});
+            }
+    };
+
+    // F1 in the edit asks for the form's topic.
+    Click(edit, 20, 8);
+    ASSERT_TRUE(PumpUntil([&] { return edit->Focused(); }));
+    Xdo({"key", "F1"});
+    EXPECT_TRUE(PumpUntil([&] { return asked.size() == 1; }));
+    EXPECT_EQ(asked, (std::vector<std::pair<uint16_t, intptr_t>>{{HELP_CONTEXT, 77}}));
+
+    // A shadow on what the screen shows of the form, not beside it.
+    RegisterWindowClass({"Shadowed", nullptr, CS_DROPSHADOW, clInfoBk});
+    CreateParams p;
+    p.class_name = "Shadowed";
+    p.style = WS_POPUP | WS_BORDER;
+    p.ex_style = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+    p.rect = Bounds(100, 150, 80, 30);
+    const HWND popup = CreateWindow(p);
+    ShowWindow(popup, SW_SHOWNA);
+    const uint32_t face = ToPixel(GetSysColor(COLOR_BTNFACE));
+    const uint32_t dark =
+        ToPixel(RGB(GetRValue(GetSysColor(COLOR_BTNFACE)) * 5 / 8, GetGValue(GetSysColor(COLOR_BTNFACE)) * 5 / 8,
+                    GetBValue(GetSysColor(COLOR_BTNFACE)) * 5 / 8));
+    auto pixel = [&](int x, int y) {
+        const auto one = GrabXScreen(server_->Display(), x, y, 1, 1);
+        return one.empty() ? 0xFFFFFFFFu : one[0];
+    };
+    EXPECT_TRUE(PumpUntil([&] { return pixel(182, 170) == dark && pixel(140, 182) == dark; }))
+        << std::hex << pixel(182, 170);
+    EXPECT_EQ(pixel(182, 151), face);  // the band starts four pixels down
+    DestroyWindow(popup);
+    EXPECT_TRUE(PumpUntil([&] { return pixel(182, 170) == face; }));
+
+    // Maximise, restore, close.
+    const TRect normal = GetWindowRect(h);
+    click_button(HTMAXBUTTON);
+    EXPECT_TRUE(PumpUntil([&] { return IsZoomed(h); }));
+    Pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    click_button(HTMAXBUTTON);
+    EXPECT_TRUE(PumpUntil([&] { return !IsZoomed(h); }));
+    EXPECT_EQ(GetWindowRect(h), normal);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    click_button(HTCLOSE);
+    EXPECT_TRUE(PumpUntil([&] { return !form_->Visible(); }));
+    ApplicationHelpEvent() = saved;
 }
 
 }  // namespace
