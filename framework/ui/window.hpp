@@ -98,7 +98,7 @@ struct MSG {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     uint32_t time = 0;
-    TPoint pt;
+    TPoint pt{};
 };
 
 // clang-format off

@@ -47,7 +47,7 @@ protected:
     void MakeIndexed(int count) {
         std::vector<Line> lines;
         for (int i = 0; i < count; ++i) {
-            char date[11];
+            char date[16];  // room for any int the format could take
             std::snprintf(date, sizeof date, "%02d/%02d/%04d", 1 + i % 12, 1 + i % 28, 1990 + i % 30);
             lines.push_back({date, "N" + std::to_string(100000 + (i * 7919) % 100003), i * 1.5});
         }

@@ -116,7 +116,9 @@ TEST_F(ObjectsTest, ObjectsComeBackFromTheirStorage) {
         ASSERT_EQ(OleLoad(c.storage.Get(), IOleObject::kIid, nullptr, again.PutVoid()), S_OK);
         EXPECT_EQ(bool(again.As<IOleLink>()), c.link);
         EXPECT_EQ(Type(again.Get(), USERCLASSTYPE_FULL), "Text Document");
-        if (!c.link) EXPECT_EQ(View(again.Get(), DVASPECT_CONTENT).lines.at(0), c.line);
+        if (!c.link) {
+            EXPECT_EQ(View(again.Get(), DVASPECT_CONTENT).lines.at(0), c.line);
+        }
     }
     ComPtr<IOleObject> again;
     OleLoad(link_storage.Get(), IOleObject::kIid, nullptr, again.PutVoid());

@@ -90,7 +90,9 @@ TEST_F(CaptionButtonsTest, PressAndReleaseOnAButtonDoesWhatTheDesktopDoes) {
             InjectKey(VK_ESCAPE, true);
             Pump();
         }
-        if (c.shown) EXPECT_EQ(GetCapture(), HWND(0)) << c.what;
+        if (c.shown) {
+            EXPECT_EQ(GetCapture(), HWND(0)) << c.what;
+        }
     }
 }
 

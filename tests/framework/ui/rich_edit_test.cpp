@@ -70,7 +70,9 @@ TEST_F(RichEditTest, RecordsAreTakenOnlyInTheSizesTheLibraryKnows) {
         EXPECT_EQ(SendMessage(r->Handle(), EM_GETCHARFORMAT, SCF_DEFAULT, LPARAM(&cf)) != 0, c.taken) << c.char_size;
         EXPECT_EQ(cf.yHeight != 0, c.taken);
         // The older record never carries what only the newer one holds.
-        if (c.taken && c.char_size == kCharFormatSize1) EXPECT_EQ(cf.dwMask & CFM_WEIGHT, 0u);
+        if (c.taken && c.char_size == kCharFormatSize1) {
+            EXPECT_EQ(cf.dwMask & CFM_WEIGHT, 0u);
+        }
         PARAFORMAT2 pf;
         pf.cbSize = c.para_size;
         pf.dwMask = PFM_ALIGNMENT;

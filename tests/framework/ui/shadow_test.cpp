@@ -127,9 +127,13 @@ TEST_F(ShadowTest, WhatIsPresentedBelowFollowsTheShadow) {
             SetWindowPos(popup_, 0, s.popup.left, s.popup.top, s.popup.Width(), s.popup.Height(),
                          SWP_NOZORDER | SWP_NOACTIVATE);
         Pump();
-        if (!s.popup.Empty()) EXPECT_EQ(shown(s.dark.x, s.dark.y), Dark(white)) << s.what;
+        if (!s.popup.Empty()) {
+            EXPECT_EQ(shown(s.dark.x, s.dark.y), Dark(white)) << s.what;
+        }
         EXPECT_EQ(shown(s.light.x, s.light.y), white) << s.what;
-        if (!s.popup.Empty()) EXPECT_EQ(GetWindowSurface(form)->Pixel(s.dark.x - 20, s.dark.y - 20), white) << s.what;
+        if (!s.popup.Empty()) {
+            EXPECT_EQ(GetWindowSurface(form)->Pixel(s.dark.x - 20, s.dark.y - 20), white) << s.what;
+        }
     }
     // The form painting under a shadow is presented shadowed, and only once darkened.
     ShowWindow(popup_, SW_SHOWNA);
