@@ -101,8 +101,7 @@ std::string ScreenSession::Log() const {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::string ScreenSession::Xdotool(const std::string& args) const {
-    const std::string command = "DISPLAY=" + server_->Display() + " xdotool " + args + " 2>/dev/null";
+std::string ScreenSession::Output(const std::string& command) {
     std::string out;
     if (FILE* p = popen(command.c_str(), "r")) {
         char buffer[256];
@@ -111,6 +110,10 @@ std::string ScreenSession::Xdotool(const std::string& args) const {
     }
     while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
     return out;
+}
+
+std::string ScreenSession::Xdotool(const std::string& args) const {
+    return Output("DISPLAY=" + server_->Display() + " xdotool " + args + " 2>/dev/null");
 }
 
 std::string ScreenSession::WindowNamed(const std::string& name) const {

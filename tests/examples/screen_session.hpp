@@ -46,6 +46,8 @@ public:
     std::string Log() const;       // what the program wrote
     const std::string& Display() const { return server_->Display(); }
 
+    // What the shell `command` wrote, trimmed.
+    static std::string Output(const std::string& command);
     // xdotool with `args`; its output, trimmed.
     std::string Xdotool(const std::string& args) const;
     static std::string At(ui::TPoint p) { return std::to_string(p.x) + " " + std::to_string(p.y); }

@@ -5,7 +5,6 @@
 // dbfread.
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -64,18 +63,6 @@ protected:
     }
 };
 
-// What `command` wrote, trimmed.
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, p)) out += buffer;
-        pclose(p);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-    return out;
-}
-
 TEST_F(ToolsScreenTest, AColourChosenAndABackupMadeByRealKeysAndClicks) {
     ASSERT_EQ(ScreenSession::Missing(), "");
     ASSERT_EQ(access("/usr/bin/python3", X_OK), 0) << "python3 is not installed (scripts/install-deps)";
@@ -116,7 +103,7 @@ TEST_F(ToolsScreenTest, AColourChosenAndABackupMadeByRealKeysAndClicks) {
     // The backup is whole: another program reads every record of it.
     const std::string copy = backups + "/transactionhistory.dbf";
     ASSERT_TRUE(fs::exists(copy)) << s.Log();
-    const std::string read = Output(
+    const std::string read = ScreenSession::Output(
         "/usr/bin/python3 -c 'import sys, dbfread; t = dbfread.DBF(sys.argv[1], encoding=\"cp858\", load=True); "
         "print(len(t.records), t.records[0][\"DETAIL\"])' '" +
         copy + "' 2>&1");
