@@ -48,7 +48,11 @@ public:
         link_.SetDataSource(navigator_->DataSource());
         Follow();
     }
-    ~TSpeedBar() override { link_.SetDataSource(nullptr); }
+    // Off the data before the buttons go: the link's last word would reach them.
+    void BeforeDestruction() override {
+        link_.SetDataSource(nullptr);
+        ui::TPanel::BeforeDestruction();
+    }
     std::string ClassName() const override { return "TSpeedBar"; }
 
     // Each button enabled as the navigator's is (after the navigator heard of the change).

@@ -2,27 +2,14 @@
 // keys and the mouse (xdotool): a date typed into the edit, then a day
 // picked in the calendar the button drops down; each time the grid must show
 // what the same window drawn headless here shows with that filter.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <thread>
-
 #include "examples/date_filter.hpp"
-#include "tests/engine/ui/x_screenshot.hpp"
 #include "tests/examples/main_window_fixture.hpp"
-#include "tests/examples/x_window.hpp"
-#include "tests/support/xvfb.hpp"
+#include "tests/examples/screen_session.hpp"
 
 namespace {
 
 using testing_examples::MainWindowTest;
-using testing_ui::Xvfb;
+using testing_examples::ScreenSession;
 
 // Where things are and what the grid shows, measured headless.
 struct Expected {
@@ -93,83 +80,32 @@ protected:
         e.after_picking = Pixels(top, e.grid);
         return e;
     }
-
-    bool WaitFor(const std::function<bool()>& ready) {
-        for (int i = 0; i < 200; ++i) {
-            if (ready()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
-    bool Shows(const ui::TRect& r, const std::vector<uint32_t>& expected) {
-        return WaitFor(
-            [&] { return GrabXScreen(server_->Display(), r.left, r.top, r.Width(), r.Height()) == expected; });
-    }
-    std::string Xdotool(const std::string& args) {
-        const std::string command = "DISPLAY=" + server_->Display() + " xdotool " + args + " 2>/dev/null";
-        std::string out;
-        if (FILE* p = popen(command.c_str(), "r")) {
-            char buffer[256];
-            while (fgets(buffer, sizeof buffer, p)) out += buffer;
-            pclose(p);
-        }
-        while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-        return out;
-    }
-    static std::string At(ui::TPoint p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
-
-    std::unique_ptr<Xvfb> server_;
 };
 
 TEST_F(DateFilterScreenTest, ATypedDateAndADayPickedInTheCalendarFilterTheHistory) {
-    ASSERT_EQ(access("/usr/bin/Xvfb", X_OK), 0) << "xvfb is not installed (scripts/install-deps)";
-    ASSERT_EQ(access("/usr/bin/xdotool", X_OK), 0) << "xdotool is not installed (scripts/install-deps)";
+    ASSERT_EQ(ScreenSession::Missing(), "");
     const Expected e = Measure();
     ASSERT_LT(e.rows_typed, e.rows_all) << "the typed date shows fewer rows";
     ASSERT_LT(e.rows_picked, e.rows_typed) << "the picked day fewer still";
     ASSERT_NE(e.after_typing, e.after_picking);
     ui::UiReset();
 
-    server_ = std::make_unique<Xvfb>();
-    ASSERT_FALSE(server_->Display().empty()) << "Xvfb did not start";
-    const std::string log = dir_ / "run.log";
-    // A copy of its own, so that its settings file is this test's alone.
-    const std::string program = dir_ / "corvanta-run";
-    std::filesystem::copy_file(CORVANTA_RUN, program);
-    const pid_t child = fork();
-    if (child == 0) {
-        setenv("DISPLAY", server_->Display().c_str(), 1);
-        unsetenv("WAYLAND_DISPLAY");
-        const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(out, 2);
-        execl(program.c_str(), "corvanta-run", folder_.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    ASSERT_GT(child, 0);
-    std::string window;
-    WaitFor([&] { return !(window = Xdotool("search --onlyvisible --name 'Transaction History'")).empty(); });
-    ASSERT_FALSE(window.empty()) << "no window; the program said: " << std::ifstream(log).rdbuf();
-    window = window.substr(0, window.find('\n'));
-    Xdotool("windowfocus --sync " + window);
+    ScreenSession s(dir_.path());
+    ASSERT_EQ(s.Launch(folder_), "");
 
     // Typed into the edit: the grid shows the history from 1 March 2024.
-    Xdotool("mousemove " + At(e.edit) + " click 1");
-    Xdotool("key Home");
-    Xdotool("type --delay 30 " + e.typed);
-    EXPECT_TRUE(Shows(e.grid, e.after_typing)) << "the grid after the typed date";
+    s.Click(e.edit);
+    s.Xdotool("key Home");
+    s.Xdotool("type --delay 30 " + e.typed);
+    EXPECT_TRUE(s.Shows(e.grid, e.after_typing)) << "the grid after the typed date";
 
     // The button drops the calendar down on March 2024; a click on the 20th takes it.
-    Xdotool("mousemove " + At(e.button) + " click 1");
-    EXPECT_TRUE(Shows(e.title, e.calendar_title)) << "the calendar's title: March, 2024";
-    Xdotool("mousemove " + At(e.day) + " click 1");
-    EXPECT_TRUE(Shows(e.grid, e.after_picking)) << "the grid after the day picked";
+    s.Click(e.button);
+    EXPECT_TRUE(s.Shows(e.title, e.calendar_title)) << "the calendar's title: March, 2024";
+    s.Click(e.day);
+    EXPECT_TRUE(s.Shows(e.grid, e.after_picking)) << "the grid after the day picked";
 
-    RequestXWindowClose(server_->Display(), std::stoul(window));
-    int status = -1;
-    WaitFor([&] { return waitpid(child, &status, WNOHANG) == child; });
-    if (status == -1) kill(child, SIGKILL), waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << std::ifstream(log).rdbuf();
+    EXPECT_EQ(s.Close(), 0) << s.Log();
 }
 
 }  // namespace

@@ -1,0 +1,196 @@
+#include "tests/examples/screen_session.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace testing_examples {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The environment the test runs in, with `changes` set over it and `removed` left out.
+std::vector<std::string> ChildEnvironment(const ScreenSession::Environment& changes,
+                                          const std::vector<std::string>& removed) {
+    std::vector<std::string> out;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e, name = entry.substr(0, entry.find('='));
+        bool replaced = false;
+        for (const std::string& r : removed) replaced = replaced || r == name;
+        for (const auto& [key, value] : changes) replaced = replaced || key == name;
+        if (!replaced) out.push_back(entry);
+    }
+    for (const auto& [key, value] : changes) out.push_back(key + "=" + value);
+    return out;
+}
+
+}  // namespace
+
+ScreenSession::ScreenSession(const std::string& dir)
+    : dir_(dir), program_(dir + "/prog/corvanta-run"), log_(dir + "/run.log") {}
+
+ScreenSession::~ScreenSession() {
+    if (child_ > 0) {
+        kill(child_, SIGKILL);
+        waitpid(child_, nullptr, 0);
+    }
+    x_.reset();
+    server_.reset();
+}
+
+std::string ScreenSession::Missing() {
+    if (access("/usr/bin/Xvfb", X_OK) != 0) return "xvfb is not installed (scripts/install-deps)";
+    if (access("/usr/bin/xdotool", X_OK) != 0) return "xdotool is not installed (scripts/install-deps)";
+    return "";
+}
+
+std::string ScreenSession::Launch(const std::string& folder, const Environment& environment) {
+    fs::create_directories(fs::path(program_).parent_path());
+    fs::copy_file(CORVANTA_RUN, program_, fs::copy_options::overwrite_existing);
+    const fs::path help = fs::path(CORVANTA_RUN).replace_extension(".CHM");
+    if (fs::exists(help)) fs::copy_file(help, program_ + ".CHM", fs::copy_options::overwrite_existing);
+    server_ = std::make_unique<testing_ui::Xvfb>();
+    if (server_->Display().empty()) return "Xvfb did not start";
+    x_ = std::make_unique<XConnection>(server_->Display());
+    if (!x_->Opened()) return "no connection to " + server_->Display();
+
+    Environment changes = environment;
+    changes.emplace_back("DISPLAY", server_->Display());
+#if defined(__SANITIZE_ADDRESS__)
+    // The leak check at the program's exit stops its threads from a tracer
+    // that now and then crashed on a loaded machine, turning a clean end into
+    // status 1. What is checked here is the end itself; the same window's code
+    // is leak-checked in process by the other tests.
+    const char* asan = getenv("ASAN_OPTIONS");
+    changes.emplace_back("ASAN_OPTIONS", std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0");
+#endif
+    const std::vector<std::string> env = ChildEnvironment(changes, {"WAYLAND_DISPLAY"});
+    std::vector<char*> envp;
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    const int out = open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) return "cannot write " + log_;
+    const char* const argv[] = {"corvanta-run", folder.c_str(), nullptr};
+    child_ = fork();
+    if (child_ == 0) {
+        dup2(out, 1);
+        dup2(out, 2);
+        execve(program_.c_str(), const_cast<char* const*>(argv), envp.data());
+        _exit(127);
+    }
+    close(out);
+    if (child_ < 0) return "fork failed";
+
+    // The main window is made again soon after it first shows: the id found first can be stale.
+    if (FocusNamed(kMainWindowName).empty()) return "no window with the focus; the program said: " + Log();
+    return "";
+}
+
+std::string ScreenSession::Settings() const { return fs::path(program_).replace_extension(".INI").string(); }
+
+std::string ScreenSession::Log() const {
+    std::ifstream in(log_);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string ScreenSession::Output(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, p)) out += buffer;
+        pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+std::string ScreenSession::Xdotool(const std::string& args) const {
+    return Output("DISPLAY=" + server_->Display() + " xdotool " + args + " 2>/dev/null");
+}
+
+std::string ScreenSession::WindowNamed(const std::string& name) const {
+    std::string found;
+    WaitFor([&] { return !(found = Xdotool("search --onlyvisible --name '" + name + "'")).empty(); });
+    return found.substr(0, found.find('\n'));
+}
+
+bool ScreenSession::NoWindowNamed(const std::string& name) const {
+    return WaitFor([&] { return Xdotool("search --onlyvisible --name '" + name + "'").empty(); });
+}
+
+std::string ScreenSession::FocusNamed(const std::string& name) const {
+    // Not windowfocus --sync: it waits for ever on a window that cannot take the focus (yet).
+    std::string window;
+    WaitFor([&] {
+        window = WindowNamed(name);
+        if (window.empty()) return false;
+        Xdotool("windowfocus " + window);
+        return Xdotool("getwindowfocus") == window;
+    });
+    return window.empty() || Xdotool("getwindowfocus") != window ? "" : window;
+}
+
+uint32_t ScreenSession::Pixel(ui::TPoint p) {
+    const std::vector<uint32_t> one = x_->Grab(p.x, p.y, 1, 1);
+    return one.empty() ? 0xFFFFFFFF : one[0];
+}
+
+std::vector<uint32_t> ScreenSession::Grab(const ui::TRect& r) { return x_->Grab(r.left, r.top, r.Width(), r.Height()); }
+
+bool ScreenSession::ShowsColour(const ui::TRect& r, uint32_t pixel) {
+    for (uint32_t p : Grab(r))
+        if (p == pixel) return true;
+    return false;
+}
+
+bool ScreenSession::Shows(const ui::TRect& r, const std::vector<uint32_t>& expected) {
+    return WaitFor([&] { return Grab(r) == expected; });
+}
+
+bool ScreenSession::Changes(const ui::TRect& r, const std::vector<uint32_t>& before) {
+    return WaitFor([&] {
+        const std::vector<uint32_t> now = Grab(r);
+        return !now.empty() && now != before;
+    });
+}
+
+bool ScreenSession::WaitFor(const std::function<bool()>& ready) {
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    for (;;) {
+        if (ready()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+int ScreenSession::Close() {
+    // Found again, as the window may have been made again since; one already
+    // gone is no failure here: the exit status tells how the program ended.
+    const std::string window = Xdotool("search --onlyvisible --name '" + std::string(kMainWindowName) + "'");
+    if (x_ && !window.empty()) x_->RequestClose(std::stoul(window));
+    return WaitForExit();
+}
+
+int ScreenSession::WaitForExit() {
+    if (child_ <= 0) return -1;
+    int status = 0;
+    const bool ended = WaitFor([&] { return waitpid(child_, &status, WNOHANG) == child_; });
+    if (!ended) {
+        kill(child_, SIGKILL);
+        waitpid(child_, nullptr, 0);
+    }
+    child_ = -1;
+    if (!ended) return -1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+}  // namespace testing_examples
