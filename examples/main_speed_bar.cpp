@@ -57,7 +57,6 @@ public:
 
     // Each button enabled as the navigator's is (after the navigator heard of the change).
     void Follow() {
-        if (Has(ui::csDestroying)) return;  // the buttons may be gone already
         for (int i = 0; i < db::kNavButtonCount; ++i)
             buttons_[size_t(i)]->SetEnabled(navigator_ && navigator_->Button(db::TNavigateBtn(i))->Enabled());
     }
