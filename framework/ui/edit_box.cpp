@@ -60,38 +60,18 @@ void Paint(HWND h, EditState& e) {
 
 // Moves the caret by a key; with Shift the selection grows.
 void MoveKey(HWND h, EditState& e, UINT vk) {
-    const std::string& t = EditText(h);
-    const bool ctrl = KeyHeld(VK_CONTROL), shift = KeyHeld(VK_SHIFT);
-    int pos = e.caret;
-    const int line = LineOf(e, pos);
+    const int line = LineOf(e, e.caret);
     const EditLine& l = e.lines[size_t(line)];
-    auto vertical = [&](int lines) {
+    const std::function<int(int)> vertical = [&](int lines) {
         const int target = std::clamp(line + lines, 0, int(e.lines.size()) - 1);
-        const TPoint p = PosFromChar(h, e, pos);
+        const TPoint p = PosFromChar(h, e, e.caret);
         return CharFromPos(h, e, {p.x, p.y + (target - line) * LineHeight(e)});
     };
-    switch (vk) {
-    case VK_LEFT:
-        if (!shift && !ctrl && SelStart(e) != SelEnd(e))
-            pos = SelStart(e);
-        else
-            pos = ctrl ? WordLeft(t, pos) : StepBack(t, pos);
-        break;
-    case VK_RIGHT:
-        if (!shift && !ctrl && SelStart(e) != SelEnd(e))
-            pos = SelEnd(e);
-        else
-            pos = ctrl ? WordRight(t, pos) : StepForward(t, pos);
-        break;
-    case VK_HOME: pos = ctrl ? 0 : l.start; break;
-    case VK_END: pos = ctrl ? int(t.size()) : l.start + l.length; break;
-    case VK_UP: pos = vertical(-1); break;
-    case VK_DOWN: pos = vertical(1); break;
-    case VK_PRIOR: pos = vertical(-VisibleLines(h, e)); break;
-    case VK_NEXT: pos = vertical(VisibleLines(h, e)); break;
-    default: return;
-    }
-    SetSelection(h, e, shift ? e.anchor : pos, pos);
+    const std::function<int()> page = [&] { return VisibleLines(h, e); };
+    const std::optional<int> pos =
+        MovedCaret({EditText(h), e.caret, SelStart(e), SelEnd(e), l.start, l.start + l.length, vertical, page}, vk);
+    if (!pos) return;
+    SetSelection(h, e, KeyHeld(VK_SHIFT) ? e.anchor : *pos, *pos);
 }
 
 void Copy(HWND h, EditState& e) {

@@ -21,6 +21,27 @@ int WordRight(const std::string& t, int pos) {
     return pos;
 }
 
+std::optional<int> MovedCaret(const CaretMove& m, UINT vk) {
+    const bool ctrl = KeyHeld(VK_CONTROL), shift = KeyHeld(VK_SHIFT);
+    // Left and Right alone collapse a selection to its near end.
+    const bool collapse = !shift && !ctrl && m.sel_from != m.sel_to;
+    switch (vk) {
+    case VK_LEFT:
+        if (collapse) return m.sel_from;
+        return ctrl ? WordLeft(m.text, m.caret) : StepBack(m.text, m.caret);
+    case VK_RIGHT:
+        if (collapse) return m.sel_to;
+        return ctrl ? WordRight(m.text, m.caret) : StepForward(m.text, m.caret);
+    case VK_HOME: return ctrl ? 0 : m.line_start;
+    case VK_END: return ctrl ? int(m.text.size()) : m.line_end;
+    case VK_UP: return m.vertical(-1);
+    case VK_DOWN: return m.vertical(1);
+    case VK_PRIOR: return m.vertical(-m.page());
+    case VK_NEXT: return m.vertical(m.page());
+    default: return std::nullopt;
+    }
+}
+
 bool ClipboardKey(HWND h, UINT vk) {
     const bool ctrl = KeyHeld(VK_CONTROL), shift = KeyHeld(VK_SHIFT);
     if (vk == VK_DELETE && shift) {

@@ -67,40 +67,20 @@ void ResetText(HWND h, RichState& e, std::string_view text) {
 }
 
 void MoveKey(HWND h, RichState& e, UINT vk) {
-    const std::string& t = e.doc.text;
-    const bool ctrl = KeyHeld(VK_CONTROL), shift = KeyHeld(VK_SHIFT);
     if (!e.laid_out) LayOutRich(h, e);
-    int pos = e.caret;
-    const int line = RichLineOf(e, pos);
+    const int line = RichLineOf(e, e.caret);
     const RichLine& l = e.lines[size_t(line)];
-    auto vertical = [&](int lines) {
+    const std::function<int(int)> vertical = [&](int lines) {
         const int target = std::clamp(line + lines, 0, int(e.lines.size()) - 1);
-        const TPoint p = RichPosFromChar(h, e, pos);
+        const TPoint p = RichPosFromChar(h, e, e.caret);
         const int dy = e.lines[size_t(target)].y - l.y;
         return RichCharFromPos(h, e, {p.x, p.y + dy + 1});
     };
-    switch (vk) {
-    case VK_LEFT:
-        if (!shift && !ctrl && SelStart(e) != SelEnd(e))
-            pos = SelStart(e);
-        else
-            pos = ctrl ? WordLeft(t, pos) : StepBack(t, pos);
-        break;
-    case VK_RIGHT:
-        if (!shift && !ctrl && SelStart(e) != SelEnd(e))
-            pos = SelEnd(e);
-        else
-            pos = ctrl ? WordRight(t, pos) : StepForward(t, pos);
-        break;
-    case VK_HOME: pos = ctrl ? 0 : l.start; break;
-    case VK_END: pos = ctrl ? int(t.size()) : l.start + l.length; break;
-    case VK_UP: pos = vertical(-1); break;
-    case VK_DOWN: pos = vertical(1); break;
-    case VK_PRIOR: pos = vertical(-RichVisibleLines(h, e)); break;
-    case VK_NEXT: pos = vertical(RichVisibleLines(h, e)); break;
-    default: return;
-    }
-    RichSetSelection(h, e, shift ? e.anchor : pos, pos);
+    const std::function<int()> page = [&] { return RichVisibleLines(h, e); };
+    const std::optional<int> pos =
+        MovedCaret({e.doc.text, e.caret, SelStart(e), SelEnd(e), l.start, l.start + l.length, vertical, page}, vk);
+    if (!pos) return;
+    RichSetSelection(h, e, KeyHeld(VK_SHIFT) ? e.anchor : *pos, *pos);
     RichScrollToCaret(h, e);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // What the edit and rich-edit classes share: words, steps over a line break,
 // the clipboard keys, the vertical scroll and the messages both answer alike.
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,18 @@ inline int StepBack(const std::string& t, int pos) { return pos - ((pos >= 2 && 
 inline int StepForward(const std::string& t, int pos) {
     return pos + ((t.compare(size_t(pos), 2, "\r\n") == 0) ? 2 : 1);
 }
+
+// Where a movement key (arrows, Home, End, Page Up and Down) takes the caret
+// of `text`; nullopt for another key. The caret's line runs from
+// `line_start` to `line_end`; `vertical` finds the place that many lines up
+// (negative) or down, `page` how many lines a page is.
+struct CaretMove {
+    const std::string& text;
+    int caret, sel_from, sel_to, line_start, line_end;
+    const std::function<int(int lines)>& vertical;
+    const std::function<int()>& page;
+};
+std::optional<int> MovedCaret(const CaretMove& m, UINT vk);
 
 // Shift+Delete, Ctrl+Insert, Shift+Insert and Ctrl+C/X/V/Z sent on as the
 // clipboard and undo messages; false when vk is none of them.
