@@ -49,6 +49,12 @@ public:
         Follow();
     }
     ~TSpeedBar() override { link_.SetDataSource(nullptr); }
+    // The buttons go with the bar's components, before the destructor: the
+    // link lets go first, so that its last news finds no freed button.
+    void BeforeDestruction() override {
+        link_.SetDataSource(nullptr);
+        ui::TPanel::BeforeDestruction();
+    }
     std::string ClassName() const override { return "TSpeedBar"; }
 
     // Each button enabled as the navigator's is (after the navigator heard of the change).
