@@ -278,32 +278,25 @@ void TDataSet::EnableControls() {
 
 // ---------------------------------------------------------------- navigation
 
-void TDataSet::First() {
-    CheckBrowseMode();
-    DoBeforeScroll();
-    ClearBuffers();
-    {
-        Finally done{[this] {
-            bof_ = true;
-            DataEvent(deDataSetChange, 0);
-        }};
-        InternalFirst();
-        GetNextRecords();
-    }
-    DoAfterScroll();
-}
+void TDataSet::First() { MoveToEnd(false); }
+void TDataSet::Last() { MoveToEnd(true); }
 
-void TDataSet::Last() {
+void TDataSet::MoveToEnd(bool last) {
     CheckBrowseMode();
     DoBeforeScroll();
     ClearBuffers();
     {
-        Finally done{[this] {
-            eof_ = true;
+        Finally done{[this, last] {
+            (last ? eof_ : bof_) = true;
             DataEvent(deDataSetChange, 0);
         }};
-        InternalLast();
-        GetPriorRecords();
+        if (last) {
+            InternalLast();
+            GetPriorRecords();
+        } else {
+            InternalFirst();
+            GetNextRecords();
+        }
     }
     DoAfterScroll();
 }
@@ -323,36 +316,24 @@ int TDataSet::MoveBy(int distance) {
                 else
                     DataEvent(deDataSetScroll, scroll);
             }};
-            for (; distance > 0; --distance, ++result) {
-                if (active_record_ < record_count_ - 1) {
-                    ++active_record_;
+            const bool forward = distance > 0;
+            const int step = forward ? 1 : -1;
+            for (; distance != 0; distance -= step, result += step) {
+                if (forward ? active_record_ < record_count_ - 1 : active_record_ > 0) {
+                    active_record_ += step;
                     continue;
                 }
                 const bool full = record_count_ >= buffer_count_;
-                if (!GetNextRecord()) {
-                    eof_ = true;
+                if (!(forward ? GetNextRecord() : GetPriorRecord())) {
+                    (forward ? eof_ : bof_) = true;
                     break;
                 }
-                // The new record came in at the end of the window.
+                // The new record came in at the window's end (its start going
+                // back): a full window scrolls, else the new record is active.
                 if (full)
-                    --scroll;
+                    scroll -= step;
                 else
-                    active_record_ = record_count_ - 1;
-            }
-            for (; distance < 0; ++distance, --result) {
-                if (active_record_ > 0) {
-                    --active_record_;
-                    continue;
-                }
-                const bool full = record_count_ >= buffer_count_;
-                if (!GetPriorRecord()) {
-                    bof_ = true;
-                    break;
-                }
-                if (full)
-                    ++scroll;
-                else
-                    active_record_ = 0;
+                    active_record_ = forward ? record_count_ - 1 : 0;
             }
         }
         DoAfterScroll();

@@ -289,6 +289,8 @@ private:
     }
     void SetBufferCount(int count);
     void MoveBuffer(int from, int to);
+    // First or Last: the window filled again from that end.
+    void MoveToEnd(bool last);
     // Lets go of the data sources and of the fields others own.
     void Detach();
     void BeginInsertAppend();

@@ -5,6 +5,8 @@
 // mark over before the parent hears of the click.
 #include "framework/ui/button_box.hpp"
 
+#include <optional>
+
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/edit_box.hpp"
 
@@ -48,6 +50,21 @@ void Clicked(HWND h) {
         SendMessage(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), BN_CLICKED), LPARAM(h));
 }
 
+// A caption in `text`, or embossed in the highlight and shadow colours
+// without (disabled).
+void DrawCaption(DC& dc, const std::string& caption, TRect t, unsigned flags, std::optional<COLORREF> text) {
+    if (text) {
+        SetTextColor(dc, *text);
+        DrawText(dc, caption, t, flags);
+        return;
+    }
+    TRect lit = t.Offset(1, 1);
+    SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+    DrawText(dc, caption, lit, flags);
+    SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
+    DrawText(dc, caption, t, flags);
+}
+
 void Paint(HWND h, const ButtonState& b) {
     PAINTSTRUCT ps;
     auto dc = BeginPaint(h, ps);
@@ -77,16 +94,7 @@ void Paint(HWND h, const ButtonState& b) {
     if (b.pressed) t = t.Offset(1, 1);
     const std::string caption = Member(h, &Win::text);
     const unsigned flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-    if (IsWindowEnabled(h)) {
-        SetTextColor(*dc, text);
-        DrawText(*dc, caption, t, flags);
-    } else {
-        TRect lit = t.Offset(1, 1);
-        SetTextColor(*dc, GetSysColor(COLOR_BTNHIGHLIGHT));
-        DrawText(*dc, caption, lit, flags);
-        SetTextColor(*dc, GetSysColor(COLOR_BTNSHADOW));
-        DrawText(*dc, caption, t, flags);
-    }
+    DrawCaption(*dc, caption, t, flags, IsWindowEnabled(h) ? std::optional(text) : std::nullopt);
     if (focused) DrawFocusRect(*dc, r.Inflate(-3, -3));
     EndPaint(h, std::move(dc));
 }
@@ -118,16 +126,7 @@ void PaintCheckBox(HWND h, const ButtonState& b) {
     TRect t{17, 0, c.right, c.bottom};
     const std::string caption = Member(h, &Win::text);
     const unsigned flags = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
-    if (enabled) {
-        SetTextColor(*dc, text);
-        DrawText(*dc, caption, t, flags);
-    } else {
-        TRect lit = t.Offset(1, 1);
-        SetTextColor(*dc, GetSysColor(COLOR_BTNHIGHLIGHT));
-        DrawText(*dc, caption, lit, flags);
-        SetTextColor(*dc, GetSysColor(COLOR_BTNSHADOW));
-        DrawText(*dc, caption, t, flags);
-    }
+    DrawCaption(*dc, caption, t, flags, enabled ? std::optional(text) : std::nullopt);
     if (GetFocus() == h) {
         TRect f = t;
         DrawText(*dc, caption, f, flags | DT_CALCRECT);

@@ -207,6 +207,9 @@ void SetCaptureControl(TControl* c);
 TShiftState KeysToShiftState(WPARAM keys);
 // Shift, Ctrl and Alt as the keys stand (what key messages carry).
 TShiftState KeyboardShiftState();
+// The WM_GETDLGCODE bit a control must answer to keep a dialog key (Tab,
+// arrows, Enter, Escape) for itself; 0 for the other keys.
+LRESULT DialogKeyMask(WPARAM key);
 
 // A canvas on a control: during painting the paint DC, otherwise a DC on the
 // control's area of its window.
@@ -321,6 +324,15 @@ protected:
     virtual void KeyDown(UINT& key, TShiftState s);
     virtual void KeyUp(UINT& key, TShiftState s);
     virtual void KeyPress(char& key);
+    // A key message through KeyDown, KeyUp or KeyPress, with the key they
+    // leave; true when they ate it (set it to 0).
+    bool DoKeyDown(TMessage& m);
+    bool DoKeyUp(TMessage& m);
+    bool DoKeyPress(TMessage& m);
+    // The control's font given to its window, if it has one.
+    void SendFont(bool redraw) const;
+    // A WM_CTLCOLOR answer (the DC in `dc`): the font's and the control's colours.
+    LRESULT ControlColors(WPARAM dc) const;
     HWND handle_ = 0;
     // A control over a standard class: the class paints and erases.
     bool class_paints_ = false;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "framework/ui/detail/edit_keys.hpp"
 #include "framework/ui/detail/edit_state.hpp"
 #include "framework/ui/scroll_bars.hpp"
 
@@ -10,23 +11,6 @@ namespace ui {
 using namespace detail;
 
 namespace {
-
-bool Held(int vk) { return GetKeyState(vk) < 0; }
-
-bool IsWordChar(char c) { return c != ' ' && c != '\t' && c != '\r' && c != '\n'; }
-
-int WordLeft(const std::string& t, int pos) {
-    while (pos > 0 && !IsWordChar(t[size_t(pos - 1)])) --pos;
-    while (pos > 0 && IsWordChar(t[size_t(pos - 1)])) --pos;
-    return pos;
-}
-
-int WordRight(const std::string& t, int pos) {
-    const int n = int(t.size());
-    while (pos < n && IsWordChar(t[size_t(pos)])) ++pos;
-    while (pos < n && !IsWordChar(t[size_t(pos)])) ++pos;
-    return pos;
-}
 
 void Paint(HWND h, EditState& e) {
     PAINTSTRUCT ps;
@@ -76,38 +60,18 @@ void Paint(HWND h, EditState& e) {
 
 // Moves the caret by a key; with Shift the selection grows.
 void MoveKey(HWND h, EditState& e, UINT vk) {
-    const std::string& t = EditText(h);
-    const bool ctrl = Held(VK_CONTROL), shift = Held(VK_SHIFT);
-    int pos = e.caret;
-    const int line = LineOf(e, pos);
+    const int line = LineOf(e, e.caret);
     const EditLine& l = e.lines[size_t(line)];
-    auto vertical = [&](int lines) {
+    const std::function<int(int)> vertical = [&](int lines) {
         const int target = std::clamp(line + lines, 0, int(e.lines.size()) - 1);
-        const TPoint p = PosFromChar(h, e, pos);
+        const TPoint p = PosFromChar(h, e, e.caret);
         return CharFromPos(h, e, {p.x, p.y + (target - line) * LineHeight(e)});
     };
-    switch (vk) {
-    case VK_LEFT:
-        if (!shift && !ctrl && SelStart(e) != SelEnd(e))
-            pos = SelStart(e);
-        else
-            pos = ctrl ? WordLeft(t, pos) : pos - ((pos >= 2 && t[size_t(pos - 1)] == '\n') ? 2 : 1);
-        break;
-    case VK_RIGHT:
-        if (!shift && !ctrl && SelStart(e) != SelEnd(e))
-            pos = SelEnd(e);
-        else
-            pos = ctrl ? WordRight(t, pos) : pos + ((t.compare(size_t(pos), 2, "\r\n") == 0) ? 2 : 1);
-        break;
-    case VK_HOME: pos = ctrl ? 0 : l.start; break;
-    case VK_END: pos = ctrl ? int(t.size()) : l.start + l.length; break;
-    case VK_UP: pos = vertical(-1); break;
-    case VK_DOWN: pos = vertical(1); break;
-    case VK_PRIOR: pos = vertical(-VisibleLines(h, e)); break;
-    case VK_NEXT: pos = vertical(VisibleLines(h, e)); break;
-    default: return;
-    }
-    SetSelection(h, e, shift ? e.anchor : pos, pos);
+    const std::function<int()> page = [&] { return VisibleLines(h, e); };
+    const std::optional<int> pos =
+        MovedCaret({EditText(h), e.caret, SelStart(e), SelEnd(e), l.start, l.start + l.length, vertical, page}, vk);
+    if (!pos) return;
+    SetSelection(h, e, KeyHeld(VK_SHIFT) ? e.anchor : *pos, *pos);
 }
 
 void Copy(HWND h, EditState& e) {
@@ -116,7 +80,7 @@ void Copy(HWND h, EditState& e) {
 }
 
 void KeyDown(HWND h, EditState& e, UINT vk) {
-    const bool ctrl = Held(VK_CONTROL), shift = Held(VK_SHIFT);
+    if (ClipboardKey(h, vk)) return;
     const bool multi = Multiline(h);
     switch (vk) {
     case VK_UP:
@@ -130,30 +94,15 @@ void KeyDown(HWND h, EditState& e, UINT vk) {
     case VK_HOME:
     case VK_END: MoveKey(h, e, vk); return;
     case VK_DELETE:
-        if (shift) {
-            SendMessage(h, WM_CUT);
-            return;
-        }
         if (SelStart(e) == SelEnd(e)) {
             const std::string& t = EditText(h);
-            e.caret = std::min(int(t.size()), e.caret + (t.compare(size_t(e.caret), 2, "\r\n") == 0 ? 2 : 1));
+            e.caret = std::min(int(t.size()), StepForward(t, e.caret));
         }
         ReplaceSelection(h, e, "", true);
         return;
-    case VK_INSERT:
-        if (ctrl) SendMessage(h, WM_COPY);
-        if (shift) SendMessage(h, WM_PASTE);
+    default:
+        if (SelectAllKey(vk)) SetSelection(h, e, 0, int(EditText(h).size()));
         return;
-    default: break;
-    }
-    if (!ctrl || shift || Held(VK_MENU)) return;
-    switch (vk) {
-    case 'C': SendMessage(h, WM_COPY); break;
-    case 'X': SendMessage(h, WM_CUT); break;
-    case 'V': SendMessage(h, WM_PASTE); break;
-    case 'Z': SendMessage(h, WM_UNDO); break;
-    case 'A': SetSelection(h, e, 0, int(EditText(h).size())); break;
-    default: break;
     }
 }
 
@@ -164,7 +113,7 @@ void Char(HWND h, EditState& e, char c) {
         if (SelStart(e) == SelEnd(e)) {
             const std::string& t = EditText(h);
             if (e.caret == 0) return;
-            e.anchor = e.caret - ((e.caret >= 2 && t[size_t(e.caret - 1)] == '\n') ? 2 : 1);
+            e.anchor = StepBack(t, e.caret);
         }
         ReplaceSelection(h, e, "", true);
         return;
@@ -192,34 +141,16 @@ void MouseDown(HWND h, EditState& e, TPoint p, bool dbl) {
         SetSelection(h, e, from, to);
         return;
     }
-    SetSelection(h, e, Held(VK_SHIFT) ? e.anchor : pos, pos);
+    SetSelection(h, e, KeyHeld(VK_SHIFT) ? e.anchor : pos, pos);
     e.selecting = true;
     SetCapture(h);
 }
 
 void VScroll(HWND h, EditState& e, int code) {
     const int last = std::max(0, int(e.lines.size()) - VisibleLines(h, e));
-    int first = e.first_line;
-    switch (code) {
-    case SB_LINEUP: --first; break;
-    case SB_LINEDOWN: ++first; break;
-    case SB_PAGEUP: first -= VisibleLines(h, e); break;
-    case SB_PAGEDOWN: first += VisibleLines(h, e); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: {
-        SCROLLINFO si;
-        si.fMask = SIF_TRACKPOS;
-        GetScrollInfo(h, SB_VERT, si);
-        first = si.nTrackPos;
-        break;
-    }
-    case SB_TOP: first = 0; break;
-    case SB_BOTTOM: first = last; break;
-    default: return;
-    }
-    first = std::clamp(first, 0, last);
-    if (first == e.first_line) return;
-    e.first_line = first;
+    const std::optional<int> first = ScrolledFirstLine(h, code, e.first_line, VisibleLines(h, e), last);
+    if (!first || *first == e.first_line) return;
+    e.first_line = *first;
     InvalidateRect(h, nullptr, true);
     UpdateScrollBar(h, e);
     PlaceCaret(h, e);
@@ -237,6 +168,7 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next) {
     EditState* ep = Edit(h);
     if (!ep) return next(h, msg, wp, lp);
     EditState& e = *ep;
+    if (const auto r = CommonEditMessage(h, msg, wp, lp, e.selecting)) return *r;
     switch (msg) {
     case WM_SETFONT:
         if (wp) e.font = *reinterpret_cast<const FontPtr*>(wp);
@@ -258,18 +190,11 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next) {
         Notify(h, EN_CHANGE);
         return 1;
     case WM_PAINT: Paint(h, e); return 0;
-    case WM_ERASEBKGND: return 1;
     case WM_SIZE:
         LayOut(h, e);
         UpdateScrollBar(h, e);
         ScrollToCaret(h, e);
         return 0;
-    case WM_ENABLE: InvalidateRect(h, nullptr, true); return 0;
-    case WM_GETDLGCODE: {
-        LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
-        if (Multiline(h)) code |= DLGC_WANTALLKEYS;
-        return code;
-    }
     case WM_SETFOCUS:
         CreateCaret(h, 1, LineHeight(e));
         PlaceCaret(h, e);
@@ -293,17 +218,6 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next) {
             SetSelection(h, e, e.anchor, pos);
         }
         return 0;
-    case WM_LBUTTONUP:
-    case WM_CAPTURECHANGED:
-        if (e.selecting && GetCapture() == h) ReleaseCapture();
-        e.selecting = false;
-        return 0;
-    case WM_SETCURSOR:
-        if (LOWORD_S(lp) == HTCLIENT) {
-            SetCursor(LoadStandardCursor(IDC_IBEAM));
-            return 1;
-        }
-        return next(h, msg, wp, lp);
     case WM_VSCROLL: VScroll(h, e, int(wp & 0xFFFF)); return 0;
     case WM_MOUSEWHEEL:
         if (!Multiline(h)) return next(h, msg, wp, lp);
@@ -353,12 +267,6 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next) {
     case EM_SETMODIFY: e.modified = wp != 0; return 0;
     case EM_LIMITTEXT: e.limit = wp ? size_t(wp) : 0x7FFFFFFE; return 0;
     case EM_GETLIMITTEXT: return LRESULT(e.limit);
-    case EM_SETREADONLY: {
-        Win* w = Find(h);
-        w->style = wp ? (w->style | ES_READONLY) : (w->style & ~uint32_t(ES_READONLY));
-        InvalidateRect(h, nullptr, true);
-        return 1;
-    }
     case EM_SETPASSWORDCHAR:
         e.password = char(wp);
         LayOut(h, e);

@@ -4,8 +4,8 @@
 
 #include "framework/ui/detail/hint_state.hpp"
 #include "framework/ui/detail/library_state.hpp"
-#include "framework/ui/menus.hpp"
 #include "framework/ui/help.hpp"
+#include "framework/ui/menus.hpp"
 #include "platform/msgbox.hpp"
 #include "platform/regional.hpp"
 
@@ -419,17 +419,8 @@ bool ForeignDialogKey(const MSG& msg) {
         if (msg.message == WM_CHAR && (wants & DLGC_WANTCHARS)) return false;
         return form->Perform(CM_DIALOGCHAR, msg.wParam, msg.lParam) != 0;
     }
-    LRESULT mask = 0;
-    switch (msg.wParam) {
-    case VK_TAB: mask = DLGC_WANTTAB; break;
-    case VK_LEFT:
-    case VK_UP:
-    case VK_RIGHT:
-    case VK_DOWN: mask = DLGC_WANTARROWS; break;
-    case VK_RETURN:
-    case VK_ESCAPE: mask = DLGC_WANTALLKEYS; break;
-    default: return false;
-    }
+    const LRESULT mask = DialogKeyMask(msg.wParam);
+    if (!mask) return false;
     return !(wants & mask) && form->Perform(CM_DIALOGKEY, msg.wParam, msg.lParam) != 0;
 }
 

@@ -34,6 +34,10 @@ public:
     void Delete(int index) override;
     void Clear() override;
     bool Sorted = false;
+    // Sorting puts the items in order once; unsorting leaves them as they are.
+    void SetSorted(bool v);
+    // An item as a control draws it by default: its text on a cleared rectangle.
+    void DrawDefault(TCanvas& canvas, int index, const TRect& rect) const;
     // Fills the window that was just made.
     void SendAll() const;
 
@@ -56,11 +60,13 @@ enum TOwnerDrawState : unsigned {
 using TDrawItemEvent = std::function<void(TWinControl* control, int index, TRect rect, unsigned state)>;
 using TMeasureItemEvent = std::function<void(TWinControl* control, int index, int& height)>;
 
-// Draws an owner-drawn item of `control` (its CN_DRAWITEM) on `canvas`: the
-// brush and font of a selected item are the highlight's; `draw` draws an
-// item, and the focus rectangle follows.
-void PaintOwnerDrawnItem(TControlCanvas& canvas, TWinControl& control, const DRAWITEMSTRUCT& dis,
-                         const std::function<void(int, const TRect&, unsigned)>& draw);
+// A list control's CN_DRAWITEM or CN_MEASUREITEM. An item is drawn on
+// `canvas`: the brush and font of a selected item are the highlight's; `draw`
+// draws it, and the focus rectangle follows. `measure` may change an item's
+// height from `item_height`.
+void OwnerDrawMessage(TMessage& m, TControlCanvas& canvas, TWinControl& control, int item_height,
+                      const std::function<void(int, const TRect&, unsigned)>& draw,
+                      const std::function<void(int, int&)>& measure);
 
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed };
 
@@ -80,7 +86,7 @@ public:
     TListBoxStyle Style() const { return style_; }
     void SetStyle(TListBoxStyle v);
     bool Sorted() const { return items_->Sorted; }
-    void SetSorted(bool v);
+    void SetSorted(bool v) { items_->SetSorted(v); }
     TCanvas* Canvas() const { return canvas_.get(); }
     // The item at a client point; with `existing`, -1 past the last item.
     int ItemAtPos(TPoint p, bool existing) const;
@@ -137,7 +143,7 @@ public:
     bool DroppedDown() const;
     void SetDroppedDown(bool v);
     bool Sorted() const { return items_->Sorted; }
-    void SetSorted(bool v);
+    void SetSorted(bool v) { items_->SetSorted(v); }
     int MaxLength() const { return max_length_; }
     void SetMaxLength(int v);
     int SelStart() const;

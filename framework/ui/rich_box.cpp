@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/ui/detail/edit_keys.hpp"
 #include "framework/ui/detail/rich_state.hpp"
 #include "framework/ui/scroll_bars.hpp"
 
@@ -17,9 +18,6 @@ int g_version = 0;  // the library loaded, for the life of the process
 constexpr uint32_t kCharMasks1 = 0xFFFFFFFFu & ~uint32_t(CFM_WEIGHT | CFM_BACKCOLOR);
 constexpr uint32_t kParaMasks1 =
     PFM_STARTINDENT | PFM_RIGHTINDENT | PFM_OFFSET | PFM_ALIGNMENT | PFM_TABSTOPS | PFM_NUMBERING | PFM_OFFSETINDENT;
-
-bool Held(int vk) { return GetKeyState(vk) < 0; }
-bool IsWordChar(char c) { return c != ' ' && c != '\t' && c != '\r' && c != '\n'; }
 
 bool CharSizeOk(HWND h, uint32_t cb) {
     return cb == kCharFormatSize1 || (cb == kCharFormatSize2 && LibraryVersion(h) >= 2);
@@ -69,50 +67,20 @@ void ResetText(HWND h, RichState& e, std::string_view text) {
 }
 
 void MoveKey(HWND h, RichState& e, UINT vk) {
-    const std::string& t = e.doc.text;
-    const bool ctrl = Held(VK_CONTROL), shift = Held(VK_SHIFT);
     if (!e.laid_out) LayOutRich(h, e);
-    int pos = e.caret;
-    const int line = RichLineOf(e, pos);
+    const int line = RichLineOf(e, e.caret);
     const RichLine& l = e.lines[size_t(line)];
-    auto vertical = [&](int lines) {
+    const std::function<int(int)> vertical = [&](int lines) {
         const int target = std::clamp(line + lines, 0, int(e.lines.size()) - 1);
-        const TPoint p = RichPosFromChar(h, e, pos);
+        const TPoint p = RichPosFromChar(h, e, e.caret);
         const int dy = e.lines[size_t(target)].y - l.y;
         return RichCharFromPos(h, e, {p.x, p.y + dy + 1});
     };
-    auto word_left = [&](int p) {
-        while (p > 0 && !IsWordChar(t[size_t(p - 1)])) --p;
-        while (p > 0 && IsWordChar(t[size_t(p - 1)])) --p;
-        return p;
-    };
-    auto word_right = [&](int p) {
-        while (p < int(t.size()) && IsWordChar(t[size_t(p)])) ++p;
-        while (p < int(t.size()) && !IsWordChar(t[size_t(p)])) ++p;
-        return p;
-    };
-    switch (vk) {
-    case VK_LEFT:
-        if (!shift && !ctrl && SelStart(e) != SelEnd(e))
-            pos = SelStart(e);
-        else
-            pos = ctrl ? word_left(pos) : pos - ((pos >= 2 && t[size_t(pos - 1)] == '\n') ? 2 : 1);
-        break;
-    case VK_RIGHT:
-        if (!shift && !ctrl && SelStart(e) != SelEnd(e))
-            pos = SelEnd(e);
-        else
-            pos = ctrl ? word_right(pos) : pos + ((t.compare(size_t(pos), 2, "\r\n") == 0) ? 2 : 1);
-        break;
-    case VK_HOME: pos = ctrl ? 0 : l.start; break;
-    case VK_END: pos = ctrl ? int(t.size()) : l.start + l.length; break;
-    case VK_UP: pos = vertical(-1); break;
-    case VK_DOWN: pos = vertical(1); break;
-    case VK_PRIOR: pos = vertical(-RichVisibleLines(h, e)); break;
-    case VK_NEXT: pos = vertical(RichVisibleLines(h, e)); break;
-    default: return;
-    }
-    RichSetSelection(h, e, shift ? e.anchor : pos, pos);
+    const std::function<int()> page = [&] { return RichVisibleLines(h, e); };
+    const std::optional<int> pos =
+        MovedCaret({e.doc.text, e.caret, SelStart(e), SelEnd(e), l.start, l.start + l.length, vertical, page}, vk);
+    if (!pos) return;
+    RichSetSelection(h, e, KeyHeld(VK_SHIFT) ? e.anchor : *pos, *pos);
     RichScrollToCaret(h, e);
 }
 
@@ -127,17 +95,17 @@ void DeleteKey(HWND h, RichState& e, bool back) {
         const std::string& t = e.doc.text;
         if (back) {
             if (e.caret == 0) return;
-            e.anchor = e.caret - ((e.caret >= 2 && t[size_t(e.caret - 1)] == '\n') ? 2 : 1);
+            e.anchor = StepBack(t, e.caret);
         } else {
             if (e.caret >= int(t.size())) return;
-            e.caret += t.compare(size_t(e.caret), 2, "\r\n") == 0 ? 2 : 1;
+            e.caret = StepForward(t, e.caret);
         }
     }
     RichReplaceSelection(h, e, "", true);
 }
 
 void KeyDown(HWND h, RichState& e, UINT vk) {
-    const bool ctrl = Held(VK_CONTROL), shift = Held(VK_SHIFT);
+    if (ClipboardKey(h, vk)) return;
     switch (vk) {
     case VK_UP:
     case VK_DOWN:
@@ -147,26 +115,10 @@ void KeyDown(HWND h, RichState& e, UINT vk) {
     case VK_RIGHT:
     case VK_HOME:
     case VK_END: MoveKey(h, e, vk); return;
-    case VK_DELETE:
-        if (shift)
-            SendMessage(h, WM_CUT);
-        else
-            DeleteKey(h, e, false);
+    case VK_DELETE: DeleteKey(h, e, false); return;
+    default:
+        if (SelectAllKey(vk)) RichSetSelection(h, e, 0, int(e.doc.text.size()));
         return;
-    case VK_INSERT:
-        if (ctrl) SendMessage(h, WM_COPY);
-        if (shift) SendMessage(h, WM_PASTE);
-        return;
-    default: break;
-    }
-    if (!ctrl || shift || Held(VK_MENU)) return;
-    switch (vk) {
-    case 'C': SendMessage(h, WM_COPY); break;
-    case 'X': SendMessage(h, WM_CUT); break;
-    case 'V': SendMessage(h, WM_PASTE); break;
-    case 'Z': SendMessage(h, WM_UNDO); break;
-    case 'A': RichSetSelection(h, e, 0, int(e.doc.text.size())); break;
-    default: break;
     }
 }
 
@@ -206,7 +158,7 @@ void MouseDown(HWND h, RichState& e, TPoint p, bool dbl) {
         RichSetSelection(h, e, from, to);
         return;
     }
-    RichSetSelection(h, e, Held(VK_SHIFT) ? e.anchor : pos, pos);
+    RichSetSelection(h, e, KeyHeld(VK_SHIFT) ? e.anchor : pos, pos);
     e.selecting = true;
     SetCapture(h);
 }
@@ -222,39 +174,15 @@ void Scroll(HWND h, RichState& e, int bar, int code) {
         case SB_PAGELEFT: x -= page; break;
         case SB_PAGERIGHT: x += page; break;
         case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            SCROLLINFO si;
-            si.fMask = SIF_TRACKPOS;
-            GetScrollInfo(h, SB_HORZ, si);
-            x = si.nTrackPos;
-            break;
-        }
+        case SB_THUMBPOSITION: x = ScrollTrackPos(h, SB_HORZ); break;
         default: return;
         }
         e.scroll_x = std::clamp(x, 0, std::max(0, e.text_width - page));
     } else {
         const int last = std::max(0, int(e.lines.size()) - RichVisibleLines(h, e));
-        int first = e.first_line;
-        switch (code) {
-        case SB_LINEUP: --first; break;
-        case SB_LINEDOWN: ++first; break;
-        case SB_PAGEUP: first -= RichVisibleLines(h, e); break;
-        case SB_PAGEDOWN: first += RichVisibleLines(h, e); break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            SCROLLINFO si;
-            si.fMask = SIF_TRACKPOS;
-            GetScrollInfo(h, SB_VERT, si);
-            first = si.nTrackPos;
-            break;
-        }
-        case SB_TOP: first = 0; break;
-        case SB_BOTTOM: first = last; break;
-        default: return;
-        }
-        first = std::clamp(first, 0, last);
-        if (first == e.first_line) return;
-        e.first_line = first;
+        const std::optional<int> first = ScrolledFirstLine(h, code, e.first_line, RichVisibleLines(h, e), last);
+        if (!first || *first == e.first_line) return;
+        e.first_line = *first;
     }
     InvalidateRect(h, nullptr, true);
     RichUpdateScrollBar(h, e);
@@ -374,6 +302,7 @@ LRESULT RichProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next, i
     RichState* ep = Rich(h);
     if (!ep) return next(h, msg, wp, lp);
     RichState& e = *ep;
+    if (const auto r = CommonEditMessage(h, msg, wp, lp, e.selecting)) return *r;
     switch (msg) {
     case WM_DESTROY: {
         std::vector<RichObject> gone = std::move(e.doc.objects);
@@ -419,19 +348,12 @@ LRESULT RichProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next, i
         }
         PaintRich(h, e);
         return 0;
-    case WM_ERASEBKGND: return 1;
     case WM_SIZE:
         LayOutRich(h, e);
         RichUpdateScrollBar(h, e);
         InvalidateRect(h, nullptr, true);
         RichPlaceCaret(h, e);
         return 0;
-    case WM_ENABLE: InvalidateRect(h, nullptr, true); return 0;
-    case WM_GETDLGCODE: {
-        LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
-        if (GetWindowStyle(h) & ES_MULTILINE) code |= DLGC_WANTALLKEYS;
-        return code;
-    }
     case WM_SETFOCUS:
         CreateCaret(h, 1, 13);
         ShowCaret(h);
@@ -453,17 +375,6 @@ LRESULT RichProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next, i
         if (e.selecting && (wp & MK_LBUTTON))
             RichSetSelection(h, e, e.anchor, RichCharFromPos(h, e, {LOWORD_S(lp), HIWORD_S(lp)}));
         return 0;
-    case WM_LBUTTONUP:
-    case WM_CAPTURECHANGED:
-        if (e.selecting && GetCapture() == h) ReleaseCapture();
-        e.selecting = false;
-        return 0;
-    case WM_SETCURSOR:
-        if (LOWORD_S(lp) == HTCLIENT) {
-            SetCursor(LoadStandardCursor(IDC_IBEAM));
-            return 1;
-        }
-        return next(h, msg, wp, lp);
     case WM_VSCROLL: Scroll(h, e, SB_VERT, int(wp & 0xFFFF)); return 0;
     case WM_HSCROLL: Scroll(h, e, SB_HORZ, int(wp & 0xFFFF)); return 0;
     case WM_MOUSEWHEEL:
@@ -546,12 +457,6 @@ LRESULT RichProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next, i
         e.limit = (msg == EM_LIMITTEXT ? wp : size_t(lp)) ? size_t(msg == EM_LIMITTEXT ? wp : size_t(lp)) : 0x7FFFFFFE;
         return 0;
     case EM_GETLIMITTEXT: return LRESULT(e.limit);
-    case EM_SETREADONLY: {
-        Win* w = Find(h);
-        w->style = wp ? (w->style | ES_READONLY) : (w->style & ~uint32_t(ES_READONLY));
-        InvalidateRect(h, nullptr, true);
-        return 1;
-    }
     case EM_SETBKGNDCOLOR: {
         const COLORREF old = e.auto_background ? GetSysColor(COLOR_WINDOW) : e.background;
         e.auto_background = wp != 0;

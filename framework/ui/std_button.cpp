@@ -35,10 +35,7 @@ void TButton::CreateParams(ui::CreateParams& p) {
     if (TabStop) p.style |= WS_TABSTOP;
 }
 
-void TButton::CreateHandleDone() {
-    const FontPtr font = font_->Handle();
-    SendMessage(handle_, WM_SETFONT, WPARAM(&font), 0);
-}
+void TButton::CreateHandleDone() { SendFont(false); }
 
 void TButton::SetDefault(bool v) {
     if (v == default_) return;

@@ -40,8 +40,7 @@ LRESULT TCustomComboBox::Combo(UINT msg, WPARAM w, LPARAM l) const {
 }
 
 void TCustomComboBox::CreateHandleDone() {
-    const FontPtr font = font_->Handle();
-    SendMessage(handle_, WM_SETFONT, WPARAM(&font), 0);
+    SendFont(false);
     items_->SendAll();
     SendMessage(handle_, CB_SETMINVISIBLE, WPARAM(drop_down_count_));
     if (max_length_ > 0) SendMessage(handle_, CB_LIMITTEXT, WPARAM(max_length_));
@@ -77,30 +76,18 @@ void TCustomComboBox::DefaultHandler(TMessage& m) {
 void TCustomComboBox::EditMessage(HWND edit, TMessage& m, const NextProc& next) {
     switch (m.Msg) {
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: {
-        UINT key = UINT(m.WParam);
-        KeyDown(key, KeyboardShiftState());
-        if (key == 0) return;
-        if (key == VK_RETURN && !DroppedDown()) EditDone();
-        m.WParam = key;
+    case WM_SYSKEYDOWN:
+        if (DoKeyDown(m)) return;
+        if (m.WParam == VK_RETURN && !DroppedDown()) EditDone();
         break;
-    }
     case WM_CHAR:
-    case WM_SYSCHAR: {
-        char c = char(m.WParam);
-        KeyPress(c);
-        if (c == 0) return;
-        m.WParam = uint8_t(c);
+    case WM_SYSCHAR:
+        if (DoKeyPress(m)) return;
         break;
-    }
     case WM_KEYUP:
-    case WM_SYSKEYUP: {
-        UINT key = UINT(m.WParam);
-        KeyUp(key, KeyboardShiftState());
-        if (key == 0) return;
-        m.WParam = key;
+    case WM_SYSKEYUP:
+        if (DoKeyUp(m)) return;
         break;
-    }
     default: break;
     }
     m.Result = next(edit, m.Msg, m.WParam, m.LParam);
@@ -167,17 +154,6 @@ void TCustomComboBox::SetDroppedDown(bool v) {
     Combo(CB_SHOWDROPDOWN, v);
 }
 
-void TCustomComboBox::SetSorted(bool v) {
-    if (v == items_->Sorted) return;
-    items_->Sorted = v;
-    if (!v) return;
-    std::vector<std::pair<std::string, TObject*>> all;
-    all.reserve(size_t(items_->Count()));
-    for (int i = 0; i < items_->Count(); ++i) all.emplace_back(items_->Get(i), items_->GetObject(i));
-    items_->Clear();
-    for (auto& [s, o] : all) items_->Add(s, o);
-}
-
 void TCustomComboBox::SetMaxLength(int v) {
     max_length_ = std::max(0, v);
     if (EditHandle()) Combo(CB_LIMITTEXT, WPARAM(max_length_));
@@ -214,8 +190,7 @@ void TCustomComboBox::DrawItem(int index, const TRect& rect, unsigned state) {
         OnDrawItem(this, index, rect, state);
         return;
     }
-    canvas_->FillRect(rect);
-    if (index < items_->Count()) canvas_->TextOut(rect.left + 2, rect.top, items_->Get(index));
+    items_->DrawDefault(*canvas_, index, rect);
 }
 
 void TCustomComboBox::MeasureItem(int index, int& height) {
@@ -248,37 +223,19 @@ void TCustomComboBox::WndProc(TMessage& m) {
         }
         return;
     case CN_DRAWITEM:
-        PaintOwnerDrawnItem(*canvas_, *this, *reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam),
-                            [this](int i, const TRect& r, unsigned s) { DrawItem(i, r, s); });
-        m.Result = 1;
+    case CN_MEASUREITEM:
+        OwnerDrawMessage(
+            m, *canvas_, *this, item_height_, [this](int i, const TRect& r, unsigned s) { DrawItem(i, r, s); },
+            [this](int i, int& height) { MeasureItem(i, height); });
         return;
-    case CN_MEASUREITEM: {
-        auto& mis = *reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
-        int height = item_height_;
-        MeasureItem(int(mis.itemID), height);
-        mis.itemHeight = UINT(std::max(1, height));
-        m.Result = 1;
-        return;
-    }
-    case CN_CTLCOLORLISTBOX: {
-        DC& dc = *reinterpret_cast<DC*>(m.WParam);
-        SetTextColor(dc, ColorToRGB(font_->Color()));
-        SetBkColor(dc, ColorToRGB(color_));
-        m.Result = ColorBrush(ColorToRGB(color_));
-        return;
-    }
+    case CN_CTLCOLORLISTBOX: m.Result = ControlColors(m.WParam); return;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         // Entering and leaving are told by CBN_SETFOCUS and CBN_KILLFOCUS,
         // which pass over the moves between the combo box and its edit.
         DefaultHandler(m);
         return;
-    case CM_FONTCHANGED:
-        if (HandleAllocated()) {
-            const FontPtr font = font_->Handle();
-            SendMessage(handle_, WM_SETFONT, WPARAM(&font), 1);
-        }
-        break;
+    case CM_FONTCHANGED: SendFont(true); break;
     default: break;
     }
     TWinControl::WndProc(m);

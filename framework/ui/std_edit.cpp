@@ -28,8 +28,7 @@ void TCustomEdit::CreateParams(ui::CreateParams& p) {
 }
 
 void TCustomEdit::CreateHandleDone() {
-    const FontPtr font = font_->Handle();
-    SendMessage(handle_, WM_SETFONT, WPARAM(&font), 0);
+    SendFont(false);
     SendMessage(handle_, EM_LIMITTEXT, WPARAM(max_length_), 0);
     SendMessage(handle_, EM_SETPASSWORDCHAR, WPARAM(uint8_t(password_)), 0);
     SendMessage(handle_, EM_SETMODIFY, modified_, 0);
@@ -150,19 +149,8 @@ void TCustomEdit::WndProc(TMessage& m) {
         }
         return;
     case CN_BASE + static_cast<UINT>(WM_CTLCOLOREDIT):
-    case CN_BASE + static_cast<UINT>(WM_CTLCOLORSTATIC): {
-        DC& dc = *reinterpret_cast<DC*>(m.WParam);
-        SetTextColor(dc, ColorToRGB(font_->Color()));
-        SetBkColor(dc, ColorToRGB(color_));
-        m.Result = ColorBrush(ColorToRGB(color_));
-        return;
-    }
-    case CM_FONTCHANGED:
-        if (HandleAllocated()) {
-            const FontPtr font = font_->Handle();
-            SendMessage(handle_, WM_SETFONT, WPARAM(&font), 0);
-        }
-        break;
+    case CN_BASE + static_cast<UINT>(WM_CTLCOLORSTATIC): m.Result = ControlColors(m.WParam); return;
+    case CM_FONTCHANGED: SendFont(false); break;
     case WM_SETFOCUS:
         TWinControl::WndProc(m);
         // Come by key, the focus selects the text; a press places the caret instead.

@@ -71,6 +71,20 @@ void TListControlItems::Clear() {
     Send(LB_RESETCONTENT, CB_RESETCONTENT);
 }
 
+void TListControlItems::SetSorted(bool v) {
+    if (v == Sorted) return;
+    Sorted = v;
+    if (!v) return;
+    std::vector<std::pair<std::string, TObject*>> all = std::move(items_);
+    Clear();
+    for (auto& [s, o] : all) Add(s, o);
+}
+
+void TListControlItems::DrawDefault(TCanvas& canvas, int index, const TRect& rect) const {
+    canvas.FillRect(rect);
+    if (index < Count()) canvas.TextOut(rect.left + 2, rect.top, Get(index));
+}
+
 void TListControlItems::SendAll() const {
     Send(LB_RESETCONTENT, CB_RESETCONTENT);
     for (size_t i = 0; i < items_.size(); ++i) {
@@ -102,8 +116,7 @@ void TCustomListBox::CreateParams(ui::CreateParams& p) {
 }
 
 void TCustomListBox::CreateHandleDone() {
-    const FontPtr font = font_->Handle();
-    SendMessage(handle_, WM_SETFONT, WPARAM(&font), 0);
+    SendFont(false);
     items_->SendAll();
     SendMessage(handle_, LB_SETCURSEL, WPARAM(item_index_));
 }
@@ -148,17 +161,6 @@ void TCustomListBox::SetStyle(TListBoxStyle v) {
     RecreateWnd();
 }
 
-void TCustomListBox::SetSorted(bool v) {
-    if (v == items_->Sorted) return;
-    items_->Sorted = v;
-    if (!v) return;
-    std::vector<std::pair<std::string, TObject*>> all;
-    all.reserve(size_t(items_->Count()));
-    for (int i = 0; i < items_->Count(); ++i) all.emplace_back(items_->Get(i), items_->GetObject(i));
-    items_->Clear();
-    for (auto& [s, o] : all) items_->Add(s, o);
-}
-
 int TCustomListBox::ItemAtPos(TPoint p, bool existing) const {
     if (!HandleAllocated()) return -1;
     const LRESULT r = SendMessage(handle_, LB_ITEMFROMPOINT, 0, MAKELPARAM(p.x, p.y));
@@ -177,13 +179,14 @@ void TCustomListBox::DrawItem(int index, const TRect& rect, unsigned state) {
         OnDrawItem(this, index, rect, state);
         return;
     }
-    canvas_->FillRect(rect);
-    if (index < items_->Count()) canvas_->TextOut(rect.left + 2, rect.top, items_->Get(index));
+    items_->DrawDefault(*canvas_, index, rect);
 }
 
 void TCustomListBox::MeasureItem(int index, int& height) {
     if (OnMeasureItem) OnMeasureItem(this, index, height);
 }
+
+namespace {
 
 void PaintOwnerDrawnItem(TControlCanvas& canvas, TWinControl& control, const DRAWITEMSTRUCT& dis,
                          const std::function<void(int, const TRect&, unsigned)>& draw) {
@@ -202,6 +205,22 @@ void PaintOwnerDrawnItem(TControlCanvas& canvas, TWinControl& control, const DRA
     if (state & ODS_FOCUS) canvas.DrawFocusRect(dis.rcItem);
 }
 
+}  // namespace
+
+void OwnerDrawMessage(TMessage& m, TControlCanvas& canvas, TWinControl& control, int item_height,
+                      const std::function<void(int, const TRect&, unsigned)>& draw,
+                      const std::function<void(int, int&)>& measure) {
+    if (m.Msg == CN_DRAWITEM) {
+        PaintOwnerDrawnItem(canvas, control, *reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam), draw);
+    } else {
+        auto& mis = *reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
+        int height = item_height;
+        measure(int(mis.itemID), height);
+        mis.itemHeight = UINT(std::max(1, height));
+    }
+    m.Result = 1;
+}
+
 void TCustomListBox::WndProc(TMessage& m) {
     switch (m.Msg) {
     case CN_COMMAND:
@@ -209,31 +228,13 @@ void TCustomListBox::WndProc(TMessage& m) {
         if ((m.WParam >> 16) == LBN_DBLCLK) DblClick();
         return;
     case CN_DRAWITEM:
-        PaintOwnerDrawnItem(*canvas_, *this, *reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam),
-                            [this](int i, const TRect& r, unsigned s) { DrawItem(i, r, s); });
-        m.Result = 1;
+    case CN_MEASUREITEM:
+        OwnerDrawMessage(
+            m, *canvas_, *this, item_height_, [this](int i, const TRect& r, unsigned s) { DrawItem(i, r, s); },
+            [this](int i, int& height) { MeasureItem(i, height); });
         return;
-    case CN_MEASUREITEM: {
-        auto& mis = *reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
-        int height = item_height_;
-        MeasureItem(int(mis.itemID), height);
-        mis.itemHeight = UINT(std::max(1, height));
-        m.Result = 1;
-        return;
-    }
-    case CN_CTLCOLORLISTBOX: {
-        DC& dc = *reinterpret_cast<DC*>(m.WParam);
-        SetTextColor(dc, ColorToRGB(font_->Color()));
-        SetBkColor(dc, ColorToRGB(color_));
-        m.Result = ColorBrush(ColorToRGB(color_));
-        return;
-    }
-    case CM_FONTCHANGED:
-        if (HandleAllocated()) {
-            const FontPtr font = font_->Handle();
-            SendMessage(handle_, WM_SETFONT, WPARAM(&font), 1);
-        }
-        break;
+    case CN_CTLCOLORLISTBOX: m.Result = ControlColors(m.WParam); return;
+    case CM_FONTCHANGED: SendFont(true); break;
     default: break;
     }
     TWinControl::WndProc(m);

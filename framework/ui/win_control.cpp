@@ -332,6 +332,55 @@ void TWinControl::KeyPress(char& key) {
     if (OnKeyPress) OnKeyPress(this, key);
 }
 
+bool TWinControl::DoKeyDown(TMessage& m) {
+    UINT key = UINT(m.WParam);
+    KeyDown(key, KeyboardShiftState());
+    if (key == 0) return true;
+    m.WParam = key;
+    return false;
+}
+
+bool TWinControl::DoKeyUp(TMessage& m) {
+    UINT key = UINT(m.WParam);
+    KeyUp(key, KeyboardShiftState());
+    if (key == 0) return true;
+    m.WParam = key;
+    return false;
+}
+
+bool TWinControl::DoKeyPress(TMessage& m) {
+    char c = char(m.WParam);
+    KeyPress(c);
+    if (c == 0) return true;
+    m.WParam = uint8_t(c);
+    return false;
+}
+
+void TWinControl::SendFont(bool redraw) const {
+    if (!HandleAllocated()) return;
+    const FontPtr font = font_->Handle();
+    SendMessage(handle_, WM_SETFONT, WPARAM(&font), redraw);
+}
+
+LRESULT TWinControl::ControlColors(WPARAM dc) const {
+    SetTextColor(*reinterpret_cast<DC*>(dc), ColorToRGB(font_->Color()));
+    SetBkColor(*reinterpret_cast<DC*>(dc), ColorToRGB(color_));
+    return ColorBrush(ColorToRGB(color_));
+}
+
+LRESULT DialogKeyMask(WPARAM key) {
+    switch (key) {
+    case VK_TAB: return DLGC_WANTTAB;
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN: return DLGC_WANTARROWS;
+    case VK_RETURN:
+    case VK_ESCAPE: return DLGC_WANTALLKEYS;
+    default: return 0;
+    }
+}
+
 void TWinControl::WndProc(TMessage& m) {
     switch (m.Msg) {
     case WM_PAINT:
@@ -368,17 +417,7 @@ void TWinControl::WndProc(TMessage& m) {
             return;
         }
         // Keys the control does not want for itself are its form's dialog keys.
-        LRESULT mask = 0;
-        switch (m.WParam) {
-        case VK_TAB: mask = DLGC_WANTTAB; break;
-        case VK_LEFT:
-        case VK_UP:
-        case VK_RIGHT:
-        case VK_DOWN: mask = DLGC_WANTARROWS; break;
-        case VK_RETURN:
-        case VK_ESCAPE: mask = DLGC_WANTALLKEYS; break;
-        default: break;
-        }
+        const LRESULT mask = DialogKeyMask(m.WParam);
         m.Result = 0;
         if (mask && !(Perform(WM_GETDLGCODE) & mask))
             if (TCustomForm* form = GetParentForm(this)) m.Result = form->Perform(CM_DIALOGKEY, m.WParam, m.LParam);
@@ -402,26 +441,17 @@ void TWinControl::WndProc(TMessage& m) {
         if (TCustomForm* form = GetParentForm(this);
             form && form != this && form->PreviewKeyDown(key, KeyboardShiftState()))
             return;
-        KeyDown(key, KeyboardShiftState());
-        if (key == 0) return;
-        m.WParam = key;
+        m.WParam = key;  // as the preview left it
+        if (DoKeyDown(m)) return;
         break;
     }
     case WM_KEYUP:
-    case WM_SYSKEYUP: {
-        UINT key = UINT(m.WParam);
-        KeyUp(key, KeyboardShiftState());
-        if (key == 0) return;
-        m.WParam = key;
+    case WM_SYSKEYUP:
+        if (DoKeyUp(m)) return;
         break;
-    }
-    case WM_CHAR: {
-        char c = char(m.WParam);
-        KeyPress(c);
-        if (c == 0) return;
-        m.WParam = uint8_t(c);
+    case WM_CHAR:
+        if (DoKeyPress(m)) return;
         break;
-    }
     case WM_DRAWITEM:
     case WM_MEASUREITEM: {
         // Owner drawing goes back to the control the item belongs to; a menu's is the tracking window's own.

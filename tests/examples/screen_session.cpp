@@ -128,14 +128,16 @@ bool ScreenSession::NoWindowNamed(const std::string& name) const {
 
 std::string ScreenSession::FocusNamed(const std::string& name) const {
     // Not windowfocus --sync: it waits for ever on a window that cannot take the focus (yet).
+    // The program may make its window again meanwhile: the answer is the
+    // window that had the focus when it was asked, not asked a second time.
     std::string window;
-    WaitFor([&] {
+    const bool focused = WaitFor([&] {
         window = WindowNamed(name);
         if (window.empty()) return false;
         Xdotool("windowfocus " + window);
         return Xdotool("getwindowfocus") == window;
     });
-    return window.empty() || Xdotool("getwindowfocus") != window ? "" : window;
+    return focused ? window : "";
 }
 
 uint32_t ScreenSession::Pixel(ui::TPoint p) {

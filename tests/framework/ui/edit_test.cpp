@@ -1,3 +1,4 @@
+#include "framework/ui/detail/edit_keys.hpp"
 #include "framework/ui/mask.hpp"
 #include "framework/ui/stdctrls.hpp"
 #include "platform/locale.hpp"
@@ -212,6 +213,28 @@ TEST_F(EditTest, MemoWrapsBreaksLinesAndScrolls) {
     EXPECT_EQ(SendMessage(h, WM_GETDLGCODE) & DLGC_WANTALLKEYS, DLGC_WANTALLKEYS);
     memo->WantReturns = false;
     EXPECT_EQ(SendMessage(h, WM_GETDLGCODE) & DLGC_WANTALLKEYS, 0);
+}
+
+// The steps both edit classes take over a text: a CR LF pair is one step,
+// word jumps pass over blanks and line breaks, and the ends hold.
+TEST(EditStepsTest, CharacterAndWordStepsOverLineBreaks) {
+    const std::string t = "ab  cd\r\nef";
+    struct Case {
+        int pos, back, forward, word_left, word_right;
+    } cases[] = {
+        {0, -1, 1, 0, 4},    // at the start: a step back would leave the text (callers guard it)
+        {3, 2, 4, 0, 4},     // among the blanks
+        {6, 5, 8, 4, 8},     // before CR LF: one step over both
+        {8, 6, 9, 4, 10},    // after CR LF: one step back over both
+        {10, 9, 11, 8, 10},  // at the end
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pos);
+        EXPECT_EQ(detail::StepBack(t, c.pos), c.back);
+        EXPECT_EQ(detail::StepForward(t, c.pos), c.forward);
+        EXPECT_EQ(detail::WordLeft(t, c.pos), c.word_left);
+        EXPECT_EQ(detail::WordRight(t, c.pos), c.word_right);
+    }
 }
 
 TEST(EditMaskTest, ParsingTheSyntax) {
