@@ -10,11 +10,12 @@ namespace zurod {
 BlockCache::Block* BlockCache::Find(uint64_t file, uint64_t index) {
     const auto it = where_.find({file, index});
     if (it == where_.end()) return nullptr;
-    blocks_.splice(blocks_.begin(), blocks_, it->second);
+    // A passing block stays at the cold end: the walk is done with it soon.
+    if (!it->second->passing) blocks_.splice(blocks_.begin(), blocks_, it->second);
     return &*it->second;
 }
 
-BlockCache::Block* BlockCache::Insert(uint64_t file, uint64_t index) {
+BlockCache::Block* BlockCache::Insert(uint64_t file, uint64_t index, bool passing) {
     const size_t capacity = budget_ / kBlockSize;
     // A record may straddle two blocks: fewer than two cannot serve a read.
     if (capacity < 2) {
@@ -26,16 +27,25 @@ BlockCache::Block* BlockCache::Insert(uint64_t file, uint64_t index) {
         return b;
     }
     std::unique_ptr<char[]> bytes;
-    while (blocks_.size() >= capacity) {
-        const auto last = std::prev(blocks_.end());
-        bytes = std::move(last->bytes);
-        Remove(last);
-    }
-    if (!bytes) bytes = std::make_unique<char[]>(kBlockSize);
-    blocks_.push_front(Block{file, index, 0, std::move(bytes)});
-    where_[{file, index}] = blocks_.begin();
+    const auto take = [&](List::iterator it) {
+        bytes = std::move(it->bytes);
+        Remove(it);
+    };
+    // The walk has left the passing block next to this one.
+    if (passing)
+        for (const uint64_t next_to : {index - 1, index + 1})
+            if (const auto it = where_.find({file, next_to}); it != where_.end() && it->second->passing) {
+                take(it->second);
+                break;
+            }
+    while (blocks_.size() >= capacity) take(std::prev(blocks_.end()));
+    // Every byte up to `valid` is written before it is read.
+    if (!bytes) bytes = std::make_unique_for_overwrite<char[]>(kBlockSize);
+    const auto at = passing ? blocks_.end() : blocks_.begin();
+    const auto it = blocks_.insert(at, Block{file, index, 0, passing, std::move(bytes)});
+    where_[{file, index}] = it;
     ++per_file_[file];
-    return &blocks_.front();
+    return &*it;
 }
 
 void BlockCache::Update(uint64_t file, uint64_t offset, std::span<const char> bytes) {

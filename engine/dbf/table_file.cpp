@@ -35,8 +35,8 @@ bool TableFile::Caching() const {
     return file_.IsOpen() && file_.CurrentShare() != platform::Share::DenyNone;
 }
 
-int TableFile::Load(uint64_t index, BlockCache::Block*& block) {
-    block = cache_->Insert(cache_id_, index);
+int TableFile::Load(uint64_t index, BlockCache::Block*& block, bool passing) {
+    block = cache_->Insert(cache_id_, index, passing);
     if (!block) return 0;
     size_t got = 0;
     if (int rc = file_.ReadAt(index * BlockCache::kBlockSize, {block->bytes.get(), BlockCache::kBlockSize}, got);
@@ -62,7 +62,7 @@ BlockCache::Block* TableFile::BlockFor(uint64_t index, uint64_t file_length, int
         if (!near && file_length > cache_->Budget()) return nullptr;
         block = cache_->Find(cache_id_, index);
         if (!block)
-            if ((rc = Load(index, block)) != 0 || !block) return nullptr;
+            if ((rc = Load(index, block, file_length > cache_->Budget())) != 0 || !block) return nullptr;
     }
     recent_ = block;
     recent_generation_ = cache_->Generation();

@@ -231,46 +231,84 @@ private:
     // as compiled is compared where it lies; anything else takes the two
     // steps it stands for, failures and all.
     void FieldCompare(const Instr& in, Slot& s, TWorkArea* current) {
-        const std::string_view k(literals_ + in.k_at, in.k_len);
         TWorkArea* a = in.area ? AreaAt(in.area) : current;
         const FieldInfo* f = a && in.field < a->fields.size() ? &a->fields[in.field] : nullptr;
-        const bool same = f && (f->type == in.type || (in.type == 'N' && (f->type == 'N' || f->type == 'F')));
-        if (!same || a->is_virtual || (in.type == 'C' && f->length > in.number)) {
+        if (!InPlace(in, a, f)) {
             PushField(in, s, current);
-            CompareWithConstant(in.compare, s, k, in.k_number);
+            CompareWithConstant(in.compare, s, std::string_view(literals_ + in.k_at, in.k_len), in.k_number);
             return;
         }
-        const FieldRead r = ReadField(*a, *f);
+        s.number = CompareInPlace(in, *a, *f) ? 1 : 0;
+    }
+
+public:
+    // A program of field comparisons joined by .AND. (`conjunction_`):
+    // each comparison where its field lies, the first false one ending it.
+    // False, with nothing evaluated, when a field does not read as compiled:
+    // the machine then runs it, failures and all. Otherwise no part can
+    // fail, so passing over the rest changes neither result nor error.
+    bool RunConjunction() {
+        TWorkArea* current = CurrentTable();
+        for (const uint32_t i : p_.conjunction_) {
+            const Instr& in = p_.code_[i];
+            TWorkArea* a = in.area ? AreaAt(in.area) : current;
+            if (!InPlace(in, a, a && in.field < a->fields.size() ? &a->fields[in.field] : nullptr)) return false;
+        }
+        bool holds = true;
+        for (const uint32_t i : p_.conjunction_) {
+            const Instr& in = p_.code_[i];
+            TWorkArea& a = in.area ? *AreaAt(in.area) : *current;
+            if (!CompareInPlace(in, a, a.fields[in.field])) {
+                holds = false;
+                break;
+            }
+        }
+        ExprValue& r = p_.result_;
+        r.type = 'L';
+        r.number = holds ? 1 : 0;
+        r.logical = holds;
+        r.text = {};
+        return true;
+    }
+
+private:
+    // Whether field comparison `in` can take its field where it lies in
+    // `a`'s record: it reads as compiled from a table record (a text is
+    // whole there; an empty table's blanks take the long way).
+    static bool InPlace(const Instr& in, const TWorkArea* a, const FieldInfo* f) {
+        if (!f || a->is_virtual) return false;
+        if (!(f->type == in.type || (in.type == 'N' && (f->type == 'N' || f->type == 'F')))) return false;
+        if (in.type != 'C') return true;
+        return f->length <= in.number && a->rec_count > 0 && a->record.size() >= size_t{f->offset} + f->length;
+    }
+
+    // Comparison `in` on field `f` of `a`, which InPlace accepted.
+    bool CompareInPlace(const Instr& in, const TWorkArea& a, const FieldInfo& f) {
+        const std::string_view k(literals_ + in.k_at, in.k_len);
         if (in.type != 'C') {
-            s.number = r.number;
+            Slot s{};
+            s.number = in.type == 'D' ? DateIn(a, f) : ReadField(a, f).number;
             CompareWithConstant(in.compare, s, k, in.k_number);
-            return;
+            return s.number != 0;
         }
         // The text as PushField would put it in the pool: the field's bytes,
-        // in the engine's page (an empty table's blanks take the long way).
-        if (r.text.size() != f->length) {
-            PushField(in, s, current);
-            CompareWithConstant(in.compare, s, k, in.k_number);
-            return;
-        }
+        // in the engine's page.
         char translated[256];
-        std::string_view x = r.text;
-        if (a->record_stored) {
+        std::string_view x(a.record.data() + f.offset, f.length);
+        if (a.record_stored) {
             platform::OemToAnsi(x, translated);
             x = {translated, x.size()};
         }
-        bool result = false;
         switch (in.compare) {
-        case Op::EqCK: result = !k.empty() && x.starts_with(k); break;
-        case Op::ExactCK: result = x == k; break;
-        case Op::InCK: result = !x.empty() && k.find(x) != std::string_view::npos; break;
-        case Op::NeCK: result = x != k; break;
-        case Op::LtCK: result = x < k; break;
-        case Op::GtCK: result = x > k; break;
-        case Op::LeCK: result = x <= k; break;
-        default: result = x >= k; break;
+        case Op::EqCK: return !k.empty() && x.starts_with(k);
+        case Op::ExactCK: return x == k;
+        case Op::InCK: return !x.empty() && k.find(x) != std::string_view::npos;
+        case Op::NeCK: return x != k;
+        case Op::LtCK: return x < k;
+        case Op::GtCK: return x > k;
+        case Op::LeCK: return x <= k;
+        default: return x >= k;
         }
-        s.number = result ? 1 : 0;
     }
 
     // Whether the fields a skip passes over would read without a failure.
@@ -285,6 +323,20 @@ private:
             if (g.type == 'C' && f.length > g.number) return false;
         }
         return true;
+    }
+
+    // A non-virtual date field's Julian day, as ReadField gives it.
+    double DateIn(const TWorkArea& a, const FieldInfo& f) {
+        if (f.length != sizeof p_.last_date_ || a.rec_count <= 0 || a.record.size() < size_t{f.offset} + f.length)
+            return ReadField(a, f).number;
+        uint64_t raw = 0, last = 0;
+        std::memcpy(&raw, a.record.data() + f.offset, sizeof raw);
+        std::memcpy(&last, p_.last_date_, sizeof last);
+        if (raw != last) {
+            p_.last_julian_ = JulianFromDTOS({a.record.data() + f.offset, sizeof p_.last_date_});
+            std::memcpy(p_.last_date_, &raw, sizeof raw);
+        }
+        return p_.last_julian_;
     }
 
     static bool DeletedIn(const TWorkArea* a) {
@@ -304,6 +356,10 @@ private:
                 Failed(220, "Field " + name + " is not in " + a->file_name + " [Evaluate]");
             s.number = in.type == 'D' ? kBlankDate : 0;
             if (in.type == 'C' || in.type == 'M') SetText(s, next_, 0);
+            return;
+        }
+        if (in.type == 'D' && !a->is_virtual) {
+            s.number = DateIn(*a, *f);
             return;
         }
         const FieldRead r = ReadField(*a, *f);
@@ -627,6 +683,7 @@ private:
 Status ExprProgram::Run() {
     if (FoldsStale()) Optimize();
     Machine machine(*this);
+    if (!conjunction_.empty() && machine.RunConjunction()) return {};
     return machine.Run();
 }
 

@@ -290,6 +290,25 @@ void ExprProgram::Optimize() {
         literals_compiled_ = literals_.size();
     }
     Optimizer(*this).Run();
+    FindConjunction();
+}
+
+void ExprProgram::FindConjunction() {
+    conjunction_.clear();
+    // FieldCompare, then any number of [SkipIfFalse] FieldCompare And, then End.
+    size_t i = 0;
+    const auto compare = [&] {
+        if (i >= code_.size() || code_[i].op != Op::FieldCompare) return false;
+        conjunction_.push_back(static_cast<uint32_t>(i++));
+        return true;
+    };
+    bool shaped = type_ == 'L' && compare();
+    while (shaped && i < code_.size() && code_[i].op != Op::End) {
+        if (code_[i].op == Op::SkipIfFalse) ++i;
+        shaped = compare() && i < code_.size() && code_[i].op == Op::And;
+        ++i;
+    }
+    if (!shaped || i >= code_.size()) conjunction_.clear();
 }
 
 bool ExprProgram::FoldsStale() const { return folds_depend_ && !(folded_under_ == CurrentStamp()); }

@@ -18,9 +18,10 @@ public:
     static constexpr size_t kBlockSize = size_t{64} << 10;
 
     struct Block {
-        uint64_t file = 0;   // the TableFile's cache id
-        uint64_t index = 0;  // offset / kBlockSize
-        size_t valid = 0;    // bytes that the file held there
+        uint64_t file = 0;     // the TableFile's cache id
+        uint64_t index = 0;    // offset / kBlockSize
+        size_t valid = 0;      // bytes that the file held there
+        bool passing = false;  // loaded by a walk through a file larger than the cache
         std::unique_ptr<char[]> bytes;
     };
 
@@ -36,8 +37,12 @@ public:
     Block* Find(uint64_t file, uint64_t index);
     // A block for `index` of `file` that the caller fills (valid 0 until
     // then); the least recently used blocks go to make room. nullptr when the
-    // budget holds fewer than two blocks: nothing is cached then.
-    Block* Insert(uint64_t file, uint64_t index);
+    // budget holds fewer than two blocks: nothing is cached then. A
+    // `passing` block (a walk through a file the cache cannot hold) goes in
+    // at the cold end and takes the place of a passing block next to it in
+    // the file, so that such a walk keeps one block's memory, warm in the
+    // processor's cache, and drives nothing else out.
+    Block* Insert(uint64_t file, uint64_t index, bool passing = false);
     // Bytes written to `file` at `offset`: the blocks holding them take them.
     void Update(uint64_t file, uint64_t offset, std::span<const char> bytes);
     // Forgets `file`'s blocks (all of them, or those from `offset` on).

@@ -71,7 +71,8 @@ public:
     size_t HeaderViewSize() const { return header_map_.Size(); }
 
 private:
-    int Load(uint64_t index, BlockCache::Block*& block);
+    // `passing`: the file is larger than the cache (see BlockCache::Insert).
+    int Load(uint64_t index, BlockCache::Block*& block, bool passing);
     // Block `index` from the cache, loaded when the policy of ReadCached
     // says so; nullptr when it is to be read alone (or `rc` failed).
     BlockCache::Block* BlockFor(uint64_t index, uint64_t file_length, int& rc);

@@ -98,6 +98,8 @@ public:
     uint16_t Length() const { return length_; }
     uint8_t Decimals() const { return decimals_; }
     const std::string& Source() const { return source_; }
+    // Whether it is field comparisons joined by .AND. (see `conjunction_`).
+    bool RunsAsConjunction() const { return !conjunction_.empty(); }
 
 private:
     friend class Compiler;
@@ -110,6 +112,9 @@ private:
     void Optimize();
     // Whether folded values were computed under other settings than now.
     bool FoldsStale() const;
+    // Fills `conjunction_` when the code is nothing but field comparisons
+    // joined by .AND. (fold.cpp).
+    void FindConjunction();
 
     std::string source_;
     char type_ = 'L';
@@ -118,13 +123,22 @@ private:
     std::vector<Instr> code_;      // what runs
     std::vector<Instr> compiled_;  // as compiled, when code_ holds folded values that depend on settings
     std::vector<Instr> guards_;    // the fields each skip checks, copied from its right side
-    std::string literals_;         // literal texts and field names; folded texts after `literals_compiled_`
+    // The FieldCompare instructions of a program that is only field
+    // comparisons joined by .AND., in order; empty for any other program.
+    // Such a filter runs without the machine's dispatch while all its
+    // fields read as compiled.
+    std::vector<uint32_t> conjunction_;
+    std::string literals_;  // literal texts and field names; folded texts after `literals_compiled_`
     size_t literals_compiled_ = 0;
     bool folds_depend_ = false;
     FoldStamp folded_under_;
     std::vector<Slot> stack_;
     std::vector<char> pool_;
     std::string memo_;  // a memo's text as read, reused between evaluations
+    // The last stored date a field read gave and its Julian day: tables are
+    // mostly in date order, so the next record's date is mostly the same.
+    char last_date_[8] = {};
+    double last_julian_ = kBlankDate;
     ExprValue result_;
 };
 

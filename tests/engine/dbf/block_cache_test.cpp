@@ -3,6 +3,7 @@
 // could, and however little room the cache has.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -261,6 +262,43 @@ TEST(BlockCacheBookkeeping, BlocksFollowTheirFile) {
     EXPECT_EQ(cache.Insert(a, 8), nullptr);
     EXPECT_EQ(cache.Used(), 0u);
     EXPECT_FALSE(cache.Holds(a));
+}
+
+// A walk through a file larger than the cache: its passing blocks take the
+// place of the one next to them, forward or back, and never drive out the
+// blocks of other files; a passing block of another file stays, and a full
+// budget takes the coldest block first.
+TEST(BlockCacheBookkeeping, PassingBlocksReplaceTheirNeighbour) {
+    size_t budget = BlockCache::kBlockSize * 4;
+    BlockCache cache(budget);
+    const uint64_t kept = cache.NewFileId(), big = cache.NewFileId(), other = cache.NewFileId();
+    for (uint64_t index : {0, 1}) ASSERT_NE(cache.Insert(kept, index), nullptr);
+    ASSERT_NE(cache.Insert(other, 9, true), nullptr);
+    struct Step {
+        uint64_t index;
+        std::vector<uint64_t> held;  // big's blocks afterwards
+    };
+    const std::vector<Step> walk = {
+        {10, {10}}, {11, {11}}, {12, {12}}, {11, {11}}, {10, {10}}, {20, {20}}, {21, {21}},
+    };
+    for (const Step& step : walk) {
+        SCOPED_TRACE(step.index);
+        BlockCache::Block* block = cache.Insert(big, step.index, true);
+        ASSERT_NE(block, nullptr);
+        EXPECT_TRUE(block->passing);
+        for (uint64_t index = 0; index < 30; ++index) {
+            const bool held = std::find(step.held.begin(), step.held.end(), index) != step.held.end();
+            EXPECT_EQ(cache.Find(big, index) != nullptr, held) << index;
+        }
+        EXPECT_NE(cache.Find(kept, 0), nullptr);
+        EXPECT_NE(cache.Find(kept, 1), nullptr);
+        EXPECT_LE(cache.Used(), budget);
+    }
+    // Once the budget is full, the cold end (passing blocks) goes first.
+    ASSERT_NE(cache.Insert(kept, 2), nullptr);
+    EXPECT_NE(cache.Find(kept, 0), nullptr);
+    EXPECT_NE(cache.Find(kept, 2), nullptr);
+    EXPECT_LE(cache.Used(), budget);
 }
 
 }  // namespace

@@ -132,4 +132,46 @@ TEST_F(FoldTest, ARightSideWhoseFieldsChangedIsEvaluated) {
     }
 }
 
+// Field comparisons joined by .AND. run without the machine; the same
+// filter in a shape the machine runs (under .NOT. .NOT.) must agree with
+// them on every record, also once the fields no longer read as compiled.
+TEST_F(FoldTest, FieldComparisonChainsAgreeWithTheMachine) {
+    struct Case {
+        const char* text;
+        bool chain;  // runs without the machine
+    };
+    const std::vector<Case> cases = {
+        {"NAME = \"SMITH\" .AND. QTY > 5", true},
+        {"NAME = \"SM\" .AND. QTY >= 7 .AND. DATE >= CTOD(\"02/29/2024\")", true},
+        {"DATE < CTOD(\"01/01/2001\") .AND. BORN = CTOD(\"\")", true},
+        {"DATE = CTOD(\"02/29/2024\") .AND. BORN > CTOD(\"01/01/1970\") .AND. BORN < CTOD(\"12/31/1970\")", true},
+        {"AB == \"AB\" .AND. NAME <> \"jones\" .AND. NAME < \"T\"", true},
+        {"NAME $ \"xxSMITH     xx\" .AND. AMOUNT > 1000", true},
+        {"NAME >= \"jones\" .AND. AMOUNT < 0 .AND. QTY <= 0", true},
+        {"NAME = \"\" .AND. QTY = 0", true},
+        {"QTY > 5", true},
+        {"QTY > 5 .OR. NAME = \"j\"", false},
+        {"DELETED() .AND. QTY = 0", false},
+    };
+    // The same two records under another layout: NAME a number, QTY gone.
+    const std::string other = CreateTable("renamed.dbf", {{"NAME", 'N', 10, 0}, {"AB", 'C', 4, 0}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ExprProgramPtr chain = AssignExpr(c.text);
+        ExprProgramPtr machine = AssignExpr(std::string(".NOT. .NOT. (") + c.text + ")");
+        ASSERT_TRUE(chain && machine) << LastErrorMessage();
+        EXPECT_EQ(chain->RunsAsConjunction(), c.chain);
+        EXPECT_FALSE(machine->RunsAsConjunction());
+        for (const int32_t record : {1, 2}) {
+            GO(record);
+            EXPECT_EQ(Run(chain.get()), Run(machine.get())) << "record " << record;
+        }
+        USE(other + " EXCLUSIVE");
+        ClearRecord();
+        Append();
+        EXPECT_EQ(Run(chain.get()), Run(machine.get())) << "other layout";
+        USE(dir_ / "people.dbf" + " EXCLUSIVE");
+    }
+}
+
 }  // namespace
