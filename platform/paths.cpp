@@ -246,7 +246,6 @@ std::string TempDirectory() {
     return dir;
 }
 
-
 int FreeDiskBytes(const std::string& path, uint64_t& bytes) {
     bytes = 0;
     const std::string resolved = ResolveExisting(path.empty() ? std::string(".") : path);

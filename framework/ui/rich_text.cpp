@@ -259,8 +259,8 @@ CharFormat FormatFromFont(const LogFont& lf) {
     const int px = lf.height < 0 ? -lf.height : lf.height > 0 ? lf.height * 3 / 4 : 11;
     f.height = px * 15;
     auto bit = [](bool on, uint32_t effect) { return on ? effect : uint32_t{0}; };
-    f.effects = CFE_AUTOCOLOR | bit(lf.bold, CFE_BOLD) | bit(lf.italic, CFE_ITALIC) |
-        bit(lf.underline, CFE_UNDERLINE) | bit(lf.strike_out, CFE_STRIKEOUT);
+    f.effects = CFE_AUTOCOLOR | bit(lf.bold, CFE_BOLD) | bit(lf.italic, CFE_ITALIC) | bit(lf.underline, CFE_UNDERLINE) |
+        bit(lf.strike_out, CFE_STRIKEOUT);
     f.weight = lf.bold ? 700 : 400;
     return f;
 }

@@ -34,8 +34,7 @@ void MovePixels(Surface& s, const Region& dest, int dx, int dy) {
         std::memcpy(&copy[size_t(y - src.top) * width], s.Row32(y) + src.left, width * 4);
     for (const TRect& r : dest.Rects())
         for (int y = r.top; y < r.bottom; ++y)
-            std::memcpy(s.Row32(y) + r.left,
-                        &copy[size_t(y - dy - src.top) * width + size_t(r.left - dx - src.left)],
+            std::memcpy(s.Row32(y) + r.left, &copy[size_t(y - dy - src.top) * width + size_t(r.left - dx - src.left)],
                         size_t(r.Width()) * 4);
 }
 

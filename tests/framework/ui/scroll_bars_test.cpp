@@ -62,7 +62,8 @@ TEST_F(ScrollBarTest, TheBarsTakeTheirRoomFromTheClientArea) {
         EXPECT_EQ(GetClientRect(h), c.client) << c.style;
         EXPECT_EQ(ScrollBarRect(h, SB_VERT).Empty(), !(c.style & WS_VSCROLL));
         EXPECT_EQ(WindowFromPoint({90, 50}), h);
-        EXPECT_EQ(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(90, 40)), c.style & WS_VSCROLL ? LRESULT(HTVSCROLL) : LRESULT(HTCLIENT));
+        EXPECT_EQ(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(90, 40)),
+                  c.style & WS_VSCROLL ? LRESULT(HTVSCROLL) : LRESULT(HTCLIENT));
         DestroyWindow(h);
     }
 }
