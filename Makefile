@@ -22,7 +22,7 @@ check: deps
 # in build/fuzz/fuzz.log, a line per target here).
 test: deps
 	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANTA_SANITIZE=ON \
-	      -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
+	      -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
 	cmake --build build/test -j $(JOBS)
 	cd build/test && ctest --output-on-failure -j $(JOBS)
 	cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
