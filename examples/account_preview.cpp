@@ -76,17 +76,17 @@ ui::TForm* ShowAccountPreview(ui::TCustomForm* owner, zurod::TTzDbf* history, co
     return form;
 }
 
-void AddAccountPreview(ui::TForm* window, zurod::TTzDbf* history) {
+void AddAccountPreview(ui::TForm* window, zurod::TTzDbf* history, ui::TWinControl* row) {
     auto* bar = new TPanel(window);
     bar->SetName("PreviewBar");
-    bar->SetParent(window);
-    bar->SetHeight(30);
-    bar->SetAlign(alTop);
+    bar->SetParent(row);
+    bar->SetWidth(196);
+    bar->SetAlign(alLeft);
     bar->SetBevelOuter(bvNone);
     auto* button = new TButton(window);
     button->SetName("PreviewButton");
     button->SetParent(bar);
-    button->SetBounds(4, 3, 180, 24);
+    button->SetBounds(8, 4, 180, 23);
     button->SetCaption("&Preview Current Account");
     button->OnClick = [window, history](TObject*) { ShowAccountPreview(window, history, kPreviewAccount); };
 }

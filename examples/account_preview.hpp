@@ -18,8 +18,9 @@ int WriteAccountReport(controls::TCvCustomRichEdit* rich, zurod::TTzDbf* history
 // A window showing the report, owned by `owner`; it frees itself when closed.
 ui::TForm* ShowAccountPreview(ui::TCustomForm* owner, zurod::TTzDbf* history, const std::string& account);
 
-// Puts the button that shows the current account's preview on the main window.
-void AddAccountPreview(ui::TForm* window, zurod::TTzDbf* history);
+// Puts the button that shows the current account's preview at the left of
+// `row`, a bar of the main window.
+void AddAccountPreview(ui::TForm* window, zurod::TTzDbf* history, ui::TWinControl* row);
 constexpr const char* kPreviewAccount = "Current Account";
 
 }  // namespace demo

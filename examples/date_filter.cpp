@@ -15,20 +15,20 @@ std::optional<std::string> HistoryDateFilter(const controls::TDateEdit* edit) {
     return "DTOS(DATE) >= \"" + db::FormatDate("yyyyMMdd", date) + "\"";
 }
 
-controls::TDateEdit* AddHistoryDateFilter(TMainWindow* window) {
+controls::TDateEdit* AddHistoryDateFilter(TMainWindow* window, ui::TWinControl* row) {
     auto* bar = new ui::TPanel(window);
-    bar->SetParent(window);
-    bar->SetHeight(29);
-    bar->SetAlign(ui::alTop);
+    bar->SetParent(row);
+    bar->SetWidth(kDateFilterWidth);
+    bar->SetAlign(ui::alLeft);
     bar->SetBevelOuter(ui::bvNone);
     auto* label = new ui::TLabel(window);
     label->SetParent(bar);
-    label->SetLeft(8), label->SetTop(8);
+    label->SetLeft(8), label->SetTop(9);
     label->SetCaption("Fro&m:");  // Alt+F is the File menu
     auto* edit = new controls::TDateEdit(window);
     edit->SetName("FromDate");
     edit->SetParent(bar);
-    edit->SetBounds(48, 4, 110, 21);
+    edit->SetBounds(48, 6, 110, 21);
     edit->SetYearDigits(controls::dyFour);
     label->FocusControl = edit;
     edit->OnChange = [window, edit](ui::TObject*) {

@@ -10,8 +10,10 @@
 
 namespace demo {
 
-// The edit is named "FromDate" and owned by the window.
-controls::TDateEdit* AddHistoryDateFilter(TMainWindow* window);
+// The edit is named "FromDate" and owned by the window; it goes with its
+// label at the left of `row`, in a panel kDateFilterWidth wide.
+constexpr int kDateFilterWidth = 172;
+controls::TDateEdit* AddHistoryDateFilter(TMainWindow* window, ui::TWinControl* row);
 // The filter expression for the edit's text: empty for a blank text,
 // nullopt while the text is no complete date.
 std::optional<std::string> HistoryDateFilter(const controls::TDateEdit* edit);

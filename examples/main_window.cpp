@@ -11,6 +11,23 @@
 
 namespace demo {
 
+namespace {
+
+// A row of tools across the window, under the rows before it.
+ui::TPanel* ToolRow(ui::TForm* window, const char* name, int height, int tab_order) {
+    auto* row = new ui::TPanel(window);
+    row->SetName(name);
+    row->SetParent(window);
+    row->SetHeight(height);
+    row->SetAlign(ui::alTop);
+    row->SetBevelOuter(ui::bvNone);
+    row->SetCaption("");
+    row->TabOrder = tab_order;
+    return row;
+}
+
+}  // namespace
+
 TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, const std::string& settings)
     : ui::TForm(owner), settings_(settings) {
     SetCaption("Corvanta - Transaction History");
@@ -35,6 +52,17 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     navigator_->SetAlign(ui::alBottom);
     navigator_->SetDataSource(source_);
 
+    // The speed buttons right under the menu, then two rows of tools: what the
+    // grid shows (from a date, in which colours) and the backup, then the
+    // preview with the update check at the right.
+    AddSpeedBar(this, navigator_);
+    auto* view_row = ToolRow(this, "ViewRow", 35, 0);
+    AddHistoryDateFilter(this, view_row);
+    tools_ = new TMainWindowTools(view_row, history_, settings_);
+    tools_->TabOrder = 1;
+    tools_->OnColoursChanged = [this](ui::TObject*) { grid_->Invalidate(); };
+    auto* command_row = ToolRow(this, "CommandRow", 31, 1);
+    AddAccountPreview(this, history_, command_row);
     update_bar_ = new TUpdateBar(
         this,
         [settings] {
@@ -42,10 +70,9 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
                                     : ui::TIniFile(settings).ReadString(TUpdateBar::kSection, TUpdateBar::kUrlKey, "");
         },
         data_folder + "/version.txt");
-    update_bar_->SetParent(this);
-    update_bar_->SetAlign(ui::alTop);
-    tools_ = new TMainWindowTools(this, history_, settings_);
-    tools_->OnColoursChanged = [this](ui::TObject*) { grid_->Invalidate(); };
+    update_bar_->SetParent(command_row);
+    update_bar_->SetAlign(ui::alClient);
+    update_bar_->TabOrder = 1;
 
     // The grid as every grid of the program is set up.
     grid_ = new zurod::TTzGrid(this);
@@ -67,15 +94,14 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
                                         ui::TColor&) { RowColours(row, cell_text); };
     grid_->OnTitleClick = [this](ui::TObject*, zurod::TTzColumn* column) { TitleClick(column); };
     grid_->SetDataSource(source_);
+    grid_->TabOrder = 2;
+    navigator_->TabOrder = 3;
     ReadColumnWidths();
-    AddHistoryDateFilter(this);
 
     menus_ = AddMainWindowMenus(this);
     OnClose = [this](ui::TObject*, ui::TCloseAction&) { WriteColumnWidths(); };
-    AddAccountPreview(this, history_);
-    // The title bar, the speed buttons, status texts and help (main_window_parts.hpp).
+    // The title bar, status texts and help (main_window_parts.hpp).
     AddGradientCaption(this);
-    AddSpeedBar(this, navigator_);
     AddStatusPanel(this);
     AddHelp(this);
     SetActiveControl(grid_);

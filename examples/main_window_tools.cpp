@@ -1,4 +1,4 @@
-// The main window's bar of row colours and the backup command.
+// The main window's row colours and the backup command.
 #include "examples/main_window_tools.hpp"
 
 #include "examples/backup.hpp"
@@ -10,15 +10,14 @@ TMainWindowTools::TMainWindowTools(ui::TWinControl* window, zurod::TTzCDataSet* 
     : ui::TPanel(window), table_(table), settings_(settings) {
     SetName("Tools");
     SetParent(window);
-    SetHeight(33);
-    SetAlign(ui::alTop);
+    SetAlign(ui::alClient);
     SetBevelOuter(ui::bvNone);
     debit_ = Colour("&Debit rows", 8, "DEBIT", ui::clMaroon);
     credit_ = Colour("C&redit rows", 220, "CREDIT", ui::clGreen);
     backup_ = new ui::TButton(this);
     backup_->SetName("BackupButton");
     backup_->SetParent(this);
-    backup_->SetBounds(440, 5, 150, 23);
+    backup_->SetBounds(440, 6, 150, 23);
     backup_->SetCaption("&Back up to folder...");
     backup_->TabOrder = 2;
     backup_->OnClick = [this](ui::TObject*) { BackUpToFolder(); };

@@ -1,5 +1,5 @@
 #pragma once
-// The main window's bar above the grid: the colours of debit and credit rows,
+// Part of the main window's tool row: the colours of debit and credit rows,
 // chosen with colour combo boxes and kept in the settings file, and the
 // command that backs the tables up to a folder chosen with the folder picker
 // (its button, Alt+B).
@@ -14,7 +14,8 @@ namespace demo {
 
 class TMainWindowTools : public ui::TPanel {
 public:
-    // `settings` empty: the colours and the folder are neither read nor written.
+    // Fills the rest of `window` (the row it sits in). `settings` empty: the
+    // colours and the folder are neither read nor written.
     TMainWindowTools(ui::TWinControl* window, zurod::TTzCDataSet* table, const std::string& settings);
     std::string ClassName() const override { return "TMainWindowTools"; }
 

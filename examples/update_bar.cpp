@@ -1,5 +1,6 @@
 #include "examples/update_bar.hpp"
 
+#include <algorithm>
 #include <fstream>
 
 namespace demo {
@@ -8,7 +9,7 @@ TUpdateBar::TUpdateBar(ui::TComponent* owner, std::function<std::string()> versi
                        controls::NetProbe probe)
     : ui::TPanel(owner), version_url_(std::move(version_url)), version_file_(std::move(version_file)) {
     SetName("UpdateBar");
-    SetHeight(29);
+    SetHeight(31);
     SetBevelOuter(ui::bvNone);
     SetCaption("");
 
@@ -18,45 +19,73 @@ TUpdateBar::TUpdateBar(ui::TComponent* owner, std::function<std::string()> versi
     download_->FileName = version_file_;
     download_->BinaryData = false;
     download_->OnProgress = [this](ui::TObject*, int total, int read) {
-        status_->SetCaption("Checking for updates: " + std::to_string(read) + " of " + std::to_string(total) +
-                            " bytes");
+        Say("Checking for updates: " + std::to_string(read) + " of " + std::to_string(total) + " bytes");
     };
     download_->OnDoneFile = [this](ui::TObject*, const std::string&, int) { Done(); };
-    download_->OnError = [this](ui::TObject*) { status_->SetCaption("The update check failed."); };
+    download_->OnError = [this](ui::TObject*) { Say("The update check failed."); };
 
     check_ = new ui::TButton(this);
     check_->SetName("CheckForUpdates");
     check_->SetParent(this);
     check_->SetCaption("Check for updates");
-    check_->SetBounds(4, 2, 120, 25);
+    check_->SetBounds(0, 4, 120, 23);
     check_->OnClick = [this](ui::TObject*) { CheckForUpdates(); };
 
     online_ = new ui::TLabel(this);
     online_->SetParent(this);
-    online_->SetLeft(136);
-    online_->SetTop(8);
     status_ = new ui::TLabel(this);
     status_->SetParent(this);
-    status_->SetLeft(200);
-    status_->SetTop(8);
+    status_->Alignment = ui::taRightJustify;
     ShowOnline();
 }
 
-void TUpdateBar::ShowOnline() { online_->SetCaption(detector_->Online() ? "Online" : "Offline"); }
+void TUpdateBar::SetBounds(int left, int top, int width, int height) {
+    ui::TPanel::SetBounds(left, top, width, height);
+    Arrange();
+}
+
+// The button at the right edge, the indicator before it and the outcome before
+// that, ending where the indicator starts; on two lines when one is too short.
+void TUpdateBar::Arrange() {
+    if (!status_) return;
+    constexpr int kMargin = 8, kGap = 10;
+    check_->SetLeft(Width() - kMargin - check_->Width());
+    online_->SetBounds(check_->Left() - kGap - online_->Width(), 9, online_->Width(), online_->Height());
+    const int end = online_->Left() - kGap, room = std::max(end - 4, 0);
+    status_->WordWrap = false;
+    status_->SetAutoSize(true);
+    if (status_->Width() <= room) {
+        status_->SetBounds(end - status_->Width(), 9, status_->Width(), status_->Height());
+        return;
+    }
+    status_->SetAutoSize(false);
+    status_->WordWrap = true;
+    status_->SetBounds(4, 2, room, Height() - 2);
+}
+
+void TUpdateBar::Say(const std::string& text) {
+    status_->SetCaption(text);
+    Arrange();
+}
+
+void TUpdateBar::ShowOnline() {
+    online_->SetCaption(detector_->Online() ? "Online" : "Offline");
+    Arrange();
+}
 
 void TUpdateBar::CheckForUpdates() {
     if (download_->Running()) return;
     const std::string url = VersionUrl();
     if (url.empty()) {
-        status_->SetCaption(std::string("No update address is set (") + kUrlKey + " in section " + kSection +
-                            " of the settings file).");
+        Say(std::string("No update address is set (") + kUrlKey + " in section " + kSection +
+            " of the settings file).");
         return;
     }
     if (!detector_->Online()) {
-        status_->SetCaption("Not connected: the update check needs the network.");
+        Say("Not connected: the update check needs the network.");
         return;
     }
-    status_->SetCaption("Checking for updates...");
+    Say("Checking for updates...");
     download_->URL = url;
     download_->GetFile();
 }
@@ -68,11 +97,11 @@ void TUpdateBar::Done() {
     std::getline(in, version);
     while (!version.empty() && (version.back() == '\r' || version.back() == ' ')) version.pop_back();
     if (version.empty())
-        status_->SetCaption("The version file is empty.");
+        Say("The version file is empty.");
     else if (version == kProgramVersion)
-        status_->SetCaption(std::string("This is the latest version (") + kProgramVersion + ").");
+        Say(std::string("This is the latest version (") + kProgramVersion + ").");
     else
-        status_->SetCaption("Version " + version + " is published; this is version " + kProgramVersion + ".");
+        Say("Version " + version + " is published; this is version " + kProgramVersion + ".");
 }
 
 }  // namespace demo

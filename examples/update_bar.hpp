@@ -1,7 +1,7 @@
 #pragma once
-// The main window's strip for the update check: whether the computer is
-// online, and "Check for updates", which fetches the published version file
-// with its progress shown.
+// The update check: whether the computer is online, and "Check for updates",
+// which fetches the published version file with its progress shown. The
+// button keeps to the strip's right edge, whatever its width.
 #include <functional>
 #include <string>
 
@@ -31,8 +31,11 @@ public:
     ui::TLabel* StatusLabel() const { return status_; }
     void CheckForUpdates();
     std::string VersionUrl() const { return version_url_ ? version_url_() : ""; }
+    void SetBounds(int left, int top, int width, int height) override;
 
 private:
+    void Arrange();
+    void Say(const std::string& text);
     void ShowOnline();
     void Done();
     std::function<std::string()> version_url_;

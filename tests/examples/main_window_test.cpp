@@ -1,6 +1,9 @@
+#include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
+#include "examples/main_window_tools.hpp"
 #include "examples/update_bar.hpp"
 #include "framework/ui/inifiles.hpp"
 #include "tests/examples/main_window_fixture.hpp"
@@ -76,8 +79,71 @@ TEST_F(MainWindowTest, TheUpdateCheckTakesItsAddressFromTheSettingsFile) {
               "No update address is set (VERSION URL in section UPDATE CHECK of the settings file).");
     EXPECT_TRUE(ui::TIniFile(settings).WriteString("UPDATE CHECK", "VERSION URL", "example.com/corvanta/version.txt"));
     EXPECT_EQ(bar->VersionUrl(), "example.com/corvanta/version.txt");
-    EXPECT_EQ(bar->Top(), 0) << "the strip is above the grid";
-    EXPECT_GE(w->Grid()->Top(), bar->Height());
+    EXPECT_LE(bar->ClientToScreen({0, bar->Height()}).y, w->Grid()->ClientToScreen({0, 0}).y)
+        << "the strip is above the grid";
+    EXPECT_GT(bar->Height(), 0);
+}
+
+// Under the menu the speed buttons, then a row with the date filter, the row
+// colours and the backup, then one with the preview and the update check, its
+// button at the window's right edge; Tab goes along the rows to the grid.
+TEST_F(MainWindowTest, TheToolsStandInTwoRowsUnderTheSpeedButtons) {
+    auto w = Open("");
+    auto named = [&](const std::string& name) -> ui::TControl* {
+        for (ui::TComponent* c : w->Components())
+            if (c->Name() == name) return dynamic_cast<ui::TControl*>(c);
+        return nullptr;
+    };
+    auto top = [](ui::TControl* c) { return c->ClientToScreen({0, 0}).y; };
+    auto middle = [](ui::TControl* c) { return c->ClientToScreen({0, c->Height() / 2}).y; };
+    ui::TControl* speed = named("SpeedBar");
+    ui::TControl* preview = named("PreviewButton");
+    ui::TControl* from = named("FromDate");
+    ASSERT_NE(speed, nullptr);
+    ASSERT_NE(preview, nullptr);
+    ASSERT_NE(from, nullptr);
+    demo::TMainWindowTools* tools = w->Tools();
+    demo::TUpdateBar* bar = w->UpdateBar();
+    EXPECT_EQ(speed->ClientToScreen({0, 0}).y, w->ClientToScreen({0, 0}).y) << "the speed buttons come first";
+    struct Row {
+        const char* what;
+        std::vector<ui::TControl*> left_to_right;
+    } rows[] = {
+        {"view", {from, tools->DebitColour(), tools->CreditColour(), tools->BackupButton()}},
+        {"commands", {preview, bar->OnlineLabel(), bar->CheckButton()}},
+    };
+    int below = speed->ClientToScreen({0, speed->Height()}).y;
+    for (const Row& r : rows) {
+        const int row_middle = middle(r.left_to_right.front());
+        int right = 0;
+        for (ui::TControl* c : r.left_to_right) {
+            EXPECT_GE(top(c), below) << r.what << " " << c->Name();
+            EXPECT_NEAR(middle(c), row_middle, 2) << r.what << " " << c->Name();
+            EXPECT_GT(c->ClientToScreen({0, 0}).x, right) << r.what << " " << c->Name() << " overlaps";
+            right = c->ClientToScreen({c->Width(), 0}).x;
+        }
+        EXPECT_LE(right, w->ClientToScreen({w->ClientWidth(), 0}).x) << r.what << " fits the window";
+        for (ui::TControl* c : r.left_to_right) below = std::max(below, c->ClientToScreen({0, c->Height()}).y);
+    }
+    EXPECT_LE(below, top(w->Grid()));
+    ui::TControl* check = bar->CheckButton();
+    EXPECT_NEAR(check->ClientToScreen({check->Width(), 0}).x, w->ClientToScreen({w->ClientWidth(), 0}).x, 12)
+        << "the update check at the right";
+    // Tab from the grid: the row's controls in order, then round to the grid.
+    ASSERT_TRUE(w->Grid()->Focused());
+    std::vector<ui::TWinControl*> order;
+    ui::TWinControl* at = w->Grid();
+    for (int i = 0; i < 40; ++i) {
+        at = w->FindNextControl(at, true, true);
+        if (at == w->Grid()) break;
+        if (at == from || at == tools->DebitColour() || at == tools->CreditColour() || at == tools->BackupButton() ||
+            at == preview || at == bar->CheckButton())
+            order.push_back(at);
+    }
+    const std::vector<ui::TWinControl*> expected = {
+        dynamic_cast<ui::TWinControl*>(from),    tools->DebitColour(), tools->CreditColour(), tools->BackupButton(),
+        dynamic_cast<ui::TWinControl*>(preview), bar->CheckButton()};
+    EXPECT_EQ(order, expected);
 }
 
 }  // namespace

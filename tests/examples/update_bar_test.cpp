@@ -115,5 +115,30 @@ TEST_F(UpdateBarTest, TheCheckShowsItsProgress) {
     EXPECT_EQ(bar->StatusLabel()->Caption(), "Version 4.1 is published; this is version 4.0.");
 }
 
+// Whatever the strip's width, the button keeps to the right edge, the
+// indicator before it and the outcome before that, never over each other: a
+// long outcome takes two lines where one is too short.
+TEST_F(UpdateBarTest, TheButtonKeepsToTheRightAndTheOutcomeBeforeTheIndicator) {
+    struct Case {
+        int width;
+        bool two_lines;
+    } cases[] = {{1000, false}, {420, true}, {900, false}};
+    for (const Case& c : cases) {
+        form->SetWidth(c.width);
+        Pump();
+        EXPECT_EQ(Check(), "No update address is set (VERSION URL in section UPDATE CHECK of the settings file).");
+        ui::TControl* check = bar->CheckButton();
+        ui::TLabel* online = bar->OnlineLabel();
+        ui::TLabel* status = bar->StatusLabel();
+        EXPECT_EQ(bar->Width(), form->ClientWidth());
+        EXPECT_EQ(check->Left() + check->Width(), bar->Width() - 8) << c.width;
+        EXPECT_LT(online->Left() + online->Width(), check->Left()) << c.width;
+        EXPECT_LT(status->Left() + status->Width(), online->Left()) << c.width;
+        EXPECT_GE(status->Left(), 0) << c.width;
+        EXPECT_EQ(status->WordWrap, c.two_lines) << c.width;
+        EXPECT_LE(status->Top() + status->Height(), bar->Height()) << c.width;
+    }
+}
+
 }  // namespace
 }  // namespace demo
