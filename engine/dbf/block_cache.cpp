@@ -15,6 +15,11 @@ BlockCache::Block* BlockCache::Find(uint64_t file, uint64_t index) {
     return &*it->second;
 }
 
+const BlockCache::Block* BlockCache::Peek(uint64_t file, uint64_t index) const {
+    const auto it = where_.find({file, index});
+    return it == where_.end() ? nullptr : &*it->second;
+}
+
 BlockCache::Block* BlockCache::Insert(uint64_t file, uint64_t index, bool passing) {
     const size_t capacity = budget_ / kBlockSize;
     // A record may straddle two blocks: fewer than two cannot serve a read.

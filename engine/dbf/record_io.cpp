@@ -65,6 +65,11 @@ Status GetDbfRecord(TWorkArea& area, int32_t n) {
     return {};
 }
 
+void PrefetchRecord(const TWorkArea& area, int32_t n) {
+    if (area.is_virtual || n < 1 || n > area.rec_count || area.record_length == 0) return;
+    area.file.Prefetch(RecordOffset(area, n), area.record_length);
+}
+
 Status GetStoredRecord(TWorkArea& area, int32_t n) {
     if (area.record_stored) area.record = area.record_home;
     area.record_stored = false;

@@ -92,6 +92,20 @@ const char* TableFile::View(uint64_t offset, size_t length, uint64_t file_length
     return block->bytes.get() + in;
 }
 
+void TableFile::Prefetch(uint64_t offset, size_t length) const {
+    if (!cache_ || length == 0 || !Caching()) return;
+    constexpr uint64_t kBlock = BlockCache::kBlockSize;
+    const uint64_t index = offset / kBlock;
+    const size_t in = static_cast<size_t>(offset - index * kBlock);
+    if (in + length > kBlock) return;
+    const BlockCache::Block* block = cache_->Peek(cache_id_, index);
+    if (!block || in + length > block->valid) return;
+    constexpr size_t kLine = 64;
+    const char* from = block->bytes.get() + in;
+    for (size_t at = 0; at < length + (reinterpret_cast<uintptr_t>(from) % kLine); at += kLine)
+        __builtin_prefetch(from + at);
+}
+
 int TableFile::ReadCached(uint64_t offset, std::span<char> out, uint64_t file_length) {
     constexpr uint64_t kBlock = BlockCache::kBlockSize;
     size_t done = 0;

@@ -101,6 +101,14 @@ Status StepKey(TWorkArea& a, IndexArea& ix, Tag& t, bool forward, int32_t& recor
     if (Status s = t.Step(forward, moved); s.failed()) return s;
     (forward ? t.at_end : t.at_begin) = !moved;
     (forward ? t.at_begin : t.at_end) = false;
+    // The record of the next entry is somewhere else in the table: its
+    // bytes are asked for now so that they are at hand by the next step.
+    if (moved) {
+        const uint32_t pos = t.path.back().pos;
+        const uint32_t next = forward ? pos + 1 : pos - 1;
+        if (forward ? next < t.LeafCount() : pos > 0)
+            PrefetchRecord(a, static_cast<int32_t>(mdx::NodeView{t.leaf.data(), t.item_length}.Pointer(next)));
+    }
     t.Remember();
     return EntryRecord(a, t, record);
 }

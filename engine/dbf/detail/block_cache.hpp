@@ -35,6 +35,8 @@ public:
 
     // Block `index` of `file` when held (the most recently used from now on).
     Block* Find(uint64_t file, uint64_t index);
+    // The same without making it the most recently used (a look ahead).
+    const Block* Peek(uint64_t file, uint64_t index) const;
     // A block for `index` of `file` that the caller fills (valid 0 until
     // then); the least recently used blocks go to make room. nullptr when the
     // budget holds fewer than two blocks: nothing is cached then. A

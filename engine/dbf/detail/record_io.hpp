@@ -38,6 +38,10 @@ enum class Direction { Read, Write };
 void TranslateRecord(Direction direction, bool oem, const RecordHook& hook, std::span<char> buffer,
                      uint16_t record_length);
 
+// Brings record n towards the processor when the block cache holds it: a
+// walk in key order calls it for a record a few steps ahead.
+void PrefetchRecord(const TWorkArea& area, int32_t n);
+
 // Reads records first..last of a table file straight from the file, a block
 // of whole records at a time, as they are on disk:
 //   for (RecordBlockReader r(area, 1, area.rec_count); r.Next();)

@@ -48,6 +48,10 @@ public:
     // when the bytes are to be read alone (ReadAt). Good until the next call
     // that reads or writes.
     const char* View(uint64_t offset, size_t length, uint64_t file_length, int& rc, bool& alone);
+    // Asks the processor to fetch [offset, offset + length) from a block the
+    // cache already holds, so that a read soon after finds it at hand; does
+    // nothing otherwise (never loads, never changes the cache's order).
+    void Prefetch(uint64_t offset, size_t length) const;
     // Whether blocks serve reads: the file is held against other writers.
     bool Caching() const;
     // Whether other opens may write the file while this one has it.

@@ -302,3 +302,31 @@ TEST(BlockCacheBookkeeping, PassingBlocksReplaceTheirNeighbour) {
 }
 
 }  // namespace
+
+// A look ahead (Peek) finds what Find finds but leaves the order alone:
+// the block it saw still goes first when the budget is full.
+TEST(BlockCacheBookkeeping, PeekLeavesTheOrder) {
+    struct Case {
+        const char* name;
+        bool find;         // Find block 0 (else Peek it) before the budget runs out
+        bool first_stays;  // block 0 is still held afterwards
+    };
+    const std::vector<Case> cases = {
+        {"peeked", false, false},
+        {"found", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t budget = 3 * BlockCache::kBlockSize;
+        BlockCache cache(budget);
+        const uint64_t file = cache.NewFileId();
+        for (uint64_t index : {0, 1, 2}) ASSERT_NE(cache.Insert(file, index), nullptr);
+        EXPECT_EQ(cache.Peek(file, 7), nullptr);
+        const BlockCache::Block* seen = c.find ? cache.Find(file, 0) : cache.Peek(file, 0);
+        ASSERT_NE(seen, nullptr);
+        EXPECT_EQ(seen->index, 0u);
+        ASSERT_NE(cache.Insert(file, 3), nullptr);
+        EXPECT_EQ(cache.Peek(file, 0) != nullptr, c.first_stays);
+        EXPECT_EQ(cache.Peek(file, 1) != nullptr, !c.first_stays);
+    }
+}
