@@ -1,29 +1,12 @@
 #include <cstring>
 
-#include "framework/ui/rich_edit_control.hpp"
-#include "tests/support/ui_fixture.hpp"
+#include "tests/framework/ui/rich_fixture.hpp"
 
 namespace ui {
 namespace {
 
-class RichEditTest : public testing_ui::UiTest {
+class RichEditTest : public RichFixture {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        SetRichEditLibraryVersion(3);
-        form = ui::Make<TForm>(nullptr);
-        form->SetBorderStyle(bsNone);
-        form->SetBounds(0, 0, 320, 200);
-        rich = new TRichEdit(form.get());
-        rich->SetParent(form.get());
-        rich->SetBounds(0, 0, 300, 180);
-        rich->SetBorderStyle(bsNone);
-        rich->OnChange = [this](TObject*) { ++changes; };
-        form->Show();
-        Pump();
-    }
-    HWND H() { return rich->Handle(); }
-    void Select(int from, int to) { SendMessage(H(), EM_SETSEL, WPARAM(from), to); }
     void Keys(const std::vector<UINT>& keys, unsigned mods = 0) {
         for (UINT k : keys) InjectKey(k, true, mods), InjectKey(k, false, mods);
         Pump();
@@ -41,9 +24,6 @@ protected:
                 if (At(x, y) != GetSysColor(COLOR_WINDOW)) left = std::min(left, x), right = std::max(right, x);
         return {left, right};
     }
-    Owned<TForm> form;
-    TRichEdit* rich = nullptr;
-    int changes = 0;
 };
 
 TEST_F(RichEditTest, RecordsAreTakenOnlyInTheSizesTheLibraryKnows) {

@@ -1,31 +1,15 @@
 #include <fstream>
 
 #include "framework/ole/oleidl.hpp"
-#include "framework/ui/rich_edit_control.hpp"
 #include "platform/process.hpp"
+#include "tests/framework/ui/rich_fixture.hpp"
 #include "tests/support/temp_dir.hpp"
-#include "tests/support/ui_fixture.hpp"
 
 namespace ui {
 namespace {
 
-class RichLayoutTest : public testing_ui::UiTest {
+class RichLayoutTest : public RichFixture {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        SetRichEditLibraryVersion(3);
-        form = ui::Make<TForm>(nullptr);
-        form->SetBorderStyle(bsNone);
-        form->SetBounds(0, 0, 320, 200);
-        rich = new TRichEdit(form.get());
-        rich->SetParent(form.get());
-        rich->SetBounds(0, 0, 300, 180);
-        rich->SetBorderStyle(bsNone);
-        form->Show();
-        Pump();
-    }
-    HWND H() { return rich->Handle(); }
-    void Select(int from, int to) { SendMessage(H(), EM_SETSEL, WPARAM(from), to); }
     TPoint Pos(int cp) {
         const LRESULT p = SendMessage(H(), EM_POSFROMCHAR, WPARAM(cp));
         return {LOWORD_S(p), HIWORD_S(p)};
@@ -47,8 +31,6 @@ protected:
         }
         Pump();
     }
-    Owned<TForm> form;
-    TRichEdit* rich = nullptr;
 };
 
 TEST_F(RichLayoutTest, TabStopsPlaceTheTextAfterThem) {
