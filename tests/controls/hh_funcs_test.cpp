@@ -12,6 +12,7 @@
 #include "framework/ui/stdctrls.hpp"
 #include "platform/msgbox.hpp"
 #include "platform/process.hpp"
+#include "tests/support/files.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace controls {
@@ -26,11 +27,6 @@ std::vector<std::string> Lines(const std::string& path) {
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // A program folder with the help file beside the program, a folder of
@@ -238,8 +234,11 @@ TEST_F(HelpHookTest, ModeZeroOpensTheExtractedPage) {
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(launcher_.started[0], (std::vector<std::string>{Bin("xdg-open"), folder + "/topics/split payments.htm"}));
     EXPECT_EQ(launcher_.started[1], (std::vector<std::string>{Bin("xdg-open"), folder + "/debit.htm"}));
-    EXPECT_EQ(Slurp(folder + "/debit.htm"), Slurp(kHelpData + "/debit.htm"));
-    EXPECT_EQ(Slurp(folder + "/style.css"), Slurp(kHelpData + "/style.css")) << "the pages' style sheet came along";
+    EXPECT_EQ(testing_support::ReadFileBytes(folder + "/debit.htm"),
+              testing_support::ReadFileBytes(kHelpData + "/debit.htm"));
+    EXPECT_EQ(testing_support::ReadFileBytes(folder + "/style.css"),
+              testing_support::ReadFileBytes(kHelpData + "/style.css"))
+        << "the pages' style sheet came along";
     EXPECT_EQ(folder.rfind(dir_.path() + "/tmp/", 0), 0u) << "below the temporary folder";
     EXPECT_TRUE(box_.shown.empty());
 
@@ -348,7 +347,7 @@ TEST_F(HelpHookTest, AFailedStartIsLogged) {
         THookHelpSystem hook(help_file_, "", mode);
         EXPECT_TRUE(Request(ui::HELP_CONTEXT, 200));
     }
-    const std::string log = Slurp(dir_ / "prog/HHDebug.txt");
+    const std::string log = testing_support::ReadFileBytes(dir_ / "prog/HHDebug.txt");
     const std::string mode1 = "Function ShellExecute(" + Bin("xchm") + " --contextid=200 " + help_file_ +
         ")\rReturned: [Error:2] File Not Found";
     EXPECT_NE(log.find(mode1), std::string::npos) << log;

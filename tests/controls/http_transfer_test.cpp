@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/files.hpp"
 #include "tests/support/http_server.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -20,11 +21,6 @@ using testing_support::HttpReply;
 using testing_support::TempDir;
 using testing_support::TestHttpServer;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 std::vector<std::string> Names(const std::string& dir) {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
@@ -180,7 +176,7 @@ TEST_F(HttpTransferTest, OnlyAWholeSuccessfulAnswerReplacesTheFile) {
     };
     for (const Case& c : cases) {
         const std::string target = dir / "version.txt";
-        WriteFile(target, "old");
+        testing_support::WriteFileBytes(target, "old");
         progress.clear();
         HttpRequest r;
         r.url = server.Url(c.path);
@@ -189,7 +185,7 @@ TEST_F(HttpTransferTest, OnlyAWholeSuccessfulAnswerReplacesTheFile) {
         const HttpResult result = Get(r);
         const std::string what = c.path + (c.binary ? " (binary)" : "");
         EXPECT_EQ(result.ok, c.ok) << what << ": " << result.error;
-        EXPECT_EQ(ReadFile(target), c.contents) << what;
+        EXPECT_EQ(testing_support::ReadFileBytes(target), c.contents) << what;
         EXPECT_EQ(!progress.empty(), c.read_any) << what;
         if (!progress.empty()) {
             EXPECT_EQ(progress.back().second, result.bytes) << what;

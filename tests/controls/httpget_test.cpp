@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "tests/support/files.hpp"
 #include "tests/support/http_server.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/ui_fixture.hpp"
@@ -20,11 +21,6 @@ using testing_support::HttpRecorded;
 using testing_support::HttpReply;
 using testing_support::TempDir;
 using testing_support::TestHttpServer;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // What the events of one component told.
 struct Events {
@@ -113,7 +109,7 @@ TEST_F(HttpGetTest, WaitThreadReturnsOnceTheEventsHaveFired) {
             EXPECT_TRUE(get->Succeeded());
             EXPECT_EQ(events.done_name, target);
             EXPECT_EQ(events.done_size, 5000);
-            EXPECT_EQ(ReadFile(target), body);
+            EXPECT_EQ(testing_support::ReadFileBytes(target), body);
             ASSERT_FALSE(events.progress.empty());
             EXPECT_EQ(events.progress.back(), std::make_pair(5000, 5000));
         } else {
@@ -137,7 +133,7 @@ TEST_F(HttpGetTest, ADownloadRunsWhileTheLoopGoesOnAndASecondStartIsIgnored) {
     server.Release();
     WaitFor([&] { return !get->Running(); });
     EXPECT_EQ(events.done, 1);
-    EXPECT_EQ(ReadFile(dir / "version.txt"), "4.0.17");
+    EXPECT_EQ(testing_support::ReadFileBytes(dir / "version.txt"), "4.0.17");
     EXPECT_EQ(server.Requests().size(), 1u);
 }
 
@@ -154,7 +150,7 @@ TEST_F(HttpGetTest, StopEndsADownloadInErrorAndKeepsTheOldFile) {
     WaitFor([&] { return !get->Running(); });
     EXPECT_EQ(events.errors, 1);
     EXPECT_EQ(events.done, 0);
-    EXPECT_EQ(ReadFile(target), "the good copy");
+    EXPECT_EQ(testing_support::ReadFileBytes(target), "the good copy");
     EXPECT_TRUE(server.WaitForClosed(1));  // the connection was given up at once
 }
 
@@ -204,8 +200,8 @@ TEST_F(HttpGetTest, TwoComponentsDownloadAtOnce) {
     WaitFor([&] { return !version->Running() && !archive->Running(); });
     EXPECT_EQ(version_events.done, 1);
     EXPECT_EQ(archive_events.done, 1);
-    EXPECT_EQ(ReadFile(dir / "version.txt"), "4.0.17");
-    EXPECT_EQ(ReadFile(dir / "corvanta.zip"), std::string(20000, 'z'));
+    EXPECT_EQ(testing_support::ReadFileBytes(dir / "version.txt"), "4.0.17");
+    EXPECT_EQ(testing_support::ReadFileBytes(dir / "corvanta.zip"), std::string(20000, 'z'));
     for (ui::TObject* s : version_events.senders) EXPECT_EQ(s, version.get());
     for (ui::TObject* s : archive_events.senders) EXPECT_EQ(s, archive.get());
 }
@@ -222,8 +218,8 @@ TEST_F(HttpGetTest, AHandlerMayStartTheNextDownload) {
     };
     get->GetFile();
     WaitFor([&] { return done == 2; });
-    EXPECT_EQ(ReadFile(dir / "version.txt"), "/version.txt");
-    EXPECT_EQ(ReadFile(dir / "corvanta.zip"), "/corvanta.zip");
+    EXPECT_EQ(testing_support::ReadFileBytes(dir / "version.txt"), "/version.txt");
+    EXPECT_EQ(testing_support::ReadFileBytes(dir / "corvanta.zip"), "/corvanta.zip");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "examples/main_window_parts.hpp"
 #include "tests/examples/main_window_fixture.hpp"
 #include "tests/examples/screen_session.hpp"
+#include "tests/support/files.hpp"
 
 namespace {
 
@@ -56,10 +57,6 @@ protected:
         l.bar_middle_pixel = s->Row32(l.bar_middle.y - wr.top)[l.bar_middle.x - wr.left] & 0xFFFFFF;
         l.bar_left_pixel = s->Row32(l.bar_left.y - wr.top)[l.bar_left.x - wr.left] & 0xFFFFFF;
         return l;
-    }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path);
-        return {std::istreambuf_iterator<char>(in), {}};
     }
 };
 
@@ -117,7 +114,8 @@ TEST_F(PartsScreenTest, SpeedButtonHintHelpAndTitleBarOnTheScreen) {
     // F1 on the grid asks for the window's topic in the help file beside the program.
     s.Xdotool("key F1");
     const std::string expected = bin + "/xchm\t--contextid=10\t" + s.Program() + ".CHM\n";
-    EXPECT_TRUE(s.WaitFor([&] { return Slurp(help_log) == expected; })) << Slurp(help_log) << s.Log();
+    EXPECT_TRUE(s.WaitFor([&] { return testing_support::ReadFileBytes(help_log) == expected; }))
+        << testing_support::ReadFileBytes(help_log) << s.Log();
 
     EXPECT_EQ(s.Close(), 0) << s.Log();
 }
