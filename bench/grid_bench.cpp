@@ -9,7 +9,7 @@
 
 #include "bench/transactions.hpp"
 #include "engine/dataset/file_dataset.hpp"
-#include "engine/dataset/tzgrid.hpp"
+#include "engine/grid/tzgrid.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/expr/expr.hpp"
 #include "engine/index/index.hpp"

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "engine/dataset/file_dataset.hpp"
-#include "engine/dataset/tzgrid.hpp"
-#include "engine/dataset/tznavigator.hpp"
+#include "engine/grid/tzgrid.hpp"
+#include "engine/grid/tznavigator.hpp"
 #include "examples/main_window_menus.hpp"
 #include "framework/ui/forms.hpp"
 

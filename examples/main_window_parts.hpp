@@ -10,7 +10,7 @@
 #include "controls/cvgrdcpt.hpp"
 #include "controls/hh_funcs.hpp"
 #include "controls/msgpanel.hpp"
-#include "engine/dataset/tznavigator.hpp"
+#include "engine/grid/tznavigator.hpp"
 #include "framework/ui/forms.hpp"
 #include "platform/process.hpp"
 

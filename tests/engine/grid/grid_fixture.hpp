@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/dataset/tzgrid.hpp"
-#include "engine/dataset/tznavigator.hpp"
+#include "engine/grid/tzgrid.hpp"
+#include "engine/grid/tznavigator.hpp"
 #include "framework/ui/forms.hpp"
 #include "tests/engine/dataset/dataset_fixture.hpp"
 #include "tests/support/ui_fixture.hpp"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/dataset/tzgrid_columns.hpp"
+#include "engine/grid/tzgrid_columns.hpp"
 #include "framework/ui/grids.hpp"
 
 namespace zurod {

@@ -1,4 +1,4 @@
-#include "engine/dataset/tznavigator.hpp"
+#include "engine/grid/tznavigator.hpp"
 
 namespace zurod {
 

@@ -3,7 +3,7 @@
 // bar, scrolling by a distance and what the data link reports.
 #include <algorithm>
 
-#include "engine/dataset/tzgrid.hpp"
+#include "engine/grid/tzgrid.hpp"
 #include "framework/ui/resources.hpp"
 
 namespace zurod {

@@ -3,7 +3,7 @@
 // logical values toggled, and the delete mark set and removed.
 #include <algorithm>
 
-#include "engine/dataset/tzgrid.hpp"
+#include "engine/grid/tzgrid.hpp"
 #include "engine/dbf/dates.hpp"
 #include "framework/ui/forms.hpp"
 #include "platform/codepage.hpp"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "engine/dataset/tzgrid.hpp"
+#include "engine/grid/tzgrid.hpp"
 #include "framework/db/sysutils.hpp"
 #include "platform/codepage.hpp"
 

@@ -1,6 +1,6 @@
 // Grid columns and titles: per-property defaults until a value is set, the
 // flags that remember what was set, and the passthrough columns.
-#include "engine/dataset/tzgrid.hpp"
+#include "engine/grid/tzgrid.hpp"
 
 namespace zurod {
 

@@ -4,7 +4,7 @@
 // the fixed cells.
 #include <algorithm>
 
-#include "engine/dataset/tzgrid.hpp"
+#include "engine/grid/tzgrid.hpp"
 #include "engine/dbf/areas.hpp"
 #include "engine/dbf/errors.hpp"
 #include "platform/codepage.hpp"
