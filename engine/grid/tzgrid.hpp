@@ -161,6 +161,7 @@ protected:
     void ColumnMoved(int from, int to) override;
     void ColWidthsChanged() override;
     void TimedScroll(unsigned direction) override;
+    void WheelTurned(int notches) override;
     void SelectingMove(int x, int y) override;
     void CalcSizingState(int x, int y, ui::TGridState& state, int& index, int& pos, int& offset) override;
     ui::LRESULT DialogCode() override;
@@ -203,6 +204,7 @@ private:
     void DrawTitleEdges(ui::TRect rect, bool pressed);
     void DrawDataCell(int col, int row, int data_col, ui::TRect rect, ui::TGridDrawState state, int frame);
     void PaintScrollBarState();
+    ui::TRect HighlightRect();
 
     std::unique_ptr<TTzGridColumns> columns_;
     TTzGridDataLink link_{this};

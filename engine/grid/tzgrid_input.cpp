@@ -1,6 +1,6 @@
 // The data grid driven by the user: keys, the mouse with the grid's click
-// events, the vertical scroll bar, moving between columns, editing in place,
-// logical values toggled, and the delete mark set and removed.
+// events, the wheel, the vertical scroll bar, moving between columns, editing
+// in place, logical values toggled, and the delete mark set and removed.
 #include <algorithm>
 
 #include "engine/grid/tzgrid.hpp"
@@ -282,6 +282,11 @@ void TCustomTzGrid::TimedScroll(unsigned direction) {
     if (direction & sdDown) ds->MoveBy(link_.RecordCount() - link_.ActiveRecord());
     direction &= ~unsigned(sdUp | sdDown);
     if (direction) ui::TCustomGrid::TimedScroll(direction);
+}
+
+// The wheel moves the current record a record a notch, never appending.
+void TCustomTzGrid::WheelTurned(int notches) {
+    if (link_.Active()) link_.DataSet()->MoveBy(notches);
 }
 
 void TCustomTzGrid::MouseUp(ui::TMouseButton button, ui::TShiftState shift, int x, int y) {

@@ -445,6 +445,7 @@ void TCustomTzGrid::UpdateScrollBar() {
 void TCustomTzGrid::Scroll(int distance) {
     if (!HandleAllocated()) return;
     const ui::TRect old_indicator = CellRect(0, Row());
+    const ui::TRect old_highlight = HighlightRect();
     if (link_.ActiveRecord() >= RowCount() - title_offset_) UpdateRowCount();
     UpdateScrollBar();
     UpdateActive();
@@ -463,12 +464,20 @@ void TCustomTzGrid::Scroll(int distance) {
                     Invalidate();
                     return;
                 }
-                // The rows move with their pixels; the indicator column stays put.
-                const int lw = (options_ & dgRowLines) ? GridLineWidth() : 0;
-                const ui::TRect first = CellRect(indicator_offset_, title_offset_);
-                const ui::TRect client = ClientRect();
-                const ui::TRect area{first.left, first.top, client.right, client.bottom};
-                ui::ScrollWindow(handle_, 0, -distance * (DefaultRowHeight() + lw), &area, &area);
+                // The whole data rows move with their pixels; the indicator
+                // column and the titles stay put, and so does what lies under
+                // the last whole row, which no row's pixels may take.
+                const ui::TGridAxisInfo h = HorzInfo(), v = VertInfo();
+                const int left = indicator_offset_ > 0 ? ColWidths(0) + h.line_width : 0;
+                const ui::TRect area{left, v.fixed_boundary, h.grid_boundary, v.full_boundary};
+                const int dy = -distance * (DefaultRowHeight() + v.line_width);
+                ui::ScrollWindow(handle_, 0, dy, &area, &area);
+                // The highlight went along with the pixels of the record that
+                // was current; the current cell is drawn where it is now.
+                const ui::TRect moved = ui::Intersect(old_highlight.Offset(0, dy), area);
+                if (!moved.Empty()) ui::InvalidateRect(handle_, &moved, false);
+                const ui::TRect now = HighlightRect();
+                ui::InvalidateRect(handle_, &now, false);
                 if (indicator) {
                     ui::InvalidateRect(handle_, &old_indicator, false);
                     ui::InvalidateRect(handle_, &new_indicator, false);
@@ -479,6 +488,15 @@ void TCustomTzGrid::Scroll(int distance) {
             });
     }
     if (update_lock_ == 0) Update();
+}
+
+// The pixels the current cell's highlight takes: its cell, or its row's
+// data cells when whole rows are selected.
+ui::TRect TCustomTzGrid::HighlightRect() {
+    if (!(options_ & dgRowSelect)) return CellRect(Col(), Row());
+    const ui::TRect row = CellRect(LeftCol(), Row());
+    if (row.Empty()) return row;
+    return {indicator_offset_ > 0 ? ColWidths(0) : 0, row.top, HorzInfo().grid_boundary, row.bottom};
 }
 
 void TCustomTzGrid::DataChanged() {

@@ -1,6 +1,6 @@
 // The grid base's input: keys that move the current cell, the mouse that
 // selects cells and sizes and moves columns and rows, the timer that scrolls
-// while the mouse is held outside, scroll-bar messages and focus.
+// while the mouse is held outside, scroll-bar messages, the wheel and focus.
 #include <algorithm>
 
 #include "framework/ui/grids.hpp"
@@ -13,6 +13,8 @@ constexpr UINT kScrollTimer = 1;
 constexpr UINT kScrollInterval = 60;
 // How near a line the mouse sizes the cells beside it.
 constexpr int kSizingZone = 2;
+// What a wheel reports for one notch.
+constexpr int kWheelNotch = 120;
 
 }  // namespace
 
@@ -78,6 +80,15 @@ void TCustomGrid::WndProc(TMessage& m) {
             return;
         }
         break;
+    case WM_MOUSEWHEEL: {
+        // A fine wheel reports less than a notch at a time: the rest waits for more.
+        wheel_rest_ += int16_t(uint16_t(m.WParam >> 16));
+        const int notches = -(wheel_rest_ / kWheelNotch);
+        wheel_rest_ %= kWheelNotch;
+        if (notches != 0) WheelTurned(notches);
+        m.Result = 0;
+        return;
+    }
     case WM_HSCROLL:
     case WM_VSCROLL:
         ScrollMessage(m.Msg == WM_HSCROLL ? 0 : 1, LOWORD_S(LPARAM(m.WParam)), HIWORD_S(LPARAM(m.WParam)));
@@ -102,6 +113,12 @@ void TCustomGrid::WndProc(TMessage& m) {
     default: break;
     }
     TCustomControl::WndProc(m);
+}
+
+void TCustomGrid::WheelTurned(int notches) {
+    if (row_count_ <= fixed_rows_) return;
+    const int row = std::clamp(current_.Y + notches, fixed_rows_, row_count_ - 1);
+    if (row != current_.Y) FocusCell(current_.X, row, true);
 }
 
 // ---------------------------------------------------------------- keys

@@ -183,6 +183,9 @@ protected:
     // A mouse held outside the cells while selecting scrolls one cell a tick.
     enum ScrollDirection : unsigned { sdLeft = 1, sdRight = 2, sdUp = 4, sdDown = 8 };
     virtual void TimedScroll(unsigned direction);
+    // The wheel turned by whole notches (towards the user positive): the
+    // current cell moves a row a notch, as a key would move it.
+    virtual void WheelTurned(int notches);
     // A press on a cell: the current cell follows the mouse until release,
     // and a timer scrolls while the mouse is outside the cells.
     void BeginSelecting();
@@ -273,6 +276,7 @@ private:
     TPoint last_mouse_;
     bool hiding_editor_ = false;
     bool releasing_ = false;
+    int wheel_rest_ = 0;  // less than a notch reported so far
 };
 
 // A grid whose cells the owner draws through OnDrawCell.

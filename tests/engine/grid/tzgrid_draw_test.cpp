@@ -68,16 +68,16 @@ TEST_F(GridDrawTest, TheColourEventRunsOncePerRowAndPassSeeingTheRowInTheEngine)
     EXPECT_EQ(Middle(3, 2), ui::ColorToRGB(ui::clYellow)) << "the rest of the row was not drawn again";
 }
 
-TEST_F(GridDrawTest, ALineDownMovesTheRowsPixelsAndDrawsOnlyTheRowThatComesIn) {
+TEST_F(GridDrawTest, ALineDownMovesTheRowsPixelsAndDrawsOnlyTheRowThatComesInAndTheCellTheHighlightLeft) {
     TTzDbf* ds = Table(100);
     Bind(ds);
     int events = 0;
-    std::vector<int> drawn_rows;
+    std::vector<ui::TPoint> drawn;
     grid_->OnChangeColorsEvent = [&](ui::TObject*, int, TColor&, TColor&, TColor&, TColor&, TColor&, TColor&, TColor&) {
         ++events;
     };
     grid_->OnDrawColumnCell = [&](ui::TObject*, const ui::TRect& r, int, TTzColumn*, ui::TGridDrawState) {
-        drawn_rows.push_back(r.top);
+        drawn.push_back({r.left, r.top});
     };
     Show();
     const int last = grid_->VisibleRowCount();
@@ -85,11 +85,22 @@ TEST_F(GridDrawTest, ALineDownMovesTheRowsPixelsAndDrawsOnlyTheRowThatComesIn) {
     Pump();
     const ui::TRect cell = grid_->CellRect(2, 2);
     const ui::COLORREF text_pixel = At(cell.left + 3, cell.top + 8);
-    drawn_rows.clear(), events = 0;
+    drawn.clear(), events = 0;
     Key(ui::VK_DOWN);
     EXPECT_EQ(Rec(ds), last + 1);
-    ASSERT_FALSE(drawn_rows.empty());
-    for (int top : drawn_rows) EXPECT_EQ(top, grid_->CellRect(1, last).top) << "only the last row is drawn";
+    ASSERT_FALSE(drawn.empty());
+    const ui::TRect left = grid_->CellRect(grid_->Col(), last - 1);
+    int came_in = 0;
+    for (ui::TPoint p : drawn) {
+        if (p.y == grid_->CellRect(1, last).top)
+            ++came_in;
+        else
+            EXPECT_EQ(p, (ui::TPoint{left.left, left.top}))
+                << "beside the last row only the cell the highlight went with is drawn";
+    }
+    int shown = 0;
+    for (int c = 1; c < grid_->ColCount(); ++c) shown += !grid_->CellRect(c, last).Empty();
+    EXPECT_EQ(came_in, shown) << "the row that came in is drawn whole";
     EXPECT_EQ(events, last) << "the indicator cells ask for their rows' colours";
     const ui::TRect moved = grid_->CellRect(2, 1);
     EXPECT_EQ(At(moved.left + 3, moved.top + 8), text_pixel) << "row 2's pixels are row 1's now";

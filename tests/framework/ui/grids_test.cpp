@@ -114,6 +114,23 @@ TEST_F(GridTest, KeysMoveTheCurrentCellAndScrollItIntoView) {
     }
 }
 
+TEST_F(GridTest, TheWheelMovesTheCurrentCellARowANotch) {
+    struct Turn {
+        int delta;
+        int row, top;
+    };
+    // Towards the user (negative) is down; a half notch waits for the next half.
+    const Turn turns[] = {{-120, 2, 1}, {-360, 5, 1}, {120, 4, 1},    {-60, 4, 1},
+                          {-60, 5, 1},  {600, 1, 1},  {-3600, 29, 19}};
+    for (const Turn& t : turns) {
+        InjectMouse(MouseAction::Wheel, MouseButton::Left, {100, 100}, 0, t.delta);
+        Pump();
+        EXPECT_EQ(grid_->Row(), t.row) << t.delta;
+        EXPECT_EQ(grid_->TopRow(), t.top) << t.delta;
+        EXPECT_EQ(grid_->Col(), 1) << t.delta;
+    }
+}
+
 TEST_F(GridTest, TabPassesOverColumnsWithoutTabStopsAndWrapsIntoTheNextRow) {
     grid_->SetOptions(grid_->Options() | goTabs);
     grid_->SetColCount(4);
