@@ -107,6 +107,9 @@ void CookKey(const MSG& raw, std::vector<MSG>& out) {
     const unsigned mods = unsigned(raw.wParam >> 16);
     SetModifierStates(mods, vk);
     Desk().key_state[vk] = down ? 0x80 : 0;
+    // Seen here, before any window may take the key: Alt released after
+    // another key opens no menu, whichever control took that key.
+    if (down) Desk().last_pressed = vk;
     HWND target = GetFocus();
     if (!target) target = GetActiveWindow();
     if (!target) target = GetCapture();  // a menu loop tracking for a hidden window

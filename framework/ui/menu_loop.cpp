@@ -591,7 +591,7 @@ bool MenuKey(HWND hwnd, UINT msg, WPARAM w) {
     case WM_KEYDOWN: s.alt_alone = false; return false;
     case WM_SYSKEYUP:
     case WM_KEYUP:
-        if (w == VK_MENU && std::exchange(s.alt_alone, false) && GetMenu(root)) {
+        if (w == VK_MENU && std::exchange(s.alt_alone, false) && Desk().last_pressed == VK_MENU && GetMenu(root)) {
             SendMessage(root, WM_SYSCOMMAND, SC_KEYMENU, 0);
             return true;
         }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/ui/screen_keyboard.hpp"
 #include "platform/codepage.hpp"
 
 namespace ui {
@@ -206,7 +207,25 @@ private:
         TRect r = GetWindowRect(WindowOf(id));
         return {r.left + x, r.top + y};
     }
+    // SDL releases every held key just before it reports that one of the
+    // program's windows lost the screen's focus: those releases are the
+    // focus move's, not the user's.
+    static bool FocusLeavesNext() {
+        SDL_Event next[16];
+        const int n = SDL_PeepEvents(next, 16, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+        for (int i = 0; i < n; ++i)
+            if (next[i].type != SDL_KEYUP)
+                return next[i].type == SDL_WINDOWEVENT && next[i].window.event == SDL_WINDOWEVENT_FOCUS_LOST;
+        return false;
+    }
     void Handle(const SDL_Event& e) {
+        // A focus move ends with SDL pressing the keys still held again, right after it reports the move.
+        if (e.type != SDL_KEYDOWN && e.type != SDL_KEYUP) {
+            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+                keyboard_.FocusTaken();
+            else
+                keyboard_.Other();
+        }
         switch (e.type) {
         case SDL_MOUSEMOTION:
             InjectMouse(MouseAction::Move, MouseButton::Left, ScreenPoint(e.motion.windowID, e.motion.x, e.motion.y),
@@ -229,17 +248,20 @@ private:
             break;
         }
         case SDL_KEYDOWN:
-        case SDL_KEYUP:
+        case SDL_KEYUP: {
+            const bool down = e.type == SDL_KEYDOWN;
             // The text a key with Ctrl or Alt brings belongs to that key, even
             // when the modifier is up again by the time the text comes.
-            if (e.type == SDL_KEYDOWN) command_key_ = (e.key.keysym.mod & (KMOD_CTRL | KMOD_LALT)) != 0;
-            if (UINT vk = ToVirtualKey(e.key.keysym.sym))
-                InjectKey(vk, e.type == SDL_KEYDOWN, Modifiers(e.key.keysym.mod));
-            if (e.type == SDL_KEYDOWN &&
+            if (down) command_key_ = (e.key.keysym.mod & (KMOD_CTRL | KMOD_LALT)) != 0;
+            const UINT vk = ToVirtualKey(e.key.keysym.sym);
+            if (!vk) break;
+            if (keyboard_.Key(vk, down, Modifiers(e.key.keysym.mod), e.key.repeat != 0, !down && FocusLeavesNext()) &&
+                down &&
                 (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_BACKSPACE ||
                  e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_TAB))
-                InjectChar(char(ToVirtualKey(e.key.keysym.sym)));
+                InjectChar(char(vk));
             break;
+        }
         case SDL_TEXTINPUT:
             // Ctrl and Alt make commands and accelerators, not text.
             if (std::exchange(command_key_, false) || (SDL_GetModState() & (KMOD_CTRL | KMOD_LALT))) break;
@@ -268,6 +290,7 @@ private:
     }
 
     bool command_key_ = false;  // the last key pressed came with Ctrl or Alt
+    ScreenKeyboard keyboard_;
     Uint32 wake_event_;
     std::unordered_map<HWND, SDL_Window*> windows_;
     std::unordered_map<Uint32, HWND> ids_;

@@ -47,7 +47,8 @@ struct MenuStore {
     std::vector<MessageFilter> filters;  // newest last
     HHOOK next_filter = 1;
     MenuTracker* tracker = nullptr;  // the loop that runs
-    bool alt_alone = false;          // Alt went down and nothing else since
+    bool alt_alone = false;          // Alt's press came to the default handling (and Desktop::last_pressed
+                                     // tells whether another key went down since)
 };
 
 MenuStore& Menus();

@@ -110,6 +110,7 @@ struct Desktop {
     CaretState caret;
     uint32_t msg_time = 0;
     uint8_t key_state[256] = {};
+    UINT last_pressed = 0;  // the key that went down last, whoever took it
     unsigned buttons = 0;
     Tracking tracking;
     HWND hover = 0;  // the window the pointer was last over

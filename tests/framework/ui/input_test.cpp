@@ -1,6 +1,7 @@
 // Input at the window level: modifiers, activation by the mouse, popups,
 // the wheel, entering and leaving, cursors, cancel mode and the caption.
 #include "framework/ui/forms.hpp"
+#include "framework/ui/screen_keyboard.hpp"
 #include "framework/ui/stdctrls.hpp"
 #include "tests/support/ui_fixture.hpp"
 
@@ -86,6 +87,47 @@ TEST_F(InputTest, KeysAndClicksCarryTheModifiers) {
     InjectKey('O', true, kAlt | kControl);  // AltGr-like: an ordinary key
     Pump();
     EXPECT_EQ(Of(plain, WM_KEYDOWN).size(), 1u);
+}
+
+TEST_F(InputTest, AScreensFocusMoveBetweenTheProgramsWindowsIsNoKey) {
+    const HWND w = Make({0, 0, 100, 100});
+    SetFocus(w);
+    using Reports = std::function<void(ScreenKeyboard&)>;
+    struct Case {
+        const char* name;
+        Reports reports;
+        std::vector<std::pair<UINT, WPARAM>> want;  // key messages to the focus
+    };
+    const Case cases[] = {
+        {"held across the move",
+         [](ScreenKeyboard& k) {
+             k.Key('A', true, 0), k.Key('A', false, 0, false, true), k.FocusTaken(), k.Key('A', true, 0);
+             k.Key('A', false, 0);
+         },
+         {{WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'}}},
+        {"released while the focus moved",
+         [](ScreenKeyboard& k) { k.Key('A', true, 0), k.Key('A', false, 0, false, true), k.FocusTaken(), k.Other(); },
+         {{WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'}}},
+        {"alt released while the focus was away is not told",
+         [](ScreenKeyboard& k) {
+             k.Key(VK_MENU, true, kAlt), k.Key(VK_MENU, false, 0, false, true), k.FocusTaken(), k.Other();
+         },
+         {{WM_SYSKEYDOWN, VK_MENU}}},
+        {"a key first pressed after the move",
+         [](ScreenKeyboard& k) { k.FocusTaken(), k.Key('B', true, 0); },
+         {{WM_KEYDOWN, 'B'}}},
+    };
+    for (const Case& c : cases) {
+        log.clear();
+        ScreenKeyboard keyboard;
+        c.reports(keyboard);
+        Pump();
+        std::vector<std::pair<UINT, WPARAM>> got;
+        for (const MSG& m : log)
+            if (m.hwnd == w && m.message >= WM_KEYDOWN && m.message <= WM_SYSKEYUP && m.message != WM_CHAR)
+                got.push_back({m.message, m.wParam});
+        EXPECT_EQ(got, c.want) << c.name;
+    }
 }
 
 TEST_F(InputTest, APressAsksTheWindowAndItsParentsBeforeItActivates) {
