@@ -85,9 +85,7 @@ std::string Stored(uint8_t field, int32_t record) {
     return text;
 }
 
-std::string PeersScript() {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "peers" / "peers.py").string();
-}
+std::string PeersScript() { return PEER_SCRIPT; }
 
 // Runs the peer script with Debian's interpreter (the one that has the
 // peer libraries); the output, or a test failure with what it printed.
