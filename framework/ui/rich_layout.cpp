@@ -56,7 +56,7 @@ struct Builder {
     bool wrap;
 
     // The next tab stop after `x` (pixels from the rectangle's left).
-    int NextTab(const ParaFormat& p, int x) const {
+    int64_t NextTab(const ParaFormat& p, int64_t x) const {
         for (int i = 0; i < p.tab_count; ++i) {
             const int stop = TwipsToPixels(p.tabs[i]);
             if (stop > x) return stop;
@@ -65,14 +65,16 @@ struct Builder {
     }
 
     // Places the pieces of a finished line from `left`, and aligns them.
+    // Places are summed in 64 bits and kept as ints held at the largest: a
+    // line wider than that counts only with hundreds of millions of characters.
     void Finish(RichLine& line, const ParaFormat& p, int left, int right, bool last_of_para) {
-        int x = left;
-        int content_end = left;
+        int64_t x = left;
+        int64_t content_end = left;
         for (Piece& pc : line.pieces) {
-            pc.x = x;
+            pc.x = SatInt(x);
             const CharFormat& f = d.runs[size_t(pc.run)].format;
             if (pc.kind == Piece::Tab)
-                pc.width = NextTab(p, x) - x;
+                pc.width = SatInt(NextTab(p, x) - x);
             else if (pc.kind == Piece::Object)
                 pc.width = ObjectSize(d.objects[size_t(ObjectIndexAt(d, pc.start))]).cx;
             else
@@ -82,12 +84,12 @@ struct Builder {
             if (pc.kind == Piece::Text) {
                 std::string_view t = std::string_view(d.text).substr(size_t(pc.start), size_t(pc.length));
                 const size_t keep = t.find_last_not_of(' ');
-                content_end = keep == std::string_view::npos ? content_end : pc.x + TextWidth(f, t.substr(0, keep + 1));
+                if (keep != std::string_view::npos) content_end = int64_t(pc.x) + TextWidth(f, t.substr(0, keep + 1));
             } else {
                 content_end = x;
             }
         }
-        const int room = right - left, used = content_end - left;
+        const int room = right - left, used = SatInt(content_end - left);
         int shift = 0;
         if (p.alignment == PFA_RIGHT)
             shift = room - used;
@@ -134,10 +136,10 @@ struct Builder {
             }
         }
         if (words.size() < 2) return;
-        int x = line.pieces.front().x;
+        int64_t x = line.pieces.front().x;
         const int gaps = int(words.size()) - 1;
         for (size_t i = 0; i < words.size(); ++i) {
-            words[i].x = x;
+            words[i].x = SatInt(x);
             words[i].width =
                 TextWidth(d.runs[size_t(words[i].run)].format,
                           std::string_view(d.text).substr(size_t(words[i].start), size_t(words[i].length)));
@@ -146,7 +148,7 @@ struct Builder {
         line.pieces = std::move(words);
     }
 
-    void Paragraph(int para, int& y, int& number) {
+    void Paragraph(int para, int64_t& y, int& number) {
         const ParaFormat& p = d.paras[size_t(para)];
         const int ps = ParaStart(d, para);
         const int pe = para + 1 < int(d.paras.size()) ? ParaStart(d, para + 1) - 2 : int(d.text.size());
@@ -157,7 +159,7 @@ struct Builder {
         if (p.numbering) {
             bullet = NumberLabel(p, number++);
             const CharFormat& f = d.runs[size_t(RunAt(d, ps))].format;
-            first_left = std::max(rest_px, start_px + TextWidth(f, bullet) + kBulletGap);
+            first_left = std::max(rest_px, SatInt(int64_t(start_px) + TextWidth(f, bullet) + kBulletGap));
         } else {
             number = 0;
         }
@@ -171,16 +173,16 @@ struct Builder {
             line.first = first;
             if (first && !bullet.empty()) line.bullet = bullet, line.bullet_x = start_px;
             const int left = first ? first_left : rest_px;
-            int x = left;
+            int64_t x = left;
             int line_end = pos;
             while (pos < pe) {
                 const char c = d.text[size_t(pos)];
                 const int run = RunAt(d, pos);
                 if (c == '\t' || c == kObjectChar) {
                     const int w =
-                        c == '\t' ? NextTab(p, x) - x : ObjectSize(d.objects[size_t(ObjectIndexAt(d, pos))]).cx;
+                        c == '\t' ? SatInt(NextTab(p, x) - x) : ObjectSize(d.objects[size_t(ObjectIndexAt(d, pos))]).cx;
                     if (wrap && x + w > right && !line.pieces.empty() && c == kObjectChar) break;
-                    line.pieces.push_back({pos, 1, x, w, run, c == '\t' ? Piece::Tab : Piece::Object});
+                    line.pieces.push_back({pos, 1, SatInt(x), w, run, c == '\t' ? Piece::Tab : Piece::Object});
                     x += w;
                     line_end = ++pos;
                     continue;
@@ -210,16 +212,17 @@ struct Builder {
                     line.pieces.back().start + line.pieces.back().length == pos)
                     line.pieces.back().length += w_end - pos;
                 else
-                    line.pieces.push_back({pos, w_end - pos, x, 0, run, Piece::Text});
+                    line.pieces.push_back({pos, w_end - pos, SatInt(x), 0, run, Piece::Text});
                 x += TextWidth(f, std::string_view(d.text).substr(size_t(pos), size_t(w_end - pos)));
                 line_end = pos = w_end;
             }
             line.length = line_end - line.start;
             Finish(line, p, left, right, pos >= pe);
-            line.y = y;
+            line.y = SatInt(y);
             y += line.height;
             e.text_width =
-                std::max(e.text_width, line.pieces.empty() ? 0 : line.pieces.back().x + line.pieces.back().width);
+                std::max(e.text_width,
+                         line.pieces.empty() ? 0 : SatInt(int64_t(line.pieces.back().x) + line.pieces.back().width));
             e.lines.push_back(std::move(line));
             first = false;
         } while (pos < pe);
@@ -239,9 +242,10 @@ void LayOutRich(HWND h, RichState& e) {
     Builder b{h, e, e.doc, RichFormatRect(h).Width(), (style & ES_MULTILINE) && !(style & ES_AUTOHSCROLL)};
     e.lines.clear();
     e.text_width = 0;
-    int y = 0, number = 0;
+    int64_t y = 0;
+    int number = 0;
     for (int para = 0; para < int(e.doc.paras.size()); ++para) b.Paragraph(para, y, number);
-    e.text_height = y;
+    e.text_height = SatInt(y);
     e.laid_out = true;
     e.first_line = std::clamp(e.first_line, 0, std::max(0, int(e.lines.size()) - 1));
 }
@@ -268,11 +272,11 @@ int TopOf(const RichState& e) { return e.lines.empty() ? 0 : e.lines[size_t(e.fi
 
 int XInPiece(const Document& d, const Piece& pc, int pos) {
     if (pos <= pc.start) return pc.x;
-    if (pos >= pc.start + pc.length) return pc.x + pc.width;
+    if (pos >= pc.start + pc.length) return SatInt(int64_t(pc.x) + pc.width);
     if (pc.kind != Piece::Text) return pc.x;
-    return pc.x +
-        TextWidth(d.runs[size_t(pc.run)].format,
-                  std::string_view(d.text).substr(size_t(pc.start), size_t(pos - pc.start)));
+    return SatInt(int64_t(pc.x) +
+                  TextWidth(d.runs[size_t(pc.run)].format,
+                            std::string_view(d.text).substr(size_t(pc.start), size_t(pos - pc.start))));
 }
 
 }  // namespace
@@ -286,28 +290,28 @@ TPoint RichPosFromChar(HWND h, RichState& e, int pos) {
     if (l.pieces.empty() && l.first && !l.bullet.empty()) x = l.bullet_x;
     for (const Piece& pc : l.pieces)
         if (pos >= pc.start) x = XInPiece(e.doc, pc, pos);
-    return {f.left + x - e.scroll_x, f.top + l.y - TopOf(e)};
+    return {SatInt(int64_t(f.left) + x - e.scroll_x), SatInt(int64_t(f.top) + l.y - TopOf(e))};
 }
 
 int RichCharFromPos(HWND h, RichState& e, TPoint p) {
     if (!e.laid_out) LayOutRich(h, e);
     if (e.lines.empty()) return 0;
     const TRect f = RichFormatRect(h);
-    const int y = p.y - f.top + TopOf(e), x = p.x - f.left + e.scroll_x;
+    const int64_t y = int64_t(p.y) - f.top + TopOf(e), x = int64_t(p.x) - f.left + e.scroll_x;
     size_t li = 0;
     while (li + 1 < e.lines.size() && e.lines[li + 1].y <= y) ++li;
     const RichLine& l = e.lines[li];
     int pos = l.start;
     for (const Piece& pc : l.pieces) {
         if (x < pc.x) break;
-        if (x >= pc.x + pc.width) {
+        if (x >= int64_t(pc.x) + pc.width) {
             pos = pc.start + pc.length;
             continue;
         }
         if (pc.kind != Piece::Text) return x - pc.x < pc.width / 2 ? pc.start : pc.start + 1;
         for (int i = pc.start; i <= pc.start + pc.length; ++i) {
             const int a = XInPiece(e.doc, pc, i), b = XInPiece(e.doc, pc, i + 1);
-            if (x < (a + b) / 2 || i == pc.start + pc.length) return i;
+            if (x < (int64_t(a) + b) / 2 || i == pc.start + pc.length) return i;
         }
     }
     // Past a wrapped line's text: before its trailing blank, not on the next line.
@@ -332,9 +336,10 @@ void PaintRich(HWND h, RichState& e) {
     const Document& d = e.doc;
     for (size_t li = size_t(e.first_line); li < e.lines.size(); ++li) {
         const RichLine& l = e.lines[li];
-        const int ly = f.top + l.y - top;
-        if (ly >= f.bottom) break;
-        if (ly + l.height <= ps.rcPaint.top || ly >= ps.rcPaint.bottom) continue;
+        const int64_t line_y = int64_t(f.top) + l.y - top;
+        if (line_y >= f.bottom) break;
+        if (line_y + l.height <= ps.rcPaint.top || line_y >= ps.rcPaint.bottom) continue;
+        const int ly = int(line_y);
         const int ox = f.left - e.scroll_x;
         const TRect clip{f.left, std::max(f.top, ly), f.right, std::min(f.bottom, ly + l.height)};
         auto color_of = [&](const CharFormat& cf) {
@@ -349,8 +354,8 @@ void PaintRich(HWND h, RichState& e) {
                        l.bullet);
         }
         for (const Piece& pc : l.pieces) {
-            const int px = ox + pc.x;
-            if (px >= f.right || px + pc.width <= f.left) continue;
+            const int px = SatInt(int64_t(ox) + pc.x);
+            if (px >= f.right || int64_t(px) + pc.width <= f.left) continue;
             const bool sel_any = show_sel && s0 < pc.start + pc.length && s1 > pc.start && s0 != s1;
             if (pc.kind == Piece::Object) {
                 const RichObject& o = d.objects[size_t(ObjectIndexAt(d, pc.start))];
@@ -374,8 +379,8 @@ void PaintRich(HWND h, RichState& e) {
             ExtTextOut(*dc, px, ty, &clip, nullptr, t);
             if (sel_any) {
                 // The selected part again, in the highlight's colours.
-                const int a = ox + XInPiece(d, pc, std::max(s0, pc.start));
-                const int b = ox + XInPiece(d, pc, std::min(s1, pc.start + pc.length));
+                const int a = SatInt(int64_t(ox) + XInPiece(d, pc, std::max(s0, pc.start)));
+                const int b = SatInt(int64_t(ox) + XInPiece(d, pc, std::min(s1, pc.start + pc.length)));
                 const TRect hr = Intersect({a, ly, b, ly + l.height}, clip);
                 FillRect(*dc, hr, Brush::Solid(GetSysColor(COLOR_HIGHLIGHT)));
                 SetTextColor(*dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
