@@ -113,9 +113,10 @@ TEST_F(LongTextTest, PlacesAndSizesOfLongTextsHoldAtTheLargestInt) {
              detail::MenuRec& rec = *detail::FindMenu(menu);
              detail::LayoutPopup(rec, 0);
              const TRect r = rec.items[0].rect;
+             const int64_t width = rec.size.cx;
              DestroyMenu(menu);
              SetNonClientMetrics(old);
-             return r.left == 0 && r.right >= 0 ? int64_t(rec.size.cx) : -1;
+             return r.left == 0 && r.right >= 0 ? width : -1;
          },
          // The label, the room for check marks and margins, held at the largest int.
          [](size_t n, int64_t one) {
