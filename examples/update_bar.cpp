@@ -19,10 +19,16 @@ TUpdateBar::TUpdateBar(ui::TComponent* owner, std::function<std::string()> versi
     download_->FileName = version_file_;
     download_->BinaryData = false;
     download_->OnProgress = [this](ui::TObject*, int total, int read) {
+        // A reply larger than any version file is not read to its end.
+        if (int64_t(std::max(total, read)) > int64_t(kMostReplyBytes)) {
+            too_large_ = true;
+            download_->Stop();
+            return;
+        }
         Say("Checking for updates: " + std::to_string(read) + " of " + std::to_string(total) + " bytes");
     };
     download_->OnDoneFile = [this](ui::TObject*, const std::string&, int) { Done(); };
-    download_->OnError = [this](ui::TObject*) { Say("The update check failed."); };
+    download_->OnError = [this](ui::TObject*) { Say(too_large_ ? TooLarge() : "The update check failed."); };
 
     check_ = new ui::TButton(this);
     check_->SetName("CheckForUpdates");
@@ -86,18 +92,33 @@ void TUpdateBar::CheckForUpdates() {
         return;
     }
     Say("Checking for updates...");
+    too_large_ = false;
     download_->URL = url;
     download_->GetFile();
 }
 
-// The version file's first line is the version published.
+std::string TUpdateBar::TooLarge() {
+    return "The version file is too large (more than " + std::to_string(kMostReplyBytes) + " bytes).";
+}
+
+// The version file's first line is the version published. What the server
+// sent is read only as far as a version file can go, and a line too long to
+// be a version is shown cut short.
 void TUpdateBar::Done() {
-    std::ifstream in(version_file_);
-    std::string version;
-    std::getline(in, version);
-    while (!version.empty() && (version.back() == '\r' || version.back() == ' ')) version.pop_back();
+    std::ifstream in(version_file_, std::ios::binary);
+    std::string reply(kMostReplyBytes + 1, '\0');
+    in.read(reply.data(), std::streamsize(reply.size()));
+    reply.resize(size_t(std::max<std::streamsize>(in.gcount(), 0)));
+    if (reply.size() > kMostReplyBytes) {
+        Say(TooLarge());
+        return;
+    }
+    std::string version = reply.substr(0, reply.find_first_of("\r\n"));
+    while (!version.empty() && version.back() == ' ') version.pop_back();
     if (version.empty())
         Say("The version file is empty.");
+    else if (version.size() > kMostVersionChars)
+        Say("The version file holds no version (\"" + version.substr(0, kMostVersionChars) + "...\").");
     else if (version == kProgramVersion)
         Say(std::string("This is the latest version (") + kProgramVersion + ").");
     else

@@ -2,6 +2,7 @@
 // The update check: whether the computer is online, and "Check for updates",
 // which fetches the published version file with its progress shown. The
 // button keeps to the strip's right edge, whatever its width.
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -23,6 +24,10 @@ public:
     static constexpr const char* kProgramVersion = "4.0";
     static constexpr const char* kSection = "UPDATE CHECK";
     static constexpr const char* kUrlKey = "VERSION URL";
+    // A version file is one short line: a reply larger than this is stopped
+    // and refused, a first line longer than a version is shown cut short.
+    static constexpr size_t kMostReplyBytes = 64 * 1024;
+    static constexpr size_t kMostVersionChars = 64;
 
     controls::TINetDetector* Detector() const { return detector_; }
     controls::THTTPGet* Download() const { return download_; }
@@ -38,6 +43,7 @@ private:
     void Say(const std::string& text);
     void ShowOnline();
     void Done();
+    static std::string TooLarge();
     std::function<std::string()> version_url_;
     std::string version_file_;
     controls::TINetDetector* detector_ = nullptr;
@@ -45,6 +51,7 @@ private:
     ui::TButton* check_ = nullptr;
     ui::TLabel* online_ = nullptr;
     ui::TLabel* status_ = nullptr;
+    bool too_large_ = false;  // the running check's reply passed kMostReplyBytes
 };
 
 }  // namespace demo

@@ -130,7 +130,9 @@ void PaintCheckBox(HWND h, const ButtonState& b) {
     if (GetFocus() == h) {
         TRect f = t;
         DrawText(*dc, caption, f, flags | DT_CALCRECT);
-        DrawFocusRect(*dc, Bounds(15, (c.Height() - f.Height()) / 2 - 1, f.Width() + 4, f.Height() + 2));
+        DrawFocusRect(*dc,
+                      Bounds(15, (c.Height() - f.Height()) / 2 - 1, SatInt(int64_t(f.Width()) + 4),
+                             SatInt(int64_t(f.Height()) + 2)));
     }
     EndPaint(h, std::move(dc));
 }

@@ -18,11 +18,11 @@ TRect ComboDroppedRect(HWND combo, const ComboState& s) {
     const int count = ls ? int(ls->items.size()) : 0;
     const int ih = ls ? ls->item_height : 1;
     const int rows = std::clamp(count, 1, std::max(1, s.min_visible));
-    const int height = rows * ih + 2;  // and the border
+    const int height = SatInt(int64_t(rows) * ih + 2);  // and the border
     const int width = std::max(r.Width(), s.dropped_width);
     const int screen = GetSystemMetrics(SM_CYSCREEN);
     // Below the combo box, or above it when the screen ends first.
-    const int top = r.bottom + height > screen && r.top - height >= 0 ? r.top - height : r.bottom;
+    const int top = int64_t(r.bottom) + height > screen && int64_t(r.top) - height >= 0 ? r.top - height : r.bottom;
     return Bounds(r.left, top, width, height);
 }
 

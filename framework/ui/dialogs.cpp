@@ -146,15 +146,15 @@ Owned<TForm> CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgD
         made.push_back(button);
     }
     const int row = int(made.size()) * kButtonWidth + std::max(0, int(made.size()) - 1) * kGap;
-    const int client_width = std::max(text_left + text.Width() + kMargin, row + 2 * kMargin);
-    const int buttons_top = kMargin + std::max(type != mtCustom ? 32 : 0, text.Height()) + 16;
+    const int client_width = SatInt(std::max<int64_t>(int64_t(text_left) + text.Width() + kMargin, row + 2 * kMargin));
+    const int buttons_top = SatInt(int64_t(kMargin) + std::max(type != mtCustom ? 32 : 0, text.Height()) + 16);
     int x = (client_width - row) / 2;
     for (TButton* b : made) {
         b->SetBounds(x, buttons_top, kButtonWidth, kButtonHeight);
         x += kButtonWidth + kGap;
     }
     form->HandleNeeded();  // the frame's size is known once the window is there
-    form->SetClientSize(client_width, buttons_top + kButtonHeight + kMargin);
+    form->SetClientSize(client_width, SatInt(int64_t(buttons_top) + kButtonHeight + kMargin));
     auto find = [&](const char* name) -> TButton* {
         for (TButton* b : made)
             if (b->Name() == name) return b;

@@ -65,7 +65,7 @@ void MoveKey(HWND h, EditState& e, UINT vk) {
     const std::function<int(int)> vertical = [&](int lines) {
         const int target = std::clamp(line + lines, 0, int(e.lines.size()) - 1);
         const TPoint p = PosFromChar(h, e, e.caret);
-        return CharFromPos(h, e, {p.x, p.y + (target - line) * LineHeight(e)});
+        return CharFromPos(h, e, {p.x, SatInt(p.y + int64_t(target - line) * LineHeight(e))});
     };
     const std::function<int()> page = [&] { return VisibleLines(h, e); };
     const std::optional<int> pos =

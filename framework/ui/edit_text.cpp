@@ -28,10 +28,12 @@ int CharWidth(EditState& e, char c) {
     return w;
 }
 
+// Wider than an int counts only with a line of some 300 million characters,
+// or fewer in a large font: held at the largest int.
 int TextWidth(EditState& e, std::string_view text) {
-    int w = 0;
+    int64_t w = 0;
     for (char c : text) w += CharWidth(e, e.password ? e.password : c);
-    return w;
+    return SatInt(w);
 }
 
 TRect FormatRect(HWND h, const EditState& e) {
@@ -91,12 +93,12 @@ int LineLeft(HWND h, EditState& e, int line) {
     const EditLine& l = e.lines[size_t(line)];
     const int w = TextWidth(e, std::string_view(EditText(h)).substr(size_t(l.start), size_t(l.length)));
     const uint32_t style = GetWindowStyle(h);
-    int x = f.left;
+    int64_t x = f.left;
     if (style & ES_RIGHT)
-        x = f.right - w - 1;
+        x = int64_t(f.right) - w - 1;
     else if (style & ES_CENTER)
-        x = f.left + (f.Width() - w) / 2;
-    return std::max(x, f.left) - e.scroll_x;
+        x = f.left + (int64_t(f.Width()) - w) / 2;
+    return SatInt(std::max<int64_t>(x, f.left) - e.scroll_x);
 }
 
 TPoint PosFromChar(HWND h, EditState& e, int pos) {
@@ -104,9 +106,9 @@ TPoint PosFromChar(HWND h, EditState& e, int pos) {
     const int line = LineOf(e, pos);
     const EditLine& l = e.lines[size_t(line)];
     const int in_line = std::clamp(pos - l.start, 0, l.length);
-    const int x =
-        LineLeft(h, e, line) + TextWidth(e, std::string_view(EditText(h)).substr(size_t(l.start), size_t(in_line)));
-    return {x, FormatRect(h, e).top + (line - e.first_line) * LineHeight(e)};
+    const int64_t x = int64_t(LineLeft(h, e, line)) +
+        TextWidth(e, std::string_view(EditText(h)).substr(size_t(l.start), size_t(in_line)));
+    return {SatInt(x), SatInt(FormatRect(h, e).top + int64_t(line - e.first_line) * LineHeight(e))};
 }
 
 int CharFromPos(HWND h, EditState& e, TPoint p) {
@@ -116,7 +118,7 @@ int CharFromPos(HWND h, EditState& e, TPoint p) {
                                 int(e.lines.size()) - 1);
     const EditLine& l = e.lines[size_t(line)];
     const std::string& t = EditText(h);
-    int x = LineLeft(h, e, line);
+    int64_t x = LineLeft(h, e, line);
     for (int i = 0; i < l.length; ++i) {
         const int w = CharWidth(e, e.password ? e.password : t[size_t(l.start + i)]);
         if (p.x < x + w / 2) return l.start + i;

@@ -63,9 +63,7 @@ TRect THintWindow::CalcHintRect(int max_width, const std::string& hint, void*) {
     dc.S().font = font_->Handle();
     TRect r{0, 0, max_width, 0};
     DrawText(dc, hint, r, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
-    r.right += 6;
-    r.bottom += 2;
-    return r;
+    return {r.left, r.top, SatInt(int64_t(r.right) + 6), SatInt(int64_t(r.bottom) + 2)};
 }
 
 void THintWindow::ActivateHintData(TRect rect, const std::string& hint, void*) { ActivateHint(rect, hint); }

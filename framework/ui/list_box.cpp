@@ -37,8 +37,8 @@ int DefaultItemHeight(const ListBoxState& s) { return std::max(1, FontMetrics(s.
 
 TRect ItemRect(HWND h, const ListBoxState& s, int i) {
     const TRect c = GetClientRect(h);
-    const int y = (i - s.top) * s.item_height;
-    return {0, y, c.right, y + s.item_height};
+    const int64_t y = int64_t(i - s.top) * s.item_height;
+    return {0, SatInt(y), c.right, SatInt(y + s.item_height)};
 }
 
 void InvalidateItem(HWND h, const ListBoxState& s, int i) {
@@ -119,7 +119,7 @@ void Paint(HWND h, ListBoxState& s) {
     const TRect client = GetClientRect(h);
     const int count = int(s.items.size());
     const int last = std::min(count, s.top + ListVisibleCount(h, s) + 1);
-    const int below = (last - s.top) * s.item_height;
+    const int below = SatInt(int64_t(last - s.top) * s.item_height);
     if (below < client.bottom) FillRect(*dc, {0, std::max(0, below), client.right, client.bottom}, Brush::Solid(back));
     for (int i = s.top; i < last; ++i) {
         if (!Intersects(ItemRect(h, s, i), ps.rcPaint)) continue;
@@ -373,8 +373,8 @@ int ListItemAt(HWND h, const ListBoxState& s, TPoint p, bool clamp) {
     const int count = int(s.items.size());
     if (count == 0) return -1;
     const TRect c = GetClientRect(h);
-    const int row = p.y >= 0 ? p.y / s.item_height : -1;
-    const int i = s.top + row;
+    const int row = p.y >= 0 ? p.y / std::max(1, s.item_height) : -1;
+    const int i = SatInt(int64_t(s.top) + row);
     if (clamp) return std::clamp(i, s.top, std::min(count - 1, s.top + ListVisibleCount(h, s) - 1));
     if (p.x < 0 || p.x >= c.right || p.y < 0 || p.y >= c.bottom || i >= count) return -1;
     return i;

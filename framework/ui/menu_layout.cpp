@@ -61,7 +61,7 @@ bool Disabled(const MenuItemRec& it) { return it.state & (MF_GRAYED | MF_DISABLE
 TSize MeasureOwnerDrawn(const MenuItemRec& it, HWND owner, int default_height) {
     MEASUREITEMSTRUCT mis{ODT_MENU, 0, it.id, 0, UINT(default_height), it.data};
     if (owner) SendMessage(owner, WM_MEASUREITEM, 0, LPARAM(&mis));
-    return {int(mis.itemWidth), int(mis.itemHeight)};
+    return {SatInt(mis.itemWidth), SatInt(mis.itemHeight)};
 }
 
 UINT OwnerDrawState(const MenuItemRec& it) {
@@ -183,7 +183,7 @@ void LayoutPopup(MenuRec& m, HWND owner) {
         if (it.type & MFT_OWNERDRAW) {
             const TSize got = MeasureOwnerDrawn(it, owner, item_height);
             // The system keeps room for a check mark beside what the owner draws.
-            s.width = got.cx + check - 1;
+            s.width = SatInt(int64_t(got.cx) + check - 1);
             s.height = got.cy;
         } else if (it.type & MFT_SEPARATOR) {
             s.height = separator_height;
@@ -193,12 +193,13 @@ void LayoutPopup(MenuRec& m, HWND owner) {
             const TSize l = Measure(dc, label);
             s.label = l.cx;
             if (!shortcut.empty()) s.shortcut = Measure(dc, shortcut).cx;
-            s.height = std::max(item_height, l.cy + 4);
+            s.height = std::max(item_height, SatInt(int64_t(l.cy) + 4));
         }
     }
     // Columns: a break starts a new one. Every item of a column is as wide as
-    // the column, and shortcuts line up in it.
-    int x = 0, height = 0;
+    // the column, and shortcuts line up in it. Sums of texts' widths are held
+    // at the largest int.
+    int64_t x = 0, height = 0;
     size_t first = 0;
     while (first < m.items.size()) {
         size_t end = first + 1;
@@ -210,13 +211,13 @@ void LayoutPopup(MenuRec& m, HWND owner) {
             shortcut = std::max(shortcut, sizes[i].shortcut);
             owner_width = std::max(owner_width, sizes[i].width);
         }
-        const int text_left = check + 6;
-        const int shortcut_x = text_left + label + kShortcutGap;
-        const int width =
-            std::max(owner_width, text_left + label + (shortcut ? kShortcutGap + shortcut : 0) + check + 4);
-        int y = 0;
+        const int64_t text_left = check + 6;
+        const int shortcut_x = SatInt(text_left + label + kShortcutGap);
+        const int64_t width = std::max<int64_t>(
+            owner_width, text_left + label + (shortcut ? kShortcutGap + int64_t(shortcut) : 0) + check + 4);
+        int64_t y = 0;
         for (size_t i = first; i < end; ++i) {
-            m.items[i].rect = {x, y, x + width, y + sizes[i].height};
+            m.items[i].rect = {SatInt(x), SatInt(y), SatInt(x + width), SatInt(y + sizes[i].height)};
             m.items[i].shortcut_x = shortcut_x;
             y += sizes[i].height;
         }
@@ -224,7 +225,7 @@ void LayoutPopup(MenuRec& m, HWND owner) {
         x += width;
         first = end;
     }
-    m.size = {x, height};
+    m.size = {SatInt(x), SatInt(height)};
     m.laid_out = true;
 }
 
@@ -243,18 +244,18 @@ int LayoutBar(MenuRec& m, HWND hwnd, const TRect& bar) {
             widths[i] = kBarPadding;
         } else {
             dc.S().font = MenuFont(it.state & MFS_DEFAULT);
-            widths[i] = Measure(dc, SplitText(it.text).first).cx + 2 * kBarPadding;
+            widths[i] = SatInt(int64_t(Measure(dc, SplitText(it.text).first).cx) + 2 * kBarPadding);
         }
     }
-    int x = bar.left;
+    int64_t x = bar.left;
     for (size_t i = 0; i < m.items.size(); ++i) {
-        m.items[i].rect = {x, bar.top, x + widths[i], bar.top + height};
+        m.items[i].rect = {SatInt(x), bar.top, SatInt(x + widths[i]), SatInt(int64_t(bar.top) + height)};
         x += widths[i];
     }
     // Items from the first right-justified one on go to the right end.
     for (size_t i = 0; i < m.items.size(); ++i)
         if (m.items[i].type & MFT_RIGHTJUSTIFY) {
-            const int shift = std::max(0, bar.right - x);
+            const int shift = SatInt(std::max<int64_t>(0, bar.right - x));
             for (size_t j = i; j < m.items.size(); ++j) m.items[j].rect = m.items[j].rect.Offset(shift, 0);
             break;
         }

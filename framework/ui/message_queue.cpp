@@ -70,7 +70,7 @@ void Wake() {
     WakeLocked(q);
 }
 
-bool OnUiThread(const PostedQueue& q) { return std::this_thread::get_id() == q.ui_thread; }
+bool OnUiThread(const PostedQueue& q) { return std::this_thread::get_id() == q.ui_thread.load(); }
 
 void RunCalls(PostedQueue& q) {
     for (;;) {

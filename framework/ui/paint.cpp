@@ -270,6 +270,7 @@ Display* InstallDisplay(Display* display) {
         // A thread waking the loop holds this lock while it uses the display.
         std::lock_guard lock(Ui().queue->mu);
         old = std::exchange(Ui().queue->display, display);
+        if (display) Ui().queue->ui_thread = std::this_thread::get_id();  // the display's loop runs here
     }
     if (display)
         for (HWND t : Desk().top_levels)

@@ -39,7 +39,7 @@ R CopyIn(const R* in) {
 }
 
 void Relayout(HWND h, RichState& e) {
-    e.laid_out = false;
+    RichLayoutDueAll(e);
     e.bars_due = true;
     InvalidateRect(h, nullptr, true);
 }
@@ -52,6 +52,7 @@ void ResetText(HWND h, RichState& e, std::string_view text) {
     d.insertion = e.default_format;
     std::vector<RichObject> gone = std::move(e.doc.objects);
     e.doc = std::move(d);
+    RichLayoutDueAll(e);  // a new document: no line of the old one stands
     ObjectsRemoved(h, e, gone);
     e.anchor = e.caret = 0;
     e.first_line = e.scroll_x = 0;
@@ -77,8 +78,9 @@ void MoveKey(HWND h, RichState& e, UINT vk) {
         return RichCharFromPos(h, e, {p.x, p.y + dy + 1});
     };
     const std::function<int()> page = [&] { return RichVisibleLines(h, e); };
-    const std::optional<int> pos =
-        MovedCaret({e.doc.text, e.caret, SelStart(e), SelEnd(e), l.start, l.start + l.length, vertical, page}, vk);
+    const std::optional<int> pos = MovedCaret({e.doc.text, e.caret, SelStart(e), SelEnd(e), LineStart(e.doc, l),
+                                               LineStart(e.doc, l) + l.length, vertical, page},
+                                              vk);
     if (!pos) return;
     RichSetSelection(h, e, KeyHeld(VK_SHIFT) ? e.anchor : *pos, *pos);
     RichScrollToCaret(h, e);
@@ -217,7 +219,11 @@ LRESULT CharFormatMessage(HWND h, RichState& e, UINT msg, WPARAM scope, CHARFORM
             ApplyCharFormat(in, e.doc.insertion);
             return 1;
         }
+        const size_t runs = e.doc.runs.size();
         SetRangeFormat(e.doc, from, to, in);
+        RichLayoutDue(e, ParaOf(e.doc, from), ParaOf(e.doc, to), 0, 0, int(e.doc.runs.size()) - int(runs));
+        RichChangedAsDue(h, e);
+        return 1;
     } else {
         ApplyCharFormat(in, e.default_format);
         if (!e.doc.text.empty()) return 1;
@@ -242,7 +248,8 @@ LRESULT ParaFormatMessage(HWND h, RichState& e, UINT msg, PARAFORMAT2* pf) {
     e.undo.reset();
     const int first = ParaOf(e.doc, SelStart(e)), last = ParaOf(e.doc, SelEnd(e));
     for (int p = first; p <= last; ++p) ApplyParaFormat(in, e.doc.paras[size_t(p)]);
-    RichChanged(h, e);
+    RichLayoutDue(e, first, last, 0, 0, 0);
+    RichChangedAsDue(h, e);
     return 1;
 }
 
@@ -484,7 +491,7 @@ LRESULT RichProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, const NextProc& next, i
     case EM_LINEINDEX: {
         if (!e.laid_out) LayOutRich(h, e);
         const int line = int(intptr_t(wp)) < 0 ? RichLineOf(e, e.caret) : int(wp);
-        return line < int(e.lines.size()) ? e.lines[size_t(line)].start : -1;
+        return line < int(e.lines.size()) ? LineStart(e.doc, e.lines[size_t(line)]) : -1;
     }
     case EM_LINELENGTH:
         if (!e.laid_out) LayOutRich(h, e);

@@ -41,8 +41,12 @@ void RememberUndo(RichState& e) {
 }
 
 void RichChanged(HWND h, RichState& e) {
+    RichLayoutDueAll(e);
+    RichChangedAsDue(h, e);
+}
+
+void RichChangedAsDue(HWND h, RichState& e) {
     e.modified = true;
-    e.laid_out = false;
     e.bars_due = true;
     InvalidateRect(h, nullptr, true);
     if (e.event_mask & ENM_UPDATE) Notify(h, EN_UPDATE);
@@ -136,8 +140,12 @@ bool RichReplaceSelection(HWND h, RichState& e, std::string_view raw, bool user,
     else if (!(typing && e.typing))
         RememberUndo(e);
     const CharFormat format = from == to ? e.doc.insertion : e.doc.runs[size_t(RunAt(e.doc, from))].format;
+    const int first_para = ParaOf(e.doc, from), last_para = ParaOf(e.doc, to);
+    const size_t paras = e.doc.paras.size(), runs = e.doc.runs.size();
     std::vector<RichObject> gone;
     ReplaceRange(e.doc, from, to, text, format, &gone);
+    RichLayoutDue(e, first_para, last_para, int(e.doc.paras.size()) - int(paras), int(text.size()) - (to - from),
+                  int(e.doc.runs.size()) - int(runs));
     if (!gone.empty()) {
         e.undo.reset();  // objects that left are closed, and do not come back
         ObjectsRemoved(h, e, gone);
@@ -145,7 +153,7 @@ bool RichReplaceSelection(HWND h, RichState& e, std::string_view raw, bool user,
     e.anchor = e.caret = from + int(text.size());
     e.doc.insertion = format;
     e.typing = typing;
-    RichChanged(h, e);
+    RichChangedAsDue(h, e);
     if (GetFocus() == h) RichScrollToCaret(h, e);
     return true;
 }

@@ -2,6 +2,7 @@
 // formatting rectangle and their indents, tabs, numbering and alignment;
 // places of characters; painting.
 #include <algorithm>
+#include <tuple>
 
 #include "framework/ui/detail/rich_state.hpp"
 #include "framework/ui/detail/text_state.hpp"
@@ -49,14 +50,13 @@ std::string NumberLabel(const ParaFormat& p, int n) {
 }
 
 struct Builder {
-    HWND h;
-    RichState& e;
     const Document& d;
+    std::vector<RichLine>& out;
     int width;  // of the formatting rectangle
     bool wrap;
 
     // The next tab stop after `x` (pixels from the rectangle's left).
-    int NextTab(const ParaFormat& p, int x) const {
+    int64_t NextTab(const ParaFormat& p, int64_t x) const {
         for (int i = 0; i < p.tab_count; ++i) {
             const int stop = TwipsToPixels(p.tabs[i]);
             if (stop > x) return stop;
@@ -65,14 +65,16 @@ struct Builder {
     }
 
     // Places the pieces of a finished line from `left`, and aligns them.
+    // Places are summed in 64 bits and kept as ints held at the largest: a
+    // line wider than that counts only with hundreds of millions of characters.
     void Finish(RichLine& line, const ParaFormat& p, int left, int right, bool last_of_para) {
-        int x = left;
-        int content_end = left;
+        int64_t x = left;
+        int64_t content_end = left;
         for (Piece& pc : line.pieces) {
-            pc.x = x;
+            pc.x = SatInt(x);
             const CharFormat& f = d.runs[size_t(pc.run)].format;
             if (pc.kind == Piece::Tab)
-                pc.width = NextTab(p, x) - x;
+                pc.width = SatInt(NextTab(p, x) - x);
             else if (pc.kind == Piece::Object)
                 pc.width = ObjectSize(d.objects[size_t(ObjectIndexAt(d, pc.start))]).cx;
             else
@@ -82,12 +84,12 @@ struct Builder {
             if (pc.kind == Piece::Text) {
                 std::string_view t = std::string_view(d.text).substr(size_t(pc.start), size_t(pc.length));
                 const size_t keep = t.find_last_not_of(' ');
-                content_end = keep == std::string_view::npos ? content_end : pc.x + TextWidth(f, t.substr(0, keep + 1));
+                if (keep != std::string_view::npos) content_end = int64_t(pc.x) + TextWidth(f, t.substr(0, keep + 1));
             } else {
                 content_end = x;
             }
         }
-        const int room = right - left, used = content_end - left;
+        const int room = right - left, used = SatInt(content_end - left);
         int shift = 0;
         if (p.alignment == PFA_RIGHT)
             shift = room - used;
@@ -134,10 +136,10 @@ struct Builder {
             }
         }
         if (words.size() < 2) return;
-        int x = line.pieces.front().x;
+        int64_t x = line.pieces.front().x;
         const int gaps = int(words.size()) - 1;
         for (size_t i = 0; i < words.size(); ++i) {
-            words[i].x = x;
+            words[i].x = SatInt(x);
             words[i].width =
                 TextWidth(d.runs[size_t(words[i].run)].format,
                           std::string_view(d.text).substr(size_t(words[i].start), size_t(words[i].length)));
@@ -146,7 +148,7 @@ struct Builder {
         line.pieces = std::move(words);
     }
 
-    void Paragraph(int para, int& y, int& number) {
+    void Paragraph(int para, int64_t& y, int& number) {
         const ParaFormat& p = d.paras[size_t(para)];
         const int ps = ParaStart(d, para);
         const int pe = para + 1 < int(d.paras.size()) ? ParaStart(d, para + 1) - 2 : int(d.text.size());
@@ -154,10 +156,11 @@ struct Builder {
         const int right = wrap ? width - TwipsToPixels(p.right) : 1 << 29;
         std::string bullet;
         int first_left = start_px;
+        const int place = p.numbering ? number : -1;
         if (p.numbering) {
             bullet = NumberLabel(p, number++);
             const CharFormat& f = d.runs[size_t(RunAt(d, ps))].format;
-            first_left = std::max(rest_px, start_px + TextWidth(f, bullet) + kBulletGap);
+            first_left = std::max(rest_px, SatInt(int64_t(start_px) + TextWidth(f, bullet) + kBulletGap));
         } else {
             number = 0;
         }
@@ -169,18 +172,19 @@ struct Builder {
             line.start = pos;
             line.para = para;
             line.first = first;
+            line.number = place;
             if (first && !bullet.empty()) line.bullet = bullet, line.bullet_x = start_px;
             const int left = first ? first_left : rest_px;
-            int x = left;
+            int64_t x = left;
             int line_end = pos;
             while (pos < pe) {
                 const char c = d.text[size_t(pos)];
                 const int run = RunAt(d, pos);
                 if (c == '\t' || c == kObjectChar) {
                     const int w =
-                        c == '\t' ? NextTab(p, x) - x : ObjectSize(d.objects[size_t(ObjectIndexAt(d, pos))]).cx;
+                        c == '\t' ? SatInt(NextTab(p, x) - x) : ObjectSize(d.objects[size_t(ObjectIndexAt(d, pos))]).cx;
                     if (wrap && x + w > right && !line.pieces.empty() && c == kObjectChar) break;
-                    line.pieces.push_back({pos, 1, x, w, run, c == '\t' ? Piece::Tab : Piece::Object});
+                    line.pieces.push_back({pos, 1, SatInt(x), w, run, c == '\t' ? Piece::Tab : Piece::Object});
                     x += w;
                     line_end = ++pos;
                     continue;
@@ -210,17 +214,17 @@ struct Builder {
                     line.pieces.back().start + line.pieces.back().length == pos)
                     line.pieces.back().length += w_end - pos;
                 else
-                    line.pieces.push_back({pos, w_end - pos, x, 0, run, Piece::Text});
+                    line.pieces.push_back({pos, w_end - pos, SatInt(x), 0, run, Piece::Text});
                 x += TextWidth(f, std::string_view(d.text).substr(size_t(pos), size_t(w_end - pos)));
                 line_end = pos = w_end;
             }
             line.length = line_end - line.start;
             Finish(line, p, left, right, pos >= pe);
-            line.y = y;
+            line.start -= ps;
+            for (Piece& pc : line.pieces) pc.start -= ps;
+            line.y = SatInt(y);
             y += line.height;
-            e.text_width =
-                std::max(e.text_width, line.pieces.empty() ? 0 : line.pieces.back().x + line.pieces.back().width);
-            e.lines.push_back(std::move(line));
+            out.push_back(std::move(line));
             first = false;
         } while (pos < pe);
         y += TwipsToPixels(p.space_after);
@@ -234,21 +238,145 @@ TRect RichFormatRect(HWND h) {
     return {c.left + 1, c.top + 1, std::max(c.left + 1, c.right - 1), std::max(c.top + 1, c.bottom - 1)};
 }
 
+namespace {
+
+int LineRight(const RichLine& l) {
+    return l.pieces.empty() ? 0 : SatInt(int64_t(l.pieces.back().x) + l.pieces.back().width);
+}
+
+// The widest of lines [from, to), and how many are that wide.
+std::pair<int, int> WidestOf(const std::vector<RichLine>& lines, size_t from, size_t to) {
+    int widest = 0, count = 0;
+    for (size_t i = from; i < to; ++i) {
+        const int w = LineRight(lines[i]);
+        if (w > widest) widest = w, count = 0;
+        count += w == widest;
+    }
+    return {widest, count};
+}
+
+int CountAt(const std::vector<RichLine>& lines, size_t from, size_t to, int width) {
+    int n = 0;
+    for (size_t i = from; i < to; ++i) n += LineRight(lines[i]) == width;
+    return n;
+}
+
+// The index of the first line of paragraph `para` or a later one.
+size_t FirstLineOf(const std::vector<RichLine>& lines, int para) {
+    return size_t(
+        std::lower_bound(lines.begin(), lines.end(), para, [](const RichLine& l, int p) { return l.para < p; }) -
+        lines.begin());
+}
+
+void LayOutAll(RichState& e, Builder& b) {
+    e.lines.clear();
+    int64_t y = 0;
+    int number = 0;
+    for (int para = 0; para < int(e.doc.paras.size()); ++para) b.Paragraph(para, y, number);
+    e.paragraphs_laid_out += e.doc.paras.size();
+    e.text_height = SatInt(y);
+    std::tie(e.text_width, e.widest_lines) = WidestOf(e.lines, 0, e.lines.size());
+}
+
+// Lays out again the paragraphs a change touched, and the numbered ones after
+// them whose numbers it moved; the lines after those keep their pieces and
+// only move by the characters, paragraphs and pixels the change added.
+void LayOutDue(RichState& e, Builder& b) {
+    const Document& d = e.doc;
+    std::vector<RichLine>& lines = e.lines;
+    const int first = e.due_first;
+    int last = e.due_last;  // paragraphs of `lines`
+    const size_t from = FirstLineOf(lines, first);
+    size_t to = FirstLineOf(lines, last + 1);
+    // Where the paragraph before ends, and its place in a numbered list.
+    int64_t y = 0;
+    int number = 0;
+    if (from > 0) {
+        const RichLine& before = lines[from - 1];
+        y = int64_t(before.y) + before.height + TwipsToPixels(d.paras[size_t(before.para)].space_after);
+        number = before.number + 1;  // 0 when not numbered
+    }
+    std::vector<RichLine> fresh;
+    Builder again{d, fresh, b.width, b.wrap};
+    int para = first;
+    for (; para <= last + e.due_paras; ++para) again.Paragraph(para, y, number);
+    // Numbered paragraphs after the change whose number it moved.
+    while (to < lines.size() && lines[to].number >= 0 && lines[to].number != number) {
+        again.Paragraph(para++, y, number);
+        to = FirstLineOf(lines, ++last + 1);
+    }
+    // Where the next paragraph began before, and how far it moves.
+    const int64_t was = to < lines.size()
+        ? int64_t(lines[to].y) - TwipsToPixels(d.paras[size_t(lines[to].para + e.due_paras)].space_before)
+        : e.text_height;
+    e.paragraphs_laid_out += uint64_t(para - first);
+    const int64_t dy = y - was;
+    if (e.due_paras != 0 || dy != 0 || e.due_runs != 0)
+        for (size_t i = to; i < lines.size(); ++i) {
+            RichLine& l = lines[i];
+            l.para += e.due_paras;
+            l.y = SatInt(l.y + dy);
+            if (e.due_runs != 0)
+                for (Piece& pc : l.pieces) pc.run += e.due_runs;
+        }
+    // The widest line: counted again only when every line that wide went.
+    e.widest_lines -= CountAt(lines, from, to, e.text_width);
+    const auto [came, came_count] = WidestOf(fresh, 0, fresh.size());
+    if (came > e.text_width)
+        e.text_width = came, e.widest_lines = came_count;
+    else if (came == e.text_width)
+        e.widest_lines += came_count;
+    if (fresh.size() == to - from) {
+        std::move(fresh.begin(), fresh.end(), lines.begin() + std::ptrdiff_t(from));
+    } else {
+        lines.erase(lines.begin() + std::ptrdiff_t(from), lines.begin() + std::ptrdiff_t(to));
+        lines.insert(lines.begin() + std::ptrdiff_t(from), std::make_move_iterator(fresh.begin()),
+                     std::make_move_iterator(fresh.end()));
+    }
+    e.text_height = SatInt(e.text_height + dy);
+    if (e.widest_lines <= 0) std::tie(e.text_width, e.widest_lines) = WidestOf(lines, 0, lines.size());
+}
+
+}  // namespace
+
+void RichLayoutDueAll(RichState& e) {
+    e.due_all = true;
+    e.laid_out = false;
+}
+
+void RichLayoutDue(RichState& e, int first, int last, int paras, int chars, int runs) {
+    if (e.laid_out) {
+        e.due_all = false;
+        e.due_first = first, e.due_last = last, e.due_paras = paras, e.due_chars = chars, e.due_runs = runs;
+    } else if (!e.due_all) {
+        // Both changes together: from the first paragraph either touched to the
+        // last, counted in the paragraphs that were laid out.
+        const int now_last = e.due_last + e.due_paras;
+        e.due_last += std::max(0, last - now_last);
+        e.due_first = std::min(e.due_first, first);
+        e.due_paras += paras;
+        e.due_chars += chars;
+        e.due_runs += runs;
+    }
+    e.laid_out = false;
+}
+
 void LayOutRich(HWND h, RichState& e) {
     const uint32_t style = GetWindowStyle(h);
-    Builder b{h, e, e.doc, RichFormatRect(h).Width(), (style & ES_MULTILINE) && !(style & ES_AUTOHSCROLL)};
-    e.lines.clear();
-    e.text_width = 0;
-    int y = 0, number = 0;
-    for (int para = 0; para < int(e.doc.paras.size()); ++para) b.Paragraph(para, y, number);
-    e.text_height = y;
+    Builder b{e.doc, e.lines, RichFormatRect(h).Width(), (style & ES_MULTILINE) && !(style & ES_AUTOHSCROLL)};
+    if (e.due_all || e.lines.empty() || b.width != e.laid_width || b.wrap != e.laid_wrap)
+        LayOutAll(e, b);
+    else if (!e.laid_out)
+        LayOutDue(e, b);
+    e.due_all = false;
+    e.laid_width = b.width, e.laid_wrap = b.wrap;
     e.laid_out = true;
     e.first_line = std::clamp(e.first_line, 0, std::max(0, int(e.lines.size()) - 1));
 }
 
 int RichLineOf(const RichState& e, int pos) {
-    auto it =
-        std::upper_bound(e.lines.begin(), e.lines.end(), pos, [](int p, const RichLine& l) { return p < l.start; });
+    auto it = std::upper_bound(e.lines.begin(), e.lines.end(), pos,
+                               [&d = e.doc](int p, const RichLine& l) { return p < LineStart(d, l); });
     int line = std::max(0, int(it - e.lines.begin()) - 1);
     // A position at a wrapped line's end belongs to the next line.
     return line;
@@ -268,11 +396,11 @@ int TopOf(const RichState& e) { return e.lines.empty() ? 0 : e.lines[size_t(e.fi
 
 int XInPiece(const Document& d, const Piece& pc, int pos) {
     if (pos <= pc.start) return pc.x;
-    if (pos >= pc.start + pc.length) return pc.x + pc.width;
+    if (pos >= pc.start + pc.length) return SatInt(int64_t(pc.x) + pc.width);
     if (pc.kind != Piece::Text) return pc.x;
-    return pc.x +
-        TextWidth(d.runs[size_t(pc.run)].format,
-                  std::string_view(d.text).substr(size_t(pc.start), size_t(pos - pc.start)));
+    return SatInt(int64_t(pc.x) +
+                  TextWidth(d.runs[size_t(pc.run)].format,
+                            std::string_view(d.text).substr(size_t(pc.start), size_t(pos - pc.start))));
 }
 
 }  // namespace
@@ -284,36 +412,40 @@ TPoint RichPosFromChar(HWND h, RichState& e, int pos) {
     const RichLine& l = e.lines[size_t(RichLineOf(e, pos))];
     int x = l.pieces.empty() ? 0 : l.pieces.front().x;
     if (l.pieces.empty() && l.first && !l.bullet.empty()) x = l.bullet_x;
-    for (const Piece& pc : l.pieces)
-        if (pos >= pc.start) x = XInPiece(e.doc, pc, pos);
-    return {f.left + x - e.scroll_x, f.top + l.y - TopOf(e)};
+    for (const Piece& raw : l.pieces)
+        if (const Piece pc = InText(e.doc, l, raw); pos >= pc.start) x = XInPiece(e.doc, pc, pos);
+    return {SatInt(int64_t(f.left) + x - e.scroll_x), SatInt(int64_t(f.top) + l.y - TopOf(e))};
 }
 
 int RichCharFromPos(HWND h, RichState& e, TPoint p) {
     if (!e.laid_out) LayOutRich(h, e);
     if (e.lines.empty()) return 0;
     const TRect f = RichFormatRect(h);
-    const int y = p.y - f.top + TopOf(e), x = p.x - f.left + e.scroll_x;
-    size_t li = 0;
-    while (li + 1 < e.lines.size() && e.lines[li + 1].y <= y) ++li;
+    const int64_t y = int64_t(p.y) - f.top + TopOf(e), x = int64_t(p.x) - f.left + e.scroll_x;
+    // The last line starting at or above y.
+    const auto below =
+        std::upper_bound(e.lines.begin() + 1, e.lines.end(), y, [](int64_t at, const RichLine& l) { return at < l.y; });
+    const size_t li = size_t(below - e.lines.begin()) - 1;
     const RichLine& l = e.lines[li];
-    int pos = l.start;
-    for (const Piece& pc : l.pieces) {
+    const int line_start = LineStart(e.doc, l);
+    int pos = line_start;
+    for (const Piece& raw : l.pieces) {
+        const Piece pc = InText(e.doc, l, raw);
         if (x < pc.x) break;
-        if (x >= pc.x + pc.width) {
+        if (x >= int64_t(pc.x) + pc.width) {
             pos = pc.start + pc.length;
             continue;
         }
         if (pc.kind != Piece::Text) return x - pc.x < pc.width / 2 ? pc.start : pc.start + 1;
         for (int i = pc.start; i <= pc.start + pc.length; ++i) {
             const int a = XInPiece(e.doc, pc, i), b = XInPiece(e.doc, pc, i + 1);
-            if (x < (a + b) / 2 || i == pc.start + pc.length) return i;
+            if (x < (int64_t(a) + b) / 2 || i == pc.start + pc.length) return i;
         }
     }
     // Past a wrapped line's text: before its trailing blank, not on the next line.
-    const int end = l.start + l.length;
+    const int end = line_start + l.length;
     const bool wrapped = li + 1 < e.lines.size() && e.lines[li + 1].para == l.para;
-    return std::min(pos, wrapped && end > l.start ? end - 1 : end);
+    return std::min(pos, wrapped && end > line_start ? end - 1 : end);
 }
 
 void PaintRich(HWND h, RichState& e) {
@@ -332,9 +464,10 @@ void PaintRich(HWND h, RichState& e) {
     const Document& d = e.doc;
     for (size_t li = size_t(e.first_line); li < e.lines.size(); ++li) {
         const RichLine& l = e.lines[li];
-        const int ly = f.top + l.y - top;
-        if (ly >= f.bottom) break;
-        if (ly + l.height <= ps.rcPaint.top || ly >= ps.rcPaint.bottom) continue;
+        const int64_t line_y = int64_t(f.top) + l.y - top;
+        if (line_y >= f.bottom) break;
+        if (line_y + l.height <= ps.rcPaint.top || line_y >= ps.rcPaint.bottom) continue;
+        const int ly = int(line_y);
         const int ox = f.left - e.scroll_x;
         const TRect clip{f.left, std::max(f.top, ly), f.right, std::min(f.bottom, ly + l.height)};
         auto color_of = [&](const CharFormat& cf) {
@@ -342,15 +475,16 @@ void PaintRich(HWND h, RichState& e) {
             return (cf.effects & CFE_AUTOCOLOR) ? GetSysColor(COLOR_WINDOWTEXT) : cf.color;
         };
         if (!l.bullet.empty()) {
-            const CharFormat& cf = d.runs[size_t(RunAt(d, l.start))].format;
+            const CharFormat& cf = d.runs[size_t(RunAt(d, LineStart(d, l)))].format;
             dc->S().font = FontOf(cf);
             SetTextColor(*dc, color_of(cf));
             ExtTextOut(*dc, ox + l.bullet_x, ly + l.ascent - FontMetrics(dc->S().font).ascent, &clip, nullptr,
                        l.bullet);
         }
-        for (const Piece& pc : l.pieces) {
-            const int px = ox + pc.x;
-            if (px >= f.right || px + pc.width <= f.left) continue;
+        for (const Piece& raw : l.pieces) {
+            const Piece pc = InText(d, l, raw);
+            const int px = SatInt(int64_t(ox) + pc.x);
+            if (px >= f.right || int64_t(px) + pc.width <= f.left) continue;
             const bool sel_any = show_sel && s0 < pc.start + pc.length && s1 > pc.start && s0 != s1;
             if (pc.kind == Piece::Object) {
                 const RichObject& o = d.objects[size_t(ObjectIndexAt(d, pc.start))];
@@ -374,8 +508,8 @@ void PaintRich(HWND h, RichState& e) {
             ExtTextOut(*dc, px, ty, &clip, nullptr, t);
             if (sel_any) {
                 // The selected part again, in the highlight's colours.
-                const int a = ox + XInPiece(d, pc, std::max(s0, pc.start));
-                const int b = ox + XInPiece(d, pc, std::min(s1, pc.start + pc.length));
+                const int a = SatInt(int64_t(ox) + XInPiece(d, pc, std::max(s0, pc.start)));
+                const int b = SatInt(int64_t(ox) + XInPiece(d, pc, std::min(s1, pc.start + pc.length)));
                 const TRect hr = Intersect({a, ly, b, ly + l.height}, clip);
                 FillRect(*dc, hr, Brush::Solid(GetSysColor(COLOR_HIGHLIGHT)));
                 SetTextColor(*dc, GetSysColor(COLOR_HIGHLIGHTTEXT));

@@ -28,7 +28,7 @@ Presentation PresentationOf(const RichObject& o) {
 
 void Relayout(HWND h) {
     if (RichState* e = Rich(h)) {
-        e->laid_out = false;
+        RichLayoutDueAll(*e);
         e->bars_due = true;
         InvalidateRect(h, nullptr, true);
     }
@@ -124,6 +124,7 @@ public:
             cp = SelStart(*e);
             std::vector<RichObject> gone;
             ReplaceRange(e->doc, SelStart(*e), SelEnd(*e), "", e->doc.insertion, &gone);
+            RichLayoutDueAll(*e);
             ObjectsRemoved(h_, *e, gone);
         }
         cp = std::clamp(cp, 0, int(e->doc.text.size()));

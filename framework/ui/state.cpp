@@ -1,7 +1,9 @@
 // The window system's one state owner: start, shutdown and reset.
 #include "framework/ui/detail/state.hpp"
 
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
 
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/library_state.hpp"
@@ -22,11 +24,22 @@ namespace detail {
 
 namespace {
 
-// The holder itself is never destroyed: units' static objects may start the
+// The state and its start. Any thread may be the first to use the window
+// system (a worker posting while the user-interface thread installs its
+// display), so the start runs under a lock and the state is published only
+// once it is whole; the lock is recursive because the start registers the
+// standard classes through Ui() itself. Readers of a started state take no
+// lock. The holder is never destroyed: units' static objects may start the
 // state before this file's statics exist and reach it after UiShutdown ran
 // at exit, and a destroyed holder would leave them a dangling state.
-std::unique_ptr<UiState>& Holder() {
-    static auto* holder = new std::unique_ptr<UiState>();
+struct StateHolder {
+    std::recursive_mutex mu;
+    std::unique_ptr<UiState> state;          // under `mu`
+    std::atomic<UiState*> started{nullptr};  // `state` once whole
+};
+
+StateHolder& Holder() {
+    static auto* holder = new StateHolder();
     return *holder;
 }
 
@@ -55,9 +68,11 @@ UiState::UiState() : library(std::make_unique<LibraryState>()) {}
 UiState::~UiState() = default;
 
 UiState& Ui() {
-    std::unique_ptr<UiState>& ui = Holder();
-    if (!ui) UiStart();
-    return *ui;
+    if (UiState* s = Holder().started.load(std::memory_order_acquire)) return *s;
+    StateHolder& h = Holder();
+    std::lock_guard lock(h.mu);
+    if (!h.state) UiStart();
+    return *h.state;  // whole, or being started by this very thread
 }
 
 }  // namespace detail
@@ -65,21 +80,26 @@ UiState& Ui() {
 using namespace detail;
 
 void UiStart() {
-    std::unique_ptr<UiState>& ui = Holder();
-    if (ui) return;
+    StateHolder& h = Holder();
+    std::lock_guard lock(h.mu);
+    if (h.state) return;
     static const bool registered = (std::atexit(ShutdownAtExit), true);
     (void)registered;
-    ui = std::make_unique<UiState>();
+    h.state = std::make_unique<UiState>();
     RegisterStandardClasses();
+    h.started.store(h.state.get(), std::memory_order_release);
 }
 
 void UiShutdown() {
-    std::unique_ptr<UiState>& ui = Holder();
-    if (!ui) return;
-    ui->library->application.ResetHints();  // its window goes while the desktop is there
-    LeaveDisplay(*ui);
-    AbandonCalls(*ui->queue, true);
-    ui.reset();
+    StateHolder& h = Holder();
+    std::lock_guard lock(h.mu);
+    if (!h.state) return;
+    UiState& ui = *h.state;
+    ui.library->application.ResetHints();  // its window goes while the desktop is there
+    LeaveDisplay(ui);
+    AbandonCalls(*ui.queue, true);
+    h.started.store(nullptr, std::memory_order_release);
+    h.state.reset();
 }
 
 void UiReset() {
@@ -93,6 +113,7 @@ void UiReset() {
         s.queue->quit = false;
         s.queue->quit_code = 0;
         s.queue->display = nullptr;
+        s.queue->ui_thread = std::this_thread::get_id();
     }
     s.clock = &s.steady;
     s.stall_ms = 5000;

@@ -28,7 +28,10 @@ PangoFontDescription* Describe(const LogFont& lf, double pixels) {
 
 FontFace::FontFace(const LogFont& font) : lf(font) {
     detail::TextState& p = detail::Text();
-    const int h = lf.height == 0 ? -11 : lf.height;
+    // Heights beyond what a screen could show are held to it, so that sizes
+    // and a glyph's extents stay inside Pango's ranges.
+    constexpr int kMostPixels = 1 << 14;
+    const int h = lf.height == 0 ? -11 : std::clamp(lf.height, -kMostPixels, kMostPixels);
     double pixels = std::abs(h);
     desc_ = Describe(lf, pixels);
     auto measure = [&] {
@@ -181,11 +184,16 @@ std::vector<Line> BreakLines(const DC& dc, std::string_view text, int width, uns
             continue;
         }
         if (c == '\t' && (flags & DT_EXPANDTABS)) {
-            // Pad with blanks up to the next tab stop.
+            // Pad with blanks up to the next tab stop: as many as a blank's
+            // width says at once, then one by one (a text as wide as can be
+            // counted takes one).
             std::string& s = raw.back().text;
-            const int w = f.Shape(s).width;
-            const int stop = (w / tab + 1) * tab;
-            while (f.Shape(s).width < stop) s += ' ';
+            const int64_t w = f.Shape(s).width;
+            const int64_t stop = (w / tab + 1) * tab;
+            const int64_t blank = std::max(1, f.Shape(" ").width);
+            s.append(size_t(std::max<int64_t>(0, (stop - w) / blank - 1)), ' ');
+            for (int64_t now = f.Shape(s).width; now < stop && now < INT32_MAX; now = f.Shape(s).width) s += ' ';
+            if (w == INT32_MAX) s += ' ';
             continue;
         }
         if (c == '\t' || (single && (c == '\r' || c == '\n'))) c = ' ';

@@ -174,22 +174,72 @@ const detail::ShapedText& FontFace::Shape(std::string_view ansi) {
     return ts.KeepText(this, ansi, Layout(ansi));
 }
 
-detail::ShapedText FontFace::Layout(std::string_view ansi) {
-    detail::ShapedText out;
-    if (ansi.empty()) return out;
+namespace {
+
+// Pango places glyphs in 1/1024 pixel in an int, which a line of some
+// 300,000 characters passes. A long text is therefore laid out in pieces of
+// at most this many bytes (fewer for large fonts: a character is taken to be
+// at most 8 cell heights wide, tabs included), each far inside Pango's
+// range, and the pieces are put end to end in 64 bits. Shorter texts are one
+// piece, laid out as a whole.
+size_t PieceBytes(int cell_height) {
+    constexpr int64_t kRoom = int64_t(1) << 20;  // pixels a piece may span
+    return size_t(std::clamp<int64_t>(kRoom / (8 * std::max(cell_height, 1)), 4, 8192));
+}
+
+int64_t FloorPixels(int64_t units) { return units >> 10; }
+int64_t CeilPixels(int64_t units) { return (units + 1023) >> 10; }
+int64_t RoundPixels(int64_t units) { return (units + 512) >> 10; }
+
+// Where a piece starting at `from` ends, at most `limit` bytes on and never
+// past `end`: after a blank if one lies in the second half, else before a
+// plain ASCII character, else at a character boundary.
+size_t PieceEnd(std::string_view t, size_t from, size_t end, size_t limit) {
+    if (end - from <= limit) return end;
+    const size_t cut = from + limit, half = from + limit / 2;
+    for (size_t i = cut; i > half; --i)
+        if (t[i - 1] == ' ') return i;
+    for (size_t i = cut; i > half; --i)
+        if (uint8_t(t[i]) < 0x80) return i;
+    size_t i = cut;
+    while (i > from + 1 && (uint8_t(t[i]) & 0xC0) == 0x80) --i;
+    return i;
+}
+
+}  // namespace
+
+// One piece laid out by Pango, its left edge `x0` (1/1024 pixel) along its
+// line, whose top is `y0` pixels down; its glyphs go to `out`. The logical
+// extents of the piece come back in 1/1024 pixel.
+PangoRectangle FontFace::LayOutPiece(std::string_view utf8, int64_t x0, int64_t y0, detail::ShapedText& out) {
     detail::TextState& ts = detail::Text();
-    ++ts.layouts;
     if (!layout_) {
         layout_ = pango_layout_new(ts.context);
         pango_layout_set_font_description(layout_, desc_);
     }
-    const std::string utf8 = platform::AnsiToUtf8(ansi);
+    // Tab stops are counted from a layout's left edge: a later piece of a line
+    // has them moved to where the whole line has them.
+    if (x0 != 0 && utf8.find('\t') != std::string_view::npos) {
+        if (tab_width_ == 0) {
+            pango_layout_set_tabs(layout_, nullptr);
+            pango_layout_set_text(layout_, " ", 1);
+            PangoRectangle space;
+            pango_layout_get_extents(layout_, nullptr, &space);
+            tab_width_ = std::max(1, space.width) * 8;
+        }
+        const int first = int(tab_width_ - x0 % tab_width_);
+        PangoTabArray* tabs =
+            pango_tab_array_new_with_positions(2, FALSE, PANGO_TAB_LEFT, first, PANGO_TAB_LEFT, first + tab_width_);
+        pango_layout_set_tabs(layout_, tabs);
+        pango_tab_array_free(tabs);
+    } else {
+        pango_layout_set_tabs(layout_, nullptr);
+    }
     pango_layout_set_text(layout_, utf8.data(), int(utf8.size()));
     PangoRectangle logical;
-    pango_layout_get_pixel_extents(layout_, nullptr, &logical);
-    out.width = logical.width;
+    pango_layout_get_extents(layout_, nullptr, &logical);
     // The text's top is the cell top; the first baseline lies `ascent` below it.
-    const int shift = tm.ascent - PANGO_PIXELS(pango_layout_get_baseline(layout_));
+    const int64_t shift = y0 + tm.ascent - PANGO_PIXELS(pango_layout_get_baseline(layout_));
     PangoLayoutIter* iter = pango_layout_get_iter(layout_);
     do {
         PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
@@ -197,22 +247,62 @@ detail::ShapedText FontFace::Layout(std::string_view ansi) {
         PangoRectangle extents;
         pango_layout_iter_get_run_extents(iter, nullptr, &extents);
         const int baseline = pango_layout_iter_get_baseline(iter);
-        int x = extents.x;
+        int64_t x = x0 + extents.x;
         for (int i = 0; i < run->glyphs->num_glyphs; ++i) {
             const PangoGlyphInfo& g = run->glyphs->glyphs[i];
             if (g.glyph != PANGO_GLYPH_EMPTY) {
                 detail::PlacedGlyph p;
                 p.key = ts.GlyphKey(run->item->analysis.font, g.glyph);
-                p.x = PANGO_PIXELS(x + g.geometry.x_offset);
-                p.y = shift + PANGO_PIXELS(baseline + g.geometry.y_offset);
+                p.x = SatInt(RoundPixels(x + g.geometry.x_offset));
+                p.y = SatInt(shift + PANGO_PIXELS(baseline + g.geometry.y_offset));
                 const detail::GlyphMask& m = ts.Glyph(p.key);
-                if (m.w > 0) out.ink = Union(out.ink, Bounds(p.x + m.x, p.y + m.y, m.w, m.h));
+                if (m.w > 0)
+                    out.ink = Union(out.ink, Bounds(SatInt(int64_t(p.x) + m.x), SatInt(int64_t(p.y) + m.y), m.w, m.h));
                 out.glyphs.push_back(p);
             }
             x += g.geometry.width;
         }
     } while (pango_layout_iter_next_run(iter));
     pango_layout_iter_free(iter);
+    return logical;
+}
+
+detail::ShapedText FontFace::Layout(std::string_view ansi) {
+    detail::ShapedText out;
+    if (ansi.empty()) return out;
+    ++detail::Text().layouts;
+    const std::string utf8 = platform::AnsiToUtf8(ansi);
+    const std::string_view t(utf8);
+    const size_t limit = PieceBytes(tm.height);
+    if (t.size() <= limit) {
+        const PangoRectangle logical = LayOutPiece(t, 0, 0, out);
+        out.width = int(CeilPixels(int64_t(logical.x) + logical.width) - FloorPixels(logical.x));
+        out.glyphs.shrink_to_fit();
+        return out;
+    }
+    // Line by line (Pango's own breaks: CR LF, CR, LF), each line piece by
+    // piece, the lines stacked as Pango stacks them.
+    int64_t widest = 0, y = 0;
+    for (size_t line = 0; line <= t.size();) {
+        size_t end = t.find_first_of("\r\n", line);
+        if (end == std::string_view::npos) end = t.size();
+        int64_t x = 0, left = 0, height = 0;
+        for (size_t from = line; from < end || from == line;) {
+            const size_t to = PieceEnd(t, from, end, limit);
+            const PangoRectangle logical = LayOutPiece(t.substr(from, to - from), x, FloorPixels(y), out);
+            if (from == line) left = logical.x;
+            x += logical.x + logical.width;
+            height = std::max<int64_t>(height, logical.height);
+            if (to == end) break;
+            from = to;
+        }
+        widest = std::max(widest, CeilPixels(x) - FloorPixels(left));
+        y += height;
+        if (end == t.size()) break;
+        line = end + (t.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        if (line == t.size()) break;  // a closing break starts no line of its own here
+    }
+    out.width = SatInt(widest);
     out.glyphs.shrink_to_fit();
     return out;
 }

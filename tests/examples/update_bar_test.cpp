@@ -100,6 +100,33 @@ TEST_F(UpdateBarTest, TheCheckSaysWhatItFound) {
     }
 }
 
+// A server that sends more than a version file: the check stops reading it
+// and says so, and a first line too long for a version is shown cut short;
+// the strip's text stays a line's worth however much came.
+TEST_F(UpdateBarTest, AHugeOrLongReplyIsReadAndShownBounded) {
+    const std::string huge_line(2 << 20, '9');
+    const std::string long_line = "4." + std::string(5000, '1');
+    testing_support::TestHttpServer server([&](const HttpRecorded& r) {
+        if (r.target == "/huge.txt") return HttpReply(200, huge_line);
+        if (r.target == "/huge-after.txt") return HttpReply(200, "4.1\r\n" + huge_line);
+        return HttpReply(200, long_line + "\r\n");
+    });
+    Poll();
+    const std::string too_large = "The version file is too large (more than 65536 bytes).";
+    struct Case {
+        std::string path, status;
+    } cases[] = {
+        {"/huge.txt", too_large},
+        {"/huge-after.txt", too_large},
+        {"/long.txt", "The version file holds no version (\"4." + std::string(62, '1') + "...\")."},
+    };
+    for (const Case& c : cases) {
+        url = server.Url(c.path);
+        EXPECT_EQ(Check(), c.status) << c.path;
+        EXPECT_LE(bar->StatusLabel()->Width(), bar->Width()) << c.path;
+    }
+}
+
 TEST_F(UpdateBarTest, TheCheckShowsItsProgress) {
     testing_support::TestHttpServer server([](const HttpRecorded&) { return HttpReply(200, "4.1\r\n").HoldAfter(2); });
     Poll();

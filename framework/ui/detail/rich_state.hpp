@@ -58,21 +58,27 @@ struct RichObject {
 };
 
 // A piece of a laid-out line: characters of one run, a tab, or an object.
+// Lines and pieces count their characters from their paragraph's start, so
+// that a change moves nothing of the lines after it but their paragraph
+// numbers and places down the text.
 struct Piece {
-    int start = 0, length = 0;
-    int x = 0, width = 0;  // x from the format rectangle's left
+    int start = 0, length = 0;  // from the paragraph's start
+    int x = 0, width = 0;       // x from the format rectangle's left
     int run = 0;
     enum Kind { Text, Tab, Object } kind = Text;
+    friend bool operator==(const Piece&, const Piece&) = default;
 };
 
 struct RichLine {
-    int start = 0, length = 0;  // characters, without the paragraph break
+    int start = 0, length = 0;  // characters from the paragraph's start, without the paragraph break
     int para = 0;
     int y = 0, height = 0, ascent = 0;  // y from the top of the text
     bool first = false;                 // the paragraph's first line
     std::string bullet;                 // the numbering drawn before a first line
     int bullet_x = 0;
+    int number = -1;  // the paragraph's place in its numbered list (-1: not numbered)
     std::vector<Piece> pieces;
+    friend bool operator==(const RichLine&, const RichLine&) = default;
 };
 
 struct Document {
@@ -94,8 +100,19 @@ struct RichState {
     int first_line = 0, scroll_x = 0;
     std::vector<RichLine> lines;
     int text_height = 0, text_width = 0;
+    int widest_lines = 0;  // how many lines are text_width wide
     bool laid_out = false, modified = false, selecting = false;
-    bool bars_due = false;  // the scroll bars follow at the next paint
+    // What the next layout does again: everything, or the paragraphs
+    // [due_first, due_last] of the lines laid out, which the document now
+    // holds as [due_first, due_last + due_paras] with due_chars characters
+    // and due_runs runs more; the lines after them only move. The width and
+    // wrapping they were laid out for.
+    bool due_all = true;
+    int due_first = 0, due_last = 0, due_paras = 0, due_chars = 0, due_runs = 0;
+    int laid_width = -1;
+    bool laid_wrap = false;
+    uint64_t paragraphs_laid_out = 0;  // counts the work of layouts
+    bool bars_due = false;             // the scroll bars follow at the next paint
     size_t limit = 0x7FFFFFFE;
     int selected_object = -1;  // an object selected by a click
     uint32_t event_mask = 0;
@@ -117,6 +134,12 @@ inline int SelEnd(const RichState& e) { return std::max(e.anchor, e.caret); }
 int RunAt(const Document& d, int pos);  // the run holding character `pos`
 int ParaOf(const Document& d, int pos);
 int ParaStart(const Document& d, int para);
+// A line's first character, and a piece with its characters, in the text.
+inline int LineStart(const Document& d, const RichLine& l) { return d.para_starts[size_t(l.para)] + l.start; }
+inline Piece InText(const Document& d, const RichLine& l, Piece pc) {
+    pc.start += d.para_starts[size_t(l.para)];
+    return pc;
+}
 int ObjectIndexAt(const Document& d, int pos);  // -1 when no object stands there
 int ObjectCp(const Document& d, int index);
 // Replaces [from, to) by `text` in `format`; objects keep their places.
@@ -141,6 +164,12 @@ int TwipsToPixels(int twips);
 
 // rich_layout.cpp: lines, places and painting
 void LayOutRich(HWND h, RichState& e);
+// What a change leaves due: the whole layout, or the paragraphs
+// [first, last] as they were before it, which became [first, last + paras]
+// with `chars` characters and `runs` runs more. (Past a change's end every
+// character's run is `runs` places further on, whatever it split or joined.)
+void RichLayoutDueAll(RichState& e);
+void RichLayoutDue(RichState& e, int first, int last, int paras, int chars, int runs);
 TRect RichFormatRect(HWND h);
 int RichLineOf(const RichState& e, int pos);
 TPoint RichPosFromChar(HWND h, RichState& e, int pos);
@@ -150,8 +179,11 @@ void PaintRich(HWND h, RichState& e);
 // The size an object takes in the text, from its presentation.
 TSize ObjectSize(const RichObject& o);
 
-// rich_box.cpp: changes with their notifications, caret and scrolling
+// rich_changes.cpp: changes with their notifications, caret and scrolling.
+// RichChanged lays everything out again; a caller that said what is due
+// (RichLayoutDue) calls RichChangedAsDue.
 void RichChanged(HWND h, RichState& e);
+void RichChangedAsDue(HWND h, RichState& e);
 void RichSetSelection(HWND h, RichState& e, int anchor, int caret);
 // A change that is not `undoable` (text put in by the program) empties the undo.
 bool RichReplaceSelection(HWND h, RichState& e, std::string_view text, bool user, bool typing = false,

@@ -4,6 +4,7 @@
 // desktop. Nothing else in framework/ui keeps mutable state, so a reset cannot
 // miss a part and no part outlives the others at exit.
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -144,7 +145,9 @@ struct PostedQueue {
     std::deque<std::shared_ptr<SyncCall>> calls;
     bool closed = false;         // the window system has shut down: no call will run again
     Display* display = nullptr;  // the installed display, for waking it from any thread
-    std::thread::id ui_thread = std::this_thread::get_id();
+    // The thread that started the state, until the one installing a display
+    // or resetting claims it: the first use may come from a worker's post.
+    std::atomic<std::thread::id> ui_thread{std::this_thread::get_id()};
 };
 
 struct NoCase {

@@ -20,6 +20,7 @@ typedef struct _PangoContext PangoContext;
 typedef struct _PangoFont PangoFont;
 typedef struct _PangoFontDescription PangoFontDescription;
 typedef struct _PangoLayout PangoLayout;
+typedef struct _PangoRectangle PangoRectangle;
 
 namespace ui {
 
@@ -64,8 +65,10 @@ public:
 
 private:
     detail::ShapedText Layout(std::string_view ansi);
+    PangoRectangle LayOutPiece(std::string_view utf8, int64_t x0, int64_t y0, detail::ShapedText& out);
     PangoFontDescription* desc_ = nullptr;
     PangoLayout* layout_ = nullptr;  // made on first use, given each new text
+    int tab_width_ = 0;              // Pango's default tab stops, in 1/1024 pixel; measured on first use
 };
 
 namespace detail {

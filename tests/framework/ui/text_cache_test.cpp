@@ -127,5 +127,105 @@ TEST_F(TextCacheTest, CachedGlyphsDrawWhatPangoDraws) {
         }
 }
 
+// Where Pango puts the glyphs of a whole text laid out at once (pixels).
+std::vector<TPoint> PangoPlaces(const LogFont& lf, const std::string& ansi, int* width) {
+    PangoFontDescription* d = pango_font_description_new();
+    pango_font_description_set_family(d, lf.name.c_str());
+    pango_font_description_set_absolute_size(d, -lf.height * PANGO_SCALE);
+    PangoLayout* layout = pango_layout_new(detail::Text().context);
+    pango_layout_set_font_description(layout, d);
+    const std::string utf8 = platform::AnsiToUtf8(ansi);
+    pango_layout_set_text(layout, utf8.data(), int(utf8.size()));
+    PangoRectangle logical;
+    pango_layout_get_pixel_extents(layout, nullptr, &logical);
+    *width = logical.width;
+    const int first_baseline = pango_layout_get_baseline(layout);
+    std::vector<TPoint> out;
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
+        if (!run) continue;
+        PangoRectangle extents;
+        pango_layout_iter_get_run_extents(iter, nullptr, &extents);
+        const int baseline = pango_layout_iter_get_baseline(iter) - first_baseline;
+        int x = extents.x;
+        for (int i = 0; i < run->glyphs->num_glyphs; ++i) {
+            const PangoGlyphInfo& g = run->glyphs->glyphs[i];
+            if (g.glyph != PANGO_GLYPH_EMPTY)
+                out.push_back({PANGO_PIXELS(x + g.geometry.x_offset), PANGO_PIXELS(baseline + g.geometry.y_offset)});
+            x += g.geometry.width;
+        }
+    } while (pango_layout_iter_next_run(iter));
+    pango_layout_iter_free(iter);
+    g_object_unref(layout);
+    pango_font_description_free(d);
+    return out;
+}
+
+std::string Repeat(std::string_view piece, size_t n) {
+    std::string s;
+    s.reserve(n + piece.size());
+    while (s.size() < n) s += piece;
+    s.resize(n);
+    return s;
+}
+
+// A long text is laid out in pieces: it still measures and places its glyphs
+// as Pango does the whole line, and past Pango's range (some 2 million
+// pixels) and past what an int counts it keeps counting, then saturates.
+TEST_F(TextCacheTest, LongTextsMeasureAndPlaceTheirGlyphsAsOneLine) {
+    const LogFont small{"Tahoma", -11};
+    struct Case {
+        const char* name;
+        std::string text;
+    } as_pango[] = {
+        {"words", Repeat("Payee 12.50, ", 20000)},
+        {"no blanks", Repeat("Zahlungsempf\xE4nger", 20000)},
+        {"tabs", Repeat("Payee\t12.50\t", 20000)},
+        {"lines", Repeat("Payee 12.50\r\nAV To\n", 40000)},
+    };
+    for (const Case& c : as_pango) {
+        int width = 0;
+        const std::vector<TPoint> want = PangoPlaces(small, c.text, &width);
+        FontFace& face = *CreateFont(small);
+        const int ascent = face.tm.ascent;
+        const detail::ShapedText& got = face.Shape(c.text);
+        EXPECT_EQ(got.width, width) << c.name;
+        ASSERT_EQ(got.glyphs.size(), want.size()) << c.name;
+        int wrong = 0;
+        for (size_t i = 0; i < want.size(); ++i)
+            wrong += got.glyphs[i].x != want[i].x || got.glyphs[i].y != ascent + want[i].y;
+        EXPECT_EQ(wrong, 0) << c.name;
+    }
+    struct Far {
+        const char* name;
+        LogFont font;
+        size_t length;
+    } far[] = {
+        {"past Pango's range", small, 400000},
+        {"past an int", LogFont{"Tahoma", -16000}, 0},  // as many as pass INT_MAX pixels
+    };
+    for (const Far& c : far) {
+        FontFace& face = *CreateFont(c.font);
+        const int64_t one = face.Shape("x").width;
+        ASSERT_GT(one, 0);
+        const size_t n = c.length ? c.length : size_t(INT32_MAX / one + 8);
+        const detail::ShapedText& got = face.Shape(std::string(n, 'x'));
+        ASSERT_EQ(got.glyphs.size(), n) << c.name;
+        EXPECT_EQ(got.width, SatInt(int64_t(n) * one)) << c.name;
+        int wrong = 0;
+        for (size_t i = 0; i < n; ++i) wrong += got.glyphs[i].x != SatInt(int64_t(i) * one);
+        EXPECT_EQ(wrong, 0) << c.name;
+        EXPECT_LE(got.ink.left, got.ink.right) << c.name;
+        // Measured through a DC the same way.
+        testing_ui::Canvas32 canvas(64, 40);
+        canvas.dc.S().font = CreateFont(c.font);
+        EXPECT_EQ(GetTextExtent(canvas.dc, std::string(n, 'x')).cx, got.width) << c.name;
+        TRect r{0, 0, 10, 10};
+        DrawText(canvas.dc, std::string(n, 'x'), r, DT_CALCRECT | DT_SINGLELINE);
+        EXPECT_EQ(r.right, got.width) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace ui

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/state.hpp"
 #include "framework/ui/forms.hpp"
 #include "tests/support/ui_fixture.hpp"
@@ -205,6 +206,58 @@ TEST_F(ThreadTest, AResetDropsQueuedRoutinesAndAThreadMayFreeItself) {
     while (alive != 0) std::this_thread::yield();
     EXPECT_FALSE(ran);
     EXPECT_FALSE(terminated);
+}
+
+// The window system's first use from two threads at once: a worker's first
+// post and the user-interface thread's display. Whoever comes first, there is
+// one state, the post waits in its queue, the display is the one installed,
+// the standard classes are there, and the worker's routines run on the thread
+// with the display. (Run under ThreadSanitizer too.)
+TEST_F(ThreadTest, AColdStartRacedFromTwoThreadsStartsOneState) {
+    enum class Order { WorkerFirst, DisplayFirst, Together };
+    struct Case {
+        const char* name;
+        Order order;
+        int rounds;
+    } cases[] = {{"worker first", Order::WorkerFirst, 3},
+                 {"display first", Order::DisplayFirst, 3},
+                 {"together", Order::Together, 200}};
+    const auto ui_thread = std::this_thread::get_id();
+    for (const Case& c : cases) {
+        for (int round = 0; round < c.rounds; ++round) {
+            UiShutdown();
+            testing_ui::RecordingDisplay display;
+            std::atomic<bool> go{false}, posted{false}, installed{false}, done{false};
+            std::thread::id ran_on;
+            std::thread worker([&] {
+                while (!(c.order == Order::DisplayFirst ? installed.load() : go.load())) std::this_thread::yield();
+                PostThreadMessage(WM_APP, WPARAM(round));
+                posted = true;
+                while (!installed) std::this_thread::yield();
+                detail::CallOnUiThread(detail::Ui().queue, [&] { ran_on = std::this_thread::get_id(); });
+                done = true;
+            });
+            go = true;
+            if (c.order == Order::WorkerFirst)
+                while (!posted) std::this_thread::yield();
+            InstallDisplay(&display);
+            installed = true;
+            bool seen = false;
+            MSG m;
+            while (!done || PeekMessage(m, 0, 0, 0, PM_NOREMOVE)) {
+                while (PeekMessage(m, 0, 0, 0, PM_REMOVE))
+                    seen = seen || (m.message == WM_APP && m.wParam == WPARAM(round));
+                std::this_thread::yield();
+            }
+            worker.join();
+            EXPECT_TRUE(seen) << c.name << " " << round;
+            EXPECT_EQ(ran_on, ui_thread) << c.name << " " << round;
+            EXPECT_EQ(CurrentDisplay(), &display) << c.name << " " << round;
+            EXPECT_TRUE(IsWindowClassRegistered("EDIT")) << c.name << " " << round;
+            InstallDisplay(nullptr);
+            if (HasFailure()) return;
+        }
+    }
 }
 
 }  // namespace
