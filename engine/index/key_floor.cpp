@@ -2,6 +2,8 @@
 // one walk of the tag and kept as keys change.
 #include "engine/index/detail/key_floor.hpp"
 
+#include <algorithm>
+
 #include "engine/dbf/detail/navigation.hpp"
 #include "engine/index/detail/unit.hpp"
 
@@ -43,7 +45,23 @@ Status Learn(TWorkArea& a, IndexArea& ix, Tag& t) {
     f.above_count = 0;
     bool found = false;
     Status s = t.Seek(Bytes(f.low), found);
-    for (bool on = s.ok() && t.OnEntry(); on;) {
+    const bool on_entry = s.ok() && t.OnEntry();
+    if (on_entry) {
+        // No key below the floor: every record is above it, with no walk.
+        bool below = false;
+        s = t.Step(false, below);
+        if (s.ok() && !below) {
+            std::fill(f.above.begin(), f.above.end(), ~uint64_t{0});
+            f.above.front() &= ~uint64_t{1};  // no record 0
+            if (const int spare = 63 - (f.known & 63); spare > 0) f.above.back() &= ~uint64_t{0} >> spare;
+            f.above_count = f.known;
+            t.path_valid = false;
+            f.built = true;
+            return {};
+        }
+        if (s.ok()) s = t.Step(true, below);
+    }
+    for (bool on = s.ok() && on_entry; on;) {
         const int32_t r = t.Record();
         if (r >= 1 && r <= f.known && !Above(f, r)) SetAbove(f, r, true);
         if ((s = t.Step(true, on)).failed()) break;
