@@ -16,6 +16,7 @@ namespace {
 // gives it; empty when it has none.
 std::string DateTag(zurod::TTzDbf* history) {
     std::vector<std::string> lines;
+    lines.reserve(size_t(history->IndexList().Count()));
     for (int i = 0; i < history->IndexList().Count(); ++i) lines.push_back(history->IndexList().Get(i));
     for (const zurod::TagDescriptor& tag : zurod::ParseIndexList(lines))
         if (tag.condition.empty() && !tag.descending && platform::AnsiUpper(tag.key).starts_with("DTOS(DATE)"))

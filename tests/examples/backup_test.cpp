@@ -178,7 +178,7 @@ TEST_F(BackupTest, TheBackupHoldsTheTablesAsTheyAreStoredWhateverTheGridShows) {
         EXPECT_EQ(Names(target), originals);
         EXPECT_EQ(originals.size(), 4u) << "the two tables, the notes' memo file and the history's index";
         for (const std::string& name : originals)
-            EXPECT_TRUE(Bytes(target + "/" + name) == Bytes(dir_ / name)) << name << " byte for byte";
+            EXPECT_TRUE(Bytes(fs::path(target) / name) == Bytes(dir_ / name)) << name << " byte for byte";
     }
 }
 

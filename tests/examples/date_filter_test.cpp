@@ -127,6 +127,7 @@ TEST_F(MainWindowTest, EveryOrderShowsTheRecordsFromTheDateAsTheFilterAloneWould
             return a.rec_no < b.rec_no;
         });
         std::vector<int> numbers;
+        numbers.reserve(kept.size());
         for (const Row& r : kept) numbers.push_back(r.rec_no);
         return numbers;
     };
