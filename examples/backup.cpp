@@ -51,9 +51,9 @@ std::string Unwritable(const std::string& folder) {
 // index where it has them (spelt as they are on disk).
 std::vector<std::string> TableFiles(const std::string& table) {
     std::vector<std::string> files = {platform::ResolveExisting(table)};
-    const size_t dot = table.find_last_of('.');
-    const std::string stem =
-        table.substr(0, dot == std::string::npos || dot < table.find_last_of('/') ? table.size() : dot);
+    const size_t dot = table.find_last_of('.'), slash = table.find_last_of('/');
+    const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const std::string stem = table.substr(0, extension ? dot : table.size());
     for (const char* ext : {".DBT", ".FPT", ".MDX"}) {
         const std::string beside = platform::ResolveExisting(stem + ext);
         if (zurod::FileExists(beside)) files.push_back(beside);

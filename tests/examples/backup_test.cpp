@@ -127,7 +127,8 @@ TEST_F(BackupTest, AFailedCopyLeavesTheFolderAsItWas) {
 TEST_F(BackupTest, TheBackupHoldsTheTablesAsTheyAreStoredWhateverTheGridShows) {
     auto w = Open("");
     zurod::TTzDbf* history = w->History();
-    auto notes = demo::Table("Notes", dir_ / "notes.dbf", {"NOTE,C,40,0", "TEXT,M,10,0"});
+    // Named without its extension, as a program may name it.
+    auto notes = demo::Table("Notes", dir_ / "notes", {"NOTE,C,40,0", "TEXT,M,10,0"});
     for (const char* text : {"first", "second", "third"}) {
         notes->ClearRecord();
         notes->FieldPut("NOTE", text);
@@ -180,6 +181,28 @@ TEST_F(BackupTest, TheBackupHoldsTheTablesAsTheyAreStoredWhateverTheGridShows) {
         for (const std::string& name : originals)
             EXPECT_TRUE(Bytes(fs::path(target) / name) == Bytes(dir_ / name)) << name << " byte for byte";
     }
+}
+
+TEST_F(BackupTest, ATableNamedInTheCurrentFolderGoesWithItsMemoFile) {
+    auto w = Open("");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir_.path());
+    {
+        auto notes = demo::Table("Notes", "notes.dbf", {"NOTE,C,40,0", "TEXT,M,10,0"});
+        notes->ClearRecord();
+        notes->FieldPut("NOTE", "kept");
+        notes->AppendRec();
+        notes->Edit();
+        notes->FieldByName("TEXT")->SetAsString("a memo");
+        notes->Post();
+        const std::string target = dir_ / "target";
+        fs::create_directories(target);
+        const demo::BackupResult r = demo::BackUpTables({notes.get()}, target);
+        EXPECT_TRUE(r.ok) << r.message;
+        EXPECT_EQ(Names(target), (std::vector<std::string>{"notes.dbf", "notes.dbt"}));
+        EXPECT_TRUE(Bytes(target + "/notes.dbt") == Bytes(dir_ / "notes.dbt"));
+    }
+    fs::current_path(before);
 }
 
 TEST_F(BackupTest, AFolderThatCannotBeWritten) {
