@@ -1,5 +1,5 @@
-// "Back up to folder...": the tables copied through the engine into a folder
-// chosen with the folder picker.
+// "Back up to folder...": the tables' files copied through the engine into a
+// folder chosen with the folder picker.
 #include "examples/backup.hpp"
 
 #include <fcntl.h>
@@ -8,11 +8,15 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <span>
+#include <vector>
 
 #include "controls/browsefolder.hpp"
 #include "engine/dbf/errors.hpp"
+#include "engine/dbf/files.hpp"
 #include "framework/ui/controls.hpp"
 #include "platform/codepage.hpp"
+#include "platform/file.hpp"
 #include "platform/msgbox.hpp"
 #include "platform/paths.hpp"
 
@@ -23,6 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kCaption = "Back up to folder";
+constexpr size_t kCopyBlock = 1 << 20;
 
 std::string Host(const std::string& ansi) { return platform::AnsiToUtf8(ansi); }
 
@@ -42,14 +47,53 @@ std::string Unwritable(const std::string& folder) {
     return {};
 }
 
+// The files a table is stored in: the table, and its memo file and production
+// index where it has them (spelt as they are on disk).
+std::vector<std::string> TableFiles(const std::string& table) {
+    std::vector<std::string> files = {platform::ResolveExisting(table)};
+    const size_t dot = table.find_last_of('.'), slash = table.find_last_of('/');
+    const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const std::string stem = table.substr(0, extension ? dot : table.size());
+    for (const char* ext : {".DBT", ".FPT", ".MDX"}) {
+        const std::string beside = platform::ResolveExisting(stem + ext);
+        if (zurod::FileExists(beside)) files.push_back(beside);
+    }
+    return files;
+}
+
+// Copies a file of a table the program holds: its own share mode refuses a
+// second open through the engine's files, and nobody else can write it while
+// it is held. The copy is on disk before it is put in place.
+std::string CopyHeldFile(const std::string& source, const std::string& target) {
+    const int in = ::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return "Error reading " + source + ": " + platform::Utf8ToAnsi(std::strerror(errno)) + ".";
+    platform::File out;
+    int code =
+        out.Open(target, platform::Access::Write, platform::Share::Exclusive, platform::Disposition::CreateAlways);
+    std::string failure = code == 0 ? "" : "Error " + std::to_string(code) + " creating " + target + ".";
+    std::vector<char> block(kCopyBlock);
+    for (uint64_t offset = 0; failure.empty();) {
+        const ssize_t got = ::pread(in, block.data(), block.size(), off_t(offset));
+        if (got < 0) failure = "Error reading " + source + ": " + platform::Utf8ToAnsi(std::strerror(errno)) + ".";
+        if (got <= 0) break;
+        code = out.WriteAt(offset, std::span<const char>(block.data(), size_t(got)));
+        if (code != 0) failure = "Error " + std::to_string(code) + " writing " + target + ".";
+        offset += uint64_t(got);
+    }
+    ::close(in);
+    if (failure.empty() && (code = out.Sync()) != 0)
+        failure = "Error " + std::to_string(code) + " writing " + target + ".";
+    return failure;
+}
+
 }  // namespace
 
-BackupResult BackUpTables(const std::vector<zurod::TTzCDataSet*>& tables, const std::string& folder) {
+BackupResult BackUpTables(const std::vector<zurod::TTzFileDataSet*>& tables, const std::string& folder) {
     std::error_code ec;
     const std::string quoted = "\"" + folder + "\"";
     if (folder.empty() || !fs::is_directory(Host(folder), ec))
         return {false, "The folder " + quoted + " does not exist."};
-    for (zurod::TTzCDataSet* t : tables) {
+    for (zurod::TTzFileDataSet* t : tables) {
         const fs::path own = fs::absolute(Host(t->DbfFileName()), ec).parent_path();
         if (fs::equivalent(own, Host(folder), ec))
             return {false, "The tables are in " + quoted + " already. Choose another folder for the backup."};
@@ -57,7 +101,10 @@ BackupResult BackUpTables(const std::vector<zurod::TTzCDataSet*>& tables, const 
     if (const std::string why = Unwritable(folder); !why.empty())
         return {false, "The folder " + quoted + " cannot be written to:\r\n\r\n" + why + "."};
 
-    // Every copy beside its final name first; none is put in place unless all were made.
+    // The files as they are stored (record numbers and memo references stay
+    // what they were, whatever order or filter the program shows them in),
+    // every copy beside its final name first; none is put in place unless
+    // all were made.
     struct Made {
         std::string temporary, final_name;
     };
@@ -65,21 +112,28 @@ BackupResult BackUpTables(const std::vector<zurod::TTzCDataSet*>& tables, const 
     auto discard = [&](size_t from) {
         for (size_t i = from; i < made.size(); ++i) fs::remove(Host(made[i].temporary), ec);
     };
-    for (zurod::TTzCDataSet* t : tables) {
-        const std::string name = BaseName(t->DbfFileName());
-        const size_t dot = name.find_last_of('.');
-        // Spelt as the engine will make it (the extension in the case of the name).
-        Made m{platform::ResolveForCreate(folder + "/" + name.substr(0, dot) + ".TZB"), folder + "/" + name};
-        fs::remove(Host(m.temporary), ec);  // what an earlier failure may have left
-        made.push_back(m);
+    for (zurod::TTzFileDataSet* t : tables) {
         std::string failure;
         try {
-            t->CopyTo(m.temporary);
+            // The count and date still due go to the header first.
+            t->FlushDbf();
             if (zurod::LastErrorCode() != 0) failure = zurod::LastErrorText();
+            for (const std::string& file : TableFiles(t->DbfFileName())) {
+                if (!failure.empty()) break;
+                Made m{platform::ResolveForCreate(folder + "/" + BaseName(file) + ".TZB"),
+                       folder + "/" + BaseName(file)};
+                fs::remove(Host(m.temporary), ec);  // what an earlier failure may have left
+                made.push_back(m);
+                if (t->Exclusive()) {
+                    failure = CopyHeldFile(file, m.temporary);
+                } else {
+                    zurod::CopyFile(file, m.temporary);
+                    if (zurod::LastErrorCode() != 0) failure = zurod::LastErrorText();
+                }
+            }
         } catch (const std::exception& e) {
             failure = e.what();
         }
-        if (failure.empty() && !fs::exists(Host(m.temporary), ec)) failure = "The copy of " + name + " is missing.";
         if (!failure.empty()) {
             discard(0);
             return {false,
@@ -98,15 +152,17 @@ BackupResult BackUpTables(const std::vector<zurod::TTzCDataSet*>& tables, const 
     return {true, "The tables were backed up to " + quoted + "."};
 }
 
-bool BackUpToFolder(ui::TWinControl* owner, const std::vector<zurod::TTzCDataSet*>& tables, std::string& last_folder) {
+bool BackUpToFolder(ui::TWinControl* owner, const std::vector<zurod::TTzFileDataSet*>& tables,
+                    std::string& last_folder) {
     auto picker = ui::Make<controls::TBrowseFolder>(owner);
     picker->Title = "Choose the folder to back the tables up to.";
     picker->Flags = controls::bfFileSysDirsOnly | controls::bfStatusText;
     picker->ShowPathInStatusArea = true;
     picker->Directory = last_folder;
     if (!picker->Execute()) return false;
-    last_folder = picker->Directory;
     const BackupResult result = BackUpTables(tables, picker->Directory);
+    // A folder that could not take the backup is not offered again.
+    if (result.ok) last_folder = picker->Directory;
     platform::ShowMessageBox(result.message, kCaption,
                              platform::kMbOk | (result.ok ? platform::kMbIconInformation : platform::kMbIconStop));
     return result.ok;

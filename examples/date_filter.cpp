@@ -2,17 +2,69 @@
 
 #include <optional>
 
+#include "engine/dbf/areas.hpp"
+#include "engine/dbf/errors.hpp"
+#include "engine/index/index.hpp"
 #include "framework/ui/stdctrls.hpp"
+#include "platform/codepage.hpp"
 
 namespace demo {
 
-std::optional<std::string> HistoryDateFilter(const controls::TDateEdit* edit) {
+namespace {
+
+// The tag of the history's index whose key starts with the date as DTOS
+// gives it; empty when it has none.
+std::string DateTag(zurod::TTzDbf* history) {
+    std::vector<std::string> lines;
+    lines.reserve(size_t(history->IndexList().Count()));
+    for (int i = 0; i < history->IndexList().Count(); ++i) lines.push_back(history->IndexList().Get(i));
+    for (const zurod::TagDescriptor& tag : zurod::ParseIndexList(lines))
+        if (tag.condition.empty() && !tag.descending && platform::AnsiUpper(tag.key).starts_with("DTOS(DATE)"))
+            return tag.name;
+    return {};
+}
+
+// The floor under the date tag: every order walks only the records from the
+// date on, instead of reading the earlier ones to learn the filter hides them.
+void SetDateFloor(zurod::TTzDbf* history, const std::string& from) {
+    const std::string tag = DateTag(history);
+    if (tag.empty() || history->WorkArea() == 0) return;
+    const uint8_t previous = zurod::CurrentArea();
+    zurod::Select(history->WorkArea());
+    try {
+        if (from.empty())
+            zurod::ClearKeyFloor();
+        else
+            zurod::SetKeyFloor(tag, from);
+    } catch (const zurod::EZurodError&) {
+        // Without the floor the filter alone shows the same records.
+    }
+    zurod::SetLastErrorCode(0);
+    zurod::Select(previous);
+}
+
+}  // namespace
+
+std::optional<std::string> HistoryFromDate(const controls::TDateEdit* edit) {
     if (edit->IsBlank()) return std::string();
     // Half typed: the filter stays as it was.
     if (edit->EditText().find(edit->BlanksChar()) != std::string::npos) return std::nullopt;
     const controls::TDateTime date = edit->EditDate();
     if (date == controls::NullDate) return std::nullopt;
-    return "DTOS(DATE) >= \"" + db::FormatDate("yyyyMMdd", date) + "\"";
+    return db::FormatDate("yyyyMMdd", date);
+}
+
+std::optional<std::string> HistoryDateFilter(const controls::TDateEdit* edit) {
+    const std::optional<std::string> from = HistoryFromDate(edit);
+    if (!from || from->empty()) return from;
+    return "DTOS(DATE) >= \"" + *from + "\"";
+}
+
+void ShowHistoryFrom(zurod::TTzDbf* history, const std::string& from) {
+    // The floor first, so that the filter's own move to a record it shows walks with it.
+    SetDateFloor(history, from);
+    history->SetFilterTo(from.empty() ? "" : "DTOS(DATE) >= \"" + from + "\"");
+    history->GoTop();
 }
 
 controls::TDateEdit* AddHistoryDateFilter(TMainWindow* window, ui::TWinControl* row) {
@@ -32,10 +84,7 @@ controls::TDateEdit* AddHistoryDateFilter(TMainWindow* window, ui::TWinControl* 
     edit->SetYearDigits(controls::dyFour);
     label->FocusControl = edit;
     edit->OnChange = [window, edit](ui::TObject*) {
-        const std::optional<std::string> filter = HistoryDateFilter(edit);
-        if (!filter) return;
-        window->History()->SetFilterTo(*filter);
-        window->History()->GoTop();
+        if (const std::optional<std::string> from = HistoryFromDate(edit)) ShowHistoryFrom(window->History(), *from);
     };
     return edit;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/dataset/engine_dataset.hpp"
 #include "examples/account_preview.hpp"
+#include "examples/column_settings.hpp"
 #include "examples/date_filter.hpp"
 #include "examples/demo_data.hpp"
 #include "examples/main_window_parts.hpp"
@@ -134,21 +135,13 @@ void TMainWindow::TitleClick(zurod::TTzColumn* column) {
 
 void TMainWindow::ReadColumnWidths() {
     if (settings_.empty()) return;
-    const ui::TIniFile ini(settings_);
-    zurod::TTzGridColumns& columns = grid_->Columns();
-    for (int i = 0; i < columns.Count(); ++i) {
-        const int width = ini.ReadInteger(kWidthSection, WidthKey(i), -1);
-        if (width > 0) columns.GetColumn(i)->SetWidth(width);
-    }
-    grid_->LayoutChanged();
+    ReadColumnSettings(grid_, ui::TIniFile(settings_), kWidthSection, kGridName);
 }
 
 void TMainWindow::WriteColumnWidths() {
     if (settings_.empty()) return;
     ui::TIniFile ini(settings_);
-    zurod::TTzGridColumns& columns = grid_->Columns();
-    for (int i = 0; i < columns.Count(); ++i)
-        ini.WriteInteger(kWidthSection, WidthKey(i), columns.GetColumn(i)->GetWidth());
+    WriteColumnSettings(grid_, ini, kWidthSection, kGridName);
 }
 
 }  // namespace demo

@@ -30,11 +30,12 @@ public:
     // The row colours and "Back up to folder..." (main_window_tools.hpp).
     TMainWindowTools* Tools() const { return tools_; }
 
-    // One width a column, in the settings file's section for the grid.
+    // The columns' order and widths by field name, in the settings file's
+    // section for the grids (column_settings.hpp).
     void ReadColumnWidths();
     void WriteColumnWidths();
     static constexpr const char* kWidthSection = "GRID COLUMN WIDTHS";
-    static std::string WidthKey(int column) { return "HISTORY " + std::to_string(column); }
+    static constexpr const char* kGridName = "HISTORY";
 
     // Debits, credits and transfers in their own colours (View, "Row colours").
     bool RowColours() const { return row_colours_; }

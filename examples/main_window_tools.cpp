@@ -6,7 +6,7 @@
 
 namespace demo {
 
-TMainWindowTools::TMainWindowTools(ui::TWinControl* window, zurod::TTzCDataSet* table, const std::string& settings)
+TMainWindowTools::TMainWindowTools(ui::TWinControl* window, zurod::TTzFileDataSet* table, const std::string& settings)
     : ui::TPanel(window), table_(table), settings_(settings) {
     SetName("Tools");
     SetParent(window);

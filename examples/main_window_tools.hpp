@@ -6,7 +6,7 @@
 #include <string>
 
 #include "controls/cvcombos.hpp"
-#include "engine/dataset/command_dataset.hpp"
+#include "engine/dataset/file_dataset.hpp"
 #include "framework/ui/controls.hpp"
 #include "framework/ui/stdctrls.hpp"
 
@@ -16,7 +16,7 @@ class TMainWindowTools : public ui::TPanel {
 public:
     // Fills the rest of `window` (the row it sits in). `settings` empty: the
     // colours and the folder are neither read nor written.
-    TMainWindowTools(ui::TWinControl* window, zurod::TTzCDataSet* table, const std::string& settings);
+    TMainWindowTools(ui::TWinControl* window, zurod::TTzFileDataSet* table, const std::string& settings);
     std::string ClassName() const override { return "TMainWindowTools"; }
 
     controls::TColorComboBox* DebitColour() const { return debit_; }
@@ -34,7 +34,7 @@ public:
 private:
     controls::TColorComboBox* Colour(const char* caption, int left, const char* key, ui::TColor fallback);
 
-    zurod::TTzCDataSet* table_;
+    zurod::TTzFileDataSet* table_;
     std::string settings_;
     controls::TColorComboBox* debit_ = nullptr;
     controls::TColorComboBox* credit_ = nullptr;

@@ -5,6 +5,7 @@
 #include "engine/dbf/strings.hpp"
 #include "engine/index/detail/unit.hpp"
 #include "engine/index/index.hpp"
+#include "platform/codepage.hpp"
 #include "platform/paths.hpp"
 
 namespace zurod {
@@ -237,6 +238,41 @@ bool SeekKey(std::string_view key) {
     bool found = false;
     Position("SeekKey", [&](TWorkArea& a, IndexArea& ix, int32_t&) { return SeekKeyIn(a, ix, key, found); });
     return found;
+}
+
+bool SetKeyFloor(const std::string& tag, std::string_view low) {
+    const std::string label = "SetKeyFloor(" + tag + ")";
+    TWorkArea* a = Guarded(label.c_str());
+    if (!a) return false;
+    SetLastErrorCode(0);
+    IndexArea* ix = RequireIndex(*a, label);
+    if (!ix) return false;
+    const std::string upper = platform::AnsiUpper(AllTrim(tag));
+    int n = 1;
+    while (n <= ix->tag_count && !(ix->tags[n] && ix->tags[n]->name == upper)) ++n;
+    Tag* t = ix->TagAt(n);
+    if (!t) {
+        ReportIndexError(Fail(220, "Tag not found: " + upper + ". [" + label + "] (DBF=" + a->file_name + ")"));
+        return false;
+    }
+    // A tag that holds only some records says nothing of the others.
+    if (t->header[mdx::kHasForAt] != 0) {
+        ReportIndexError(Fail(220, "A tag with a FOR condition cannot hold a key floor. [" + label + "]"));
+        return false;
+    }
+    KeyFloor floor;
+    floor.tag = n;
+    floor.low.assign(low.substr(0, t->key_length));
+    floor.low.resize(t->key_length, '\0');
+    ix->floor = std::move(floor);
+    return true;
+}
+
+void ClearKeyFloor() {
+    TWorkArea* a = Guarded("ClearKeyFloor");
+    if (!a) return;
+    SetLastErrorCode(0);
+    if (IndexArea* ix = OpenIndexOf(*a)) ix->floor = {};
 }
 
 void SyncIndex(bool all_tags) {

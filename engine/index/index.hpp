@@ -90,6 +90,19 @@ int32_t FindPriorKey();
 // Puts the cursor on the first key not before `key` (the key's stored
 // bytes); true when that key equals it.
 bool SeekKey(std::string_view key);
+// Sets a floor under the keys of `tag`: from now on the walks of every order
+// of the current area's index (GoTop, GoBottom, SKIP, the Find...Key steps)
+// pass over the records whose key in that tag comes before `low` (the key's
+// stored bytes; a shorter text is the keys' beginning) without reading them.
+// For a filter that hides those records anyway, set beside it: a filter on
+// DTOS(DATE) over a tag whose key starts with DTOS(DATE) then costs what
+// the records it shows cost. The floor follows this process's changes of
+// keys and stays until it is cleared, replaced or the index is closed; in
+// natural order, and in other orders while the table is shared, the walks
+// read every record and the filter alone decides. A tag that does not exist
+// or has a FOR condition reports 220.
+bool SetKeyFloor(const std::string& tag, std::string_view low);
+void ClearKeyFloor();
 // Puts the cursor of the active order (or of every tag) on the current record.
 void SyncIndex(bool all_tags);
 void SoftSyncIndex();

@@ -285,6 +285,7 @@ Status AppendNewKeyIn(TWorkArea& a, IndexArea& ix) {
         bool in = false;
         std::string key;
         failure = KeyOf(a, *t, in, key);
+        if (failure.ok()) NoteFloorKey(ix, n, a.rec_no, in, key);
         bool inserted = false;
         if (failure.ok() && in) failure = t->Insert(key, a.rec_no, inserted);
     }
@@ -327,6 +328,7 @@ Status ReKeyIn(TWorkArea& a, IndexArea& ix) {
         bool in = false;
         std::string key;
         if ((failure = KeyOf(a, *t, in, key)).failed()) break;
+        NoteFloorKey(ix, n, a.rec_no, in, key);
         if (in && t->old_in && key == t->old_key) continue;
         if (t->old_in) {
             if (Status s = t->Remove(t->old_key, a.rec_no, t->unique); s.failed()) {

@@ -79,13 +79,55 @@ Status ToEnd(TWorkArea& a, Tag& t, bool last, int32_t& record) {
     return EntryRecord(a, t, record);
 }
 
+// ToEnd on the first or last entry the key floor lets through.
+Status ToEndAboveFloor(TWorkArea& a, IndexArea& ix, Tag& t, bool last, int32_t& record) {
+    if (!ix.floor.Set()) return ToEnd(a, t, last, record);
+    bool none = false;
+    if (Status s = PrepareFloor(a, ix, t, none); s.failed()) return s;
+    const auto nothing = [&] {
+        EmptyOrder(t);
+        record = PastEndNo(a);
+        return Status{};
+    };
+    if (none) return nothing();
+    if (!last && FloorTagIs(ix, t) && !t.NeverSatisfied()) {
+        bool found = false;
+        if (Status s = t.Seek(reinterpret_cast<const uint8_t*>(ix.floor.low.data()), found); s.failed()) return s;
+        if (!t.OnEntry()) return nothing();
+        t.at_begin = t.at_end = false;
+        t.Remember();
+        return EntryRecord(a, t, record);
+    }
+    if (Status s = ToEnd(a, t, last, record); s.failed() || (t.at_begin && t.at_end) || FloorAdmits(ix, t)) return s;
+    // The floor's own tag below the floor at its last key: no key is above it.
+    if (FloorTagIs(ix, t)) return nothing();
+    for (bool moved = true; !FloorAdmits(ix, t);) {
+        if (Status s = t.Step(!last, moved); s.failed()) return s;
+        if (!moved) return nothing();
+    }
+    t.Remember();
+    return EntryRecord(a, t, record);
+}
+
+// After a step onto an entry the floor does not let through: on to the next
+// one it does, or back on the entry the step left when there is none.
+Status StepOverFloor(IndexArea& ix, Tag& t, bool forward, bool& moved) {
+    while (moved && !FloorAdmits(ix, t)) {
+        // In the floor's own tag every key before one below the floor is below it too.
+        if (!forward && FloorTagIs(ix, t)) moved = false;
+        if (moved)
+            if (Status s = t.Step(forward, moved); s.failed()) return s;
+    }
+    return moved ? Status{} : t.Reseek();
+}
+
 // A step of the cursor; at either end the flag is set and the same key's
 // record comes back.
 Status StepKey(TWorkArea& a, IndexArea& ix, Tag& t, bool forward, int32_t& record) {
     if (Status s = RevalidateCursorIn(a, ix); s.failed()) return s;
     if (t.at_end || t.NeverSatisfied()) {
         // Backwards from the end onto the last key; forwards, still at the end.
-        if (Status s = ToEnd(a, t, true, record); s.failed() || t.at_begin) return s;
+        if (Status s = ToEndAboveFloor(a, ix, t, true, record); s.failed() || t.at_begin) return s;
         t.at_end = forward;
         return {};
     }
@@ -97,8 +139,13 @@ Status StepKey(TWorkArea& a, IndexArea& ix, Tag& t, bool forward, int32_t& recor
         record = PastEndNo(a);
         return {};
     }
+    bool none = false;
+    if (Status s = PrepareFloor(a, ix, t, none); s.failed()) return s;
     bool moved = false;
-    if (Status s = t.Step(forward, moved); s.failed()) return s;
+    if (!none)
+        if (Status s = t.Step(forward, moved); s.failed()) return s;
+    if (moved && !FloorAdmits(ix, t))
+        if (Status s = StepOverFloor(ix, t, forward, moved); s.failed()) return s;
     (forward ? t.at_end : t.at_begin) = !moved;
     (forward ? t.at_begin : t.at_end) = false;
     // The record of the next entry is somewhere else in the table: its
@@ -133,7 +180,7 @@ Status FirstKeyIn(TWorkArea& a, IndexArea& ix, int32_t& record) {
     bool changed = false;
     if (Status s = RevalidateIndexIn(a, ix, changed); s.failed()) return s;
     Tag* t = ix.ActiveTag();
-    if (t) return ToEnd(a, *t, false, record);
+    if (t) return ToEndAboveFloor(a, ix, *t, false, record);
     record = 1;
     IndexEngine().found = a.rec_count > 0;
     return {};
@@ -143,7 +190,7 @@ Status LastKeyIn(TWorkArea& a, IndexArea& ix, int32_t& record) {
     bool changed = false;
     if (Status s = RevalidateIndexIn(a, ix, changed); s.failed()) return s;
     Tag* t = ix.ActiveTag();
-    if (t) return ToEnd(a, *t, true, record);
+    if (t) return ToEndAboveFloor(a, ix, *t, true, record);
     record = std::max(a.rec_count, 1);
     return {};
 }

@@ -6,7 +6,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 
 #include "examples/backup.hpp"
 #include "examples/main_window_tools.hpp"
@@ -88,7 +90,8 @@ TEST_F(BackupTest, WholeCopiesOrNothing) {
         EXPECT_EQ(platform::AnsiToUtf8(r.message).rfind(c.message_start, 0), 0u) << r.message;
         if (!c.ok) continue;
         EXPECT_TRUE(Records(c.folder + "/transactionhistory.dbf") == source) << c.folder;
-        EXPECT_EQ(Names(c.folder), std::vector<std::string>{"transactionhistory.dbf"}) << "nothing else left there";
+        EXPECT_EQ(Names(c.folder), (std::vector<std::string>{"transactionhistory.dbf", "transactionhistory.mdx"}))
+            << "the index with it, nothing else left there";
     }
     EXPECT_TRUE(Records(demo::HistoryPath(folder_)) == source) << "the tables themselves untouched";
     EXPECT_TRUE(w->History()->Active());
@@ -104,8 +107,8 @@ TEST_F(BackupTest, AFailedCopyLeavesTheFolderAsItWas) {
     fs::create_directories(target);
     std::ofstream(target + "/transactionhistory.dbf") << "an older backup";
     {
-        // The second table's copy cannot be made.
-        platform::FileFaultScope fault(platform::FileOp::Create, 2, 39);
+        // The second table's copy cannot be made (the first table's file and index were).
+        platform::FileFaultScope fault(platform::FileOp::Create, 3, 39);
         const demo::BackupResult r = demo::BackUpTables({w->History(), notes.get()}, target);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(
@@ -116,8 +119,90 @@ TEST_F(BackupTest, AFailedCopyLeavesTheFolderAsItWas) {
     EXPECT_EQ(Bytes(target + "/transactionhistory.dbf"), "an older backup");
     // Without the fault both go, side by side.
     ASSERT_TRUE(demo::BackUpTables({w->History(), notes.get()}, target).ok);
-    EXPECT_EQ(Names(target), (std::vector<std::string>{"notes.dbf", "transactionhistory.dbf"}));
+    EXPECT_EQ(Names(target),
+              (std::vector<std::string>{"notes.dbf", "transactionhistory.dbf", "transactionhistory.mdx"}));
     EXPECT_TRUE(Records(target + "/notes.dbf") == Records(dir_ / "notes.dbf"));
+}
+
+TEST_F(BackupTest, TheBackupHoldsTheTablesAsTheyAreStoredWhateverTheGridShows) {
+    auto w = Open("");
+    zurod::TTzDbf* history = w->History();
+    // Named without its extension, as a program may name it.
+    auto notes = demo::Table("Notes", dir_ / "notes", {"NOTE,C,40,0", "TEXT,M,10,0"});
+    for (const char* text : {"first", "second", "third"}) {
+        notes->ClearRecord();
+        notes->FieldPut("NOTE", text);
+        notes->AppendRec();
+        notes->Edit();
+        notes->FieldByName("TEXT")->SetAsString(std::string(text) + " memo");
+        notes->Post();
+    }
+    // The first record's memo rewritten longer lies after the others' now, and the second record is deleted.
+    notes->First();
+    notes->Edit();
+    notes->FieldByName("TEXT")->SetAsString(std::string(900, 'x'));
+    notes->Post();
+    notes->Next();
+    notes->DeleteRec();
+    struct Case {
+        const char* what;
+        std::function<void()> show;
+    };
+    const Case cases[] = {
+        {"by account", [&] { history->SetOrderToTag("TGTHACC"); }},
+        {"by date from March on, the deleted note hidden",
+         [&] {
+             history->SetOrderToTag("TGTHDATE");
+             history->SetFilterTo("DTOS(DATE) >= \"20240301\"");
+             notes->SetHideDeletedRecs(true);
+         }},
+        {"as written, from the last record",
+         [&] {
+             history->SetOrderToTag("TGTHRECN");
+             history->SetFilterTo("");
+             history->Last();
+             notes->Last();
+         }},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.show();
+        history->GoTop();
+        const std::string target = dir_ / ("backup" + std::to_string(++n));
+        fs::create_directories(target);
+        const demo::BackupResult r = demo::BackUpTables({history, notes.get()}, target);
+        EXPECT_TRUE(r.ok) << r.message;
+        std::vector<std::string> originals;
+        for (const std::string& name : Names(dir_.path()))
+            if (name.starts_with("notes.") || name.starts_with("transactionhistory.")) originals.push_back(name);
+        EXPECT_EQ(Names(target), originals);
+        EXPECT_EQ(originals.size(), 4u) << "the two tables, the notes' memo file and the history's index";
+        for (const std::string& name : originals)
+            EXPECT_TRUE(Bytes(fs::path(target) / name) == Bytes(dir_ / name)) << name << " byte for byte";
+    }
+}
+
+TEST_F(BackupTest, ATableNamedInTheCurrentFolderGoesWithItsMemoFile) {
+    auto w = Open("");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir_.path());
+    {
+        auto notes = demo::Table("Notes", "notes.dbf", {"NOTE,C,40,0", "TEXT,M,10,0"});
+        notes->ClearRecord();
+        notes->FieldPut("NOTE", "kept");
+        notes->AppendRec();
+        notes->Edit();
+        notes->FieldByName("TEXT")->SetAsString("a memo");
+        notes->Post();
+        const std::string target = dir_ / "target";
+        fs::create_directories(target);
+        const demo::BackupResult r = demo::BackUpTables({notes.get()}, target);
+        EXPECT_TRUE(r.ok) << r.message;
+        EXPECT_EQ(Names(target), (std::vector<std::string>{"notes.dbf", "notes.dbt"}));
+        EXPECT_TRUE(Bytes(target + "/notes.dbt") == Bytes(dir_ / "notes.dbt"));
+    }
+    fs::current_path(before);
 }
 
 TEST_F(BackupTest, AFolderThatCannotBeWritten) {
@@ -164,6 +249,34 @@ TEST_F(BackupTest, TheFolderPickerChoosesTheFolderAndTheUserIsTold) {
     Key(ui::VK_ESCAPE);
     EXPECT_FALSE(w->Tools()->BackUpToFolder());
     EXPECT_EQ(box_.shown.size(), 1u);
+}
+
+TEST_F(BackupTest, AFolderTheBackupCouldNotBeWrittenToIsNotRemembered) {
+    testing_support::FakeHome home;
+    const std::string backups = home.Folder("Backups");
+    const std::string settings = dir_ / "corvanta.INI";
+    auto w = Open(settings);
+    struct Case {
+        bool fails;  // the copy cannot be created there
+        std::string message_start, remembered;
+    };
+    const Case cases[] = {
+        {true, "The backup could not be written to \"" + backups + "\". Nothing was changed there.", ""},
+        {false, "The tables were backed up to \"" + backups + "\".", backups},
+    };
+    for (const Case& c : cases) {
+        box_.shown.clear();
+        // Home (below the desktop), opened, its first folder, OK.
+        for (ui::UINT vk : {ui::VK_DOWN, ui::VK_RIGHT, ui::VK_RIGHT, ui::VK_RETURN}) Key(vk);
+        {
+            std::optional<platform::FileFaultScope> fault;
+            if (c.fails) fault.emplace(platform::FileOp::Create, 1, 5);
+            EXPECT_EQ(w->Tools()->BackUpToFolder(), !c.fails);
+        }
+        ASSERT_EQ(box_.shown.size(), 1u);
+        EXPECT_EQ(box_.shown[0].text.rfind(c.message_start, 0), 0u) << box_.shown[0].text;
+        EXPECT_EQ(ui::TIniFile(settings).ReadString("OPTIONS", "BACKUP FOLDER", ""), c.remembered);
+    }
 }
 
 TEST_F(BackupTest, RowColoursComeFromTheColourBoxesAndAreKept) {

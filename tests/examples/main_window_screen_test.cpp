@@ -116,10 +116,12 @@ TEST_F(ScreenTest, TheProgramFollowsRealKeysAndTheMouseAndKeepsWhatWasDone) {
     // The desktop asks the window to close; the program ends well.
     EXPECT_EQ(s.Close(), 0) << s.Log();
 
-    // The widths went to the settings file in the columns' new order.
+    // The columns' new order went to the settings file, each width with its field.
     const ui::TIniFile ini(s.Settings());
-    EXPECT_EQ(ini.ReadInteger(demo::TMainWindow::kWidthSection, "HISTORY 0", 0), l.detail_width);
-    EXPECT_EQ(ini.ReadInteger(demo::TMainWindow::kWidthSection, "HISTORY 1", 0), l.date_width);
+    EXPECT_EQ(ini.ReadString(demo::TMainWindow::kWidthSection, "HISTORY COLUMN ORDER", "").rfind("DETAIL,DATE,", 0),
+              0u);
+    EXPECT_EQ(ini.ReadInteger(demo::TMainWindow::kWidthSection, "HISTORY DETAIL", 0), l.detail_width);
+    EXPECT_EQ(ini.ReadInteger(demo::TMainWindow::kWidthSection, "HISTORY DATE", 0), l.date_width);
     // The first record carries the delete mark in the table file.
     std::ifstream table(demo::HistoryPath(folder_), std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(table)), std::istreambuf_iterator<char>());

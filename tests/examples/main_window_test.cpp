@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <cctype>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <vector>
 
@@ -12,21 +14,115 @@ namespace {
 
 using testing_examples::MainWindowTest;
 
-TEST_F(MainWindowTest, ColumnWidthsAreWrittenOnCloseAndReadBackAtTheNextStart) {
-    const std::string settings = dir_ / "corvanta.INI";
-    {
-        auto w = Open(settings);
-        EXPECT_EQ(w->Grid()->Columns().Count(), 10);
-        EXPECT_TRUE(w->Grid()->Focused()) << "the grid has the focus";
-        w->Grid()->Columns()[1]->SetWidth(123);
-        w->Close();
+// The columns' field names as they stand, and the width of each by name.
+struct ColumnLayout {
+    std::vector<std::string> order;
+    std::map<std::string, int> widths;
+};
+
+ColumnLayout Layout(zurod::TTzGrid* grid) {
+    ColumnLayout l;
+    for (int i = 0; i < grid->Columns().Count(); ++i) {
+        zurod::TTzColumn* c = grid->Columns()[i];
+        l.order.push_back(c->FieldName());
+        l.widths[c->FieldName()] = c->GetWidth();
+        EXPECT_EQ(grid->ColWidths(i + 1), c->GetWidth()) << c->FieldName() << " as the grid lays it out";
     }
-    const ui::TIniFile ini(settings);
-    EXPECT_EQ(ini.ReadInteger(demo::TMainWindow::kWidthSection, "HISTORY 1", 0), 123);
-    EXPECT_EQ(ini.ReadSection(demo::TMainWindow::kWidthSection).size(), 10u);
-    auto w = Open(settings);
-    EXPECT_EQ(w->Grid()->Columns()[1]->GetWidth(), 123);
-    EXPECT_EQ(w->Grid()->ColWidths(2), 123);
+    return l;
+}
+
+zurod::TTzColumn* ColumnOf(zurod::TTzGrid* grid, const std::string& field) {
+    for (int i = 0; i < grid->Columns().Count(); ++i)
+        if (grid->Columns()[i]->FieldName() == field) return grid->Columns()[i];
+    return nullptr;
+}
+
+TEST_F(MainWindowTest, ColumnOrderAndWidthsGoWithTheirFieldsToTheNextStart) {
+    struct Move {
+        const char* field;
+        int to;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Move> moves;
+        std::map<std::string, int> widths;  // set after the moves
+    };
+    const Case cases[] = {
+        {"DETAIL dragged past SOURCE, SOURCE widened", {{"DETAIL", 2}}, {{"SOURCE", 171}}},
+        {"ACCNAME to the front, then DATE after it", {{"ACCNAME", 0}, {"DATE", 1}}, {{"ACCNAME", 90}, {"DATE", 123}}},
+        {"DATE to the end, nothing widened", {{"DATE", 9}}, {}},
+        {"no move, two widths", {}, {{"REF", 33}, {"BALANCE", 140}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string settings = dir_ / (std::string(c.what).substr(0, 4) + ".INI");
+        ColumnLayout closed;
+        {
+            auto w = Open(settings);
+            EXPECT_EQ(w->Grid()->Columns().Count(), 10);
+            EXPECT_TRUE(w->Grid()->Focused()) << "the grid has the focus";
+            for (const Move& m : c.moves) ColumnOf(w->Grid(), m.field)->SetIndex(m.to);
+            for (const auto& [field, width] : c.widths) ColumnOf(w->Grid(), field)->SetWidth(width);
+            closed = Layout(w->Grid());
+            w->Close();
+        }
+        for (const auto& [field, width] : c.widths) EXPECT_EQ(closed.widths[field], width) << field;
+        auto w = Open(settings);
+        const ColumnLayout again = Layout(w->Grid());
+        EXPECT_EQ(again.order, closed.order);
+        EXPECT_EQ(again.widths, closed.widths);
+    }
+}
+
+TEST_F(MainWindowTest, ColumnSettingsOfEarlierVersionsAndUnknownNamesAreReadCalmly) {
+    struct Case {
+        const char* what;
+        std::string section;             // the lines of [GRID COLUMN WIDTHS]
+        std::vector<std::string> first;  // the first columns after reading
+        std::map<std::string, int> widths;
+    };
+    const Case cases[] = {
+        {"widths by position",
+         "HISTORY 1=123\r\nHISTORY 9=77\r\n",
+         {"DATE", "DETAIL"},
+         {{"DETAIL", 123}, {"ACCNAME", 77}}},
+        {"a width by name wins over one by position",
+         "HISTORY 1=123\r\nhistory detail=45\r\n",
+         {"DATE", "DETAIL"},
+         {{"DETAIL", 45}}},
+        {"unknown, blank and repeated names",
+         "HISTORY COLUMN ORDER=NOTES, accname,,DATE,ACCNAME\r\nHISTORY NOTES=50\r\n",
+         {"ACCNAME", "DATE", "DETAIL", "SOURCE"},
+         {}},
+        {"a column missing from the order follows the named ones",
+         "HISTORY COLUMN ORDER=SOURCE,DETAIL\r\nHISTORY SOURCE=0\r\nHISTORY DETAIL=wide\r\n",
+         {"SOURCE", "DETAIL", "DATE", "DEST"},
+         {}},
+    };
+    int defaults = 0;
+    {
+        auto w = Open("");
+        defaults = ColumnOf(w->Grid(), "SOURCE")->GetWidth();
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string settings = dir_ / "old.INI";
+        std::ofstream(settings, std::ios::trunc) << "[GRID COLUMN WIDTHS]\r\n" << c.section;
+        auto w = Open(settings);
+        const ColumnLayout l = Layout(w->Grid());
+        ASSERT_EQ(l.order.size(), 10u);
+        EXPECT_EQ(std::vector<std::string>(l.order.begin(), l.order.begin() + long(c.first.size())), c.first);
+        for (const auto& [field, width] : c.widths) EXPECT_EQ(l.widths.at(field), width) << field;
+        EXPECT_EQ(ColumnOf(w->Grid(), "SOURCE")->GetWidth(), defaults) << "no width given keeps the default";
+        // Written back by name alone, and read back the same.
+        w->Close();
+        w.reset();
+        for (const std::string& key : ui::TIniFile(settings).ReadSection("GRID COLUMN WIDTHS"))
+            EXPECT_FALSE(std::isdigit(static_cast<unsigned char>(key.back()))) << key;
+        auto again = Open(settings);
+        EXPECT_EQ(Layout(again->Grid()).order, l.order);
+        EXPECT_EQ(Layout(again->Grid()).widths, l.widths);
+    }
 }
 
 TEST_F(MainWindowTest, DebitsCreditsAndTransfersShowInTheirOwnInk) {

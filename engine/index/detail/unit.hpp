@@ -17,6 +17,7 @@
 #include "engine/dbf/errors.hpp"
 #include "engine/index/detail/format.hpp"
 #include "engine/index/detail/index_file.hpp"
+#include "engine/index/detail/key_floor.hpp"
 #include "engine/index/detail/tag.hpp"
 #include "engine/index/index.hpp"
 #include "platform/file.hpp"
@@ -58,6 +59,7 @@ struct IndexArea final : IndexAreaState {
     Semaphore semaphore;
     int read_brackets = 0;
     int lock_brackets = 0;
+    KeyFloor floor;
 
     bool Open() const { return file.IsOpen(); }
     Tag* ActiveTag() const { return natural || active == 0 ? nullptr : tags[active].get(); }
