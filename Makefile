@@ -41,8 +41,11 @@ werror: deps
 lint: deps
 	./scripts/check-changed
 
-# Continuous integration (.ci/run): the full gate, the release build, the lint.
+# Continuous integration (.ci/run): the full gate, the release build, the lint,
+# then the README's user commands as a user types them (scripts/user-commands:
+# `make demo` with no display, `make run` on Xvfb closed through File, Exit).
 ci: test werror lint
+	./scripts/user-commands
 
 demo: deps
 	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANTA_TESTS=OFF

@@ -256,8 +256,16 @@ bool SplitRoundTrip(const std::string& path, const std::vector<Posting>& posting
 
 }  // namespace
 
+// The folder as given, relative ones from the current folder, so that every
+// file of the run is named the same way whatever changes the current folder.
+std::string AbsoluteFolder(const std::string& folder) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
+    return ec ? folder : absolute.lexically_normal().string();
+}
+
 int Run(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1] : "demo-data";
+    const std::string folder = AbsoluteFolder(argc > 1 ? argv[1] : "demo-data");
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) {
@@ -267,10 +275,15 @@ int Run(int argc, char** argv) {
     // Engine errors arrive as exceptions instead of ending the program.
     zurod::RaiseModeScope raise(true);
     zurod::SetCentury(true);
+    // What the run is doing and on which file, for the message should it fail.
+    const char* step = "starting";
+    std::string file = folder;
+    auto at = [&](const char* what, const std::string& path) { step = what, file = path; };
     try {
         const std::string history_path = folder + "/transactionhistory.dbf";
         const std::string notes = folder + "/accountnotes.dbf";
         const std::vector<Posting> postings = GenerateHistory();
+        at("writing the history", history_path);
         auto progress = zurod::ShowProgressWindow("Writing to disk...");
         int steps = 0;
         bool pictures = false;
@@ -279,37 +292,50 @@ int Run(int argc, char** argv) {
             if (++steps == 40) pictures = SavePicture(progress.get(), folder + "/progress-window.png");
         });
         progress.reset();
+        at("drawing the message window", folder + "/message-window.png");
         auto message = ui::Make<zurod::TTzMsg>(nullptr);
         message->ShowText(std::string("Indexing ACCNAME..."));
         if (!pictures || !SavePicture(message.get(), folder + "/message-window.png"))
             std::fprintf(stderr, "corvanta-demo: cannot write the window pictures into %s\n", folder.c_str());
         message.reset();
+        // The preview links the statement it writes beside the pictures.
+        at("drawing the rich edit with the statement", folder + "/statement.txt");
         if (!controls::WriteRichEditPictures(folder))
             std::fprintf(stderr, "corvanta-demo: cannot write the rich edit pictures into %s\n", folder.c_str());
+        at("writing the notes", notes);
         WriteNotes(notes);
         bool ok = false;
         {
+            at("reading the history", history_path);
             auto history = Table("History", history_path, kHistoryFields, kHistoryTags);
             ok = ReportHistory(*history, history_path) && ReportDebits(*history, postings) &&
                 ReportLastFive(*history, postings);
         }
+        at("reading the notes", notes);
         ReportNotes(notes);
+        at("saving and loading the split", folder + "/splits.dbf");
         ok = SplitRoundTrip(folder + "/splits.dbf", postings) && ok;
         // The program's main window over the history, as make run shows it.
+        at("drawing the main window over the history", history_path);
         auto window = ui::Make<demo::TMainWindow>(nullptr, folder, "");
         window->Show();
         if (!SavePicture(window.get(), folder + "/grid-window.png"))
             std::fprintf(stderr, "corvanta-demo: cannot write the main window's picture into %s\n", folder.c_str());
+        at("drawing the controls", folder);
         for (const std::string& name : WriteControlPictures(folder))
             std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
+        at("drawing the menus", folder);
         for (const std::string& name : WriteMenuPictures(folder))
             std::fprintf(stderr, "corvanta-demo: cannot write %s into %s\n", name.c_str(), folder.c_str());
+        at("drawing the colour combo and the folder dialog", folder);
         if (!WriteComboPictures(folder))
             std::fprintf(stderr, "corvanta-demo: cannot write the colour combo and folder pictures into %s\n",
                          folder.c_str());
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());
+        std::fflush(stdout);
+        std::fprintf(stderr, "corvanta-demo: %s (%s): %s\n", step, file.c_str(),
+                     platform::AnsiToUtf8(e.what()).c_str());
         return 1;
     }
 }

@@ -44,6 +44,9 @@ TMainWindow::TMainWindow(ui::TComponent* owner, const std::string& data_folder, 
     history_->CreateIndex = zurod::ciAlways;
     history_->Open();
     history_->SetOrderToTag("TGTHRECN");
+    // The beginning of the history, as Ctrl+Home leaves it: the grid's thumb at
+    // the top, First and Prior off.
+    history_->First();
     source_ = new db::TDataSource(this);
     source_->SetDataSet(history_);
 

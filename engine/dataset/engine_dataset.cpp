@@ -218,8 +218,9 @@ int TZoVizuRez::TziGetPriorRecord(char* buffer, int32_t& rec_no) {
     } else if (!CurrentPosition().bof) {
         SKIP(-1);
     }
+    // Past the end with nothing before it (an empty table) there is no record to read.
     const AreaPosition at = CurrentPosition();
-    if (LastErrorCode() != 0 || at.bof) {
+    if (LastErrorCode() != 0 || at.bof || at.eof) {
         bof_pending_ = true;
         return kTzAtBof;
     }

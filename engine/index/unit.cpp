@@ -59,7 +59,8 @@ bool IndexUnit::AtEnd(TWorkArea& a) {
 bool IndexUnit::AtStart(TWorkArea& a) {
     IndexArea* ix = OpenIndexOf(a);
     Tag* t = ix ? ix->ActiveTag() : nullptr;
-    return t ? t->at_begin : a.bof;
+    // An empty table is at its start in every order, whatever the cursor last did.
+    return t ? t->at_begin || a.rec_count == 0 : a.bof;
 }
 
 namespace {

@@ -133,6 +133,7 @@ std::string OleErrorText(HRESULT hr) {
     case MK_E_SYNTAX: return "Invalid syntax";
     case MK_E_NOOBJECT: return "The object could not be found";
     case OLE_E_CANT_BINDTOSOURCE: return "Not able to bind to the source";
+    case kNotRegularFile: return "Not a regular file";
     default: break;
     }
     char buf[64];

@@ -44,6 +44,9 @@ constexpr HRESULT E_NOTIMPL = HRESULT(0x80004001u), E_NOINTERFACE = HRESULT(0x80
                   STG_E_INVALIDNAME = HRESULT(0x800300FCu), STG_E_INVALIDHEADER = HRESULT(0x800300FBu),
                   STG_E_REVERTED = HRESULT(0x80030102u);
 // clang-format on
+// Ours, in the range an interface's owner defines: a device, pipe or folder
+// named where a file's bytes are wanted.
+constexpr HRESULT kNotRegularFile = HRESULT(0x80040200u);
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 

@@ -9,10 +9,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -81,11 +82,53 @@ std::vector<std::string> FirstLines(const std::vector<uint8_t>& bytes, size_t co
     return lines;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// A link's name as the desktop takes it: a relative one from the current folder. "" when there is none.
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::current_path(ec);
+    if (ec) return "";
+    return (folder / path).lexically_normal().string();
+}
+
+// A device, a pipe or a folder has no bytes to take: reading one would never
+// end or never start.
+bool NotRegular(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+bool Readable(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), R_OK) == 0;
+}
+
+// The whole file; kNotRegularFile for anything but a regular file, which is
+// checked again on the open file (a pipe put in its place is never waited on).
+HRESULT ReadFile(const std::string& path, std::vector<uint8_t>& out) {
+    if (NotRegular(path)) return kNotRegularFile;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return STG_E_FILENOTFOUND;
+    struct stat st;
+    HRESULT hr = fstat(fd, &st) != 0 ? STG_E_READFAULT : S_ISREG(st.st_mode) ? S_OK : kNotRegularFile;
+    std::vector<uint8_t> bytes;
+    if (SUCCEEDED(hr)) {
+        // Sized from the file, grown if it grows meanwhile.
+        bytes.resize(size_t(st.st_size) + 1);
+        size_t used = 0;
+        for (;;) {
+            if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+            const ssize_t n = read(fd, bytes.data() + used, bytes.size() - used);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) hr = STG_E_READFAULT;
+            if (n <= 0) break;
+            used += size_t(n);
+        }
+        bytes.resize(used);
+    }
+    close(fd);
+    if (SUCCEEDED(hr)) out = std::move(bytes);
+    return hr;
 }
 
 // Our record of an object inside its storage ("\1Ole"): a few lines of key=value.
@@ -164,7 +207,7 @@ public:
             std::ofstream out(path, std::ios::binary);
             out.write(reinterpret_cast<const char*>(bytes_.data()), std::streamsize(bytes_.size()));
             if (!out) return E_FAIL;
-        } else if (access(path.c_str(), R_OK) != 0) {
+        } else if (!Readable(path)) {
             return MK_E_NOOBJECT;
         }
         int error = 0;
@@ -175,7 +218,7 @@ public:
     HRESULT Update() override {
         if (!link_) return S_OK;
         std::vector<uint8_t> bytes;
-        if (!ReadFile(name_, bytes)) {
+        if (FAILED(ReadFile(name_, bytes))) {
             available_ = false;
             return OLE_E_CANT_BINDTOSOURCE;
         }
@@ -229,10 +272,11 @@ public:
         return S_OK;
     }
     HRESULT SetSourceDisplayName(LPCOLESTR name) override {
-        const std::string path = WideToUtf8(WideView(name));
-        if (path.empty() || path[0] != '/') return MK_E_SYNTAX;
+        const std::string path = AbsolutePath(WideToUtf8(WideView(name)));
+        if (path.empty()) return MK_E_SYNTAX;
+        if (NotRegular(path)) return kNotRegularFile;
         name_ = path;
-        cls_ = FindDocumentClass(ClassOfFile(WideView(name)));
+        cls_ = FindDocumentClass(ClassOfFile(Utf8ToWide(path)));
         dirty_ = true;
         return S_OK;
     }
@@ -241,7 +285,7 @@ public:
         *name = CoTaskWideDup(Utf8ToWide(name_));
         return *name ? S_OK : E_OUTOFMEMORY;
     }
-    HRESULT BindToSource(DWORD) override { return access(name_.c_str(), R_OK) == 0 ? S_OK : MK_E_NOOBJECT; }
+    HRESULT BindToSource(DWORD) override { return Readable(name_) ? S_OK : MK_E_NOOBJECT; }
     HRESULT BindIfRunning() override { return S_OK; }
     HRESULT UnbindSource() override { return S_OK; }
     HRESULT Update(void*) override { return Update(); }
@@ -372,8 +416,9 @@ public:
     // Creation
     HRESULT FromFile(const std::string& path, IStorage* storage) {
         name_ = link_ ? path : FileNameOf(path);
-        if (!ReadFile(path, bytes_)) {
-            if (!link_) return STG_E_FILENOTFOUND;
+        // A link to a file not there (yet) is kept, its source not available.
+        if (const HRESULT hr = ReadFile(path, bytes_); FAILED(hr)) {
+            if (!link_ || hr == kNotRegularFile) return hr;
             available_ = false;
         }
         storage_ = ComPtr<IStorage>(storage);
@@ -472,10 +517,10 @@ HRESULT OleCreateLinkToFile(LPCOLESTR path, const IID& iid, DWORD, const FORMATE
                             IStorage* storage, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    const std::u16string wide(WideView(path));
-    if (wide.empty() || wide[0] != u'/') return MK_E_SYNTAX;
-    auto obj = MakeCom<FileObject>(true, *FindDocumentClass(ClassOfFile(wide)));
-    if (const HRESULT hr = obj->FromFile(WideToUtf8(wide), storage); FAILED(hr)) return hr;
+    const std::string absolute = AbsolutePath(WideToUtf8(WideView(path)));
+    if (absolute.empty()) return MK_E_SYNTAX;
+    auto obj = MakeCom<FileObject>(true, *FindDocumentClass(ClassOfFile(Utf8ToWide(absolute))));
+    if (const HRESULT hr = obj->FromFile(absolute, storage); FAILED(hr)) return hr;
     return Hand(obj, site, iid, out);
 }
 

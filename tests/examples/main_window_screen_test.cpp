@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/ui/inifiles.hpp"
+#include "framework/ui/menus.hpp"
 #include "tests/examples/main_window_fixture.hpp"
 #include "tests/examples/screen_session.hpp"
 
@@ -131,6 +132,46 @@ TEST_F(ScreenTest, TheProgramFollowsRealKeysAndTheMouseAndKeepsWhatWasDone) {
     ASSERT_GT(bytes.size(), header + 2 * record);
     EXPECT_EQ(bytes[header], '*');
     EXPECT_EQ(bytes[header + record], ' ');
+}
+
+// A history with no records (new, or fully packed) opens on the screen: the
+// grid's one empty row as the window drew it here, kept through the moving
+// keys, and File, Exit ends the program well.
+TEST_F(ScreenTest, AnEmptyHistoryOpensAndTakesTheKeys) {
+    ASSERT_EQ(ScreenSession::Missing(), "");
+    {
+        zurod::RaiseModeScope raise(true);
+        demo::WriteHistory(demo::HistoryPath(folder_), {}, [] {});
+    }
+    ui::TRect grid, below_file;  // the grid's client area, where File's menu drops down
+    std::vector<uint32_t> drawn;
+    {
+        auto w = Open("");
+        ASSERT_TRUE(w->History()->IsEmpty());
+        ui::TRect file;
+        ASSERT_TRUE(ui::GetMenuItemRect(w->WindowHandle(), w->Menus().main->Handle(), 0, file));
+        below_file = ui::Bounds(file.left, file.bottom + 2, 60, 30);
+        zurod::TTzGrid* g = w->Grid();
+        const ui::TPoint origin = g->ClientToScreen({0, 0});
+        grid = ui::Bounds(origin.x, origin.y, g->ClientWidth(), g->ClientHeight());
+        const ui::TRect window = ui::GetWindowRect(w->WindowHandle());
+        drawn = Pixels(*ui::GetWindowSurface(w->WindowHandle()), grid.Offset(-window.left, -window.top));
+    }
+    ui::UiReset();
+
+    ScreenSession s(dir_.path());
+    ASSERT_EQ(s.Launch(folder_), "");
+    EXPECT_TRUE(s.Shows(grid, drawn)) << "the empty grid as drawn headless";
+    for (const char* key : {"Down", "Next", "ctrl+End", "ctrl+Home", "Up"}) {
+        s.Xdotool(std::string("key ") + key);
+        EXPECT_TRUE(s.Shows(grid, drawn)) << key;
+    }
+    const std::vector<uint32_t> closed = s.Grab(below_file);
+    s.Xdotool("key alt+f");
+    EXPECT_TRUE(s.Changes(below_file, closed)) << "File's menu did not drop down";
+    s.Xdotool("key x");
+    EXPECT_EQ(s.WaitForExit(), 0) << s.Log();
+    EXPECT_EQ(s.Log().find("error"), std::string::npos) << s.Log();
 }
 
 }  // namespace

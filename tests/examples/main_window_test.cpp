@@ -5,6 +5,8 @@
 #include <sstream>
 #include <vector>
 
+#include "controls/cvspeedbtn.hpp"
+#include "examples/main_window_parts.hpp"
 #include "examples/main_window_tools.hpp"
 #include "examples/update_bar.hpp"
 #include "framework/ui/inifiles.hpp"
@@ -240,6 +242,57 @@ TEST_F(MainWindowTest, TheToolsStandInTwoRowsUnderTheSpeedButtons) {
         dynamic_cast<ui::TWinControl*>(from),    tools->DebitColour(), tools->CreditColour(), tools->BackupButton(),
         dynamic_cast<ui::TWinControl*>(preview), bar->CheckButton()};
     EXPECT_EQ(order, expected);
+}
+
+// The window starts at the beginning of the history, as after Ctrl+Home: the
+// thumb at the top, First and Prior off in the navigator and the speed bar. A
+// history with no records (new, or fully packed) opens too: one empty row and
+// every move off.
+TEST_F(MainWindowTest, TheWindowStartsAtTheFirstRecordOrOnAnEmptyHistory) {
+    struct Case {
+        const char* what;
+        bool empty;
+    };
+    const Case cases[] = {{"the demo's history", false}, {"an empty history", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.empty) {
+            zurod::RaiseModeScope raise(true);
+            demo::WriteHistory(demo::HistoryPath(folder_), {}, [] {});
+        }
+        auto w = Open("");
+        zurod::TTzDbf* history = w->History();
+        EXPECT_TRUE(history->Bof());
+        EXPECT_EQ(history->Eof(), c.empty);
+        EXPECT_EQ(history->IsEmpty(), c.empty);
+        EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
+        if (!c.empty) {
+            EXPECT_EQ(history->RecNo(), 1);
+        }
+        zurod::TTzGrid* grid = w->Grid();
+        EXPECT_EQ(ui::GetScrollPos(grid->Handle(), ui::SB_VERT), 0) << "the thumb at the top";
+        EXPECT_EQ(grid->RowCount() == 2, c.empty) << "one empty row under the titles";
+        auto* bar = demo::FindPart<ui::TPanel>(w.get(), demo::kSpeedBarName);
+        ASSERT_NE(bar, nullptr);
+        const struct {
+            db::TNavigateBtn button;
+            const char* glyph;
+            bool enabled;
+        } buttons[] = {
+            {db::nbFirst, "CV_FIRST", false},
+            {db::nbPrior, "CV_PRIOR", false},
+            {db::nbNext, "CV_NEXT", !c.empty},
+            {db::nbLast, "CV_LAST", !c.empty},
+        };
+        for (const auto& b : buttons) {
+            EXPECT_EQ(w->Navigator()->Button(b.button)->Enabled(), b.enabled) << b.glyph;
+            auto* speed = demo::FindPart<controls::TCvSpeedButton>(bar, b.glyph);
+            ASSERT_NE(speed, nullptr) << b.glyph;
+            EXPECT_EQ(speed->Enabled(), b.enabled) << b.glyph;
+        }
+        EXPECT_TRUE(box_.shown.empty());
+        w->Close();
+    }
 }
 
 }  // namespace

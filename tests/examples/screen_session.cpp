@@ -52,7 +52,7 @@ std::string ScreenSession::Missing() {
     return "";
 }
 
-std::string ScreenSession::Launch(const std::string& folder, const Environment& environment) {
+std::string ScreenSession::Start(const std::string& folder, const Environment& environment, const std::string& cwd) {
     fs::create_directories(fs::path(program_).parent_path());
     fs::copy_file(CORVANTA_RUN, program_, fs::copy_options::overwrite_existing);
     const fs::path help = fs::path(CORVANTA_RUN).replace_extension(".CHM");
@@ -83,12 +83,16 @@ std::string ScreenSession::Launch(const std::string& folder, const Environment& 
     if (child_ == 0) {
         dup2(out, 1);
         dup2(out, 2);
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
         execve(program_.c_str(), const_cast<char* const*>(argv), envp.data());
         _exit(127);
     }
     close(out);
-    if (child_ < 0) return "fork failed";
+    return child_ < 0 ? "fork failed" : "";
+}
 
+std::string ScreenSession::Launch(const std::string& folder, const Environment& environment, const std::string& cwd) {
+    if (std::string failed = Start(folder, environment, cwd); !failed.empty()) return failed;
     // The main window is made again soon after it first shows: the id found first can be stale.
     if (FocusNamed(kMainWindowName).empty()) return "no window with the focus; the program said: " + Log();
     return "";

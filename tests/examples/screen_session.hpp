@@ -37,9 +37,11 @@ public:
     // What is missing for a run ("" when Xvfb and xdotool are there).
     static std::string Missing();
     // Starts the server and the program over `folder` with `environment`
-    // added, and waits for its main window and gives it the focus; what went
+    // added, in the folder `cwd` (the test's own when empty); what went
     // wrong, or "".
-    std::string Launch(const std::string& folder, const Environment& environment = {});
+    std::string Start(const std::string& folder, const Environment& environment = {}, const std::string& cwd = "");
+    // Starts as Start does, then waits for the main window and gives it the focus.
+    std::string Launch(const std::string& folder, const Environment& environment = {}, const std::string& cwd = "");
 
     const std::string& Program() const { return program_; }
     std::string Settings() const;  // the program's settings file

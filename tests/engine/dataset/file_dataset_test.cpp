@@ -258,4 +258,42 @@ TEST_F(FileDatasetTest, OpenOptionsTakeEffectForTheOpen) {
     EXPECT_EQ(LastErrorCode(), 0);
 }
 
+// An empty table is at both ends and empty in either order, through every
+// move and with a link of many buffers (a grid) on it.
+TEST_F(FileDatasetTest, AnEmptyTableIsEmptyInEveryOrder) {
+    struct Case {
+        const char* order;  // "" natural
+        std::function<void(TTzDbf&)> move;
+    };
+    const Case cases[] = {
+        {"", [](TTzDbf&) {}},
+        {"TGDETAIL", [](TTzDbf&) {}},
+        {"TGAMOUNT", [](TTzDbf& ds) { ds.First(); }},
+        {"TGDETAIL", [](TTzDbf& ds) { ds.Last(); }},
+        {"TGDETAIL", [](TTzDbf& ds) { ds.Next(); }},
+        {"TGAMOUNT", [](TTzDbf& ds) { ds.Prior(); }},
+        {"", [](TTzDbf& ds) { ds.Last(); }},
+    };
+    TTzDbf* ds = History("empty.dbf");
+    for (const char* line : {"TGDETAIL,T,F,DETAIL", "", "TGAMOUNT,F,F,AMOUNT", ""}) ds->IndexList().Add(line);
+    ds->CreateIndex = ciAlways;
+    db::TDataSource source(nullptr);
+    source.SetDataSet(ds);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("order '") + c.order + "'");
+        ds->Open();
+        ds->SetOrderToTag(c.order);
+        db::TDataLink link;
+        link.SetDataSource(&source);
+        EXPECT_NO_THROW(link.SetBufferCount(12));
+        c.move(*ds);
+        EXPECT_TRUE(ds->Bof());
+        EXPECT_TRUE(ds->Eof());
+        EXPECT_TRUE(ds->IsEmpty());
+        EXPECT_EQ(link.RecordCount(), 0);
+        link.SetDataSource(nullptr);
+        ds->Close();
+    }
+}
+
 }  // namespace

@@ -379,5 +379,35 @@ TEST_F(NavigateTest, PackAndZapRebuild) {
     EXPECT_TRUE(dEOF());
 }
 
+// An empty table stands at both ends in every order, however it got there.
+TEST_F(NavigateTest, AnEmptyTableIsAtBothEndsInEveryOrder) {
+    OpenHistory({});
+    ASSERT_TRUE(Build({{"NAME", "NAME", "", false, false}, {"AMTDESC", "AMOUNT", "", true, false}}))
+        << LastErrorMessage();
+    struct Case {
+        const char* order;  // "" natural
+        void (*move)();
+    };
+    const Case cases[] = {
+        {"", [] {}},
+        {"NAME", [] {}},
+        {"AMTDESC", [] {}},
+        {"NAME", [] { GoTop(); }},
+        {"NAME", [] { GoBottom(); }},
+        {"AMTDESC", [] { SKIP(0); }},
+        {"", [] { GoBottom(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("order '") + c.order + "'");
+        ASSERT_TRUE(SetOrderToTag(c.order));
+        c.move();
+        EXPECT_TRUE(dBOF());
+        EXPECT_TRUE(dEOF());
+        const AreaPosition at = CurrentPosition();
+        EXPECT_TRUE(at.bof);
+        EXPECT_TRUE(at.eof);
+    }
+}
+
 }  // namespace
 }  // namespace testing_support

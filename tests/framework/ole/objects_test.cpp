@@ -1,6 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <memory>
+#include <thread>
 
 #include "framework/ole/oleidl.hpp"
 #include "platform/process.hpp"
@@ -93,8 +101,7 @@ TEST_F(ObjectsTest, EmbeddedFilesTakeTheTypeTheirExtensionNames) {
     EXPECT_EQ(
         OleCreateFromFile(GUID_NULL, missing.c_str(), IOleObject::kIid, 0, nullptr, nullptr, nullptr, none.PutVoid()),
         STG_E_FILENOTFOUND);
-    EXPECT_EQ(OleCreateLinkToFile(u"relative.txt", IOleObject::kIid, 0, nullptr, nullptr, nullptr, none.PutVoid()),
-              MK_E_SYNTAX);
+    EXPECT_EQ(OleCreateLinkToFile(u"", IOleObject::kIid, 0, nullptr, nullptr, nullptr, none.PutVoid()), MK_E_SYNTAX);
 }
 
 TEST_F(ObjectsTest, ObjectsComeBackFromTheirStorage) {
@@ -144,7 +151,7 @@ TEST_F(ObjectsTest, ALinkFollowsItsFileAndItsSourceName) {
     link->GetSourceDisplayName(&name);
     EXPECT_EQ(std::u16string(name), photo);
     CoTaskMemFree(name);
-    EXPECT_EQ(link->SetSourceDisplayName(u"no/leading/slash"), MK_E_SYNTAX);
+    EXPECT_EQ(link->SetSourceDisplayName(u""), MK_E_SYNTAX);
     EXPECT_EQ(link->SetUpdateOptions(7), E_INVALIDARG);
     // Opening a link hands its path to the desktop.
     EXPECT_EQ(o->DoVerb(OLEIVERB_SHOW, nullptr, 0), S_OK);
@@ -209,6 +216,105 @@ TEST_F(ObjectsTest, TheClassIconCarriesTheTypeOrTheLabelGiven) {
         EXPECT_EQ(GlobalFree(h), nullptr);
         EXPECT_FALSE(MetafilePictContent(h, p));
     }
+}
+
+// A relative name is taken from the current folder, as the desktop takes it:
+// the link keeps the whole path, and follows the file from any folder after.
+TEST_F(ObjectsTest, RelativeNamesAreTakenFromTheCurrentFolder) {
+    std::filesystem::create_directories(dir_ / "sub");
+    // Back to the test's folder however the test ends.
+    struct InFolder {
+        std::filesystem::path previous = std::filesystem::current_path();
+        explicit InFolder(const std::string& folder) { std::filesystem::current_path(folder); }
+        ~InFolder() { std::filesystem::current_path(previous); }
+    };
+    auto in_folder = std::make_unique<InFolder>(dir_.path());
+    struct Case {
+        const char16_t* name;
+        std::string path;  // what the link keeps
+        const char* first_line;
+    };
+    const Case cases[] = {
+        {u"statement.txt", dir_ / "statement.txt", "Date,Amount"},
+        {u"./sub/../photo.png", dir_ / "photo.png", "300 bytes"},
+        {u"sub/later.txt", dir_ / "sub/later.txt", "(source not available)"},
+    };
+    std::vector<ComPtr<IOleObject>> links;
+    for (const Case& c : cases) {
+        ComPtr<IOleObject> o;
+        ASSERT_EQ(OleCreateLinkToFile(c.name, IOleObject::kIid, 0, nullptr, nullptr, nullptr, o.PutVoid()), S_OK)
+            << c.path;
+        LPOLESTR name = nullptr;
+        o.As<IOleLink>()->GetSourceDisplayName(&name);
+        EXPECT_EQ(WideToUtf8(WideView(name)), c.path);
+        CoTaskMemFree(name);
+        EXPECT_EQ(View(o.Get(), DVASPECT_CONTENT).lines.at(0), c.first_line) << c.path;
+        links.push_back(o);
+    }
+    // A source changed by a relative name, too.
+    EXPECT_EQ(links[0].As<IOleLink>()->SetSourceDisplayName(u"sub/../photo.png"), S_OK);
+    EXPECT_EQ(Type(links[0].Get(), USERCLASSTYPE_SHORT), "Image");
+    // Elsewhere, the links still reach their files.
+    in_folder.reset();
+    Write("sub/later.txt", "Written later\n");
+    EXPECT_EQ(links[2]->Update(), S_OK);
+    EXPECT_EQ(View(links[2].Get(), DVASPECT_CONTENT).lines.at(0), "Written later");
+    EXPECT_EQ(links[0]->Update(), S_OK);
+    EXPECT_EQ(View(links[0].Get(), DVASPECT_CONTENT).lines.at(0), "300 bytes");
+}
+
+// A device, a pipe or a folder is refused at once: reading /dev/zero would
+// never end, a pipe with no writer never starts.
+TEST_F(ObjectsTest, OnlyRegularFilesAreEmbeddedOrLinked) {
+    const std::string fifo = dir_ / "pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directories(dir_ / "folder");
+    // Tells whether a reader waits on the pipe, and lets it go with an end of file.
+    std::atomic<bool> done{false}, waited{false};
+    std::thread watch([&] {
+        while (!done) {
+            const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                waited = true;
+                close(fd);
+            }
+            std::this_thread::yield();
+        }
+    });
+    struct Case {
+        std::string path;
+        const char* how;
+    };
+    std::vector<Case> cases;
+    for (const std::string& path : {std::string("/dev/zero"), fifo, dir_ / "folder"})
+        for (const char* how : {"embed", "link", "source"}) cases.push_back({path, how});
+    for (const Case& c : cases) {
+        const std::u16string wide = Utf8ToWide(c.path);
+        ComPtr<IOleObject> o;
+        HRESULT hr = E_FAIL;
+        if (std::string(c.how) == "embed") {
+            hr =
+                OleCreateFromFile(GUID_NULL, wide.c_str(), IOleObject::kIid, 0, nullptr, nullptr, nullptr, o.PutVoid());
+        } else if (std::string(c.how) == "link") {
+            hr = OleCreateLinkToFile(wide.c_str(), IOleObject::kIid, 0, nullptr, nullptr, nullptr, o.PutVoid());
+        } else {
+            ComPtr<IOleObject> link = Link("statement.txt");
+            hr = link.As<IOleLink>()->SetSourceDisplayName(wide.c_str());
+        }
+        EXPECT_EQ(hr, kNotRegularFile) << c.how << " " << c.path;
+        EXPECT_FALSE(o) << c.how << " " << c.path;
+    }
+    EXPECT_EQ(OleErrorText(kNotRegularFile), "Not a regular file");
+    // A link whose file became a pipe is not available, and nothing waits.
+    ComPtr<IOleObject> o = Link("statement.txt");
+    std::remove((dir_ / "statement.txt").c_str());
+    ASSERT_EQ(mkfifo((dir_ / "statement.txt").c_str(), 0600), 0);
+    EXPECT_EQ(o->Update(), OLE_E_CANT_BINDTOSOURCE);
+    EXPECT_EQ(o.As<IOleLink>()->BindToSource(0), MK_E_NOOBJECT);
+    EXPECT_EQ(o->DoVerb(OLEIVERB_SHOW, nullptr, 0), MK_E_NOOBJECT);
+    done = true;
+    watch.join();
+    EXPECT_FALSE(waited) << "a reader waited on a pipe";
 }
 
 }  // namespace

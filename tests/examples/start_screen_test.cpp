@@ -1,0 +1,62 @@
+// The program's start on an X server of the test's own: a data folder named
+// relative to the folder the program starts in, and a start that fails,
+// which says why in a message window before the program ends.
+#include <filesystem>
+#include <fstream>
+
+#include "examples/run_program.hpp"
+#include "framework/ui/menus.hpp"
+#include "tests/examples/main_window_fixture.hpp"
+#include "tests/examples/screen_session.hpp"
+
+namespace {
+
+using testing_examples::MainWindowTest;
+using testing_examples::ScreenSession;
+
+using StartScreenTest = MainWindowTest;
+
+TEST_F(StartScreenTest, ARelativeFolderStartsTheProgramAndAFailedStartSaysWhy) {
+    ASSERT_EQ(ScreenSession::Missing(), "");
+    ui::TRect below_file;  // where File's menu drops down
+    {
+        auto w = Open("");
+        ui::TRect file;
+        ASSERT_TRUE(ui::GetMenuItemRect(w->WindowHandle(), w->Menus().main->Handle(), 0, file));
+        below_file = ui::Bounds(file.left, file.bottom + 2, 60, 30);
+    }
+    ui::UiReset();
+    const std::string here = dir_ / "here";
+    std::filesystem::create_directories(here);
+    std::ofstream(here + "/blocked") << "a file where a folder would be";
+    struct Case {
+        const char* folder;  // from `here`
+        int status;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"data", 0, "making the demo's history in data"},
+        {"blocked/data", 1, "Cannot create the data folder blocked/data"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        ScreenSession s(dir_ / c.folder);
+        ASSERT_EQ(s.Start(c.folder, {}, here), "");
+        if (c.status == 0) {
+            ASSERT_FALSE(s.FocusNamed(ScreenSession::kMainWindowName).empty()) << s.Log();
+            const std::vector<uint32_t> closed = s.Grab(below_file);
+            s.Xdotool("key alt+f");
+            EXPECT_TRUE(s.Changes(below_file, closed)) << "File's menu did not drop down";
+            s.Xdotool("key x");
+            EXPECT_TRUE(std::filesystem::exists(demo::HistoryPath(here + "/data")));
+        } else {
+            // The reason on the screen; Enter takes it away and the program ends.
+            ASSERT_FALSE(s.FocusNamed(demo::kProgramTitle).empty()) << s.Log();
+            s.Xdotool("key Return");
+        }
+        EXPECT_EQ(s.WaitForExit(), c.status) << s.Log();
+        EXPECT_NE(s.Log().find(c.said), std::string::npos) << s.Log();
+    }
+}
+
+}  // namespace
