@@ -110,8 +110,8 @@ Status LockTable(TWorkArea& a, Semaphore& s, int action) {
 void UnlockTable(TWorkArea& a) { (void)LockRegion(true, a.file, Settings().lock_base, 1); }
 
 // Creates the semaphore file or opens the one there, never through a link:
-// a link planted under its name (dangling, or to a file elsewhere) is taken
-// away and the file made anew, its target untouched.
+// a link planted under its name (symbolic, dangling or to a file elsewhere,
+// or a hard link) is taken away and the file made anew, its target untouched.
 Status OpenSemaphoreFile(Semaphore& s) {
     constexpr int kAttempts = 10;
     for (int attempt = 1;; ++attempt) {
@@ -133,7 +133,7 @@ Status OpenSemaphoreFile(Semaphore& s) {
         if (rc == 0) return {};
         // Gone meanwhile (its last user erased it): create it again.
         if (rc == platform::kFileNotFound && attempt < kAttempts) continue;
-        if (rc != platform::kAccessDenied || !platform::IsSymbolicLink(s.path) || attempt == kAttempts)
+        if (rc != platform::kAccessDenied || !platform::IsLinked(s.path) || attempt == kAttempts)
             return LoginError(static_cast<uint16_t>(rc), "Cannot open: ", s, kLogin);
         if (int r = platform::RemoveFile(s.path); r != 0 && r != platform::kFileNotFound)
             return LoginError(static_cast<uint16_t>(r), "Cannot open: ", s, kLogin);
