@@ -75,6 +75,10 @@ TEST_F(OutsideFilesTest, PlantedLinksAreNeverFollowed) {
         {"a shared append over a link to a file", "crash.@s@", kToAFile, shared_append},
         {"a shared append over a dangling link", "crash.@s@", kDangling, shared_append},
         {"a shared append over a hard link", "crash.@s@", kHard, shared_append},
+        // The memo pack's journal: what an open completes.
+        {"an open over a dangling link", "crash.tzj", kDangling, shared_append},
+        {"an open over a link to a file", "crash.tzj", kToAFile, shared_append},
+        {"an open over a hard link", "crash.tzj", kHard, shared_append},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
