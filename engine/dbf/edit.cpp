@@ -180,7 +180,13 @@ int ReopenTableIn(TWorkArea& a, bool exclusive) {
     if (exclusive) RefreshRecCount(a);
     a.exclusive = exclusive;
     a.exclusive_from_reopen = exclusive;
-    return 0;
+    // Files opened while the table was held alone go back to its share mode
+    // with it, or other processes could open the table but not them.
+    Attachments& units = Engine().attachments;
+    Status s;
+    if (a.memo && units.memo) s = units.memo->ShareAsTable(a);
+    if (units.index) s = FirstFailure(std::move(s), units.index->ShareAsTable(a));
+    return s.code;
 }
 
 int ReopenTable(bool exclusive) {

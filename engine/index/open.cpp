@@ -29,6 +29,16 @@ std::string WithoutExtension(const std::string& path) {
     return HasExtension(path) ? path.substr(0, path.rfind('.')) : path;
 }
 
+// How an area opens its index: as the table is shared, unless the open mode
+// is overridden.
+OpenMode IndexOpenMode(const TWorkArea& a) {
+    OpenMode mode{platform::Access::ReadWrite, platform::Share::Exclusive};
+    if (Settings().network_mode && !a.exclusive) mode.share = platform::Share::DenyNone;
+    if (Settings().open_mode_override != kNoOpenModeOverride)
+        mode = DecodeOpenMode(static_cast<uint8_t>(Settings().open_mode_override));
+    return mode;
+}
+
 std::string OpenFailure(uint16_t code, const std::string& path, const std::string& detail) {
     std::string text;
     switch (code) {
@@ -110,10 +120,7 @@ Status OpenIndexIn(TWorkArea& a, const std::string& path) {
     if (!a.index_block) a.index_block = std::make_unique<IndexArea>();
     IndexArea* ix = IndexOf(a);
     IndexUnit& unit = IndexEngine();
-    OpenMode mode{platform::Access::ReadWrite, platform::Share::Exclusive};
-    if (Settings().network_mode && !a.exclusive) mode.share = platform::Share::DenyNone;
-    if (Settings().open_mode_override != kNoOpenModeOverride)
-        mode = DecodeOpenMode(static_cast<uint8_t>(Settings().open_mode_override));
+    const OpenMode mode = IndexOpenMode(a);
     RemoveStaleBuild(path);
     if (int rc = ix->file.Open(path, mode.access, mode.share); rc != 0)
         return Fail(static_cast<uint16_t>(rc), OpenFailure(0, path, ""));
@@ -141,6 +148,16 @@ Status OpenIndexIn(TWorkArea& a, const std::string& path) {
     // The area goes to the first visible record of the first tag.
     CurrentAreaScope current(a);
     return GoTopIn(a);
+}
+
+Status ShareIndexAsTable(TWorkArea& a) {
+    IndexArea* ix = OpenIndexOf(a);
+    const platform::Share share = IndexOpenMode(a).share;
+    // Share modes deny more in the order of their values.
+    if (!ix || ix->file.Handle().CurrentShare() <= share) return {};
+    if (int rc = ix->file.Handle().ChangeShare(share); rc != 0)
+        return Fail(static_cast<uint16_t>(rc), "Cannot share index file: " + ix->file.Path() + " [ReopenTable]");
+    return {};
 }
 
 Status CloseIndexIn(TWorkArea& a) {

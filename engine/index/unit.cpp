@@ -171,4 +171,6 @@ Status IndexUnit::MarkForRebuild(TWorkArea& a) {
     return ix ? MarkForRebuildIn(a, *ix) : Status{};
 }
 
+Status IndexUnit::ShareAsTable(TWorkArea& a) { return ShareIndexAsTable(a); }
+
 }  // namespace zurod

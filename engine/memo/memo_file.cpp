@@ -111,6 +111,18 @@ int CreateOwnFile(platform::File& file, const std::string& path) {
     return file.Open(path, platform::Access::ReadWrite, platform::Share::Exclusive, platform::Disposition::CreateNew);
 }
 
+Status ShareMemoAsTable(TWorkArea& a) {
+    MemoFile* m = MemoOf(a);
+    platform::Share share;
+    (void)AccessFor(a, share);
+    // Share modes deny more in the order of their values.
+    if (!m || m->file.CurrentShare() <= share) return {};
+    if (int rc = m->file.ChangeShare(share); rc != 0)
+        return Fail(static_cast<uint16_t>(rc), m->name + " [ReopenTable]");
+    m->lockable = Settings().network_mode && !a.exclusive;
+    return {};
+}
+
 Status CloseMemoFile(TWorkArea& a) {
     MemoFile* m = MemoOf(a);
     if (!m) return {};

@@ -119,6 +119,7 @@ public:
     Status WriteLock(TWorkArea& area, bool take) override;
     Status BeginChange(TWorkArea& area, int32_t record) override;
     Status MarkForRebuild(TWorkArea& area) override;
+    Status ShareAsTable(TWorkArea& area) override;
 };
 
 // The attached index unit; nullptr when none (or a stand-in) is attached.
@@ -211,6 +212,9 @@ std::string IndexPathFor(const TWorkArea& area, std::string_view name);
 Status SetIndexToIn(TWorkArea& area, std::string_view name);
 Status OpenIndexIn(TWorkArea& area, const std::string& path);
 Status CloseIndexIn(TWorkArea& area);
+// Gives the open index file the table's share mode where it denies others
+// more (see IndexAttachment::ShareAsTable).
+Status ShareIndexAsTable(TWorkArea& area);
 Status SetOrderIn(TWorkArea& area, int n, const std::string& label);
 Status OrderToTagIn(TWorkArea& area, std::string_view name);
 Status ReindexIn(TWorkArea& area);

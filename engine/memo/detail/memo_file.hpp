@@ -169,6 +169,9 @@ Status OpenMemoFile(TWorkArea& area);
 // planted under it is never followed. 0 or a DOS code.
 int CreateOwnFile(platform::File& file, const std::string& path);
 Status CloseMemoFile(TWorkArea& area);
+// Gives the open memo file the table's share mode where it denies others
+// more (see MemoAttachment::ShareAsTable).
+Status ShareMemoAsTable(TWorkArea& area);
 
 Status MemoFailure(const MemoFile& memo, uint16_t code, std::string_view what, const MemoSite& site);
 
