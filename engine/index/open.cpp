@@ -272,9 +272,13 @@ Status ReindexIn(TWorkArea& a) {
     const std::string order = active ? active->name : std::string();
     const std::string path = ix->file.Path();
     bool all = true;
-    if (Status s = MakeIndexIn(a, list, path, all); s.failed()) return s;
-    if (Status s = SetIndexToIn(a, path); s.failed()) return s;
-    return OrderToTagIn(a, order);
+    Status s = MakeIndexIn(a, list, path, all);
+    // Refused, the index is still open as it was; failed after it was closed,
+    // the old file stands and is opened again.
+    if (s.failed() && OpenIndexOf(a)) return s;
+    s = FirstFailure(std::move(s), SetIndexToIn(a, path));
+    if (OpenIndexOf(a)) s = FirstFailure(std::move(s), OrderToTagIn(a, order));
+    return s;
 }
 
 }  // namespace zurod

@@ -83,5 +83,53 @@ TEST_F(SharedRebuildTest, MemoAndIndexAreSharedAgainAfterExclusiveWork) {
     }
 }
 
+// A rebuild refused because another process has the table (225) or the
+// index file (32) open leaves this area's index open as it was: the order,
+// the record, and the keys of every change made afterwards.
+TEST_F(SharedRebuildTest, ARefusedRebuildLeavesTheIndexAsItWas) {
+    struct Case {
+        const char* name;
+        const char* other;  // what the other process holds: "table" or "index"
+        std::function<bool()> run;
+        uint16_t code;
+    };
+    const Case cases[] = {
+        {"Reindex beside another process's table", "table", [] { return Reindex(), LastErrorCode() == 0; }, 225},
+        {"MakeIndex beside another process's table", "table", [] { return MakeIndex(Tags(), ""); }, 225},
+        {"AddIndexTag beside another process's table", "table",
+         [] {
+             return AddIndexTag({"ID", "ID", "", false, false}, true);
+         },
+         225},
+        {"Reindex beside another program's index file", "index", [] { return Reindex(), LastErrorCode() == 0; }, 32},
+        {"MakeIndex beside another program's index file", "index", [] { return MakeIndex(Tags(), ""); }, 32},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        EnginePeer other(&Command);
+        if (std::string(c.other) == "table") {
+            ASSERT_EQ(other("use " + path_), "0");
+        } else {
+            ASSERT_EQ(other("hold " + IndexOfTable(path_)), "0");
+        }
+        OpenShared();
+        ASSERT_TRUE(SetOrderToTag("AMOUNT"));
+        GO(7);
+        EXPECT_FALSE(c.run());
+        EXPECT_EQ(LastErrorCode(), c.code) << LastErrorMessage();
+        EXPECT_EQ(CurrentOrder(), 2);
+        EXPECT_EQ(RecNo(), 7);
+        SKIP(1);
+        EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+        EXPECT_EQ(AppendOne(903), 0) << LastErrorMessage();
+        CloseArea();
+        other.Kill();
+        std::vector<int64_t> ids = AllIds();
+        ids.push_back(903);
+        EXPECT_EQ(ReopenAndCheck("afterwards"), ids);
+    }
+}
+
 }  // namespace
 }  // namespace testing_support
