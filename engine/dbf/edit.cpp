@@ -20,30 +20,6 @@ namespace {
 
 IndexAttachment& Index() { return *Engine().attachments.index; }
 
-// Holds the index semaphore's write side while records and keys change.
-// Release says how giving it up went (the semaphore file is written then).
-class IndexWriteLock {
-public:
-    IndexWriteLock(TWorkArea& area, bool ordered) : area_(area), held_(ordered) {
-        if (held_) status_ = Index().WriteLock(area_, true);
-        if (status_.failed()) held_ = false;
-    }
-    ~IndexWriteLock() { (void)Release(); }
-    Status Release() {
-        if (!held_) return {};
-        held_ = false;
-        return Index().WriteLock(area_, false);
-    }
-    const Status& status() const { return status_; }
-    IndexWriteLock(const IndexWriteLock&) = delete;
-    IndexWriteLock& operator=(const IndexWriteLock&) = delete;
-
-private:
-    TWorkArea& area_;
-    bool held_;
-    Status status_;
-};
-
 void Convert(TWorkArea& a) {
     if (!a.is_virtual) RecordToBuffer(a);
 }
@@ -100,6 +76,19 @@ Status AppendLocked(TWorkArea& a, bool ordered) {
 }
 
 }  // namespace
+
+IndexWriteLock::IndexWriteLock(TWorkArea& area, bool ordered) : area_(area), ordered_(ordered) {
+    index_ = Engine().attachments.index.get();
+    if (!index_) return;
+    status_ = ordered_ ? index_->WriteLock(area_, true) : index_->GuardUnopened(area_, true);
+    held_ = status_.ok();
+}
+
+Status IndexWriteLock::Release() {
+    if (!held_) return {};
+    held_ = false;
+    return ordered_ ? index_->WriteLock(area_, false) : index_->GuardUnopened(area_, false);
+}
 
 Status AppendRecordIn(TWorkArea& a) {
     if (Status s = AppendAllowed(a); s.failed()) return s;

@@ -302,10 +302,15 @@ Status ZapTableFile(TWorkArea& a) {
 
 Status ZapIn(TWorkArea& a) {
     const bool ordered = Ordered(a);
-    if (ordered)
-        if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
-    Status s = ZapTableFile(a);
-    return ordered ? RebuildIndexAfter(a, std::move(s)) : s;
+    if (!ordered) {
+        // An index of the table that the area has not opened is marked first.
+        IndexWriteLock guard(a, false);
+        if (guard.status().failed()) return guard.status();
+        Status s = ZapTableFile(a);
+        return FirstFailure(std::move(s), guard.Release());
+    }
+    if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
+    return RebuildIndexAfter(a, ZapTableFile(a));
 }
 
 // Removes the marked records and the memos nobody names any more.
@@ -329,10 +334,15 @@ Status PackFiles(TWorkArea& a) {
 
 Status PackIn(TWorkArea& a) {
     const bool ordered = Ordered(a);
-    if (ordered)
-        if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
+    if (!ordered) {
+        // An index of the table that the area has not opened is marked first.
+        IndexWriteLock guard(a, false);
+        if (guard.status().failed()) return guard.status();
+        Status s = PackFiles(a);
+        return FirstFailure(std::move(s), guard.Release());
+    }
+    if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
     Status s = PackFiles(a);
-    if (!ordered) return s;
     PackingScope packing;
     return RebuildIndexAfter(a, std::move(s));
 }

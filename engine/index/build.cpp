@@ -340,7 +340,8 @@ BuildFailure BuildTags(TWorkArea& a, IndexFile& file, const std::vector<TagDescr
 // is asked whether it could hold the file alone, and left as it was.
 bool HeldElsewhere(TWorkArea& a, const std::string& path) {
     if (!FileExists(path)) return false;
-    if (IndexArea* ix = IndexOf(a); ix && ix->file.IsOpen()) {
+    for (IndexArea* ix : {IndexOf(a), WatchOf(a)}) {
+        if (!ix || !ix->file.IsOpen()) continue;
         platform::File& own = ix->file.Handle();
         platform::FileId id;
         if (platform::IdentifyFile(path, id) == 0 && id == own.Id()) {

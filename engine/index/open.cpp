@@ -29,16 +29,6 @@ std::string WithoutExtension(const std::string& path) {
     return HasExtension(path) ? path.substr(0, path.rfind('.')) : path;
 }
 
-// How an area opens its index: as the table is shared, unless the open mode
-// is overridden.
-OpenMode IndexOpenMode(const TWorkArea& a) {
-    OpenMode mode{platform::Access::ReadWrite, platform::Share::Exclusive};
-    if (Settings().network_mode && !a.exclusive) mode.share = platform::Share::DenyNone;
-    if (Settings().open_mode_override != kNoOpenModeOverride)
-        mode = DecodeOpenMode(static_cast<uint8_t>(Settings().open_mode_override));
-    return mode;
-}
-
 std::string OpenFailure(uint16_t code, const std::string& path, const std::string& detail) {
     std::string text;
     switch (code) {
@@ -81,6 +71,14 @@ Status OpenTagsIn(TWorkArea& a, IndexArea& ix, const std::string& path) {
 
 }  // namespace
 
+OpenMode IndexOpenMode(const TWorkArea& a) {
+    OpenMode mode{platform::Access::ReadWrite, platform::Share::Exclusive};
+    if (Settings().network_mode && !a.exclusive) mode.share = platform::Share::DenyNone;
+    if (Settings().open_mode_override != kNoOpenModeOverride)
+        mode = DecodeOpenMode(static_cast<uint8_t>(Settings().open_mode_override));
+    return mode;
+}
+
 Status IndexNotOpen(const TWorkArea& a, const std::string& routine) {
     return Fail(221, "Index not open. (DBF=" + a.file_name + ") [" + routine + "]");
 }
@@ -117,6 +115,7 @@ Status SetIndexToIn(TWorkArea& a, std::string_view name) {
 }
 
 Status OpenIndexIn(TWorkArea& a, const std::string& path) {
+    CloseWatch(a);
     if (!a.index_block) a.index_block = std::make_unique<IndexArea>();
     IndexArea* ix = IndexOf(a);
     IndexUnit& unit = IndexEngine();
@@ -151,16 +150,18 @@ Status OpenIndexIn(TWorkArea& a, const std::string& path) {
 }
 
 Status ShareIndexAsTable(TWorkArea& a) {
-    IndexArea* ix = OpenIndexOf(a);
     const platform::Share share = IndexOpenMode(a).share;
-    // Share modes deny more in the order of their values.
-    if (!ix || ix->file.Handle().CurrentShare() <= share) return {};
-    if (int rc = ix->file.Handle().ChangeShare(share); rc != 0)
-        return Fail(static_cast<uint16_t>(rc), "Cannot share index file: " + ix->file.Path() + " [ReopenTable]");
+    for (IndexArea* ix : {IndexOf(a), WatchOf(a)}) {
+        // Share modes deny more in the order of their values.
+        if (!ix || !ix->file.IsOpen() || ix->file.Handle().CurrentShare() <= share) continue;
+        if (int rc = ix->file.Handle().ChangeShare(share); rc != 0)
+            return Fail(static_cast<uint16_t>(rc), "Cannot share index file: " + ix->file.Path() + " [ReopenTable]");
+    }
     return {};
 }
 
 Status CloseIndexIn(TWorkArea& a) {
+    CloseWatch(a);
     IndexArea* ix = IndexOf(a);
     if (!ix) return {};
     IndexUnit& unit = IndexEngine();

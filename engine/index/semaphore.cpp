@@ -290,6 +290,41 @@ Status UnlockForWriting(Semaphore& s) {
 
 bool SemaphoreInUse(const TWorkArea& a) { return !a.is_virtual && (!a.exclusive || a.exclusive_from_reopen); }
 
+Status OpenUnlisted(TWorkArea& a, Semaphore& s) {
+    s.path = SemaphorePath(a);
+    return OpenSemaphoreFile(s);
+}
+
+void CloseUnlisted(Semaphore& s) {
+    if (!s.file.IsOpen()) return;
+    (void)ReleaseRegion(s, kUnlockSemaphore);
+    // Made by the watch perhaps: it goes when nobody is logged in (an open
+    // elsewhere keeps it).
+    bool logged = true;
+    if (s.file.HeldElsewhere(kLoginByte, 1, logged) != 0) logged = true;
+    s.file.Close();
+    if (!logged) (void)platform::RemoveFile(s.path);
+}
+
+Status HoldRegion(Semaphore& s) {
+    if (Status st = TakeRegion(s, kLockSemaphore); st.failed()) return st;
+    if (int r = ReadRecord(s); r != 0) {
+        (void)ReleaseRegion(s, kLockSemaphore);
+        return StepError(static_cast<uint16_t>(r), "Cannot read: ", s, kLockSemaphore);
+    }
+    return {};
+}
+
+Status CountUpdate(Semaphore& s) {
+    mdx::Put16(s.record.data() + 2, static_cast<uint16_t>(s.Counter() + 1));
+    if (int w = WriteRecord(s); w != 0)
+        return StepError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLockSemaphore);
+    s.known_counter = s.Counter();
+    return {};
+}
+
+Status LetRegionGo(Semaphore& s) { return ReleaseRegion(s, kUnlockSemaphore); }
+
 Status HandleSemaphoreIn(TWorkArea& a, IndexArea& ix, int action) {
     if (a.number > 34) return Fail(254, "Work area [" + std::to_string(a.number) + "] out of range. [HandleSemafore]");
     Semaphore& s = ix.semaphore;

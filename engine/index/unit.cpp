@@ -173,4 +173,6 @@ Status IndexUnit::MarkForRebuild(TWorkArea& a) {
 
 Status IndexUnit::ShareAsTable(TWorkArea& a) { return ShareIndexAsTable(a); }
 
+Status IndexUnit::GuardUnopened(TWorkArea& a, bool take) { return GuardUnopenedIn(a, take); }
+
 }  // namespace zurod

@@ -1,10 +1,12 @@
 // Work that takes a shared table for itself for a while (a pack, a zap, a
 // memo pack, a rebuild of its index) among other processes: what it leaves
 // the others, and what a rebuild refused because of them leaves this one.
+#include <algorithm>
 #include <functional>
 
 #include "engine/dbf/detail/area_table.hpp"
 #include "engine/dbf/edit.hpp"
+#include "engine/dbf/files.hpp"
 #include "engine/dbf/locks.hpp"
 #include "engine/memo/detail/memo_file.hpp"
 #include "tests/engine/index/attached_files_fixture.hpp"
@@ -129,6 +131,91 @@ TEST_F(SharedRebuildTest, ARefusedRebuildLeavesTheIndexAsItWas) {
         ids.push_back(903);
         EXPECT_EQ(ReopenAndCheck("afterwards"), ids);
     }
+}
+
+// Changes made while the area has not opened the table's production index
+// (MakeIndex leaves it closed; USE never opens it) mark it: whoever opens it
+// next rebuilds it, so it is never trusted stale.
+TEST_F(SharedRebuildTest, ChangesBesideAnUnopenedIndexMarkIt) {
+    struct Case {
+        const char* name;
+        bool shared;
+        std::function<void()> change;
+        std::vector<int64_t> ids;  // what the table holds afterwards
+    };
+    const auto with = [](std::vector<int64_t> ids, int64_t id) {
+        ids.push_back(id);
+        return ids;
+    };
+    const auto replace = [] {
+        GO(4);
+        ASSERT_TRUE(RLock());
+        PutFieldString(2, "RENAMED");
+        PutFieldNumber(3, 19);
+        Replace();
+        EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+        Unlock();
+    };
+    const Case cases[] = {
+        {"an append after MakeIndex left the index closed", true,
+         [] {
+             ASSERT_TRUE(MakeIndex(Tags(), "")) << LastErrorMessage();
+             EXPECT_EQ(AppendOne(904), 0) << LastErrorMessage();
+         },
+         with(AllIds(), 904)},
+        {"appends in a shared area", true,
+         [] {
+             EXPECT_EQ(AppendOne(908), 0) << LastErrorMessage();
+             EXPECT_EQ(AppendOne(909), 0) << LastErrorMessage();
+         },
+         with(with(AllIds(), 908), 909)},
+        {"an append in an exclusive area", false, [] { EXPECT_EQ(AppendOne(907), 0) << LastErrorMessage(); },
+         with(AllIds(), 907)},
+        {"a replace in a shared area", true, replace, AllIds()},
+        {"a replace in an exclusive area", false, replace, AllIds()},
+        {"a pack", true, [] { EXPECT_TRUE(Pack()) << LastErrorMessage(); }, KeptIds()},
+        {"a zap", false, [] { EXPECT_TRUE(Zap()) << LastErrorMessage(); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        USE(path_ + (c.shared ? "" : " EXCLUSIVE"));
+        ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+        c.change();
+        CloseArea();
+        EXPECT_EQ(ReopenAndCheck("afterwards"), c.ids);
+        EXPECT_FALSE(FileExists(dir_ / "crash.@S@")) << "a semaphore file was left";
+    }
+}
+
+// Another process reads the index while this one changes the table without
+// it: each of its walks after a change holds the change, also after it
+// repaired the index once already.
+TEST_F(SharedRebuildTest, AProcessWithTheIndexOpenSeesChangesMadeWithoutIt) {
+    EnginePeer reader(&Command);
+    ASSERT_EQ(reader("use " + path_), "0");
+    ASSERT_EQ(reader("index"), "0");
+    ASSERT_EQ(reader("order POSID"), "0");
+    USE(path_);
+    ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+    const auto count = [](const std::string& walk) { return std::count(walk.begin(), walk.end(), ',') + 1; };
+    const std::string before = reader("walk");
+    ASSERT_NE(before[0], 'E') << before;
+    // Ids that come last in POSID order (amounts above 0), each with a memo.
+    const int64_t kIds[] = {941, 942, 966};
+    for (int n = 1; n <= 3; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(AppendOne(kIds[n - 1]), 0) << LastErrorMessage();
+        const std::string walk = reader("walk");
+        ASSERT_NE(walk[0], 'E') << walk;
+        EXPECT_EQ(count(walk), count(before) + n) << walk;
+        EXPECT_EQ(walk.substr(walk.rfind(',') + 1), std::to_string(kRecords + n));
+    }
+    CloseArea();
+    EXPECT_EQ(reader("close"), "0");
+    std::vector<int64_t> ids = AllIds();
+    ids.insert(ids.end(), std::begin(kIds), std::end(kIds));
+    EXPECT_EQ(ReopenAndCheck("afterwards"), ids);
 }
 
 }  // namespace
