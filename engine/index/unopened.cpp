@@ -28,8 +28,8 @@ Status StartWatch(TWorkArea& a, IndexArea*& ix) {
     a.index_watch = std::move(made);
     const std::string path = IndexPathFor(a, "");
     if (!FileExists(path)) return {};
-    const OpenMode mode = IndexOpenMode(a);
-    const int rc = ix->file.Open(path, mode.access, mode.share);
+    // Beside whoever else holds it: the watch writes nothing but the mark.
+    const int rc = ix->file.Open(path, IndexOpenMode(a).access, platform::Share::DenyNone);
     // A file too short for an index holds no keys to keep in line.
     if (rc == kNotAnIndex) return {};
     Status s;
