@@ -80,14 +80,20 @@ Status AppendLocked(TWorkArea& a, bool ordered) {
 IndexWriteLock::IndexWriteLock(TWorkArea& area, bool ordered) : area_(area), ordered_(ordered) {
     index_ = Engine().attachments.index.get();
     if (!index_) return;
-    status_ = ordered_ ? index_->WriteLock(area_, true) : index_->GuardUnopened(area_, true);
+    if (ordered_) status_ = index_->WriteLock(area_, true);
+    if (status_.ok()) {
+        status_ = index_->GuardUnopened(area_, true);
+        if (status_.failed() && ordered_) (void)index_->WriteLock(area_, false);
+    }
     held_ = status_.ok();
 }
 
 Status IndexWriteLock::Release() {
     if (!held_) return {};
     held_ = false;
-    return ordered_ ? index_->WriteLock(area_, false) : index_->GuardUnopened(area_, false);
+    Status s = index_->GuardUnopened(area_, false);
+    if (ordered_) s = FirstFailure(std::move(s), index_->WriteLock(area_, false));
+    return s;
 }
 
 Status AppendRecordIn(TWorkArea& a) {

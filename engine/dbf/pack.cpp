@@ -300,15 +300,18 @@ Status ZapTableFile(TWorkArea& a) {
     return s;
 }
 
+// The table's production index, when the area has not opened it, is marked
+// to be rebuilt before the table is rewritten; nobody else can change the
+// table meanwhile, so the mark is not held.
+Status MarkUnopenedIndex(TWorkArea& a) {
+    IndexWriteLock guard(a, false);
+    if (guard.status().failed()) return guard.status();
+    return guard.Release();
+}
+
 Status ZapIn(TWorkArea& a) {
-    const bool ordered = Ordered(a);
-    if (!ordered) {
-        // An index of the table that the area has not opened is marked first.
-        IndexWriteLock guard(a, false);
-        if (guard.status().failed()) return guard.status();
-        Status s = ZapTableFile(a);
-        return FirstFailure(std::move(s), guard.Release());
-    }
+    if (Status s = MarkUnopenedIndex(a); s.failed()) return s;
+    if (!Ordered(a)) return ZapTableFile(a);
     if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
     return RebuildIndexAfter(a, ZapTableFile(a));
 }
@@ -333,14 +336,8 @@ Status PackFiles(TWorkArea& a) {
 }
 
 Status PackIn(TWorkArea& a) {
-    const bool ordered = Ordered(a);
-    if (!ordered) {
-        // An index of the table that the area has not opened is marked first.
-        IndexWriteLock guard(a, false);
-        if (guard.status().failed()) return guard.status();
-        Status s = PackFiles(a);
-        return FirstFailure(std::move(s), guard.Release());
-    }
+    if (Status s = MarkUnopenedIndex(a); s.failed()) return s;
+    if (!Ordered(a)) return PackFiles(a);
     if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
     Status s = PackFiles(a);
     PackingScope packing;

@@ -319,7 +319,6 @@ Status CountUpdate(Semaphore& s) {
     mdx::Put16(s.record.data() + 2, static_cast<uint16_t>(s.Counter() + 1));
     if (int w = WriteRecord(s); w != 0)
         return StepError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLockSemaphore);
-    s.known_counter = s.Counter();
     return {};
 }
 

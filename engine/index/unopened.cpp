@@ -1,8 +1,9 @@
-// Changes of a table whose production index the area has not opened. The
-// index would not learn of them, and whoever opens it next would trust a
-// stale tree: before the first such change it is marked to be rebuilt, as a
-// pack marks it, and a watch of the file stays in the area, so that further
-// changes cost nothing while the mark stands.
+// Changes of a table whose production index the area has not opened (it has
+// no index open, or another one). The index would not learn of them, and
+// whoever opens it next would trust a stale tree: before the first such
+// change it is marked to be rebuilt, as a pack marks it, and a watch of the
+// file stays in the area, so that further changes cost nothing while the
+// mark stands.
 //
 // On a shared table another process may repair the index meanwhile and clear
 // the mark. A repair holds the semaphore's region from its read of the table
@@ -10,9 +11,12 @@
 // its look at the mark until the table is written: it falls before the
 // repair's read or after the mark is cleared, and then marks again. Only a
 // new mark is written, and it counts as an update, so that the others read
-// the header again and find it.
+// the header again and find it. The semaphore belongs to the table: with
+// another index open, its write side already holds the region and counts
+// the update when it ends.
 #include "engine/dbf/files.hpp"
 #include "engine/index/detail/unit.hpp"
+#include "platform/paths.hpp"
 
 namespace zurod {
 
@@ -21,20 +25,24 @@ namespace {
 constexpr int kNotAnIndex = 222;
 
 // The watch, made at the area's first change: the production index's file
-// opened as the area would open it, when there is one.
+// opened beside whoever else holds it (the watch writes only the mark), when
+// there is one and it is not the index the area has open.
 Status StartWatch(TWorkArea& a, IndexArea*& ix) {
     auto made = std::make_unique<IndexArea>();
     ix = made.get();
     a.index_watch = std::move(made);
     const std::string path = IndexPathFor(a, "");
     if (!FileExists(path)) return {};
-    // Beside whoever else holds it: the watch writes nothing but the mark.
+    if (IndexArea* own = OpenIndexOf(a)) {
+        platform::FileId id;
+        if (platform::IdentifyFile(path, id) != 0 || id == own->file.Handle().Id()) return {};
+    }
     const int rc = ix->file.Open(path, IndexOpenMode(a).access, platform::Share::DenyNone);
     // A file too short for an index holds no keys to keep in line.
     if (rc == kNotAnIndex) return {};
     Status s;
     if (rc != 0) s = Fail(static_cast<uint16_t>(rc), "Unable to open index: " + path + " [BeginChange]");
-    if (s.ok() && SemaphoreInUse(a)) s = OpenUnlisted(a, ix->semaphore);
+    if (s.ok() && SemaphoreInUse(a) && !OpenIndexOf(a)) s = OpenUnlisted(a, ix->semaphore);
     if (s.failed()) {
         ix->file.Close();
         a.index_watch.reset();
@@ -43,43 +51,61 @@ Status StartWatch(TWorkArea& a, IndexArea*& ix) {
     return s;
 }
 
-Status MarkWatched(IndexArea& ix) {
-    const bool shared = ix.semaphore.file.IsOpen();
-    if (shared) {
-        if (Status s = HoldRegion(ix.semaphore); s.failed()) return s;
-        // What the disk holds counts once another process wrote the index.
-        if (!ix.watch_looked || ix.semaphore.Counter() != ix.semaphore.known_counter) {
-            ix.semaphore.known_counter = ix.semaphore.Counter();
-            if (int rc = ix.file.ReadHeader(); rc != 0) {
-                (void)LetRegionGo(ix.semaphore);
-                return Fail(static_cast<uint16_t>(rc),
-                            "Error reading index file:  " + ix.file.Path() + " [BeginChange]");
-            }
-            ix.watch_looked = true;
-        }
+// The table's semaphore for the watch: the open index's, or the watch's
+// own. Its region is taken unless the open index's write side holds it.
+Semaphore& SemaphoreFor(TWorkArea& a, IndexArea& ix) {
+    IndexArea* own = OpenIndexOf(a);
+    return own ? own->semaphore : ix.semaphore;
+}
+
+Status MarkWatched(TWorkArea& a, IndexArea& ix) {
+    Semaphore& sem = SemaphoreFor(a, ix);
+    const bool in_use = sem.file.IsOpen();
+    if (in_use && !sem.region_held) {
+        if (Status s = HoldRegion(sem); s.failed()) return s;
+        ix.watch_holding = true;
+    }
+    const auto fail = [&](int rc, const char* what) {
+        if (ix.watch_holding) (void)LetRegionGo(sem);
+        ix.watch_holding = false;
+        return Fail(static_cast<uint16_t>(rc), what + ix.file.Path() + " [BeginChange]");
+    };
+    // What the disk holds counts once another process wrote the index.
+    if (in_use && (!ix.watch_looked || sem.Counter() != ix.semaphore.known_counter)) {
+        ix.semaphore.known_counter = sem.Counter();
+        if (int rc = ix.file.ReadHeader(); rc != 0) return fail(rc, "Error reading index file:  ");
+        ix.watch_looked = true;
     }
     if (ix.file.PendingMark() == IndexFile::Mark::All) return {};
     int rc = ix.file.SetMark(IndexFile::Mark::All, 0);
     // On disk before the table changes, whatever the disk does with its writes.
     if (rc == 0) rc = ix.file.Sync();
-    Status s = rc == 0
-        ? Status{}
-        : Fail(static_cast<uint16_t>(rc), "Error writing index file:  " + ix.file.Path() + " [BeginChange]");
-    if (s.ok() && shared) s = CountUpdate(ix.semaphore);
-    if (s.failed() && shared) (void)LetRegionGo(ix.semaphore);
-    return s;
+    if (rc != 0) return fail(rc, "Error writing index file:  ");
+    // A write side that holds the region counts the update when it ends.
+    if (!ix.watch_holding) return {};
+    if (Status s = CountUpdate(sem); s.failed()) {
+        (void)LetRegionGo(sem);
+        ix.watch_holding = false;
+        return s;
+    }
+    ix.semaphore.known_counter = sem.Counter();
+    return {};
 }
 
 }  // namespace
 
 Status GuardUnopenedIn(TWorkArea& a, bool take) {
-    if (a.is_virtual || OpenIndexOf(a)) return {};
+    if (a.is_virtual) return {};
     IndexArea* ix = WatchOf(a);
-    if (!take) return ix && ix->semaphore.region_held ? LetRegionGo(ix->semaphore) : Status{};
+    if (!take) {
+        if (!ix || !ix->watch_holding) return {};
+        ix->watch_holding = false;
+        return LetRegionGo(SemaphoreFor(a, *ix));
+    }
     if (!ix)
         if (Status s = StartWatch(a, ix); s.failed()) return s;
     if (!ix->file.IsOpen()) return {};
-    return MarkWatched(*ix);
+    return MarkWatched(a, *ix);
 }
 
 void CloseWatch(TWorkArea& a) {

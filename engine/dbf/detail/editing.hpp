@@ -8,10 +8,10 @@
 
 namespace zurod {
 
-// Held while a record or the whole table changes: with an open index
-// (`ordered`), the write side of its semaphore while records and keys change;
-// without one, the guard that marks an index of the table the area has not
-// opened (IndexAttachment::GuardUnopened). Release says how giving it up went.
+// Held while a record changes: with an open index (`ordered`), the write
+// side of its semaphore while records and keys change; and the guard that
+// marks the table's production index when the area has not opened it
+// (IndexAttachment::GuardUnopened). Release says how giving it up went.
 class IndexWriteLock {
 public:
     IndexWriteLock(TWorkArea& area, bool ordered);

@@ -58,8 +58,10 @@ struct IndexArea final : IndexAreaState {
     Semaphore semaphore;
     int read_brackets = 0;
     int lock_brackets = 0;
-    // A watch (see unopened.cpp): the mark on disk was read under the region.
+    // A watch (see unopened.cpp): the mark on disk was read under the region;
+    // the watch holds the table semaphore's region until the change ends.
     bool watch_looked = false;
+    bool watch_holding = false;
 
     bool Open() const { return file.IsOpen(); }
     Tag* ActiveTag() const { return natural || active == 0 ? nullptr : tags[active].get(); }
@@ -163,7 +165,8 @@ bool SemaphoreInUse(const TWorkArea& area);
 // For a watch (unopened.cpp): the semaphore file opened without a login (the
 // area may hold the table's file lock, which a login waits for) and closed
 // again, erased when nobody is logged in; the region taken with the record
-// read, an update counted, the region let go.
+// read, an update counted (the counter written, what this open knows left
+// alone), the region let go.
 Status OpenUnlisted(TWorkArea& area, Semaphore& s);
 void CloseUnlisted(Semaphore& s);
 Status HoldRegion(Semaphore& s);
@@ -264,10 +267,10 @@ Status RepairIndexIn(TWorkArea& area, IndexArea& ix);
 // At open: the repair under the write side, when the index is marked.
 Status RepairMarkedIndexIn(TWorkArea& area, IndexArea& ix);
 
-// A change of a table whose production index the area has not opened
-// begins (`take`) or ends (unopened.cpp): before it, the index is marked to
-// be rebuilt, under the semaphore's region on a shared table, which stays
-// held until the change ends.
+// A change of a table whose production index the area has not opened (no
+// index, or another one) begins (`take`) or ends (unopened.cpp): before it,
+// the index is marked to be rebuilt, under the semaphore's region on a
+// shared table, which stays held until the change ends.
 Status GuardUnopenedIn(TWorkArea& area, bool take);
 // Closes the area's watch (an index is opened or built, the area closes).
 void CloseWatch(TWorkArea& area);

@@ -140,8 +140,8 @@ TEST_F(SharedRebuildTest, ARefusedRebuildLeavesTheIndexAsItWas) {
 }
 
 // Changes made while the area has not opened the table's production index
-// (MakeIndex leaves it closed; USE never opens it) mark it: whoever opens it
-// next rebuilds it, so it is never trusted stale.
+// (MakeIndex leaves it closed; USE never opens it; another index is open)
+// mark it: whoever opens it next rebuilds it, so it is never trusted stale.
 TEST_F(SharedRebuildTest, ChangesBesideAnUnopenedIndexMarkIt) {
     struct Case {
         const char* name;
@@ -179,6 +179,18 @@ TEST_F(SharedRebuildTest, ChangesBesideAnUnopenedIndexMarkIt) {
          with(AllIds(), 907)},
         {"a replace in a shared area", true, replace, AllIds()},
         {"a replace in an exclusive area", false, replace, AllIds()},
+        {"an append with another index open", true,
+         [] {
+             ASSERT_TRUE(MakeIndexTags({{"ID", "ID", "", false, false}}, "other")) << LastErrorMessage();
+             EXPECT_EQ(AppendOne(911), 0) << LastErrorMessage();
+         },
+         with(AllIds(), 911)},
+        {"a pack with another index open", false,
+         [] {
+             ASSERT_TRUE(MakeIndexTags({{"ID", "ID", "", false, false}}, "other")) << LastErrorMessage();
+             EXPECT_TRUE(Pack()) << LastErrorMessage();
+         },
+         KeptIds()},
         {"a pack", true, [] { EXPECT_TRUE(Pack()) << LastErrorMessage(); }, KeptIds()},
         {"a zap", false, [] { EXPECT_TRUE(Zap()) << LastErrorMessage(); }, {}},
     };
