@@ -70,18 +70,23 @@ Status MarkWatched(TWorkArea& a, IndexArea& ix) {
         ix.watch_holding = false;
         return Fail(static_cast<uint16_t>(rc), what + ix.file.Path() + " [BeginChange]");
     };
-    // What the disk holds counts once another process wrote the index.
+    // What the disk holds counts once another process wrote the index. The
+    // counter the watch last knew is kept in its own semaphore record, also
+    // when it goes by the open index's semaphore.
     if (in_use && (!ix.watch_looked || sem.Counter() != ix.semaphore.known_counter)) {
-        ix.semaphore.known_counter = sem.Counter();
         if (int rc = ix.file.ReadHeader(); rc != 0) return fail(rc, "Error reading index file:  ");
         ix.watch_looked = true;
     }
-    if (ix.file.PendingMark() == IndexFile::Mark::All) return {};
+    // A write side that holds the region counts one update when it ends.
+    if (in_use && !ix.watch_holding) ix.semaphore.known_counter = static_cast<uint16_t>(sem.Counter() + 1);
+    if (ix.file.PendingMark() == IndexFile::Mark::All) {
+        if (ix.watch_holding) ix.semaphore.known_counter = sem.Counter();
+        return {};
+    }
     int rc = ix.file.SetMark(IndexFile::Mark::All, 0);
     // On disk before the table changes, whatever the disk does with its writes.
     if (rc == 0) rc = ix.file.Sync();
     if (rc != 0) return fail(rc, "Error writing index file:  ");
-    // A write side that holds the region counts the update when it ends.
     if (!ix.watch_holding) return {};
     if (Status s = CountUpdate(sem); s.failed()) {
         (void)LetRegionGo(sem);

@@ -114,10 +114,10 @@ public:
     // denies others more than the table now does (one opened while the table
     // was held alone) takes the table's mode.
     virtual Status ShareAsTable(TWorkArea&) { return {}; }
-    // A change of the table (an append, a replace, a pack, a zap) in an area
-    // that has no index open begins (`take`) or ends: an index that belongs
-    // to the table would not learn of it, so it is marked to be rebuilt at
-    // its next open before the change is made.
+    // A change of the table (an append, a replace, a pack, a zap) begins
+    // (`take`) or ends: when the area has not opened the table's production
+    // index, that index would not learn of the change, so it is marked to be
+    // rebuilt at its next open before the change is made.
     virtual Status GuardUnopened(TWorkArea&, bool) { return {}; }
 };
 
