@@ -245,7 +245,7 @@ TEST_F(SharedRebuildTest, AProcessWithTheIndexOpenSeesChangesMadeWithoutIt) {
 TEST_F(SharedRebuildTest, ProcessesChangingAndRebuildingKeepTheIndexInLine) {
     constexpr int kRounds = 30;
     // Ids with a memo (not a multiple of 5), apart for each process.
-    const auto id_of = [](int k, int i) { return int64_t{1000} * (k + 1) + i * 5 + 1; };
+    const auto id_of = [](int k, int i) { return int64_t{1000} * (k + 1) + int64_t{5} * i + 1; };
     const std::vector<std::string> results = RunTogether(5, [&](int k) {
         std::string errors;
         const auto note = [&errors](const std::string& what) { errors += what + "; "; };
