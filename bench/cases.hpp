@@ -39,6 +39,7 @@ void OursEvaluate(benchmark::State& state);
 void OursFilteredWalk(benchmark::State& state);
 void OursSumExpression(benchmark::State& state);
 void ShapelibFilteredWalk(benchmark::State& state);
+void ShapelibCallFilteredWalk(benchmark::State& state);
 // The date filter's walk as a loop over the raw records in large reads.
 void HandFilteredWalk(benchmark::State& state);
 void ShapelibSumExpression(benchmark::State& state);

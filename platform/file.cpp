@@ -312,6 +312,12 @@ int File::OpenOnce(const std::string& path, Access access, Share share, Disposit
         Close();
         return kAccessDenied;
     }
+    // A name that is one of several of a file (a hard link) is no file of
+    // the caller's own either: writing it would write what the other names show.
+    if (disposition == Disposition::OpenOwn && st.st_nlink > 1) {
+        Close();
+        return kAccessDenied;
+    }
 
     const int code = AcquireShare(access, share);
     if (code != kOk) {

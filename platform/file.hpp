@@ -26,7 +26,7 @@ enum class Disposition {
     OpenExisting,  // fail with 2 when missing
     CreateAlways,  // create, or truncate an existing file once the share check passed
     CreateNew,     // fail with 5 when the name exists, a link included
-    OpenOwn,       // an existing file, never through a symbolic link (a link fails with 5)
+    OpenOwn,       // an existing file, never a link (symbolic, or a file with other names: 5)
 };
 
 // Sentinel offsets used by the share emulation; far above any lock the engine

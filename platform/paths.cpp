@@ -239,6 +239,12 @@ bool IsSymbolicLink(const std::string& path) {
     return lstat(AnsiToUtf8(ResolveExisting(path)).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+bool IsLinked(const std::string& path) {
+    struct stat st {};
+    if (lstat(AnsiToUtf8(ResolveExisting(path)).c_str(), &st) != 0) return false;
+    return S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink > 1);
+}
+
 std::string TempDirectory() {
     const char* env = std::getenv("TMPDIR");
     std::string dir = env && *env ? Utf8ToAnsi(env) : std::string("/tmp");

@@ -36,6 +36,9 @@ int IdentifyFile(const std::string& path, FileId& id);
 bool IsDirectory(const std::string& path);
 // Whether the path itself is a symbolic link (dangling or not).
 bool IsSymbolicLink(const std::string& path);
+// Whether the path is a symbolic link, or names a file that has other names
+// too (a hard link): either way not a file that is only the caller's own.
+bool IsLinked(const std::string& path);
 
 // DosErrorFromErrno (platform/dos_error.hpp), but ENOENT becomes 3 (path not
 // found) when the directory part of `path` does not exist.

@@ -20,30 +20,6 @@ namespace {
 
 IndexAttachment& Index() { return *Engine().attachments.index; }
 
-// Holds the index semaphore's write side while records and keys change.
-// Release says how giving it up went (the semaphore file is written then).
-class IndexWriteLock {
-public:
-    IndexWriteLock(TWorkArea& area, bool ordered) : area_(area), held_(ordered) {
-        if (held_) status_ = Index().WriteLock(area_, true);
-        if (status_.failed()) held_ = false;
-    }
-    ~IndexWriteLock() { (void)Release(); }
-    Status Release() {
-        if (!held_) return {};
-        held_ = false;
-        return Index().WriteLock(area_, false);
-    }
-    const Status& status() const { return status_; }
-    IndexWriteLock(const IndexWriteLock&) = delete;
-    IndexWriteLock& operator=(const IndexWriteLock&) = delete;
-
-private:
-    TWorkArea& area_;
-    bool held_;
-    Status status_;
-};
-
 void Convert(TWorkArea& a) {
     if (!a.is_virtual) RecordToBuffer(a);
 }
@@ -100,6 +76,25 @@ Status AppendLocked(TWorkArea& a, bool ordered) {
 }
 
 }  // namespace
+
+IndexWriteLock::IndexWriteLock(TWorkArea& area, bool ordered) : area_(area), ordered_(ordered) {
+    index_ = Engine().attachments.index.get();
+    if (!index_) return;
+    if (ordered_) status_ = index_->WriteLock(area_, true);
+    if (status_.ok()) {
+        status_ = index_->GuardUnopened(area_, true);
+        if (status_.failed() && ordered_) (void)index_->WriteLock(area_, false);
+    }
+    held_ = status_.ok();
+}
+
+Status IndexWriteLock::Release() {
+    if (!held_) return {};
+    held_ = false;
+    Status s = index_->GuardUnopened(area_, false);
+    if (ordered_) s = FirstFailure(std::move(s), index_->WriteLock(area_, false));
+    return s;
+}
 
 Status AppendRecordIn(TWorkArea& a) {
     if (Status s = AppendAllowed(a); s.failed()) return s;
@@ -180,7 +175,13 @@ int ReopenTableIn(TWorkArea& a, bool exclusive) {
     if (exclusive) RefreshRecCount(a);
     a.exclusive = exclusive;
     a.exclusive_from_reopen = exclusive;
-    return 0;
+    // Files opened while the table was held alone go back to its share mode
+    // with it, or other processes could open the table but not them.
+    Attachments& units = Engine().attachments;
+    Status s;
+    if (a.memo && units.memo) s = units.memo->ShareAsTable(a);
+    if (units.index) s = FirstFailure(std::move(s), units.index->ShareAsTable(a));
+    return s.code;
 }
 
 int ReopenTable(bool exclusive) {

@@ -300,12 +300,20 @@ Status ZapTableFile(TWorkArea& a) {
     return s;
 }
 
+// The table's production index, when the area has not opened it, is marked
+// to be rebuilt before the table is rewritten; nobody else can change the
+// table meanwhile, so the mark is not held.
+Status MarkUnopenedIndex(TWorkArea& a) {
+    IndexWriteLock guard(a, false);
+    if (guard.status().failed()) return guard.status();
+    return guard.Release();
+}
+
 Status ZapIn(TWorkArea& a) {
-    const bool ordered = Ordered(a);
-    if (ordered)
-        if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
-    Status s = ZapTableFile(a);
-    return ordered ? RebuildIndexAfter(a, std::move(s)) : s;
+    if (Status s = MarkUnopenedIndex(a); s.failed()) return s;
+    if (!Ordered(a)) return ZapTableFile(a);
+    if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
+    return RebuildIndexAfter(a, ZapTableFile(a));
 }
 
 // Removes the marked records and the memos nobody names any more.
@@ -328,11 +336,10 @@ Status PackFiles(TWorkArea& a) {
 }
 
 Status PackIn(TWorkArea& a) {
-    const bool ordered = Ordered(a);
-    if (ordered)
-        if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
+    if (Status s = MarkUnopenedIndex(a); s.failed()) return s;
+    if (!Ordered(a)) return PackFiles(a);
+    if (Status s = Engine().attachments.index->MarkForRebuild(a); s.failed()) return s;
     Status s = PackFiles(a);
-    if (!ordered) return s;
     PackingScope packing;
     return RebuildIndexAfter(a, std::move(s));
 }

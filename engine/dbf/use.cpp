@@ -235,7 +235,8 @@ Status CloseSlot(uint8_t n, bool force) {
         if (status.ok() && s.failed()) status = std::move(s);
     };
     Attachments& units = Engine().attachments;
-    if (units.index && units.index->Active(*a)) keep_first(units.index->Close(*a));
+    // The index unit's watch goes too when no index is open.
+    if (units.index && (a->index_watch || units.index->Active(*a))) keep_first(units.index->Close(*a));
     RefreshRecCount(*a);
     // Closing the file releases whatever an unlock could not.
     if (!a->is_virtual) (void)ReleaseLocks(*a);

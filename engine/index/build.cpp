@@ -335,9 +335,22 @@ BuildFailure BuildTags(TWorkArea& a, IndexFile& file, const std::vector<TagDescr
     return first;
 }
 
-// Whether a process other than this open holds the file.
-bool HeldElsewhere(const std::string& path) {
+// Whether an open other than the area's own holds the index file. The
+// area's own handle (its index, or the watch of an index it has not opened)
+// is asked whether it could hold the file alone, and left as it was.
+bool HeldElsewhere(TWorkArea& a, const std::string& path) {
     if (!FileExists(path)) return false;
+    for (IndexArea* ix : {IndexOf(a), WatchOf(a)}) {
+        if (!ix || !ix->file.IsOpen()) continue;
+        platform::File& own = ix->file.Handle();
+        platform::FileId id;
+        if (platform::IdentifyFile(path, id) == 0 && id == own.Id()) {
+            const platform::Share share = own.CurrentShare();
+            if (own.ChangeShare(platform::Share::Exclusive) != 0) return true;
+            (void)own.ChangeShare(share);
+            return false;
+        }
+    }
     platform::File probe;
     return probe.Open(path, platform::Access::Read, platform::Share::Exclusive) == platform::kSharingViolation;
 }
@@ -355,25 +368,24 @@ Status MakeIndexIn(TWorkArea& a, const std::vector<TagDescriptor>& list, std::st
     const std::string label = "MakeIndex(" + std::string(name) + ")";
     if (a.is_virtual) return Fail(220, "Virtual files have no index [" + label + "]");
     const std::string path = IndexPathFor(a, name);
-    if (Status s = CloseIndexIn(a); s.failed()) return s;
 
-    // Another process reading the old file would not see the new one.
+    // Refused before anything changes, the area's own index included: the
+    // table is held alone while the build reads it (changes of others would
+    // reach neither file), and another process reading the old file would
+    // not see the new one.
     bool reopened = false;
-    if (HeldElsewhere(path)) {
-        if (!a.exclusive) {
-            if (ReopenTableIn(a, true) != 0) return Fail(225, a.file_name + " " + label);
-            reopened = true;
-        }
-        if (HeldElsewhere(path)) {
-            if (reopened) (void)ReopenTableIn(a, false);
-            return Fail(32, "Index file in use by another program: " + path + " [MakeIndex]");
-        }
+    if (!a.exclusive) {
+        if (ReopenTableIn(a, true) != 0) return Fail(225, a.file_name + " " + label);
+        reopened = true;
     }
     const auto reopen_shared = [&](Status status) {
         if (reopened && ReopenTableIn(a, false) != 0 && status.ok())
             status = Fail(225, "Cannot_Reopen_Database_Sharable " + label);
         return status;
     };
+    if (HeldElsewhere(a, path))
+        return reopen_shared(Fail(32, "Index file in use by another program: " + path + " [MakeIndex]"));
+    if (Status s = CloseIndexIn(a); s.failed()) return reopen_shared(std::move(s));
 
     // Built beside the file a link names, and put in its place: the link stays.
     const std::string real = platform::FinalPath(platform::ResolveExisting(path));

@@ -71,6 +71,14 @@ Status OpenTagsIn(TWorkArea& a, IndexArea& ix, const std::string& path) {
 
 }  // namespace
 
+OpenMode IndexOpenMode(const TWorkArea& a) {
+    OpenMode mode{platform::Access::ReadWrite, platform::Share::Exclusive};
+    if (Settings().network_mode && !a.exclusive) mode.share = platform::Share::DenyNone;
+    if (Settings().open_mode_override != kNoOpenModeOverride)
+        mode = DecodeOpenMode(static_cast<uint8_t>(Settings().open_mode_override));
+    return mode;
+}
+
 Status IndexNotOpen(const TWorkArea& a, const std::string& routine) {
     return Fail(221, "Index not open. (DBF=" + a.file_name + ") [" + routine + "]");
 }
@@ -107,13 +115,11 @@ Status SetIndexToIn(TWorkArea& a, std::string_view name) {
 }
 
 Status OpenIndexIn(TWorkArea& a, const std::string& path) {
+    CloseWatch(a);
     if (!a.index_block) a.index_block = std::make_unique<IndexArea>();
     IndexArea* ix = IndexOf(a);
     IndexUnit& unit = IndexEngine();
-    OpenMode mode{platform::Access::ReadWrite, platform::Share::Exclusive};
-    if (Settings().network_mode && !a.exclusive) mode.share = platform::Share::DenyNone;
-    if (Settings().open_mode_override != kNoOpenModeOverride)
-        mode = DecodeOpenMode(static_cast<uint8_t>(Settings().open_mode_override));
+    const OpenMode mode = IndexOpenMode(a);
     RemoveStaleBuild(path);
     if (int rc = ix->file.Open(path, mode.access, mode.share); rc != 0)
         return Fail(static_cast<uint16_t>(rc), OpenFailure(0, path, ""));
@@ -143,7 +149,19 @@ Status OpenIndexIn(TWorkArea& a, const std::string& path) {
     return GoTopIn(a);
 }
 
+Status ShareIndexAsTable(TWorkArea& a) {
+    const platform::Share share = IndexOpenMode(a).share;
+    for (IndexArea* ix : {IndexOf(a), WatchOf(a)}) {
+        // Share modes deny more in the order of their values.
+        if (!ix || !ix->file.IsOpen() || ix->file.Handle().CurrentShare() <= share) continue;
+        if (int rc = ix->file.Handle().ChangeShare(share); rc != 0)
+            return Fail(static_cast<uint16_t>(rc), "Cannot share index file: " + ix->file.Path() + " [ReopenTable]");
+    }
+    return {};
+}
+
 Status CloseIndexIn(TWorkArea& a) {
+    CloseWatch(a);
     IndexArea* ix = IndexOf(a);
     if (!ix) return {};
     IndexUnit& unit = IndexEngine();
@@ -255,9 +273,13 @@ Status ReindexIn(TWorkArea& a) {
     const std::string order = active ? active->name : std::string();
     const std::string path = ix->file.Path();
     bool all = true;
-    if (Status s = MakeIndexIn(a, list, path, all); s.failed()) return s;
-    if (Status s = SetIndexToIn(a, path); s.failed()) return s;
-    return OrderToTagIn(a, order);
+    Status s = MakeIndexIn(a, list, path, all);
+    // Refused, the index is still open as it was; failed after it was closed,
+    // the old file stands and is opened again.
+    if (s.failed() && OpenIndexOf(a)) return s;
+    s = FirstFailure(std::move(s), SetIndexToIn(a, path));
+    if (OpenIndexOf(a)) s = FirstFailure(std::move(s), OrderToTagIn(a, order));
+    return s;
 }
 
 }  // namespace zurod

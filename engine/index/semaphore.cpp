@@ -110,8 +110,8 @@ Status LockTable(TWorkArea& a, Semaphore& s, int action) {
 void UnlockTable(TWorkArea& a) { (void)LockRegion(true, a.file, Settings().lock_base, 1); }
 
 // Creates the semaphore file or opens the one there, never through a link:
-// a link planted under its name (dangling, or to a file elsewhere) is taken
-// away and the file made anew, its target untouched.
+// a link planted under its name (symbolic, dangling or to a file elsewhere,
+// or a hard link) is taken away and the file made anew, its target untouched.
 Status OpenSemaphoreFile(Semaphore& s) {
     constexpr int kAttempts = 10;
     for (int attempt = 1;; ++attempt) {
@@ -133,7 +133,7 @@ Status OpenSemaphoreFile(Semaphore& s) {
         if (rc == 0) return {};
         // Gone meanwhile (its last user erased it): create it again.
         if (rc == platform::kFileNotFound && attempt < kAttempts) continue;
-        if (rc != platform::kAccessDenied || !platform::IsSymbolicLink(s.path) || attempt == kAttempts)
+        if (rc != platform::kAccessDenied || !platform::IsLinked(s.path) || attempt == kAttempts)
             return LoginError(static_cast<uint16_t>(rc), "Cannot open: ", s, kLogin);
         if (int r = platform::RemoveFile(s.path); r != 0 && r != platform::kFileNotFound)
             return LoginError(static_cast<uint16_t>(r), "Cannot open: ", s, kLogin);
@@ -289,6 +289,40 @@ Status UnlockForWriting(Semaphore& s) {
 }  // namespace
 
 bool SemaphoreInUse(const TWorkArea& a) { return !a.is_virtual && (!a.exclusive || a.exclusive_from_reopen); }
+
+Status OpenUnlisted(TWorkArea& a, Semaphore& s) {
+    s.path = SemaphorePath(a);
+    return OpenSemaphoreFile(s);
+}
+
+void CloseUnlisted(Semaphore& s) {
+    if (!s.file.IsOpen()) return;
+    (void)ReleaseRegion(s, kUnlockSemaphore);
+    // Made by the watch perhaps: it goes when nobody is logged in (an open
+    // elsewhere keeps it).
+    bool logged = true;
+    if (s.file.HeldElsewhere(kLoginByte, 1, logged) != 0) logged = true;
+    s.file.Close();
+    if (!logged) (void)platform::RemoveFile(s.path);
+}
+
+Status HoldRegion(Semaphore& s) {
+    if (Status st = TakeRegion(s, kLockSemaphore); st.failed()) return st;
+    if (int r = ReadRecord(s); r != 0) {
+        (void)ReleaseRegion(s, kLockSemaphore);
+        return StepError(static_cast<uint16_t>(r), "Cannot read: ", s, kLockSemaphore);
+    }
+    return {};
+}
+
+Status CountUpdate(Semaphore& s) {
+    mdx::Put16(s.record.data() + 2, static_cast<uint16_t>(s.Counter() + 1));
+    if (int w = WriteRecord(s); w != 0)
+        return StepError(static_cast<uint16_t>(w), "Cannot write to: ", s, kLockSemaphore);
+    return {};
+}
+
+Status LetRegionGo(Semaphore& s) { return ReleaseRegion(s, kUnlockSemaphore); }
 
 Status HandleSemaphoreIn(TWorkArea& a, IndexArea& ix, int action) {
     if (a.number > 34) return Fail(254, "Work area [" + std::to_string(a.number) + "] out of range. [HandleSemafore]");

@@ -172,4 +172,8 @@ Status IndexUnit::MarkForRebuild(TWorkArea& a) {
     return ix ? MarkForRebuildIn(a, *ix) : Status{};
 }
 
+Status IndexUnit::ShareAsTable(TWorkArea& a) { return ShareIndexAsTable(a); }
+
+Status IndexUnit::GuardUnopened(TWorkArea& a, bool take) { return GuardUnopenedIn(a, take); }
+
 }  // namespace zurod

@@ -111,6 +111,18 @@ int CreateOwnFile(platform::File& file, const std::string& path) {
     return file.Open(path, platform::Access::ReadWrite, platform::Share::Exclusive, platform::Disposition::CreateNew);
 }
 
+Status ShareMemoAsTable(TWorkArea& a) {
+    MemoFile* m = MemoOf(a);
+    platform::Share share;
+    (void)AccessFor(a, share);
+    // Share modes deny more in the order of their values.
+    if (!m || m->file.CurrentShare() <= share) return {};
+    if (int rc = m->file.ChangeShare(share); rc != 0)
+        return Fail(static_cast<uint16_t>(rc), m->name + " [ReopenTable]");
+    m->lockable = Settings().network_mode && !a.exclusive;
+    return {};
+}
+
 Status CloseMemoFile(TWorkArea& a) {
     MemoFile* m = MemoOf(a);
     if (!m) return {};
@@ -397,10 +409,10 @@ Status BuildMemoImage(const MemoFile& m, std::string_view data, bool headed, uin
             return Fail(1300, m.name + ": a dBASE III memo cannot hold the byte 0x1A" + Bracketed(routine));
         image.reserve(from + data.size() + 3 + m.block_size);
         image.append(data);
-        // Both end marks in one block: readers that look for the pair block
-        // by block would otherwise read on into the memos that follow.
-        if ((data.size() + 1) % m.block_size == 0) image.push_back(' ');
-        image.append(2, kMemoEnd);
+        // When the pair splits over two blocks, a third mark puts a whole pair
+        // in the second: readers that look for the pair block by block would
+        // otherwise read on into the memos that follow.
+        image.append((data.size() + 1) % m.block_size == 0 ? 3 : 2, kMemoEnd);
         length = image.size() - from;
     } else {
         if (data.size() > UINT32_MAX - kBlockHeader)

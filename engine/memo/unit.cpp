@@ -17,6 +17,7 @@ Status MemoUnit::Open(TWorkArea& area) { return OpenMemoFile(area); }
 Status MemoUnit::Close(TWorkArea& area) { return CloseMemoFile(area); }
 Status MemoUnit::Pack(TWorkArea& area) { return PackMemoIn(area); }
 Status MemoUnit::Recreate(TWorkArea& area) { return RecreateMemoIn(area, "Zap()"); }
+Status MemoUnit::ShareAsTable(TWorkArea& area) { return ShareMemoAsTable(area); }
 
 Status MemoUnit::Copy(TWorkArea& from, int32_t block, TWorkArea& to, int32_t& new_block) {
     return CopyMemoIn(from, block, to, new_block);

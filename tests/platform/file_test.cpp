@@ -330,6 +330,16 @@ TEST_F(FileTest, OwnFilesRefuseLinksAndTakeModes) {
     EXPECT_EQ(file.Open(own, Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn), 0);
     EXPECT_EQ(file.Open(link, Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn), platform::kAccessDenied);
     EXPECT_EQ(file.Open(dangling, Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn), platform::kAccessDenied);
+    // A second name of a file elsewhere is no file of the caller's own either.
+    const std::string hard = dir / "HARD.@S@";
+    ASSERT_EQ(::link(target.c_str(), hard.c_str()), 0);
+    EXPECT_EQ(file.Open(hard, Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn), platform::kAccessDenied);
+    EXPECT_EQ(file.Open(hard, Access::ReadWrite, Share::DenyNone), 0);
+    file.Close();
+    EXPECT_TRUE(platform::IsLinked(hard));
+    EXPECT_TRUE(platform::IsLinked(link));
+    EXPECT_FALSE(platform::IsLinked(own));
+    ASSERT_EQ(::unlink(hard.c_str()), 0);
     EXPECT_EQ(file.Open(dir / "MISSING", Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn),
               platform::kFileNotFound);
     EXPECT_TRUE(platform::IsSymbolicLink(link));

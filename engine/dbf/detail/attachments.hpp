@@ -110,6 +110,15 @@ public:
     // The table is about to be rewritten (pack, zap): until Reindex, the
     // index is marked to be rebuilt.
     virtual Status MarkForRebuild(TWorkArea&) { return {}; }
+    // The table's share mode changed (ReopenTable): an index file that
+    // denies others more than the table now does (one opened while the table
+    // was held alone) takes the table's mode.
+    virtual Status ShareAsTable(TWorkArea&) { return {}; }
+    // A change of the table (an append, a replace, a pack, a zap) begins
+    // (`take`) or ends: when the area has not opened the table's production
+    // index, that index would not learn of the change, so it is marked to be
+    // rebuilt at its next open before the change is made.
+    virtual Status GuardUnopened(TWorkArea&, bool) { return {}; }
 };
 
 // The requests the engine passes to the virtual-file store.
@@ -151,6 +160,10 @@ public:
     virtual Status ReadLines(TWorkArea& area, int32_t block, std::vector<std::string>& lines) = 0;
     // A memo's whole text in the engine's page (memo values in expressions).
     virtual Status ReadText(TWorkArea& area, int32_t block, std::string& text) = 0;
+    // The table's share mode changed (ReopenTable): a memo file that denies
+    // others more than the table now does (one a pack or a zap made while the
+    // table was held alone) takes the table's mode.
+    virtual Status ShareAsTable(TWorkArea&) { return {}; }
 };
 
 struct Attachments {

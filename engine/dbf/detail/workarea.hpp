@@ -107,6 +107,9 @@ struct TWorkArea {
     bool exclusive = false;
     bool exclusive_from_reopen = false;
     std::unique_ptr<IndexAreaState> index_block;
+    // The index unit's watch of the table's production index while the area
+    // has no index open, which the area's changes mark for repair.
+    std::unique_ptr<IndexAreaState> index_watch;
 
     uint8_t Version() const { return header[0]; }
 };

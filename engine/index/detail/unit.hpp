@@ -60,6 +60,10 @@ struct IndexArea final : IndexAreaState {
     int read_brackets = 0;
     int lock_brackets = 0;
     KeyFloor floor;
+    // A watch (see unopened.cpp): the mark on disk was read under the region;
+    // the watch holds the table semaphore's region until the change ends.
+    bool watch_looked = false;
+    bool watch_holding = false;
 
     bool Open() const { return file.IsOpen(); }
     Tag* ActiveTag() const { return natural || active == 0 ? nullptr : tags[active].get(); }
@@ -121,6 +125,8 @@ public:
     Status WriteLock(TWorkArea& area, bool take) override;
     Status BeginChange(TWorkArea& area, int32_t record) override;
     Status MarkForRebuild(TWorkArea& area) override;
+    Status ShareAsTable(TWorkArea& area) override;
+    Status GuardUnopened(TWorkArea& area, bool take) override;
 };
 
 // The attached index unit; nullptr when none (or a stand-in) is attached.
@@ -134,6 +140,10 @@ inline IndexArea* OpenIndexOf(TWorkArea& area) {
     IndexArea* ix = IndexOf(area);
     return ix && ix->Open() ? ix : nullptr;
 }
+// The watch of the production index of an area that has not opened it (see
+// unopened.cpp): its file open without tags, or not at all when there is
+// none; nullptr before the area's first change.
+inline IndexArea* WatchOf(TWorkArea& area) { return static_cast<IndexArea*>(area.index_watch.get()); }
 
 // Makes an area current for the scope, so that key expressions read it.
 class CurrentAreaScope {
@@ -154,6 +164,16 @@ void ReportIndexError(const Status& status);
 
 // Semaphore (semaphore.cpp). Tables used exclusively have none.
 bool SemaphoreInUse(const TWorkArea& area);
+// For a watch (unopened.cpp): the semaphore file opened without a login (the
+// area may hold the table's file lock, which a login waits for) and closed
+// again, erased when nobody is logged in; the region taken with the record
+// read, an update counted (the counter written, what this open knows left
+// alone), the region let go.
+Status OpenUnlisted(TWorkArea& area, Semaphore& s);
+void CloseUnlisted(Semaphore& s);
+Status HoldRegion(Semaphore& s);
+Status CountUpdate(Semaphore& s);
+Status LetRegionGo(Semaphore& s);
 Status HandleSemaphoreIn(TWorkArea& area, IndexArea& ix, int action);
 Status ReadBracket(TWorkArea& area, IndexArea& ix, bool take);
 Status WriteBracket(TWorkArea& area, IndexArea& ix, bool take);
@@ -210,9 +230,15 @@ Status FindIn(TWorkArea& area, IndexArea& ix, std::string_view text, bool& found
 
 // Opening and orders (open.cpp).
 std::string IndexPathFor(const TWorkArea& area, std::string_view name);
+// How an area opens its index: as the table is shared, unless the open mode
+// is overridden.
+OpenMode IndexOpenMode(const TWorkArea& area);
 Status SetIndexToIn(TWorkArea& area, std::string_view name);
 Status OpenIndexIn(TWorkArea& area, const std::string& path);
 Status CloseIndexIn(TWorkArea& area);
+// Gives the open index file the table's share mode where it denies others
+// more (see IndexAttachment::ShareAsTable).
+Status ShareIndexAsTable(TWorkArea& area);
 Status SetOrderIn(TWorkArea& area, int n, const std::string& label);
 Status OrderToTagIn(TWorkArea& area, std::string_view name);
 Status ReindexIn(TWorkArea& area);
@@ -242,6 +268,14 @@ Status MarkForRebuildIn(TWorkArea& area, IndexArea& ix);
 Status RepairIndexIn(TWorkArea& area, IndexArea& ix);
 // At open: the repair under the write side, when the index is marked.
 Status RepairMarkedIndexIn(TWorkArea& area, IndexArea& ix);
+
+// A change of a table whose production index the area has not opened (no
+// index, or another one) begins (`take`) or ends (unopened.cpp): before it,
+// the index is marked to be rebuilt, under the semaphore's region on a
+// shared table, which stays held until the change ends.
+Status GuardUnopenedIn(TWorkArea& area, bool take);
+// Closes the area's watch (an index is opened or built, the area closes).
+void CloseWatch(TWorkArea& area);
 
 // Files beside an index (repair.cpp). A build writes "<index>.TZX" beside the
 // file the index path finally names (`real`); what a build that died left

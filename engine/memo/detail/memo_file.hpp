@@ -3,8 +3,8 @@
 // three layouts (see engine/dbf/detail/memo_header.hpp for the headers):
 //
 // dBASE III: a memo is its text and two 0x1A bytes, from the start of its
-//   block; readers stop at the first 0x1A. A text that would put the first
-//   mark at the end of a block gets a blank, so that the pair never splits.
+//   block; readers stop at the first 0x1A. A text that puts the first mark
+//   at the end of a block gets a third, so that the next block holds a pair.
 // dBASE IV: a memo starts with the block header FF FF 08 00 and a u32 LE
 //   total length (8 + data); a block without it holds no memo (1003). Free
 //   runs form a chain from the header's first word, in ascending block order,
@@ -169,6 +169,9 @@ Status OpenMemoFile(TWorkArea& area);
 // planted under it is never followed. 0 or a DOS code.
 int CreateOwnFile(platform::File& file, const std::string& path);
 Status CloseMemoFile(TWorkArea& area);
+// Gives the open memo file the table's share mode where it denies others
+// more (see MemoAttachment::ShareAsTable).
+Status ShareMemoAsTable(TWorkArea& area);
 
 Status MemoFailure(const MemoFile& memo, uint16_t code, std::string_view what, const MemoSite& site);
 

@@ -25,6 +25,7 @@ public:
     Status Add(TWorkArea& to, std::string_view text, int32_t& block) override;
     Status ReadLines(TWorkArea& area, int32_t block, std::vector<std::string>& lines) override;
     Status ReadText(TWorkArea& area, int32_t block, std::string& text) override;
+    Status ShareAsTable(TWorkArea& area) override;
 
     std::vector<MemoLine> lines;
 };

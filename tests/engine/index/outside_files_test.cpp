@@ -31,13 +31,15 @@ protected:
 };
 
 // A link planted under the name of a build file or of the semaphore file,
-// to a file elsewhere or to nothing: the operation works, the link's target
-// is left as it was (or not made), and the index is in line afterwards.
+// to a file elsewhere or to nothing, or a second name of a file elsewhere:
+// the operation works, the link's target is left as it was (or not made),
+// and the index is in line afterwards.
 TEST_F(OutsideFilesTest, PlantedLinksAreNeverFollowed) {
+    enum Link { kToAFile, kDangling, kHard };
     struct Case {
         const char* name;
         const char* planted;  // under the table's base name
-        bool dangling;
+        Link link;
         std::function<void()> run;
     };
     const auto shared_append = [this] {
@@ -60,27 +62,36 @@ TEST_F(OutsideFilesTest, PlantedLinksAreNeverFollowed) {
         };
     };
     const Case cases[] = {
-        {"MakeIndex over a link to a file", "crash.tzx", false,
+        {"MakeIndex over a link to a file", "crash.tzx", kToAFile,
          [this] {
              USE(path_ + " EXCLUSIVE");
              EXPECT_TRUE(MakeIndex(Tags(), "")) << LastErrorMessage();
              CloseArea();
          }},
-        {"Reindex over a dangling link", "crash.tzx", true, exclusive([] { return Reindex(), LastErrorCode() == 0; })},
-        {"Pack over a link to a file", "crash.tzx", false, exclusive([] { return Pack(); })},
-        {"Zap over a dangling link", "crash.tzx", true, exclusive([] { return Zap(); })},
-        {"a shared append over a link to a file", "crash.@s@", false, shared_append},
-        {"a shared append over a dangling link", "crash.@s@", true, shared_append},
+        {"Reindex over a dangling link", "crash.tzx", kDangling,
+         exclusive([] { return Reindex(), LastErrorCode() == 0; })},
+        {"Pack over a link to a file", "crash.tzx", kToAFile, exclusive([] { return Pack(); })},
+        {"Zap over a dangling link", "crash.tzx", kDangling, exclusive([] { return Zap(); })},
+        {"a shared append over a link to a file", "crash.@s@", kToAFile, shared_append},
+        {"a shared append over a dangling link", "crash.@s@", kDangling, shared_append},
+        {"a shared append over a hard link", "crash.@s@", kHard, shared_append},
+        // The memo pack's journal: what an open completes.
+        {"an open over a dangling link", "crash.tzj", kDangling, shared_append},
+        {"an open over a link to a file", "crash.tzj", kToAFile, shared_append},
+        {"an open over a hard link", "crash.tzj", kHard, shared_append},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Reset();
         const std::string target = elsewhere_ / "victim";
         fs::remove(target);
-        if (!c.dangling) WriteFileBytes(target, "precious bytes");
-        fs::create_symlink(target, InDir(c.planted));
+        if (c.link != kDangling) WriteFileBytes(target, "precious bytes");
+        if (c.link == kHard)
+            fs::create_hard_link(target, InDir(c.planted));
+        else
+            fs::create_symlink(target, InDir(c.planted));
         c.run();
-        if (c.dangling) {
+        if (c.link == kDangling) {
             EXPECT_FALSE(fs::exists(target)) << "a file was made through the link";
         } else {
             EXPECT_TRUE(ReadFileBytes(target) == "precious bytes") << "the link's target was written";

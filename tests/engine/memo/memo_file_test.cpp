@@ -90,6 +90,37 @@ TEST_P(LayoutTest, MemosReadBackAsWritten) {
 INSTANTIATE_TEST_SUITE_P(Layouts, LayoutTest, ::testing::ValuesIn(memo_testing::kLayouts),
                          [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.label); });
 
+// dBASE III texts around block edges: the text and two end marks, and a
+// third where the pair splits over two blocks, so that the next block holds a
+// whole pair; read back (the text, a stream, AddMemo's next block) exactly.
+TEST_F(MemoTest, Dbase3EndMarksAroundBlockEdges) {
+    struct Case {
+        size_t length;
+        std::string marks;  // what follows the text
+        int32_t next;       // the next memo's block
+    };
+    const Case cases[] = {
+        {510, "\x1A\x1A", 2},  {511, "\x1A\x1A\x1A", 3},  {512, "\x1A\x1A", 3},
+        {1022, "\x1A\x1A", 3}, {1023, "\x1A\x1A\x1A", 4}, {1024, "\x1A\x1A", 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        const std::string path = MemoTable("edge" + std::to_string(c.length), kDbase3Memo, 512);
+        Open(path);
+        const std::string text(c.length, 'e');
+        const int32_t block = AppendWithMemo(1, text);
+        EXPECT_EQ(AppendWithMemo(2, "next"), c.next);
+        EXPECT_EQ(StreamText(block), text);
+        GO(1);
+        EXPECT_EQ(MemoText(block), text);
+        CloseArea();
+        const std::string memo = ReadFileBytes(MemoPath(path, kDbase3Memo));
+        const size_t end = 512 + c.length;
+        EXPECT_EQ(memo.substr(end, c.marks.size()), c.marks);
+        EXPECT_NE(memo[end + c.marks.size()], '\x1A');
+    }
+}
+
 TEST_F(MemoTest, Dbase4BlockSizeZeroTakesTheEnginesDefault) {
     const std::string path = MemoTable("zero", kDbase4Memo, 512);
     std::string header = ReadFileBytes(MemoPath(path, kDbase4Memo));
