@@ -133,7 +133,11 @@ intptr_t HHViewer::ShowContext(const std::string& file, uint32_t context) {
         return Fail({HHFailure::NoLibrary, file, context, {}, 0}, "The help viewer's library is not installed.");
     const std::unique_ptr<ChmFile> chm = ChmFile::Open(library_, file);
     if (!chm) return Fail({HHFailure::CannotOpen, file, context, {}, 0}, "Cannot open the help file \"" + file + "\".");
+    const auto damaged = [&] {
+        return Fail({HHFailure::Damaged, file, context, {}, 0}, "The help file \"" + file + "\" is damaged.");
+    };
     const std::optional<std::string> topic = chm->TopicOfContext(context);
+    if (chm->Damaged()) return damaged();
     if (!topic)
         return Fail({HHFailure::NoTopic, file, context, {}, 0},
                     "The help file \"" + file + "\" has no topic for context number " + std::to_string(context) + ".");
@@ -148,8 +152,10 @@ intptr_t HHViewer::ShowContext(const std::string& file, uint32_t context) {
         viewer = false;
         std::string folder;
         if (!Extract(*chm, file, folder))
-            return Fail({HHFailure::CannotExtract, file, context, {}, 0},
-                        "Cannot write the pages of the help file \"" + file + "\" to a temporary folder.");
+            return chm->Damaged()
+                ? damaged()
+                : Fail({HHFailure::CannotExtract, file, context, {}, 0},
+                       "Cannot write the pages of the help file \"" + file + "\" to a temporary folder.");
         const size_t hash = topic->find('#');
         const std::string page = folder + topic->substr(0, hash);
         // An anchor needs a URL; a URL is plain ASCII, the same in either page.
@@ -184,7 +190,14 @@ bool HHViewer::Extract(const ChmFile& chm, const std::string& file, std::string&
     for (const std::string& name : chm.ContentFiles()) {
         const fs::path path = root / name.substr(1);
         fs::create_directories(path.parent_path(), ec);
-        if (ec || !chm.Read(name, bytes) || !WriteWhole(path, bytes)) return false;
+        if (ec || !chm.Read(name, bytes) || !WriteWhole(path, bytes)) {
+            fs::remove_all(root, ec);  // nothing half-written is left behind
+            return false;
+        }
+    }
+    if (chm.Damaged()) {  // the list was cut short
+        fs::remove_all(root, ec);
+        return false;
     }
     extracted_.emplace_back(file, target);
     folder = target;

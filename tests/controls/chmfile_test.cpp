@@ -1,8 +1,12 @@
 #include "controls/chmfile.hpp"
 
+#include <chm_lib.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -141,6 +145,83 @@ TEST_F(ChmLibraryTest, FilesThatAreNoHelpFiles) {
         if (chm) {
             EXPECT_TRUE(chm->ContextMap().empty()) << name;  // opened, but nothing to read
         }
+    }
+}
+
+// The library's entry points changed for ones that fault, hang or answer
+// out of form: what a damaged file does to the library, in the reader's child.
+TEST_F(ChmLibraryTest, TheReaderOutlivesWhatTheLibraryDoes) {
+    using Rig = void (*)(ChmLibrary&);
+    using Enumerator = int (*)(chmFile*, chmUnitInfo*, void*);
+    struct Case {
+        const char* name;
+        Rig rig;
+        bool opens;
+        size_t topics;  // in the context map
+        bool reads;     // a page
+        size_t files;   // content files listed
+        bool damaged;   // in the end
+    };
+    const Case cases[] = {
+        {"the library as it is", [](ChmLibrary&) {}, true, 4, true, 7, false},
+        {"opening faults",
+         [](ChmLibrary& l) { l.open = [](const char*) -> chmFile* { return raise(SIGSEGV), nullptr; }; }, false, 0,
+         false, 0, false},
+        {"opening never ends",
+         [](ChmLibrary& l) {
+             l.open = [](const char*) -> chmFile* {
+                 for (;;) pause();
+             };
+         },
+         false, 0, false, 0, false},
+        {"the file is refused", [](ChmLibrary& l) { l.open = [](const char*) -> chmFile* { return nullptr; }; }, false,
+         0, false, 0, false},
+        {"a look-up divides by zero",
+         [](ChmLibrary& l) { l.resolve = [](chmFile*, const char*, chmUnitInfo*) { return raise(SIGFPE); }; }, true, 0,
+         false, 0, true},
+        {"a read never ends",
+         [](ChmLibrary& l) {
+             l.retrieve = [](chmFile*, chmUnitInfo*, unsigned char*, unsigned long long, long long) -> long long {
+                 for (;;) pause();
+             };
+         },
+         true, 0, false, 0, true},
+        {"a read gives more than asked for",
+         [](ChmLibrary& l) {
+             l.retrieve = [](chmFile*, chmUnitInfo*, unsigned char*, unsigned long long, long long n) { return n + 1; };
+         },
+         true, 0, false, 7, false},
+        {"an object claims more than any help file holds",
+         [](ChmLibrary& l) {
+             l.resolve = [](chmFile*, const char*, chmUnitInfo* info) {
+                 info->length = kChmObjectLimit + 1;
+                 return int(CHM_RESOLVE_SUCCESS);
+             };
+         },
+         true, 0, false, 7, false},
+        {"listing the files faults",
+         [](ChmLibrary& l) { l.enumerate = [](chmFile*, int, Enumerator, void*) { return raise(SIGBUS); }; }, true, 4,
+         true, 0, true},
+    };
+    for (const Case& c : cases) {
+        ChmLibrary rigged;
+        ASSERT_TRUE(rigged.Load(kChmLibraryName));
+        c.rig(rigged);
+        const auto start = std::chrono::steady_clock::now();
+        const auto chm = ChmFile::Open(rigged, kHelpFile, std::chrono::milliseconds(300));
+        ASSERT_EQ(chm != nullptr, c.opens) << c.name;
+        if (chm) {
+            EXPECT_EQ(chm->ContextMap().size(), c.topics) << c.name;
+            std::vector<uint8_t> bytes;
+            EXPECT_EQ(chm->Read("/debit.htm", bytes), c.reads) << c.name;
+            EXPECT_EQ(chm->ContentFiles().size(), c.files) << c.name;
+            EXPECT_EQ(chm->Damaged(), c.damaged) << c.name;
+            if (c.damaged) {
+                EXPECT_FALSE(chm->Exists("/index.htm")) << "nothing is asked of a damaged file: " << c.name;
+            }
+        }
+        // A bound, not a speed: a wait on the hanging child would never end.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << c.name;
     }
 }
 
