@@ -129,9 +129,9 @@ bool ChmFile::Exists(const std::string& name) const {
 
 bool ChmFile::Read(const std::string& name, std::vector<uint8_t>& bytes) const { return reader_->Read(name, bytes); }
 
-std::vector<std::string> ChmFile::ContentFiles() const {
+std::optional<std::vector<std::string>> ChmFile::ContentFiles() const {
     std::vector<std::string> names;
-    reader_->Enumerate(names);
+    if (!reader_->Enumerate(names)) return std::nullopt;
     std::erase_if(names, [](const std::string& name) { return !SafeContentName(name); });
     return names;
 }

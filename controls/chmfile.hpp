@@ -70,8 +70,10 @@ public:
     bool Exists(const std::string& name) const;
     bool Read(const std::string& name, std::vector<uint8_t>& bytes) const;
     // The content's files (pages, pictures, style sheets), not the file's own
-    // records; each name safe to place below a folder.
-    std::vector<std::string> ContentFiles() const;
+    // records; each name safe to place below a folder. Nothing when the
+    // library cannot list them (a listing that comes back to a name it
+    // listed already included).
+    std::optional<std::vector<std::string>> ContentFiles() const;
 
     const std::map<uint32_t, std::string>& ContextMap() const { return map_; }
     // The internal name of a context number's topic, with its "#anchor" kept.

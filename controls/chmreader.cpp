@@ -14,18 +14,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "controls/chmfile.hpp"
-
-// Address space cannot be bounded under the address sanitizer: its shadow
-// alone is terabytes.
-#if defined(__SANITIZE_ADDRESS__)
-#define CORVANTA_CHM_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define CORVANTA_CHM_ASAN 1
-#endif
-#endif
 
 namespace controls {
 
@@ -40,8 +31,6 @@ constexpr size_t kHead = 5;
 constexpr size_t kPiece = 64 * 1024;
 constexpr size_t kMostNames = 1 << 20;
 constexpr int kChildSocket = 3;
-// Room for the library's own working memory beyond what the program had.
-constexpr rlim_t kChildMemory = rlim_t(1) << 30;
 
 void PutHead(char* head, char kind, uint32_t size) {
     head[0] = kind;
@@ -79,8 +68,11 @@ void Send(int fd, char kind, const void* data = nullptr, size_t size = 0) {
     if (!SendAll(fd, head, kHead) || (size && !SendAll(fd, data, size))) _exit(0);
 }
 
+// The address space the child has, and room for the library's working
+// memory beyond it (under the address sanitizer the first is terabytes of
+// shadow, reserved already).
 void LimitMemory() {
-#ifndef CORVANTA_CHM_ASAN
+    constexpr rlim_t kChildMemory = rlim_t(1) << 30;
     char text[64] = {};
     const int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
@@ -93,7 +85,6 @@ void LimitMemory() {
     if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < want) return;
     limit.rlim_cur = limit.rlim_max = want;
     setrlimit(RLIMIT_AS, &limit);
-#endif
 }
 
 bool SendObject(const ChmLibrary& library, chmFile* file, const std::string& name, int fd) {
@@ -111,8 +102,20 @@ bool SendObject(const ChmLibrary& library, chmFile* file, const std::string& nam
     return true;
 }
 
-int SendName(chmFile*, chmUnitInfo* info, void* fd) {
-    Send(*static_cast<int*>(fd), 'D', info->path, strnlen(info->path, sizeof info->path));
+struct Listing {
+    int fd;
+    std::set<std::string> listed;
+    bool again = false;  // a name came twice
+};
+
+int SendName(chmFile*, chmUnitInfo* info, void* context) {
+    Listing& listing = *static_cast<Listing*>(context);
+    std::string name(info->path, strnlen(info->path, sizeof info->path));
+    if (!listing.listed.insert(name).second) {
+        listing.again = true;
+        return CHM_ENUMERATOR_FAILURE;
+    }
+    Send(listing.fd, 'D', name.data(), name.size());
     return CHM_ENUMERATOR_CONTINUE;
 }
 
@@ -147,7 +150,12 @@ int SendName(chmFile*, chmUnitInfo* info, void* fd) {
         switch (head[0]) {
         case 'E': ok = library.resolve(file, name.c_str(), &info) == CHM_RESOLVE_SUCCESS; break;
         case 'R': ok = SendObject(library, file, name, fd); break;
-        case 'L': ok = library.enumerate(file, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, SendName, &fd) != 0; break;
+        case 'L': {
+            Listing listing{fd, {}, false};
+            ok = library.enumerate(file, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, SendName, &listing) != 0 &&
+                !listing.again;
+            break;
+        }
         default: _exit(0);
         }
         Send(fd, ok ? 'Y' : 'N');
@@ -303,7 +311,7 @@ bool ChmReader::Enumerate(std::vector<std::string>& names) {
     while (Receive(frame, deadline_)) {
         if (frame.kind != 'D') return frame.kind == 'Y';
         total += frame.payload.size();
-        if (names.size() == kMostNames || total > kChmObjectLimit) {
+        if (names.size() == kMostNames || total > kChmNamesLimit) {
             Fail();
             break;
         }

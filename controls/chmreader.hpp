@@ -18,10 +18,12 @@ namespace controls {
 
 class ChmLibrary;
 
-// How long one answer (an object read whole included) may take.
+// How long one answer (an object read whole, the list of files) may take.
 inline constexpr std::chrono::milliseconds kChmReplyLimit{3000};
 // The most bytes one object may have: a damaged directory may claim any length.
 inline constexpr size_t kChmObjectLimit = size_t(64) << 20;
+// The most bytes the names of the files listed may have together.
+inline constexpr size_t kChmNamesLimit = size_t(16) << 20;
 
 class ChmReader {
 public:
@@ -38,7 +40,9 @@ public:
     // The library resolves the name (the file's own records included).
     bool Exists(const std::string& name);
     bool Read(const std::string& name, std::vector<uint8_t>& bytes);
-    // The names of the file's normal files, as the library lists them.
+    // The names of the file's normal files, as the library lists them; false
+    // when it fails or comes back to a name it listed already (a directory
+    // whose chunks lead back into themselves is listed forever).
     bool Enumerate(std::vector<std::string>& names);
     bool Damaged() const { return pid_ <= 0; }
 

@@ -70,7 +70,8 @@ public:
 
 private:
     intptr_t ShowContext(const std::string& file, uint32_t context);
-    bool Extract(const ChmFile& chm, const std::string& file, std::string& folder);
+    enum class Extracted { Yes, Damaged, CannotWrite };
+    Extracted Extract(const ChmFile& chm, const std::string& file, std::string& folder);
     intptr_t Fail(HHFailure failure, const std::string& message);
 
     ChmLibrary library_;
