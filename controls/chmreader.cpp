@@ -28,8 +28,8 @@ using Clock = std::chrono::steady_clock;
 // are 'E' (exists), 'R' (read) and 'L' (list) with a name; answers are 'D'
 // (a piece of data or one name) followed by 'Y' or 'N'.
 constexpr size_t kHead = 5;
-constexpr size_t kPiece = 64 * 1024;
-constexpr size_t kMostNames = 1 << 20;
+constexpr size_t kPiece = size_t(64) * 1024;
+constexpr size_t kMostNames = size_t(1) << 20;
 constexpr int kChildSocket = 3;
 
 void PutHead(char* head, char kind, uint32_t size) {

@@ -189,21 +189,17 @@ HHViewer::Extracted HHViewer::Extract(const ChmFile& chm, const std::string& fil
     std::error_code ec;
     fs::create_directory(root, ec);
     if (ec) return Extracted::CannotWrite;
+    const auto give_up = [&](Extracted why) {
+        fs::remove_all(root, ec);  // nothing half-written is left behind
+        return why;
+    };
     std::vector<uint8_t> bytes;
     for (const std::string& name : *names) {
         const fs::path path = root / name.substr(1);
-        Extracted failed = Extracted::Yes;
         fs::create_directories(path.parent_path(), ec);
-        if (ec)
-            failed = Extracted::CannotWrite;
-        else if (!chm.Read(name, bytes))
-            failed = Extracted::Damaged;
-        else if (!WriteWhole(path, bytes))
-            failed = Extracted::CannotWrite;
-        if (failed != Extracted::Yes) {
-            fs::remove_all(root, ec);  // nothing half-written is left behind
-            return failed;
-        }
+        if (ec) return give_up(Extracted::CannotWrite);
+        if (!chm.Read(name, bytes)) return give_up(Extracted::Damaged);
+        if (!WriteWhole(path, bytes)) return give_up(Extracted::CannotWrite);
     }
     extracted_.emplace_back(file, target);
     folder = target;
