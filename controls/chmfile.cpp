@@ -111,58 +111,28 @@ bool SafeContentName(const std::string& name) {
     return true;
 }
 
-std::unique_ptr<ChmFile> ChmFile::Open(const ChmLibrary& library, const std::string& path) {
-    if (!library.Loaded()) return nullptr;
-    chmFile* handle = library.open(platform::AnsiToUtf8(path).c_str());
-    if (!handle) return nullptr;
-    std::unique_ptr<ChmFile> file(new ChmFile(library, handle));
+std::unique_ptr<ChmFile> ChmFile::Open(const ChmLibrary& library, const std::string& path,
+                                       std::chrono::milliseconds limit) {
+    ChmReader::Opened how = ChmReader::Opened::No;
+    std::unique_ptr<ChmReader> reader = ChmReader::Start(library, platform::AnsiToUtf8(path), limit, how);
+    if (!reader) return nullptr;
+    std::unique_ptr<ChmFile> file(new ChmFile(std::move(reader)));
     std::vector<uint8_t> ivb, strings;
     if (file->Read("/#IVB", ivb) && file->Read("/#STRINGS", strings)) file->map_ = ParseContextMap(ivb, strings);
     return file;
 }
 
-ChmFile::ChmFile(const ChmLibrary& library, chmFile* handle) : library_(library), handle_(handle) {}
-
-ChmFile::~ChmFile() {
-    if (handle_ && library_.Loaded()) library_.close(handle_);
-}
-
 bool ChmFile::Exists(const std::string& name) const {
     if (name.empty() || name.back() == '/') return false;  // a folder
-    chmUnitInfo info{};
-    return library_.resolve(handle_, name.c_str(), &info) == CHM_RESOLVE_SUCCESS;
+    return reader_->Exists(name);
 }
 
-bool ChmFile::Read(const std::string& name, std::vector<uint8_t>& bytes) const {
-    bytes.clear();
-    chmUnitInfo info{};
-    if (library_.resolve(handle_, name.c_str(), &info) != CHM_RESOLVE_SUCCESS) return false;
-    // In pieces: a damaged directory may claim any length.
-    constexpr size_t kPiece = 64 * 1024;
-    unsigned long long at = 0;
-    while (at < info.length) {
-        const size_t want = static_cast<size_t>(std::min<unsigned long long>(kPiece, info.length - at));
-        const size_t old = bytes.size();
-        bytes.resize(old + want);
-        const long long got = library_.retrieve(handle_, &info, bytes.data() + old, at, static_cast<long long>(want));
-        if (got <= 0) {
-            bytes.resize(old);
-            return false;
-        }
-        bytes.resize(old + static_cast<size_t>(got));
-        at += static_cast<unsigned long long>(got);
-    }
-    return true;
-}
+bool ChmFile::Read(const std::string& name, std::vector<uint8_t>& bytes) const { return reader_->Read(name, bytes); }
 
-std::vector<std::string> ChmFile::ContentFiles() const {
+std::optional<std::vector<std::string>> ChmFile::ContentFiles() const {
     std::vector<std::string> names;
-    const auto collect = [](chmFile*, chmUnitInfo* info, void* context) -> int {
-        const std::string name = info->path;
-        if (SafeContentName(name)) static_cast<std::vector<std::string>*>(context)->push_back(name);
-        return CHM_ENUMERATOR_CONTINUE;
-    };
-    library_.enumerate(handle_, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, collect, &names);
+    if (!reader_->Enumerate(names)) return std::nullopt;
+    std::erase_if(names, [](const std::string& name) { return !SafeContentName(name); });
     return names;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 // Compiled help files, read through the chm library, which is loaded at run
 // time as the help viewer is: a machine without it has no help, not a
-// program that will not start.
+// program that will not start. The library only ever sees a file in a child
+// process (controls/chmreader.hpp): nothing in a help file can take the
+// program down or hold it longer than the reader's time limit.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -10,6 +13,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "controls/chmreader.hpp"
 
 struct chmFile;
 struct chmUnitInfo;
@@ -49,19 +54,26 @@ std::map<uint32_t, std::string> ParseContextMap(std::span<const uint8_t> ivb, st
 
 class ChmFile {
 public:
-    // nullptr when the library is not loaded or the file is no help file.
-    // `path` is in the ANSI page.
-    static std::unique_ptr<ChmFile> Open(const ChmLibrary& library, const std::string& path);
-    ~ChmFile();
+    // nullptr when the library is not loaded, the file is no help file or
+    // the reader died or was late opening it. `path` is in the ANSI page;
+    // `limit` bounds each answer of the reader.
+    static std::unique_ptr<ChmFile> Open(const ChmLibrary& library, const std::string& path,
+                                         std::chrono::milliseconds limit = kChmReplyLimit);
     ChmFile(const ChmFile&) = delete;
     ChmFile& operator=(const ChmFile&) = delete;
+
+    // The reader died or was late: the file is damaged, and every request
+    // below fails from then on.
+    bool Damaged() const { return reader_->Damaged(); }
 
     // Internal names begin with '/'; a folder ("/topics/") is no file.
     bool Exists(const std::string& name) const;
     bool Read(const std::string& name, std::vector<uint8_t>& bytes) const;
     // The content's files (pages, pictures, style sheets), not the file's own
-    // records; each name safe to place below a folder.
-    std::vector<std::string> ContentFiles() const;
+    // records; each name safe to place below a folder. Nothing when the
+    // library cannot list them (a listing that comes back to a name it
+    // listed already included).
+    std::optional<std::vector<std::string>> ContentFiles() const;
 
     const std::map<uint32_t, std::string>& ContextMap() const { return map_; }
     // The internal name of a context number's topic, with its "#anchor" kept.
@@ -72,9 +84,8 @@ public:
     std::optional<std::string> ResolveTopic(const std::string& topic) const;
 
 private:
-    ChmFile(const ChmLibrary& library, chmFile* handle);
-    const ChmLibrary& library_;
-    chmFile* handle_;
+    explicit ChmFile(std::unique_ptr<ChmReader> reader) : reader_(std::move(reader)) {}
+    std::unique_ptr<ChmReader> reader_;
     std::map<uint32_t, std::string> map_;
 };
 

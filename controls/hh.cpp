@@ -133,7 +133,11 @@ intptr_t HHViewer::ShowContext(const std::string& file, uint32_t context) {
         return Fail({HHFailure::NoLibrary, file, context, {}, 0}, "The help viewer's library is not installed.");
     const std::unique_ptr<ChmFile> chm = ChmFile::Open(library_, file);
     if (!chm) return Fail({HHFailure::CannotOpen, file, context, {}, 0}, "Cannot open the help file \"" + file + "\".");
+    const auto damaged = [&] {
+        return Fail({HHFailure::Damaged, file, context, {}, 0}, "The help file \"" + file + "\" is damaged.");
+    };
     const std::optional<std::string> topic = chm->TopicOfContext(context);
+    if (chm->Damaged()) return damaged();
     if (!topic)
         return Fail({HHFailure::NoTopic, file, context, {}, 0},
                     "The help file \"" + file + "\" has no topic for context number " + std::to_string(context) + ".");
@@ -147,7 +151,9 @@ intptr_t HHViewer::ShowContext(const std::string& file, uint32_t context) {
     } else if (program = Find(kPageOpener); !program.empty()) {
         viewer = false;
         std::string folder;
-        if (!Extract(*chm, file, folder))
+        const Extracted extracted = Extract(*chm, file, folder);
+        if (extracted == Extracted::Damaged) return damaged();
+        if (extracted == Extracted::CannotWrite)
             return Fail({HHFailure::CannotExtract, file, context, {}, 0},
                         "Cannot write the pages of the help file \"" + file + "\" to a temporary folder.");
         const size_t hash = topic->find('#');
@@ -166,29 +172,38 @@ intptr_t HHViewer::ShowContext(const std::string& file, uint32_t context) {
     return pid;
 }
 
-bool HHViewer::Extract(const ChmFile& chm, const std::string& file, std::string& folder) {
+HHViewer::Extracted HHViewer::Extract(const ChmFile& chm, const std::string& file, std::string& folder) {
     folder = ExtractedFolder(file);
-    if (!folder.empty()) return true;
+    if (!folder.empty()) return Extracted::Yes;
     namespace fs = std::filesystem;
+    // A file the library cannot list, or whose listed files it cannot read, is damaged.
+    const std::optional<std::vector<std::string>> names = chm.ContentFiles();
+    if (!names) return Extracted::Damaged;
     if (temp_root_.empty()) {
         std::string pattern = platform::AnsiToUtf8(temp_dir_) + "corvanta-help-XXXXXX";
-        if (!mkdtemp(pattern.data())) return false;  // private to this user: 0700
+        if (!mkdtemp(pattern.data())) return Extracted::CannotWrite;  // private to this user: 0700
         temp_root_ = platform::Utf8ToAnsi(pattern);
     }
     const std::string target = temp_root_ + "/" + std::to_string(extracted_.size() + 1);
     const fs::path root = platform::AnsiToUtf8(target);
     std::error_code ec;
     fs::create_directory(root, ec);
-    if (ec) return false;
+    if (ec) return Extracted::CannotWrite;
+    const auto give_up = [&](Extracted why) {
+        fs::remove_all(root, ec);  // nothing half-written is left behind
+        return why;
+    };
     std::vector<uint8_t> bytes;
-    for (const std::string& name : chm.ContentFiles()) {
+    for (const std::string& name : *names) {
         const fs::path path = root / name.substr(1);
         fs::create_directories(path.parent_path(), ec);
-        if (ec || !chm.Read(name, bytes) || !WriteWhole(path, bytes)) return false;
+        if (ec) return give_up(Extracted::CannotWrite);
+        if (!chm.Read(name, bytes)) return give_up(Extracted::Damaged);
+        if (!WriteWhole(path, bytes)) return give_up(Extracted::CannotWrite);
     }
     extracted_.emplace_back(file, target);
     folder = target;
-    return true;
+    return Extracted::Yes;
 }
 
 }  // namespace controls

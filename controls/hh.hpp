@@ -27,7 +27,7 @@ inline constexpr const char* kPageOpener = "xdg-open";
 
 // Why the last request showed nothing.
 struct HHFailure {
-    enum Kind { None, NoLibrary, CannotOpen, NoTopic, CannotExtract, CannotStart } kind = None;
+    enum Kind { None, NoLibrary, CannotOpen, Damaged, NoTopic, CannotExtract, CannotStart } kind = None;
     std::string file;  // the help file
     uint32_t context = 0;
     std::vector<std::string> argv;  // of a program that did not start
@@ -70,7 +70,8 @@ public:
 
 private:
     intptr_t ShowContext(const std::string& file, uint32_t context);
-    bool Extract(const ChmFile& chm, const std::string& file, std::string& folder);
+    enum class Extracted { Yes, Damaged, CannotWrite };
+    Extracted Extract(const ChmFile& chm, const std::string& file, std::string& folder);
     intptr_t Fail(HHFailure failure, const std::string& message);
 
     ChmLibrary library_;

@@ -121,6 +121,8 @@ private:
     // answers with credentials is followed by another).
     long status_ = 0;
     std::optional<int32_t> length_;
+    int lengths_ = 0;  // values of Content-Length seen
+    bool length_conflict_ = false;
     bool began_ = false;     // the body's response is known
     bool refused_ = false;   // a check of ours failed
     bool complete_ = false;  // the announced length was taken: stop reading
@@ -132,6 +134,8 @@ void Transfer::Header(std::string_view line) {
     if (line.rfind("HTTP/", 0) == 0) {
         status_ = 0;
         length_.reset();
+        lengths_ = 0;
+        length_conflict_ = false;
         const size_t blank = line.find(' ');
         if (blank != std::string_view::npos) {
             const std::string code(line.substr(blank + 1, 3));
@@ -139,7 +143,19 @@ void Transfer::Header(std::string_view line) {
         }
         return;
     }
-    if (StartsWithNoCase(line, "content-length:")) length_ = ParseContentLength(line.substr(15));
+    if (!StartsWithNoCase(line, "content-length:")) return;
+    // Every value of every Content-Length of the response must agree: which
+    // of two lengths is the body's cannot be known.
+    std::string_view values = line.substr(15);
+    for (;;) {
+        const size_t comma = values.find(',');
+        const std::optional<int32_t> value = ParseContentLength(values.substr(0, comma));
+        if (lengths_ > 0 && value != length_) length_conflict_ = true;
+        length_ = value;
+        ++lengths_;
+        if (comma == std::string_view::npos) break;
+        values.remove_prefix(comma + 1);
+    }
 }
 
 // The headers of the response whose body is taken are complete.
@@ -148,6 +164,10 @@ bool Transfer::Begin() {
     result_.status = status_;
     result_.content_length = length_;
     if (status_ < 200 || status_ > 299) return Refuse("the server answered " + std::to_string(status_));
+    if (length_conflict_) {
+        result_.content_length.reset();
+        return Refuse("conflicting content lengths");
+    }
     if (!length_ && request_.binary_data) return Refuse("no content length");
     if (!request_.to_file) return true;
     if (request_.file_name.empty()) return Refuse("no file name");
@@ -323,7 +343,10 @@ std::optional<int32_t> ParseContentLength(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    if (text.empty() || text.size() > 10) return std::nullopt;
+    if (text.empty()) return std::nullopt;
+    // Leading zeros say nothing: "0000000000008000" is 8000.
+    while (text.size() > 1 && text.front() == '0') text.remove_prefix(1);
+    if (text.size() > 10) return std::nullopt;
     int64_t value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return std::nullopt;

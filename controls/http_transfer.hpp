@@ -23,8 +23,10 @@ struct HttpUrlParts {
 // the host is empty and the whole text is the path.
 HttpUrlParts SplitHttpUrl(const std::string& url);
 
-// A Content-Length value as the download counts it: decimal digits, blanks
-// around allowed, at most 2^31 - 1; anything else counts as no length.
+// A Content-Length value as the download counts it: decimal digits (leading
+// zeros as many as there are), blanks around allowed, at most 2^31 - 1;
+// anything else counts as no length. A response whose Content-Length values
+// disagree fails.
 std::optional<int32_t> ParseContentLength(std::string_view text);
 
 struct HttpRequest {

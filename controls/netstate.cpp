@@ -78,29 +78,38 @@ bool IsLoopbackAddress(const std::string& address) {
     return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
 }
 
-HostTestResult HostTest(const NetProbe& probe) {
+HostTestResult HostTest(const std::optional<std::string>& name, const std::optional<std::vector<std::string>>& entry,
+                        const std::vector<NetInterface>& interfaces) {
     HostTestResult r;
-    const auto name = probe.host_name ? probe.host_name() : std::nullopt;
     if (!name) return r;
-    const auto entry = probe.look_up ? probe.look_up(*name) : std::nullopt;
     if (entry) r.host_entry = *entry;
     // Linux answers its host name from the hosts file (127.0.1.1 on Debian),
     // not with the interfaces' addresses: those are looked at too.
-    if (probe.interfaces)
-        for (const NetInterface& i : probe.interfaces())
-            if (i.up && i.running && !i.loopback && !i.address.empty()) r.host_entry.push_back(i.address);
+    for (const NetInterface& i : interfaces)
+        if (i.up && i.running && !i.loopback && !i.address.empty()) r.host_entry.push_back(i.address);
     if (!entry && r.host_entry.empty()) return r;  // the look-up failed and nothing else is known
     if (!r.host_entry.empty()) r.local_address = r.host_entry.back();
     r.online = !r.local_address.empty() && !IsLoopbackAddress(r.local_address);
     return r;
 }
 
-std::optional<bool> RemoteConnection(const NetProbe& probe) {
-    if (!probe.interfaces) return std::nullopt;
+HostTestResult HostTest(const NetProbe& probe) {
+    const auto name = probe.host_name ? probe.host_name() : std::nullopt;
+    if (!name) return {};
+    const auto entry = probe.look_up ? probe.look_up(*name) : std::nullopt;
+    return HostTest(name, entry, probe.interfaces ? probe.interfaces() : std::vector<NetInterface>{});
+}
+
+std::optional<bool> RemoteConnection(const std::vector<NetInterface>& interfaces) {
     std::optional<bool> state;
-    for (const NetInterface& i : probe.interfaces())
+    for (const NetInterface& i : interfaces)
         if (i.point_to_point) state = state.value_or(false) || (i.up && i.running);
     return state;
+}
+
+std::optional<bool> RemoteConnection(const NetProbe& probe) {
+    if (!probe.interfaces) return std::nullopt;
+    return RemoteConnection(probe.interfaces());
 }
 
 }  // namespace controls

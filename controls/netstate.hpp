@@ -33,12 +33,17 @@ struct HostTestResult {
     std::vector<std::string> host_entry;  // the addresses looked at, in order
     std::string local_address;            // the last of them
 };
-// The host name's addresses followed by those of the interfaces that are up
-// (other than loopback); online when the last one is not a loopback address.
+// The host name's addresses (`entry`: nothing when the look-up failed or
+// has not answered) followed by those of the interfaces that are up (other
+// than loopback); online when the last one is not a loopback address.
+HostTestResult HostTest(const std::optional<std::string>& name, const std::optional<std::vector<std::string>>& entry,
+                        const std::vector<NetInterface>& interfaces);
+// The same with everything asked of the probe now, the look-up waited for.
 HostTestResult HostTest(const NetProbe& probe);
 
 // The dial-up service's state: whether a point-to-point link is up; nothing
 // when the machine has no such link at all.
+std::optional<bool> RemoteConnection(const std::vector<NetInterface>& interfaces);
 std::optional<bool> RemoteConnection(const NetProbe& probe);
 
 }  // namespace controls

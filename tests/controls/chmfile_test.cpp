@@ -1,12 +1,18 @@
 #include "controls/chmfile.hpp"
 
+#include <chm_lib.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "controls/hh.hpp"
+#include "tests/support/files.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace controls {
@@ -114,7 +120,8 @@ TEST_F(ChmLibraryTest, TopicNamesAsMapsHoldThem) {
 TEST_F(ChmLibraryTest, ContentFilesAndTheirBytes) {
     const auto chm = ChmFile::Open(library_, kHelpFile);
     ASSERT_NE(chm, nullptr);
-    std::vector<std::string> files = chm->ContentFiles();
+    ASSERT_TRUE(chm->ContentFiles());
+    std::vector<std::string> files = *chm->ContentFiles();
     std::sort(files.begin(), files.end());
     for (const char* name : {"/debit.htm", "/index.htm", "/style.css", "/topics/split payments.htm"})
         EXPECT_TRUE(std::binary_search(files.begin(), files.end(), name)) << name;
@@ -141,6 +148,140 @@ TEST_F(ChmLibraryTest, FilesThatAreNoHelpFiles) {
         if (chm) {
             EXPECT_TRUE(chm->ContextMap().empty()) << name;  // opened, but nothing to read
         }
+    }
+}
+
+TEST_F(ChmLibraryTest, AFileTheLibraryWouldListForeverHasNoList) {
+    testing_support::TempDir dir;
+    std::string bytes = testing_support::ReadFileBytes(kHelpFile);
+    std::fill(bytes.begin() + 220, bytes.begin() + 224, '\0');  // the directory's listing leads back to itself
+    testing_support::WriteFileBytes(dir / "loop.chm", bytes);
+    const auto start = std::chrono::steady_clock::now();
+    const auto chm = ChmFile::Open(library_, dir / "loop.chm");
+    ASSERT_NE(chm, nullptr);
+    EXPECT_EQ(chm->ContextMap().size(), 4u) << "what could be read was";
+    EXPECT_EQ(chm->ContentFiles(), std::nullopt);
+    EXPECT_FALSE(chm->Damaged()) << "the reader stopped the listing itself";
+    EXPECT_TRUE(chm->Exists("/debit.htm"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kChmReplyLimit) << "not cut off by the time limit";
+}
+
+// The child's memory is bounded: a damaged file that makes the library ask
+// for gigabytes ends the child, not the machine's memory.
+TEST_F(ChmLibraryTest, TheReadersChildHasBoundedMemory) {
+    struct Case {
+        const char* name;
+        size_t bytes;
+        ChmReader::Opened how;
+    } cases[] = {
+        {"a few megabytes", size_t(8) << 20, ChmReader::Opened::No},
+        {"gigabytes", size_t(3) << 30, ChmReader::Opened::Damaged},
+    };
+    static size_t asked = 0;
+    for (const Case& c : cases) {
+        asked = c.bytes;
+        ChmLibrary rigged;
+        ASSERT_TRUE(rigged.Load(kChmLibraryName));
+        // Refuses the file when it got the memory, faults when it did not.
+        rigged.open = [](const char*) -> chmFile* {
+            void* memory = std::malloc(asked);
+            if (!memory) raise(SIGSEGV);
+            std::memset(memory, 1, std::min<size_t>(asked, size_t(64) << 20));
+            std::free(memory);
+            return nullptr;
+        };
+        ChmReader::Opened how = ChmReader::Opened::Yes;
+        EXPECT_EQ(ChmReader::Start(rigged, kHelpFile, std::chrono::seconds(20), how), nullptr) << c.name;
+        EXPECT_EQ(how, c.how) << c.name;
+    }
+}
+
+// The library's entry points changed for ones that fault, hang or answer
+// out of form: what a damaged file does to the library, in the reader's child.
+TEST_F(ChmLibraryTest, TheReaderOutlivesWhatTheLibraryDoes) {
+    using Rig = void (*)(ChmLibrary&);
+    using Enumerator = int (*)(chmFile*, chmUnitInfo*, void*);
+    struct Case {
+        const char* name;
+        Rig rig;
+        bool opens;
+        size_t topics;                // in the context map
+        bool reads;                   // a page
+        std::optional<size_t> files;  // content files listed
+        bool damaged;                 // in the end
+    };
+    const Case cases[] = {
+        {"the library as it is", [](ChmLibrary&) {}, true, 4, true, 7, false},
+        {"opening faults",
+         [](ChmLibrary& l) { l.open = [](const char*) -> chmFile* { return raise(SIGSEGV), nullptr; }; }, false, 0,
+         false, std::nullopt, false},
+        {"opening never ends",
+         [](ChmLibrary& l) {
+             l.open = [](const char*) -> chmFile* {
+                 for (;;) pause();
+             };
+         },
+         false, 0, false, std::nullopt, false},
+        {"the file is refused", [](ChmLibrary& l) { l.open = [](const char*) -> chmFile* { return nullptr; }; }, false,
+         0, false, std::nullopt, false},
+        {"a look-up divides by zero",
+         [](ChmLibrary& l) { l.resolve = [](chmFile*, const char*, chmUnitInfo*) { return raise(SIGFPE); }; }, true, 0,
+         false, std::nullopt, true},
+        {"a read never ends",
+         [](ChmLibrary& l) {
+             l.retrieve = [](chmFile*, chmUnitInfo*, unsigned char*, unsigned long long, long long) -> long long {
+                 for (;;) pause();
+             };
+         },
+         true, 0, false, std::nullopt, true},
+        {"a read gives more than asked for",
+         [](ChmLibrary& l) {
+             l.retrieve = [](chmFile*, chmUnitInfo*, unsigned char*, unsigned long long, long long n) { return n + 1; };
+         },
+         true, 0, false, 7, false},
+        {"an object claims more than any help file holds",
+         [](ChmLibrary& l) {
+             l.resolve = [](chmFile*, const char*, chmUnitInfo* info) {
+                 info->length = kChmObjectLimit + 1;
+                 return int(CHM_RESOLVE_SUCCESS);
+             };
+         },
+         true, 0, false, 7, false},
+        {"listing the files faults",
+         [](ChmLibrary& l) { l.enumerate = [](chmFile*, int, Enumerator, void*) { return raise(SIGBUS); }; }, true, 4,
+         true, std::nullopt, true},
+        {"the listing comes back to a name it gave",
+         [](ChmLibrary& l) {
+             l.enumerate = [](chmFile* file, int, Enumerator e, void* context) {
+                 chmUnitInfo info{};
+                 std::strcpy(info.path, "/index.htm");
+                 for (int i = 0; i < 3; ++i)
+                     if (e(file, &info, context) != CHM_ENUMERATOR_CONTINUE) return 0;
+                 return 1;
+             };
+         },
+         true, 4, true, std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        ChmLibrary rigged;
+        ASSERT_TRUE(rigged.Load(kChmLibraryName));
+        c.rig(rigged);
+        const auto start = std::chrono::steady_clock::now();
+        const auto chm = ChmFile::Open(rigged, kHelpFile, std::chrono::milliseconds(300));
+        ASSERT_EQ(chm != nullptr, c.opens) << c.name;
+        if (chm) {
+            EXPECT_EQ(chm->ContextMap().size(), c.topics) << c.name;
+            std::vector<uint8_t> bytes;
+            EXPECT_EQ(chm->Read("/debit.htm", bytes), c.reads) << c.name;
+            const auto files = chm->ContentFiles();
+            EXPECT_EQ(files ? std::optional<size_t>(files->size()) : std::nullopt, c.files) << c.name;
+            EXPECT_EQ(chm->Damaged(), c.damaged) << c.name;
+            if (c.damaged) {
+                EXPECT_FALSE(chm->Exists("/index.htm")) << "nothing is asked of a damaged file: " << c.name;
+            }
+        }
+        // A bound, not a speed: a wait on the hanging child would never end.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << c.name;
     }
 }
 

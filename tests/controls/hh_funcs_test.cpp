@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "controls/hh.hpp"
 #include "framework/ui/forms.hpp"
@@ -336,6 +338,52 @@ TEST_F(HelpHookTest, TheViewerSaysWhatItCannotShow) {
         EXPECT_EQ(Messages(), std::vector<std::string>{c.message});
     }
     EXPECT_TRUE(launcher_.started.empty());
+}
+
+TEST_F(HelpHookTest, DamagedHelpFilesGiveAMessageNotACrash) {
+    AddProgram("xdg-open");  // the mode that reads most: the map, the topic and every page
+    Start();
+    const std::string whole = testing_support::ReadFileBytes(help_file_);
+    // The library reads a damaged file differently from run to run: any of
+    // these is a clean answer.
+    const std::vector<std::string> clean = {
+        "The help file \"" + help_file_ + "\" is damaged.",
+        "Cannot open the help file \"" + help_file_ + "\".",
+        "The help file \"" + help_file_ + "\" has no topic for context number 200.",
+    };
+    using Damage = std::function<std::string(std::string)>;
+    const auto set = [](size_t at, unsigned char value) -> Damage {
+        return [=](std::string b) { return b[at] = char(value), b; };
+    };
+    const auto fill = [](size_t from, size_t to, char value) -> Damage {
+        return [=](std::string b) { return std::fill(b.begin() + from, b.begin() + to, value), b; };
+    };
+    const auto cut = [](size_t size) -> Damage { return [=](std::string b) { return b.resize(size), b; }; };
+    const std::pair<const char*, Damage> cases[] = {
+        {"a fault in the library reading the context map", set(8739, 0x28)},
+        {"a division by zero in the library opening the file", set(578, 0xd7)},
+        {"another fault reading the map", set(8741, 0x22)},
+        {"a fault opening the file", set(577, 0x29)},
+        {"another fault opening the file", set(884, 0x53)},
+        {"the directory's header wiped", fill(120, 600, '\xff')},
+        {"the compressed content wiped", fill(8600, 9000, '\0')},
+        {"cut in the content", cut(9000)},
+        {"cut in the directory", cut(1000)},
+        {"a directory that leads back into itself (the library lists it forever)", fill(220, 224, '\0')},
+    };
+    for (const auto& [name, damage] : cases) {
+        testing_support::WriteFileBytes(help_file_, damage(whole));
+        box_.shown.clear();
+        THookHelpSystem hook(help_file_, "", 0);
+        EXPECT_TRUE(Request(ui::HELP_CONTEXT, 200)) << name;
+        ASSERT_EQ(box_.shown.size(), 1u) << name;
+        EXPECT_NE(std::find(clean.begin(), clean.end(), box_.shown[0].text), clean.end()) << box_.shown[0].text;
+    }
+    EXPECT_TRUE(launcher_.started.empty());
+    testing_support::WriteFileBytes(help_file_, whole);
+    THookHelpSystem hook(help_file_, "", 0);
+    EXPECT_TRUE(Request(ui::HELP_CONTEXT, 200));
+    EXPECT_EQ(launcher_.started.size(), 1u) << "the intact file shows again";
 }
 
 TEST_F(HelpHookTest, AFailedStartIsLogged) {

@@ -74,6 +74,12 @@ TEST(HttpUrlTest, AContentLengthIsADecimalNumberThatFitsAnInteger) {
         {" 42 \r\n", 42},
         {"0", 0},
         {"2147483647", 2147483647},
+        {"0000000000008000", 8000},
+        {"000", 0},
+        {"000000000000000000002147483647", 2147483647},
+        {"00000000002147483648", std::nullopt},
+        {"0x10", std::nullopt},
+        {"00-5", std::nullopt},
         {"2147483648", std::nullopt},
         {"99999999999", std::nullopt},
         {"-5", std::nullopt},
@@ -191,6 +197,53 @@ TEST_F(HttpTransferTest, OnlyAWholeSuccessfulAnswerReplacesTheFile) {
             EXPECT_EQ(progress.back().second, result.bytes) << what;
         }
         EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"version.txt"}) << what;  // no file left behind
+    }
+}
+
+TEST_F(HttpTransferTest, ContentLengthsThatDisagreeFail) {
+    const std::string hundred(100, 'h');
+    const std::string eight_thousand(8000, 'e');
+    struct Case {
+        const char* name;
+        std::vector<std::string> lengths;  // Content-Length header values, in order
+        const std::string& body;
+        bool ok;
+    } cases[] = {
+        {"8000, then 100", {"8000", "100"}, hundred, false},
+        {"100, then 8000", {"100", "8000"}, hundred, false},
+        {"8000, then 100, for 8000 bytes", {"8000", "100"}, eight_thousand, false},
+        {"the same twice", {"100", "100"}, hundred, true},
+        {"leading zeros", {"0000000000008000"}, eight_thousand, true},
+        {"the same with and without zeros", {"0000000000008000", "8000"}, eight_thousand, true},
+        {"a list of one value", {"100, 100"}, hundred, true},
+        {"a list of two", {"100, 8000"}, hundred, false},
+        {"a length and no number", {"abc", "100"}, hundred, false},
+        {"a number and an empty one", {"100", ""}, hundred, false},
+    };
+    TestHttpServer server([&](const HttpRecorded& r) {
+        const Case& c = cases[std::stoul(r.target.substr(1))];
+        HttpReply reply = HttpReply(200, c.body).NoLength();
+        for (const std::string& length : c.lengths) reply.Header("Content-Length: " + length);
+        return reply;
+    });
+    for (bool to_file : {true, false}) {
+        for (const Case& c : cases) {
+            const std::string target = dir / "version.txt";
+            testing_support::WriteFileBytes(target, "old");
+            HttpRequest r;
+            r.url = server.Url("/" + std::to_string(&c - cases));
+            r.file_name = target;
+            r.to_file = to_file;
+            const HttpResult result = Get(r);
+            const std::string what = std::string(c.name) + (to_file ? "" : " (text)");
+            EXPECT_EQ(result.ok, c.ok) << what << ": " << result.error;
+            EXPECT_EQ(testing_support::ReadFileBytes(target), c.ok && to_file ? c.body : "old") << what;
+            EXPECT_EQ(result.text, c.ok && !to_file ? c.body : "") << what;
+            if (!c.ok) {
+                EXPECT_EQ(result.error, "conflicting content lengths") << what;
+            }
+            EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"version.txt"}) << what;
+        }
     }
 }
 

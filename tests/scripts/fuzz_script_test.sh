@@ -34,11 +34,18 @@ check() {
     fi
 }
 
-for t in dbf_fuzz expr_fuzz memo_fuzz mdx_fuzz; do target $t 0; done
+for t in dbf_fuzz expr_fuzz memo_fuzz mdx_fuzz storage_fuzz help_fuzz; do target $t 0; done
 check "quiet targets pass with their counts" 0 "4321 runs, 7 new inputs"
 grep -q "stat::number_of_executed_units" "$tmp/fuzz.log" || { echo "FAIL the log keeps the output"; fails=$((fails + 1)); }
 
 target memo_fuzz 77
 check "a crash fails and names its input" 1 "memo files   FAILED  (status 77) input: $tmp/crash-abc"
 check "the verdict is the last line" 1 "fuzz: FAILED"
+target memo_fuzz 0
+target storage_fuzz 77
+check "compound files are fuzzed" 1 "storages     FAILED  (status 77)"
+target storage_fuzz 0
+target help_fuzz 77
+check "help files are fuzzed" 1 "help files   FAILED  (status 77)"
+ls "$tmp/help-seeds" | grep -q "intact.chm" || { echo "FAIL the help file's seeds"; fails=$((fails + 1)); }
 [ "$fails" -eq 0 ]
