@@ -224,7 +224,9 @@ bool TrackInput(const MSG& m) {
         break;
     case WM_LBUTTONUP:
     case WM_NCLBUTTONUP:
+        // The release counts where it happened: the moves before it may have been taken together.
         if (t.kind == Tracking::Kind::ScrollBar) TrackScrollBar(m.pt);
+        if (t.kind == Tracking::Kind::Size) Place(t.hwnd, SizedRect(t, m.pt));
         EndTracking(false);
         break;
     case WM_KEYDOWN:

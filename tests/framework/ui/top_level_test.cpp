@@ -81,7 +81,8 @@ TEST_F(TopLevelTest, ADragOfAnEdgeOrCornerSizesTheWindowAndEscapePutsItBack) {
         const char* what;
         TPoint from;  // window coordinates
         TPoint by;
-        TRect want;  // screen; the window starts at (100, 80, 400, 280)
+        TRect want;               // screen; the window starts at (100, 80, 400, 280)
+        bool moved_first = true;  // else released where no move was taken
     };
     const Case cases[] = {
         {"bottom-right corner", {299, 199}, {50, 30}, {100, 80, 450, 310}},
@@ -89,6 +90,7 @@ TEST_F(TopLevelTest, ADragOfAnEdgeOrCornerSizesTheWindowAndEscapePutsItBack) {
         {"top edge", {150, 1}, {70, 25}, {100, 105, 400, 280}},
         {"bottom-left corner", {1, 199}, {30, -20}, {130, 80, 400, 260}},
         {"no smaller than the smallest size", {299, 199}, {-400, -400}, {100, 80, 100 + min_w, 80 + min_h}},
+        {"the release's own point", {299, 199}, {40, 20}, {100, 80, 440, 300}, false},
     };
     for (const Case& c : cases) {
         auto f = Sizeable();
@@ -98,7 +100,7 @@ TEST_F(TopLevelTest, ADragOfAnEdgeOrCornerSizesTheWindowAndEscapePutsItBack) {
         const TPoint from{100 + c.from.x, 80 + c.from.y};
         Mouse(MouseAction::Move, from);
         Mouse(MouseAction::Down, from);
-        Mouse(MouseAction::Move, {from.x + c.by.x, from.y + c.by.y});
+        if (c.moved_first) Mouse(MouseAction::Move, {from.x + c.by.x, from.y + c.by.y});
         EXPECT_TRUE(SystemDragActive()) << c.what;
         Mouse(MouseAction::Up, {from.x + c.by.x, from.y + c.by.y});
         EXPECT_EQ(GetWindowRect(f->WindowHandle()), c.want) << c.what;
