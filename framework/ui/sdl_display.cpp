@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -78,7 +79,7 @@ public:
     void WindowShown(HWND hwnd, const TRect& r, bool topmost) override {
         ScreenWindow* s = Find(hwnd);
         if (s)
-            Place(*s, r);
+            Place(*s, r, hwnd);
         else if (!(s = Create(hwnd, r, topmost)))
             return;
         s->shown = true;
@@ -102,7 +103,7 @@ public:
         KeepFocus(false);  // the keys go back to the window that was active
     }
     void WindowMoved(HWND hwnd, const TRect& r) override {
-        if (ScreenWindow* s = Find(hwnd)) Place(*s, r);
+        if (ScreenWindow* s = Find(hwnd)) Place(*s, r, hwnd);
     }
     void WindowActivated(HWND hwnd) override {
         ScreenWindow* s = Find(hwnd);
@@ -242,8 +243,11 @@ private:
         return &(windows_[hwnd] = s);
     }
     // Moves and sizes the screen's window, asking only for what changed:
-    // SDL waits a moment for the server to confirm each request.
-    void Place(ScreenWindow& s, const TRect& r) {
+    // SDL waits a moment for the server to confirm each request. A window
+    // placed anew may say something else now (a hint does): its title follows.
+    void Place(ScreenWindow& s, const TRect& r, HWND hwnd) {
+        const std::string title = platform::AnsiToUtf8(GetWindowText(hwnd));
+        if (title != SDL_GetWindowTitle(s.sdl)) SDL_SetWindowTitle(s.sdl, title.c_str());
         if (r.left != s.asked.left || r.top != s.asked.top) SDL_SetWindowPosition(s.sdl, r.left, r.top);
         if (r.Width() != s.asked.Width() || r.Height() != s.asked.Height())
             SDL_SetWindowSize(s.sdl, std::max(1, r.Width()), std::max(1, r.Height()));
