@@ -417,6 +417,7 @@ std::unique_ptr<Display> OpenSdlDisplay() {
     // way SDL shows windows: taking the keyboard when no manager runs.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+    x11::IgnoreLateWakeups();
     return std::make_unique<SdlDisplay>();
 }
 

@@ -4,10 +4,12 @@
 #include <SDL_syswm.h>
 
 #include <cstdio>
+#include <cstring>
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
 #endif
 
@@ -65,7 +67,20 @@ private:
     return out;
 }
 
+XErrorHandler before_wakeups = nullptr;
+
+int LateWakeup(::Display* d, XErrorEvent* e) {
+    if (e->error_code == BadWindow && e->request_code == X_SendEvent) return 0;
+    return before_wakeups ? before_wakeups(d, e) : 0;
+}
+
 }  // namespace
+
+void IgnoreLateWakeups() {
+    if (const char* driver = SDL_GetCurrentVideoDriver(); !driver || std::strcmp(driver, "x11") != 0) return;
+    const XErrorHandler previous = XSetErrorHandler(LateWakeup);
+    if (previous != LateWakeup) before_wakeups = previous;
+}
 
 XId IdOf(SDL_Window* w) { return Of(w).window; }
 
@@ -163,6 +178,7 @@ TRect Geometry(SDL_Window* w) {
 
 #else
 
+void IgnoreLateWakeups() {}
 XId IdOf(SDL_Window*) { return 0; }
 bool HasWindowManager(SDL_Window*) { return false; }
 void Map(SDL_Window*) {}

@@ -17,6 +17,12 @@ namespace ui::x11 {
 using XId = unsigned long;       // an X window; 0: none
 constexpr XId kPointerRoot = 1;  // the keyboard goes to the window under the pointer
 
+// SDL wakes a waiting loop from another thread by sending an event to one
+// of the program's windows over a connection of its own; the server may take
+// it after the window went (destroyed on the loop's thread meanwhile). That
+// one error is ignored; every other one goes to the handler in force before.
+void IgnoreLateWakeups();
+
 XId IdOf(SDL_Window* w);
 // Whether a window manager runs on the window's screen.
 bool HasWindowManager(SDL_Window* w);
