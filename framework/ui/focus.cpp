@@ -35,7 +35,9 @@ HWND SetFocus(HWND h) {
     if (h != 0) {
         Win* w = Find(h);
         if (!w || (w->style & WS_DISABLED)) return 0;
-        HWND root = GetAncestorRoot(h);
+        const Win* r = Root(w);
+        if (r->destroying) return 0;  // nothing of a window on its way out takes the keys
+        HWND root = r->handle;
         if (Desk().active != root) SetActiveWindow(root);
     }
     if (old == h) return old;
@@ -51,7 +53,7 @@ HWND SetActiveWindow(HWND h) {
     const HWND old = Desk().active;
     if (h != 0) {
         Win* w = Find(h);
-        if (!w || w->parent) return 0;
+        if (!w || w->parent || w->destroying) return 0;
     }
     if (old == h) return old;
     // A drag in the window that goes inactive is cancelled.

@@ -120,6 +120,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (!wr.Contains(p)) return HTNOWHERE;
         TRect c = ClientIn(*w).Offset(wr.left, wr.top);
         if (c.Contains(p)) return HTCLIENT;
+        if (LRESULT edge = SizingHitTest(*w, {p.x - wr.left, p.y - wr.top}); edge != HTNOWHERE) return edge;
         if (BarRect(*w).Offset(wr.left, wr.top).Contains(p)) return HTMENU;
         if (LRESULT bar = ScrollBarHitTest(*w, {p.x - wr.left, p.y - wr.top}); bar != HTNOWHERE) return bar;
         if (LRESULT bar = CaptionHitTest(*w, {p.x - wr.left, p.y - wr.top}); bar != HTNOWHERE) return bar;
@@ -135,7 +136,19 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return MA_ACTIVATE;
     case WM_SETCURSOR:
         if (w->parent && SendMessage(w->parent, WM_SETCURSOR, wp, lp)) return 1;
-        if (LOWORD_S(lp) == HTCLIENT || LOWORD_S(lp) == HTCAPTION) SetCursor(LoadStandardCursor(IDC_ARROW));
+        switch (LOWORD_S(lp)) {
+        case HTCLIENT:
+        case HTCAPTION: SetCursor(LoadStandardCursor(IDC_ARROW)); break;
+        case HTLEFT:
+        case HTRIGHT: SetCursor(LoadStandardCursor(IDC_SIZEWE)); break;
+        case HTTOP:
+        case HTBOTTOM: SetCursor(LoadStandardCursor(IDC_SIZENS)); break;
+        case HTTOPLEFT:
+        case HTBOTTOMRIGHT: SetCursor(LoadStandardCursor(IDC_SIZENWSE)); break;
+        case HTTOPRIGHT:
+        case HTBOTTOMLEFT: SetCursor(LoadStandardCursor(IDC_SIZENESW)); break;
+        default: break;
+        }
         return 0;
     case WM_MOUSEWHEEL:
         // Unhandled, the wheel goes to the parent.
@@ -154,6 +167,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         if (wp == HTVSCROLL || wp == HTHSCROLL) StartScrollTracking(hwnd, wp == HTVSCROLL ? SB_VERT : SB_HORZ, p);
         if (wp == HTCAPTION && msg == WM_NCLBUTTONDOWN && !IsZoomed(hwnd)) StartMoveTracking(hwnd, p);
+        if (LRESULT(wp) >= HTLEFT && LRESULT(wp) <= HTBOTTOMRIGHT && msg == WM_NCLBUTTONDOWN)
+            StartSizeTracking(hwnd, LRESULT(wp), p);
         // A double click on the caption maximises the window, or restores it.
         if (wp == HTCAPTION && msg == WM_NCLBUTTONDBLCLK && (w->style & WS_MAXIMIZEBOX) && !w->parent)
             SendMessage(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE, lp);

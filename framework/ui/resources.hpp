@@ -48,6 +48,8 @@ enum StandardCursor : int {
     IDC_IBEAM = 32513,
     IDC_WAIT = 32514,
     IDC_CROSS = 32515,
+    IDC_SIZENWSE = 32642,
+    IDC_SIZENESW = 32643,
     IDC_SIZEWE = 32644,
     IDC_SIZENS = 32645,
     IDC_NO = 32648,

@@ -4,11 +4,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "framework/ui/screen_keyboard.hpp"
+#include "framework/ui/x11_screen.hpp"
 #include "platform/codepage.hpp"
 
 namespace ui {
@@ -72,48 +74,61 @@ public:
     ~SdlDisplay() override {
         SDL_SetCursor(SDL_GetDefaultCursor());
         for (auto& [h, c] : cursors_) SDL_FreeCursor(c);
-        for (auto& [h, w] : windows_) SDL_DestroyWindow(w);
+        for (auto& [h, w] : windows_) SDL_DestroyWindow(w.sdl);
     }
 
     void WindowShown(HWND hwnd, const TRect& r, bool topmost) override {
-        if (windows_.count(hwnd)) {
-            SDL_ShowWindow(windows_[hwnd]);
+        ScreenWindow* s = Find(hwnd);
+        if (s)
+            Place(*s, r, hwnd);
+        else if (!(s = Create(hwnd, r, topmost)))
             return;
-        }
-        Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
-        if (topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-        // A drop-down takes no focus on the screen either: the window manager does not handle it.
-        if (TakesNoFocus(hwnd)) flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR;
-        SDL_Window* w = SDL_CreateWindow("", r.left, r.top, std::max(1, r.Width()), std::max(1, r.Height()), flags);
-        if (!w) return;
-        SDL_SetWindowTitle(w, platform::AnsiToUtf8(GetWindowText(hwnd)).c_str());
-        windows_[hwnd] = w;
-        ids_[SDL_GetWindowID(w)] = hwnd;
+        s->shown = true;
+        // SDL's show gives the window the keyboard when no manager runs: one
+        // that takes no focus is mapped past it.
+        if (!s->takes_focus && x11::IdOf(s->sdl))
+            x11::Map(s->sdl);
+        else
+            SDL_ShowWindow(s->sdl);
+        Restack();
+        KeepFocus(false);
     }
     void WindowHidden(HWND hwnd) override {
-        if (auto it = windows_.find(hwnd); it != windows_.end()) SDL_HideWindow(it->second);
+        ScreenWindow* s = Find(hwnd);
+        if (!s) return;
+        s->shown = false;
+        if (!s->takes_focus && x11::IdOf(s->sdl))
+            x11::Unmap(s->sdl);
+        else
+            SDL_HideWindow(s->sdl);
+        KeepFocus(false);  // the keys go back to the window that was active
     }
     void WindowMoved(HWND hwnd, const TRect& r) override {
-        auto it = windows_.find(hwnd);
-        if (it == windows_.end()) return;
-        SDL_SetWindowPosition(it->second, r.left, r.top);
-        SDL_SetWindowSize(it->second, std::max(1, r.Width()), std::max(1, r.Height()));
+        if (ScreenWindow* s = Find(hwnd)) Place(*s, r, hwnd);
     }
     void WindowActivated(HWND hwnd) override {
-        auto it = windows_.find(hwnd);
-        if (it == windows_.end() || TakesNoFocus(hwnd)) return;
-        SDL_RaiseWindow(it->second);
-        SDL_SetWindowInputFocus(it->second);
+        ScreenWindow* s = Find(hwnd);
+        if (!s || !s->takes_focus || !s->shown) return;
+        if (!x11::IdOf(s->sdl)) {
+            SDL_RaiseWindow(s->sdl);
+            SDL_SetWindowInputFocus(s->sdl);
+            return;
+        }
+        // With no manager the window system's order is the screen's (Restack).
+        if (wm_) SDL_RaiseWindow(s->sdl);
+        x11::SetInputFocus(s->sdl);
+        Restack();
     }
+    void WindowsRestacked(const std::vector<HWND>&) override { Restack(); }
     // The window manager keeps a minimised window where the user finds it
     // again; its restoring comes back as the system command.
     void WindowMinimized(HWND hwnd, bool minimized) override {
-        auto it = windows_.find(hwnd);
-        if (it == windows_.end()) return;
+        ScreenWindow* s = Find(hwnd);
+        if (!s) return;
         if (minimized)
-            SDL_MinimizeWindow(it->second);
+            SDL_MinimizeWindow(s->sdl);
         else
-            SDL_RestoreWindow(it->second);
+            SDL_RestoreWindow(s->sdl);
     }
     void ShowCursor(HCURSOR cursor, const CursorResource* image) override {
         SDL_Cursor*& c = cursors_[cursor];
@@ -147,14 +162,16 @@ public:
     void WindowDestroyed(HWND hwnd) override {
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
-        ids_.erase(SDL_GetWindowID(it->second));
-        SDL_DestroyWindow(it->second);
+        ids_.erase(SDL_GetWindowID(it->second.sdl));
+        stack_.clear();
+        SDL_DestroyWindow(it->second.sdl);
         windows_.erase(it);
+        KeepFocus(false);
     }
     void Present(HWND hwnd, const Surface& pixels, const Region& damaged) override {
-        auto it = windows_.find(hwnd);
-        if (it == windows_.end() || pixels.Empty()) return;
-        SDL_Surface* target = SDL_GetWindowSurface(it->second);
+        ScreenWindow* s = Find(hwnd);
+        if (!s || pixels.Empty()) return;
+        SDL_Surface* target = SDL_GetWindowSurface(s->sdl);
         if (!target) return;
         const int bpp = target->format->BytesPerPixel;
         rects_.clear();
@@ -168,9 +185,11 @@ public:
                               target->pitch);
             rects_.push_back({r.left, r.top, r.Width(), r.Height()});
         }
-        if (!rects_.empty()) SDL_UpdateWindowSurfaceRects(it->second, rects_.data(), int(rects_.size()));
+        if (!rects_.empty()) SDL_UpdateWindowSurfaceRects(s->sdl, rects_.data(), int(rects_.size()));
     }
     bool Wait(int timeout_ms) override {
+        // After the input that asked for a look at the keyboard was taken as messages.
+        if (std::exchange(check_focus_, false)) KeepFocus(std::exchange(clicked_, false));
         SDL_Event e;
         int got = timeout_ms < 0 ? SDL_WaitEvent(&e)
             : timeout_ms == 0    ? SDL_PollEvent(&e)
@@ -194,6 +213,93 @@ public:
     }
 
 private:
+    struct ScreenWindow {
+        SDL_Window* sdl = nullptr;
+        bool takes_focus = true;
+        bool shown = false;
+        TRect asked;  // where the window was last asked to be
+    };
+
+    ScreenWindow* Find(HWND h) {
+        auto it = windows_.find(h);
+        return it == windows_.end() ? nullptr : &it->second;
+    }
+    ScreenWindow* Create(HWND hwnd, const TRect& r, bool topmost) {
+        ScreenWindow s;
+        s.takes_focus = !TakesNoFocus(hwnd);
+        Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
+        if (topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+        // A drop-down takes no focus on the screen either: the window manager does not handle it.
+        if (!s.takes_focus) flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR;
+        // A window manager may size a window with a sizing frame (the frame is the program's own).
+        else if (GetWindowStyle(hwnd) & WS_THICKFRAME)
+            flags |= SDL_WINDOW_RESIZABLE;
+        s.sdl = SDL_CreateWindow("", r.left, r.top, std::max(1, r.Width()), std::max(1, r.Height()), flags);
+        if (!s.sdl) return nullptr;
+        s.asked = r;
+        SDL_SetWindowTitle(s.sdl, platform::AnsiToUtf8(GetWindowText(hwnd)).c_str());
+        if (ScreenWindow* owner = Find(GetOwner(hwnd)); owner && s.takes_focus) x11::SetOwner(s.sdl, owner->sdl);
+        wm_ = x11::HasWindowManager(s.sdl);  // looked at again with each new window
+        ids_[SDL_GetWindowID(s.sdl)] = hwnd;
+        return &(windows_[hwnd] = s);
+    }
+    // Moves and sizes the screen's window, asking only for what changed:
+    // SDL waits a moment for the server to confirm each request. A window
+    // placed anew may say something else now (a hint does): its title follows.
+    void Place(ScreenWindow& s, const TRect& r, HWND hwnd) {
+        const std::string title = platform::AnsiToUtf8(GetWindowText(hwnd));
+        if (title != SDL_GetWindowTitle(s.sdl)) SDL_SetWindowTitle(s.sdl, title.c_str());
+        if (r.left != s.asked.left || r.top != s.asked.top) SDL_SetWindowPosition(s.sdl, r.left, r.top);
+        if (r.Width() != s.asked.Width() || r.Height() != s.asked.Height())
+            SDL_SetWindowSize(s.sdl, std::max(1, r.Width()), std::max(1, r.Height()));
+        s.asked = r;
+    }
+    // The window was moved or sized on the screen: by the window manager or
+    // another client when it is not where it was asked to be. The window
+    // system follows (its own drags are under way on their own).
+    void Follow(HWND h) {
+        ScreenWindow* s = Find(h);
+        if (!s || SystemDragActive()) return;
+        TRect now = x11::Geometry(s->sdl);
+        if (!x11::IdOf(s->sdl)) {
+            int x = 0, y = 0, w = 0, hh = 0;
+            SDL_GetWindowPosition(s->sdl, &x, &y);
+            SDL_GetWindowSize(s->sdl, &w, &hh);
+            now = Bounds(x, y, w, hh);
+        }
+        if (now.Empty() || now == s->asked) return;
+        s->asked = now;
+        if (now != GetWindowRect(h))
+            SetWindowPos(h, 0, now.left, now.top, now.Width(), now.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // Stacks the shown windows as the window system does; with a window
+    // manager only the windows it leaves alone.
+    void Restack() {
+        std::vector<SDL_Window*> order;
+        for (HWND t : GetTopLevelWindows())
+            if (ScreenWindow* s = Find(t); s && s->shown && !IsIconic(t) && x11::IdOf(s->sdl)) order.push_back(s->sdl);
+        if (!wm_ && order == stack_) return;
+        x11::Restack(order, !wm_);
+        stack_ = std::move(order);
+    }
+    // The keyboard belongs to the active window, or the nearest owner of it
+    // that takes the focus, as long as no other program has it; without a
+    // window manager a click in a window of the program takes it back from one.
+    void KeepFocus(bool clicked) {
+        ScreenWindow* want = nullptr;
+        for (HWND h = GetActiveWindow(); h && !want; h = GetOwner(h))
+            if (ScreenWindow* s = Find(h); s && s->shown && s->takes_focus && !IsIconic(h)) want = s;
+        if (!want || !x11::IdOf(want->sdl)) return;
+        const x11::XId now = x11::FocusHolder(want->sdl);
+        if (now == x11::IdOf(want->sdl)) return;
+        const bool ours = now == 0 || now == x11::kPointerRoot || Owns(now);
+        if (ours || (clicked && !wm_)) x11::SetInputFocus(want->sdl);
+    }
+    bool Owns(x11::XId id) {
+        for (auto& [h, s] : windows_)
+            if (x11::IdOf(s.sdl) == id) return true;
+        return false;
+    }
     static bool TakesNoFocus(HWND h) {
         const uint32_t style = GetWindowStyle(h), ex = GetWindowExStyle(h);
         return (ex & WS_EX_NOACTIVATE) ||
@@ -204,6 +310,12 @@ private:
         return it == ids_.end() ? 0 : it->second;
     }
     TPoint ScreenPoint(Uint32 id, int x, int y) {
+        // While a drag of the window system's own moves or sizes a window,
+        // a point the server took before the last move would be off by it.
+        if (SystemDragActive()) {
+            SDL_GetGlobalMouseState(&x, &y);
+            return {x, y};
+        }
         TRect r = GetWindowRect(WindowOf(id));
         return {r.left + x, r.top + y};
     }
@@ -238,6 +350,7 @@ private:
                                                         : MouseAction::Down;
             InjectMouse(a, Button(e.button.button), ScreenPoint(e.button.windowID, e.button.x, e.button.y),
                         Modifiers(SDL_GetModState()));
+            if (a != MouseAction::Up) check_focus_ = clicked_ = true;
             break;
         }
         case SDL_MOUSEWHEEL: {
@@ -275,13 +388,24 @@ private:
             } else if (e.window.event == SDL_WINDOWEVENT_RESTORED) {
                 if (IsIconic(h)) PostMessage(h, WM_SYSCOMMAND, SC_RESTORE);
             } else if (e.window.event == SDL_WINDOWEVENT_MINIMIZED) {
-                if (!IsIconic(h)) PostMessage(h, WM_SYSCOMMAND, SC_MINIMIZE);
+                // A window the program hid itself past SDL (one that takes no
+                // focus) comes back as minimised: only a shown one is.
+                const ScreenWindow* s = Find(h);
+                if (s && s->takes_focus && s->shown && !IsIconic(h)) PostMessage(h, WM_SYSCOMMAND, SC_MINIMIZE);
             } else if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                 PostMessage(h, WM_CLOSE);
             } else if (e.window.event == SDL_WINDOWEVENT_LEAVE) {
                 InjectMouseLeave();
             } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+                // Only a focus the window still has: the program's own moves of
+                // the keyboard leave events behind that no longer hold.
+                ScreenWindow* s = Find(h);
+                if (s && x11::IdOf(s->sdl) && x11::FocusHolder(s->sdl) != x11::IdOf(s->sdl)) break;
                 if (GetActiveWindow() != h && IsWindowEnabled(h) && !TakesNoFocus(h)) SetActiveWindow(h);
+            } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                check_focus_ = true;
+            } else if (e.window.event == SDL_WINDOWEVENT_MOVED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                Follow(h);
             }
             break;
         }
@@ -291,8 +415,12 @@ private:
 
     bool command_key_ = false;  // the last key pressed came with Ctrl or Alt
     ScreenKeyboard keyboard_;
+    bool wm_ = false;                 // a window manager runs
+    bool check_focus_ = false;        // the keyboard may have gone: a look at the next wait
+    bool clicked_ = false;            // ... after a click in one of the windows
+    std::vector<SDL_Window*> stack_;  // the order last given to the server
     Uint32 wake_event_;
-    std::unordered_map<HWND, SDL_Window*> windows_;
+    std::unordered_map<HWND, ScreenWindow> windows_;
     std::unordered_map<Uint32, HWND> ids_;
     std::vector<SDL_Rect> rects_;
     std::unordered_map<HCURSOR, SDL_Cursor*> cursors_;
@@ -307,7 +435,12 @@ std::unique_ptr<Display> OpenSdlDisplay() {
     // A press that brings a window the focus is a press all the same: the
     // window system decides about activation itself (WM_MOUSEACTIVATE).
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // The pixels go to the server as they are. A window's first surface
+    // through a renderer would make its window anew, and show it again the
+    // way SDL shows windows: taking the keyboard when no manager runs.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+    x11::IgnoreLateWakeups();
     return std::make_unique<SdlDisplay>();
 }
 

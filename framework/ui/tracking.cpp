@@ -1,8 +1,10 @@
 // Drags the window system runs itself: a scroll bar's part or thumb, a
-// top-level window moved by its caption, a title-bar button held down, and
+// top-level window moved by its caption or sized by its frame, a title-bar button held down, and
 // the pointer asking which window help is for. While one runs, mouse and key
 // input goes to it instead of to the windows; the button's release, Escape
 // or a cancel-mode message ends it.
+#include <algorithm>
+
 #include "framework/ui/detail/desktop.hpp"
 
 namespace ui {
@@ -103,7 +105,50 @@ bool TrackContextHelp(const MSG& m) {
     return true;
 }
 
+// The rectangle a frame drag by (dx, dy) gives: the dragged edges follow the
+// pointer, the others stay, and the window keeps its smallest size.
+TRect SizedRect(const Tracking& t, TPoint screen) {
+    const int dx = screen.x - t.start.x, dy = screen.y - t.start.y;
+    const int min_w = GetSystemMetrics(SM_CXMINTRACK), min_h = GetSystemMetrics(SM_CYMINTRACK);
+    TRect r = t.start_rect;
+    const LRESULT h = t.hit;
+    if (h == HTLEFT || h == HTTOPLEFT || h == HTBOTTOMLEFT) r.left = std::min(r.left + dx, r.right - min_w);
+    if (h == HTRIGHT || h == HTTOPRIGHT || h == HTBOTTOMRIGHT) r.right = std::max(r.right + dx, r.left + min_w);
+    if (h == HTTOP || h == HTTOPLEFT || h == HTTOPRIGHT) r.top = std::min(r.top + dy, r.bottom - min_h);
+    if (h == HTBOTTOM || h == HTBOTTOMLEFT || h == HTBOTTOMRIGHT) r.bottom = std::max(r.bottom + dy, r.top + min_h);
+    return r;
+}
+
+void Place(HWND h, const TRect& r) {
+    SetWindowPos(h, 0, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
+
+LRESULT SizingHitTest(const Win& w, TPoint p) {
+    if (w.parent || !(w.style & WS_THICKFRAME) || (w.style & (WS_MAXIMIZE | WS_MINIMIZE))) return HTNOWHERE;
+    const int fx = GetSystemMetrics(SM_CXFRAME), fy = GetSystemMetrics(SM_CYFRAME);
+    const int width = w.rect.Width(), height = w.rect.Height();
+    if (p.x < 0 || p.y < 0 || p.x >= width || p.y >= height) return HTNOWHERE;
+    bool left = p.x < fx, right = p.x >= width - fx, top = p.y < fy, bottom = p.y >= height - fy;
+    if (!(left || right || top || bottom)) return HTNOWHERE;
+    // Near a corner an edge sizes both ways, as the corner is too thin to find.
+    const int cx = fx + GetSystemMetrics(SM_CXSIZE), cy = fy + GetSystemMetrics(SM_CYSIZE);
+    if (left || right) top = top || p.y < cy, bottom = bottom || p.y >= height - cy;
+    if (top || bottom) left = left || p.x < cx, right = right || p.x >= width - cx;
+    if (top) return left ? HTTOPLEFT : right ? HTTOPRIGHT : HTTOP;
+    if (bottom) return left ? HTBOTTOMLEFT : right ? HTBOTTOMRIGHT : HTBOTTOM;
+    return left ? HTLEFT : HTRIGHT;
+}
+
+void StartSizeTracking(HWND h, LRESULT hit, TPoint screen) {
+    Win* w = Find(h);
+    if (!w || w->parent || hit < HTLEFT || hit > HTBOTTOMRIGHT || !Begin(h, Tracking::Kind::Size)) return;
+    Tracking& t = Desk().tracking;
+    t.hit = hit;
+    t.start = t.last = screen;
+    t.start_rect = w->rect;
+}
 
 void StartMoveTracking(HWND h, TPoint screen) {
     Win* w = Find(h);
@@ -136,12 +181,11 @@ void EndTracking(bool cancel) {
     switch (t.kind) {
     case Tracking::Kind::None: return;
     case Tracking::Kind::ScrollBar: EndScrollTracking(cancel); return;
-    case Tracking::Kind::Move: {
+    case Tracking::Kind::Move:
+    case Tracking::Kind::Size: {
         const Tracking done = std::exchange(t, Tracking{});
         if (GetCapture() == done.hwnd) ReleaseCapture();
-        if (cancel)
-            SetWindowPos(done.hwnd, 0, done.start_rect.left, done.start_rect.top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (cancel) Place(done.hwnd, done.start_rect);
         return;
     }
     case Tracking::Kind::CaptionButton: {
@@ -169,6 +213,9 @@ bool TrackInput(const MSG& m) {
     case WM_NCMOUSEMOVE:
         if (t.kind == Tracking::Kind::ScrollBar) {
             TrackScrollBar(m.pt);
+        } else if (t.kind == Tracking::Kind::Size) {
+            t.last = m.pt;
+            Place(t.hwnd, SizedRect(t, m.pt));
         } else {
             t.last = m.pt;
             SetWindowPos(t.hwnd, 0, t.start_rect.left + m.pt.x - t.start.x, t.start_rect.top + m.pt.y - t.start.y, 0, 0,
@@ -177,7 +224,9 @@ bool TrackInput(const MSG& m) {
         break;
     case WM_LBUTTONUP:
     case WM_NCLBUTTONUP:
+        // The release counts where it happened: the moves before it may have been taken together.
         if (t.kind == Tracking::Kind::ScrollBar) TrackScrollBar(m.pt);
+        if (t.kind == Tracking::Kind::Size) Place(t.hwnd, SizedRect(t, m.pt));
         EndTracking(false);
         break;
     case WM_KEYDOWN:

@@ -32,6 +32,7 @@ std::array<int, SM_METRIC_COUNT> StartMetrics() {
     m[SM_CYMENU] = 19;
     m[SM_CXSIZE] = 18, m[SM_CYSIZE] = 18;
     m[SM_CXFRAME] = 4, m[SM_CYFRAME] = 4;
+    m[SM_CXMINTRACK] = 112, m[SM_CYMINTRACK] = 27;  // the smallest a frame drag leaves a window
     m[SM_CXDOUBLECLK] = 4, m[SM_CYDOUBLECLK] = 4;
     m[SM_CXEDGE] = 2, m[SM_CYEDGE] = 2;
     m[SM_CXSMICON] = 16, m[SM_CYSMICON] = 16;

@@ -66,7 +66,8 @@ enum : WPARAM { SC_MOVE = 0xF010, SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030, SC
 // clang-format off
 enum HitTest : LRESULT {
     HTTRANSPARENT = -1, HTNOWHERE = 0, HTCLIENT = 1, HTCAPTION = 2, HTSYSMENU = 3, HTMINBUTTON = 8,
-    HTMAXBUTTON = 9, HTBORDER = 18, HTCLOSE = 20, HTHELP = 21
+    HTMAXBUTTON = 9, HTLEFT = 10, HTRIGHT = 11, HTTOP = 12, HTTOPLEFT = 13, HTTOPRIGHT = 14, HTBOTTOM = 15,
+    HTBOTTOMLEFT = 16, HTBOTTOMRIGHT = 17, HTBORDER = 18, HTCLOSE = 20, HTHELP = 21
 };
 // clang-format on
 
@@ -459,8 +460,10 @@ enum : unsigned { kShift = MK_SHIFT, kControl = MK_CONTROL, kAlt = 0x20 };
 class Display {
 public:
     virtual ~Display() = default;
+    // Shown at `screen_rect`, also when it was shown before somewhere else.
     virtual void WindowShown(HWND hwnd, const TRect& screen_rect, bool topmost) = 0;
     virtual void WindowHidden(HWND hwnd) = 0;
+    // Moved or sized, shown or hidden: from its first showing to its destruction.
     virtual void WindowMoved(HWND hwnd, const TRect& screen_rect) = 0;
     virtual void WindowDestroyed(HWND hwnd) = 0;
     // Shows the `damaged` rectangles of the window's pixels (window coordinates).
@@ -473,6 +476,9 @@ public:
     virtual TSize ScreenSize() = 0;
     // The window became the active one: it takes the keyboard on the screen.
     virtual void WindowActivated(HWND hwnd) { (void)hwnd; }
+    // The order of the top-level windows changed (front first, hidden ones
+    // included): the screen stacks the ones it shows the same way.
+    virtual void WindowsRestacked(const std::vector<HWND>& front_to_back) { (void)front_to_back; }
     // The window was minimised (made iconic) or restored from it.
     virtual void WindowMinimized(HWND hwnd, bool minimized) {
         (void)hwnd;

@@ -136,7 +136,31 @@ void PlaceTopLevel(HWND h, bool topmost) {
     auto pos = v.begin();
     if (!topmost)
         while (pos != v.end() && Find(*pos) && (Find(*pos)->ex_style & WS_EX_TOPMOST)) ++pos;
-    v.insert(pos, h);
+    // The windows it owns, in their band, stay in front of it as they were
+    // stacked: a popup or dialog never goes under the window that opened it.
+    std::vector<HWND> owned;
+    for (auto it = pos; it != v.end();) {
+        const Win* o = Find(*it);
+        if (o && bool(o->ex_style & WS_EX_TOPMOST) == topmost && OwnedBy(*o, h)) {
+            owned.push_back(*it);
+            it = v.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    pos = v.insert(pos, h);
+    v.insert(pos, owned.begin(), owned.end());
+    TopLevelsRestacked();
+}
+
+bool OwnedBy(const Win& w, HWND owner) {
+    for (const Win* o = Find(w.owner); o; o = Find(o->owner))
+        if (o->handle == owner) return true;
+    return false;
+}
+
+void TopLevelsRestacked() {
+    if (Display* display = TheDisplay()) display->WindowsRestacked(Desk().top_levels);
 }
 
 bool Within(HWND h, HWND ancestor) {
@@ -200,15 +224,15 @@ HWND CreateWindow(const CreateParams& p) {
 bool DestroyWindow(HWND h) {
     Win* w = Find(h);
     if (!w || w->destroying) return false;
-    // Owned windows go first, as the system does.
+    const bool was_visible = Visible(w);
+    // Marked before the owned windows go (first, as the system does): the
+    // activation they pass on must not come back to a window on its way out.
+    w->destroying = true;
     std::vector<HWND> owned;
     for (HWND t : Desk().top_levels)
         if (Win* tw = Find(t); tw && tw->owner == h) owned.push_back(t);
     for (HWND o : owned) DestroyWindow(o);
     w = Find(h);
-    if (!w || w->destroying) return false;
-    const bool was_visible = Visible(w);
-    w->destroying = true;
     if (was_visible && w->parent) InvalidateParentArea(*w);
     if (Within(Desk().focus, h)) {
         HWND f = Desk().focus;
@@ -349,8 +373,8 @@ bool ShowWindow(HWND h, int cmd) {
         w->style &= ~WS_VISIBLE;
         if (Within(Desk().focus, h)) SetFocus(w->parent);
         if (!w->parent) {
+            // The screen keeps the window (on_display) and hears of its moves until it shows again.
             if (w->on_display && TheDisplay()) TheDisplay()->WindowHidden(h);
-            w->on_display = false;
             ActivateNext(h);
         }
     }
@@ -478,6 +502,7 @@ bool SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) 
                 auto& v = Desk().top_levels;
                 v.erase(std::remove(v.begin(), v.end(), h), v.end());
                 v.push_back(h);
+                TopLevelsRestacked();
             } else {
                 PlaceTopLevel(h, w->ex_style & WS_EX_TOPMOST);
             }

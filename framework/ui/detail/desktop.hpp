@@ -28,7 +28,12 @@ TPoint OriginInRoot(const Win& w);  // the window's top-left in its top-level wi
 TPoint ClientOriginInRoot(const Win& w);
 bool Visible(const Win* w);  // the window and every parent
 bool Within(HWND h, HWND ancestor);
+// Puts a top-level window in front of the others of its band (topmost or
+// not), behind the windows it owns.
 void PlaceTopLevel(HWND h, bool topmost);
+bool OwnedBy(const Win& w, HWND owner);  // directly or through its owner's owner
+// Tells the display the order of the top-level windows.
+void TopLevelsRestacked();
 
 // paint.cpp
 // What of `area` (root pixels) the window may draw on: inside every parent's
@@ -126,6 +131,13 @@ void CaretOn(HWND h);
 
 // tracking.cpp
 void StartMoveTracking(HWND h, TPoint screen);
+// What of a sizing frame lies at a point in window coordinates: an edge's or
+// corner's hit-test code (near a corner an edge counts as the corner);
+// HTNOWHERE inside the frame, and for a window that cannot be sized there.
+LRESULT SizingHitTest(const Win& w, TPoint window_point);
+// `hit` (HTLEFT ... HTBOTTOMRIGHT) pressed: the edge or corner follows the
+// pointer until the release; Escape puts the window back.
+void StartSizeTracking(HWND h, LRESULT hit, TPoint screen);
 // A title-bar button pressed: held until the release, which sends its
 // system command when the pointer is still on it.
 void StartCaptionButtonTracking(HWND h, LRESULT hit);

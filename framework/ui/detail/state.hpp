@@ -83,13 +83,13 @@ struct Timer {
 };
 
 // A mouse drag the window system runs itself (a scroll bar's part or thumb,
-// a window moved by its caption, a title-bar button held down, the pointer
+// a window moved by its caption or sized by its frame, a title-bar button held down, the pointer
 // asking which window help is for) until the button comes up; while it runs,
 // input goes to it rather than to the windows.
 struct Tracking {
-    enum class Kind { None, ScrollBar, Move, CaptionButton, ContextHelp } kind = Kind::None;
+    enum class Kind { None, ScrollBar, Move, Size, CaptionButton, ContextHelp } kind = Kind::None;
     HWND hwnd = 0;
-    LRESULT hit = 0;       // the title-bar button held
+    LRESULT hit = 0;       // the title-bar button held; the edge or corner dragged
     bool pressed = false;  // the button looks pressed (the pointer is on it); help: a press came
     int bar = 0;
     ScrollPart part = ScrollPart::None;
