@@ -81,7 +81,7 @@ protected:
         auto w = Open("");
         auto* bar = demo::FindPart<TPanel>(w.get(), demo::kSpeedBarName);
         const Owned<THintWindow> hint_window(HintWindowClass()(nullptr));
-        for (const char* name : {"CV_LAST", "CV_NEXT", "CV_PRIOR"}) {
+        for (const char* name : {"CV_LAST", "CV_NEXT", "CV_REFRESH"}) {
             auto* b = demo::FindPart<controls::TCvSpeedButton>(bar, name);
             const std::string text = GetShortHint(b->Hint);
             l.hints.push_back({b->ClientToScreen({b->Width() / 2, b->Height() / 2}), text,
