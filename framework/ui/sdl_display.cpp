@@ -330,13 +330,32 @@ private:
                 return next[i].type == SDL_WINDOWEVENT && next[i].window.event == SDL_WINDOWEVENT_FOCUS_LOST;
         return false;
     }
+    // How many key presses stand at the head of the queue: after a focus
+    // gained, those SDL makes of the keys still down.
+    static int PressesQueuedNext() {
+        SDL_Event next[16];
+        const int n = SDL_PeepEvents(next, 16, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+        int presses = 0;
+        while (presses < n && next[presses].type == SDL_KEYDOWN) ++presses;
+        return presses;
+    }
     void Handle(const SDL_Event& e) {
-        // A focus move ends with SDL pressing the keys still held again, right after it reports the move.
+        // A focus move ends with SDL pressing the keys still held again, in
+        // the same pump as it reports the move: they are queued behind it. A
+        // press after them is the user's, even of a key whose release the
+        // move took.
         if (e.type != SDL_KEYDOWN && e.type != SDL_KEYUP) {
-            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
                 keyboard_.FocusTaken();
-            else
+                represses_ = PressesQueuedNext();
+                if (represses_ == 0) keyboard_.Other();
+            } else {
                 keyboard_.Other();
+            }
+        } else if (represses_ > 0) {
+            --represses_;
+        } else {
+            keyboard_.Other();
         }
         switch (e.type) {
         case SDL_MOUSEMOTION:
@@ -415,6 +434,7 @@ private:
 
     bool command_key_ = false;  // the last key pressed came with Ctrl or Alt
     ScreenKeyboard keyboard_;
+    int represses_ = 0;               // the presses SDL queued behind a focus gained, still to come
     bool wm_ = false;                 // a window manager runs
     bool check_focus_ = false;        // the keyboard may have gone: a look at the next wait
     bool clicked_ = false;            // ... after a click in one of the windows
