@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 # Seconds for each of the fuzz targets.
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps check test werror lint ci demo run bench clean
+.PHONY: all deps check test tsan werror lint ci demo run bench clean
 
 all: test
 
@@ -29,6 +29,16 @@ test: deps
 	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANTA_FUZZ=ON -DCORVANTA_TESTS=OFF
 	cmake --build build/fuzz -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz build/fuzz
+	$(MAKE) tsan
+
+# The tests of the threaded units (the framework, the controls, the program)
+# under ThreadSanitizer, from a clang tree; tests/tsan.supp names the
+# libraries whose own threads it cannot follow. Part of the full gate.
+tsan: deps
+	cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
+	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANTA_TSAN=ON
+	cmake --build build/tsan -j $(JOBS)
+	cd build/tsan && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure -j $(JOBS)
 
 # What users run, built as they get it (release: the demo and the benchmarks),
 # with warnings as errors.

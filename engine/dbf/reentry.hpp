@@ -17,7 +17,9 @@ public:
 };
 
 bool EngineWaiting();
-// True, after reporting 254, when called while the engine waits.
+// True, after reporting 254, when called while the engine waits. Every
+// public command starts here; in debug builds a call from a thread other than
+// the one that started the engine ends the program.
 bool RefuseNestedCall(std::string_view routine);
 
 }  // namespace zurod

@@ -136,6 +136,7 @@ void AbandonCalls(PostedQueue& q, bool close) {
 }  // namespace detail
 
 LRESULT SendMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    RequireUiThread("SendMessage");
     Win* w = Find(h);
     if (!w) return 0;
     const auto top = w->top;
@@ -274,6 +275,7 @@ int GetMessage(MSG& m, HWND hwnd, UINT min, UINT max) {
 }
 
 LRESULT DispatchMessage(const MSG& m) {
+    RequireUiThread("DispatchMessage");
     Desk().msg_time = m.time;
     if (TrackInput(m)) return 0;
     if (m.message == WM_TIMER) {

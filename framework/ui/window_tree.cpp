@@ -174,6 +174,7 @@ bool Within(HWND h, HWND ancestor) {
 // ---------------------------------------------------------------- windows
 
 HWND CreateWindow(const CreateParams& p) {
+    RequireUiThread("CreateWindow");
     auto cls = Ui().classes.find(p.class_name);
     if (cls == Ui().classes.end()) return 0;
     Win* parent = nullptr;

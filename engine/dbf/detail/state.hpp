@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/dbf/detail/attachments.hpp"
@@ -64,6 +65,9 @@ struct EngineState {
     int waits = 0;         // engine waits in progress (see reentry.hpp)
     bool packing = false;  // a pack is rebuilding the indexes
     std::vector<platform::DirEntry> not_erased;
+    // The thread that started the engine: the only one its commands may come
+    // from (checked in debug builds).
+    std::thread::id thread = std::this_thread::get_id();
 };
 
 // The running engine's state; a caller that never ran EngineInit gets it

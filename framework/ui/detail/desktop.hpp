@@ -2,6 +2,7 @@
 // What the parts of the window system share about windows: lookup, geometry,
 // visibility, invalidation and waking the loop.
 #include "framework/ui/detail/state.hpp"
+#include "platform/thread_check.hpp"
 
 namespace ui::detail {
 
@@ -80,6 +81,12 @@ bool IsInput(UINT m);
 void Wake();
 void WakeLocked(PostedQueue& q);
 bool OnUiThread(const PostedQueue& q);
+// Debug builds: ends the program when `call` comes from any other thread.
+inline void RequireUiThread(std::string_view call) {
+    if constexpr (platform::kThreadChecks)
+        if (const PostedQueue& q = *Ui().queue; !OnUiThread(q))
+            platform::WrongThread(call, "the user interface", q.ui_thread.load());
+}
 // Runs the routines other threads are waiting on (user-interface thread).
 void RunCalls(PostedQueue& q);
 // Runs `routine` on the user-interface thread and waits for it (at once on

@@ -9,14 +9,17 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/errors.hpp"
+#include "engine/dbf/locks.hpp"
 #include "engine/dbf/navigate.hpp"
 #include "engine/dbf/reentry.hpp"
 #include "engine/dbf/settings.hpp"
+#include "platform/thread_check.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/engine_fixture.hpp"
 #include "tests/support/fake_units.hpp"
@@ -908,6 +911,41 @@ TEST_F(AreasTest, AWaitingEngineRefusesAreaChanges) {
     }
     EXPECT_NE(CurrentTable(), nullptr);
     EXPECT_EQ(AreaFileName(), path);
+}
+
+// Debug builds hold the engine to the thread that started it: a command from
+// another thread ends the program, naming the command. Once the engine is
+// shut down, another thread may start one of its own and use it.
+TEST_F(AreasTest, ACommandFromAnotherThreadIsStopped) {
+    if (!platform::kThreadChecks) GTEST_SKIP() << "release build: no checks";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child starts afresh, without this process's threads
+    const std::string path = Simple("t.dbf");
+    USE(path);
+    struct Case {
+        const char* label;  // as a pattern
+        std::function<void()> command;
+    } cases[] = {
+        {"Select\\(2\\)", [] { Select(2); }}, {"USE", [path] { USE(path); }}, {"CloseArea", [] { CloseArea(); }},
+        {"GoTop", [] { GoTop(); }},           {"RLock", [] { RLock(); }},
+    };
+    for (const Case& c : cases) {
+        auto from_another_thread = [&c] { std::thread(c.command).join(); };
+        const std::string said = std::string("Wrong thread: ") + c.label + " was called on thread [0-9]+, but ";
+        EXPECT_DEATH(from_another_thread(), said + "the table engine belongs to thread [0-9]+") << c.label;
+    }
+
+    EngineShutdown();
+    int32_t count = -1;
+    std::thread own([&] {
+        EngineInit();
+        SetErrorHandling(false);
+        USE(path);
+        GoTop();
+        if (LastErrorCode() == 0) count = RecCount();
+        EngineShutdown();
+    });
+    own.join();
+    EXPECT_EQ(count, 3);
 }
 
 }  // namespace

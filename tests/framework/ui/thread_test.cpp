@@ -3,6 +3,7 @@
 // routine and wait for it.
 #include "framework/ui/thread.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/state.hpp"
 #include "framework/ui/forms.hpp"
+#include "platform/thread_check.hpp"
 #include "tests/support/ui_fixture.hpp"
 
 namespace ui {
@@ -258,6 +260,49 @@ TEST_F(ThreadTest, AColdStartRacedFromTwoThreadsStartsOneState) {
             if (HasFailure()) return;
         }
     }
+}
+
+// Debug builds hold the window system to its thread: a worker that sends,
+// dispatches or creates a window ends the program, naming the call. What a
+// worker may do passes: posting, and routines it has the user-interface
+// thread run, which may send.
+TEST_F(ThreadTest, AWorkerThatSendsDispatchesOrCreatesAWindowIsStopped) {
+    if (!platform::kThreadChecks) GTEST_SKIP() << "release build: no checks";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child starts afresh, without this process's threads
+    std::vector<UINT> got;
+    RegisterWindowClass({"Counted",
+                         [&got](HWND h, UINT m, WPARAM w, LPARAM l, const NextProc& next) -> LRESULT {
+                             if (m >= WM_APP) got.push_back(m);
+                             return next(h, m, w, l);
+                         },
+                         0, std::nullopt});
+    CreateParams params;
+    params.class_name = "Counted";
+    const HWND h = CreateWindow(params);
+    ASSERT_NE(h, 0u);
+    struct Case {
+        const char* call;
+        std::function<void()> routine;
+    } cases[] = {
+        {"SendMessage", [h] { SendMessage(h, WM_APP); }},
+        {"DispatchMessage", [m = MSG{h, WM_APP, 0, 0, 0, {}}] { DispatchMessage(m); }},
+        {"CreateWindow", [params] { CreateWindow(params); }},
+    };
+    for (const Case& c : cases) {
+        auto from_a_worker = [&c] { std::thread(c.routine).join(); };
+        const std::string said = std::string("Wrong thread: ") + c.call + " was called on thread [0-9]+, but ";
+        EXPECT_DEATH(from_a_worker(), said + "the user interface belongs to thread [0-9]+") << c.call;
+    }
+    TThread worker([h](TThread& self) {
+        PostMessage(h, WM_APP + 1);
+        self.Synchronize([h] { SendMessage(h, WM_APP + 2); });
+        self.Queue([h] { SendMessage(h, WM_APP + 3); });
+    });
+    worker.Start();
+    worker.WaitFor();
+    Pump();
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<UINT>{WM_APP + 1, WM_APP + 2, WM_APP + 3}));
 }
 
 }  // namespace
