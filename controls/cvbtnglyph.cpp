@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "controls/cvutils.hpp"
+#include "controls/detail/state.hpp"
 
 namespace controls {
 
@@ -61,17 +62,14 @@ void TGlyphCache::ReturnList(TGlyphList* list) {
     if (it != lists_.end()) lists_.erase(it);
 }
 
-GlyphUnitState& GlyphUnit() {
-    static GlyphUnitState state;
-    return state;
-}
+GlyphUnitState& GlyphUnit() { return Controls().glyphs; }
 
 namespace {
 
-TGlyphCache& Cache() {
+std::shared_ptr<TGlyphCache>& Cache() {
     auto& cache = GlyphUnit().cache;
-    if (!cache) cache = std::make_unique<TGlyphCache>();
-    return *cache;
+    if (!cache) cache = std::make_shared<TGlyphCache>();
+    return cache;
 }
 
 constexpr int kMarkWidth = 9;  // room a drop-down mark takes beside a caption
@@ -147,12 +145,20 @@ void TCvButtonGlyph::GlyphChanged() {
     if (OnChange) OnChange(glyph_.get());
 }
 
+void TCvButtonGlyph::ForgetStaleLists() {
+    if ((!list_ && !inactive_list_) || !cache_.expired()) return;
+    list_ = inactive_list_ = nullptr;
+    inactive_list_image_ = -1;
+    for (int& index : indexes_) index = -1;
+}
+
 void TCvButtonGlyph::FreeImages() {
+    ForgetStaleLists();
     for (int& index : indexes_) {
         if (index != -1 && list_) list_->DeleteSlot(index);
         index = -1;
     }
-    TGlyphCache* cache = GlyphUnit().cache.get();
+    const std::shared_ptr<TGlyphCache> cache = cache_.lock();
     if (list_ && cache) cache->ReturnList(list_);
     list_ = nullptr;
     if (inactive_list_image_ != -1 && inactive_list_) {
@@ -164,11 +170,16 @@ void TCvButtonGlyph::FreeImages() {
 }
 
 TGlyphList* TCvButtonGlyph::EnsureList(int width, int height) {
-    if (!list_) list_ = Cache().GetList(width, height);
+    if (!list_) {
+        const std::shared_ptr<TGlyphCache>& cache = Cache();
+        cache_ = cache;
+        list_ = cache->GetList(width, height);
+    }
     return list_;
 }
 
 int TCvButtonGlyph::StateImageIndex(TCvButtonState state) {
+    ForgetStaleLists();
     if (state == bsDown && num_glyphs_ < 3) state = bsUp;
     if (indexes_[state] != -1) return indexes_[state];
     if (glyph_->Width() == 0 || glyph_->Height() == 0 || glyph_->Empty()) return -1;
@@ -214,6 +225,7 @@ int TCvButtonGlyph::StateImageIndex(TCvButtonState state) {
 }
 
 int TCvButtonGlyph::InactiveListImage(TCustomImageList* images, int index) {
+    ForgetStaleLists();
     if (inactive_list_image_ != -1) return inactive_list_image_;
     const int w = images->Width(), h = images->Height();
     TBitmap work;
@@ -223,7 +235,9 @@ int TCvButtonGlyph::InactiveListImage(TCustomImageList* images, int index) {
     Surface& s = *work.Handle();
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) s.SetPixel(x, y, GreyOf(s.Pixel(x, y), transparent_color_));
-    inactive_list_ = Cache().GetList(w, h);
+    const std::shared_ptr<TGlyphCache>& cache = Cache();
+    cache_ = cache;
+    inactive_list_ = cache->GetList(w, h);
     inactive_list_image_ = inactive_list_->AddMasked(&work, TColor(ColorToRGB(clBtnFace)));
     return inactive_list_image_;
 }
@@ -344,10 +358,11 @@ TRect TCvButtonGlyph::DrawGlyphAndCaption(TCanvas* canvas, const TRect& client, 
             DrawDisabledImageListItem(images, canvas, l.glyph_pos.x, l.glyph_pos.y, image_index, clBtnHighlight,
                                       clBtnShadow, true);
             break;
-        case bsInactive:
-            inactive_list_->DrawEx(*canvas->Handle(), l.glyph_pos.x, l.glyph_pos.y,
-                                   InactiveListImage(images, image_index), ILD_NORMAL);
+        case bsInactive: {
+            const int inactive = InactiveListImage(images, image_index);  // makes the list first
+            inactive_list_->DrawEx(*canvas->Handle(), l.glyph_pos.x, l.glyph_pos.y, inactive, ILD_NORMAL);
             break;
+        }
         default: images->Draw(canvas, l.glyph_pos.x, l.glyph_pos.y, image_index); break;
         }
         drawn = {images->Width(), images->Height()};

@@ -51,10 +51,11 @@ private:
     std::vector<ui::Owned<TGlyphList>> lists_;
 };
 
-// The glyph unit's process-wide values; the cache lives while a glyph object
-// or a list needs it.
+// The glyph unit's values, in the library's state; the cache lives while a
+// glyph object or a list needs it, or until a reset, which glyphs still
+// alive notice.
 struct GlyphUnitState {
-    std::unique_ptr<TGlyphCache> cache;
+    std::shared_ptr<TGlyphCache> cache;
 };
 GlyphUnitState& GlyphUnit();
 
@@ -88,7 +89,7 @@ public:
     // The glyph list's slot of the state's image, made on first use; -1 without a glyph.
     int StateImageIndex(TCvButtonState state);
     void FreeImages();
-    TGlyphList* GlyphList() const { return list_; }
+    TGlyphList* GlyphList() const { return cache_.expired() ? nullptr : list_; }
 
     // Where glyph and caption go in `client`; the caption comes back fitted.
     GlyphLayout LayoutButton(ui::TCanvas* canvas, const ui::TRect& client, int image_index,
@@ -103,10 +104,13 @@ public:
 
 private:
     void GlyphChanged();
+    // A reset dropped the cache the lists were in: forgets them.
+    void ForgetStaleLists();
     TGlyphList* EnsureList(int width, int height);
     int InactiveListImage(ui::TCustomImageList* images, int index);
 
     std::unique_ptr<ui::TBitmap> glyph_;
+    std::weak_ptr<TGlyphCache> cache_;  // the one holding the lists below
     TGlyphList* list_ = nullptr;
     int indexes_[kGlyphStates] = {-1, -1, -1, -1, -1};
     TGlyphList* inactive_list_ = nullptr;  // holds the greyed copy of an image-list entry

@@ -1,38 +1,20 @@
 #include "controls/cvhook.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 
+#include "controls/detail/state.hpp"
 #include "framework/ui/forms.hpp"
 
 namespace controls {
 
 using namespace ui;
 
-namespace {
-
-THookList* g_list = nullptr;
-uint64_t g_next_hook_id = 1;
-
-}  // namespace
-
-THookList* HookList() { return g_list; }
+THookList* HookList() { return Controls().hook_list.get(); }
 
 THookList& EnsureHookList() {
-    if (!g_list) {
-        g_list = new THookList();  // owned by this unit until FinalizeWindowHooks
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            std::atexit(FinalizeWindowHooks);  // after the window system exists, so it runs first
-        }
-    }
-    return *g_list;
-}
-
-void FinalizeWindowHooks() {
-    THookList* list = std::exchange(g_list, nullptr);
-    delete list;
+    std::unique_ptr<THookList>& list = Controls().hook_list;
+    if (!list) list = std::make_unique<THookList>();
+    return *list;
 }
 
 // ---------------------------------------------------------------- TCvWindowHook
@@ -123,7 +105,7 @@ void TCvWindowHook::DoAfterMessage(TMessage& msg, bool& handled) {
 
 // ---------------------------------------------------------------- TControlHook
 
-TControlHook::TControlHook() : id_(g_next_hook_id++), self_(std::make_shared<TControlHook*>(this)) {}
+TControlHook::TControlHook() : id_(Controls().next_hook_id++), self_(std::make_shared<TControlHook*>(this)) {}
 
 TControlHook::~TControlHook() {
     destroying_ = true;

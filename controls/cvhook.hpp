@@ -80,7 +80,7 @@ private:
     std::shared_ptr<TControlHook*> self_;  // cleared at destruction, for calls still on the window
 };
 
-// The process-wide list of control hooks and its hidden window.
+// The list of control hooks and its hidden window, in the library's state.
 class THookList {
 public:
     THookList();
@@ -98,10 +98,9 @@ private:
     ui::HWND window_ = 0;
 };
 
-// The list, made on first use; nullptr before that.
+// The list, made on first use; nullptr before that. UiReset and UiShutdown
+// free it with every control hook in it.
 THookList* HookList();
 THookList& EnsureHookList();
-// Frees the list and every control hook in it (at the end of the program).
-void FinalizeWindowHooks();
 
 }  // namespace controls

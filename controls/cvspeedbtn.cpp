@@ -3,16 +3,14 @@
 #include "controls/cvspeedbtn.hpp"
 
 #include "controls/cvutils.hpp"
+#include "controls/detail/state.hpp"
 #include "framework/ui/sysparams.hpp"
 
 namespace controls {
 
 using namespace ui;
 
-SpeedButtonUnitState& SpeedButtonUnit() {
-    static SpeedButtonUnitState state;
-    return state;
-}
+SpeedButtonUnitState& SpeedButtonUnit() { return Controls().speed_buttons; }
 
 namespace {
 
@@ -41,7 +39,9 @@ TCvSpeedButton::TCvSpeedButton(TComponent* owner)
 
 TCvSpeedButton::~TCvSpeedButton() {
     glyph_.reset();
-    if (--SpeedButtonUnit().live_buttons == 0) SpeedButtonUnit().pattern.reset();
+    // A reset counts afresh: a button made before it is no longer counted.
+    SpeedButtonUnitState& unit = SpeedButtonUnit();
+    if (unit.live_buttons > 0 && --unit.live_buttons == 0) unit.pattern.reset();
 }
 
 // ---------------------------------------------------------------- properties

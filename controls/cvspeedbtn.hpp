@@ -17,7 +17,7 @@ enum TCvDropDownMenuPos { dmpBottom, dmpRight };
 // Sent by a group member to its siblings: WParam the group index, LParam the button.
 constexpr ui::UINT CM_GROUPBUTTONPRESSED = 0xB051;
 
-// The speed-button unit's process-wide values.
+// The speed-button unit's values, in the library's state.
 struct SpeedButtonUnitState {
     std::unique_ptr<ui::TBitmap> pattern;  // the exclusive state's checker, made on first need
     int live_buttons = 0;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "controls/detail/state.hpp"
 #include "framework/ui/forms.hpp"
 #include "platform/clock.hpp"
 #include "platform/locale.hpp"
@@ -25,7 +26,7 @@ TDateTime Today() {
 
 // "DEDITBMP", loaded once and shared by every date edit.
 TBitmap* DateEditGlyph() {
-    static std::unique_ptr<TBitmap> glyph;
+    std::unique_ptr<TBitmap>& glyph = Controls().date_edit_glyph;
     if (!glyph) {
         EnsureDateResources();
         auto b = std::make_unique<TBitmap>();

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "controls/detail/state.hpp"
 #include "framework/ui/resources.hpp"
 #include "framework/ui/types.hpp"
 #include "platform/clock.hpp"
@@ -13,8 +14,6 @@
 namespace controls {
 
 namespace {
-
-DateUtilState g_state;
 
 struct AtStartUp {
     AtStartUp() {
@@ -81,12 +80,16 @@ char Upper(char c) { return platform::AnsiUpper(c); }
 
 }  // namespace
 
-DateUtilState& DateUtilSettings() { return g_state; }
+DateUtilState& DateUtilSettings() { return Controls().dates; }
 
-void DateUtilStart() {
-    g_state.system_four_digit_year =
+DateUtilState StartDateUtilState() {
+    DateUtilState state;
+    state.system_four_digit_year =
         platform::AnsiUpper(platform::FormatSettings().short_date_format).find("YYYY") != std::string::npos;
+    return state;
 }
+
+void DateUtilStart() { DateUtilSettings().system_four_digit_year = StartDateUtilState().system_four_digit_year; }
 
 bool LeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
@@ -124,7 +127,7 @@ DateOrder DateOrderOf(std::string_view format) {
 int WidenYear(int year) {
     // Negative values are the parts' error marks, never years.
     if (year >= 100 || year < 0) return year;
-    const int window = g_state.two_digit_year_window;
+    const int window = DateUtilSettings().two_digit_year_window;
     const int pivot = ThisYear() - window;
     year += pivot / 100 * 100;
     if (window > 0 && pivot > year) year += 100;

@@ -24,7 +24,7 @@ inline constexpr TDateTime NullDate = 0.0;
 // Resource string of the conversion error; "%s" is the text.
 constexpr int SInvalidDate = 65339;
 
-// Unit state, set at start-up.
+// Unit state, set at start-up (kept in the library's state, controls/detail/state.hpp).
 struct DateUtilState {
     // Two-digit years lie in the `window` years before this year and the
     // 100 - window after it; 0 switches the upward correction off.
@@ -33,7 +33,10 @@ struct DateUtilState {
     bool system_four_digit_year = false;
 };
 DateUtilState& DateUtilSettings();
-// Computes the state from the short date format in force, as at start-up.
+// The state at start-up: the default window, the four-digit flag from the
+// short date format in force.
+DateUtilState StartDateUtilState();
+// Computes the four-digit flag from the short date format in force, as at start-up.
 void DateUtilStart();
 
 bool LeapYear(int year);

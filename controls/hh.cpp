@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "controls/detail/state.hpp"
 #include "platform/codepage.hpp"
 #include "platform/msgbox.hpp"
 #include "platform/paths.hpp"
@@ -63,10 +64,7 @@ std::string HelpFileOfPath(const std::string& path) {
     return Trim(file);
 }
 
-HHViewer& HHViewer::Instance() {
-    static HHViewer viewer;
-    return viewer;
-}
+HHViewer& HHViewer::Instance() { return *Controls().viewer; }
 
 HHViewer::~HHViewer() {
     std::error_code ec;

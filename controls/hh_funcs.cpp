@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "controls/detail/state.hpp"
 #include "controls/hh.hpp"
 #include "framework/db/sysutils.hpp"
 #include "platform/clock.hpp"
@@ -22,7 +23,7 @@ namespace controls {
 
 namespace {
 
-HelpUnitState g_unit;
+HelpUnitState& Unit() { return Controls().help; }
 
 // printf-style entries, as the log's texts are written.
 [[gnu::format(printf, 1, 2)]] std::string Format(const char* format, ...) {
@@ -90,7 +91,7 @@ void WriteHeader(const HelpEnvironment& env) {
     const uint16_t lcid = platform::UserDefaultLangID();
     std::string params;
     for (const std::string& p : env.params) params += (params.empty() ? "" : " | ") + p;
-    const HelpUnitState& u = g_unit;
+    const HelpUnitState& u = Unit();
     HHDebugLog("-");
     HHDebugLog(Format("!Filename:             %s", u.module_name.c_str()));
     HHDebugLog(Format("!Date:                 %s", Now().c_str()));
@@ -117,7 +118,7 @@ void WriteHeader(const HelpEnvironment& env) {
 }
 
 void EnsureStarted() {
-    if (!g_unit.started) HelpUnitsStart();
+    if (!Unit().started) HelpUnitsStart();
 }
 
 std::string ReplaceBlanks(std::string text) {
@@ -162,42 +163,46 @@ HelpEnvironment ProcessHelpEnvironment() {
     return env;
 }
 
-const HelpUnitState& HelpUnit() { return g_unit; }
+const HelpUnitState& HelpUnit() { return Unit(); }
 
 void HelpUnitsStart(const HelpEnvironment& env) {
     HHViewer& viewer = HHViewer::Instance();
     viewer.Start(env.library, env.search_path, env.temp_dir);
 
-    g_unit = {};
-    g_unit.started = true;
-    g_unit.module_name = env.module_path;
-    g_unit.module_dir = FolderOf(env.module_path);
-    g_unit.run_dir = g_unit.module_dir;
-    g_unit.log_dir = LogFolder(g_unit.module_dir, env.temp_dir);
-    g_unit.debug = DebugSwitch(g_unit.module_dir, env.params);
+    HelpUnitState& unit = Unit();
+    unit = {};
+    unit.started = true;
+    unit.module_name = env.module_path;
+    unit.module_dir = FolderOf(env.module_path);
+    unit.run_dir = unit.module_dir;
+    unit.log_dir = LogFolder(unit.module_dir, env.temp_dir);
+    unit.debug = DebugSwitch(unit.module_dir, env.params);
 
     const ChmLibrary& library = viewer.Library();
-    g_unit.hh_version = VersionText(library.Version());
-    g_unit.hh_friendly_version =
+    unit.hh_version = VersionText(library.Version());
+    unit.hh_friendly_version =
         library.Loaded() ? Format("chm library %d.%d", library.Version()[0], library.Version()[1]) : "none";
     const std::string shower = viewer.Shower();
-    g_unit.ie_installed = !shower.empty();
-    g_unit.ie_version = shower;
-    g_unit.ie_friendly_version = shower.empty() ? "none" : shower.substr(shower.find_last_of('/') + 1);
-    g_unit.hh_installed = library.Loaded() && library.Version()[0] != 0 && g_unit.ie_installed;
+    unit.ie_installed = !shower.empty();
+    unit.ie_version = shower;
+    unit.ie_friendly_version = shower.empty() ? "none" : shower.substr(shower.find_last_of('/') + 1);
+    unit.hh_installed = library.Loaded() && library.Version()[0] != 0 && unit.ie_installed;
 
-    if (g_unit.debug) WriteHeader(env);
+    if (unit.debug) WriteHeader(env);
 }
 
 void HelpUnitsShutdown() {
     HHViewer::Instance().Shutdown();
-    g_unit = {};
+    Unit() = {};
 }
 
-std::string HHLogFileName() { return g_unit.log_dir + (g_unit.log_dir == "/" ? "" : "/") + "HHDebug.txt"; }
+std::string HHLogFileName() {
+    const std::string& folder = Unit().log_dir;
+    return folder + (folder == "/" ? "" : "/") + "HHDebug.txt";
+}
 
 void HHDebugLog(const std::string& entry) {
-    if (!g_unit.debug) return;
+    if (!Unit().debug) return;
     std::string line;
     if (entry == "-" || entry == "=")
         line.assign(80, entry[0]);
@@ -284,7 +289,7 @@ int ShowContext(const std::string& path, int context, uint8_t mode) {
     HHDebugLog(Format("ShowContext(\"%s\", %d)", path.c_str(), context));
     HHViewer& viewer = HHViewer::Instance();
     int result = 0;
-    if (!g_unit.hh_installed) {
+    if (!Unit().hh_installed) {
         result = 1;
     } else if (mode == 0) {
         // The viewer tells the user itself when it cannot show the topic.

@@ -13,9 +13,7 @@ void TShadowedHintWindow::CreateParams(ui::CreateParams& p) {
         p.class_style |= CS_DROPSHADOW;
 }
 
-void InstallShadowedHintWindow() {
-    static const bool installed = (SetHintWindowClass(&NewHintWindow<TShadowedHintWindow>), true);
-    (void)installed;
-}
+// Each call installs it: a shutdown of the window system forgets the class.
+void InstallShadowedHintWindow() { SetHintWindowClass(&NewHintWindow<TShadowedHintWindow>); }
 
 }  // namespace controls

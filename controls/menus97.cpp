@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "controls/detail/state.hpp"
 #include "framework/ui/forms.hpp"
 #include "framework/ui/sysparams.hpp"
 
@@ -20,10 +21,7 @@ bool IsLine(const TMenuItem* item) { return item->Caption() == cLineCaption; }
 
 }  // namespace
 
-Menus97UnitState& Menus97Unit() {
-    static Menus97UnitState state;
-    return state;
-}
+Menus97UnitState& Menus97Unit() { return Controls().menus; }
 
 // ---------------------------------------------------------------- creation
 

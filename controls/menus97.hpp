@@ -287,7 +287,7 @@ struct MenuBarAccess {
     static void SetCurrent(TCustomMenuBar97* bar, int index) { bar->current_ = index; }
 };
 
-// The unit's process-wide values.
+// The unit's values, in the library's state.
 struct Menus97UnitState {
     std::vector<TCustomMenus97*> live;         // every component, for item data
     std::vector<TCustomPopupMenus97*> popups;  // popup components hooked into the util window

@@ -35,17 +35,12 @@ enum HelpCommand : uint16_t {
 using THelpEvent = std::function<bool(uint16_t command, intptr_t data, bool& call_help)>;
 using THelpEngine = std::function<bool(uint16_t command, intptr_t data)>;
 
-// The process-wide slot of the application's help event.
-inline THelpEvent& ApplicationHelpEvent() {
-    static THelpEvent event;
-    return event;
-}
+// The slot of the application's help event, in the window system's state:
+// a reset empties it.
+THelpEvent& ApplicationHelpEvent();
 
 // The framework's own help engine; empty: nothing serves such requests.
-inline THelpEngine& FrameworkHelpEngine() {
-    static THelpEngine engine;
-    return engine;
-}
+THelpEngine& FrameworkHelpEngine();
 
 // What F1 and Help buttons call. True when the request was served.
 inline bool InvokeHelp(uint16_t command, intptr_t data) {

@@ -1,7 +1,7 @@
 // Forms' in-place frames and accelerator tables.
 #include "framework/ui/ole_frame.hpp"
 
-#include <map>
+#include "framework/ui/detail/library_state.hpp"
 
 namespace ui {
 
@@ -9,11 +9,7 @@ using namespace ole;
 
 namespace {
 
-std::map<HACCEL, std::vector<ACCEL>>& Tables() {
-    static auto* tables = new std::map<HACCEL, std::vector<ACCEL>>();
-    return *tables;
-}
-HACCEL g_next_table = 1;
+std::map<HACCEL, std::vector<ACCEL>>& Tables() { return detail::Library().accelerators; }
 
 // The frame interface over a form's frame record; the record goes first when
 // the form does, and the interface then answers that it has no window.
@@ -55,7 +51,7 @@ private:
 }  // namespace
 
 HACCEL CreateAcceleratorTable(const std::vector<ACCEL>& entries) {
-    const HACCEL h = g_next_table++;
+    const HACCEL h = detail::Library().next_accelerator++;
     Tables()[h] = entries;
     return h;
 }

@@ -13,7 +13,8 @@ using namespace detail;
 
 namespace {
 
-int g_version = 0;  // the library loaded, for the life of the process
+// The library loaded (0: none yet), kept in the window system's state.
+int& Version() { return Ui().rich_edit_version; }
 
 constexpr uint32_t kCharMasks1 = 0xFFFFFFFFu & ~uint32_t(CFM_WEIGHT | CFM_BACKCOLOR);
 constexpr uint32_t kParaMasks1 =
@@ -272,7 +273,7 @@ int LibraryVersion(HWND h) {
 }  // namespace detail
 
 int LoadRichEditLibrary(int version) {
-    if (g_version == 0) g_version = std::max(1, version);
+    if (Version() == 0) Version() = std::max(1, version);
     if (!IsWindowClassRegistered("RICHEDIT"))
         RegisterWindowClass(
             {"RICHEDIT",
@@ -281,17 +282,17 @@ int LoadRichEditLibrary(int version) {
     if (!IsWindowClassRegistered("RichEdit20A"))
         RegisterWindowClass({"RichEdit20A",
                              [](HWND h, UINT m, WPARAM w, LPARAM l, const NextProc& n) {
-                                 return RichProc(h, m, w, l, n, std::max(2, g_version));
+                                 return RichProc(h, m, w, l, n, std::max(2, Version()));
                              },
                              CS_DBLCLKS, std::nullopt});
     RegisterObjectIcons();
-    return g_version;
+    return Version();
 }
 
-int RichEditLibraryVersion() { return g_version; }
-const char* RichEditClassName() { return g_version == 1 ? "RICHEDIT" : "RichEdit20A"; }
+int RichEditLibraryVersion() { return Version(); }
+const char* RichEditClassName() { return Version() == 1 ? "RICHEDIT" : "RichEdit20A"; }
 void SetRichEditLibraryVersion(int version) {
-    g_version = 0;
+    Version() = 0;
     LoadRichEditLibrary(version);
 }
 

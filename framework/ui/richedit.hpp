@@ -119,7 +119,8 @@ struct TEXTRANGE {
 // The rich-edit library: the classes are registered when it is loaded, and
 // its version decides the class and the record sizes a control uses
 // (1: "RICHEDIT" and the short records; 2 and above: "RichEdit20A").
-// Loading again keeps the version loaded first, as a process does.
+// Loading again keeps the version loaded first, as a process does; UiReset
+// unloads it and the next load starts again.
 int LoadRichEditLibrary(int version = 3);
 int RichEditLibraryVersion();  // 0 before loading
 const char* RichEditClassName();

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/library_state.hpp"
@@ -36,6 +38,9 @@ struct StateHolder {
     std::recursive_mutex mu;
     std::unique_ptr<UiState> state;          // under `mu`
     std::atomic<UiState*> started{nullptr};  // `state` once whole
+    // The libraries' registrations outlive a shutdown, as the code they
+    // name does: a state started again makes the parts again.
+    std::vector<UiStatePartMaker> part_makers;  // under `mu`
 };
 
 StateHolder& Holder() {
@@ -52,6 +57,16 @@ void RegisterStandardClasses() {
     RegisterButtonClass();
     RegisterListBoxClass();
     RegisterComboBoxClass();
+}
+
+// Drops the libraries' parts, newest first, while the rest is still there;
+// a part that a destructor made again goes too.
+void DropParts(UiState& s) {
+    while (!s.parts.empty()) {
+        std::unique_ptr<UiStatePart> part = std::move(s.parts.back());
+        s.parts.pop_back();
+        part.reset();
+    }
 }
 
 // Tells the display that every window it shows is gone.
@@ -95,6 +110,7 @@ void UiShutdown() {
     std::lock_guard lock(h.mu);
     if (!h.state) return;
     UiState& ui = *h.state;
+    DropParts(ui);
     ui.library->application.ResetHints();  // its window goes while the desktop is there
     LeaveDisplay(ui);
     AbandonCalls(*ui.queue, true);
@@ -104,6 +120,9 @@ void UiShutdown() {
 
 void UiReset() {
     UiState& s = Ui();
+    // By index: a part's reset may make another part.
+    for (size_t i = 0; i < s.parts.size(); ++i)
+        if (UiStatePart* part = s.parts[i].get()) part->Reset();
     LeaveDisplay(s);
     s.desk = Desktop();
     AbandonCalls(*s.queue);
@@ -124,6 +143,9 @@ void UiReset() {
     s.sys_colors = DefaultSysColors();
     s.metrics = DefaultMetrics();
     s.params = SystemParams();
+    s.help_event = nullptr;
+    s.help_engine = nullptr;
+    s.rich_edit_version = 0;
     LibraryState& lib = *s.library;
     lib.capture_control = nullptr;
     lib.handles.clear();
@@ -131,6 +153,31 @@ void UiReset() {
     lib.application.ResetTerminated();
     lib.application.ResetHints();
     lib.drop_downs.clear();
+    lib.accelerators.clear();
+}
+
+size_t AddUiStatePart(UiStatePartMaker make) {
+    StateHolder& h = Holder();
+    std::lock_guard lock(h.mu);
+    h.part_makers.push_back(make);
+    return h.part_makers.size() - 1;
+}
+
+UiStatePart& UiStatePartAt(size_t index) {
+    UiState& s = Ui();
+    if (index < s.parts.size() && s.parts[index]) return *s.parts[index];
+    UiStatePartMaker make = nullptr;
+    {
+        StateHolder& h = Holder();
+        std::lock_guard lock(h.mu);
+        make = index < h.part_makers.size() ? h.part_makers[index] : nullptr;
+    }
+    if (!make) throw std::out_of_range("no state part " + std::to_string(index));
+    // The maker may reach other parts; the slot is found again after it.
+    std::unique_ptr<UiStatePart> made = make();
+    if (index >= s.parts.size()) s.parts.resize(index + 1);
+    if (!s.parts[index]) s.parts[index] = std::move(made);
+    return *s.parts[index];
 }
 
 size_t WindowCount() { return Desk().windows.size(); }

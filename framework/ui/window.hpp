@@ -507,9 +507,11 @@ Display* CurrentDisplay();
 // first use does when nobody did); UiShutdown drops it, windows and all, and
 // runs at exit. UiReset is the start afresh tests use: no windows, messages,
 // timers, focus or capture, no display, the steady clock, default colours and
-// metrics, the text cache's budget, the screen and application as new.
-// Window classes, resources, the screen's cursor table, realised fonts and
-// cached texts stay; handles are never reused.
+// metrics, the text cache's budget, the screen and application as new, no
+// help event or engine, accelerator table or rich-edit library, and every
+// library's part afresh (state_part.hpp). Window classes, resources, the
+// screen's cursor table, realised fonts and cached texts stay; handles are
+// never reused.
 // Nothing is sent to the windows that go.
 void UiStart();
 void UiShutdown();

@@ -17,12 +17,10 @@ class GradientCaptionTest : public testing_ui::UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        FinalizeWindowHooks();
         RegisterControlResources();
     }
     void TearDown() override {
         forms.clear();
-        FinalizeWindowHooks();
         UiTest::TearDown();
     }
     TForm* Form(TFormBorderStyle style, unsigned icons, int w = 300) {

@@ -24,14 +24,6 @@ struct Watched : TForm {
 
 class CvHookTest : public testing_ui::UiTest {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        FinalizeWindowHooks();
-    }
-    void TearDown() override {
-        FinalizeWindowHooks();
-        UiTest::TearDown();
-    }
     // A hook that appends "<name>:before" and "<name>:after" and may swallow.
     TCvWindowHook* Hook(TComponent* owner, TWinControl* control, const std::string& name, bool swallow = false) {
         auto* h = new TCvWindowHook(owner);

@@ -144,6 +144,18 @@ TEST_F(SpeedButtonTest, FreedImagesGiveTheirSlotsBackAndTheCacheGoesWithTheLastG
     EXPECT_EQ(GlyphUnit().cache, nullptr);
 }
 
+TEST_F(SpeedButtonTest, AnImageListEntryDrawnInactiveTheFirstTimeIsGreyed) {
+    auto images = Make<TImageList>(nullptr, 16, 16);
+    images->AddMasked(Strip(1).get(), TColor(kGround));
+    TCvButtonGlyph g;
+    TBitmap canvas;
+    canvas.SetSize(16, 16);
+    g.DrawGlyphAndCaption(canvas.Canvas(), {0, 0, 16, 16}, DT_CENTER, bsInactive, 0, images.get(), false, 0, 0,
+                          blGlyphLeft, "");
+    const int grey = (0 * 77 + 40 * 150 + 200 * 29) / 256;
+    EXPECT_EQ(canvas.Handle()->Pixel(8, 8), RGB(grey, grey, grey));
+}
+
 TEST_F(SpeedButtonTest, LayoutSpreadsFreeSpaceAndPlacesTheGlyphByLayout) {
     TCvButtonGlyph g;
     g.SetGlyph(Strip(1).get());

@@ -24,7 +24,6 @@ protected:
     void SetUp() override {
         UiTest::SetUp();
         saved_format_ = platform::FormatSettings();
-        saved_state_ = DateUtilSettings();
         ui::Application().UpdateFormatSettings = false;
         regional_ = std::make_unique<platform::ScopedRegional>(EnglishDayMonthYear());
         platform::FormatSettings() = {"dd/MM/yyyy", '/'};
@@ -41,9 +40,8 @@ protected:
         regional_.reset();
         platform::SetFixedNow(std::nullopt);
         platform::FormatSettings() = saved_format_;
-        DateUtilSettings() = saved_state_;
         ui::Application().UpdateFormatSettings = true;
-        UiTest::TearDown();
+        UiTest::TearDown();  // the date state back to its start
     }
     void Show() {
         form->Show();
@@ -77,7 +75,6 @@ protected:
     ui::Owned<ui::TForm> form;
     std::unique_ptr<platform::ScopedRegional> regional_;
     platform::DateFormatSettings saved_format_;
-    DateUtilState saved_state_;
 };
 
 }  // namespace controls::testing_dates

@@ -42,7 +42,6 @@ class DateUtilTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_format_ = platform::FormatSettings();
-        saved_state_ = DateUtilSettings();
         platform::FormatSettings() = {"dd/MM/yyyy", '/'};
         platform::SetFixedNow(platform::LocalDateTime{2026, 6, 15, 2, 12, 0, 0});
         DateUtilSettings().two_digit_year_window = 60;
@@ -50,7 +49,7 @@ protected:
     void TearDown() override {
         platform::SetFixedNow(std::nullopt);
         platform::FormatSettings() = saved_format_;
-        DateUtilSettings() = saved_state_;
+        ui::UiReset();  // the date state back to its start
     }
     static std::optional<TDateTime> Parse(const char* format, const char* text) {
         TDateTime date = -1;
@@ -61,7 +60,6 @@ protected:
     FormatsStay formats_stay_;
     platform::ScopedRegional regional_{English()};
     platform::DateFormatSettings saved_format_;
-    DateUtilState saved_state_;
 };
 
 TEST_F(DateUtilTest, CalendarRules) {

@@ -43,15 +43,10 @@ protected:
         fs::copy_file(kHelpData + "/corvanta.chm", help_file_);
         previous_box_ = platform::InstallMessageBox(&box_);
         previous_launcher_ = platform::InstallProcessLauncher(&launcher_);
-        saved_event_ = ui::ApplicationHelpEvent();
-        saved_engine_ = ui::FrameworkHelpEngine();
-        ui::ApplicationHelpEvent() = nullptr;
-        ui::FrameworkHelpEngine() = nullptr;
+        ui::UiReset();  // no help event or engine, the help units not started
     }
     void TearDown() override {
-        HelpUnitsShutdown();
-        ui::ApplicationHelpEvent() = saved_event_;
-        ui::FrameworkHelpEngine() = saved_engine_;
+        ui::UiReset();  // the help units shut down while the launcher records
         platform::InstallProcessLauncher(previous_launcher_);
         platform::InstallMessageBox(previous_box_);
     }
@@ -80,8 +75,6 @@ protected:
     platform::RecordingLauncher launcher_;
     platform::MessageBoxService* previous_box_ = nullptr;
     platform::ProcessLauncher* previous_launcher_ = nullptr;
-    ui::THelpEvent saved_event_;
-    ui::THelpEngine saved_engine_;
 };
 
 TEST_F(HelpHookTest, NamesAndTextsOfTheLog) {
@@ -481,7 +474,6 @@ TEST_F(HelpHookTest, TheHookGivesTheEventBack) {
 TEST_F(HelpHookTest, F1OnAControlOpensItsTopic) {
     AddProgram("xchm");
     Start();
-    ui::UiReset();
     {
         THookHelpSystem hook(help_file_, "", 0);
         auto form = ui::Make<ui::TForm>(nullptr);
@@ -498,7 +490,6 @@ TEST_F(HelpHookTest, F1OnAControlOpensItsTopic) {
         EXPECT_EQ(launcher_.started[0], (std::vector<std::string>{Bin("xchm"), "--contextid=200", help_file_}));
         EXPECT_TRUE(box_.shown.empty());
     }
-    ui::UiReset();
 }
 
 }  // namespace

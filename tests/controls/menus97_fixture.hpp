@@ -21,12 +21,10 @@ protected:
 
     void SetUp() override {
         UiTest::SetUp();
-        FinalizeWindowHooks();
         RegisterControlResources();
     }
     void TearDown() override {
         forms.clear();
-        FinalizeWindowHooks();
         UiTest::TearDown();
     }
     ui::TForm* NewForm(int x = 100, int y = 100) {

@@ -146,7 +146,6 @@ TEST_F(MainWindowPartsTest, F1OpensTheProgramsHelpFileAtTheWindowsContext) {
     std::filesystem::create_directories(bin);
     std::ofstream(bin + "/xchm") << "#!/bin/sh\n";
     chmod((bin + "/xchm").c_str(), 0755);
-    controls::HelpUnitsShutdown();
     controls::HelpUnitsStart({ApplicationExeName(), {}, dir_ / "", bin, controls::kChmLibraryName});
     platform::RecordingLauncher launcher;
     platform::ProcessLauncher* previous = platform::InstallProcessLauncher(&launcher);
@@ -168,7 +167,6 @@ TEST_F(MainWindowPartsTest, F1OpensTheProgramsHelpFileAtTheWindowsContext) {
     // The window gone, the hook gave the help event back.
     EXPECT_FALSE(ApplicationHelpEvent());
     platform::InstallProcessLauncher(previous);
-    controls::HelpUnitsShutdown();
 }
 
 TEST_F(MainWindowPartsTest, TheHelpLaunchLogWritesWhatWouldStart) {

@@ -1,7 +1,9 @@
 #pragma once
 // The class library's part of the window system's state (detail/state.hpp):
 // the screen, the application, the control of each window handle and the
-// graphic control holding the mouse capture, and the hint window class.
+// graphic control holding the mouse capture, the hint window class, and the
+// accelerator tables.
+#include <map>
 #include <unordered_map>
 
 #include "framework/ui/detail/state.hpp"
@@ -9,6 +11,7 @@
 #include "framework/ui/forms.hpp"
 #include "framework/ui/hints.hpp"
 #include "framework/ui/menus.hpp"
+#include "framework/ui/ole_frame.hpp"
 
 namespace ui::detail {
 
@@ -25,6 +28,10 @@ struct LibraryState {
     std::vector<bool> menu_commands;
     std::vector<TPopupMenu*> popup_menus;
     HWND popup_window = 0;
+    // Accelerator tables; a reset drops them and keeps the count, so a stale
+    // handle never names a new table.
+    std::map<ole::HACCEL, std::vector<ACCEL>> accelerators;
+    ole::HACCEL next_accelerator = 1;
 };
 
 inline LibraryState& Library() { return *Ui().library; }

@@ -1,8 +1,9 @@
 #pragma once
 // The window system's process-wide state, with one owner (compare the engine's
 // EngineState). UiStart creates it, UiShutdown drops it, UiReset gives a fresh
-// desktop. Nothing else in framework/ui keeps mutable state, so a reset cannot
-// miss a part and no part outlives the others at exit.
+// desktop. Nothing else in framework/ui keeps mutable state, and the libraries
+// above keep theirs in parts of it (state_part.hpp), so a reset cannot miss a
+// part and no part outlives the others at exit.
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -19,8 +20,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "framework/ui/help.hpp"
 #include "framework/ui/resources.hpp"
 #include "framework/ui/scroll_bars.hpp"
+#include "framework/ui/state_part.hpp"
 #include "framework/ui/sysparams.hpp"
 #include "framework/ui/window.hpp"
 
@@ -203,6 +206,12 @@ struct UiState {
     std::array<int, SM_METRIC_COUNT> metrics = DefaultMetrics();
     SystemParams params;
     std::unique_ptr<LibraryState> library;
+    THelpEvent help_event;      // the application's (help.hpp)
+    THelpEngine help_engine;    // the framework's own
+    int rich_edit_version = 0;  // the rich-edit library loaded; 0: none yet
+    // The libraries' parts, by the index their registration gave; made on
+    // first use, dropped first at a shutdown.
+    std::vector<std::unique_ptr<UiStatePart>> parts;
 };
 
 // The running window system's state; a caller that never ran UiStart gets it

@@ -18,18 +18,15 @@ using Requests = std::vector<Request>;
 class HelpRoutingTest : public testing_ui::UiTest {
 protected:
     void SetUp() override {
-        UiTest::SetUp();
-        saved_event_ = std::exchange(ApplicationHelpEvent(), [this](uint16_t command, intptr_t data, bool& call) {
+        UiTest::SetUp();  // no help event or engine
+        ApplicationHelpEvent() = [this](uint16_t command, intptr_t data, bool& call) {
             asked_.emplace_back(command, data);
             call = false;
             return true;
-        });
-        saved_engine_ = std::exchange(FrameworkHelpEngine(), nullptr);
+        };
     }
     void TearDown() override {
         form_.reset();
-        ApplicationHelpEvent() = saved_event_;
-        FrameworkHelpEngine() = saved_engine_;
         UiTest::TearDown();
     }
     // A form holding a panel holding an edit, with the contexts given.
@@ -73,8 +70,6 @@ protected:
     }
 
     Requests asked_;
-    THelpEvent saved_event_;
-    THelpEngine saved_engine_;
     Owned<TForm> form_;
     TPanel* panel_ = nullptr;
     TEdit* edit_ = nullptr;
