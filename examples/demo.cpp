@@ -46,6 +46,7 @@
 #include "examples/menu_pictures.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
+#include "platform/error.hpp"
 
 namespace {
 
@@ -308,7 +309,10 @@ int Run(int argc, char** argv) {
             std::fprintf(stderr, "corvanta-demo: cannot write the colour combo and folder pictures into %s\n",
                          folder.c_str());
         return ok ? 0 : 1;
-    } catch (const std::exception& e) {
+    } catch (const platform::Error& e) {
+        std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());
+        return 1;
+    } catch (const std::exception& e) {  // the standard library's own
         std::fprintf(stderr, "corvanta-demo: %s\n", platform::AnsiToUtf8(e.what()).c_str());
         return 1;
     }

@@ -19,6 +19,7 @@
 #include "framework/ui/inifiles.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
+#include "platform/error.hpp"
 #include "platform/msgbox.hpp"
 
 namespace {
@@ -68,7 +69,9 @@ int main(int argc, char** argv) {
     int rc = 1;
     try {
         rc = Run(argc > 1 ? argv[1] : "demo-data");
-    } catch (const std::exception& e) {
+    } catch (const platform::Error& e) {
+        std::fprintf(stderr, "corvanta-run: %s\n", platform::AnsiToUtf8(e.what()).c_str());
+    } catch (const std::exception& e) {  // the standard library's own
         std::fprintf(stderr, "corvanta-run: %s\n", platform::AnsiToUtf8(e.what()).c_str());
     }
     zurod::EngineShutdown();
