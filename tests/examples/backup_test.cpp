@@ -16,20 +16,16 @@
 #include "platform/msgbox.hpp"
 #include "tests/examples/main_window_fixture.hpp"
 #include "tests/support/fake_home.hpp"
+#include "tests/support/files.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_examples::MainWindowTest;
 
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The records of a table file (after its header), as bytes.
 std::string Records(const std::string& path) {
-    const std::string b = Bytes(path);
+    const std::string b = testing_support::ReadFileBytes(path);
     if (b.size() < 32) return {};
     const size_t header = uint8_t(b[8]) | size_t(uint8_t(b[9])) << 8;
     const size_t length = uint8_t(b[10]) | size_t(uint8_t(b[11])) << 8;
@@ -113,7 +109,7 @@ TEST_F(BackupTest, AFailedCopyLeavesTheFolderAsItWas) {
             << r.message;
     }
     EXPECT_EQ(Names(target), std::vector<std::string>{"transactionhistory.dbf"}) << "no copy of either is left";
-    EXPECT_EQ(Bytes(target + "/transactionhistory.dbf"), "an older backup");
+    EXPECT_EQ(testing_support::ReadFileBytes(target + "/transactionhistory.dbf"), "an older backup");
     // Without the fault both go, side by side.
     ASSERT_TRUE(demo::BackUpTables({w->History(), notes.get()}, target).ok);
     EXPECT_EQ(Names(target), (std::vector<std::string>{"notes.dbf", "transactionhistory.dbf"}));
