@@ -78,13 +78,6 @@ void AddRow(const std::vector<std::string>& values, bool deleted = false) {
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
 }
 
-// Field n of record r as the file stores it.
-std::string Stored(uint8_t field, int32_t record) {
-    std::string text = "<none>";
-    Peek(field, record, text);
-    return text;
-}
-
 std::string PeersScript() {
     return (std::filesystem::path(__FILE__).parent_path().parent_path() / "peers" / "peers.py").string();
 }
