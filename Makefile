@@ -10,15 +10,15 @@ all: test
 deps:
 	@./scripts/install-deps
 
-# The edit-test loop: a plain debug tree and every test (the include layering
-# among them); no sanitizers, no fuzzing.
+# The edit-test loop: a plain debug tree and every test but the soaks (the
+# include layering among them); no sanitizers, no fuzzing.
 check: deps
 	@test -f build/check/build.ninja || cmake -S . -B build/check -G Ninja -DCMAKE_BUILD_TYPE=Debug
 	cmake --build build/check -j $(JOBS)
-	cd build/check && ctest --output-on-failure -j $(JOBS)
+	cd build/check && ctest --output-on-failure -j $(JOBS) -LE soak
 
-# The full gate: every test under AddressSanitizer and UndefinedBehaviorSanitizer,
-# then the fuzz targets from a separate clang build (scripts/fuzz: its output is
+# The full gate: every test, the soaks too, under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the fuzz targets from a separate clang build (scripts/fuzz: its output is
 # in build/fuzz/fuzz.log, a line per target here).
 test: deps
 	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANTA_SANITIZE=ON \

@@ -46,6 +46,7 @@
 #include "examples/menu_pictures.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
+#include "platform/error.hpp"
 
 namespace {
 
@@ -264,6 +265,13 @@ std::string AbsoluteFolder(const std::string& folder) {
     return ec ? folder : absolute.lexically_normal().string();
 }
 
+// What ended the demo, with the step it was at and the file it worked on.
+int Stopped(const char* step, const std::string& file, const std::exception& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "corvanta-demo: %s (%s): %s\n", step, file.c_str(), platform::AnsiToUtf8(e.what()).c_str());
+    return 1;
+}
+
 int Run(int argc, char** argv) {
     const std::string folder = AbsoluteFolder(argc > 1 ? argv[1] : "demo-data");
     std::error_code ec;
@@ -332,11 +340,10 @@ int Run(int argc, char** argv) {
             std::fprintf(stderr, "corvanta-demo: cannot write the colour combo and folder pictures into %s\n",
                          folder.c_str());
         return ok ? 0 : 1;
-    } catch (const std::exception& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "corvanta-demo: %s (%s): %s\n", step, file.c_str(),
-                     platform::AnsiToUtf8(e.what()).c_str());
-        return 1;
+    } catch (const platform::Error& e) {
+        return Stopped(step, file, e);
+    } catch (const std::exception& e) {  // the standard library's own
+        return Stopped(step, file, e);
     }
 }
 

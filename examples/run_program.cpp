@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 
 #include "engine/dataset/engine_dataset.hpp"
 #include "engine/dbf/errors.hpp"
@@ -11,6 +10,7 @@
 #include "examples/main_window.hpp"
 #include "examples/main_window_parts.hpp"
 #include "platform/codepage.hpp"
+#include "platform/error.hpp"
 #include "platform/msgbox.hpp"
 #include "platform/process.hpp"
 
@@ -46,13 +46,20 @@ void RunMainWindow(const std::string& folder, const std::string& settings) {
     ui::Application().Run();
 }
 
+// The user started a program with a window: the reason it has none is shown where they look.
+int NotStarted(const std::exception& e, bool on_screen) {
+    std::fprintf(stderr, "corvanta-run: %s\n", platform::AnsiToUtf8(e.what()).c_str());
+    if (on_screen) platform::ShowMessageBox(e.what(), kProgramTitle, platform::kMbOk | platform::kMbIconStop);
+    return 1;
+}
+
 }  // namespace
 
 int RunProgram(const std::string& folder, const std::string& settings, bool on_screen) {
     try {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
-        if (ec) throw std::runtime_error("Cannot create the data folder " + folder + ": " + ec.message());
+        if (ec) throw platform::Error("Cannot create the data folder " + folder + ": " + ec.message());
         if (!std::filesystem::exists(HistoryPath(folder))) {
             std::printf("corvanta-run: making the demo's history in %s\n", folder.c_str());
             std::fflush(stdout);
@@ -69,11 +76,10 @@ int RunProgram(const std::string& folder, const std::string& settings, bool on_s
         zurod::SuspendEngineErrors();
         RunMainWindow(folder, settings);
         return 0;
-    } catch (const std::exception& e) {
-        // The user started a program with a window: the reason it has none is shown where they look.
-        std::fprintf(stderr, "corvanta-run: %s\n", platform::AnsiToUtf8(e.what()).c_str());
-        if (on_screen) platform::ShowMessageBox(e.what(), kProgramTitle, platform::kMbOk | platform::kMbIconStop);
-        return 1;
+    } catch (const platform::Error& e) {
+        return NotStarted(e, on_screen);
+    } catch (const std::exception& e) {  // the standard library's own
+        return NotStarted(e, on_screen);
     }
 }
 

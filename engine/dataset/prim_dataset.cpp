@@ -1,9 +1,9 @@
 #include "engine/dataset/prim_dataset.hpp"
 
 #include <cstring>
-#include <stdexcept>
 
 #include "engine/dataset/engine_dataset.hpp"
+#include "engine/dbf/errors.hpp"
 #include "engine/start/start.hpp"
 #include "framework/ui/forms.hpp"
 
@@ -29,11 +29,11 @@ bool CanStore(db::TDataSetState s) {
 
 void TTzPrimDataset::Raise(int code) {
     switch (code) {
-    case kTzNoFileName: throw std::runtime_error("Missing DbfFilename property");
+    case kTzNoFileName: throw EZurodError("Missing DbfFilename property");
     case kTzEngineError:
     case kTzAtBof:
-    case kTzAtEof: throw std::runtime_error("Dataset error: " + std::to_string(code));
-    default: throw std::runtime_error("Dataset error: " + TziErrorText(code));
+    case kTzAtEof: throw EZurodError("Dataset error: " + std::to_string(code));
+    default: throw EZurodError("Dataset error: " + TziErrorText(code));
     }
 }
 

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "engine/dbf/status.hpp"
+#include "platform/error.hpp"
 
 namespace zurod {
 
@@ -21,9 +22,9 @@ void Record(const Status& status);
 // The last error as a status (code 0 when none is pending).
 Status PendingError();
 
-class EZurodError : public std::runtime_error {
+class EZurodError : public platform::Error {
 public:
-    using std::runtime_error::runtime_error;
+    using platform::Error::Error;
 };
 
 // Records the error and, when error handling is on, hands it to ErrorHandler.

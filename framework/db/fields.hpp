@@ -20,6 +20,7 @@
 #include "framework/db/stream.hpp"
 #include "framework/db/sysutils.hpp"
 #include "framework/ui/classes.hpp"
+#include "platform/error.hpp"
 
 namespace db {
 
@@ -35,12 +36,12 @@ using Variant = std::variant<std::monostate, bool, int64_t, double, std::string,
 inline bool VarIsNull(const Variant& v) { return std::holds_alternative<std::monostate>(v); }
 
 // The framework's database error.
-struct EDatabaseError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+struct EDatabaseError : platform::Error {
+    using platform::Error::Error;
 };
 // A value outside the range its field allows.
-struct ERangeError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+struct ERangeError : platform::Error {
+    using platform::Error::Error;
 };
 // Raises EDatabaseError; the message is prefixed with "<component name>: "
 // when a named component is given.

@@ -186,13 +186,13 @@ inline std::u16string_view WideView(LPCOLESTR s) { return s ? std::u16string_vie
 
 }  // namespace ole
 
-#include <stdexcept>
+#include "platform/error.hpp"
 
 namespace ole {
 
 // A failed call the caller cannot go on from, with its result code.
-struct EOleSysError : std::runtime_error {
-    EOleSysError(const std::string& message, HRESULT code) : std::runtime_error(message), ErrorCode(code) {}
+struct EOleSysError : platform::Error {
+    EOleSysError(const std::string& message, HRESULT code) : platform::Error(message), ErrorCode(code) {}
     HRESULT ErrorCode;
 };
 // Raises EOleSysError for a failure; passes success through.

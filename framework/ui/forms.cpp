@@ -6,6 +6,7 @@
 #include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/help.hpp"
 #include "framework/ui/menus.hpp"
+#include "platform/error.hpp"
 #include "platform/msgbox.hpp"
 #include "platform/regional.hpp"
 
@@ -398,7 +399,9 @@ bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
     if (IsKeyMsg(msg)) return true;
     try {
         DispatchMessage(msg);
-    } catch (const std::exception& e) {
+    } catch (const platform::Error& e) {
+        HandleException(e);
+    } catch (const std::exception& e) {  // the standard library's own
         HandleException(e);
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/forms.hpp"
+#include "platform/error.hpp"
 
 namespace ui {
 
@@ -92,7 +93,9 @@ void TThread::Queue(std::function<void()> routine) {
     auto guarded = [routine = std::move(routine)] {
         try {
             routine();
-        } catch (const std::exception& e) {
+        } catch (const platform::Error& e) {
+            Application().HandleException(e);
+        } catch (const std::exception& e) {  // the standard library's own
             Application().HandleException(e);
         }
     };

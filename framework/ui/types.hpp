@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/error.hpp"
+
 namespace ui {
 
 struct TPoint {
@@ -54,8 +56,8 @@ inline TRect Union(const TRect& a, const TRect& b) {
 }
 
 // Errors of the window system and its class library, with the framework's classes.
-struct EUiError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+struct EUiError : platform::Error {
+    using platform::Error::Error;
 };
 struct EInvalidOperation : EUiError {
     using EUiError::EUiError;

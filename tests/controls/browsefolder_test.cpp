@@ -18,6 +18,7 @@ namespace controls {
 namespace {
 
 using namespace ui;
+using testing_ui::QueueKey;
 namespace fs = std::filesystem;
 
 TEST(ShortenPathTest, ComponentsAfterTheFillerGoOneAtATime) {
@@ -60,10 +61,6 @@ protected:
             if (script) script();
         };
     }
-    static void Key(UINT vk) {
-        InjectKey(vk, true);
-        InjectKey(vk, false);
-    }
     static void ClickAt(HWND h) {
         const TRect r = GetWindowRect(h);
         InjectMouse(MouseAction::Down, MouseButton::Left, {r.left + 5, r.top + 5});
@@ -102,7 +99,7 @@ TEST_F(BrowseFolderTest, APreselectedFolderChosenWithOk) {
     std::string status;
     script = [&] {
         status = Status();
-        Key(VK_RETURN);
+        QueueKey(VK_RETURN);
     };
     ASSERT_TRUE(picker->Execute());
     EXPECT_EQ(picker->Directory, money);
@@ -117,7 +114,7 @@ TEST_F(BrowseFolderTest, CancelAndAMissingFolder) {
     picker->Directory = home.Home() + "/Documents/Nowhere";
     script = [&] {
         EXPECT_EQ(Tree()->Selected(), Tree()->Root()) << "no preselection: the root";
-        Key(VK_ESCAPE);
+        QueueKey(VK_ESCAPE);
     };
     EXPECT_FALSE(picker->Execute());
     EXPECT_EQ(picker->Directory, home.Home() + "/Documents/Nowhere") << "cancelling leaves it";
@@ -129,7 +126,7 @@ TEST_F(BrowseFolderTest, TheDialogSitsOnTheForegroundWindowAndTheRootIsTheSpecia
     script = [&] {
         where = GetWindowRect(dialog);
         EXPECT_EQ(Tree()->Root()->item.path, home.Home() + "/Documents");
-        Key(VK_ESCAPE);
+        QueueKey(VK_ESCAPE);
     };
     picker->Execute();
     const TRect f = GetWindowRect(form->Handle());
@@ -157,13 +154,13 @@ TEST_F(BrowseFolderTest, VirtualItemsDisableOkAndTheSynchronisedButton) {
         };
         Later([&, look] {
             look("desktop");
-            Key(VK_END);  // the computer, the last of the desktop's items
+            QueueKey(VK_END);  // the computer, the last of the desktop's items
             Later([&, look] {
                 look("computer");
-                Key(VK_HOME);
+                QueueKey(VK_HOME);
                 Later([&, look] {
                     look("desktop again");
-                    Key(VK_ESCAPE);
+                    QueueKey(VK_ESCAPE);
                 });
             });
         });
@@ -206,7 +203,7 @@ TEST_F(BrowseFolderTest, TheCustomPushButton) {
             EXPECT_FALSE(IsWindowEnabled(custom));
             EXPECT_TRUE(IsWindowVisible(dialog)) << "the button's press does not end the dialog";
             testing_ui::SavePicture(dialog, "folder-picker");
-            Key(VK_ESCAPE);
+            QueueKey(VK_ESCAPE);
         });
     };
     picker->Execute();
@@ -226,7 +223,7 @@ TEST_F(BrowseFolderTest, TheCustomCheckBoxIsTakenBackWithOkOnly) {
             ClickAt(box);  // unticks it
             Later([&, box, end] {
                 EXPECT_EQ(SendMessage(box, BM_GETCHECK), BST_UNCHECKED);
-                Key(end);
+                QueueKey(end);
             });
         };
         picker->Execute();
@@ -254,8 +251,8 @@ TEST_F(BrowseFolderTest, LongPathsAndNamesBeyondAscii) {
             ASSERT_FALSE(chain.empty());
             ASSERT_TRUE(Tree()->SelectPath(c.folder));
             EXPECT_EQ(OkEnabled(), c.chosen) << c.folder;
-            Key(VK_RETURN);
-            if (!c.chosen) Key(VK_ESCAPE);
+            QueueKey(VK_RETURN);
+            if (!c.chosen) QueueKey(VK_ESCAPE);
         };
         EXPECT_EQ(picker->Execute(), c.chosen) << c.folder;
         // Chosen: the whole path; not: Directory as it was.

@@ -32,21 +32,6 @@ protected:
         next->TabOrder = 1;
         Pump();
     }
-    void Key(UINT vk, unsigned mods = 0) {
-        InjectKey(vk, true, mods);
-        InjectKey(vk, false, mods);
-        Pump();
-    }
-    void Type(const std::string& s) {
-        for (char c : s) InjectChar(c);
-        Pump();
-    }
-    // A pixel of the window holding `h`, at a client point of `h`.
-    COLORREF Pixel(HWND h, TPoint client) {
-        const TRect w = GetWindowRect(GetAncestorRoot(h));
-        const TPoint s = ClientToScreen(h, client);
-        return GetWindowSurface(h)->Pixel(s.x - w.left, s.y - w.top);
-    }
     COMBOBOXINFO Info() {
         COMBOBOXINFO info;
         SendMessage(box->Handle(), CB_GETCOMBOBOXINFO, 0, LPARAM(&info));
@@ -200,7 +185,7 @@ TEST_F(ColorComboTest, SwatchesAndNamesInPixels) {
     };
     auto check = [&](HWND h, const std::vector<Probe>& probes, const char* state) {
         Pump();
-        for (const Probe& p : probes) EXPECT_EQ(Pixel(h, p.at), p.colour) << state << ": " << p.what;
+        for (const Probe& p : probes) EXPECT_EQ(WindowPixel(h, p.at), p.colour) << state << ": " << p.what;
     };
     const HWND combo = box->Handle();
     check(combo,
@@ -230,7 +215,7 @@ TEST_F(ColorComboTest, SwatchesAndNamesInPixels) {
     // The name's text lies right of the swatch: some pixel there is the text colour.
     bool text = false;
     for (int x = red.left + 28; x < red.left + 60; ++x)
-        for (int y = red.top; y < red.bottom; ++y) text = text || Pixel(list, {x, y}) == ColorToRGB(clWindowText);
+        for (int y = red.top; y < red.bottom; ++y) text = text || WindowPixel(list, {x, y}) == ColorToRGB(clWindowText);
     EXPECT_TRUE(text);
 }
 

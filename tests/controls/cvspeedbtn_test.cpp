@@ -58,10 +58,6 @@ protected:
         return GetWindowSurface(form->WindowHandle())->Pixel(c->Left() + x, c->Top() + y);
     }
     TPoint Screen(TControl* c, int x, int y) { return c->ClientToScreen({x, y}); }
-    void Mouse(MouseAction a, TPoint p) {
-        InjectMouse(a, MouseButton::Left, p);
-        Pump();
-    }
     Owned<TForm> form;
 };
 

@@ -47,20 +47,6 @@ protected:
         form->Show();
         Pump();
     }
-    void Key(ui::UINT vk, unsigned mods = 0) {
-        ui::InjectKey(vk, true, mods);
-        ui::InjectKey(vk, false, mods);
-        Pump();
-    }
-    void Type(const std::string& text) {
-        for (char c : text) ui::InjectChar(c);
-        Pump();
-    }
-    void Click(ui::TPoint screen) {
-        ui::InjectMouse(ui::MouseAction::Down, ui::MouseButton::Left, screen);
-        ui::InjectMouse(ui::MouseAction::Up, ui::MouseButton::Left, screen);
-        Pump();
-    }
     // A pixel of a top-level window's picture at a control's client point.
     ui::COLORREF At(ui::TControl* c, int x, int y) {
         Pump();

@@ -24,13 +24,6 @@ namespace fs = std::filesystem;
 
 const std::string kHelpData = HELP_DATA_DIR;
 
-std::vector<std::string> Lines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 // A program folder with the help file beside the program, a folder of
 // viewer programs (empty files that are executable), a recording launcher
 // and scripted message boxes.
@@ -131,7 +124,7 @@ TEST_F(HelpHookTest, TheLogsHeaderAndEntries) {
     HHDebugLog("!plain");
     HHDebugLog("-");
     HHDebugLog("an entry");
-    const std::vector<std::string> log = Lines(dir_ / "prog/HHDebug.txt");
+    const std::vector<std::string> log = testing_support::ReadFileLines(dir_ / "prog/HHDebug.txt");
     ASSERT_GE(log.size(), 26u);
     EXPECT_EQ(log[0], std::string(80, '-'));
     EXPECT_EQ(log[1], "Filename:             " + (dir_ / "prog/corvanta"));
@@ -155,7 +148,7 @@ TEST_F(HelpHookTest, TheLogsHeaderAndEntries) {
     HelpUnitsShutdown();
     Start();
     HHDebugLog("not written");
-    EXPECT_EQ(Lines(dir_ / "prog/HHDebug.txt").size(), log.size()) << "the switch is off";
+    EXPECT_EQ(testing_support::ReadFileLines(dir_ / "prog/HHDebug.txt").size(), log.size()) << "the switch is off";
 }
 
 TEST_F(HelpHookTest, WithoutTheViewerEveryRequestSaysSo) {

@@ -39,10 +39,8 @@ protected:
         parent->Add(item);
         return item;
     }
-    static void Key(ui::UINT vk, unsigned mods = 0) {
-        ui::InjectKey(vk, true, mods);
-        ui::InjectKey(vk, false, mods);
-    }
+    // Queues a key for the menu loop that runs next (undispatched, unlike UiTest::Key).
+    static void Key(ui::UINT vk, unsigned mods = 0) { testing_ui::QueueKey(vk, mods); }
     // Runs `steps`, one each time the menu loop tracking for `window` goes idle, during `run`.
     static void WhileOpen(ui::HWND window, Steps steps, const std::function<void()>& run) {
         auto queue = std::make_shared<std::deque<std::function<void()>>>(steps.begin(), steps.end());

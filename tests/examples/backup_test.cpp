@@ -18,20 +18,16 @@
 #include "platform/msgbox.hpp"
 #include "tests/examples/main_window_fixture.hpp"
 #include "tests/support/fake_home.hpp"
+#include "tests/support/files.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_examples::MainWindowTest;
 
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The records of a table file (after its header), as bytes.
 std::string Records(const std::string& path) {
-    const std::string b = Bytes(path);
+    const std::string b = testing_support::ReadFileBytes(path);
     if (b.size() < 32) return {};
     const size_t header = uint8_t(b[8]) | size_t(uint8_t(b[9])) << 8;
     const size_t length = uint8_t(b[10]) | size_t(uint8_t(b[11])) << 8;
@@ -116,7 +112,7 @@ TEST_F(BackupTest, AFailedCopyLeavesTheFolderAsItWas) {
             << r.message;
     }
     EXPECT_EQ(Names(target), std::vector<std::string>{"transactionhistory.dbf"}) << "no copy of either is left";
-    EXPECT_EQ(Bytes(target + "/transactionhistory.dbf"), "an older backup");
+    EXPECT_EQ(testing_support::ReadFileBytes(target + "/transactionhistory.dbf"), "an older backup");
     // Without the fault both go, side by side.
     ASSERT_TRUE(demo::BackUpTables({w->History(), notes.get()}, target).ok);
     EXPECT_EQ(Names(target),
@@ -179,7 +175,9 @@ TEST_F(BackupTest, TheBackupHoldsTheTablesAsTheyAreStoredWhateverTheGridShows) {
         EXPECT_EQ(Names(target), originals);
         EXPECT_EQ(originals.size(), 4u) << "the two tables, the notes' memo file and the history's index";
         for (const std::string& name : originals)
-            EXPECT_TRUE(Bytes(fs::path(target) / name) == Bytes(dir_ / name)) << name << " byte for byte";
+            EXPECT_TRUE(testing_support::ReadFileBytes(fs::path(target) / name) ==
+                        testing_support::ReadFileBytes(dir_ / name))
+                << name << " byte for byte";
     }
 }
 
@@ -200,7 +198,8 @@ TEST_F(BackupTest, ATableNamedInTheCurrentFolderGoesWithItsMemoFile) {
         const demo::BackupResult r = demo::BackUpTables({notes.get()}, target);
         EXPECT_TRUE(r.ok) << r.message;
         EXPECT_EQ(Names(target), (std::vector<std::string>{"notes.dbf", "notes.dbt"}));
-        EXPECT_TRUE(Bytes(target + "/notes.dbt") == Bytes(dir_ / "notes.dbt"));
+        EXPECT_TRUE(testing_support::ReadFileBytes(target + "/notes.dbt") ==
+                    testing_support::ReadFileBytes(dir_ / "notes.dbt"));
     }
     fs::current_path(before);
 }

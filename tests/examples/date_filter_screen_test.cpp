@@ -8,6 +8,7 @@
 
 namespace {
 
+using testing_examples::FromDate;
 using testing_examples::MainWindowTest;
 using testing_examples::ScreenSession;
 
@@ -27,12 +28,6 @@ std::vector<uint32_t> Pixels(ui::HWND top, const ui::TRect& screen) {
     for (int y = screen.top; y < screen.bottom; ++y)
         for (int x = screen.left; x < screen.right; ++x) out.push_back(s->Row32(y - w.top)[x - w.left] & 0xFFFFFF);
     return out;
-}
-
-controls::TDateEdit* FromDate(demo::TMainWindow* w) {
-    for (ui::TComponent* c : w->Components())
-        if (c->Name() == "FromDate") return dynamic_cast<controls::TDateEdit*>(c);
-    return nullptr;
 }
 
 class DateFilterScreenTest : public MainWindowTest {

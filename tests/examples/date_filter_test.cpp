@@ -16,13 +16,8 @@
 
 namespace {
 
+using testing_examples::FromDate;
 using testing_examples::MainWindowTest;
-
-controls::TDateEdit* FromDate(demo::TMainWindow* w) {
-    for (ui::TComponent* c : w->Components())
-        if (c->Name() == "FromDate") return dynamic_cast<controls::TDateEdit*>(c);
-    return nullptr;
-}
 
 TEST_F(MainWindowTest, TheDateEditFiltersTheHistoryFromItsDate) {
     auto w = Open("");

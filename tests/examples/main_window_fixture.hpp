@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "controls/dateedit.hpp"
 #include "engine/dataset/engine_dataset.hpp"
 #include "engine/dbf/dates.hpp"
 #include "engine/expr/expr.hpp"
@@ -17,6 +18,13 @@
 #include "tests/support/engine_fixture.hpp"
 
 namespace testing_examples {
+
+// The main window's date edit that filters the history.
+inline controls::TDateEdit* FromDate(demo::TMainWindow* w) {
+    for (ui::TComponent* c : w->Components())
+        if (c->Name() == "FromDate") return dynamic_cast<controls::TDateEdit*>(c);
+    return nullptr;
+}
 
 class MainWindowTest : public testing_support::EngineTest {
 protected:

@@ -4,15 +4,12 @@
 
 #include "examples/main_window_menus.hpp"
 #include "tests/examples/main_window_fixture.hpp"
+#include "tests/support/ui_fixture.hpp"
 
 namespace {
 
 using testing_examples::MainWindowTest;
-
-void Key(ui::UINT vk, unsigned mods = 0) {
-    ui::InjectKey(vk, true, mods);
-    ui::InjectKey(vk, false, mods);
-}
+using testing_ui::QueueKey;
 
 TEST_F(MainWindowTest, TheMenusAreInPlaceAndDoWhatTheySay) {
     auto w = Open("");
@@ -38,7 +35,7 @@ TEST_F(MainWindowTest, TheMenusAreInPlaceAndDoWhatTheySay) {
         return seen.size();
     };
     ASSERT_GT(inks(), 1u);
-    Key('V', ui::kAlt), Key(ui::VK_DOWN), Key(ui::VK_RETURN);
+    QueueKey('V', ui::kAlt), QueueKey(ui::VK_DOWN), QueueKey(ui::VK_RETURN);
     Pump();
     EXPECT_FALSE(w->RowColours());
     EXPECT_FALSE(m.row_colours->Checked());
@@ -49,7 +46,7 @@ TEST_F(MainWindowTest, TheMenusAreInPlaceAndDoWhatTheySay) {
     auto popup = [&](const std::vector<ui::UINT>& keys, const std::vector<char>& chars) {
         ui::InjectMouse(ui::MouseAction::Down, ui::MouseButton::Right, at);
         ui::InjectMouse(ui::MouseAction::Up, ui::MouseButton::Right, at);
-        for (ui::UINT k : keys) Key(k);
+        for (ui::UINT k : keys) QueueKey(k);
         for (char c : chars) ui::InjectChar(c);
         Pump();
     };
@@ -64,7 +61,7 @@ TEST_F(MainWindowTest, TheMenusAreInPlaceAndDoWhatTheySay) {
     // File, Exit closes the window.
     bool closed = false;
     w->OnClose = [&](ui::TObject*, ui::TCloseAction&) { closed = true; };
-    Key('F', ui::kAlt), ui::InjectChar('x');
+    QueueKey('F', ui::kAlt), ui::InjectChar('x');
     Pump();
     EXPECT_TRUE(closed);
 }

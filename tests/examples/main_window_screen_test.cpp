@@ -21,6 +21,7 @@ struct Layout {
     ui::TPoint arrow_first, arrow_second, arrow_last;  // the indicator's arrow at rows 1, 2 and the last
     ui::TPoint detail_cell;                            // the background of row 1's DETAIL cell
     ui::TPoint date_title, detail_title;
+    ui::TPoint date_grip;                    // another point of DATE's title, far from date_title
     ui::TRect grid, titles;                  // the grid's client area, its title row
     std::vector<uint32_t> at_end, at_start;  // the grid after Last and after First
     std::vector<uint32_t> titles_moved;      // the title row with DATE moved past DETAIL
@@ -50,7 +51,8 @@ protected:
         const ui::TRect detail = grid->CellRect(2, 1);
         l.detail_cell = screen({detail.right - 4, detail.top + 3});
         const ui::TRect date_title = grid->CellRect(1, 0), detail_title = grid->CellRect(2, 0);
-        l.date_title = screen({date_title.left + date_title.Width() / 2, date_title.top + 8});
+        l.date_title = screen({date_title.left + 10, date_title.top + 8});
+        l.date_grip = screen({date_title.right - 12, date_title.top + 8});
         l.detail_title = screen({detail_title.right - 10, detail_title.top + 8});
         l.date_width = grid->Columns()[0]->GetWidth();
         l.detail_width = grid->Columns()[1]->GetWidth();
@@ -109,9 +111,12 @@ TEST_F(ScreenTest, TheProgramFollowsRealKeysAndTheMouseAndKeepsWhatWasDone) {
     s.Click(l.date_title);
     EXPECT_TRUE(s.WaitFor(arrow_at(l.arrow_first))) << "the title click";
 
-    // DATE dragged by its title past DETAIL, well after the click (no double click).
-    s.Xdotool("sleep 1 mousemove " + s.At(l.date_title) + " mousedown 1 mousemove " +
-              s.At({l.date_title.x + 20, l.date_title.y}) + " mousemove " + s.At(l.detail_title) + " mouseup 1");
+    // DATE dragged by its title past DETAIL, taken further along the title
+    // than a double click's reach from the click (32 pixels on the display),
+    // so that the press is no second click however soon it comes.
+    ASSERT_GT(l.date_grip.x - l.date_title.x, 32);
+    s.Xdotool("mousemove " + s.At(l.date_grip) + " mousedown 1 mousemove " + s.At({l.date_grip.x + 20, l.date_grip.y}) +
+              " mousemove " + s.At(l.detail_title) + " mouseup 1");
     ASSERT_TRUE(s.WaitFor(arrow_at(l.arrow_first)));
     EXPECT_TRUE(s.Shows(l.titles, l.titles_moved)) << "DETAIL's title first";
     // The desktop asks the window to close; the program ends well.

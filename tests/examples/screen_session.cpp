@@ -59,7 +59,7 @@ std::string ScreenSession::Start(const std::string& folder, const Environment& e
     if (fs::exists(help)) fs::copy_file(help, program_ + ".CHM", fs::copy_options::overwrite_existing);
     server_ = std::make_unique<testing_ui::Xvfb>();
     if (server_->Display().empty()) return "Xvfb did not start";
-    x_ = std::make_unique<XConnection>(server_->Display());
+    x_ = std::make_unique<testing_support::XConnection>(server_->Display());
     if (!x_->Opened()) return "no connection to " + server_->Display();
 
     Environment changes = environment;

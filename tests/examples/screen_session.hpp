@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "framework/ui/types.hpp"
-#include "tests/examples/x_window.hpp"
+#include "tests/support/x_connection.hpp"
 #include "tests/support/xvfb.hpp"
 
 namespace testing_examples {
@@ -85,7 +85,7 @@ public:
 private:
     std::string dir_, program_, log_;
     std::unique_ptr<testing_ui::Xvfb> server_;
-    std::unique_ptr<XConnection> x_;  // closed before the server goes
+    std::unique_ptr<testing_support::XConnection> x_;  // closed before the server goes
     pid_t child_ = -1;
 };
 

@@ -17,16 +17,12 @@
 
 #include "tests/fuzz/memo_fixtures.hpp"
 #include "tests/fuzz/table_fixtures.hpp"
+#include "tests/support/files.hpp"
 
 namespace {
 
 using memo_fixtures::At;
 using memo_fixtures::Le32;
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // memo_fuzz's input: the layout byte (0 dBASE III, 1 dBASE IV, 2 FoxPro),
 // the block a fourth record names, and the memo file.
@@ -92,7 +88,7 @@ private:
 
 void WriteDamagedIndexes(const std::filesystem::path& from, const std::filesystem::path& to) {
     for (const auto& entry : std::filesystem::directory_iterator(from)) {
-        const Mdx good(ReadAll(entry.path()));
+        const Mdx good(testing_support::ReadFileBytes(entry.path()));
         const std::string name = entry.path().filename().string();
         const auto write = [&](const std::string& variant, const Mdx& m) {
             std::ofstream(to / (name + "-" + variant), std::ios::binary) << m.bytes();

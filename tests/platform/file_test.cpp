@@ -19,6 +19,7 @@
 
 #include "platform/dos_error.hpp"
 #include "platform/paths.hpp"
+#include "tests/support/files.hpp"
 #include "tests/support/temp_dir.hpp"
 
 extern char** environ;
@@ -29,6 +30,7 @@ using platform::Access;
 using platform::Disposition;
 using platform::File;
 using platform::Share;
+using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 
 constexpr uint64_t kLockBase = 0x40000000;
@@ -104,10 +106,6 @@ protected:
         const std::string path = dir / name;
         std::ofstream(path, std::ios::binary) << content;
         return path;
-    }
-    static std::string Content(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
     TempDir dir;
@@ -289,7 +287,7 @@ TEST_F(FileTest, CreateAlwaysOnAFileHeldElsewhereFailsAndKeepsIt) {
               platform::kSharingViolation);
     EXPECT_EQ(file.Open(path, Access::ReadWrite, Share::Exclusive, Disposition::CreateAlways),
               platform::kSharingViolation);
-    EXPECT_EQ(Content(path), "precious");
+    EXPECT_EQ(ReadFileBytes(path), "precious");
     EXPECT_EQ(helper.Send("read 0 0 100"), "0 precious");
 
     // Held without denials, the file may be recreated.
@@ -305,7 +303,7 @@ TEST_F(FileTest, DispositionsAndOpenFailures) {
     const std::string path = Make("T.DBF", "keep");
     File file;
     EXPECT_EQ(file.Open(path, Access::ReadWrite, Share::DenyNone, Disposition::CreateNew), platform::kAccessDenied);
-    EXPECT_EQ(Content(path), "keep");
+    EXPECT_EQ(ReadFileBytes(path), "keep");
     EXPECT_EQ(file.Open(dir / "NEW.DBF", Access::ReadWrite, Share::DenyNone, Disposition::CreateNew), 0);
     EXPECT_EQ(file.Path(), dir / "NEW.DBF");
 
@@ -345,7 +343,7 @@ TEST_F(FileTest, OwnFilesRefuseLinksAndTakeModes) {
     EXPECT_TRUE(platform::IsSymbolicLink(link));
     EXPECT_TRUE(platform::IsSymbolicLink(dangling));
     EXPECT_FALSE(platform::IsSymbolicLink(own));
-    EXPECT_EQ(Content(target), "theirs");
+    EXPECT_EQ(ReadFileBytes(target), "theirs");
 
     ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
     ASSERT_EQ(file.Open(own, Access::ReadWrite, Share::DenyNone, Disposition::OpenOwn), 0);
@@ -405,7 +403,7 @@ TEST_F(FileTest, AccessAskedForIsEnforced) {
     std::string buf(4, '\0');
     size_t got = 0;
     EXPECT_EQ(writer.ReadAt(0, buf, got), platform::kAccessDenied);
-    EXPECT_EQ(Content(path), "data");
+    EXPECT_EQ(ReadFileBytes(path), "data");
 
     File closed;
     EXPECT_EQ(closed.ReadAt(0, buf, got), platform::kInvalidHandle);

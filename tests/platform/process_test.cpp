@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/files.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace platform {
@@ -15,13 +16,6 @@ namespace {
 void WriteFile(const std::string& path, const std::string& text, bool executable) {
     std::ofstream(path) << text;
     chmod(path.c_str(), executable ? 0755 : 0644);
-}
-
-std::vector<std::string> Lines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 TEST(ProcessTest, FindsProgramsInTheSearchPath) {
@@ -66,7 +60,7 @@ TEST(ProcessTest, ArgumentsReachTheProgramUnsplitAndUninterpreted) {
     ASSERT_GT(pid, 0);
     EXPECT_EQ(error, 0);
     ASSERT_TRUE(launcher.Wait(pid));
-    EXPECT_EQ(Lines(out), args);
+    EXPECT_EQ(testing_support::ReadFileLines(out), args);
     EXPECT_FALSE(launcher.Stop(pid)) << "an ended process is no longer ours";
 }
 

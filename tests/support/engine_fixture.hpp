@@ -18,6 +18,7 @@
 #include "engine/dbf/detail/table_header.hpp"
 #include "engine/dbf/engine.hpp"
 #include "engine/dbf/errors.hpp"
+#include "engine/dbf/locate.hpp"
 #include "engine/dbf/settings.hpp"
 #include "engine/dbf/tables.hpp"
 #include "platform/codepage.hpp"
@@ -30,6 +31,18 @@ inline void ResetEngine() {
     zurod::EngineReset();
     zurod::SetErrorHandling(false);
     platform::SelectCodePages(platform::CodePages::Cp850_1252);
+}
+
+// Field n of record r as the file stores it; "<none>" when it cannot be read.
+inline std::string Stored(uint8_t field, int32_t record) {
+    std::string text = "<none>";
+    zurod::Peek(field, record, text);
+    return text;
+}
+
+// What a step of a child process left as the last error, for its report.
+inline std::string Failure(const std::string& step) {
+    return step + " failed: " + std::to_string(zurod::LastErrorCode()) + " " + zurod::LastErrorMessage();
 }
 
 class EngineTest : public ::testing::Test {
@@ -55,6 +68,12 @@ protected:
         zurod::CreateDbf(path, fields);
         EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
         return path;
+    }
+
+    // The last error is `code` with `message`.
+    static void ExpectError(uint16_t code, const std::string& message) {
+        EXPECT_EQ(zurod::LastErrorCode(), code);
+        EXPECT_EQ(zurod::LastErrorMessage(), message);
     }
 
     TempDir dir_;

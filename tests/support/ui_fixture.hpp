@@ -27,6 +27,21 @@ inline void PrintTo(const Region& g, std::ostream* os) {
 
 namespace testing_ui {
 
+// Input queued on the desktop as the display queues it. Nothing is
+// dispatched until a loop runs, so a modal loop begun next (a menu, a
+// dialog) takes it.
+inline void QueueKey(ui::UINT vk, unsigned mods = 0) {
+    ui::InjectKey(vk, true, mods);
+    ui::InjectKey(vk, false, mods);
+}
+inline void QueueText(const std::string& text) {
+    for (char c : text) ui::InjectChar(c);
+}
+inline void QueueClick(ui::TPoint screen) {
+    ui::InjectMouse(ui::MouseAction::Down, ui::MouseButton::Left, screen);
+    ui::InjectMouse(ui::MouseAction::Up, ui::MouseButton::Left, screen);
+}
+
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -41,6 +56,30 @@ protected:
     }
     // Dispatches everything waiting, timers that are due included.
     void Pump() { ui::Application().ProcessMessages(); }
+    // Input through the desktop's queue, dispatched at once.
+    void Key(ui::UINT vk, unsigned mods = 0) {
+        QueueKey(vk, mods);
+        Pump();
+    }
+    void Type(const std::string& text) {
+        QueueText(text);
+        Pump();
+    }
+    void Click(ui::TPoint screen) {
+        QueueClick(screen);
+        Pump();
+    }
+    void Mouse(ui::MouseAction action, ui::TPoint screen) {
+        ui::InjectMouse(action, ui::MouseButton::Left, screen);
+        Pump();
+    }
+    // A pixel of the picture of the top-level window holding `h`, at a
+    // client point of `h`.
+    static ui::COLORREF WindowPixel(ui::HWND h, ui::TPoint client) {
+        const ui::TRect w = ui::GetWindowRect(ui::GetAncestorRoot(h));
+        const ui::TPoint s = ui::ClientToScreen(h, client);
+        return ui::GetWindowSurface(h)->Pixel(s.x - w.left, s.y - w.top);
+    }
 
     ui::VirtualClock clock_{true};
     platform::ScriptedMessageBox box_;

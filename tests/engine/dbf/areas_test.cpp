@@ -79,11 +79,6 @@ protected:
         if (rows > 0) AppendRaw(path, records);
         return path;
     }
-
-    void ExpectError(uint16_t code, const std::string& message) {
-        EXPECT_EQ(LastErrorCode(), code);
-        EXPECT_EQ(LastErrorMessage(), message);
-    }
 };
 
 // --- the area table and Select ---

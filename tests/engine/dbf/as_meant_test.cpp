@@ -27,13 +27,6 @@ using namespace zurod;
 using namespace testing_support;
 namespace fx = table_fixtures;
 
-// Field n of record r as the file stores it.
-std::string Stored(uint8_t field, int32_t record) {
-    std::string text = "<none>";
-    Peek(field, record, text);
-    return text;
-}
-
 class AsMeantTest : public EngineTest {
 protected:
     void SetUp() override {

@@ -26,25 +26,19 @@
 #include "tests/fuzz/table_fixtures.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/files.hpp"
 
 namespace zurod {
 namespace {
 
 namespace fx = table_fixtures;
 using testing_support::ChildProcess;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
 
 // Records a failure as the last error, as a reporting command would with
 // error handling off.
 void Note(const Status& status) { Record(status); }
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const std::string& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
-}
 
 unsigned U16(const std::string& s, size_t at) {
     return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8;
@@ -74,7 +68,7 @@ protected:
             t.year = d.year, t.month = d.month, t.day = d.day;
         }
         const std::string path = dir_ / name;
-        WriteBytes(path, fx::Build(t));
+        WriteFileBytes(path, fx::Build(t));
         if (t.version != 0x02 && (t.version & 0x80)) {
             Note(MakeMemoFile(ForceExtension(path, MemoExtension(t.version)), t.version, 512, "test"));
             EXPECT_EQ(LastErrorCode(), 0);
@@ -122,7 +116,7 @@ TEST_F(DbfFileTest, NewTableHasExactlyTheHeaderDescriptorsAndEndMark) {
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     ASSERT_EQ(Listing(), std::vector<std::string>{"ledger.dbf"});
 
-    const std::string bytes = ReadBytes(dir_ / "ledger.dbf");
+    const std::string bytes = ReadFileBytes(dir_ / "ledger.dbf");
     ASSERT_EQ(bytes.size(), 32u + 4 * 32 + 1 + 1);
     EXPECT_EQ(bytes[0], 0x03);
     EXPECT_EQ(bytes.substr(1, 3), DateBytes(d.year, d.month, d.day));
@@ -156,7 +150,7 @@ TEST_F(DbfFileTest, MemoFieldMakesVersion8BAndAnEmptyDbaseIVMemoFile) {
     EXPECT_EQ(defs[4].length, 10);
     EXPECT_EQ(defs[4].decimals, 0);
 
-    const std::string bytes = ReadBytes(dir_ / "ledger.dbf");
+    const std::string bytes = ReadFileBytes(dir_ / "ledger.dbf");
     ASSERT_EQ(bytes.size(), 32u + 5 * 32 + 1 + 1);
     EXPECT_EQ(static_cast<uint8_t>(bytes[0]), 0x8B);
     EXPECT_EQ(U16(bytes, 8), 193u);
@@ -164,7 +158,7 @@ TEST_F(DbfFileTest, MemoFieldMakesVersion8BAndAnEmptyDbaseIVMemoFile) {
     EXPECT_EQ(bytes.substr(160, 18), std::string("NOTE\0\0\0\0\0\0\0M\0\0\0\0\x0A\0", 18));
     EXPECT_EQ(bytes.substr(192), "\x0D\x1A");
 
-    const std::string memo = ReadBytes(dir_ / "ledger.dbt");
+    const std::string memo = ReadFileBytes(dir_ / "ledger.dbt");
     EXPECT_EQ(memo, std::string("\x01\0\0\0\0\0\0\0ledger\0\0\0\0\x02\x01\x00\x02\0\0", 24));
 }
 
@@ -232,11 +226,11 @@ TEST_F(DbfFileTest, BadDefinitionsAreRefusedWithoutLeavingAFile) {
 
     // Nor is a table of the same name touched.
     CreateDbf(dir_ / "keep", good);
-    const std::string before = ReadBytes(dir_ / "keep.dbf");
+    const std::string before = ReadFileBytes(dir_ / "keep.dbf");
     std::vector<FieldDef> defs = {{"NAME", 'C', 0, 0}};
     CreateDbf(dir_ / "keep", defs);
     EXPECT_EQ(LastErrorCode(), 211);
-    EXPECT_EQ(ReadBytes(dir_ / "keep.dbf"), before);
+    EXPECT_EQ(ReadFileBytes(dir_ / "keep.dbf"), before);
 }
 
 TEST_F(DbfFileTest, WidestDefinitionsAreAccepted) {
@@ -261,20 +255,20 @@ TEST_F(DbfFileTest, MemoFilesOfEachKind) {
     EXPECT_EQ(MemoExtension(0x30), "FPT");
 
     Note(MakeMemoFile(dir_ / "three", kDbase3Memo, 512, "test"));
-    const std::string three = ReadBytes(dir_ / "three.dbt");
+    const std::string three = ReadFileBytes(dir_ / "three.dbt");
     ASSERT_EQ(three.size(), 513u);
     EXPECT_EQ(three[0], 1);
     EXPECT_EQ(three.substr(1, 511), std::string(511, '\0'));
     EXPECT_EQ(three[512], 0x1A);
 
     Note(MakeMemoFile(dir_ / "fox", kFoxProMemo, 64, "test"));
-    const std::string fox = ReadBytes(dir_ / "fox.fpt");
+    const std::string fox = ReadFileBytes(dir_ / "fox.fpt");
     ASSERT_EQ(fox.size(), 512u);
     EXPECT_EQ(fox.substr(0, 8), std::string("\0\0\0\x08\0\0\0\x40", 8));  // 511 div 64 + 1, big-endian
     EXPECT_EQ(fox.substr(8), std::string(504, '\0'));
 
     Note(MakeMemoFile(dir_ / "averylongname", kDbase4Memo, 1024, "test"));
-    EXPECT_EQ(ReadBytes(dir_ / "averylongname.dbt"),
+    EXPECT_EQ(ReadFileBytes(dir_ / "averylongname.dbt"),
               std::string("\x01\0\0\0\0\0\0\0averylon\0\0\x02\x01\x00\x04\0\0", 24));
 
     Note(MakeMemoFile(dir_ / "missing/dir/memo", kDbase4Memo, 512, "Caller()"));
@@ -291,7 +285,7 @@ TEST_P(VersionTest, HeaderAndDescriptorsAreDecoded) {
     fx::Table t = fx::Sample(v);
     t.year = 2023, t.month = 7, t.day = 9;
     const std::string path = Fixture("sample.dbf", t, false);
-    const std::string before = ReadBytes(path);
+    const std::string before = ReadFileBytes(path);
 
     TWorkArea a;
     Open(a, path);
@@ -321,21 +315,21 @@ TEST_P(VersionTest, HeaderAndDescriptorsAreDecoded) {
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     EXPECT_EQ(std::string(a.record.begin(), a.record.end()), t.records[1]);
     Note(CloseDbf(a));
-    EXPECT_EQ(ReadBytes(path), before);  // reading writes nothing
+    EXPECT_EQ(ReadFileBytes(path), before);  // reading writes nothing
 }
 
 TEST_P(VersionTest, RecordsReadAndWriteThroughTheEngine) {
     const uint8_t v = GetParam();
     const fx::Table t = fx::Sample(v);
     const std::string path = Fixture("sample.dbf", t);
-    const std::string before = ReadBytes(path);
+    const std::string before = ReadFileBytes(path);
     const uint16_t hl = fx::HeaderLength(t), rl = fx::RecordLength(t.fields);
     SetDateFormat(0);
     SetCentury(true);
 
     for (const char* mode : {"", " EXCLUSIVE"}) {
         SCOPED_TRACE(mode);
-        WriteBytes(path, before);
+        WriteFileBytes(path, before);
         USE(path + mode);
         ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
         EXPECT_EQ(Str("NAME"), "Apple     ");
@@ -384,7 +378,7 @@ TEST_P(VersionTest, RecordsReadAndWriteThroughTheEngine) {
         CloseArea();
         ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
 
-        const std::string after = ReadBytes(path);
+        const std::string after = ReadFileBytes(path);
         ASSERT_EQ(after.size(), hl + 4u * rl + 1);
         EXPECT_EQ(after.back(), 0x1A);
         const Today d = GetDate();
@@ -447,7 +441,7 @@ TEST_F(DbfFileTest, DescriptorVariantsAreRead) {
     fx::Table early = fx::Sample(kDbase3);
     std::string bytes = fx::Build(early);
     bytes[32 * 3] = 0x0D;  // after two fields
-    WriteBytes(dir_ / "early.dbf", bytes);
+    WriteFileBytes(dir_ / "early.dbf", bytes);
     TWorkArea b;
     Open(b, dir_ / "early.dbf");
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
@@ -524,7 +518,7 @@ TEST_F(DbfFileTest, UntrustworthyHeadersAreRefusedAndLeaveTheAreaClosed) {
         SCOPED_TRACE(bad.what);
         const std::string path = dir_ / "bad.dbf";
         const std::string bytes = bad.make();
-        WriteBytes(path, bytes);
+        WriteFileBytes(path, bytes);
         ClearErrors();
         TWorkArea a;
         a.file_name = path;
@@ -539,13 +533,13 @@ TEST_F(DbfFileTest, UntrustworthyHeadersAreRefusedAndLeaveTheAreaClosed) {
         USE(path);
         EXPECT_EQ(LastErrorCode(), bad.code);
         EXPECT_EQ(CurrentTable(), nullptr);
-        EXPECT_EQ(ReadBytes(path), bytes);
+        EXPECT_EQ(ReadFileBytes(path), bytes);
     }
 }
 
 TEST_F(DbfFileTest, RefusalsNameTheFile) {
     const std::string path = dir_ / "bad.dbf";
-    WriteBytes(path, "\x30" + Sample3().substr(1));
+    WriteFileBytes(path, "\x30" + Sample3().substr(1));
     TWorkArea a;
     a.file_name = dir_ / "bad";
     Note(OpenDbf(a));
@@ -553,7 +547,7 @@ TEST_F(DbfFileTest, RefusalsNameTheFile) {
 
     std::string s = Sample3();
     s[32 + 11] = 'X';
-    WriteBytes(path, s);
+    WriteFileBytes(path, s);
     a.file_name = path;
     Note(OpenDbf(a));
     EXPECT_EQ(LastErrorCode(), 211);
@@ -569,7 +563,7 @@ TEST_F(DbfFileTest, RefusalsNameTheFile) {
 
 TEST_F(DbfFileTest, RecordNumbersOutsideTheTable) {
     const std::string path = Fixture("t.dbf", fx::Sample(kDbase3));
-    const std::string before = ReadBytes(path);
+    const std::string before = ReadFileBytes(path);
     TWorkArea a;
     Open(a, path);
     for (int32_t n : {0, -1, 4}) {
@@ -587,7 +581,7 @@ TEST_F(DbfFileTest, RecordNumbersOutsideTheTable) {
         Note(WriteDeleteMark(a, n));
     }
     Note(CloseDbf(a));
-    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 TEST_F(DbfFileTest, WritingPastTheEndAppendsTheNextRecord) {
@@ -605,7 +599,7 @@ TEST_F(DbfFileTest, WritingPastTheEndAppendsTheNextRecord) {
     EXPECT_EQ(a.header_state, HeaderState::Appended);
     Note(CloseDbf(a));
 
-    const std::string after = ReadBytes(path);
+    const std::string after = ReadFileBytes(path);
     ASSERT_EQ(after.size(), hl + 4u * rl + 1);
     EXPECT_EQ(after.substr(hl + 3 * rl, rl), record);
     EXPECT_EQ(after.back(), 0x1A);
@@ -615,7 +609,7 @@ TEST_F(DbfFileTest, ImpossibleRecordCountsNeitherOverflowNorGrowTheFile) {
     std::string bytes = fx::Build(fx::Sample(kDbase3));
     bytes.replace(4, 4, "\xFF\xFF\xFF\xFF");
     const std::string path = dir_ / "huge.dbf";
-    WriteBytes(path, bytes);
+    WriteFileBytes(path, bytes);
     TWorkArea a;
     Open(a, path);
     ASSERT_EQ(LastErrorCode(), 0);
@@ -627,26 +621,26 @@ TEST_F(DbfFileTest, ImpossibleRecordCountsNeitherOverflowNorGrowTheFile) {
     EXPECT_EQ(LastErrorCode(), 212);
     EXPECT_EQ(LastErrorMessage(), "Too many records in " + path + " [Replace/Append/PutDbfRecord]");
     Note(CloseDbf(a));
-    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(ReadFileBytes(path), bytes);
 
     // A dBASE II header counts to 65535 only.
     bytes = fx::Build(fx::Sample(kDbase2));
     bytes[1] = bytes[2] = '\xFF';
-    WriteBytes(path, bytes);
+    WriteFileBytes(path, bytes);
     ClearErrors();
     Open(a, path);
     EXPECT_EQ(a.rec_count, 65535);
     Note(AppendDbfRecord(a));
     EXPECT_EQ(LastErrorCode(), 212);
     Note(CloseDbf(a));
-    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(ReadFileBytes(path), bytes);
 }
 
 TEST_F(DbfFileTest, EndMarkOnlyAfterAppending) {
     fx::Table t = fx::Sample(kDbase3);
     t.end_mark = false;
     const std::string path = Fixture("t.dbf", t);
-    const std::string before = ReadBytes(path);
+    const std::string before = ReadFileBytes(path);
     const uint16_t hl = fx::HeaderLength(t), rl = fx::RecordLength(t.fields);
 
     // Replacing rewrites the header but neither count nor end mark.
@@ -657,7 +651,7 @@ TEST_F(DbfFileTest, EndMarkOnlyAfterAppending) {
     Note(PutDbfRecord(a, 2));
     EXPECT_EQ(a.header_state, HeaderState::Changed);
     Note(CloseDbf(a));
-    std::string after = ReadBytes(path);
+    std::string after = ReadFileBytes(path);
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(U32(after, 4), 3u);
     EXPECT_EQ(after[hl + rl + 1], 'B');
@@ -666,7 +660,7 @@ TEST_F(DbfFileTest, EndMarkOnlyAfterAppending) {
     Open(a, path);
     Note(PutDbfRecord(a, 4));
     Note(CloseDbf(a));
-    after = ReadBytes(path);
+    after = ReadFileBytes(path);
     ASSERT_EQ(after.size(), hl + 4u * rl + 1);
     EXPECT_EQ(after.back(), 0x1A);
     EXPECT_EQ(U32(after, 4), 4u);
@@ -681,7 +675,7 @@ TEST_F(DbfFileTest, FlushWritesPendingHeaderAndEndMark) {
     TWorkArea a;
     Open(a, path);
     Note(FlushDbfHeader(a));  // clean: nothing to write
-    EXPECT_EQ(ReadBytes(path).size(), hl + 3u * rl);
+    EXPECT_EQ(ReadFileBytes(path).size(), hl + 3u * rl);
 
     Note(GetDbfRecord(a, 1));
     Note(PutDbfRecord(a, 4));
@@ -689,7 +683,7 @@ TEST_F(DbfFileTest, FlushWritesPendingHeaderAndEndMark) {
     Note(FlushDbfHeader(a));
     EXPECT_EQ(LastErrorCode(), 0);
     EXPECT_EQ(a.header_state, HeaderState::Clean);
-    const std::string after = ReadBytes(path);
+    const std::string after = ReadFileBytes(path);
     ASSERT_EQ(after.size(), hl + 5u * rl + 1);
     EXPECT_EQ(U32(after, 4), 5u);
     EXPECT_EQ(after.back(), 0x1A);
@@ -710,7 +704,7 @@ TEST_F(DbfFileTest, HeaderRewriteKeepsBytesOthersChangedOnDisk) {
     Note(GetDbfRecord(a, 1));
     Note(PutDbfRecord(a, 1));
     Note(CloseDbf(a));
-    const std::string after = ReadBytes(path);
+    const std::string after = ReadFileBytes(path);
     const Today d = GetDate();
     EXPECT_EQ(after.substr(1, 3), DateBytes(d.year, d.month, d.day));
     EXPECT_EQ(after.substr(16, 12), "ABCDEFGHIJKL");
@@ -721,7 +715,7 @@ TEST_F(DbfFileTest, RecordsMissingFromTheFileAreReported) {
     std::string bytes = fx::Build(t);
     bytes[4] = 6;  // three records more than the file holds
     const std::string path = dir_ / "short.dbf";
-    WriteBytes(path, bytes.substr(0, bytes.size() - 1 - fx::RecordLength(t.fields) / 2));
+    WriteFileBytes(path, bytes.substr(0, bytes.size() - 1 - fx::RecordLength(t.fields) / 2));
     for (bool exclusive : {false, true}) {
         SCOPED_TRACE(exclusive);
         ClearErrors();
@@ -767,13 +761,13 @@ TEST_F(DbfFileTest, ExclusiveReadAheadFollowsWalksAndWrites) {
     EXPECT_EQ(Str("TAG"), "new");
     EXPECT_TRUE(Deleted());
     CloseArea();
-    EXPECT_EQ(ReadBytes(path).substr(fx::HeaderLength(t) + 3999 * 10, 10), "*  4000new");
+    EXPECT_EQ(ReadFileBytes(path).substr(fx::HeaderLength(t) + 3999 * 10, 10), "*  4000new");
 }
 
 TEST_F(DbfFileTest, DeleteMarkIsTheOnlyByteWritten) {
     const fx::Table t = fx::Sample(kDbase3);
     const std::string path = Fixture("t.dbf", t);
-    const std::string before = ReadBytes(path);
+    const std::string before = ReadFileBytes(path);
     const uint16_t hl = fx::HeaderLength(t);
     TWorkArea a;
     Open(a, path);
@@ -785,7 +779,7 @@ TEST_F(DbfFileTest, DeleteMarkIsTheOnlyByteWritten) {
     Note(CloseDbf(a));
     std::string expected = before;
     expected[hl] = '*';
-    EXPECT_EQ(ReadBytes(path), expected);
+    EXPECT_EQ(ReadFileBytes(path), expected);
 }
 
 // --- code pages and hooks ---
@@ -801,7 +795,7 @@ TEST_F(DbfFileTest, OemTablesStoreOemAndHoldAnsi) {
     ASSERT_TRUE(RLock());
     DeleteRec();
     CloseArea();
-    const std::string bytes = ReadBytes(path + ".dbf");
+    const std::string bytes = ReadFileBytes(path + ".dbf");
     EXPECT_EQ(bytes.substr(32 + 32 + 1, 11), "*M\x81ller \x84\xD5 ");
 
     USE(path);
@@ -815,7 +809,7 @@ TEST_F(DbfFileTest, OemTablesStoreOemAndHoldAnsi) {
     SetSwapString(*CurrentTable(), F("NAME"), ansi);
     Append();
     CloseArea();
-    EXPECT_EQ(ReadBytes(plain + ".dbf").substr(65, 11), " " + ansi + " ");
+    EXPECT_EQ(ReadFileBytes(plain + ".dbf").substr(65, 11), " " + ansi + " ");
 }
 
 // A table that holds every byte value in its text and the kinds of field
@@ -846,7 +840,7 @@ TEST_F(DbfFileTest, EveryPathWritesBackWhatItRead) {
         Settings().ansi = ansi;
         const fx::Table t = Awkward();
         const std::string path = Fixture("awkward.dbf", t);
-        const std::string before = ReadBytes(path);
+        const std::string before = ReadFileBytes(path);
 
         // USE, shared and exclusive: every record replaced as it was read.
         for (const char* mode : {"", " EXCLUSIVE"}) {
@@ -864,7 +858,7 @@ TEST_F(DbfFileTest, EveryPathWritesBackWhatItRead) {
             }
             FlushDbf();
             CloseArea();
-            EXPECT_EQ(ReadBytes(path), before) << mode;
+            EXPECT_EQ(ReadFileBytes(path), before) << mode;
         }
 
         // The record routines themselves, with the swap buffer in between.
@@ -879,17 +873,17 @@ TEST_F(DbfFileTest, EveryPathWritesBackWhatItRead) {
             Note(WriteDeleteMark(a, n));
         }
         Note(CloseDbf(a));
-        EXPECT_EQ(ReadBytes(path), before);
+        EXPECT_EQ(ReadFileBytes(path), before);
 
         // Pack with nothing to remove rewrites the whole file.
         fx::Table kept = Awkward();
         for (std::string& r : kept.records) r[0] = ' ';
         const std::string packed = Fixture("packed.dbf", kept);
-        const std::string unpacked = ReadBytes(packed);
+        const std::string unpacked = ReadFileBytes(packed);
         USE(packed + " EXCLUSIVE");
         EXPECT_TRUE(Pack());
         CloseArea();
-        EXPECT_EQ(ReadBytes(packed), unpacked);
+        EXPECT_EQ(ReadFileBytes(packed), unpacked);
     }
 }
 
@@ -910,7 +904,7 @@ TEST_F(DbfFileTest, HooksSeeTheBytesAsOnDisk) {
     EXPECT_EQ(Str("NAME"), "\xE4pfel ");
     CloseArea();
 
-    const std::string on_disk = ReadBytes(path + ".dbf").substr(65, 7);
+    const std::string on_disk = ReadFileBytes(path + ".dbf").substr(65, 7);
     std::string expected = " \x84pfel ";  // OEM, then scrambled; the delete mark is left alone
     for (size_t i = 1; i < expected.size(); ++i) expected[i] = static_cast<char>(expected[i] ^ 0x55);
     EXPECT_EQ(on_disk, expected);
@@ -918,12 +912,12 @@ TEST_F(DbfFileTest, HooksSeeTheBytesAsOnDisk) {
     EXPECT_EQ(seen.back(), on_disk.substr(1));
 
     seen.clear();
-    const std::string before = ReadBytes(path + ".dbf");
+    const std::string before = ReadFileBytes(path + ".dbf");
     UseWithOptions(path + " EXCLUSIVE", {}, scramble, reader);
     EXPECT_EQ(Str("NAME"), "\xE4pfel ");
     Replace();
     CloseArea();
-    EXPECT_EQ(ReadBytes(path + ".dbf"), before);
+    EXPECT_EQ(ReadFileBytes(path + ".dbf"), before);
 }
 
 TEST_F(DbfFileTest, TranslationCoversEveryWholeRecordButNotItsMark) {
@@ -972,7 +966,7 @@ TEST_F(DbfFileTest, WholeNumbersAreSixtyFourBitIntegers) {
     EXPECT_EQ(Int("HUGE"), 9007199254740993);  // not representable as a double
     SetSwapString(*CurrentTable(), F("NAME"), "b");
     Replace();
-    EXPECT_EQ(ReadBytes(path).substr(hl, 38), " 123456789012345  9007199254740993b   ");
+    EXPECT_EQ(ReadFileBytes(path).substr(hl, 38), " 123456789012345  9007199254740993b   ");
 
     // Values set by the caller are formatted from the integer, not a double.
     SetSwapInteger(*CurrentTable(), F("HUGE"), 9007199254740995);
@@ -982,7 +976,7 @@ TEST_F(DbfFileTest, WholeNumbersAreSixtyFourBitIntegers) {
     SetSwapInteger(*CurrentTable(), F("BIG"), 999999999999999);
     Append();
     CloseArea();
-    const std::string after = ReadBytes(path);
+    const std::string after = ReadFileBytes(path);
     EXPECT_EQ(after.substr(hl, 38), " -99999999999999  9007199254740995b   ");
     EXPECT_EQ(after.substr(hl + 38, 38), " 999999999999999                 0    ");
 }
@@ -1035,7 +1029,7 @@ TEST_F(DbfFileTest, NumberTooWideIsRefusedAndNothingWritten) {
     SetSwapInteger(a, F("QTY"), -99);
     Append();
     ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
-    const std::string before = ReadBytes(path + ".dbf");
+    const std::string before = ReadFileBytes(path + ".dbf");
     const std::string record(a.record.begin(), a.record.end());
 
     const std::pair<const char*, double> too_wide[] = {
@@ -1054,7 +1048,7 @@ TEST_F(DbfFileTest, NumberTooWideIsRefusedAndNothingWritten) {
         EXPECT_EQ(a.rec_count, 1);
     }
     CloseArea();
-    EXPECT_EQ(ReadBytes(path + ".dbf"), before);
+    EXPECT_EQ(ReadFileBytes(path + ".dbf"), before);
 }
 
 TEST_F(DbfFileTest, UnchangedDatesKeepTheirStoredDigits) {
@@ -1075,7 +1069,7 @@ TEST_F(DbfFileTest, UnchangedDatesKeepTheirStoredDigits) {
     EXPECT_EQ(Str("WHEN"), "01/01/24");
     SetSwapString(*CurrentTable(), F("NAME"), "y");
     Replace();
-    EXPECT_EQ(ReadBytes(path).substr(hl, 24), " 18991231x   21240101y  ");
+    EXPECT_EQ(ReadFileBytes(path).substr(hl, 24), " 18991231x   21240101y  ");
 
     // A date the caller sets gets its century from the window.
     GO(1);
@@ -1085,7 +1079,7 @@ TEST_F(DbfFileTest, UnchangedDatesKeepTheirStoredDigits) {
     SetSwapString(*CurrentTable(), F("WHEN"), "01/02/49");
     Replace();
     CloseArea();
-    EXPECT_EQ(ReadBytes(path).substr(hl, 24), " 20030102x   20490102y  ");
+    EXPECT_EQ(ReadFileBytes(path).substr(hl, 24), " 20030102x   20490102y  ");
 }
 
 struct DateCase {
@@ -1150,7 +1144,7 @@ TEST_F(DbfFileTest, LogicalAndMemoSlots) {
     SetSwapLogical(*CurrentTable(), F("OK"), false);
     Replace();
     CloseArea();
-    const std::string bytes = ReadBytes(path);
+    const std::string bytes = ReadFileBytes(path);
     const uint16_t hl = fx::HeaderLength(t);
     EXPECT_EQ(bytes.substr(hl, 12), " F         7");
     EXPECT_EQ(bytes.substr(hl + 8 * 12, 12), " T      1234");
@@ -1169,7 +1163,7 @@ TEST_F(DbfFileTest, ZeroLengthFieldsNeverSpillIntoTheirNeighbours) {
     Replace();
     EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     CloseArea();
-    EXPECT_EQ(ReadBytes(path).substr(fx::HeaderLength(t)), " Apple\x1A");
+    EXPECT_EQ(ReadFileBytes(path).substr(fx::HeaderLength(t)), " Apple\x1A");
 }
 
 // --- crash safety ---
@@ -1191,7 +1185,7 @@ TEST_F(DbfFileTest, AppendedRecordsSurviveAProcessThatDies) {
         EXPECT_EQ(child.Receive(), "appended");
         EXPECT_EQ(child.Wait(), 0);
     }
-    const std::string bytes = ReadBytes(path + ".dbf");
+    const std::string bytes = ReadFileBytes(path + ".dbf");
     const size_t hl = 32 + 2 * 32 + 1, rl = 13;
     EXPECT_EQ(U32(bytes, 4), 5u);
     ASSERT_EQ(bytes.size(), hl + 5 * rl + 1);
@@ -1245,13 +1239,13 @@ TEST_F(DbfFileTest, TruncatedFilesGiveErrorsAndStayAsTheyWere) {
         const std::string path = dir_ / "cut.dbf";
         for (size_t n = 0; n < whole.size(); ++n) {
             const std::string cut = whole.substr(0, n);
-            WriteBytes(path, cut);
+            WriteFileBytes(path, cut);
             for (bool exclusive : {false, true}) {
                 Exercise(path, exclusive, false);
                 if (n < fx::HeaderLength(t)) {
                     EXPECT_EQ(LastErrorCode(), 210) << n;
                 }
-                ASSERT_EQ(ReadBytes(path), cut) << n;
+                ASSERT_EQ(ReadFileBytes(path), cut) << n;
             }
         }
     }
@@ -1269,7 +1263,7 @@ TEST_F(DbfFileTest, RandomDamageNeverCrashes) {
             bytes[at] = static_cast<char>(random());
         }
         if (round % 5 == 0) bytes.resize(random() % bytes.size());
-        WriteBytes(path, bytes);
+        WriteFileBytes(path, bytes);
         Exercise(path, round % 2 == 0, true);
     }
     // Pure noise behind each valid version byte.
@@ -1277,7 +1271,7 @@ TEST_F(DbfFileTest, RandomDamageNeverCrashes) {
         std::string bytes(random() % 700, '\0');
         for (char& c : bytes) c = static_cast<char>(random());
         if (!bytes.empty()) bytes[0] = static_cast<char>(kVersions[round % 7]);
-        WriteBytes(path, bytes);
+        WriteFileBytes(path, bytes);
         Exercise(path, round % 2 == 0, true);
     }
 }

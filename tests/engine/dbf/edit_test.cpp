@@ -34,11 +34,6 @@ using testing_support::WriteFileBytes;
 using testing_support::ChildProcess;
 using namespace zurod;
 
-void SetName(const std::string& text) {
-    TWorkArea* a = CurrentTable();
-    SetSwapString(*a, a->fields[0], text);
-}
-
 void SetAmount(double value) {
     TWorkArea* a = CurrentTable();
     SetSwapNumber(*a, a->fields[1], value);
@@ -86,7 +81,7 @@ protected:
         for (const std::string& n : names) {
             ClearRecord();
             const bool deleted = !n.empty() && n[0] == '*';
-            SetName(deleted ? n.substr(1) : n);
+            Peer::SetFirstField(deleted ? n.substr(1) : n);
             SetSwapDeleted(*CurrentTable(), deleted);
             Append();
         }
@@ -109,7 +104,7 @@ TEST_F(EditTest, AppendNeedsTheAppendLockWhenShared) {
     USE(path);
     const std::string before = ReadFileBytes(path);
     ClearRecord();
-    SetName("NEW");
+    Peer::SetFirstField("NEW");
     Append();
     EXPECT_EQ(LastErrorCode(), 5);
     EXPECT_EQ(LastErrorMessage(), "File must be locked to append: " + path + " [APPEND]");
@@ -124,7 +119,7 @@ TEST_F(EditTest, AppendNeedsTheAppendLockWhenShared) {
 
     ASSERT_TRUE(ALock());
     ClearRecord();
-    SetName("NEW");
+    Peer::SetFirstField("NEW");
     SetAmount(12.5);
     Append();
     EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
@@ -153,7 +148,7 @@ TEST_F(EditTest, ReplaceFollowsTheLockRule) {
     USE(path);
     const std::string before = ReadFileBytes(path);
     GO(2);
-    SetName("CHANGED");
+    Peer::SetFirstField("CHANGED");
     Replace();
     EXPECT_EQ(LastErrorCode(), 1200);
     EXPECT_EQ(LastErrorMessage(), "Record #2 in " + path + " [REPLACE]");
@@ -166,7 +161,7 @@ TEST_F(EditTest, ReplaceFollowsTheLockRule) {
     GO(1);
     ASSERT_TRUE(RLock());
     GO(2);
-    SetName("CHANGED");
+    Peer::SetFirstField("CHANGED");
     Replace();
     EXPECT_EQ(LastErrorCode(), 1200) << "another record is locked";
     EXPECT_EQ(ReadFileBytes(path), before);
@@ -191,7 +186,7 @@ TEST_F(EditTest, ReplaceNeedsACurrentRecord) {
     const std::string empty = CreateTable("E.DBF", {{"NAME", 'C', 10, 0}});
     USE(empty);
     const std::string empty_before = ReadFileBytes(empty);
-    SetName("X");
+    Peer::SetFirstField("X");
     Replace();
     EXPECT_EQ(LastErrorCode(), 212);
     EXPECT_EQ(LastErrorMessage(), "Database \"" + empty + "\" is empty. [REPLACE]");
@@ -204,7 +199,7 @@ TEST_F(EditTest, ReplaceNeedsACurrentRecord) {
     ASSERT_TRUE(RLock());
     GO(7);
     EXPECT_EQ(LastErrorCode(), 212);
-    SetName("X");
+    Peer::SetFirstField("X");
     Replace();
     EXPECT_EQ(LastErrorCode(), 212);
     EXPECT_EQ(LastErrorMessage(), "Database \"" + path + "\" is at EOF. [REPLACE]");
@@ -224,7 +219,7 @@ TEST_F(EditTest, DeleteAndRecallWriteOnlyTheMark) {
         const std::string amount = "   99.00";
         ASSERT_EQ(other.WriteAt(kHeader + kRecord + 11, amount), 0);
     }
-    SetName("EDITED");
+    Peer::SetFirstField("EDITED");
     DeleteRec();
     EXPECT_EQ(LastErrorCode(), 0);
     EXPECT_TRUE(Deleted());
@@ -298,7 +293,7 @@ TEST_F(EditTest, SharedHeaderNeverLowersTheCount) {
 
     GO(1);
     ASSERT_TRUE(RLock());
-    SetName("Z");
+    Peer::SetFirstField("Z");
     Replace();
     FlushDbf();
     EXPECT_EQ(LastErrorCode(), 0);
@@ -314,7 +309,7 @@ TEST_F(EditTest, FlushDbfWritesWhatIsPending) {
     const std::string path = Table({"A"});
     USE(path + " EXCLUSIVE");
     ClearRecord();
-    SetName("B");
+    Peer::SetFirstField("B");
     Append();
     ASSERT_EQ(CurrentTable()->header_state, HeaderState::Appended);
     // Damage the end mark behind our back: the flush puts it back.
@@ -398,7 +393,7 @@ TEST_F(EditTest, ZapAndPackFailWhileOpenElsewhere) {
     EXPECT_EQ(peer("rlock"), "0");
     EXPECT_EQ(peer("go 1"), "0");
     EXPECT_EQ(peer("rlock"), "1");
-    SetName("STILL");
+    Peer::SetFirstField("STILL");
     Replace();
     EXPECT_EQ(LastErrorCode(), 0);
     EXPECT_EQ(peer("close"), "0");
@@ -488,7 +483,7 @@ TEST_F(EditTest, PackKeepsTheLiveRecordsInOrder) {
     EXPECT_EQ(peer("rlock"), "0");
     EXPECT_EQ(peer("go 2"), "0");
     EXPECT_EQ(peer("rlock"), "1");
-    SetName("AA");
+    Peer::SetFirstField("AA");
     Replace();
     EXPECT_EQ(LastErrorCode(), 0) << "the area writes to the packed file";
     EXPECT_EQ(Record(ReadFileBytes(path), 1), " AA            0.00");
@@ -618,7 +613,7 @@ TEST_F(EditTest, IndexIsKeptInStep) {
     GO(2);
     {
         FakeIndex index;
-        SetName("NEW");
+        Peer::SetFirstField("NEW");
         Replace();
         EXPECT_EQ(LastErrorCode(), 0);
         EXPECT_EQ(index.seen_old, "B         ") << "the old keys come from the file";
@@ -630,7 +625,7 @@ TEST_F(EditTest, IndexIsKeptInStep) {
 
         index.calls.clear();
         ClearRecord();
-        SetName("D");
+        Peer::SetFirstField("D");
         Append();
         EXPECT_EQ(index.calls, (Calls{{kIndexWriteLock, 1}, {kIndexAddKeys, 0}, {kIndexWriteLock, 0}}));
 

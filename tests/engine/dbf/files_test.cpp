@@ -12,17 +12,13 @@
 #include "engine/dbf/dates.hpp"
 #include "engine/dbf/errors.hpp"
 #include "engine/dbf/settings.hpp"
+#include "tests/support/files.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace zurod {
 namespace {
 
 void Write(const std::string& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 time_t MTime(const std::string& path) {
     struct stat st {};
@@ -78,7 +74,7 @@ TEST_F(FilesTest, CopyCarriesContentAndDateAndReplacesTheTarget) {
     Write(dir_ / "dst.dbf", std::string(3'000'000, 'x'));
     CopyFile(dir_ / "src.dbf", dir_ / "dst.dbf");
     EXPECT_EQ(LastErrorCode(), 0);
-    EXPECT_TRUE(Read(dir_ / "dst.dbf") == data);
+    EXPECT_TRUE(testing_support::ReadFileBytes(dir_ / "dst.dbf") == data);
     EXPECT_EQ(MTime(dir_ / "dst.dbf"), 1'000'000'000);
 
     // A source another program holds open for writing can still be backed up.
@@ -86,7 +82,7 @@ TEST_F(FilesTest, CopyCarriesContentAndDateAndReplacesTheTarget) {
     ASSERT_EQ(holder.Open(dir_ / "src.dbf", platform::Access::ReadWrite, platform::Share::DenyWrite), 0);
     CopyFile(dir_ / "src.dbf", dir_ / "PRN");
     EXPECT_EQ(LastErrorCode(), 0);
-    EXPECT_EQ(Read(dir_ / "PRN").size(), data.size());
+    EXPECT_EQ(testing_support::ReadFileBytes(dir_ / "PRN").size(), data.size());
 
     // Unless the engine's open-mode override asks for the file alone.
     Settings().open_mode_override = kOpenExclusive;
@@ -108,7 +104,7 @@ TEST_F(FilesTest, CopyOntoItselfIsRefusedWithoutTouchingTheFile) {
         EXPECT_EQ(LastErrorCode(), 220) << target;
         EXPECT_EQ(LastErrorMessage(),
                   "File cannot be copied onto itself. [CopyFile(" + (dir_ / "data.txt") + "," + target + ")]");
-        EXPECT_EQ(Read(dir_ / "data.txt"), "keep me");
+        EXPECT_EQ(testing_support::ReadFileBytes(dir_ / "data.txt"), "keep me");
     }
 }
 
@@ -127,7 +123,7 @@ TEST_F(FilesTest, CopyFailuresNameTheFileAndSpareTheTarget) {
     EXPECT_EQ(LastErrorCode(), 32);
     EXPECT_EQ(LastErrorMessage(),
               "Error writing " + (dir_ / "t") + " [CopyFile(" + (dir_ / "s") + "," + (dir_ / "t") + ")]");
-    EXPECT_EQ(Read(dir_ / "t"), "old");
+    EXPECT_EQ(testing_support::ReadFileBytes(dir_ / "t"), "old");
 }
 
 TEST_F(FilesTest, EraseByMaskKeepsOthersAndListsFailures) {
@@ -160,10 +156,10 @@ TEST_F(FilesTest, RenameNeverReplaces) {
     RenameFile(dir_ / "a", dir_ / "b");
     EXPECT_EQ(LastErrorCode(), 5);
     EXPECT_EQ(LastErrorMessage(), "Error renaming " + (dir_ / "a") + " to " + (dir_ / "b"));
-    EXPECT_EQ(Read(dir_ / "b"), "2");
+    EXPECT_EQ(testing_support::ReadFileBytes(dir_ / "b"), "2");
     RenameFile(dir_ / "a", dir_ / "c");
     EXPECT_EQ(LastErrorCode(), 0);
-    EXPECT_EQ(Read(dir_ / "c"), "1");
+    EXPECT_EQ(testing_support::ReadFileBytes(dir_ / "c"), "1");
 }
 
 TEST_F(FilesTest, FreeSpaceAndUniqueNames) {
@@ -177,7 +173,7 @@ TEST_F(FilesTest, FreeSpaceAndUniqueNames) {
     for (const std::string& name : {first, second}) {
         EXPECT_EQ(JustFilename(name).rfind("TZP", 0), 0u) << name;
         EXPECT_TRUE(FileExists(name));
-        EXPECT_EQ(Read(name), "");
+        EXPECT_EQ(testing_support::ReadFileBytes(name), "");
         unlink(name.c_str());
     }
 }

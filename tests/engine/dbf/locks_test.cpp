@@ -25,11 +25,6 @@ namespace {
 using testing_support::ChildProcess;
 using namespace zurod;
 
-void SetName(const std::string& text) {
-    TWorkArea* a = CurrentTable();
-    SetSwapString(*a, a->fields[0], text);
-}
-
 using Peer = testing_support::EnginePeer;
 
 // Lets a test script the event loop that lock waits pump.
@@ -55,7 +50,7 @@ protected:
         USE(path + " EXCLUSIVE");
         for (const std::string& n : names) {
             ClearRecord();
-            SetName(n);
+            Peer::SetFirstField(n);
             Append();
         }
         CloseArea();
@@ -346,7 +341,7 @@ TEST_F(LockTest, AppendLockAgainstRecordLocks) {
 
     EXPECT_EQ(peer("append NEW"), "0");
     GO(1);
-    SetName("MINE");
+    Peer::SetFirstField("MINE");
     Replace();
     EXPECT_EQ(LastErrorCode(), 0);
     EXPECT_EQ(RecCount(), 3);
@@ -370,7 +365,7 @@ TEST_F(LockTest, FileLockAgainstEverything) {
     Unlock();
     GO(2);
     EXPECT_TRUE(RLock());
-    SetName("X");
+    Peer::SetFirstField("X");
     Replace();
     EXPECT_EQ(LastErrorCode(), 0);
     Unlock();

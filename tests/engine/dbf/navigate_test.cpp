@@ -98,11 +98,6 @@ protected:
         ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     }
 
-    void ExpectError(uint16_t code, const std::string& message) {
-        EXPECT_EQ(LastErrorCode(), code);
-        EXPECT_EQ(LastErrorMessage(), message);
-    }
-
     std::vector<std::string> Forward() {
         std::vector<std::string> seen;
         for (GoTop(); !dEOF(); SKIP(1)) seen.push_back(Name());

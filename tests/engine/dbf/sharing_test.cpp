@@ -31,14 +31,11 @@ namespace {
 
 using namespace zurod;
 using testing_support::ChildProcess;
+using testing_support::Failure;
 using testing_support::RunTogether;
 using testing_support::TableImage;
 
 void Pause() { std::this_thread::sleep_for(std::chrono::microseconds(20)); }
-
-std::string Failure(const std::string& step) {
-    return step + " failed: " + std::to_string(LastErrorCode()) + " " + LastErrorMessage();
-}
 
 // Reads the header's count over and over until it reaches `final`: "done",
 // or what went wrong. A count that falls undoes someone's append.

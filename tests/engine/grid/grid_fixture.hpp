@@ -46,6 +46,15 @@ protected:
         DatasetTest::TearDown();
     }
     void Pump() { ui::Application().ProcessMessages(); }
+    // Real key presses through the desktop's queue, modifiers held.
+    void Press(ui::UINT vk, unsigned mods = 0) {
+        testing_ui::QueueKey(vk, mods);
+        Pump();
+    }
+    void Type(const std::string& text) {
+        testing_ui::QueueText(text);
+        Pump();
+    }
     void Show() {
         form_->Show();
         form_->SetActiveControl(grid_);

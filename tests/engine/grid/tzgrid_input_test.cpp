@@ -11,19 +11,7 @@ using namespace testing_grid;
 using namespace zurod;
 using ui::TShiftState;
 
-class GridInputTest : public GridTest {
-protected:
-    // Real key presses through the desktop's queue, modifiers held.
-    void Press(ui::UINT vk, unsigned mods = 0) {
-        ui::InjectKey(vk, true, mods);
-        ui::InjectKey(vk, false, mods);
-        Pump();
-    }
-    void Type(const std::string& text) {
-        for (char c : text) ui::InjectChar(c);
-        Pump();
-    }
-};
+class GridInputTest : public GridTest {};
 
 TEST_F(GridInputTest, KeysMoveThroughTheDataset) {
     TTzDbf* ds = Table(100);

@@ -37,11 +37,6 @@ protected:
         for (size_t i = 0; i < left.size(); ++i) differ += left[i] != full[i];
         return differ;
     }
-    void Press(ui::UINT vk, unsigned mods = 0) {
-        ui::InjectKey(vk, true, mods);
-        ui::InjectKey(vk, false, mods);
-        Pump();
-    }
     // A point of the grid's own vertical bar, from its top (or bottom when negative).
     ui::TPoint BarPoint(int from_top) {
         const ui::TRect bar = ui::ScrollBarRect(grid_->Handle(), ui::SB_VERT);

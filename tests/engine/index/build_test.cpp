@@ -303,20 +303,15 @@ TEST_F(BuildTest, NoRoomOnTheDisk) {
     EXPECT_EQ(std::filesystem::path(asked[0]).lexically_normal(), std::filesystem::path(dir_.path() + "/"));
 }
 
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST_F(BuildTest, AFailedBuildLeavesTheOldIndex) {
     OpenValues(500);
     ASSERT_TRUE(MakeIndex({{"A", "AMOUNT", "", false, false}}, ""));
-    const std::string before = Bytes(IndexPath());
+    const std::string before = testing_support::ReadFileBytes(IndexPath());
     for (const int nth : {1, 2, 3}) {
         platform::FileFaultScope fault(platform::FileOp::Write, nth, 101);
         EXPECT_FALSE(MakeIndex({{"A", "NAME", "", false, false}, {"B", "LONG", "", false, false}}, ""));
         EXPECT_EQ(LastErrorCode(), 101);
-        EXPECT_EQ(Bytes(IndexPath()), before) << "write " << nth;
+        EXPECT_EQ(testing_support::ReadFileBytes(IndexPath()), before) << "write " << nth;
     }
     for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
         EXPECT_NE(entry.path().extension(), ".tzx") << entry.path();

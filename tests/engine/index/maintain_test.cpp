@@ -15,6 +15,7 @@
 #include "engine/expr/keys.hpp"
 #include "platform/file.hpp"
 #include "tests/engine/index/index_fixture.hpp"
+#include "tests/support/files.hpp"
 
 namespace testing_support {
 namespace {
@@ -224,11 +225,6 @@ TEST_F(MaintainTest, LongRandomRunAgainstAModel) {
     EXPECT_GE(r.Tag("LONGDESC")->depth, 3) << "the run should have grown a third level";
 }
 
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST_F(MaintainTest, AFullLeafSplitsAndTheRootMovesUp) {
     OpenIndexed({{"DATE", "DATE", "", false, false}});
     for (int i = 0; i < 84; ++i)
@@ -311,14 +307,14 @@ TEST_F(MaintainTest, AReplaceThatChangesNoKeyWritesNoIndex) {
         PutFieldString(1, name);
         Append();
     }
-    const std::string before = FileBytes(IndexPath());
+    const std::string before = testing_support::ReadFileBytes(IndexPath());
     for (int32_t n = 1; n <= 3; ++n) {
         GO(n);
         PutFieldString(2, "changed");
         Replace();
         EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
     }
-    EXPECT_EQ(FileBytes(IndexPath()), before);
+    EXPECT_EQ(testing_support::ReadFileBytes(IndexPath()), before);
     // Two non-unique tags and a unique one: each finds the record by its
     // old key, whichever order is active.
     for (const char* order : {"NAME", "UNAME", ""}) {

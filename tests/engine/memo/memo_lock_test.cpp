@@ -23,6 +23,8 @@ class MemoLockTest : public MemoTest, public ::testing::WithParamInterface<Layou
 
 // Another process holds the lock byte for a moment (far longer than one memo
 // takes to write): a memo written meanwhile waits for it and goes through.
+// The holder tells whether the file changed under its lock, which is what a
+// writer that skipped the lock would do.
 TEST_P(MemoLockTest, AWriterWaitsWhileAnotherHoldsTheLock) {
     const Layout& l = GetParam();
     const std::string path = MemoTable("held", l.version, l.block_size);
@@ -33,10 +35,13 @@ TEST_P(MemoLockTest, AWriterWaitsWhileAnotherHoldsTheLock) {
             ch.Send("failed");
             return;
         }
+        const std::string before = testing_support::ReadFileBytes(memo);
         ch.Send("held");
         ch.Receive();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const bool untouched = testing_support::ReadFileBytes(memo) == before;
         (void)f.Unlock(10, 1);
+        ch.Send(untouched ? "untouched while held" : "written while held");
         ch.Receive();
     });
     ASSERT_EQ(holder.Receive(), "held");
@@ -44,6 +49,7 @@ TEST_P(MemoLockTest, AWriterWaitsWhileAnotherHoldsTheLock) {
     holder.Send("release soon");
     const int32_t block = AddMemo("waited for");
     EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+    EXPECT_EQ(holder.Receive(), "untouched while held");
     holder.Send("done");
     EXPECT_EQ(MemoText(block), "waited for");
 }

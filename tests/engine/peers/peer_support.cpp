@@ -25,6 +25,7 @@
 #include "platform/codepage.hpp"
 #include "platform/file.hpp"
 #include "platform/numbers.hpp"
+#include "tests/support/files.hpp"
 
 namespace peers {
 
@@ -126,7 +127,9 @@ std::string RunCommand(std::string command, const std::vector<std::string>& args
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
     const int status = ::pclose(pipe);
-    if (status != 0) ADD_FAILURE() << "peer failed (" << status << "): " << command << "\n" << ReadFileBytes(errors);
+    if (status != 0)
+        ADD_FAILURE() << "peer failed (" << status << "): " << command << "\n"
+                      << testing_support::ReadFileBytes(errors);
     return out;
 }
 
@@ -333,11 +336,6 @@ std::string StoredMemo(int32_t block) {
     zurod::DestroyBlobDescriptor();
     EXPECT_EQ(zurod::LastErrorCode(), 0) << zurod::LastErrorMessage();
     return bytes;
-}
-
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void ReplaceEveryRecordUnchanged(const std::string& path, bool shared) {

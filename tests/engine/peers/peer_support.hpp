@@ -93,8 +93,6 @@ void SetFieldValue(int n, const std::string& value);
 // The bytes of memo `block` of the current area as they are stored.
 std::string StoredMemo(int32_t block);
 
-std::string ReadFileBytes(const std::string& path);
-
 // Opens the table, replaces every record without changing it and closes it
 // again (shared tables record by record under record locks).
 void ReplaceEveryRecordUnchanged(const std::string& path, bool shared);

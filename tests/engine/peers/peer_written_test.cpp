@@ -16,6 +16,7 @@
 #include "platform/numbers.hpp"
 #include "tests/engine/peers/peer_support.hpp"
 #include "tests/support/engine_fixture.hpp"
+#include "tests/support/files.hpp"
 
 namespace {
 
@@ -26,7 +27,7 @@ using peers::TableData;
 const std::string kN(kNull);
 
 uint8_t ByteAt(const std::string& path, size_t at) {
-    const std::string bytes = peers::ReadFileBytes(path);
+    const std::string bytes = testing_support::ReadFileBytes(path);
     return at < bytes.size() ? static_cast<uint8_t>(bytes[at]) : 0;
 }
 
@@ -54,12 +55,12 @@ protected:
     // Writing every record back unchanged must leave the table and its memo
     // file as the peer wrote them, apart from the date of the last update.
     void ExpectUnchangedRoundTrip(const std::string& path, const std::string& memo_path, bool shared) {
-        const std::string table = peers::ReadFileBytes(path);
-        const std::string memo = memo_path.empty() ? std::string() : peers::ReadFileBytes(memo_path);
+        const std::string table = testing_support::ReadFileBytes(path);
+        const std::string memo = memo_path.empty() ? std::string() : testing_support::ReadFileBytes(memo_path);
         peers::ReplaceEveryRecordUnchanged(path, shared);
-        EXPECT_EQ(peers::DifferenceOutsideDate(table, peers::ReadFileBytes(path)), "");
+        EXPECT_EQ(peers::DifferenceOutsideDate(table, testing_support::ReadFileBytes(path)), "");
         if (!memo_path.empty()) {
-            EXPECT_EQ(peers::ReadFileBytes(memo_path), memo);
+            EXPECT_EQ(testing_support::ReadFileBytes(memo_path), memo);
         }
     }
 

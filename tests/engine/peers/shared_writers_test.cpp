@@ -25,6 +25,7 @@
 namespace {
 
 using namespace zurod;
+using testing_support::Failure;
 using testing_support::TableImage;
 
 enum class Appender {
@@ -43,10 +44,6 @@ void Pause(int us) { std::this_thread::sleep_for(std::chrono::microseconds(us));
 std::string Id(int k, int i) { return "A" + std::to_string(k) + "-" + std::to_string(i); }
 // Every third record an appender writes, it deletes again.
 bool DeletedByItsAppender(int i) { return i % 3 == 2; }
-
-std::string Failure(const std::string& step) {
-    return step + " failed: " + std::to_string(LastErrorCode()) + " " + LastErrorMessage();
-}
 
 // USE, waiting while the packer holds the table.
 bool OpenShared(const std::string& path) {

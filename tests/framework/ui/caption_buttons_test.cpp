@@ -36,10 +36,6 @@ protected:
         const TRect wr = GetWindowRect(H()), r = Button(hit).rect;
         return {wr.left + (r.left + r.right) / 2, wr.top + (r.top + r.bottom) / 2};
     }
-    void Mouse(MouseAction a, TPoint p) {
-        InjectMouse(a, MouseButton::Left, p);
-        Pump();
-    }
     void Press(LRESULT hit) {
         Mouse(MouseAction::Move, Centre(hit));
         Mouse(MouseAction::Down, Centre(hit));

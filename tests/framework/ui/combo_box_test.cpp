@@ -76,23 +76,8 @@ protected:
         SendMessage(Info().hwndList, LB_GETITEMRECT, WPARAM(i), LPARAM(&r));
         return ClientToScreen(Info().hwndList, {r.left + 20, (r.top + r.bottom) / 2});
     }
-    void Click(TPoint screen) {
-        InjectMouse(MouseAction::Down, MouseButton::Left, screen);
-        InjectMouse(MouseAction::Up, MouseButton::Left, screen);
-        Pump();
-    }
-    void Key(UINT vk, unsigned mods = 0) {
-        InjectKey(vk, true, mods);
-        InjectKey(vk, false, mods);
-        Pump();
-    }
     int Sel() const { return int(SendMessage(combo, CB_GETCURSEL)); }
     bool Dropped() const { return SendMessage(combo, CB_GETDROPPEDSTATE) != 0; }
-    COLORREF ScreenPixel(HWND h, TPoint client) {
-        const TRect w = GetWindowRect(GetAncestorRoot(h));
-        const TPoint s = ClientToScreen(h, client);
-        return GetWindowSurface(h)->Pixel(s.x - w.left, s.y - w.top);
-    }
 
     Owned<TForm> form;
     TButton* other = nullptr;
@@ -146,7 +131,7 @@ TEST_F(ComboBoxTest, AClickOnTheButtonDropsTheListAndAClickOnAnItemTakesIt) {
     // Moving over the list marks the item under the pointer; a click takes it.
     InjectMouse(MouseAction::Move, MouseButton::Left, ItemPoint(3));
     Pump();
-    EXPECT_EQ(ScreenPixel(list, ScreenToClient(list, ItemPoint(3))), GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(WindowPixel(list, ScreenToClient(list, ItemPoint(3))), GetSysColor(COLOR_HIGHLIGHT));
     Click(ItemPoint(3));
     EXPECT_FALSE(Dropped());
     EXPECT_FALSE(IsWindowVisible(list));
@@ -292,14 +277,14 @@ TEST_F(ComboBoxTest, OwnerDrawnItemsAreMeasuredAndDrawnByTheParent) {
     Pump();
     EXPECT_EQ(field_drawn, (std::vector<int>{3}));
     const TRect item = Info().rcItem;
-    EXPECT_EQ(ScreenPixel(combo, {item.left + 3, item.top + 3}), 0xFF0000u) << "the field drawn as the field";
+    EXPECT_EQ(WindowPixel(combo, {item.left + 3, item.top + 3}), 0xFF0000u) << "the field drawn as the field";
     drawn.clear();
     Click(ButtonPoint());
     const HWND list = Info().hwndList;
     EXPECT_EQ(GetWindowRect(list).Height(), 8 * 20 + 2) << "eight items and the border";
     EXPECT_EQ(drawn, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7})) << "the items shown, each once";
-    EXPECT_EQ(ScreenPixel(list, ScreenToClient(list, ItemPoint(3))), 0x0000FFu) << "the selected item";
-    EXPECT_EQ(ScreenPixel(list, ScreenToClient(list, ItemPoint(4))), 0x00FF00u);
+    EXPECT_EQ(WindowPixel(list, ScreenToClient(list, ItemPoint(3))), 0x0000FFu) << "the selected item";
+    EXPECT_EQ(WindowPixel(list, ScreenToClient(list, ItemPoint(4))), 0x00FF00u);
     // The list's own scroll bar works while the list holds the mouse, and it keeps it.
     const TRect bar = ScrollBarRect(list, SB_VERT);
     const TRect lw = GetWindowRect(list);
@@ -325,7 +310,7 @@ TEST_F(ComboBoxTest, TheFieldAndTheButtonInPixels) {
     };
     auto check = [&](const std::vector<Probe>& probes, const char* state) {
         Pump();
-        for (const Probe& p : probes) EXPECT_EQ(ScreenPixel(combo, p.at), p.colour) << state << ": " << p.what;
+        for (const Probe& p : probes) EXPECT_EQ(WindowPixel(combo, p.at), p.colour) << state << ": " << p.what;
     };
     check({{"field", {item.right - 3, item.top + 2}, GetSysColor(COLOR_WINDOW)},
            {"arrow", {mid.x, mid.y}, GetSysColor(COLOR_BTNTEXT)},

@@ -7,6 +7,8 @@
 namespace ui {
 namespace {
 
+using testing_ui::QueueKey;
+
 // A custom control that keeps the arrows and Tab for itself.
 struct KeyTaker : TCustomControl {
     using TCustomControl::TCustomControl;
@@ -67,10 +69,6 @@ protected:
         off->SetEnabled(false);
         form->SetActiveControl(name);
     }
-    void Key(UINT vk, unsigned mods = 0) {
-        InjectKey(vk, true, mods);
-        InjectKey(vk, false, mods);
-    }
     TWinControl* Focused() { return TWinControl::FromHandle(GetFocus()); }
 
     Owned<TForm> form;
@@ -87,14 +85,14 @@ TEST_F(DialogKeysTest, TabAndShiftTabGoRoundTheTabOrder) {
     ASSERT_EQ(Focused(), name);
     std::vector<TWinControl*> forward, backward;
     for (int i = 0; i < 6; ++i) {
-        Key(VK_TAB);
+        QueueKey(VK_TAB);
         Pump();
         forward.push_back(Focused());
     }
     // Inside a container after it; disabled controls and containers without a tab stop are passed.
     EXPECT_EQ(forward, (std::vector<TWinControl*>{amount, save, ok, cancel, inner, name}));
     for (int i = 0; i < 3; ++i) {
-        Key(VK_TAB, kShift);
+        QueueKey(VK_TAB, kShift);
         Pump();
         backward.push_back(Focused());
     }
@@ -118,7 +116,7 @@ TEST_F(DialogKeysTest, EnterAndEscapeEndTheDialogThroughItsButtons) {
         form->SetActiveControl(name);
         InjectChar('a');
         InjectChar('b');
-        for (UINT k : c.keys) Key(k);
+        for (UINT k : c.keys) QueueKey(k);
         EXPECT_EQ(form->ShowModal(), c.result);
         EXPECT_EQ(name->GetText(), c.typed);
     }
@@ -154,10 +152,10 @@ TEST_F(DialogKeysTest, AcceleratorsPressButtonsAndFocusLabelledControls) {
     form->Show();
     Pump();
     amount->SetFocus();
-    Key('S', kAlt);
+    QueueKey('S', kAlt);
     Pump();
     EXPECT_EQ(saves, 1);
-    Key('N', kAlt);
+    QueueKey('N', kAlt);
     Pump();
     EXPECT_EQ(Focused(), name);
     // Without Alt a letter is typed into an edit, but presses a button when a button has the focus.
@@ -181,9 +179,9 @@ TEST_F(DialogKeysTest, AControlThatWantsTabAndArrowsKeepsThem) {
     taker->TabStop = true;
     form->Show();
     taker->SetFocus();
-    Key(VK_TAB);
-    Key(VK_LEFT);
-    Key(VK_RETURN);  // not wanted: the default button takes it
+    QueueKey(VK_TAB);
+    QueueKey(VK_LEFT);
+    QueueKey(VK_RETURN);  // not wanted: the default button takes it
     Pump();
     EXPECT_EQ(taker->keys, (std::vector<UINT>{VK_TAB, VK_LEFT}));
     EXPECT_EQ(Focused(), taker);
@@ -194,7 +192,7 @@ TEST_F(DialogKeysTest, AControlThatWantsTabAndArrowsKeepsThem) {
     memo->SetBounds(220, 70, 90, 50);
     memo->WantTabs = true;
     memo->SetFocus();
-    Key(VK_TAB);
+    QueueKey(VK_TAB);
     InjectChar('\t');
     Pump();
     EXPECT_EQ(Focused(), memo);
@@ -223,11 +221,11 @@ TEST_F(DialogKeysTest, AButtonClicksWhenReleasedOverItOrByTheSpaceBar) {
     Pump();
     EXPECT_EQ(saves, 1);
     EXPECT_TRUE(save->Focused());
-    Key(VK_SPACE);
+    QueueKey(VK_SPACE);
     Pump();
     EXPECT_EQ(saves, 2);
     save->SetEnabled(false);
-    Key('S', kAlt);
+    QueueKey('S', kAlt);
     Pump();
     EXPECT_EQ(saves, 2);  // a disabled button takes no accelerator
 }

@@ -6,12 +6,10 @@
 namespace ui {
 namespace {
 
+using testing_ui::QueueKey;
+
 class DialogsTest : public testing_ui::UiTest {
 protected:
-    void Key(UINT vk, unsigned mods = 0) {
-        InjectKey(vk, true, mods);
-        InjectKey(vk, false, mods);
-    }
     // The dialogs as windows, as a program with a display has them.
     void Windowed() { platform::InstallMessageBox(&windowed_); }
     WindowedMessageBoxes windowed_;
@@ -75,7 +73,7 @@ TEST_F(DialogsTest, TheKeyboardAnswersAWindowedDialog) {
         {{}, {'n'}, mrNo},  // a letter: the focused button takes no characters
     };
     for (const Case& c : cases) {
-        for (auto [vk, mods] : c.keys) Key(vk, mods);
+        for (auto [vk, mods] : c.keys) QueueKey(vk, mods);
         for (char ch : c.chars) InjectChar(ch);
         EXPECT_EQ(MessageDlg("Save changes?", mtConfirmation, mbYesNoCancel), c.want);
     }
@@ -86,10 +84,10 @@ TEST_F(DialogsTest, TheKeyboardAnswersAWindowedDialog) {
 
 TEST_F(DialogsTest, MessageBoxesBecomeWindowsWithTheirDefaultButton) {
     Windowed();
-    Key(VK_RETURN);
+    QueueKey(VK_RETURN);
     EXPECT_EQ(platform::ShowMessageBox("Overwrite?", "Corvanta", platform::kMbYesNo | platform::kMbDefButton2),
               platform::kIdNo);
-    Key(VK_RETURN);
+    QueueKey(VK_RETURN);
     EXPECT_EQ(platform::ShowMessageBox("Done.", "Corvanta", platform::kMbOk), platform::kIdOk);
     // With nothing to answer, the default button's answer.
     EXPECT_EQ(platform::ShowMessageBox("Sure?", "Corvanta", platform::kMbOkCancel | platform::kMbDefButton2),

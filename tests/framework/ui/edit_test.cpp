@@ -29,10 +29,6 @@ protected:
         }
         Pump();
     }
-    void Type(const std::string& s) {
-        for (char c : s) InjectChar(c);
-        Pump();
-    }
     std::pair<int, int> Sel() const { return {edit->SelStart(), edit->SelStart() + edit->SelLength()}; }
     TPoint CharPoint(TCustomEdit* e, int pos) {
         const LRESULT p = SendMessage(e->Handle(), EM_POSFROMCHAR, WPARAM(pos), 0);

@@ -14,6 +14,8 @@
 namespace ui {
 namespace {
 
+using testing_ui::QueueKey;
+
 namespace fs = std::filesystem;
 
 class FolderDialogTest : public testing_ui::UiTest {
@@ -41,10 +43,6 @@ protected:
             return 0;
         };
     }
-    static void Key(UINT vk) {
-        InjectKey(vk, true);
-        InjectKey(vk, false);
-    }
     bool Select(const std::string& host_path) {
         const std::string ansi = platform::Utf8ToAnsi(host_path);
         return SendMessage(dialog, BFFM_SETSELECTION, 1, LPARAM(ansi.c_str())) != 0;
@@ -69,7 +67,7 @@ protected:
 TEST_F(FolderDialogTest, APreselectedFolderIsChosenWithEnter) {
     on_ready = [&] {
         EXPECT_TRUE(Select(money));
-        Key(VK_RETURN);
+        QueueKey(VK_RETURN);
     };
     const auto chosen = SHBrowseForFolder(bi);
     ASSERT_TRUE(chosen);
@@ -87,7 +85,7 @@ TEST_F(FolderDialogTest, CancellingChoosesNothing) {
         heard.clear();
         on_ready = [&] {
             if (how) {
-                Key(how);
+                QueueKey(how);
                 return;
             }
             const TRect cancel = GetWindowRect(GetDlgItem(dialog, IDCANCEL));
@@ -122,8 +120,8 @@ TEST_F(FolderDialogTest, OkFollowsTheFlagsAndTheRoutine) {
         seen.push_back({"after BFFM_ENABLEOK 0", ok()});
         SendMessage(dialog, BFFM_SETSTATUSTEXT, 0, LPARAM("/home/.../Money"));
         EXPECT_EQ(Status(), "/home/.../Money");
-        Key(VK_RETURN);  // nothing: OK is disabled
-        Key(VK_ESCAPE);
+        QueueKey(VK_RETURN);  // nothing: OK is disabled
+        QueueKey(VK_ESCAPE);
     };
     EXPECT_FALSE(SHBrowseForFolder(bi));
     ASSERT_EQ(seen.size(), 4u);
@@ -136,8 +134,8 @@ TEST_F(FolderDialogTest, AFolderRemovedWhileTheDialogIsOpen) {
     on_ready = [&] {
         Select(money);
         fs::remove(money);
-        Key(VK_RETURN);  // refused: the folder is gone; its parent is selected instead
-        Key(VK_RETURN);
+        QueueKey(VK_RETURN);  // refused: the folder is gone; its parent is selected instead
+        QueueKey(VK_RETURN);
     };
     const auto chosen = SHBrowseForFolder(bi);
     ASSERT_EQ(box_.shown.size(), 1u);
@@ -166,7 +164,7 @@ TEST_F(FolderDialogTest, AButtonAddedByTheRoutineReportsToTheDialog) {
         const TRect r = GetWindowRect(extra);
         InjectMouse(MouseAction::Down, MouseButton::Left, {r.left + 5, r.top + 5});
         InjectMouse(MouseAction::Up, MouseButton::Left, {r.left + 5, r.top + 5});
-        Key(VK_RETURN);
+        QueueKey(VK_RETURN);
     };
     ASSERT_TRUE(SHBrowseForFolder(bi));
     EXPECT_EQ(commands, (std::vector<int>{255, IDOK}));
@@ -202,7 +200,7 @@ TEST_F(FolderDialogTest, TheDialogInPixels) {
         const TRect w = GetWindowRect(dialog);
         EXPECT_EQ(GetWindowSurface(dialog)->Pixel(at.x - w.left, at.y - w.top), GetSysColor(COLOR_HIGHLIGHT));
         testing_ui::SavePicture(dialog, "folder_dialog");
-        Key(VK_ESCAPE);
+        QueueKey(VK_ESCAPE);
     };
     SHBrowseForFolder(bi);
     EXPECT_NE(dialog, 0u);

@@ -49,11 +49,6 @@ protected:
         edit_->SetFocus();
         Pump();
     }
-    void Key(UINT vk, unsigned mods = 0) {
-        InjectKey(vk, true, mods);
-        InjectKey(vk, false, mods);
-        Pump();
-    }
     void Click(TPoint screen) {
         InjectMouse(MouseAction::Move, MouseButton::Left, screen);
         InjectMouse(MouseAction::Down, MouseButton::Left, screen);

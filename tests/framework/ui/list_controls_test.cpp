@@ -29,16 +29,6 @@ protected:
         c->TabOrder = tab_order;
         return c;
     }
-    void Key(UINT vk, unsigned mods = 0) {
-        InjectKey(vk, true, mods);
-        InjectKey(vk, false, mods);
-        Pump();
-    }
-    void Click(TPoint screen) {
-        InjectMouse(MouseAction::Down, MouseButton::Left, screen);
-        InjectMouse(MouseAction::Up, MouseButton::Left, screen);
-        Pump();
-    }
     COLORREF Pixel(TWinControl* c, TPoint client) {
         const TRect w = GetWindowRect(form->Handle());
         const TPoint s = c->ClientToScreen(client);

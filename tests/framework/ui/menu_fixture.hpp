@@ -14,11 +14,8 @@ namespace testing_ui {
 
 class MenuTest : public UiTest {
 public:
-    // Presses and releases a key; types a character.
-    static void Key(ui::UINT vk, unsigned mods = 0) {
-        ui::InjectKey(vk, true, mods);
-        ui::InjectKey(vk, false, mods);
-    }
+    // Queues a key for the menu loop that runs next (undispatched, unlike UiTest::Key).
+    static void Key(ui::UINT vk, unsigned mods = 0) { QueueKey(vk, mods); }
 
 protected:
     using Handler = std::function<bool(ui::UINT, ui::WPARAM, ui::LPARAM, ui::LRESULT&)>;

@@ -2,60 +2,28 @@
 // (xdotool): a control's popup menu opened by a right click and the form's
 // menu bar opened by Alt and by a click, moved through and chosen from. The
 // next input is sent each time the menu loop goes idle, from inside it.
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
 #include <deque>
 #include <functional>
-#include <thread>
 
 #include "framework/ui/menus.hpp"
-#include "framework/ui/sdl_display.hpp"
-#include "tests/support/ui_fixture.hpp"
-#include "tests/support/xvfb.hpp"
+#include "tests/support/screen_fixture.hpp"
 
 namespace ui {
 namespace {
 
-class MenuScreenTest : public testing_ui::UiTest {
+class MenuScreenTest : public testing_ui::ScreenTest {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        InstallClock(nullptr);  // the screen runs on real time
-    }
     void TearDown() override {
         form_.reset();
-        InstallDisplay(nullptr);
-        display_.reset();
-        UiTest::TearDown();
+        ScreenTest::TearDown();
         server_.reset();
     }
     bool Start() {
-        if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0) return false;
+        if (!HaveTools()) return false;
         server_ = std::make_unique<testing_ui::Xvfb>();
-        if (server_->Display().empty()) return false;
-        setenv("DISPLAY", server_->Display().c_str(), 1);
-        unsetenv("WAYLAND_DISPLAY");
-        display_ = OpenSdlDisplay();
-        if (!display_) return false;
-        InstallDisplay(display_.get());
-        return true;
-    }
-    static void Xdo(std::vector<std::string> args) {
-        args.insert(args.begin(), "/usr/bin/xdotool");
-        EXPECT_EQ(testing_ui::RunProgram(args), 0) << args[1];
+        return OpenDisplay(*server_);
     }
     static void MoveTo(TPoint p) { Xdo({"mousemove", std::to_string(p.x), std::to_string(p.y)}); }
-    // Runs the loop until `done` holds; false when it never does (a bound for a broken run).
-    bool PumpUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 1000; ++i) {
-            Pump();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
     // Sends the next input each time the loop tracking for `window` goes idle.
     void WhileOpen(HWND window, std::deque<std::function<void()>> steps) {
         steps_ = std::move(steps);
@@ -73,7 +41,6 @@ protected:
     void Done() { RemoveSubclass(window_, token_); }
 
     std::unique_ptr<testing_ui::Xvfb> server_;
-    std::unique_ptr<Display> display_;
     Owned<TForm> form_;
     std::deque<std::function<void()>> steps_;
     SubclassToken token_ = 0;
@@ -110,6 +77,7 @@ TEST_F(MenuScreenTest, ARightClickAKeyAndEnterChooseFromThePopupAndTheBar) {
     form_->SetMenu(main);
     form_->Show();
     ASSERT_TRUE(PumpUntil([&] { return form_->Active(); }));
+    ASSERT_TRUE(PumpUntilShown(form_->Handle()));
 
     // Right click on the panel, down twice, enter: Paste.
     WhileOpen(PopupListWindow(), {[] { Xdo({"key", "Down", "Down"}); }, [] { Xdo({"key", "Return"}); }});

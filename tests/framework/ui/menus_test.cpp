@@ -9,6 +9,8 @@
 namespace ui {
 namespace {
 
+using testing_ui::QueueKey;
+
 class MenusTest : public testing_ui::UiTest {
 protected:
     void SetUp() override {
@@ -27,10 +29,6 @@ protected:
         if (clicks) item->OnClick = [clicks, caption](TObject*) { clicks->push_back(caption); };
         parent->Add(item);
         return item;
-    }
-    static void Key(UINT vk, unsigned mods = 0) {
-        InjectKey(vk, true, mods);
-        InjectKey(vk, false, mods);
     }
     Owned<TForm> form;
 };
@@ -207,10 +205,10 @@ TEST_F(MenusTest, AFormShowsItsMainMenuAndRunsItsCommands) {
     Application().OnHint = [&](TObject*) {
         if (!Application().Hint().empty()) hint_seen = Application().Hint();
     };
-    Key('F', kAlt);
-    Key(VK_DOWN);  // from Open to Exit and back
-    Key(VK_UP);
-    Key(VK_RETURN);
+    QueueKey('F', kAlt);
+    QueueKey(VK_DOWN);  // from Open to Exit and back
+    QueueKey(VK_UP);
+    QueueKey(VK_RETURN);
     Pump();
     EXPECT_EQ(clicks, (std::vector<std::string>{"&File", "&Open"}));
     EXPECT_EQ(hint_seen, "Opens a file");
@@ -218,7 +216,7 @@ TEST_F(MenusTest, AFormShowsItsMainMenuAndRunsItsCommands) {
     Application().OnHint = nullptr;
     // A shortcut without the menu.
     clicks.clear();
-    Key('Q', kControl);
+    QueueKey('Q', kControl);
     Pump();
     EXPECT_EQ(clicks, (std::vector<std::string>{"E&xit"}));
     // A new top-level item shows on the bar at once; freeing the menu takes the bar away.
@@ -285,7 +283,7 @@ TEST_F(MenusTest, ARightClickPopsTheControlsMenuUp) {
     const TPoint at = panel->ClientToScreen({50, 40});
     InjectMouse(MouseAction::Down, MouseButton::Right, at);
     InjectMouse(MouseAction::Up, MouseButton::Right, at);
-    Key(VK_DOWN), Key(VK_DOWN), Key(VK_RETURN);
+    QueueKey(VK_DOWN), QueueKey(VK_DOWN), QueueKey(VK_RETURN);
     Pump();
     EXPECT_EQ(popped, 1);
     EXPECT_EQ(popup->PopupComponent(), panel);

@@ -11,10 +11,6 @@ protected:
         for (UINT k : keys) InjectKey(k, true, mods), InjectKey(k, false, mods);
         Pump();
     }
-    void Type(const std::string& s) {
-        for (char c : s) InjectChar(c);
-        Pump();
-    }
     COLORREF At(int x, int y) { return GetWindowSurface(H())->Pixel(x, y); }
     // The columns of a client row where something other than the background is.
     std::pair<int, int> InkColumns(int y0, int y1) {

@@ -2,31 +2,18 @@
 // a form with an edit, a masked edit, buttons and a scroll bar gets what was
 // typed and clicked; F1 asks for help, the title bar's buttons act, and a
 // drop shadow shows on the form beneath.
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <functional>
 #include <string>
-#include <thread>
 
 #include "framework/ui/help.hpp"
 #include "framework/ui/mask.hpp"
-#include "framework/ui/sdl_display.hpp"
 #include "framework/ui/stdctrls.hpp"
-#include "tests/engine/ui/x_screenshot.hpp"
-#include "tests/support/ui_fixture.hpp"
-#include "tests/support/xvfb.hpp"
+#include "tests/support/screen_fixture.hpp"
 
 namespace ui {
 namespace {
 
-class ScreenInputTest : public testing_ui::UiTest {
+class ScreenInputTest : public testing_ui::ScreenTest {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        InstallClock(nullptr);  // the screen runs on real time
-    }
     // One server for every test: SDL keeps its connection to the first
     // server it saw until the process ends.
     static void SetUpTestSuite() {
@@ -35,24 +22,7 @@ protected:
     static void TearDownTestSuite() { server_.reset(); }
     void TearDown() override {
         form_.reset();
-        InstallDisplay(nullptr);
-        display_.reset();
-        UiTest::TearDown();
-    }
-    // xdotool with its arguments, against the test's X server.
-    void Xdo(std::vector<std::string> args) {
-        args.insert(args.begin(), "/usr/bin/xdotool");
-        ASSERT_EQ(testing_ui::RunProgram(args), 0) << args[1];
-    }
-    // Runs the message loop until `done` holds; false when it never does (a
-    // bound for a broken run, not a measure of speed).
-    bool PumpUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 1000; ++i) {
-            Pump();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+        ScreenTest::TearDown();
     }
     void Click(TControl* c, int x, int y) {
         const TPoint p = c->ClientToScreen({x, y});
@@ -61,19 +31,12 @@ protected:
     }
 
     static inline std::unique_ptr<testing_ui::Xvfb> server_;
-    std::unique_ptr<Display> display_;
     Owned<TForm> form_;
 };
 
 TEST_F(ScreenInputTest, RealKeysAndClicksReachTheControls) {
-    if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0)
-        GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps)";
-    ASSERT_TRUE(server_ && !server_->Display().empty()) << "Xvfb did not start";
-    setenv("DISPLAY", server_->Display().c_str(), 1);
-    unsetenv("WAYLAND_DISPLAY");
-    display_ = OpenSdlDisplay();
-    ASSERT_NE(display_, nullptr);
-    InstallDisplay(display_.get());
+    if (!HaveTools()) GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps)";
+    ASSERT_TRUE(server_ && OpenDisplay(*server_)) << "no display on Xvfb";
 
     form_ = ui::Make<TForm>(nullptr);
     form_->SetBorderStyle(bsSingle);
@@ -108,8 +71,7 @@ TEST_F(ScreenInputTest, RealKeysAndClicksReachTheControls) {
     bar->TabOrder = 4;
     form_->Show();
     ASSERT_TRUE(PumpUntil([&] { return form_->Active(); }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the server maps the window
-    Pump();
+    ASSERT_TRUE(PumpUntilShown(form_->Handle()));
 
     // Typing into the edit after a click on it.
     Click(edit, 20, 8);
@@ -170,8 +132,7 @@ TEST_F(ScreenInputTest, RealKeysAndClicksReachTheControls) {
     p.rect = Bounds(60, 300, 150, 80);
     const HWND drop = CreateWindow(p);
     ShowWindow(drop, SW_SHOWNA);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    Pump();
+    ASSERT_TRUE(PumpUntilShown(drop));
     Xdo({"mousemove", "--sync", "100", "330"});
     Xdo({"click", "1"});
     EXPECT_TRUE(PumpUntil([&] { return dropped_clicks == 1; }));
@@ -185,14 +146,8 @@ TEST_F(ScreenInputTest, RealKeysAndClicksReachTheControls) {
 }
 
 TEST_F(ScreenInputTest, TitleBarButtonsF1AndShadowsOnTheScreen) {
-    if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0)
-        GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps)";
-    ASSERT_TRUE(server_ && !server_->Display().empty()) << "Xvfb did not start";
-    setenv("DISPLAY", server_->Display().c_str(), 1);
-    unsetenv("WAYLAND_DISPLAY");
-    display_ = OpenSdlDisplay();
-    ASSERT_NE(display_, nullptr);
-    InstallDisplay(display_.get());
+    if (!HaveTools()) GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps)";
+    ASSERT_TRUE(server_ && OpenDisplay(*server_)) << "no display on Xvfb";
     std::vector<std::pair<uint16_t, intptr_t>> asked;
     const THelpEvent saved = std::exchange(ApplicationHelpEvent(), [&](uint16_t command, intptr_t data, bool& call) {
         asked.emplace_back(command, data);
@@ -209,8 +164,7 @@ TEST_F(ScreenInputTest, TitleBarButtonsF1AndShadowsOnTheScreen) {
     edit->SetBounds(10, 10, 200, 21);
     form_->Show();
     ASSERT_TRUE(PumpUntil([&] { return form_->Active(); }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    Pump();
+    ASSERT_TRUE(PumpUntilShown(form_->Handle()));
     const HWND h = form_->Handle();
     auto click_button = [&](LRESULT hit) {
         const TRect wr = GetWindowRect(h);
@@ -242,10 +196,7 @@ TEST_F(ScreenInputTest, TitleBarButtonsF1AndShadowsOnTheScreen) {
     const uint32_t dark =
         ToPixel(RGB(GetRValue(GetSysColor(COLOR_BTNFACE)) * 5 / 8, GetGValue(GetSysColor(COLOR_BTNFACE)) * 5 / 8,
                     GetBValue(GetSysColor(COLOR_BTNFACE)) * 5 / 8));
-    auto pixel = [&](int x, int y) {
-        const auto one = GrabXScreen(server_->Display(), x, y, 1, 1);
-        return one.empty() ? 0xFFFFFFFFu : one[0];
-    };
+    auto pixel = [&](int x, int y) { return ScreenPixel(x, y); };
     EXPECT_TRUE(PumpUntil([&] { return pixel(182, 170) == dark && pixel(140, 182) == dark; }))
         << std::hex << pixel(182, 170);
     EXPECT_EQ(pixel(182, 151), face);  // the band starts four pixels down
@@ -256,12 +207,11 @@ TEST_F(ScreenInputTest, TitleBarButtonsF1AndShadowsOnTheScreen) {
     const TRect normal = GetWindowRect(h);
     click_button(HTMAXBUTTON);
     EXPECT_TRUE(PumpUntil([&] { return IsZoomed(h); }));
-    Pump();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(PumpUntilShown(h)) << "the maximised window";
     click_button(HTMAXBUTTON);
     EXPECT_TRUE(PumpUntil([&] { return !IsZoomed(h); }));
     EXPECT_EQ(GetWindowRect(h), normal);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(PumpUntilShown(h)) << "the restored window";
     click_button(HTCLOSE);
     EXPECT_TRUE(PumpUntil([&] { return !form_->Visible(); }));
     ApplicationHelpEvent() = saved;

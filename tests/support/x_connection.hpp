@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace testing_examples {
+namespace testing_support {
 
 // One connection to the server for the whole run. X errors (a window that
 // has just gone away, an area off the screen) fail the call instead of
@@ -28,4 +28,4 @@ private:
     void* display_ = nullptr;  // Display*
 };
 
-}  // namespace testing_examples
+}  // namespace testing_support

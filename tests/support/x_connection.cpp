@@ -1,9 +1,9 @@
-#include "tests/examples/x_window.hpp"
+#include "tests/support/x_connection.hpp"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-namespace testing_examples {
+namespace testing_support {
 namespace {
 
 int last_error = 0;
@@ -56,4 +56,4 @@ bool XConnection::RequestClose(unsigned long window) {
     return sent != 0 && last_error == 0;
 }
 
-}  // namespace testing_examples
+}  // namespace testing_support
