@@ -116,7 +116,8 @@ protected:
 };
 
 TEST_F(INetDetectorTest, AChangeFiresOnChangedOnceInTheTickThatSeesIt) {
-    TINetDetector detector(nullptr, net.Probe());
+    const auto owned_detector = ui::Make<TINetDetector>(nullptr, net.Probe());
+    TINetDetector& detector = *owned_detector;
     int changes = 0;
     detector.OnChanged = [&](ui::TObject* s) {
         EXPECT_EQ(s, &detector);
@@ -148,7 +149,8 @@ TEST_F(INetDetectorTest, AChangeFiresOnChangedOnceInTheTickThatSeesIt) {
 }
 
 TEST_F(INetDetectorTest, PollingFollowsEnabledAndTheInterval) {
-    TINetDetector detector(nullptr, net.Probe());
+    const auto owned_detector = ui::Make<TINetDetector>(nullptr, net.Probe());
+    TINetDetector& detector = *owned_detector;
     struct Step {
         const char* what;
         std::function<void()> change;
@@ -171,7 +173,8 @@ TEST_F(INetDetectorTest, PollingFollowsEnabledAndTheInterval) {
 }
 
 TEST_F(INetDetectorTest, AFailedPollGoesToTheApplicationAndPollingGoesOn) {
-    TINetDetector detector(nullptr, net.Probe());
+    const auto owned_detector = ui::Make<TINetDetector>(nullptr, net.Probe());
+    TINetDetector& detector = *owned_detector;
     net.fail = true;
     Poll();
     ASSERT_EQ(box_.shown.size(), 1u);
@@ -183,7 +186,8 @@ TEST_F(INetDetectorTest, AFailedPollGoesToTheApplicationAndPollingGoesOn) {
 }
 
 TEST_F(INetDetectorTest, TheDetectorRunsOnTheRealMachine) {
-    TINetDetector detector(nullptr);
+    const auto owned_detector = ui::Make<TINetDetector>(nullptr);
+    TINetDetector& detector = *owned_detector;
     Poll();
     const NetProbe probe = SystemNetProbe();
     EXPECT_FALSE(probe.host_name().value_or("").empty());
