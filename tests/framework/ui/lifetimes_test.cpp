@@ -9,6 +9,10 @@
 #include <vector>
 
 #include "framework/ui/classes.hpp"
+#include "framework/ui/dropdown.hpp"
+#include "framework/ui/menus.hpp"
+#include "framework/ui/ole_frame.hpp"
+#include "tests/support/ui_fixture.hpp"
 
 namespace ui {
 namespace {
@@ -207,6 +211,77 @@ TEST(ComponentRefTest, AComponentPastItsEndIsNotTaken) {
     late.reset();
     EXPECT_EQ(seen, raw);
     EXPECT_EQ(ref.get(), nullptr);
+}
+
+// ---------------------------------------------------------------- the library's references
+
+class LibraryRefTest : public testing_ui::UiTest {};
+
+TEST_F(LibraryRefTest, EmptiedWhenTheComponentIsFreedWhereverItIsOwned) {
+    using Reader = std::function<TComponent*()>;
+    struct Link {
+        const char* what;
+        // A holder under `holder_owner` pointing at `target`; reads the holder's pointer.
+        std::function<Reader(TComponent* holder_owner, TComponent* target)> make;
+        std::function<TComponent*(TComponent* owner)> target;
+    };
+    auto control = [](TComponent* owner) -> TComponent* { return new TPanel(owner); };
+    auto popup = [](TComponent* owner) -> TComponent* { return new TPopupMenu(owner); };
+    const Link links[] = {
+        {"a control's popup menu",
+         [](TComponent* o, TComponent* t) -> Reader {
+             auto* c = new TPanel(o);
+             c->SetPopupMenu(static_cast<TPopupMenu*>(t));
+             return [c] { return c->PopupMenu(); };
+         },
+         popup},
+        {"a popup menu's popup component",
+         [](TComponent* o, TComponent* t) -> Reader {
+             auto* m = new TPopupMenu(o);
+             m->SetPopupComponent(t);
+             return [m] { return m->PopupComponent(); };
+         },
+         control},
+        {"a drop-down's button",
+         [](TComponent* o, TComponent* t) -> Reader {
+             auto* d = new TDropDownWindow(o, nullptr);
+             d->DropButton = static_cast<TControl*>(t);
+             return [d]() -> TComponent* { return d->DropButton; };
+         },
+         control},
+        {"a form frame's active control",
+         [](TComponent* o, TComponent* t) -> Reader {
+             auto* f = new TOleFormFrame(new TForm(o));
+             f->SetActiveOleControl(static_cast<TWinControl*>(t));
+             return [f] { return f->ActiveOleControl(); };
+         },
+         control},
+    };
+    struct Place {
+        const char* what;
+        bool same_owner, owned;
+        bool freed;  // else only moved to another owner, and still held
+    } places[] = {
+        {"siblings", true, true, true},
+        {"owned apart", false, true, true},
+        {"the target unowned", false, false, true},
+        {"a sibling moved to another owner", true, true, false},
+    };
+    for (const Link& link : links) {
+        for (const Place& place : places) {
+            auto left = Make<TForm>(nullptr), right = Make<TForm>(nullptr);
+            TComponent* target = link.target(!place.owned ? nullptr : place.same_owner ? left.get() : right.get());
+            const Reader read = link.make(left.get(), target);
+            ASSERT_EQ(read(), target) << link.what << ", " << place.what;
+            if (place.freed) {
+                Free(target);
+                EXPECT_EQ(read(), nullptr) << link.what << ", " << place.what;
+            } else {
+                right->InsertComponent(target);
+                EXPECT_EQ(read(), target) << link.what << ", " << place.what;
+            }
+        }
+    }
 }
 
 }  // namespace
