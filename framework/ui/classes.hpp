@@ -134,8 +134,9 @@ public:
     void EndLoading();
     void SetDesigning(bool on);
 
-    // Runs before the destructors: tells the free-notified components, frees
-    // the owned components and leaves the owner. Free() and the owner call it.
+    // Runs before the destructors: empties the references to this component,
+    // tells the free-notified components, frees the owned components and
+    // leaves the owner. Free, the owner and a delete call it.
     virtual void BeforeDestruction();
     virtual void Notification(TComponent* component, TOperation op);
 
@@ -209,6 +210,7 @@ public:
 private:
     void Copy(const ComponentRef& other) { Track(other.component(), other.object_); }
 };
+
 struct ComponentDeleter {
     void operator()(TComponent* c) const { Free(c); }
 };
