@@ -238,17 +238,7 @@ void TCvGradientCaption::SetFontInactiveColor(TColor v) {
     if (Active() && !window_active_) Repaint();
 }
 
-void TCvGradientCaption::SetPopupMenu(TPopupMenu* v) {
-    if (v == popup_menu_) return;
-    if (popup_menu_) popup_menu_->RemoveFreeNotification(this);
-    popup_menu_ = v;
-    if (v) v->FreeNotification(this);
-}
-
-void TCvGradientCaption::Notification(TComponent* component, TOperation op) {
-    TComponent::Notification(component, op);
-    if (op == TOperation::opRemove && component == popup_menu_) popup_menu_ = nullptr;
-}
+void TCvGradientCaption::SetPopupMenu(TPopupMenu* v) { popup_menu_ = v; }
 
 void TCvGradientCaption::Loaded() {
     TComponent::Loaded();

@@ -126,8 +126,6 @@ public:
     // `canvas`: those that fit, in the order they are drawn.
     std::vector<BarText> BarTexts(ui::TCanvas* canvas, int x, int right) const;
 
-    void Notification(ui::TComponent* component, ui::TOperation op) override;
-
 protected:
     void Loaded() override;
 
@@ -149,7 +147,7 @@ private:
     std::unique_ptr<TCvCaptionList> captions_;
     std::unique_ptr<ui::TFont> font_;
     bool default_font_ = true;
-    ui::TPopupMenu* popup_menu_ = nullptr;
+    ui::ComponentRef<ui::TPopupMenu> popup_menu_;
     bool right_button_ = false;
     THideDirection hide_direction_ = hdLeftToRight;
     bool gradient_inactive_ = false, gradient_active_ = true;

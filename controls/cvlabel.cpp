@@ -31,9 +31,7 @@ TCvCustomLabel::TCvCustomLabel(TComponent* owner) : TGraphicControl(owner) {
 
 void TCvCustomLabel::SetFocusControl(TWinControl* v) {
     if (v == focus_control_) return;
-    if (focus_control_) focus_control_->RemoveFreeNotification(this);
     focus_control_ = v;
-    if (v) v->FreeNotification(this);
     if (show_focus_) Invalidate();
 }
 
@@ -74,11 +72,6 @@ void TCvCustomLabel::SetTransparent(bool v) {
     else
         ControlStyle |= csOpaque;
     Invalidate();
-}
-
-void TCvCustomLabel::Notification(TComponent* component, TOperation op) {
-    TGraphicControl::Notification(component, op);
-    if (op == TOperation::opRemove && component == focus_control_) focus_control_ = nullptr;
 }
 
 // ---------------------------------------------------------------- drawing

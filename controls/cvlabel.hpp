@@ -49,7 +49,6 @@ public:
     bool MouseInside() const { return mouse_inside_; }
     bool FocusShown() const { return focused_; }
 
-    void Notification(ui::TComponent* component, ui::TOperation op) override;
     void WndProc(ui::TMessage& m) override;
 
 protected:
@@ -67,7 +66,7 @@ private:
     void AdjustBounds();
     void UpdateTracking();
 
-    ui::TWinControl* focus_control_ = nullptr;
+    ui::ComponentRef<ui::TWinControl> focus_control_;
     ui::TAlignment alignment_ = ui::taLeftJustify;
     bool auto_size_ = true;
     TTextLayout layout_ = tlTop;

@@ -88,9 +88,7 @@ void TCvSpeedButton::SetDown(bool v) {
 
 void TCvSpeedButton::SetDropDownMenu(TPopupMenu* v) {
     if (v == drop_down_menu_) return;
-    if (drop_down_menu_) drop_down_menu_->RemoveFreeNotification(this);
     drop_down_menu_ = v;
-    if (v) v->FreeNotification(this);
     if (mark_drop_down_) Invalidate();
 }
 
@@ -142,11 +140,6 @@ void TCvSpeedButton::SetWordWrap(bool v) {
     if (v == glyph_->WordWrap) return;
     glyph_->WordWrap = v;
     Invalidate();
-}
-
-void TCvSpeedButton::Notification(TComponent* component, TOperation op) {
-    TGraphicControl::Notification(component, op);
-    if (op == TOperation::opRemove && component == drop_down_menu_) drop_down_menu_ = nullptr;
 }
 
 void TCvSpeedButton::Loaded() {

@@ -78,7 +78,6 @@ public:
     TCvButtonGlyph* ButtonGlyph() const { return glyph_.get(); }
     ui::TTimer* RepeatTimer() const { return repeat_timer_; }
 
-    void Notification(ui::TComponent* component, ui::TOperation op) override;
     void WndProc(ui::TMessage& m) override;
 
 protected:
@@ -112,7 +111,7 @@ private:
     bool allow_all_up_ = false, allow_timer_ = false, down_ = false, flat_ = false;
     bool grayed_inactive_ = true, mark_drop_down_ = true, transparent_ = false;
     int group_index_ = 0, margin_ = -1, spacing_ = 1;
-    ui::TPopupMenu* drop_down_menu_ = nullptr;
+    ui::ComponentRef<ui::TPopupMenu> drop_down_menu_;
     TButtonLayout layout_ = blGlyphTop;
     TButtonStyle style_ = bsAutoDetect;
 };

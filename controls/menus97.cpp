@@ -65,10 +65,7 @@ TCustomMenus97::~TCustomMenus97() { TCustomMenus97::BeforeDestruction(); }
 void TCustomMenus97::BeforeDestruction() {
     auto& live = Menus97Unit().live;
     if (std::find(live.begin(), live.end(), this) == live.end()) return;  // done already
-    if (menu_ && !menu_->Has(csDestroying)) {
-        ConvertItems(menu_->Items(), true);
-        menu_->RemoveFreeNotification(this);
-    }
+    if (menu_ && !menu_->Has(csDestroying)) ConvertItems(menu_->Items(), true);
     menu_ = nullptr;
     SetImages(nullptr);
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
@@ -91,12 +88,7 @@ TCustomMenus97* TCustomMenus97::FromItemData(uintptr_t data) {
 
 void TCustomMenus97::Notification(TComponent* component, TOperation op) {
     TComponent::Notification(component, op);
-    if (op != TOperation::opRemove) return;
-    if (component == menu_) {
-        menu_->RemoveFreeNotification(this);
-        menu_ = nullptr;
-    }
-    if (component == images_) SetImages(nullptr);
+    if (op == TOperation::opRemove && component == images_) SetImages(nullptr);
 }
 
 // ---------------------------------------------------------------- properties
@@ -164,15 +156,9 @@ void TCustomMenus97::HiliteFontChanged() { default_font_ = false; }
 
 void TCustomMenus97::SetMenu(TMenu* menu) {
     if (menu == menu_) return;
-    if (menu_) {
-        ConvertItems(menu_->Items(), true);
-        menu_->RemoveFreeNotification(this);
-    }
+    if (menu_) ConvertItems(menu_->Items(), true);
     menu_ = menu;
-    if (menu_) {
-        menu_->FreeNotification(this);
-        ConvertItems(menu_->Items(), false);
-    }
+    if (menu_) ConvertItems(menu_->Items(), false);
 }
 
 void TCustomMenus97::ConvertItems(TMenuItem* items, bool restore) {

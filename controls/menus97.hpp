@@ -142,7 +142,7 @@ protected:
 
     ui::TCustomImageList* images_ = nullptr;
     std::unique_ptr<TBorrowedCanvas> canvas_;
-    ui::TMenu* menu_ = nullptr;
+    ui::ComponentRef<ui::TMenu> menu_;
     std::unique_ptr<ui::TFont> font_, hilite_font_, banner_font_;
     std::unique_ptr<ui::TBrush> brush_;
     TCvWindowHook* form_hook_ = nullptr;  // owned
@@ -164,7 +164,7 @@ public:
     std::string ClassName() const override { return "TCustomPopupMenus97"; }
     void BeforeDestruction() override;
 
-    ui::TPopupMenu* PopupMenu() const { return static_cast<ui::TPopupMenu*>(menu_); }
+    ui::TPopupMenu* PopupMenu() const { return static_cast<ui::TPopupMenu*>(menu_.get()); }
     void SetPopupMenu(ui::TPopupMenu* menu) { SetMenu(menu); }
     // The hooked window (0 while none was found).
     static ui::HWND UtilWindow();
@@ -203,7 +203,7 @@ public:
     std::string ClassName() const override { return "TCustomMainMenus97"; }
     void BeforeDestruction() override;
 
-    ui::TMainMenu* MainMenu() const { return static_cast<ui::TMainMenu*>(menu_); }
+    ui::TMainMenu* MainMenu() const { return static_cast<ui::TMainMenu*>(menu_.get()); }
     void SetMainMenu(ui::TMainMenu* menu) { SetMenu(menu); }
     // Attaches the panel (nullptr: none) and turns bar mode on or off.
     void SetMenuBar(TCustomMenuBar97* panel);

@@ -58,7 +58,8 @@ public:
     // Each button enabled as the navigator's is (after the navigator heard of the change).
     void Follow() {
         for (int i = 0; i < db::kNavButtonCount; ++i)
-            buttons_[size_t(i)]->SetEnabled(navigator_ && navigator_->Button(db::TNavigateBtn(i))->Enabled());
+            if (controls::TCvSpeedButton* b = buttons_[size_t(i)])
+                b->SetEnabled(navigator_ && navigator_->Button(db::TNavigateBtn(i))->Enabled());
     }
 
     void Notification(ui::TComponent* component, ui::TOperation op) override {
@@ -90,7 +91,8 @@ private:
     }
 
     zurod::TTzNavigator* navigator_;
-    std::array<controls::TCvSpeedButton*, db::kNavButtonCount> buttons_{};
+    // Empty once freed: a late notice of the data never reaches a freed button.
+    std::array<ui::ComponentRef<controls::TCvSpeedButton>, db::kNavButtonCount> buttons_;
     SpeedBarLink link_{this};
 };
 

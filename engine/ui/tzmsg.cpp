@@ -24,12 +24,6 @@ TTzMsg::TTzMsg(ui::TComponent* owner)
     inner_->SetBorderStyle(ui::bsSingle);
     inner_->SetBevelInner(ui::bvNone);
     inner_->SetParent(this);
-    if (owner_form_) owner_form_->FreeNotification(this);
-}
-
-void TTzMsg::Notification(ui::TComponent* component, ui::TOperation op) {
-    ui::TForm::Notification(component, op);
-    if (op == ui::TOperation::opRemove && component == owner_form_) owner_form_ = nullptr;
 }
 
 void TTzMsg::BeforeDestruction() {

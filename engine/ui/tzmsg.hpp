@@ -15,8 +15,6 @@ public:
     explicit TTzMsg(ui::TComponent* owner);
     std::string ClassName() const override { return "TTzMsg"; }
     void BeforeDestruction() override;
-    // The form that was active at the start is forgotten when it goes first.
-    void Notification(ui::TComponent* component, ui::TOperation op) override;
 
     // Shows `text` (nullopt keeps the text shown before), growing and
     // recentring the window when the text needs more room.
@@ -32,7 +30,7 @@ private:
     ui::TPanel* outer_;
     ui::TPanel* inner_;
     std::string text_;
-    ui::TCustomForm* owner_form_;
+    ui::ComponentRef<ui::TCustomForm> owner_form_;  // forgotten when it goes first
 };
 
 class TTzProgress100;

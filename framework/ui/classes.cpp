@@ -2,7 +2,10 @@
 
 #include <strings.h>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 
 namespace ui {
 
@@ -30,13 +33,61 @@ TComponent::TComponent(TComponent* owner) {
 }
 
 TComponent::~TComponent() {
+#ifndef NDEBUG
+    // Ended without Free (on the stack, as a member, by a shared pointer): the
+    // class's own BeforeDestruction may not have run. A constructor that throws
+    // unwinds through here too, and that is no fault.
+    if (!freed_ && std::uncaught_exceptions() == 0) {
+        std::fprintf(stderr, "A component (%s) was ended without Free\n", name_.empty() ? "unnamed" : name_.c_str());
+        std::abort();
+    }
+#endif
     if (!before_done_) TComponent::BeforeDestruction();
+    if (trackers_) EmptyReferences();
+}
+
+void TComponent::operator delete(TComponent* c, std::destroying_delete_t) noexcept {
+    c->freed_ = true;
+    if (!c->before_done_) c->BeforeDestruction();
+    void* whole = dynamic_cast<void*>(c);  // a component need not be its object's first base
+    c->~TComponent();
+    ::operator delete(whole);
+}
+
+void TComponent::EmptyReferences() noexcept {
+    while (ComponentTracker* t = trackers_) t->Drop();
+}
+
+void ComponentTracker::Track(TComponent* c, void* object) noexcept {
+    if (c == component_) return;
+    Drop();
+    // A component past its BeforeDestruction has emptied its references already.
+    if (!c || c->before_done_) return;
+    component_ = c;
+    object_ = object;
+    next_ = c->trackers_;
+    if (next_) next_->prev_ = this;
+    c->trackers_ = this;
+}
+
+void ComponentTracker::Drop() noexcept {
+    if (!component_) return;
+    if (prev_)
+        prev_->next_ = next_;
+    else
+        component_->trackers_ = next_;
+    if (next_) next_->prev_ = prev_;
+    component_ = nullptr;
+    object_ = nullptr;
+    prev_ = next_ = nullptr;
 }
 
 void TComponent::BeforeDestruction() {
     if (before_done_) return;
     before_done_ = true;
     Destroying();
+    // Nobody reacting to this end reaches the component through a reference.
+    EmptyReferences();
     // Each side of a free notification hears of the other's end once.
     while (!free_notifies_.empty()) {
         TComponent* other = free_notifies_.back();
@@ -51,7 +102,9 @@ void TComponent::BeforeDestruction() {
 
 void Free(TComponent* c) {
     if (!c) return;
-    c->BeforeDestruction();
+    c->freed_ = true;
+    // Here, outside the delete, a BeforeDestruction that throws leaves the component alive.
+    if (!c->before_done_) c->BeforeDestruction();
     delete c;
 }
 

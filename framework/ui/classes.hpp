@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <variant>
 #include <vector>
@@ -76,6 +77,31 @@ enum ComponentState : unsigned {
 // clang-format on
 enum class TOperation { opInsert, opRemove };
 
+class TComponent;
+
+// The untyped part of ComponentRef: one link of the list of references its
+// component empties when it ends.
+class ComponentTracker {
+public:
+    TComponent* component() const { return component_; }
+
+protected:
+    ComponentTracker() = default;
+    ~ComponentTracker() { Drop(); }
+    ComponentTracker(const ComponentTracker&) = delete;
+    ComponentTracker& operator=(const ComponentTracker&) = delete;
+    // `object` is `c` as the typed reference holds it.
+    void Track(TComponent* c, void* object) noexcept;
+    void Drop() noexcept;
+    void* object_ = nullptr;
+
+private:
+    friend class TComponent;
+    TComponent* component_ = nullptr;
+    ComponentTracker* prev_ = nullptr;
+    ComponentTracker* next_ = nullptr;
+};
+
 class TComponent : public TPersistent {
 public:
     explicit TComponent(TComponent* owner);
@@ -108,25 +134,83 @@ public:
     void EndLoading();
     void SetDesigning(bool on);
 
-    // Runs before the destructors: tells the free-notified components, frees
-    // the owned components and leaves the owner. Free() and the owner call it.
+    // Runs before the destructors: empties the references to this component,
+    // tells the free-notified components, frees the owned components and
+    // leaves the owner. Free, the owner and a delete call it.
     virtual void BeforeDestruction();
     virtual void Notification(TComponent* component, TOperation op);
+
+    // The pair a new-expression uses; the delete only when a constructor throws.
+    static void* operator new(std::size_t size) { return ::operator new(size); }
+    static void operator delete(void* p) noexcept { ::operator delete(p); }
 
 protected:
     virtual void Loaded();
     unsigned state_ = 0;
 
+    // A delete of a component ends it as Free does. Outside the components
+    // themselves it does not compile: Free and Owned<T> are the ways to end one.
+    static void operator delete(TComponent* c, std::destroying_delete_t) noexcept;
+
 private:
+    friend void Free(TComponent* c);
+    friend class ComponentTracker;
+    void EmptyReferences() noexcept;
+
     TComponent* owner_ = nullptr;
     std::vector<TComponent*> components_;
     std::vector<TComponent*> free_notifies_;
     std::string name_;
+    ComponentTracker* trackers_ = nullptr;
     bool before_done_ = false;
+    bool freed_ = false;  // ended by Free or delete
 };
 
 // Frees a component the way the class library does: BeforeDestruction, then delete.
 void Free(TComponent* c);
+
+// A pointer to a component that empties itself when the component ends
+// (freed by Free, its owner or its owning pointer). It costs the component a
+// link in a list only while it is held; copies and moves track on their own.
+template <class T>
+class ComponentRef final : private ComponentTracker {
+public:
+    ComponentRef() = default;
+    ComponentRef(std::nullptr_t) {}
+    ComponentRef(T* c) { Track(c, c); }
+    ComponentRef(const ComponentRef& other) : ComponentTracker() { Copy(other); }
+    ComponentRef(ComponentRef&& other) noexcept : ComponentTracker() {
+        Copy(other);
+        other.Drop();
+    }
+    ComponentRef& operator=(const ComponentRef& other) {
+        if (this != &other) Copy(other);
+        return *this;
+    }
+    ComponentRef& operator=(ComponentRef&& other) noexcept {
+        if (this != &other) {
+            Copy(other);
+            other.Drop();
+        }
+        return *this;
+    }
+    ComponentRef& operator=(T* c) {
+        Track(c, c);
+        return *this;
+    }
+    ComponentRef& operator=(std::nullptr_t) {
+        Drop();
+        return *this;
+    }
+
+    T* get() const { return static_cast<T*>(object_); }
+    operator T*() const { return get(); }
+    T* operator->() const { return get(); }
+
+private:
+    void Copy(const ComponentRef& other) { Track(other.component(), other.object_); }
+};
+
 struct ComponentDeleter {
     void operator()(TComponent* c) const { Free(c); }
 };

@@ -274,17 +274,7 @@ void TControl::WndProc(TMessage& m) {
     }
 }
 
-void TControl::SetPopupMenu(TPopupMenu* menu) {
-    if (menu == popup_menu_) return;
-    if (popup_menu_) popup_menu_->RemoveFreeNotification(this);
-    popup_menu_ = menu;
-    if (menu) menu->FreeNotification(this);
-}
-
-void TControl::Notification(TComponent* component, TOperation op) {
-    TComponent::Notification(component, op);
-    if (op == TOperation::opRemove && component == popup_menu_) popup_menu_ = nullptr;
-}
+void TControl::SetPopupMenu(TPopupMenu* menu) { popup_menu_ = menu; }
 
 void TControl::MouseDown(TMouseButton b, TShiftState s, int x, int y) {
     if (OnMouseDown) OnMouseDown(this, b, s, x, y);

@@ -143,10 +143,9 @@ public:
     // The hint, shown when ShowHint is on; ParentShowHint makes ShowHint
     // follow the parent's.
     std::string Hint;
-    // The menu a right click pops up (free-notified).
+    // The menu a right click pops up (empty once it is freed).
     TPopupMenu* PopupMenu() const { return popup_menu_; }
     void SetPopupMenu(TPopupMenu* menu);
-    void Notification(TComponent* component, TOperation op) override;
     bool ShowHint() const { return show_hint_; }
     void SetShowHint(bool v);
     bool ParentShowHint() const { return parent_show_hint_; }
@@ -196,7 +195,7 @@ protected:
     bool show_hint_ = false, parent_show_hint_ = true;
     std::unique_ptr<TFont> font_;
     TAlign align_ = alNone;
-    TPopupMenu* popup_menu_ = nullptr;
+    ComponentRef<TPopupMenu> popup_menu_;
     int cursor_ = crDefault;
 };
 // clang-format on

@@ -136,13 +136,11 @@ void TDropDownWindow::MouseUp(TMouseButton b, TShiftState s, int x, int y) {
 
 void TDropDownWindow::Notification(TComponent* component, TOperation op) {
     TCustomControl::Notification(component, op);
-    if (op != TOperation::opRemove) return;
-    if (component == editor_) {
+    if (op == TOperation::opRemove && component == editor_) {
         editor_proc_ = nullptr;  // went with the editor
         editor_ = nullptr;
         CloseUp(false);
     }
-    if (component == DropButton) DropButton = nullptr;
 }
 
 bool TDropDownWindow::IsDropButton(const MSG& msg) const {

@@ -30,7 +30,7 @@ public:
 
     TWinControl* Editor() const { return editor_; }
     // The control that opens and closes the drop-down (the editor's button).
-    TControl* DropButton = nullptr;
+    ComponentRef<TControl> DropButton;
     bool Dropped() const { return dropped_; }
 
     // Shows the window with its top-left at `origin` (screen), keeping its

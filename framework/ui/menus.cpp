@@ -202,13 +202,6 @@ TPopupMenu::~TPopupMenu() {
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
 
-void TPopupMenu::SetPopupComponent(TComponent* c) {
-    if (c == popup_component_) return;
-    if (popup_component_) popup_component_->RemoveFreeNotification(this);
-    popup_component_ = c;
-    if (c) c->FreeNotification(this);
-}
-
 void TPopupMenu::Popup(int x, int y) {
     popup_point_ = {x, y};
     if (OnPopup) OnPopup(this);
@@ -222,11 +215,6 @@ void TPopupMenu::MenuChanged(TMenuItem* source, bool rebuild) {
     TMenu::MenuChanged(source, rebuild);
     const HWND window = detail::Library().popup_window;
     if (IsWindow(window)) SendMessage(window, CM_MENUCHANGED, 0, LPARAM(source));
-}
-
-void TPopupMenu::Notification(TComponent* component, TOperation op) {
-    TMenu::Notification(component, op);
-    if (op == TOperation::opRemove && component == popup_component_) popup_component_ = nullptr;
 }
 
 // ---------------------------------------------------------------- menu keys

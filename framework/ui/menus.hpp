@@ -187,9 +187,9 @@ public:
 
     bool AutoPopup = true;
     TPopupAlignment Alignment = paLeft;
-    // The component that popped the menu up last (free-notified).
+    // The component that popped the menu up last (empty once it is freed).
     TComponent* PopupComponent() const { return popup_component_; }
-    void SetPopupComponent(TComponent* c);
+    void SetPopupComponent(TComponent* c) { popup_component_ = c; }
     TPoint PopupPoint() const { return popup_point_; }
 
     // Pops the menu up with the alignment's corner at (x, y) (screen): OnPopup
@@ -198,13 +198,11 @@ public:
     virtual void Popup(int x, int y);
     TNotifyEvent OnPopup;
 
-    void Notification(TComponent* component, TOperation op) override;
-
 protected:
     void MenuChanged(TMenuItem* source, bool rebuild) override;
 
 private:
-    TComponent* popup_component_ = nullptr;
+    ComponentRef<TComponent> popup_component_;
     TPoint popup_point_;
 };
 

@@ -68,22 +68,7 @@ size_t LiveAcceleratorTables() { return Tables().size(); }
 TOleFormFrame::TOleFormFrame(TCustomForm* form)
     : TComponent(form), form_(form), frame_(ComPtr<IOleInPlaceFrame>(MakeCom<FormFrame>(this))) {}
 
-TOleFormFrame::~TOleFormFrame() {
-    static_cast<FormFrame*>(frame_.Get())->Detach();
-    SetActiveOleControl(nullptr);
-}
-
-void TOleFormFrame::SetActiveOleControl(TWinControl* c) {
-    if (c == active_) return;
-    if (active_) active_->RemoveFreeNotification(this);
-    active_ = c;
-    if (active_) active_->FreeNotification(this);
-}
-
-void TOleFormFrame::Notification(TComponent* component, TOperation op) {
-    TComponent::Notification(component, op);
-    if (op == TOperation::opRemove && component == active_) active_ = nullptr;
-}
+TOleFormFrame::~TOleFormFrame() { static_cast<FormFrame*>(frame_.Get())->Detach(); }
 
 TOleFormFrame* OleFormFrame(TCustomForm* form) {
     if (!form) return nullptr;

@@ -28,9 +28,9 @@ public:
     std::string ClassName() const override { return "TOleFormFrame"; }
     TCustomForm* Form() const { return form_; }
     ole::IOleInPlaceFrame* Frame() const { return frame_.Get(); }
-    // The control whose object is active in place on the form.
+    // The control whose object is active in place on the form (empty once it is freed).
     TWinControl* ActiveOleControl() const { return active_; }
-    void SetActiveOleControl(TWinControl* c);
+    void SetActiveOleControl(TWinControl* c) { active_ = c; }
     // The shortcuts of the form's menu, from which in-place objects get
     // their accelerator table (a form without a menu has none).
     std::vector<ACCEL> MenuShortCuts;
@@ -38,12 +38,11 @@ public:
     ole::HMENU menu = 0;
     bool has_active_object = false;
     std::u16string status;
-    void Notification(TComponent* component, TOperation op) override;
 
 private:
     TCustomForm* form_;
     ole::ComPtr<ole::IOleInPlaceFrame> frame_;
-    TWinControl* active_ = nullptr;
+    ComponentRef<TWinControl> active_;
 };
 
 // The frame of a form, made on first use (nullptr for no form).

@@ -152,7 +152,8 @@ TEST_F(CvUtilsTest, EmbossedImagePutsHighlightBelowRightAndShadowOnTheShape) {
 }
 
 TEST_F(CvUtilsTest, EmbossedImageListItem) {
-    TImageList list(nullptr, 3, 3);
+    const auto owned_list = ui::Make<TImageList>(nullptr, 3, 3);
+    TImageList& list = *owned_list;
     auto strip = Filled(3, 3, clFuchsia);
     strip->Canvas()->SetPixel(0, 0, clBlue);
     list.AddMasked(strip.get(), clFuchsia);

@@ -73,8 +73,8 @@ protected:
             ui::Application().HandleMessage();
         }
     }
-    std::unique_ptr<THTTPGet> Make(const std::string& url, const std::string& file) {
-        auto get = std::make_unique<THTTPGet>(nullptr);
+    ui::Owned<THTTPGet> Make(const std::string& url, const std::string& file) {
+        auto get = ui::Make<THTTPGet>(nullptr);
         get->URL = url;
         get->FileName = file;
         return get;

@@ -173,7 +173,8 @@ protected:
 };
 
 TEST_F(INetDetectorTest, AChangeFiresOnChangedOnceInTheTickThatSeesIt) {
-    TINetDetector detector(nullptr, net.Probe());
+    const auto owned_detector = ui::Make<TINetDetector>(nullptr, net.Probe());
+    TINetDetector& detector = *owned_detector;
     int changes = 0;
     detector.OnChanged = [&](ui::TObject* s) {
         EXPECT_EQ(s, &detector);
@@ -205,7 +206,8 @@ TEST_F(INetDetectorTest, AChangeFiresOnChangedOnceInTheTickThatSeesIt) {
 }
 
 TEST_F(INetDetectorTest, PollingFollowsEnabledAndTheInterval) {
-    TINetDetector detector(nullptr, net.Probe());
+    const auto owned_detector = ui::Make<TINetDetector>(nullptr, net.Probe());
+    TINetDetector& detector = *owned_detector;
     struct Step {
         const char* what;
         std::function<void()> change;
@@ -228,7 +230,8 @@ TEST_F(INetDetectorTest, PollingFollowsEnabledAndTheInterval) {
 }
 
 TEST_F(INetDetectorTest, AFailedPollGoesToTheApplicationAndPollingGoesOn) {
-    TINetDetector detector(nullptr, net.Probe());
+    const auto owned_detector = ui::Make<TINetDetector>(nullptr, net.Probe());
+    TINetDetector& detector = *owned_detector;
     net.fail = true;
     Poll();
     ASSERT_EQ(box_.shown.size(), 1u);
@@ -374,7 +377,8 @@ TEST_F(INetDetectorTest, TheLoopGoesOnWhileTheNameServerIsSilent) {
 }
 
 TEST_F(INetDetectorTest, TheDetectorRunsOnTheRealMachine) {
-    TINetDetector detector(nullptr);
+    const auto owned_detector = ui::Make<TINetDetector>(nullptr);
+    TINetDetector& detector = *owned_detector;
     Poll();
     ASSERT_TRUE(Answered(detector));
     const NetProbe probe = SystemNetProbe();

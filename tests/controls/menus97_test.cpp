@@ -118,7 +118,8 @@ TEST_F(PopupMenus97Test, ItemsMeasureTheirTextsTheirMarksAndTheBanner) {
     EXPECT_EQ(Measure(exit, &height), 8);
     EXPECT_EQ(height, 7);
     // An image list sets the room of the marks and the height.
-    TImageList images(nullptr, 24, 24);
+    const auto owned_images = ui::Make<TImageList>(nullptr, 24, 24);
+    TImageList& images = *owned_images;
     menus->ItemHeight = 0;
     menus->SetImages(&images);
     EXPECT_EQ(menus->CheckWidth(), 28);

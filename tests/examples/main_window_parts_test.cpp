@@ -115,6 +115,26 @@ TEST_F(MainWindowPartsTest, SpeedButtonsDoWhatTheNavigatorsButtonsDo) {
     EXPECT_LE(next->ClientToScreen({0, next->Height()}).y, w->Grid()->ClientToScreen({0, 0}).y);
 }
 
+TEST_F(MainWindowPartsTest, TheBarFollowsTheDataWithAButtonFreed) {
+    auto w = Open("");
+    Free(Speed(w.get(), "CV_FIRST"));
+    ASSERT_EQ(Speed(w.get(), "CV_FIRST"), nullptr);
+    // Each move tells the bar, which enables the buttons left and passes over the freed one.
+    const int count = w->History()->RecordCount();
+    struct Step {
+        const char* button;
+        int recno;
+        bool last_enabled;
+    } steps[] = {{"CV_LAST", count, false}, {"CV_PRIOR", count - 1, true}};
+    for (const Step& s : steps) {
+        controls::TCvSpeedButton* b = Speed(w.get(), s.button);
+        ClickAt(b->ClientToScreen({b->Width() / 2, b->Height() / 2}));
+        EXPECT_EQ(w->History()->RecNo(), s.recno) << s.button;
+        EXPECT_EQ(Speed(w.get(), "CV_LAST")->Enabled(), s.last_enabled) << s.button;
+        EXPECT_TRUE(Speed(w.get(), "CV_PRIOR")->Enabled()) << s.button;
+    }
+}
+
 TEST_F(MainWindowPartsTest, TheStatusPanelShowsInTheMiddleWhileAnOperationRuns) {
     auto w = Open("");
     auto* panel = demo::FindPart<controls::TMessagePanel>(w.get(), demo::kStatusPanelName);

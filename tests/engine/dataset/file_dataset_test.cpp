@@ -277,7 +277,8 @@ TEST_F(FileDatasetTest, AnEmptyTableIsEmptyInEveryOrder) {
     TTzDbf* ds = History("empty.dbf");
     for (const char* line : {"TGDETAIL,T,F,DETAIL", "", "TGAMOUNT,F,F,AMOUNT", ""}) ds->IndexList().Add(line);
     ds->CreateIndex = ciAlways;
-    db::TDataSource source(nullptr);
+    const auto owned_source = ui::Make<db::TDataSource>(nullptr);
+    db::TDataSource& source = *owned_source;
     source.SetDataSet(ds);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("order '") + c.order + "'");

@@ -186,7 +186,8 @@ TEST(BitmapTest, MonochromeAndTransparentColour) {
 }
 
 TEST(ImageListTest, MasksDrawingAndBadIndexes) {
-    TImageList list(nullptr, 2, 1);
+    const auto owned_list = ui::Make<TImageList>(nullptr, 2, 1);
+    TImageList& list = *owned_list;
     TBitmap strip;
     strip.SetSize(4, 1);
     strip.Canvas()->SetPixel(0, 0, clFuchsia);

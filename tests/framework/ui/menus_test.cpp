@@ -330,7 +330,8 @@ TEST_F(MenusTest, ThePopupListWindowSetsTheHintOfTheItemSelected) {
 }
 
 TEST_F(MenusTest, AnItemShowsItsImageBesideTheCaption) {
-    TImageList images(nullptr, 12, 12);
+    const auto owned_images = ui::Make<TImageList>(nullptr, 12, 12);
+    TImageList& images = *owned_images;
     TBitmap red;
     red.SetSize(12, 12);
     red.Canvas()->Brush()->SetColor(clRed);
