@@ -350,7 +350,7 @@ TEST_F(INetDetectorTest, TheLoopGoesOnWhileTheNameServerIsSilent) {
     SilentNameServer server;
     NetProbe probe = SystemNetProbe();
     probe.look_up = server.LookUp(10);
-    auto detector = std::make_unique<TINetDetector>(nullptr, probe);
+    auto detector = ui::Make<TINetDetector>(nullptr, probe);
     detector->SetDispatchInterval(20);
     // A beat every 5 ms: the loop's gaps are those between beats.
     using Time = std::chrono::steady_clock::time_point;
