@@ -268,7 +268,8 @@ TEST_F(INetDetectorTest, TheHostNamesAnswerComesBackFromItsThread) {
         machine.host = c.host;
         machine.Name(c.host, c.entry);
         machine.interfaces = c.interfaces;
-        TINetDetector detector(nullptr, machine.Probe());
+        const auto owned_detector = ui::Make<TINetDetector>(nullptr, machine.Probe());
+        TINetDetector& detector = *owned_detector;
         int changes = 0;
         detector.OnChanged = [&](ui::TObject*) { ++changes; };
         Poll();
@@ -285,7 +286,8 @@ TEST_F(INetDetectorTest, OneLookUpAtATimeAndALateAnswerForAnotherNameIsDropped) 
     net.Name("pc-two", std::vector<std::string>{"127.0.1.1"});
     net.host = "pc-one";
     net.Hold(true);
-    TINetDetector detector(nullptr, net.Probe());
+    const auto owned_detector = ui::Make<TINetDetector>(nullptr, net.Probe());
+    TINetDetector& detector = *owned_detector;
     Poll();
     Poll();
     EXPECT_TRUE(detector.LookingUp());
