@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/ui/screen_keyboard.hpp"
+#include "framework/ui/sysparams.hpp"
 #include "platform/codepage.hpp"
 
 namespace ui {

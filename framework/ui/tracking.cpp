@@ -4,6 +4,7 @@
 // input goes to it instead of to the windows; the button's release, Escape
 // or a cancel-mode message ends it.
 #include "framework/ui/detail/desktop.hpp"
+#include "framework/ui/resources.hpp"
 
 namespace ui {
 

@@ -19,12 +19,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "framework/ui/resources.hpp"
-#include "framework/ui/scroll_bars.hpp"
-#include "framework/ui/sysparams.hpp"
+#include "framework/ui/resource_types.hpp"
+#include "framework/ui/sysparams_types.hpp"
 #include "framework/ui/window.hpp"
 
 namespace ui {
+
+enum class ScrollPart;  // scroll_bars.hpp; its first part, None, is 0
 
 struct ProcEntry {
     WindowProc proc;
@@ -39,7 +40,7 @@ namespace detail {
 struct ScrollBarState {
     int min = 0, max = 100, page = 0, pos = 0, track = 0;
     bool tracking = false, disabled = false;
-    ScrollPart pressed = ScrollPart::None;
+    ScrollPart pressed{};
 };
 
 struct Win {
@@ -92,7 +93,7 @@ struct Tracking {
     LRESULT hit = 0;       // the title-bar button held
     bool pressed = false;  // the button looks pressed (the pointer is on it); help: a press came
     int bar = 0;
-    ScrollPart part = ScrollPart::None;
+    ScrollPart part{};
     TPoint start, last;  // screen
     TRect start_rect;    // the moved window's rectangle when the drag began
     int start_pos = 0;
