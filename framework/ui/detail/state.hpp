@@ -175,8 +175,21 @@ struct SystemParams {
     bool new_style_controls = true;
 };
 
-struct TextState;     // Pango and the realised fonts (detail/text_state.hpp)
-struct LibraryState;  // the class library's: screen, application, handles (detail/library_state.hpp)
+struct TextState;  // Pango and the realised fonts (detail/text_state.hpp)
+
+// The class library's part of the state (its screen, application and handles:
+// detail/library_state.hpp), which the window system holds without knowing
+// it: the class library installs its maker as it loads, and the part is made
+// with the state, told of a reset, and of the shutdown while the desktop is
+// still there.
+struct LibraryPart {
+    virtual ~LibraryPart() = default;
+    virtual void Reset() = 0;
+    virtual void ShuttingDown() = 0;
+};
+using LibraryPartMaker = std::unique_ptr<LibraryPart> (*)();
+// A state already started gets its part at once.
+void InstallLibraryPart(LibraryPartMaker make);
 
 std::array<COLORREF, COLOR_SYSCOLOR_COUNT> DefaultSysColors();
 std::array<int, SM_METRIC_COUNT> DefaultMetrics();
@@ -203,7 +216,7 @@ struct UiState {
     std::array<COLORREF, COLOR_SYSCOLOR_COUNT> sys_colors = DefaultSysColors();
     std::array<int, SM_METRIC_COUNT> metrics = DefaultMetrics();
     SystemParams params;
-    std::unique_ptr<LibraryState> library;
+    std::unique_ptr<LibraryPart> library;  // none while the class library is not linked
 };
 
 // The running window system's state; a caller that never ran UiStart gets it
