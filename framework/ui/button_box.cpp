@@ -9,6 +9,7 @@
 
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/edit_box.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 

@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/ui/combo_box.hpp"
 #include "framework/ui/detail/combo_box_state.hpp"
+#include "framework/ui/detail/list_box_state.hpp"
 #include "framework/ui/edit_box.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 

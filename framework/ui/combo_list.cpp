@@ -3,8 +3,11 @@
 // closes it (the press goes nowhere else); a release over an item takes it.
 #include <algorithm>
 
+#include "framework/ui/combo_box.hpp"
 #include "framework/ui/detail/combo_box_state.hpp"
+#include "framework/ui/detail/list_box_state.hpp"
 #include "framework/ui/scroll_bars.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 

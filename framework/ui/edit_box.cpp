@@ -4,7 +4,9 @@
 
 #include "framework/ui/detail/edit_keys.hpp"
 #include "framework/ui/detail/edit_state.hpp"
+#include "framework/ui/edit_box.hpp"
 #include "framework/ui/scroll_bars.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 

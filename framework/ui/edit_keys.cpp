@@ -4,6 +4,7 @@
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/edit_keys.hpp"
 #include "framework/ui/edit_box.hpp"
+#include "framework/ui/resources.hpp"
 #include "framework/ui/scroll_bars.hpp"
 
 namespace ui::detail {

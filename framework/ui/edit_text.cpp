@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/ui/detail/edit_state.hpp"
+#include "framework/ui/edit_box.hpp"
 #include "framework/ui/scroll_bars.hpp"
 
 namespace ui::detail {

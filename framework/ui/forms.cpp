@@ -4,6 +4,7 @@
 
 #include "framework/ui/detail/hint_state.hpp"
 #include "framework/ui/detail/library_state.hpp"
+#include "framework/ui/dropdown.hpp"
 #include "framework/ui/help.hpp"
 #include "framework/ui/menus.hpp"
 #include "platform/error.hpp"
@@ -309,7 +310,7 @@ void TCustomForm::Help(const HELPINFO& info) {
 
 // ---------------------------------------------------------------- screen
 
-TScreen& Screen() { return detail::Library().screen; }
+TScreen& Screen() { return *detail::Library().screen; }
 
 HCURSOR TScreen::Cursors(int index) {
     auto it = cursors_.find(index);
@@ -371,7 +372,7 @@ TApplication::~TApplication() {
     hints_.reset();
 }
 
-TApplication& Application() { return detail::Library().application; }
+TApplication& Application() { return *detail::Library().application; }
 
 TIcon* TApplication::Icon() {
     if (!icon_) {

@@ -4,6 +4,7 @@
 
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/menu_state.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui::detail {
 

@@ -239,6 +239,8 @@ inline void OffsetViewportOrg(DC& dc, int dx, int dy) {
 bool BitBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, uint32_t rop);
 bool StretchBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, int sw, int sh, uint32_t rop);
 bool PatBlt(DC& dst, int x, int y, int w, int h, uint32_t rop);
+// Draws an image through its mask: where the mask is white the destination stays.
+void DrawMasked(DC& dst, int x, int y, int w, int h, const SurfacePtr& image, const SurfacePtr& mask, int sx, int sy);
 
 void FillRect(DC& dc, const TRect& r, const Brush& brush);
 void FrameRect(DC& dc, const TRect& r, const Brush& brush);

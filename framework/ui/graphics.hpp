@@ -7,6 +7,7 @@
 
 #include "framework/ui/classes.hpp"
 #include "framework/ui/gdi.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 
@@ -261,9 +262,6 @@ public:
 private:
     SurfacePtr image_, mask_;
 };
-
-// Draws an image through its mask: where the mask is white the destination stays.
-void DrawMasked(DC& dst, int x, int y, int w, int h, const SurfacePtr& image, const SurfacePtr& mask, int sx, int sy);
 
 // ---------------------------------------------------------------- image lists
 

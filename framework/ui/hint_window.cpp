@@ -1,5 +1,6 @@
 // The hint window and the hint window class.
 #include "framework/ui/detail/library_state.hpp"
+#include "framework/ui/forms.hpp"
 #include "framework/ui/hints.hpp"
 #include "framework/ui/sysparams.hpp"
 

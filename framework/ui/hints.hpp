@@ -2,7 +2,7 @@
 // Hints: the small window that shows a control's hint, the information a
 // control may change before it shows (CM_HINTSHOW), and the hint window class
 // the application makes its hint window of. The application's part (pauses,
-// timers, which control's hint shows) is in forms.hpp.
+// timers, which control's hint shows) is in application.hpp.
 #include <string>
 
 #include "framework/ui/controls.hpp"

@@ -4,6 +4,7 @@
 // press that takes the capture or a Tab that moves the focus directs the
 // input queued behind it.
 #include "framework/ui/detail/desktop.hpp"
+#include "framework/ui/resources.hpp"
 
 namespace ui {
 

@@ -4,7 +4,9 @@
 
 #include "framework/ui/detail/list_box_state.hpp"
 #include "framework/ui/edit_box.hpp"
+#include "framework/ui/list_box.hpp"
 #include "framework/ui/scroll_bars.hpp"
+#include "framework/ui/sysparams.hpp"
 #include "platform/codepage.hpp"
 
 namespace ui {

@@ -3,6 +3,7 @@
 
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/menu_state.hpp"
+#include "framework/ui/menu_handles.hpp"
 
 namespace ui {
 

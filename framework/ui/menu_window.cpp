@@ -4,6 +4,8 @@
 
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/menu_state.hpp"
+#include "framework/ui/menu_handles.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 

@@ -1,7 +1,8 @@
-// Menus of the class library: TMenu's dispatching, the main menu of a form,
-// popup menus and the popup list's window, and the menu keys of controls.
+// Menus of the class library: TMenu's dispatching, the main menu, popup
+// menus and the popup list's window. A form's part is in form_menus.cpp.
 #include <algorithm>
 
+#include "framework/ui/application.hpp"
 #include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/menus.hpp"
 
@@ -111,37 +112,6 @@ void TMainMenu::MenuChanged(TMenuItem* source, bool rebuild) {
     if (WindowHandle() && IsWindow(WindowHandle())) SendMessage(WindowHandle(), CM_MENUCHANGED, 0, LPARAM(source));
 }
 
-bool FormMenuMessage(TCustomForm* form, TMessage& m) {
-    TMainMenu* menu = form->Menu();
-    switch (m.Msg) {
-    case WM_COMMAND:
-        // A menu's command comes without a control.
-        if (menu && m.LParam == 0 && HIWORD(m.WParam) == 0 && menu->DispatchCommand(UINT(LOWORD(m.WParam)))) {
-            m.Result = 0;
-            return true;
-        }
-        return false;
-    case WM_INITMENUPOPUP:
-        if (menu) menu->DispatchPopup(HMENU(m.WParam));
-        return false;
-    case WM_MENUSELECT:
-        if (!menu) return false;
-        if (!menu->MenuSelect(m.WParam, m.LParam)) Application().SetHint("");
-        return true;
-    case WM_MENUCHAR:
-        if (menu)
-            if (const LRESULT r = menu->ProcessMenuChar(char(LOWORD(m.WParam)), HMENU(m.LParam))) {
-                m.Result = r;
-                return true;
-            }
-        return false;
-    case CM_MENUCHANGED:
-        if (menu && form->HandleAllocated()) DrawMenuBar(form->WindowHandle());
-        return true;
-    default: return false;
-    }
-}
-
 // ---------------------------------------------------------------- popup menus
 
 namespace {
@@ -215,16 +185,6 @@ void TPopupMenu::MenuChanged(TMenuItem* source, bool rebuild) {
     TMenu::MenuChanged(source, rebuild);
     const HWND window = detail::Library().popup_window;
     if (IsWindow(window)) SendMessage(window, CM_MENUCHANGED, 0, LPARAM(source));
-}
-
-// ---------------------------------------------------------------- menu keys
-
-bool IsMenuKey(TControl* control, UINT key, TShiftState shift) {
-    for (TControl* c = control; c; c = c->Parent())
-        if (TPopupMenu* p = c->PopupMenu(); p && p->IsShortCut(key, shift)) return true;
-    if (TCustomForm* form = GetParentForm(control); form && form->Menu() && form->Menu()->IsShortCut(key, shift))
-        return true;
-    return false;
 }
 
 }  // namespace ui

@@ -212,12 +212,4 @@ private:
 HWND PopupListWindow();
 const std::vector<TPopupMenu*>& PopupMenus();
 
-class TCustomForm;
-class TControl;
-// A form's handling of its main menu's messages; true when handled.
-bool FormMenuMessage(TCustomForm* form, TMessage& m);
-// A key that is a shortcut of the popup menu of the control or one of its
-// parents, or of its form's main menu: the item is clicked and true returned.
-bool IsMenuKey(TControl* control, UINT key, TShiftState shift);
-
 }  // namespace ui

@@ -1,24 +1,14 @@
 #pragma once
 // A form's side of in-place activation: its frame interface (made on first
 // use and owned by the form), the menu and active object objects set on it,
-// the form's active object control, and accelerator tables.
+// the form's active object control (and the accelerator tables' routines).
 #include <vector>
 
 #include "framework/ole/oleidl.hpp"
+#include "framework/ui/accelerators.hpp"
 #include "framework/ui/forms.hpp"
 
 namespace ui {
-
-// Accelerator tables: a key with its modifiers and the command it gives.
-struct ACCEL {
-    uint8_t fVirt = 0;  // FSHIFT 4, FCONTROL 8, FALT 16, FVIRTKEY 1
-    uint16_t key = 0;
-    uint16_t cmd = 0;
-};
-ole::HACCEL CreateAcceleratorTable(const std::vector<ACCEL>& entries);
-bool DestroyAcceleratorTable(ole::HACCEL table);
-int AcceleratorCount(ole::HACCEL table);  // -1 for a table that is gone
-size_t LiveAcceleratorTables();
 
 // What a form's frame holds, kept by a component the form owns.
 class TOleFormFrame : public TComponent {

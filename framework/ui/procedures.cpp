@@ -5,6 +5,9 @@
 
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/detail/menu_state.hpp"
+#include "framework/ui/resources.hpp"
+#include "framework/ui/scroll_bars.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 

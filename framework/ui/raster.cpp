@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/ui/gdi.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 
@@ -281,6 +282,30 @@ bool BitBlt(DC& dst, int x, int y, int w, int h, const DC* src, int sx, int sy, 
 bool PatBlt(DC& dst, int x, int y, int w, int h, uint32_t rop) {
     if (UsesSource(uint8_t(rop >> 16))) return false;
     return Blit(dst, x, y, w, h, nullptr, 0, 0, 0, 0, rop);
+}
+
+void DrawMasked(DC& dst, int x, int y, int w, int h, const SurfacePtr& image, const SurfacePtr& mask, int sx, int sy) {
+    if (!image) return;
+    DC img(image);
+    if (!mask) {
+        BitBlt(dst, x, y, w, h, &img, sx, sy, SRCCOPY);
+        return;
+    }
+    DC m(mask);
+    const COLORREF text = dst.S().text_color, bk = dst.S().bk_color;
+    SetTextColor(dst, 0);
+    SetBkColor(dst, 0xFFFFFF);
+    BitBlt(dst, x, y, w, h, &m, sx, sy, SRCAND);
+    // The image is black where the mask is white, so OR puts it in place.
+    auto cut = Surface::Create(w, h, image->Format());
+    DC c(cut);
+    BitBlt(c, 0, 0, w, h, &img, sx, sy, SRCCOPY);
+    SetTextColor(c, 0xFFFFFF);
+    SetBkColor(c, 0);
+    BitBlt(c, 0, 0, w, h, &m, sx, sy, SRCAND);
+    BitBlt(dst, x, y, w, h, &c, 0, 0, SRCPAINT);
+    SetTextColor(dst, text);
+    SetBkColor(dst, bk);
 }
 
 // ---------------------------------------------------------------- shapes

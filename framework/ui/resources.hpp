@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/ui/gdi.hpp"
+#include "framework/ui/resource_types.hpp"
 
 namespace ui {
 
@@ -19,9 +19,6 @@ SurfacePtr MaskFromArt(const std::vector<std::string>& rows, char set);
 void RegisterBitmapResource(const std::string& name, SurfacePtr bitmap);
 SurfacePtr FindBitmapResource(const std::string& name);
 
-struct IconResource {
-    SurfacePtr image, mask;  // mask white where transparent
-};
 // An icon may come in several sizes: each registration adds one (replacing
 // one of the same size).
 void RegisterIconResource(const std::string& name, IconResource icon);
@@ -33,13 +30,8 @@ const IconResource* FindIconResource(const std::string& name, int width, int hei
 enum StandardIcon : int { IDI_APPLICATION = 32512 };
 IconResource LoadStandardIcon(int id, int width, int height);
 
-struct CursorResource {
-    SurfacePtr image, mask;  // mask white where transparent
-    TPoint hotspot;
-};
 void RegisterCursorResource(const std::string& name, CursorResource cursor);
 
-using HCURSOR = uint32_t;  // 0: none
 // The cursor of that name (a new handle each call), 0 when there is none.
 HCURSOR LoadCursor(const std::string& name);
 // The system's cursors.

@@ -6,6 +6,7 @@
 #include "framework/ui/detail/edit_keys.hpp"
 #include "framework/ui/detail/rich_state.hpp"
 #include "framework/ui/scroll_bars.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 

@@ -6,6 +6,7 @@
 
 #include "framework/ui/detail/rich_state.hpp"
 #include "framework/ui/detail/text_state.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui::detail {
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "framework/ui/detail/desktop.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 

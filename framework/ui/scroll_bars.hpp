@@ -47,6 +47,7 @@ bool ShowScrollBar(HWND hwnd, int bar, bool show);
 bool EnableScrollBar(HWND hwnd, int bar, UINT arrows);
 
 // The parts of a bar, for tests and for drawing.
+// None first: the window system's state declares the parts ahead and starts them at 0.
 enum class ScrollPart { None, LineUp, PageUp, Thumb, PageDown, LineDown };
 // Where a bar lies: window coordinates for a window's own bar, client
 // coordinates for a control. Empty when the bar is not shown.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/ui/screen_keyboard.hpp"
+#include "framework/ui/sysparams.hpp"
 #include "framework/ui/x11_screen.hpp"
 #include "platform/codepage.hpp"
 

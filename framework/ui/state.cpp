@@ -8,7 +8,6 @@
 #include <string>
 
 #include "framework/ui/detail/desktop.hpp"
-#include "framework/ui/detail/library_state.hpp"
 #include "framework/ui/detail/text_state.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -36,8 +35,9 @@ namespace {
 // at exit, and a destroyed holder would leave them a dangling state.
 struct StateHolder {
     std::recursive_mutex mu;
-    std::unique_ptr<UiState> state;          // under `mu`
-    std::atomic<UiState*> started{nullptr};  // `state` once whole
+    std::unique_ptr<UiState> state;           // under `mu`
+    std::atomic<UiState*> started{nullptr};   // `state` once whole
+    LibraryPartMaker make_library = nullptr;  // under `mu`
     // The libraries' registrations outlive a shutdown, as the code they
     // name does: a state started again makes the parts again.
     std::vector<UiStatePartMaker> part_makers;  // under `mu`
@@ -79,7 +79,7 @@ void LeaveDisplay(UiState& s) {
 
 }  // namespace
 
-UiState::UiState() : library(std::make_unique<LibraryState>()) {}
+UiState::UiState() = default;
 UiState::~UiState() = default;
 
 UiState& Ui() {
@@ -88,6 +88,13 @@ UiState& Ui() {
     std::lock_guard lock(h.mu);
     if (!h.state) UiStart();
     return *h.state;  // whole, or being started by this very thread
+}
+
+void InstallLibraryPart(LibraryPartMaker make) {
+    StateHolder& h = Holder();
+    std::lock_guard lock(h.mu);
+    h.make_library = make;
+    if (h.state && !h.state->library) h.state->library = make();
 }
 
 }  // namespace detail
@@ -101,6 +108,7 @@ void UiStart() {
     static const bool registered = (std::atexit(ShutdownAtExit), true);
     (void)registered;
     h.state = std::make_unique<UiState>();
+    if (h.make_library) h.state->library = h.make_library();
     RegisterStandardClasses();
     h.started.store(h.state.get(), std::memory_order_release);
 }
@@ -111,7 +119,7 @@ void UiShutdown() {
     if (!h.state) return;
     UiState& ui = *h.state;
     DropParts(ui);
-    ui.library->application.ResetHints();  // its window goes while the desktop is there
+    if (ui.library) ui.library->ShuttingDown();  // its hint window goes while the desktop is there
     LeaveDisplay(ui);
     AbandonCalls(*ui.queue, true);
     h.started.store(nullptr, std::memory_order_release);
@@ -143,17 +151,8 @@ void UiReset() {
     s.sys_colors = DefaultSysColors();
     s.metrics = DefaultMetrics();
     s.params = SystemParams();
-    s.help_event = nullptr;
-    s.help_engine = nullptr;
     s.rich_edit_version = 0;
-    LibraryState& lib = *s.library;
-    lib.capture_control = nullptr;
-    lib.handles.clear();
-    lib.screen.Reset();
-    lib.application.ResetTerminated();
-    lib.application.ResetHints();
-    lib.drop_downs.clear();
-    lib.accelerators.clear();
+    if (s.library) s.library->Reset();
 }
 
 size_t AddUiStatePart(UiStatePartMaker make) {

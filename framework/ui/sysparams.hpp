@@ -1,25 +1,22 @@
 #pragma once
-// System parameters beside the colours and metrics of types.hpp: the fonts
-// and sizes of frames and captions, the gradient-captions setting, the
-// system's version and the new-style-controls flag. Tests change them;
-// UiReset puts the defaults back.
-#include "framework/ui/gdi.hpp"
+// The system's colours, metrics and parameters: the colour table behind the
+// system colours, the metrics, the fonts and sizes of frames and captions,
+// the gradient-captions setting, the system's version and the
+// new-style-controls flag. Tests change them; UiReset puts the defaults back.
+#include "framework/ui/sysparams_types.hpp"
 
 namespace ui {
 
-// What the system tells about non-client areas (its NONCLIENTMETRICS block).
-struct NonClientMetrics {
-    int border_width = 1;
-    int scroll_width = 16, scroll_height = 16;
-    int caption_width = 18, caption_height = 18;
-    LogFont caption_font{"Tahoma", -11, true};
-    int sm_caption_width = 12, sm_caption_height = 15;
-    LogFont sm_caption_font{"Tahoma", -10, true};
-    int menu_width = 18, menu_height = 18;
-    LogFont menu_font{"Tahoma", -11};
-    LogFont status_font{"Tahoma", -11};
-    LogFont message_font{"Tahoma", -11};
-};
+// The system colour table; tests may change entries.
+COLORREF GetSysColor(int index);
+void SetSysColor(int index, COLORREF value);
+// The RGB value of a colour: system colours through the table; anything else
+// (clNone and clDefault included) as it is.
+COLORREF ColorToRGB(TColor color);
+
+int GetSystemMetrics(int index);  // 0 for an unknown index
+void SetSystemMetric(int index, int value);
+
 // False, leaving `out` alone, while the system will not give them
 // (SetNonClientMetricsAvailable(false)).
 bool GetNonClientMetrics(NonClientMetrics& out);
@@ -31,11 +28,6 @@ void SetNonClientMetricsAvailable(bool available);
 bool GradientCaptions();
 void SetGradientCaptions(bool on);
 
-enum : int { VER_PLATFORM_WIN32_WINDOWS = 1, VER_PLATFORM_WIN32_NT = 2 };
-struct SystemVersion {
-    int platform = VER_PLATFORM_WIN32_NT;
-    int major = 5, minor = 1;
-};
 SystemVersion GetSystemVersion();
 void SetSystemVersion(const SystemVersion& version);
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "framework/ui/detail/desktop.hpp"
+#include "framework/ui/resources.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 

@@ -1,5 +1,8 @@
 #pragma once
-// Geometry, colours, system colours and system metrics of the window system.
+// Geometry, colours, the indices of system colours and metrics, and errors of
+// the window system: plain values that include nothing of it, so that every
+// other header may include them. The tables behind the indices are in
+// sysparams.hpp.
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
@@ -126,13 +129,6 @@ constexpr TColor clScrollBar = SysColor(COLOR_SCROLLBAR), clBackground = SysColo
                  clGradientActiveCaption = SysColor(COLOR_GRADIENTACTIVECAPTION),
                  clGradientInactiveCaption = SysColor(COLOR_GRADIENTINACTIVECAPTION);
 
-// The system colour table; tests may change entries (UiReset puts the defaults back).
-COLORREF GetSysColor(int index);
-void SetSysColor(int index, COLORREF value);
-
-// The RGB value of a colour: system colours through the table; anything else
-// (clNone and clDefault included) as it is.
-COLORREF ColorToRGB(TColor color);
 bool IsSysColor(TColor color);
 // Colour names of the framework ("clRed", "clBtnFace"); false for anything else.
 bool IdentToColor(const std::string& ident, TColor& color);
@@ -152,7 +148,5 @@ enum SystemMetric : int {
     SM_CYMENUCHECK = 72, SM_METRIC_COUNT = 100
 };
 // clang-format on
-int GetSystemMetrics(int index);  // 0 for an unknown index
-void SetSystemMetric(int index, int value);
 
 }  // namespace ui

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "framework/ui/gdi.hpp"
-#include "framework/ui/resources.hpp"
+#include "framework/ui/resource_types.hpp"
 #include "framework/ui/types.hpp"
 
 namespace ui {

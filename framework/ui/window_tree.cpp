@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/ui/detail/desktop.hpp"
+#include "framework/ui/sysparams.hpp"
 
 namespace ui {
 

@@ -98,6 +98,37 @@ check "an include cycle in the platform fails" 1 "include cycle among platform/f
 put platform/paths.cpp
 check "the cycle broken passes" 0 ""
 
+# The framework: a header and its source count as one file there too.
+put framework/ui/types.hpp
+put framework/ui/detail/state.hpp framework/ui/types.hpp
+put framework/ui/types.cpp framework/ui/types.hpp framework/ui/detail/state.hpp
+check "an include cycle in the framework fails" 1 "include cycle among framework/ui/detail/state, framework/ui/types"
+put framework/ui/types.cpp framework/ui/types.hpp
+check "the framework's cycle broken passes" 0 ""
+
+put framework/db/fields.hpp
+put framework/db/dataset.hpp framework/db/fields.hpp
+put framework/db/datasource.hpp framework/db/dataset.hpp
+put framework/db/dataset.cpp framework/db/datasource.hpp
+put framework/db/fields.cpp framework/db/dataset.hpp
+check "the data-aware layer's knot passes as it is" 0 ""
+put framework/db/stream.hpp
+put framework/db/stream.cpp framework/db/fields.hpp
+put framework/db/fields.hpp framework/db/stream.hpp
+check "a file more in the knot fails" 1 \
+    "include cycle among framework/db/dataset, framework/db/datasource, framework/db/fields, framework/db/stream"
+rm -r "$tmp/framework/db"
+
+# The tiers of framework/ui: the class library stands on the window system, never the other way.
+put framework/ui/forms.hpp framework/ui/window.hpp
+check "the class library including the window system passes" 0 ""
+put framework/ui/paint.cpp framework/ui/window.hpp framework/ui/forms.hpp
+put framework/ui/detail/desktop.hpp framework/ui/detail/state.hpp framework/ui/controls.hpp
+check "the window system including the class library fails" 1 \
+    "framework/ui/paint.cpp:2: the window system may not include the class library's framework/ui/forms.hpp
+framework/ui/detail/desktop.hpp:2: the window system may not include the class library's framework/ui/controls.hpp"
+rm "$tmp/framework/ui/paint.cpp" "$tmp/framework/ui/detail/desktop.hpp"
+
 # The build: controls link the window system but not the data-aware layer.
 cat >"$tmp/CMakeLists.txt" <<'CMAKE'
 add_library(corvanta_platform platform/file.cpp platform/paths.cpp) # a comment (with parentheses)

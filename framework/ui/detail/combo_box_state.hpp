@@ -2,8 +2,7 @@
 // What the combo box class keeps for each combo box (in Win::class_data),
 // shared by its field and button (combo_box.cpp) and its drop-down list
 // (combo_list.cpp).
-#include "framework/ui/combo_box.hpp"
-#include "framework/ui/detail/list_box_state.hpp"
+#include "framework/ui/detail/desktop.hpp"
 
 namespace ui::detail {
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "framework/ui/detail/desktop.hpp"
-#include "framework/ui/edit_box.hpp"
 
 namespace ui::detail {
 

@@ -1,7 +1,7 @@
 #pragma once
-// The application's hint state (hints.cpp): the hint window, the control
+// The application's hint state (application_hints.cpp): the hint window, the control
 // whose hint is pending or showing, and the timers.
-#include "framework/ui/forms.hpp"
+#include "framework/ui/hints.hpp"
 
 namespace ui::detail {
 

@@ -1,27 +1,39 @@
 #pragma once
 // The class library's part of the window system's state (detail/state.hpp):
 // the screen, the application, the control of each window handle and the
-// graphic control holding the mouse capture, the hint window class, and the
-// accelerator tables.
+// graphic control holding the mouse capture, the hint window class, the
+// accelerator tables and the help slots.
 #include <map>
+#include <memory>
 #include <unordered_map>
+#include <vector>
 
+#include "framework/ui/accelerators.hpp"
 #include "framework/ui/detail/state.hpp"
-#include "framework/ui/dropdown.hpp"
-#include "framework/ui/forms.hpp"
+#include "framework/ui/help.hpp"
 #include "framework/ui/hints.hpp"
-#include "framework/ui/menus.hpp"
-#include "framework/ui/ole_frame.hpp"
+
+namespace ui {
+class TApplication;
+class TDropDownWindow;
+class TPopupMenu;
+class TScreen;
+}  // namespace ui
 
 namespace ui::detail {
 
-struct LibraryState {
+struct LibraryState final : LibraryPart {
+    LibraryState();
+    ~LibraryState() override;
+    void Reset() override;
+    void ShuttingDown() override;
+
     TControl* capture_control = nullptr;
     std::unordered_map<HWND, TWinControl*> handles;
-    TScreen screen;
+    std::unique_ptr<TScreen> screen;
     // A registration: kept by a reset, like window classes.
     THintWindowClass hint_window_class = &NewHintWindow<THintWindow>;
-    TApplication application;
+    std::unique_ptr<TApplication> application;
     std::vector<TDropDownWindow*> drop_downs;  // open now
     // Menus: the commands in use (kept by a reset, with the items holding
     // them), the popup menus and the popup list's window.
@@ -32,8 +44,10 @@ struct LibraryState {
     // handle never names a new table.
     std::map<ole::HACCEL, std::vector<ACCEL>> accelerators;
     ole::HACCEL next_accelerator = 1;
+    THelpEvent help_event;    // the application's (help.hpp)
+    THelpEngine help_engine;  // the framework's own
 };
 
-inline LibraryState& Library() { return *Ui().library; }
+LibraryState& Library();
 
 }  // namespace ui::detail

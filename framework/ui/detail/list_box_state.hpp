@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "framework/ui/detail/desktop.hpp"
-#include "framework/ui/list_box.hpp"
 
 namespace ui::detail {
 

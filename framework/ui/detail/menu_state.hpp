@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "framework/ui/detail/state.hpp"
-#include "framework/ui/menu_handles.hpp"
+#include "framework/ui/menu_types.hpp"
 
 namespace ui::detail {
 

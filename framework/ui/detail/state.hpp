@@ -20,14 +20,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "framework/ui/help.hpp"
-#include "framework/ui/resources.hpp"
-#include "framework/ui/scroll_bars.hpp"
+#include "framework/ui/resource_types.hpp"
 #include "framework/ui/state_part.hpp"
-#include "framework/ui/sysparams.hpp"
+#include "framework/ui/sysparams_types.hpp"
 #include "framework/ui/window.hpp"
 
 namespace ui {
+
+enum class ScrollPart;  // scroll_bars.hpp; its first part, None, is 0
 
 struct ProcEntry {
     WindowProc proc;
@@ -42,7 +42,7 @@ namespace detail {
 struct ScrollBarState {
     int min = 0, max = 100, page = 0, pos = 0, track = 0;
     bool tracking = false, disabled = false;
-    ScrollPart pressed = ScrollPart::None;
+    ScrollPart pressed{};
 };
 
 struct Win {
@@ -95,7 +95,7 @@ struct Tracking {
     LRESULT hit = 0;       // the title-bar button held; the edge or corner dragged
     bool pressed = false;  // the button looks pressed (the pointer is on it); help: a press came
     int bar = 0;
-    ScrollPart part = ScrollPart::None;
+    ScrollPart part{};
     TPoint start, last;  // screen
     TRect start_rect;    // the moved window's rectangle when the drag began
     int start_pos = 0;
@@ -177,8 +177,21 @@ struct SystemParams {
     bool new_style_controls = true;
 };
 
-struct TextState;     // Pango and the realised fonts (detail/text_state.hpp)
-struct LibraryState;  // the class library's: screen, application, handles (detail/library_state.hpp)
+struct TextState;  // Pango and the realised fonts (detail/text_state.hpp)
+
+// The class library's part of the state (its screen, application and handles:
+// detail/library_state.hpp), which the window system holds without knowing
+// it: the class library installs its maker as it loads, and the part is made
+// with the state, told of a reset, and of the shutdown while the desktop is
+// still there.
+struct LibraryPart {
+    virtual ~LibraryPart() = default;
+    virtual void Reset() = 0;
+    virtual void ShuttingDown() = 0;
+};
+using LibraryPartMaker = std::unique_ptr<LibraryPart> (*)();
+// A state already started gets its part at once.
+void InstallLibraryPart(LibraryPartMaker make);
 
 std::array<COLORREF, COLOR_SYSCOLOR_COUNT> DefaultSysColors();
 std::array<int, SM_METRIC_COUNT> DefaultMetrics();
@@ -205,10 +218,8 @@ struct UiState {
     std::array<COLORREF, COLOR_SYSCOLOR_COUNT> sys_colors = DefaultSysColors();
     std::array<int, SM_METRIC_COUNT> metrics = DefaultMetrics();
     SystemParams params;
-    std::unique_ptr<LibraryState> library;
-    THelpEvent help_event;      // the application's (help.hpp)
-    THelpEngine help_engine;    // the framework's own
-    int rich_edit_version = 0;  // the rich-edit library loaded; 0: none yet
+    std::unique_ptr<LibraryPart> library;  // none while the class library is not linked
+    int rich_edit_version = 0;             // the rich-edit library loaded; 0: none yet
     // The libraries' parts, by the index their registration gave; made on
     // first use, dropped first at a shutdown.
     std::vector<std::unique_ptr<UiStatePart>> parts;

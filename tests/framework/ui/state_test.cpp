@@ -4,6 +4,7 @@
 
 #include "framework/ui/forms.hpp"
 #include "framework/ui/resources.hpp"
+#include "platform/events.hpp"
 #include "tests/support/ui_fixture.hpp"
 
 namespace ui {
@@ -85,6 +86,26 @@ TEST_F(StateTest, ShutdownDropsEverythingAndTheNextUseStartsAgain) {
     Pump();
     EXPECT_TRUE(form->Showing());
     EXPECT_EQ(Screen().FormCount(), 1);
+}
+
+// The class library's part comes with the state, not with its first use: after
+// a start that only the window system made, the application's event pump
+// already serves the engine's waits.
+TEST_F(StateTest, TheClassLibrarysPartStartsWithTheState) {
+    UiShutdown();
+    int seen = 0;
+    RegisterWindowClass({"Pumped",
+                         [&](HWND h, UINT m, WPARAM w, LPARAM l, const NextProc& next) {
+                             if (m == WM_APP) ++seen;
+                             return next(h, m, w, l);
+                         },
+                         0, std::nullopt});
+    InstallClock(&clock_);
+    SetStallLimit(50);
+    const HWND h = CreateWindow({"Pumped", "", WS_POPUP, 0, {0, 0, 10, 10}, 0, 0, 0});
+    ASSERT_TRUE(PostMessage(h, WM_APP));
+    platform::ProcessPendingEvents(platform::EventFilter::All);
+    EXPECT_EQ(seen, 1);
 }
 
 }  // namespace

@@ -153,7 +153,7 @@ void TApplication::CancelHint() {
 void TApplication::ControlDestroying(TControl* control) {
     if (!hints_) return;
     if (hints_->control == control) CancelHint();
-    if (hints_->window.get() == control) hints_->window.release();  // being freed by its caller
+    if (hints_->window.get() == control) (void)hints_->window.release();  // being freed by its caller
 }
 
 void TApplication::ResetHints() {
