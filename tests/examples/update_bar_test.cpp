@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "controls/httpget.hpp"
 #include "tests/support/http_server.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/ui_fixture.hpp"
@@ -30,6 +31,10 @@ protected:
     }
     void TearDown() override {
         form.reset();
+        // A download's thread ends after it has reported: the process must not end under it.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (controls::THTTPGetThread::Alive() != 0 && std::chrono::steady_clock::now() < until)
+            ui::Application().HandleMessage();
         UiTest::TearDown();
     }
     controls::NetProbe Probe() {
