@@ -4,6 +4,7 @@
 #include "controls/cvspeedbtn.hpp"
 #include "controls/cvutils.hpp"
 #include "framework/ui/stdctrls.hpp"
+#include "platform/error.hpp"
 
 namespace controls {
 
@@ -133,20 +134,19 @@ void TCvSpeedButton::SimulateClick() {
         if (now - start >= 20 || now < start) break;
         SpinClock();
     }
-    // Also when the click raises.
-    struct After {
-        TCvSpeedButton& b;
-        ~After() noexcept(false) {
-            b.state_ = bsUp;
-            if (b.group_index_ == 0) {
-                b.Repaint();
-            } else {
-                b.SetDown(!b.down_);
-                b.Click();
-            }
-        }
-    } after{*this};
-    if (group_index_ == 0) Click();
+    // The button comes up also when the click raises.
+    platform::ThenAlways(
+        [this] {
+            if (group_index_ == 0) Click();
+        },
+        [this] {
+            state_ = bsUp;
+            if (group_index_ == 0) Repaint();
+        });
+    if (group_index_ != 0) {
+        SetDown(!down_);
+        Click();
+    }
 }
 
 // ---------------------------------------------------------------- the pointer

@@ -13,4 +13,22 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Runs `body`, then `after` also when the body throws: the finishing step
+// that may itself run handlers that throw, so it never runs in a destructor.
+// While the body's exception is on its way the first failure is the one
+// reported.
+template <class Body, class After>
+void ThenAlways(Body&& body, After&& after) {
+    try {
+        body();
+    } catch (...) {
+        try {
+            after();
+        } catch (...) {  // NOLINT(bugprone-empty-catch): the body's exception goes on
+        }
+        throw;
+    }
+    after();
+}
+
 }  // namespace platform

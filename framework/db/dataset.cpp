@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "framework/db/datasource.hpp"
+#include "platform/error.hpp"
 
 namespace db {
 
@@ -13,7 +14,8 @@ namespace {
 
 constexpr const char* kNotEditing = "Dataset not in edit or insert mode";
 
-// Runs `done` when the scope ends, also when an exception leaves it.
+// Runs `done` when the scope ends, also when an exception leaves it; for
+// restorations that cannot throw.
 template <class F>
 struct Finally {
     F done;
@@ -285,19 +287,20 @@ void TDataSet::MoveToEnd(bool last) {
     CheckBrowseMode();
     DoBeforeScroll();
     ClearBuffers();
-    {
-        Finally done{[this, last] {
+    platform::ThenAlways(
+        [this, last] {
+            if (last) {
+                InternalLast();
+                GetPriorRecords();
+            } else {
+                InternalFirst();
+                GetNextRecords();
+            }
+        },
+        [this, last] {
             (last ? eof_ : bof_) = true;
             DataEvent(deDataSetChange, 0);
-        }};
-        if (last) {
-            InternalLast();
-            GetPriorRecords();
-        } else {
-            InternalFirst();
-            GetNextRecords();
-        }
-    }
+        });
     DoAfterScroll();
 }
 
@@ -309,33 +312,34 @@ int TDataSet::MoveBy(int distance) {
         bof_ = eof_ = false;
         const int old_count = record_count_;
         int scroll = 0;
-        {
-            Finally notify{[&] {
+        platform::ThenAlways(
+            [&] {
+                const bool forward = distance > 0;
+                const int step = forward ? 1 : -1;
+                for (; distance != 0; distance -= step, result += step) {
+                    if (forward ? active_record_ < record_count_ - 1 : active_record_ > 0) {
+                        active_record_ += step;
+                        continue;
+                    }
+                    const bool full = record_count_ >= buffer_count_;
+                    if (!(forward ? GetNextRecord() : GetPriorRecord())) {
+                        (forward ? eof_ : bof_) = true;
+                        break;
+                    }
+                    // The new record came in at the window's end (its start going
+                    // back): a full window scrolls, else the new record is active.
+                    if (full)
+                        scroll -= step;
+                    else
+                        active_record_ = forward ? record_count_ - 1 : 0;
+                }
+            },
+            [&] {
                 if (record_count_ != old_count)
                     DataEvent(deDataSetChange, 0);
                 else
                     DataEvent(deDataSetScroll, scroll);
-            }};
-            const bool forward = distance > 0;
-            const int step = forward ? 1 : -1;
-            for (; distance != 0; distance -= step, result += step) {
-                if (forward ? active_record_ < record_count_ - 1 : active_record_ > 0) {
-                    active_record_ += step;
-                    continue;
-                }
-                const bool full = record_count_ >= buffer_count_;
-                if (!(forward ? GetNextRecord() : GetPriorRecord())) {
-                    (forward ? eof_ : bof_) = true;
-                    break;
-                }
-                // The new record came in at the window's end (its start going
-                // back): a full window scrolls, else the new record is active.
-                if (full)
-                    scroll -= step;
-                else
-                    active_record_ = forward ? record_count_ - 1 : 0;
-            }
-        }
+            });
         DoAfterScroll();
     }
     return result;
@@ -354,10 +358,13 @@ void TDataSet::Resync(TResyncMode mode) {
     int before = (mode & rmCenter) ? (buffer_count_ - 1) / 2 : active_record_;
     MoveBuffer(record_count_, 0);
     ActivateBuffers();
-    Finally notify{[this] { DataEvent(deDataSetChange, 0); }};
-    while (before > 0 && GetPriorRecord()) --before;
-    GetNextRecords();
-    GetPriorRecords();
+    platform::ThenAlways(
+        [&] {
+            while (before > 0 && GetPriorRecord()) --before;
+            GetNextRecords();
+            GetPriorRecords();
+        },
+        [this] { DataEvent(deDataSetChange, 0); });
 }
 
 // ---------------------------------------------------------------- editing

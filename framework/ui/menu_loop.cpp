@@ -10,6 +10,7 @@
 #include "framework/ui/detail/menu_state.hpp"
 #include "framework/ui/menu_handles.hpp"
 #include "framework/ui/sysparams.hpp"
+#include "platform/error.hpp"
 
 namespace ui {
 
@@ -493,17 +494,28 @@ UINT RunLoop(MenuTracker& t) {
 // Ends the tracking: drop-downs closed, the bar's selection cleared, the
 // owner told, the capture released; and posts the command.
 UINT Finish(MenuTracker& t, UINT chosen) {
-    CloseBeyond(t, 0);
-    if (t.bar) {
-        Select(t, t.bar, -1, false);
-        t.bar_index = -1;
-        SetBarOpen(t);
-    }
-    KeepScreenFocus();
-    Notify(t, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
-    Notify(t, WM_EXITMENULOOP, t.bar ? 0 : 1, 0);
-    if (GetCapture() == t.capture) ReleaseCapture();
-    Menus().tracker = nullptr;
+    // The owner's handlers may throw: the tracking ends all the same (the
+    // tracker lives on its caller's stack), and the owner still hears the
+    // loop end.
+    platform::ThenAlways(
+        [&] {
+            platform::ThenAlways(
+                [&] {
+                    CloseBeyond(t, 0);
+                    if (t.bar) {
+                        Select(t, t.bar, -1, false);
+                        t.bar_index = -1;
+                        SetBarOpen(t);
+                    }
+                    KeepScreenFocus();
+                    Notify(t, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+                },
+                [&] { Notify(t, WM_EXITMENULOOP, t.bar ? 0 : 1, 0); });
+        },
+        [&] {
+            if (GetCapture() == t.capture) ReleaseCapture();
+            Menus().tracker = nullptr;
+        });
     if (chosen && !(t.flags & TPM_RETURNCMD) && IsWindow(t.owner)) PostMessage(t.owner, WM_COMMAND, chosen, 0);
     return chosen;
 }
@@ -511,22 +523,18 @@ UINT Finish(MenuTracker& t, UINT chosen) {
 // Runs a tracker set up by the caller; cleans up however the loop ends.
 UINT Track(MenuTracker& t, const std::function<bool()>& start) {
     Menus().tracker = &t;
-    struct Guard {
-        MenuTracker& t;
-        bool finished = false;
-        ~Guard() {
-            if (!finished) Finish(t, 0);
-        }
-    } guard{t};
-    t.capture = t.owner;
-    SetCapture(t.capture);
-    Notify(t, WM_ENTERMENULOOP, t.bar ? 0 : 1, 0);
-    Notify(t, WM_INITMENU, WPARAM(t.bar ? t.bar : t.popup), 0);
     UINT chosen = 0;
-    if (start()) chosen = RunLoop(t);
-    if (t.done && !chosen) chosen = t.chosen;
-    guard.finished = true;
-    Finish(t, chosen);
+    // The owner hears the loop end (its handlers may throw) also when a handler inside it raised.
+    platform::ThenAlways(
+        [&] {
+            t.capture = t.owner;
+            SetCapture(t.capture);
+            Notify(t, WM_ENTERMENULOOP, t.bar ? 0 : 1, 0);
+            Notify(t, WM_INITMENU, WPARAM(t.bar ? t.bar : t.popup), 0);
+            if (start()) chosen = RunLoop(t);
+            if (t.done && !chosen) chosen = t.chosen;
+        },
+        [&] { Finish(t, chosen); });
     // The character a screen sends after Enter or Escape belongs to the key the menu took.
     if (t.last_key == VK_RETURN || t.last_key == VK_ESCAPE) {
         if (Display* d = TheDisplay()) d->Wait(0);

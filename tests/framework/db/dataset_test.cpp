@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/db/datasource.hpp"
+#include "platform/error.hpp"
 #include "tests/framework/db/vector_dataset.hpp"
 
 namespace {
@@ -395,3 +396,49 @@ TEST_F(DataSetTest, MemoFieldsGoThroughBlobStreams) {
 }
 
 }  // namespace
+
+// A link's handler may throw when the dataset tells it of a move, also while
+// the move's own failure is on its way: the caller gets the first failure,
+// and nothing ends the program.
+TEST_F(DataSetTest, AHandlerThatThrowsAfterAMoveReachesTheCaller) {
+    struct ThrowingLink : db::TDataLink {
+        bool armed = false;
+        void Fail() const {
+            if (armed) throw ui::EUiError("the handler failed");
+        }
+        void DataSetChanged() override { Fail(); }
+        void DataSetScrolled(int) override { Fail(); }
+    };
+    struct Case {
+        const char* what;
+        int failing_reads;
+        std::function<void(db::TDataSet&)> move;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"MoveBy", 0, [](db::TDataSet& d) { d.MoveBy(6); }, "the handler failed"},
+        {"First", 0, [](db::TDataSet& d) { d.First(); }, "the handler failed"},
+        {"Last", 0, [](db::TDataSet& d) { d.Last(); }, "the handler failed"},
+        {"Resync", 0, [](db::TDataSet& d) { d.Resync(0); }, "the handler failed"},
+        {"MoveBy, its read failing", 1, [](db::TDataSet& d) { d.MoveBy(6); }, "Sales: The read failed"},
+        {"Last, its read failing", 1, [](db::TDataSet& d) { d.Last(); }, "Sales: The read failed"},
+    };
+    for (const Case& c : cases) {
+        ds_->Close();
+        ds_->Open();
+        ThrowingLink link;
+        link.SetBufferCount(3);
+        link.SetDataSource(source_.get());
+        link.armed = true;
+        ds_->failing_reads = c.failing_reads;
+        try {
+            c.move(*ds_);
+            ADD_FAILURE() << c.what << ": nothing thrown";
+        } catch (const platform::Error& e) {
+            EXPECT_EQ(std::string(e.what()), c.error) << c.what;
+        }
+        ds_->failing_reads = 0;
+        link.armed = false;
+        link.SetDataSource(nullptr);
+    }
+}

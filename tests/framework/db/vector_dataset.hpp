@@ -27,6 +27,8 @@ public:
     std::vector<Row> rows;
     // Set to make the next post fail with an EDatabaseError.
     int failing_posts = 0;
+    // Set to make the next reads fail with an EDatabaseError.
+    int failing_reads = 0;
     // Store calls, for tests that count them.
     int reads = 0;
 
@@ -107,6 +109,10 @@ protected:
     void InternalLast() override { cursor_ = static_cast<int>(rows.size()); }
     db::TGetResult GetRecord(char* buffer, db::TGetMode mode, bool) override {
         ++reads;
+        if (failing_reads > 0) {
+            --failing_reads;
+            db::DatabaseError("The read failed", this);
+        }
         const int n = static_cast<int>(rows.size());
         if (mode == db::gmNext) {
             if (cursor_ >= n - 1) {

@@ -454,5 +454,39 @@ TEST_F(MenuTest, OwnerDrawnItemsAreMeasuredAndDrawnByTheOwner) {
     EXPECT_TRUE(states.back() & ODS_SELECTED);
 }
 
+// The owner's handlers may throw, also the one told the loop ended while an
+// earlier failure leaves it: the caller gets the first, and the menu is gone.
+TEST_F(MenuTest, AnOwnerThatThrowsEndsTheLoopCleanly) {
+    struct Case {
+        const char* name;
+        UINT throws_at;  // besides WM_EXITMENULOOP, 0: none
+        const char* error;
+    };
+    const Case cases[] = {
+        {"only at the end", 0, "at the end"},
+        {"at the start and at the end", WM_INITMENU, "at the start"},
+    };
+    for (const Case& c : cases) {
+        handler = [&c](UINT m, WPARAM, LPARAM, LRESULT&) -> bool {
+            if (c.throws_at && m == c.throws_at) throw EUiError("at the start");
+            if (m == WM_EXITMENULOOP) throw EUiError("at the end");
+            return false;
+        };
+        FileMenu f;
+        Send({K(VK_ESCAPE)});
+        try {
+            TrackPopupMenu(f.menu, TPM_RETURNCMD, 150, 150, owner);
+            ADD_FAILURE() << c.name << ": nothing thrown";
+        } catch (const EUiError& e) {
+            EXPECT_EQ(std::string(e.what()), c.error) << c.name;
+        }
+        handler = nullptr;
+        EXPECT_EQ(TrackedMenu(), 0u) << c.name;
+        EXPECT_TRUE(OpenMenuWindows().empty()) << c.name;
+        EXPECT_EQ(GetCapture(), 0u) << c.name;
+        Pump();
+    }
+}
+
 }  // namespace
 }  // namespace ui
