@@ -10,6 +10,7 @@ namespace {
 
 using testing_examples::FromDate;
 using testing_examples::MainWindowTest;
+using testing_examples::Pixels;
 using testing_examples::ScreenSession;
 
 // Where things are and what the grid shows, measured headless.
@@ -20,15 +21,6 @@ struct Expected {
     std::vector<uint32_t> after_typing, after_picking, calendar_title;
     int rows_typed = 0, rows_picked = 0, rows_all = 0;
 };
-
-std::vector<uint32_t> Pixels(ui::HWND top, const ui::TRect& screen) {
-    const ui::TRect w = ui::GetWindowRect(top);
-    const ui::SurfacePtr s = ui::GetWindowSurface(top);
-    std::vector<uint32_t> out;
-    for (int y = screen.top; y < screen.bottom; ++y)
-        for (int x = screen.left; x < screen.right; ++x) out.push_back(s->Row32(y - w.top)[x - w.left] & 0xFFFFFF);
-    return out;
-}
 
 class DateFilterScreenTest : public MainWindowTest {
 protected:

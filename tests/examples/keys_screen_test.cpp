@@ -11,6 +11,7 @@
 namespace {
 
 using testing_examples::MainWindowTest;
+using testing_examples::Pixels;
 using testing_examples::ScreenSession;
 
 // Where the headless window put things, in screen pixels, and what they show.
@@ -21,15 +22,6 @@ struct Layout {
     std::string typed;           // the keys of 1 March 2024 in the date edit
     std::vector<uint32_t> file_plain, march, april;
 };
-
-std::vector<uint32_t> Pixels(ui::HWND top, const ui::TRect& screen) {
-    const ui::TRect w = ui::GetWindowRect(top);
-    const ui::SurfacePtr s = ui::GetWindowSurface(top);
-    std::vector<uint32_t> out;
-    for (int y = screen.top; y < screen.bottom; ++y)
-        for (int x = screen.left; x < screen.right; ++x) out.push_back(s->Row32(y - w.top)[x - w.left] & 0xFFFFFF);
-    return out;
-}
 
 class KeysScreenTest : public MainWindowTest {
 protected:

@@ -3,7 +3,9 @@
 // test's own, on a fresh engine and desktop.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "controls/dateedit.hpp"
 #include "engine/dataset/engine_dataset.hpp"
@@ -18,6 +20,18 @@
 #include "tests/support/engine_fixture.hpp"
 
 namespace testing_examples {
+
+// The pixels of a rectangle of the screen as a window drawn headless shows
+// them (`top` at its screen place), row by row, without alpha: what a screen
+// test expects to read back from the X server there.
+inline std::vector<uint32_t> Pixels(ui::HWND top, const ui::TRect& screen) {
+    const ui::TRect w = ui::GetWindowRect(top);
+    const ui::SurfacePtr s = ui::GetWindowSurface(top);
+    std::vector<uint32_t> out;
+    for (int y = screen.top; y < screen.bottom; ++y)
+        for (int x = screen.left; x < screen.right; ++x) out.push_back(s->Row32(y - w.top)[x - w.left] & 0xFFFFFF);
+    return out;
+}
 
 // The main window's date edit that filters the history.
 inline controls::TDateEdit* FromDate(demo::TMainWindow* w) {

@@ -20,6 +20,7 @@
 namespace {
 
 using testing_examples::MainWindowTest;
+using testing_examples::Pixels;
 using testing_examples::ScreenSession;
 using namespace ui;
 
@@ -47,15 +48,6 @@ constexpr TPoint kDrag{50, 30};
 
 // The bottom-right 80 x 40 pixels of a window rectangle (screen).
 TRect Corner(const TRect& window) { return Bounds(window.right - 80, window.bottom - 40, 80, 40); }
-
-std::vector<uint32_t> Pixels(HWND top, const TRect& screen) {
-    const TRect w = GetWindowRect(top);
-    const SurfacePtr s = GetWindowSurface(top);
-    std::vector<uint32_t> out;
-    for (int y = screen.top; y < screen.bottom; ++y)
-        for (int x = screen.left; x < screen.right; ++x) out.push_back(s->Row32(y - w.top)[x - w.left] & 0xFFFFFF);
-    return out;
-}
 
 // An X window's place and size as xdotool reads it.
 TRect Geometry(const ScreenSession& s, const std::string& window) {
