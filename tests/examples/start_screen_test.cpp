@@ -1,6 +1,9 @@
 // The program's start on an X server of the test's own: a data folder named
 // relative to the folder the program starts in, and a start that fails,
-// which says why in a message window before the program ends.
+// which says why in a message window before the program ends. And its end
+// when the server goes away under it.
+#include <signal.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -56,6 +59,44 @@ TEST_F(StartScreenTest, ARelativeFolderStartsTheProgramAndAFailedStartSaysWhy) {
         }
         EXPECT_EQ(s.WaitForExit(), c.status) << s.Log();
         EXPECT_NE(s.Log().find(c.said), std::string::npos) << s.Log();
+    }
+}
+
+// The server gone, the program ends at once with status 1 and says why,
+// whatever window it showed; it never lingers on the dead connection.
+TEST_F(StartScreenTest, TheProgramEndsWhenItsScreenGoes) {
+    ASSERT_EQ(ScreenSession::Missing(), "");
+    const std::string here = dir_ / "here";
+    std::filesystem::create_directories(here);
+    std::ofstream(here + "/blocked") << "a file where a folder would be";
+    struct Case {
+        const char* name;
+        const char* folder;  // from `here`
+        const char* window;  // what the program shows when the server goes
+        int signal;          // that ends the server
+    };
+    const Case cases[] = {
+        {"main window, server terminated", "data", ScreenSession::kMainWindowName, SIGTERM},
+        {"main window, server killed", "data", ScreenSession::kMainWindowName, SIGKILL},
+        {"message of a failed start, server terminated", "blocked/data", demo::kProgramTitle, SIGTERM},
+        {"message of a failed start, server killed", "blocked/data", demo::kProgramTitle, SIGKILL},
+    };
+    // A bound for a hang, never a measure of speed.
+    constexpr std::chrono::seconds kEnd{20};
+    // What is left to do on the dead connection differs from run to run: each case runs a few times.
+    constexpr int kRounds = 4;
+    for (int n = 0; n < kRounds * int(std::size(cases)); ++n) {
+        const Case& c = cases[size_t(n) % std::size(cases)];
+        SCOPED_TRACE(c.name);
+        ScreenSession s(dir_ / ("gone" + std::to_string(n)));
+        ASSERT_EQ(s.Start(c.folder, {}, here), "");
+        ASSERT_FALSE(s.FocusNamed(c.window).empty()) << s.Log();
+        const std::string display = s.Display();
+        s.EndServer(c.signal);
+        EXPECT_EQ(s.WaitForExit(kEnd), 1) << s.Log();
+        EXPECT_NE(s.Log().find("corvanta-run: the connection to the screen " + display + " was lost"),
+                  std::string::npos)
+            << s.Log();
     }
 }
 
