@@ -184,10 +184,14 @@ int ScreenSession::Close() {
     return WaitForExit();
 }
 
-int ScreenSession::WaitForExit(std::chrono::seconds bound) {
+int ScreenSession::WaitForExit(std::optional<std::chrono::seconds> bound) {
     if (child_ <= 0) return -1;
-    const std::optional<int> status = testing_support::WaitForChild(child_, testing_support::After(bound));
-    if (!status) testing_support::EndChild(child_, SIGKILL, std::chrono::seconds(0));
+    const std::optional<int> status =
+        testing_support::WaitForChild(child_, testing_support::After(bound.value_or(Patience())));
+    if (!status) {
+        failed_ = true;
+        testing_support::EndChild(child_, SIGKILL, std::chrono::seconds(0));
+    }
     child_ = -1;
     return status ? testing_support::ExitCode(*status) : -1;
 }

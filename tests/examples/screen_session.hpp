@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,8 +84,9 @@ public:
     // Asks the main window to close as a desktop does, then waits for the end.
     int Close();
     // The program's exit status once it ended: its exit code, 128 + the
-    // signal that ended it, or -1 when it did not end within `bound` (it is killed then).
-    int WaitForExit(std::chrono::seconds bound = kDeadline);
+    // signal that ended it, or -1 when it did not end within `bound` (a
+    // wait's, by default; it is killed then).
+    int WaitForExit(std::optional<std::chrono::seconds> bound = std::nullopt);
     // Ends the X server with `signal`, under the program's feet.
     void EndServer(int signal);
 
