@@ -21,12 +21,17 @@ using StartScreenTest = MainWindowTest;
 
 TEST_F(StartScreenTest, ARelativeFolderStartsTheProgramAndAFailedStartSaysWhy) {
     ASSERT_EQ(ScreenSession::Missing(), "");
-    ui::TRect below_file;  // where File's menu drops down
+    ui::TRect file, below_file;        // File on the menu bar, and where its menu drops down
+    std::vector<uint32_t> file_shown;  // File as the window draws it
     {
         auto w = Open("");
-        ui::TRect file;
         ASSERT_TRUE(ui::GetMenuItemRect(w->WindowHandle(), w->Menus().main->Handle(), 0, file));
         below_file = ui::Bounds(file.left, file.bottom + 2, 60, 30);
+        const ui::TRect at = ui::GetWindowRect(w->WindowHandle());
+        const ui::SurfacePtr drawn = ui::GetWindowSurface(w->WindowHandle());
+        for (int y = file.top; y < file.bottom; ++y)
+            for (int x = file.left; x < file.right; ++x)
+                file_shown.push_back(drawn->Row32(y - at.top)[x - at.left] & 0xFFFFFF);
     }
     ui::UiReset();
     const std::string here = dir_ / "here";
@@ -47,6 +52,8 @@ TEST_F(StartScreenTest, ARelativeFolderStartsTheProgramAndAFailedStartSaysWhy) {
         ASSERT_EQ(s.Start(c.folder, {}, here), "");
         if (c.status == 0) {
             ASSERT_FALSE(s.FocusNamed(ScreenSession::kMainWindowName).empty()) << s.Log();
+            // Drawn on the screen before what lies below File is taken as the closed menu's.
+            ASSERT_TRUE(s.Shows(file, file_shown)) << "the main window is not drawn";
             const std::vector<uint32_t> closed = s.Grab(below_file);
             s.Xdotool("key alt+f");
             EXPECT_TRUE(s.Changes(below_file, closed)) << "File's menu did not drop down";
