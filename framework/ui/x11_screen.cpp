@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -101,10 +102,13 @@ int ServerGone(::Display* d) {
                  DisplayString(d));
     // An exit handler could wait for a lock the code beneath this handler
     // holds: the program ends all the same.
-    std::thread([] {
-        std::this_thread::sleep_for(std::chrono::seconds(10));
-        std::_Exit(1);
-    }).detach();
+    try {
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            std::_Exit(1);
+        }).detach();
+    } catch (const std::system_error&) {  // no thread to be had: the exit handlers go unwatched
+    }
     std::exit(1);
 }
 
