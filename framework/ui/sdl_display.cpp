@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -65,6 +66,12 @@ MouseButton Button(Uint8 b) {
                                  : MouseButton::Left;
 }
 
+// The connection to the screen broke and the program is ending: SDL would
+// wait on it for ever, so the windows are left as they are.
+std::atomic<bool> screen_gone{false};
+
+bool Gone() { return screen_gone.load(std::memory_order_acquire); }
+
 }  // namespace
 
 class SdlDisplay final : public Display {
@@ -73,12 +80,14 @@ public:
     // The video subsystem stays up until the process ends: shutting it down
     // unloads the X libraries it opened, and a later display would load them again.
     ~SdlDisplay() override {
+        if (Gone()) return;
         SDL_SetCursor(SDL_GetDefaultCursor());
         for (auto& [h, c] : cursors_) SDL_FreeCursor(c);
         for (auto& [h, w] : windows_) SDL_DestroyWindow(w.sdl);
     }
 
     void WindowShown(HWND hwnd, const TRect& r, bool topmost) override {
+        if (Gone()) return;
         ScreenWindow* s = Find(hwnd);
         if (s)
             Place(*s, r, hwnd);
@@ -95,6 +104,7 @@ public:
         KeepFocus(false);
     }
     void WindowHidden(HWND hwnd) override {
+        if (Gone()) return;
         ScreenWindow* s = Find(hwnd);
         if (!s) return;
         s->shown = false;
@@ -105,11 +115,11 @@ public:
         KeepFocus(false);  // the keys go back to the window that was active
     }
     void WindowMoved(HWND hwnd, const TRect& r) override {
-        if (ScreenWindow* s = Find(hwnd)) Place(*s, r, hwnd);
+        if (ScreenWindow* s = Find(hwnd); s && !Gone()) Place(*s, r, hwnd);
     }
     void WindowActivated(HWND hwnd) override {
         ScreenWindow* s = Find(hwnd);
-        if (!s || !s->takes_focus || !s->shown) return;
+        if (!s || Gone() || !s->takes_focus || !s->shown) return;
         if (!x11::IdOf(s->sdl)) {
             SDL_RaiseWindow(s->sdl);
             SDL_SetWindowInputFocus(s->sdl);
@@ -120,18 +130,21 @@ public:
         x11::SetInputFocus(s->sdl);
         Restack();
     }
-    void WindowsRestacked(const std::vector<HWND>&) override { Restack(); }
+    void WindowsRestacked(const std::vector<HWND>&) override {
+        if (!Gone()) Restack();
+    }
     // The window manager keeps a minimised window where the user finds it
     // again; its restoring comes back as the system command.
     void WindowMinimized(HWND hwnd, bool minimized) override {
         ScreenWindow* s = Find(hwnd);
-        if (!s) return;
+        if (!s || Gone()) return;
         if (minimized)
             SDL_MinimizeWindow(s->sdl);
         else
             SDL_RestoreWindow(s->sdl);
     }
     void ShowCursor(HCURSOR cursor, const CursorResource* image) override {
+        if (Gone()) return;
         SDL_Cursor*& c = cursors_[cursor];
         if (!c && image && image->image && !image->image->Mono()) {
             const Surface& px = *image->image;
@@ -151,9 +164,10 @@ public:
         SDL_SetCursor(c ? c : SDL_GetDefaultCursor());
     }
     bool SetClipboardText(const std::string& ansi) override {
-        return SDL_SetClipboardText(platform::AnsiToUtf8(ansi).c_str()) == 0;
+        return !Gone() && SDL_SetClipboardText(platform::AnsiToUtf8(ansi).c_str()) == 0;
     }
     std::optional<std::string> ClipboardText() override {
+        if (Gone()) return std::nullopt;
         char* text = SDL_GetClipboardText();
         if (!text) return std::nullopt;
         std::string out = platform::Utf8ToAnsi(text);
@@ -162,7 +176,7 @@ public:
     }
     void WindowDestroyed(HWND hwnd) override {
         auto it = windows_.find(hwnd);
-        if (it == windows_.end()) return;
+        if (it == windows_.end() || Gone()) return;
         ids_.erase(SDL_GetWindowID(it->second.sdl));
         stack_.clear();
         SDL_DestroyWindow(it->second.sdl);
@@ -171,7 +185,7 @@ public:
     }
     void Present(HWND hwnd, const Surface& pixels, const Region& damaged) override {
         ScreenWindow* s = Find(hwnd);
-        if (!s || pixels.Empty()) return;
+        if (!s || pixels.Empty() || Gone()) return;
         SDL_Surface* target = SDL_GetWindowSurface(s->sdl);
         if (!target) return;
         const int bpp = target->format->BytesPerPixel;
@@ -189,6 +203,7 @@ public:
         if (!rects_.empty()) SDL_UpdateWindowSurfaceRects(s->sdl, rects_.data(), int(rects_.size()));
     }
     bool Wait(int timeout_ms) override {
+        if (Gone()) return false;
         // After the input that asked for a look at the keyboard was taken as messages.
         if (std::exchange(check_focus_, false)) KeepFocus(std::exchange(clicked_, false));
         SDL_Event e;
@@ -202,13 +217,14 @@ public:
         return true;
     }
     void Wake() override {
+        if (Gone()) return;
         SDL_Event e{};
         e.type = wake_event_;
         SDL_PushEvent(&e);
     }
     TSize ScreenSize() override {
         SDL_DisplayMode mode;
-        if (SDL_GetCurrentDisplayMode(0, &mode) != 0)
+        if (Gone() || SDL_GetCurrentDisplayMode(0, &mode) != 0)
             return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         return {mode.w, mode.h};
     }
@@ -462,6 +478,7 @@ std::unique_ptr<Display> OpenSdlDisplay() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
     x11::IgnoreLateWakeups();
+    x11::EndWhenServerGoes([] { screen_gone.store(true, std::memory_order_release); });
     return std::make_unique<SdlDisplay>();
 }
 

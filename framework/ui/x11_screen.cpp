@@ -3,8 +3,16 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <errno.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xatom.h>
@@ -74,12 +82,48 @@ int LateWakeup(::Display* d, XErrorEvent* e) {
     return before_wakeups ? before_wakeups(d, e) : 0;
 }
 
+bool OnX11() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, "x11") == 0;
+}
+
+void (*server_gone)() = nullptr;
+std::atomic_flag ending = ATOMIC_FLAG_INIT;
+
+// Never returns: Xlib would end the program itself.
+int ServerGone(::Display* d) {
+    // SDL's own connection for wakeups breaks too, maybe on another thread:
+    // the first to see the loss ends the program.
+    if (ending.test_and_set()) {
+        for (;;) pause();
+    }
+    if (server_gone) server_gone();
+    std::fprintf(stderr, "%s: the connection to the screen %s was lost\n", program_invocation_short_name,
+                 DisplayString(d));
+    // An exit handler could wait for a lock the code beneath this handler
+    // holds: the program ends all the same.
+    try {
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            std::_Exit(1);
+        }).detach();
+    } catch (const std::system_error&) {  // no thread to be had: the exit handlers go unwatched
+    }
+    std::exit(1);
+}
+
 }  // namespace
 
 void IgnoreLateWakeups() {
-    if (const char* driver = SDL_GetCurrentVideoDriver(); !driver || std::strcmp(driver, "x11") != 0) return;
+    if (!OnX11()) return;
     const XErrorHandler previous = XSetErrorHandler(LateWakeup);
     if (previous != LateWakeup) before_wakeups = previous;
+}
+
+void EndWhenServerGoes(void (*gone)()) {
+    if (!OnX11()) return;
+    server_gone = gone;
+    XSetIOErrorHandler(ServerGone);
 }
 
 XId IdOf(SDL_Window* w) { return Of(w).window; }
@@ -179,6 +223,7 @@ TRect Geometry(SDL_Window* w) {
 #else
 
 void IgnoreLateWakeups() {}
+void EndWhenServerGoes(void (*)()) {}
 XId IdOf(SDL_Window*) { return 0; }
 bool HasWindowManager(SDL_Window*) { return false; }
 void Map(SDL_Window*) {}

@@ -23,6 +23,14 @@ constexpr XId kPointerRoot = 1;  // the keyboard goes to the window under the po
 // one error is ignored; every other one goes to the handler in force before.
 void IgnoreLateWakeups();
 
+// Xlib ends the program when the connection to the server breaks, but the
+// handlers that run at exit then wait on the dead connection for replies and
+// events that never come, spinning. Instead `gone` runs once first (from then
+// on nothing may ask the server anything), a line on standard error says
+// what happened, and the program ends with status 1: its exit handlers still
+// write what the engine holds, within a bound.
+void EndWhenServerGoes(void (*gone)());
+
 XId IdOf(SDL_Window* w);
 // Whether a window manager runs on the window's screen.
 bool HasWindowManager(SDL_Window* w);

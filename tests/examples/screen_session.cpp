@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <thread>
 
 namespace testing_examples {
@@ -38,10 +39,7 @@ ScreenSession::ScreenSession(const std::string& dir)
     : dir_(dir), program_(dir + "/prog/corvanta-run"), log_(dir + "/run.log") {}
 
 ScreenSession::~ScreenSession() {
-    if (child_ > 0) {
-        kill(child_, SIGKILL);
-        waitpid(child_, nullptr, 0);
-    }
+    if (child_ > 0) testing_support::EndChild(child_, SIGKILL, std::chrono::seconds(0));
     x_.reset();
     server_.reset();
 }
@@ -107,11 +105,7 @@ std::string ScreenSession::Log() const {
 
 std::string ScreenSession::Output(const std::string& command) {
     std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, p)) out += buffer;
-        pclose(p);
-    }
+    testing_support::RunBounded({"/bin/sh", "-c", command}, testing_support::After(testing_ui::kToolRun), &out);
     while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
     return out;
 }
@@ -145,11 +139,13 @@ std::string ScreenSession::FocusNamed(const std::string& name) const {
 }
 
 uint32_t ScreenSession::Pixel(ui::TPoint p) {
-    const std::vector<uint32_t> one = x_->Grab(p.x, p.y, 1, 1);
+    const std::vector<uint32_t> one = Grab(ui::Bounds(p.x, p.y, 1, 1));
     return one.empty() ? 0xFFFFFFFF : one[0];
 }
 
-std::vector<uint32_t> ScreenSession::Grab(const ui::TRect& r) { return x_->Grab(r.left, r.top, r.Width(), r.Height()); }
+std::vector<uint32_t> ScreenSession::Grab(const ui::TRect& r) {
+    return x_ ? x_->Grab(r.left, r.top, r.Width(), r.Height()) : std::vector<uint32_t>{};
+}
 
 bool ScreenSession::ShowsColour(const ui::TRect& r, uint32_t pixel) {
     for (uint32_t p : Grab(r))
@@ -168,11 +164,14 @@ bool ScreenSession::Changes(const ui::TRect& r, const std::vector<uint32_t>& bef
     });
 }
 
-bool ScreenSession::WaitFor(const std::function<bool()>& ready) {
-    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+bool ScreenSession::WaitFor(const std::function<bool()>& ready) const {
+    const testing_support::Deadline deadline = testing_support::After(Patience());
     for (;;) {
         if (ready()) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline) {
+            failed_ = true;
+            return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
@@ -185,18 +184,21 @@ int ScreenSession::Close() {
     return WaitForExit();
 }
 
-int ScreenSession::WaitForExit() {
+int ScreenSession::WaitForExit(std::optional<std::chrono::seconds> bound) {
     if (child_ <= 0) return -1;
-    int status = 0;
-    const bool ended = WaitFor([&] { return waitpid(child_, &status, WNOHANG) == child_; });
-    if (!ended) {
-        kill(child_, SIGKILL);
-        waitpid(child_, nullptr, 0);
+    const std::optional<int> status =
+        testing_support::WaitForChild(child_, testing_support::After(bound.value_or(Patience())));
+    if (!status) {
+        failed_ = true;
+        testing_support::EndChild(child_, SIGKILL, std::chrono::seconds(0));
     }
     child_ = -1;
-    if (!ended) return -1;
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    return status ? testing_support::ExitCode(*status) : -1;
+}
+
+void ScreenSession::EndServer(int signal) {
+    x_.reset();  // the test's own connection goes first: Xlib would end the test with it
+    if (server_) server_->End(signal);
 }
 
 }  // namespace testing_examples

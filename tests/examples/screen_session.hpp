@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +27,9 @@ public:
     // A bound for a broken run, never a measure of speed: long enough for a
     // sanitizer build on a loaded machine.
     static constexpr std::chrono::seconds kDeadline{60};
+    // The bound of each wait after one has failed: what a failing test waits
+    // for then seldom comes, and it must end within its own bound.
+    static constexpr std::chrono::seconds kAfterFailure{5};
     static constexpr const char* kMainWindowName = "Transaction History";
 
     // The copy of the program goes into `dir`/prog.
@@ -48,7 +52,8 @@ public:
     std::string Log() const;       // what the program wrote
     const std::string& Display() const { return server_->Display(); }
 
-    // What the shell `command` wrote, trimmed.
+    // What the shell `command` wrote, trimmed; what it wrote so far when it
+    // runs past its bound (it is ended then).
     static std::string Output(const std::string& command);
     // xdotool with `args`; its output, trimmed.
     std::string Xdotool(const std::string& args) const;
@@ -74,16 +79,23 @@ public:
     bool Changes(const ui::TRect& r, const std::vector<uint32_t>& before);
 
     // Polls `ready` until it holds; false when it never does before the deadline.
-    static bool WaitFor(const std::function<bool()>& ready);
+    bool WaitFor(const std::function<bool()>& ready) const;
 
     // Asks the main window to close as a desktop does, then waits for the end.
     int Close();
     // The program's exit status once it ended: its exit code, 128 + the
-    // signal that ended it, or -1 when it did not end (it is killed then).
-    int WaitForExit();
+    // signal that ended it, or -1 when it did not end within `bound` (a
+    // wait's, by default; it is killed then).
+    int WaitForExit(std::optional<std::chrono::seconds> bound = std::nullopt);
+    // Ends the X server with `signal`, under the program's feet.
+    void EndServer(int signal);
 
 private:
+    // The bound of the next wait.
+    std::chrono::seconds Patience() const { return failed_ ? kAfterFailure : kDeadline; }
+
     std::string dir_, program_, log_;
+    mutable bool failed_ = false;  // a wait has failed
     std::unique_ptr<testing_ui::Xvfb> server_;
     std::unique_ptr<testing_support::XConnection> x_;  // closed before the server goes
     pid_t child_ = -1;

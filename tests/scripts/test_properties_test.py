@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Checks the properties CTest gives the tests of a build tree: every
 GoogleTest case runs in the C locale, the cases of the screen binaries run
-alone, and the soaks carry the label that make check leaves out.
+alone and within a few minutes (as does the user-commands script on its
+screen), and the soaks carry the label that make check leaves out.
 Usage: test_properties_test.py <ctest> <build tree>"""
 import json
 import subprocess
@@ -12,6 +13,8 @@ SOAKS = ["MaintainTest.LongRandomRunAgainstAModel", "EditTest.PackSurvivesBeingK
          "PackFixture.PackSurvivesBeingKilled", "GridScrollScreenTest.WhatEachScrollLeavesOnTheScreenEqualsAFullRepaint"]
 QUICK = ["ErrorRootTest.EachFamilyIsCaughtAsTheRootWithItsMessage", "MaintainTest.AFullLeafSplitsAndTheRootMovesUp",
          "ScreenInputTest.RealKeysAndClicksReachTheControls"]
+# A screen test that hangs fails within this many seconds, long before a run's own limit.
+MOST_SECONDS = 600
 
 
 def main():
@@ -26,8 +29,14 @@ def main():
             continue
         if "LC_ALL=C" not in props.get("ENVIRONMENT", []):
             failures.append(f"{name}: not in the C locale ({props.get('ENVIRONMENT')})")
-        if command and command[0].endswith("_screen_tests") and not props.get("RUN_SERIAL"):
-            failures.append(f"{name}: a screen test that does not run alone")
+        if command and command[0].endswith("_screen_tests"):
+            if not props.get("RUN_SERIAL"):
+                failures.append(f"{name}: a screen test that does not run alone")
+            if not 0 < float(props.get("TIMEOUT", 0)) <= MOST_SECONDS:
+                failures.append(f"{name}: a screen test without a timeout of at most {MOST_SECONDS} s")
+    script = tests.get("user_commands_script", ({}, []))[0]
+    if not 0 < float(script.get("TIMEOUT", 0)) <= MOST_SECONDS:
+        failures.append(f"user_commands_script: without a timeout of at most {MOST_SECONDS} s")
     for name in SOAKS + QUICK:
         if name not in tests:
             continue  # a binary this tree does not build

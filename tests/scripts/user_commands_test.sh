@@ -22,12 +22,33 @@ demo:demo-silent) exit 0 ;;
 demo:*)
     [ -z "${DISPLAY:-}" ] || { echo "the demo saw DISPLAY=$DISPLAY"; exit 3; }
     echo "demo-data/transactionhistory.dbf: 366 records of 185 bytes" ;;
+run:*)
+    # The script's server repeats no key held down.
+    /usr/bin/python3 "$(dirname "$0")/repeats-keys.py"
+    case $? in 0) echo "the server repeats keys"; exit 4 ;; 1) ;; *) echo "no server to ask"; exit 4 ;; esac ;;
+esac
+case "$1:$SCENARIO" in
 run:no-window) echo "corvanta-run: no screen to show the window on"; exit 1 ;;
 run:bad-status) "$(dirname "$0")/corvanta-run" demo-data; exit 5 ;;
 run:*) exec "$(dirname "$0")/corvanta-run" demo-data ;;
 esac
 MAKE
 chmod +x "$tmp/bin/make"
+# Exits 0 when the server DISPLAY names repeats a key held down, 1 when it does not.
+cat >"$tmp/bin/repeats-keys.py" <<'PY'
+import ctypes, sys
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+class State(ctypes.Structure):
+    _fields_ = [("click", ctypes.c_int), ("bell", ctypes.c_int), ("pitch", ctypes.c_uint), ("duration", ctypes.c_uint),
+                ("leds", ctypes.c_ulong), ("global_auto_repeat", ctypes.c_int), ("auto_repeats", ctypes.c_char * 32)]
+display = x.XOpenDisplay(None)
+if not display:
+    sys.exit(2)
+state = State()
+x.XGetKeyboardControl(ctypes.c_void_p(display), ctypes.byref(state))
+sys.exit(0 if state.global_auto_repeat else 1)
+PY
 
 # check <scenario> <expected status> <text the output must hold>
 check() {

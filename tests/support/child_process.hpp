@@ -11,21 +11,30 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/file.hpp"
+#include "tests/support/bounded_process.hpp"
 
 namespace testing_support {
 
 class ChildProcess {
 public:
+    // A bound for a broken run, never a measure of speed: how long the test
+    // waits for a line from the child and for its end.
+    static constexpr std::chrono::milliseconds kDeadline{std::chrono::seconds(120)};
+
     // Channel seen from one side.
     class Channel {
     public:
-        Channel(int in, int out) : in_(in), out_(out) {}
+        // A line that does not come within `bound` fails the test. Without
+        // one (the child's side) it waits as long as the test runs: its input ends with the test.
+        Channel(int in, int out, std::chrono::milliseconds bound = std::chrono::milliseconds::max())
+            : in_(in), out_(out), bound_(bound) {}
         void Send(const std::string& line) const {
             const std::string text = line + "\n";
             size_t done = 0;
@@ -35,21 +44,25 @@ public:
                 done += static_cast<size_t>(n);
             }
         }
-        // The next line, without its newline; empty at end of input.
+        // The next line, without its newline; empty at end of input (and past the deadline).
         std::string Receive() const {
-            std::string line;
-            char c;
-            while (::read(in_, &c, 1) == 1 && c != '\n') line += c;
-            return line;
+            const Deadline deadline = bound_ == std::chrono::milliseconds::max() ? Deadline::max() : After(bound_);
+            std::optional<std::string> line = ReadLine(in_, deadline);
+            if (!line) ADD_FAILURE() << "no line from the other process within " << bound_.count() << " ms";
+            return line.value_or("");
         }
 
     private:
         int in_, out_;
+        std::chrono::milliseconds bound_;
     };
 
     // Runs body(channel) in a child, which then exits with status 0 (or
     // whatever body passes to _exit).
-    explicit ChildProcess(const std::function<void(const Channel&)>& body) {
+    // The test waits for each line and for the end at most `deadline`.
+    explicit ChildProcess(const std::function<void(const Channel&)>& body,
+                          std::chrono::milliseconds deadline = kDeadline)
+        : deadline_(deadline) {
         int down[2], up[2];
         if (pipe(down) != 0 || pipe(up) != 0) std::abort();
         pid_ = fork();
@@ -76,26 +89,29 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    Channel channel() const { return Channel(from_child_, to_child_); }
+    Channel channel() const { return Channel(from_child_, to_child_, deadline_); }
     void Send(const std::string& line) const { channel().Send(line); }
     std::string Receive() const { return channel().Receive(); }
 
-    // The child's exit status, or 128 + signal when it was killed.
+    // The child's exit status, or 128 + signal when it was killed; -1 when
+    // it did not end within kDeadline (it is killed then).
     int Wait() {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
+        const std::optional<int> status = WaitForChild(pid_, After(deadline_));
+        if (!status) {
+            ADD_FAILURE() << "the child did not end within " << deadline_.count() << " ms";
+            EndChild(pid_, SIGKILL, std::chrono::seconds(0));
+        }
         reaped_ = true;
-        if (WIFEXITED(status)) return WEXITSTATUS(status);
-        if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-        return -1;
+        return status ? ExitCode(*status) : -1;
     }
     void Kill() {
-        ::kill(pid_, SIGKILL);
-        Wait();
+        reaped_ = true;
+        EndChild(pid_, SIGKILL, std::chrono::seconds(0));
     }
     pid_t pid() const { return pid_; }
 
 private:
+    std::chrono::milliseconds deadline_;
     pid_t pid_ = -1;
     int to_child_ = -1, from_child_ = -1;
     bool reaped_ = false;

@@ -56,7 +56,9 @@ class TestHttpServer {
 public:
     using Handler = std::function<HttpReply(const HttpRecorded&)>;
 
-    explicit TestHttpServer(Handler handler) : handler_(std::move(handler)) {
+    // A client that sends or takes nothing for `patience` is left.
+    explicit TestHttpServer(Handler handler, std::chrono::seconds patience = std::chrono::seconds(20))
+        : handler_(std::move(handler)), patience_(patience) {
         listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -138,8 +140,10 @@ private:
     }
 
     void Serve(int fd) {
-        const timeval limit{20, 0};  // a client that never finishes cannot keep the server
+        // A client that never finishes its request, or never reads the reply, cannot keep the server.
+        const timeval limit{patience_.count(), 0};
         setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
         std::string in;
         char buf[4096];
         size_t end;
@@ -208,6 +212,7 @@ private:
     }
 
     Handler handler_;
+    std::chrono::seconds patience_;
     int listener_ = -1;
     int port_ = 0;
     std::thread acceptor_;

@@ -25,6 +25,8 @@ protected:
     // A bound for a broken run, never a measure of speed: long enough for a
     // sanitizer build on a loaded machine.
     static constexpr std::chrono::seconds kDeadline{30};
+    // The bound of each wait after one has failed: a failing test ends within its own bound.
+    static constexpr std::chrono::seconds kAfterFailure{5};
 
     void SetUp() override {
         UiTest::SetUp();
@@ -57,11 +59,14 @@ protected:
     }
     // Runs the loop until `done` holds; false when it never does.
     bool PumpUntil(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+        const auto deadline = std::chrono::steady_clock::now() + (failed_ ? kAfterFailure : kDeadline);
         for (;;) {
             Pump();
             if (done()) return true;
-            if (std::chrono::steady_clock::now() > deadline) return false;
+            if (std::chrono::steady_clock::now() > deadline) {
+                failed_ = true;
+                return false;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
@@ -90,6 +95,7 @@ protected:
 
     std::unique_ptr<ui::Display> display_;
     std::unique_ptr<testing_support::XConnection> x_;
+    bool failed_ = false;  // a wait has failed
 };
 
 }  // namespace testing_ui

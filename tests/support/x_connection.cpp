@@ -56,4 +56,11 @@ bool XConnection::RequestClose(unsigned long window) {
     return sent != 0 && last_error == 0;
 }
 
+bool XConnection::RepeatsKeys() {
+    if (!display_) return false;
+    XKeyboardState state;
+    XGetKeyboardControl(Of(display_), &state);
+    return state.global_auto_repeat == AutoRepeatModeOn;
+}
+
 }  // namespace testing_support

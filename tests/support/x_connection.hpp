@@ -23,6 +23,8 @@ public:
     // Asks the window to close as a desktop does (WM_DELETE_WINDOW); false
     // when the window is no longer there.
     bool RequestClose(unsigned long window);
+    // Whether the server repeats a key held down.
+    bool RepeatsKeys();
 
 private:
     void* display_ = nullptr;  // Display*
