@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "controls/cvspeedbtn.hpp"
 #include "examples/main_window_parts.hpp"
@@ -94,17 +93,8 @@ TEST_F(PartsScreenTest, SpeedButtonHintHelpAndTitleBarOnTheScreen) {
     s.Xdotool("mousemove --sync " + s.At(l.last));
     const std::string hint = s.WindowNamed(l.last_hint);
     ASSERT_FALSE(hint.empty()) << "no hint";
-    std::istringstream geometry(s.Xdotool("getwindowgeometry --shell " + hint));
-    int x = 0, y = 0, width = 0;
-    for (std::string line; std::getline(geometry, line);) {
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string key = line.substr(0, eq);
-        const int value = std::atoi(line.c_str() + eq + 1);
-        if (key == "X") x = value;
-        if (key == "Y") y = value;
-        if (key == "WIDTH") width = value;
-    }
+    const TRect at = s.Geometry(hint);
+    const int x = at.left, y = at.top, width = at.right - at.left;
     ASSERT_GT(width, 0);
     const TPoint band{x + width + 1, y + 6};
     ASSERT_TRUE(around.Contains(band));

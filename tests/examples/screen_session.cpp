@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 namespace testing_examples {
@@ -118,6 +119,22 @@ std::string ScreenSession::WindowNamed(const std::string& name) const {
     std::string found;
     WaitFor([&] { return !(found = Xdotool("search --onlyvisible --name '" + name + "'")).empty(); });
     return found.substr(0, found.find('\n'));
+}
+
+ui::TRect ScreenSession::Geometry(const std::string& window) const {
+    std::istringstream lines(Xdotool("getwindowgeometry --shell " + window));
+    int x = 0, y = 0, width = 0, height = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string key = line.substr(0, eq);
+        const int value = std::atoi(line.c_str() + eq + 1);
+        if (key == "X") x = value;
+        if (key == "Y") y = value;
+        if (key == "WIDTH") width = value;
+        if (key == "HEIGHT") height = value;
+    }
+    return ui::Bounds(x, y, width, height);
 }
 
 bool ScreenSession::NoWindowNamed(const std::string& name) const {

@@ -68,6 +68,8 @@ public:
     // Gives the first visible window named `name` the input focus and waits
     // until it has it; the window, or "" if it never takes it.
     std::string FocusNamed(const std::string& name) const;
+    // An X window's place and size as xdotool reads it; empty if it cannot.
+    ui::TRect Geometry(const std::string& window) const;
 
     uint32_t Pixel(ui::TPoint p);  // 0xFFFFFFFF when it cannot be read
     std::vector<uint32_t> Grab(const ui::TRect& r);

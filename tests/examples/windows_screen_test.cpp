@@ -5,7 +5,6 @@
 // drops down in front of the main window; and the main window follows a
 // size set from outside and a drag of its corner, drawn whole.
 #include <functional>
-#include <sstream>
 #include <utility>
 
 #include "controls/cvspeedbtn.hpp"
@@ -48,23 +47,6 @@ constexpr TPoint kDrag{50, 30};
 
 // The bottom-right 80 x 40 pixels of a window rectangle (screen).
 TRect Corner(const TRect& window) { return Bounds(window.right - 80, window.bottom - 40, 80, 40); }
-
-// An X window's place and size as xdotool reads it.
-TRect Geometry(const ScreenSession& s, const std::string& window) {
-    std::istringstream lines(s.Xdotool("getwindowgeometry --shell " + window));
-    int x = 0, y = 0, width = 0, height = 0;
-    for (std::string line; std::getline(lines, line);) {
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string key = line.substr(0, eq);
-        const int value = std::atoi(line.c_str() + eq + 1);
-        if (key == "X") x = value;
-        if (key == "Y") y = value;
-        if (key == "WIDTH") width = value;
-        if (key == "HEIGHT") height = value;
-    }
-    return Bounds(x, y, width, height);
-}
 
 class WindowsScreenTest : public MainWindowTest {
 protected:
@@ -136,7 +118,7 @@ TEST_F(WindowsScreenTest, HintsOneAfterAnotherStandAtTheirButtonsWithTheirWholeT
         ASSERT_FALSE(window.empty()) << "no hint " << h.text;
         TRect at;
         EXPECT_TRUE(s.WaitFor([&] {
-            at = Geometry(s, window);
+            at = s.Geometry(window);
             return at.left == h.at.x && at.Width() == h.width;
         })) << h.text
             << " at " << at.left << " " << at.Width() << " wide, not " << h.at.x << " " << h.width;
@@ -169,7 +151,7 @@ TEST_F(WindowsScreenTest, TheKeysComeBackToTheGridAfterHintsMenusAndTheFolderPic
              const std::string picker = s.WindowNamed(kBrowseCaption);
              ASSERT_FALSE(picker.empty());
              // Cancel: its place in the picker's client area.
-             const TRect r = Geometry(s, picker);
+             const TRect r = s.Geometry(picker);
              s.Click({r.left + GetSystemMetrics(SM_CXDLGFRAME) + 270,
                       r.top + GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION) + 281});
              ASSERT_TRUE(s.NoWindowNamed(kBrowseCaption));
@@ -219,8 +201,7 @@ TEST_F(WindowsScreenTest, TheMainWindowFollowsASizeSetFromOutsideAndADragOfItsCo
               s.At({corner.x - 10, corner.y - 10}) + " mousemove --sync " + s.At(to) + " mouseup 1");
     const TRect dragged = Bounds(0, 0, l.dragged.cx, l.dragged.cy);
     TRect now;
-    EXPECT_TRUE(s.WaitFor([&] { return (now = Geometry(s, window)) == dragged; }))
-        << now.Width() << "x" << now.Height();
+    EXPECT_TRUE(s.WaitFor([&] { return (now = s.Geometry(window)) == dragged; })) << now.Width() << "x" << now.Height();
     EXPECT_TRUE(s.Shows(Corner(dragged), l.dragged_corner)) << "the dragged window's corner";
     EXPECT_EQ(s.Close(), 0) << s.Log();
 }
