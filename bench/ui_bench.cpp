@@ -105,24 +105,38 @@ std::vector<std::string> NewTexts() {
     return out;
 }
 
-// The same cells drawn by plain Pango and Cairo, with the program's fonts.
-class PlainPango {
+// A kW x kH image surface, its Cairo context and a Pango layout in `font` at
+// 11 pixels, as the program's text is drawn.
+class PlainCanvas {
 public:
-    PlainPango() {
+    explicit PlainCanvas(const char* font) {
         surface_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kW, kH);
         cr_ = cairo_create(surface_);
         cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
         layout_ = pango_layout_new(detail::Text().context);
-        PangoFontDescription* d = pango_font_description_from_string("Tahoma");
+        PangoFontDescription* d = pango_font_description_from_string(font);
         pango_font_description_set_absolute_size(d, 11 * PANGO_SCALE);
         pango_layout_set_font_description(layout_, d);
         pango_font_description_free(d);
     }
-    ~PlainPango() {
+    ~PlainCanvas() {
         g_object_unref(layout_);
         cairo_destroy(cr_);
         cairo_surface_destroy(surface_);
     }
+    PlainCanvas(const PlainCanvas&) = delete;
+    PlainCanvas& operator=(const PlainCanvas&) = delete;
+
+protected:
+    cairo_surface_t* surface_;
+    cairo_t* cr_;
+    PangoLayout* layout_;
+};
+
+// The same cells drawn by plain Pango and Cairo, with the program's fonts.
+class PlainPango : PlainCanvas {
+public:
+    PlainPango() : PlainCanvas("Tahoma") {}
     void Repaint(const std::vector<std::string>& texts) {
         for (int i = 0; i < kCells; ++i) {
             const TRect r = CellRect(i);
@@ -141,11 +155,6 @@ public:
         }
         cairo_surface_flush(surface_);
     }
-
-private:
-    cairo_surface_t* surface_;
-    cairo_t* cr_;
-    PangoLayout* layout_;
 };
 
 // Seconds per call of `work`, over enough calls to take a tenth of a second.
@@ -250,23 +259,9 @@ TRect PanelRect(int i) { return Bounds(i % 5 * (kW / 5), i / 5 * (kH / 4), kW / 
 // The same 20 panels drawn by plain Cairo and Pango (the raised bevel, the
 // face, the caption centred in the form's font), then converted for the
 // screen in memory as the frame's present is.
-class PlainPanels {
+class PlainPanels : PlainCanvas {
 public:
-    PlainPanels() : screen_(size_t(kW) * kH * 3) {
-        surface_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kW, kH);
-        cr_ = cairo_create(surface_);
-        cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
-        layout_ = pango_layout_new(detail::Text().context);
-        PangoFontDescription* d = pango_font_description_from_string("MS Sans Serif");
-        pango_font_description_set_absolute_size(d, 11 * PANGO_SCALE);
-        pango_layout_set_font_description(layout_, d);
-        pango_font_description_free(d);
-    }
-    ~PlainPanels() {
-        g_object_unref(layout_);
-        cairo_destroy(cr_);
-        cairo_surface_destroy(surface_);
-    }
+    PlainPanels() : PlainCanvas("MS Sans Serif"), screen_(size_t(kW) * kH * 3) {}
     void Frame() {
         auto fill = [this](double x, double y, double w, double h, double v) {
             cairo_set_source_rgb(cr_, v, v, v * 0.95);
@@ -293,9 +288,6 @@ public:
     }
 
 private:
-    cairo_surface_t* surface_;
-    cairo_t* cr_;
-    PangoLayout* layout_;
     std::vector<uint8_t> screen_;
 };
 
