@@ -29,8 +29,7 @@ protected:
         Layout l;
         auto w = Open("");
         zurod::TTzGrid* grid = w->Grid();
-        const ui::TRect row = grid->CellRect(0, 1).Inflate(-1, -1);
-        l.arrow_first = grid->ClientToScreen({row.right - 8 - 1 + 5, int(unsigned(row.top + row.bottom - 9) >> 1) + 4});
+        l.arrow_first = testing_examples::IndicatorArrow(grid, 1);
         EXPECT_TRUE(ui::GetMenuItemRect(w->WindowHandle(), w->Menus().main->Handle(), 0, l.file));
         l.below_file = ui::Bounds(l.file.left, l.file.bottom + 2, 60, 30);
         l.file_plain = Pixels(w->WindowHandle(), l.file);

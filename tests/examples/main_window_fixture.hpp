@@ -40,6 +40,13 @@ inline controls::TDateEdit* FromDate(demo::TMainWindow* w) {
     return nullptr;
 }
 
+// The screen point of the grid's indicator arrow on a row (1 the first data
+// row): a pixel it paints black only on the current record's row.
+inline ui::TPoint IndicatorArrow(zurod::TTzGrid* grid, int row) {
+    const ui::TRect r = grid->CellRect(0, row).Inflate(-1, -1);
+    return grid->ClientToScreen({r.right - 8 - 1 + 5, int(unsigned(r.top + r.bottom - 9) >> 1) + 4});
+}
+
 class MainWindowTest : public testing_support::EngineTest {
 protected:
     void SetUp() override {

@@ -29,10 +29,7 @@ TEST_F(MenusScreenTest, ARightClickOnTheGridTheKeysAndTheMainMenuOnTheScreen) {
         const int frame = ui::GetSystemMetrics(ui::SM_CXDLGFRAME);
         banner = {click.x + frame + 4, click.y + frame + 4};
         // The indicator's arrow on a row.
-        auto arrow = [&](int row) {
-            const ui::TRect r = grid->CellRect(0, row).Inflate(-1, -1);
-            return grid->ClientToScreen({r.right - 8 - 1 + 5, int(unsigned(r.top + r.bottom - 9) >> 1) + 4});
-        };
+        auto arrow = [&](int row) { return testing_examples::IndicatorArrow(grid, row); };
         arrow_first = arrow(1), arrow_last = arrow(grid->VisibleRowCount());
         ui::TRect file;
         ASSERT_TRUE(ui::GetMenuItemRect(w->WindowHandle(), w->Menus().main->Handle(), 0, file));

@@ -43,10 +43,7 @@ protected:
         l.last = centre("CV_LAST");
         l.last_hint = demo::FindPart<controls::TCvSpeedButton>(bar, "CV_LAST")->Hint;
         zurod::TTzGrid* grid = w->Grid();
-        auto arrow = [&](int row) {
-            const TRect r = grid->CellRect(0, row).Inflate(-1, -1);
-            return grid->ClientToScreen({r.right - 8 - 1 + 5, int(unsigned(r.top + r.bottom - 9) >> 1) + 4});
-        };
+        auto arrow = [&](int row) { return testing_examples::IndicatorArrow(grid, row); };
         l.arrow_first = arrow(1), l.arrow_second = arrow(2);
         const TRect cap = demo::FindPart<controls::TCvGradientCaption>(w.get(), demo::kCaptionName)->CaptionRect();
         l.bar_middle = {cap.left + cap.Width() * 3 / 4, cap.bottom - 1};

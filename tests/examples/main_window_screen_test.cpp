@@ -42,10 +42,7 @@ protected:
         auto w = Open("");
         zurod::TTzGrid* grid = w->Grid();
         auto screen = [&](ui::TPoint p) { return grid->ClientToScreen(p); };
-        auto arrow = [&](int row) {
-            const ui::TRect r = grid->CellRect(0, row).Inflate(-1, -1);
-            return screen({r.right - 8 - 1 + 5, int(unsigned(r.top + r.bottom - 9) >> 1) + 4});
-        };
+        auto arrow = [&](int row) { return testing_examples::IndicatorArrow(grid, row); };
         const int last = grid->VisibleRowCount();
         l.arrow_first = arrow(1), l.arrow_second = arrow(2), l.arrow_last = arrow(last);
         const ui::TRect detail = grid->CellRect(2, 1);

@@ -62,10 +62,7 @@ protected:
                                hint_window->CalcHintRect(Screen().Width(), text, nullptr).Width()});
         }
         zurod::TTzGrid* grid = w->Grid();
-        auto arrow = [&](int row) {
-            const TRect r = grid->CellRect(0, row).Inflate(-1, -1);
-            return grid->ClientToScreen({r.right - 8 - 1 + 5, int(unsigned(r.top + r.bottom - 9) >> 1) + 4});
-        };
+        auto arrow = [&](int row) { return testing_examples::IndicatorArrow(grid, row); };
         l.arrow_first = arrow(1), l.arrow_second = arrow(2);
         controls::TDateEdit* edit = nullptr;
         for (TComponent* c : w->Components())
