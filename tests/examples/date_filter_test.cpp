@@ -140,7 +140,9 @@ TEST_F(MainWindowTest, EveryOrderShowsTheRecordsFromTheDateAsTheFilterAloneWould
             const std::vector<int> want = expected(order == std::string("REF") ? "" : order, from);
             auto shown_first = [&] {
                 EXPECT_EQ(history->IsEmpty(), want.empty());
-                if (!want.empty()) EXPECT_EQ(history->RecNo(), want.front()) << "the first record shown";
+                if (!want.empty()) {
+                    EXPECT_EQ(history->RecNo(), want.front()) << "the first record shown";
+                }
                 EXPECT_TRUE(history->Bof());
             };
             // The key that completes the date, then a title click with the filter set.
