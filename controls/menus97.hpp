@@ -231,7 +231,6 @@ private:
     void RedrawBar();
     void ReconvertForeignItems();
     bool bar_mode_ = false, popup_open_ = false, outside_loop_ = true, in_loop_ = false;
-    int hot_index_ = -1;
     TCustomMenuBar97* panel_ = nullptr;
 };
 

@@ -36,7 +36,7 @@ using platform::Store;
 // field by name, converting between the field types.
 class RecordTransfer {
 public:
-    RecordTransfer(uint8_t from, uint8_t to) : from_(from), to_(to) {
+    RecordTransfer(uint8_t from, uint8_t to) : to_(to) {
         const std::vector<TDTField> source = SlotsOf(from);
         src_ = SwapBuffer();
         const std::vector<TDTField> target = SlotsOf(to);
@@ -124,7 +124,7 @@ private:
         }
     }
 
-    uint8_t from_, to_;
+    uint8_t to_;
     std::span<char> src_, dst_;
     bool same_ = false;
     std::vector<std::pair<TDTField, TDTField>> pairs_;

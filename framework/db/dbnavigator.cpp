@@ -45,7 +45,7 @@ bool ConfirmQuestion(const std::string& text) {
 // ---------------------------------------------------------------- buttons
 
 TNavButton::TNavButton(TDBNavigator* navigator, TNavigateBtn index)
-    : ui::TGraphicControl(navigator), navigator_(navigator), index_(index) {
+    : ui::TGraphicControl(navigator), index_(index) {
     ControlStyle |= ui::csCaptureMouse;
     color_ = ui::clBtnFace;
 }

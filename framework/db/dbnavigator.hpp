@@ -44,7 +44,6 @@ protected:
 
 private:
     void Repeat();
-    TDBNavigator* navigator_;
     TNavigateBtn index_;
     bool down_ = false, dragging_ = false;
     ui::Owned<ui::TTimer> timer_;
