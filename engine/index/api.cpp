@@ -247,17 +247,24 @@ bool SetKeyFloor(const std::string& tag, std::string_view low) {
     SetLastErrorCode(0);
     IndexArea* ix = RequireIndex(*a, label);
     if (!ix) return false;
-    const std::string upper = platform::AnsiUpper(AllTrim(tag));
-    int n = 1;
-    while (n <= ix->tag_count && !(ix->tags[n] && ix->tags[n]->name == upper)) ++n;
+    // Only the whole name: a floor under the wrong tag would hide records.
+    const int n = TagNumberIn(*ix, tag, false);
     Tag* t = ix->TagAt(n);
     if (!t) {
-        ReportIndexError(Fail(220, "Tag not found: " + upper + ". [" + label + "] (DBF=" + a->file_name + ")"));
+        ReportIndexError(Fail(
+            220,
+            "Tag not found: " + platform::AnsiUpper(AllTrim(tag)) + ". [" + label + "] (DBF=" + a->file_name + ")"));
         return false;
     }
-    // A tag that holds only some records says nothing of the others.
+    // The floor learns which records lie at or above it from one walk of the
+    // tag upwards: a tag holding only some records (FOR), one record of each
+    // key (UNIQUE) or ordered downwards cannot tell it.
     if (t->header[mdx::kHasForAt] != 0) {
         ReportIndexError(Fail(220, "A tag with a FOR condition cannot hold a key floor. [" + label + "]"));
+        return false;
+    }
+    if (t->unique || t->descending) {
+        ReportIndexError(Fail(220, "A unique or descending tag cannot hold a key floor. [" + label + "]"));
         return false;
     }
     KeyFloor floor;

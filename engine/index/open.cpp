@@ -151,6 +151,8 @@ Status OpenIndexIn(TWorkArea& a, const std::string& path) {
 
 Status ShareIndexAsTable(TWorkArea& a) {
     const platform::Share share = IndexOpenMode(a).share;
+    // What a key floor learnt holds only while nobody else could change a key.
+    if (IndexArea* ix = IndexOf(a)) ix->floor.built = false;
     for (IndexArea* ix : {IndexOf(a), WatchOf(a)}) {
         // Share modes deny more in the order of their values.
         if (!ix || !ix->file.IsOpen() || ix->file.Handle().CurrentShare() <= share) continue;
@@ -211,18 +213,24 @@ Status SetOrderIn(TWorkArea& a, int n, const std::string& label) {
     return FirstFailure(std::move(s), read.Release());
 }
 
+int TagNumberIn(const IndexArea& ix, std::string_view name, bool or_begun) {
+    const std::string upper = platform::AnsiUpper(AllTrim(name.substr(0, mdx::kMaxTagName)));
+    if (upper.empty()) return 0;
+    for (int t = 1; t <= ix.tag_count; ++t)
+        if (ix.tags[t] && ix.tags[t]->name == upper) return t;
+    if (!or_begun) return 0;
+    for (int t = 1; t <= ix.tag_count; ++t)
+        if (ix.tags[t] && ix.tags[t]->name.compare(0, upper.size(), upper) == 0) return t;
+    return 0;
+}
+
 Status OrderToTagIn(TWorkArea& a, std::string_view name) {
     std::string n = AllTrim(name.substr(0, mdx::kMaxTagName));
     const std::string label = "SetOrderToTag(" + n + ")";
     IndexArea* ix = OpenIndexOf(a);
     if (!ix) return IndexNotOpen(a, label);
     if (n.empty()) return SetOrderIn(a, 0, label);
-    const std::string upper = platform::AnsiUpper(n);
-    int chosen = 0;
-    for (int t = 1; t <= ix->tag_count && chosen == 0; ++t)
-        if (ix->tags[t] && ix->tags[t]->name == upper) chosen = t;
-    for (int t = 1; t <= ix->tag_count && chosen == 0; ++t)
-        if (ix->tags[t] && ix->tags[t]->name.compare(0, upper.size(), upper) == 0) chosen = t;
+    const int chosen = TagNumberIn(*ix, n, true);
     if (chosen == 0)
         return Fail(220, "Invalid Index Order Specified: SET_ORDER_TO. [" + label + "] (DBF=" + a.file_name + ")");
     return SetOrderIn(a, chosen, label);

@@ -240,6 +240,10 @@ Status CloseIndexIn(TWorkArea& area);
 // more (see IndexAttachment::ShareAsTable).
 Status ShareIndexAsTable(TWorkArea& area);
 Status SetOrderIn(TWorkArea& area, int n, const std::string& label);
+// The tag a name chooses: the one whose name equals it, else with `or_begun`
+// the first whose name it begins (case ignored, at most the stored length
+// counts); 0 if none.
+int TagNumberIn(const IndexArea& ix, std::string_view name, bool or_begun);
 Status OrderToTagIn(TWorkArea& area, std::string_view name);
 Status ReindexIn(TWorkArea& area);
 // The descriptors of the open tags, in tag order (what a rebuild builds).

@@ -3,6 +3,7 @@
 // they change; without the filter it shows what it passes over.
 #include <string>
 
+#include "engine/dbf/locks.hpp"
 #include "tests/engine/index/index_fixture.hpp"
 
 namespace testing_support {
@@ -27,7 +28,9 @@ protected:
                            {"BYNAME", "NAME+DTOS(DATE)", "", false, false},
                            {"RECORDS", "RECNO()", "", false, false},
                            {"AMOUNTS", "AMOUNT", "", true, false},
-                           {"POSITIVE", "AMOUNT", "AMOUNT > 0", false, false}}))
+                           {"POSITIVE", "AMOUNT", "AMOUNT > 0", false, false},
+                           {"DAYS", "DTOS(DATE)", "", false, true},
+                           {"LATEST", "DTOS(DATE)", "", true, false}}))
             << LastErrorMessage();
         if (exclusive) return;
         CloseArea();
@@ -144,6 +147,33 @@ TEST_F(KeyFloorTest, WithoutAFilterTheOrdersPassOverTheRecordsBelowTheFloor) {
     EXPECT_EQ(Forward().size(), kLines.size()) << "cleared";
 }
 
+// While the table is shared another user may move a key over the floor, so
+// what the floor learnt before is not trusted once the table is held again.
+TEST_F(KeyFloorTest, WhatTheFloorLearntIsForgottenWhenTheTableWasShared) {
+    OpenIndexed(false);
+    const std::string path = dir_ / "history.dbf";
+    ASSERT_EQ(ReopenTable(true), 0);
+    ASSERT_TRUE(SetOrderToTag("BYNAME"));
+    ASSERT_TRUE(SetKeyFloor("DATES", "20030630"));
+    ASSERT_EQ(Forward(), (Records{10, 4, 12, 9}));
+    ASSERT_EQ(ReopenTable(false), 0);
+    const uint8_t own = CurrentArea();
+    Select(own + 1);
+    USE(path + " ALIAS OTHER");  // another user of the table
+    ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+    ASSERT_TRUE(SetIndexTo("")) << LastErrorMessage();
+    GO(2);  // 01/01/1999, Adams
+    ASSERT_TRUE(RLock());
+    PutFieldString(1, "06/06/2006");
+    Replace();
+    ASSERT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+    CloseArea();
+    Select(own);
+    ASSERT_EQ(ReopenTable(true), 0);
+    ASSERT_TRUE(SetOrderToTag("BYNAME"));
+    EXPECT_EQ(Forward(), (Records{10, 2, 4, 12, 9}));
+}
+
 TEST_F(KeyFloorTest, RefusalsKeepTheFloorThereWas) {
     OpenIndexed();
     ASSERT_TRUE(SetOrderToTag("RECORDS"));
@@ -156,6 +186,8 @@ TEST_F(KeyFloorTest, RefusalsKeepTheFloorThereWas) {
         {"NOSUCH", "Tag not found: NOSUCH. [SetKeyFloor(NOSUCH)] (DBF="},
         {"DAT", "Tag not found: DAT. [SetKeyFloor(DAT)] (DBF="},  // no name is cut short
         {"positive", "A tag with a FOR condition cannot hold a key floor. [SetKeyFloor(positive)]"},
+        {"DAYS", "A unique or descending tag cannot hold a key floor. [SetKeyFloor(DAYS)]"},
+        {"LATEST", "A unique or descending tag cannot hold a key floor. [SetKeyFloor(LATEST)]"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tag);
