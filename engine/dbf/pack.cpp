@@ -275,7 +275,12 @@ public:
 // one that failed; until the rebuild is done the index is marked for it, so
 // that a process dying in between leaves it to the next open.
 Status RebuildIndexAfter(TWorkArea& a, Status status) {
-    return FirstFailure(std::move(status), Engine().attachments.index->Reindex(a));
+    IndexAttachment& index = *Engine().attachments.index;
+    Status rebuilt = index.Reindex(a);
+    // Refused, the index still holds the tree of the table as it was: it is
+    // closed rather than walked, and its mark has the next open rebuild it.
+    if (rebuilt.failed()) rebuilt = FirstFailure(std::move(rebuilt), index.Close(a));
+    return FirstFailure(std::move(status), std::move(rebuilt));
 }
 
 Status ZapTableFile(TWorkArea& a) {

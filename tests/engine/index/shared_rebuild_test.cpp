@@ -139,6 +139,39 @@ TEST_F(SharedRebuildTest, ARefusedRebuildLeavesTheIndexAsItWas) {
     }
 }
 
+// A pack or zap whose index rebuild is refused (another program holds the
+// index file) has changed the table under the tree the area had open: the
+// area must not walk that tree, and the next open rebuilds it.
+TEST_F(SharedRebuildTest, APackOrZapWhoseRebuildIsRefusedWalksNoStaleTree) {
+    struct Case {
+        const char* name;
+        std::function<void()> run;
+        std::vector<int64_t> ids;
+    };
+    const Case cases[] = {
+        {"Pack", [] { Pack(); }, KeptIds()},
+        {"Zap", [] { Zap(); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        EnginePeer other(&Command);
+        ASSERT_EQ(other("hold " + IndexOfTable(path_)), "0");
+        OpenShared();
+        ASSERT_TRUE(SetOrderToTag("AMOUNT"));
+        c.run();
+        EXPECT_EQ(LastErrorCode(), 32) << LastErrorMessage();
+        SetLastErrorCode(0);
+        const std::vector<int32_t> walked = Forward();
+        EXPECT_EQ(LastErrorCode(), 0) << LastErrorMessage();
+        EXPECT_EQ(walked.size(), c.ids.size());
+        for (const int32_t r : walked) EXPECT_LE(r, RecCount());
+        CloseArea();
+        other.Kill();
+        EXPECT_EQ(ReopenAndCheck("afterwards"), c.ids);
+    }
+}
+
 // Changes made while the area has not opened the table's production index
 // (MakeIndex leaves it closed; USE never opens it; another index is open)
 // mark it: whoever opens it next rebuilds it, so it is never trusted stale.
