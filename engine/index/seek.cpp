@@ -224,8 +224,7 @@ Status SyncTag(TWorkArea& a, IndexArea& ix, Tag& t, bool active, bool soft) {
     if (in)
         if (Status s = t.ForTrue(in); s.failed()) return s;
     if (!in) {
-        t.at_end = true;
-        t.at_begin = false;
+        t.StandPastEnd(a.rec_count);
         if (active) {
             if (a.rec_no <= a.rec_count) AreaPastEnd(a);
             return {};
@@ -361,8 +360,7 @@ Status FindIn(TWorkArea& a, IndexArea& ix, std::string_view text, bool& found) {
     RefreshRecCount(a);
     const auto past_end = [&] {
         AreaPastEnd(a);
-        t->at_end = true;
-        t->at_begin = false;
+        t->StandPastEnd(a.rec_count);
         return Status{};
     };
     if (a.rec_count == 0 || t->NeverSatisfied()) return past_end();

@@ -420,10 +420,7 @@ Status RevalidateCursorIn(TWorkArea& a, IndexArea& ix) {
     if (Status s = RevalidateIndexIn(a, ix, changed); s.failed() || !changed) return s;
     Tag* t = ix.ActiveTag();
     if (a.rec_no < 1 || a.rec_no > a.rec_count) {
-        if (t) {
-            t->at_end = true;
-            t->at_begin = false;
-        }
+        if (t) t->StandPastEnd(a.rec_count);
         return {};
     }
     if (Status s = GetDbfRecord(a, a.rec_no); s.failed()) return s;

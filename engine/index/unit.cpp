@@ -59,8 +59,7 @@ bool IndexUnit::AtEnd(TWorkArea& a) {
 bool IndexUnit::AtStart(TWorkArea& a) {
     IndexArea* ix = OpenIndexOf(a);
     Tag* t = ix ? ix->ActiveTag() : nullptr;
-    // An empty table is at its start in every order, whatever the cursor last did.
-    return t ? t->at_begin || a.rec_count == 0 : a.bof;
+    return t ? t->at_begin : a.bof;
 }
 
 namespace {

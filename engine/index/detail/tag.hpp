@@ -59,6 +59,12 @@ public:
     uint32_t Root() const { return mdx::Get32(header.data() + mdx::kRootAt); }
     // A FOR expression that no record has satisfied: the order is empty.
     bool NeverSatisfied() const { return header[mdx::kHasForAt] != 0 && header[mdx::kForSatisfiedAt] == 0; }
+    // The cursor past the last entry; an order with no entry is at its start
+    // as well.
+    void StandPastEnd(int32_t rec_count) {
+        at_end = true;
+        at_begin = rec_count == 0 || NeverSatisfied();
+    }
     std::string Label() const { return " [tag: " + name + "]"; }
 
     // Negative, 0 or positive as key a comes before, with or after key b in

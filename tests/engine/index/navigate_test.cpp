@@ -409,5 +409,31 @@ TEST_F(NavigateTest, AnEmptyTableIsAtBothEndsInEveryOrder) {
     }
 }
 
+// An order no record is in (a FOR no record satisfies) is empty too, in a
+// table that is not.
+TEST_F(NavigateTest, AnOrderNoRecordIsInIsAtBothEnds) {
+    OpenHistory(kLines);
+    ASSERT_TRUE(Build({{"NAME", "NAME", "", false, false}, {"NONE", "NAME", "AMOUNT > 1000000", false, false}}))
+        << LastErrorMessage();
+    const std::pair<const char*, void (*)()> moves[] = {
+        {"chosen", [] {}},
+        {"GoTop", [] { GoTop(); }},
+        {"GoBottom", [] { GoBottom(); }},
+        {"SKIP(0)", [] { SKIP(0); }},
+    };
+    for (const auto& [what, move] : moves) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(SetOrderToTag("NAME"));
+        GO(3);
+        ASSERT_TRUE(SetOrderToTag("NONE"));
+        move();
+        EXPECT_TRUE(dBOF());
+        EXPECT_TRUE(dEOF());
+        const AreaPosition at = CurrentPosition();
+        EXPECT_TRUE(at.bof);
+        EXPECT_TRUE(at.eof);
+    }
+}
+
 }  // namespace
 }  // namespace testing_support
