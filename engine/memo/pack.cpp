@@ -144,8 +144,7 @@ Status ApplyNewBlocks(TWorkArea& a, const std::vector<NewBlock>& blocks, std::st
 
 int ReadWholeFile(const std::string& path, std::string& bytes) {
     platform::File file;
-    const int rc = file.Open(path, platform::Access::Read, platform::Share::DenyNone, platform::Disposition::OpenOwn);
-    if (rc != 0) return rc;
+    if (int rc = file.Open(path, platform::Access::Read, platform::Share::DenyNone); rc != 0) return rc;
     uint64_t size = 0;
     if (int rc = file.Size(size); rc != 0) return rc;
     if (size > (uint64_t{1} << 32)) return 11;
@@ -339,11 +338,12 @@ Status WriteJournal(const TWorkArea& a, const PackFiles& f, const std::vector<Ne
 
 Status FinishInterruptedPack(TWorkArea& a, const std::string& memo_path) {
     const PackFiles f = FilesOf(memo_path);
-    // A pack creates its journal afresh, never through a link: a link under
-    // the name (dangling, to a file elsewhere, another name of one) is none of
-    // its journals and goes, its target untouched. One that cannot go is
-    // passed over all the same.
-    const bool linked = platform::IsLinked(f.journal);
+    // A pack creates its journal afresh, never through a link: a symbolic link
+    // under the name (dangling, or to a file elsewhere) is none of its
+    // journals and goes, its target untouched; one that cannot go is passed
+    // over all the same. A journal with another name (a snapshot of hard
+    // links) is still one, and only read.
+    const bool linked = platform::IsSymbolicLink(f.journal);
     if (linked) (void)platform::RemoveFile(f.journal);
     if (linked || !FileExists(f.journal)) {
         if (FileExists(f.staged)) platform::RemoveFile(f.staged);

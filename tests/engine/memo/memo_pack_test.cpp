@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -152,6 +153,35 @@ TEST_F(MemoTest, LeftoversOfAPackThatNeverFinishedGo) {
         EXPECT_FALSE(FileExists(ForceExt(memo_path, "TZJ")));
         EXPECT_EQ(ReadFileBytes(memo_path), memo);
     }
+}
+
+// A journal that also has another name (a snapshot of the folder made of
+// hard links after the crash) is still the pack's journal: the open that
+// finds it completes the pack.
+TEST_F(PackFixture, AKilledPackWhoseJournalHasAnotherNameIsCompleted) {
+    const std::string path = Fill({"Dbase4", kDbase4Memo, 512}, 30);
+    const std::string memo_path = MemoPath(path, kDbase4Memo);
+    const std::string snapshot = path + ".snapshot";
+    const std::string table = ReadFileBytes(path), memo = ReadFileBytes(memo_path);
+    int with_journal = 0;
+    testing_support::KillBeforeEachChange(
+        [&] {
+            for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()))
+                if (e.path() != path && e.path() != memo_path) std::filesystem::remove(e.path());
+            WriteFileBytes(path, table);
+            WriteFileBytes(memo_path, memo);
+        },
+        [&] { USE(path + " EXCLUSIVE"); }, [&] { Pack(); },
+        [&](const std::string& when) {
+            // The journal as the pack named it (the engine's names ignore case).
+            for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path())) {
+                if (platform::AnsiUpper(e.path().filename().string()) != "PACK.TZJ") continue;
+                ++with_journal;
+                std::filesystem::create_hard_link(e.path(), snapshot);
+            }
+            ExpectOwnTexts(path, 30, when);
+        });
+    EXPECT_GT(with_journal, 0) << "no run was killed while the journal stood";
 }
 
 TEST_F(PackFixture, PackSurvivesBeingKilled) {
