@@ -129,11 +129,13 @@ intptr_t HHViewer::Fail(HHFailure failure, const std::string& message) {
 intptr_t HHViewer::ShowContext(const std::string& file, uint32_t context) {
     if (!library_.Loaded())
         return Fail({HHFailure::NoLibrary, file, context, {}, 0}, "The help viewer's library is not installed.");
-    const std::unique_ptr<ChmFile> chm = ChmFile::Open(library_, file);
-    if (!chm) return Fail({HHFailure::CannotOpen, file, context, {}, 0}, "Cannot open the help file \"" + file + "\".");
     const auto damaged = [&] {
         return Fail({HHFailure::Damaged, file, context, {}, 0}, "The help file \"" + file + "\" is damaged.");
     };
+    ChmReader::Opened how = ChmReader::Opened::No;
+    const std::unique_ptr<ChmFile> chm = ChmFile::Open(library_, file, kChmReplyLimit, &how);
+    if (how == ChmReader::Opened::Damaged) return damaged();  // the reader died or was late opening it
+    if (!chm) return Fail({HHFailure::CannotOpen, file, context, {}, 0}, "Cannot open the help file \"" + file + "\".");
     const std::optional<std::string> topic = chm->TopicOfContext(context);
     if (chm->Damaged()) return damaged();
     if (!topic)

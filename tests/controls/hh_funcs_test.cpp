@@ -372,6 +372,20 @@ TEST_F(HelpHookTest, DamagedHelpFilesGiveAMessageNotACrash) {
     EXPECT_EQ(launcher_.started.size(), 1u) << "the intact file shows again";
 }
 
+// A file that ends the reader while the library opens it is damaged, not
+// a file that cannot be opened.
+TEST_F(HelpHookTest, AFileThatEndsTheReaderAtOpenIsDamaged) {
+    AddProgram("xdg-open");
+    HelpEnvironment env = Env();
+    env.library = FAULTING_CHM_LIBRARY;
+    HelpUnitsStart(env);
+    THookHelpSystem hook(help_file_, "", 0);
+    EXPECT_TRUE(Request(ui::HELP_CONTEXT, 200));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"The help file \"" + help_file_ + "\" is damaged."});
+    EXPECT_EQ(HHViewer::Instance().LastFailure().kind, HHFailure::Damaged);
+    EXPECT_TRUE(launcher_.started.empty());
+}
+
 TEST_F(HelpHookTest, AFailedStartIsLogged) {
     AddProgram("xchm");
     AddProgram("xdg-open");
