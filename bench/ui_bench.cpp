@@ -1,6 +1,7 @@
-// The drawing layer: fills and blits of a 1024x768 picture, text, the
-// repaint of a window full of text cells (new texts and drawn-before texts,
-// each against the same cells drawn by plain Pango), and a frame of a form
+// The drawing layer: fills and blits of a 1024x768 picture, text, a long
+// line of tabs expanded (against one of blanks), the repaint of a window
+// full of text cells (new texts and drawn-before texts, each against the
+// same cells drawn by plain Pango), and a frame of a form
 // whose 20 panels repaint, against converting the form's pixels for the
 // screen in memory and against plain Cairo and Pango drawing the same panels.
 #include <benchmark/benchmark.h>
@@ -78,6 +79,27 @@ void UiDrawText10000(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * int64_t(texts.size()));
 }
 BENCHMARK(UiDrawText10000)->Unit(benchmark::kMillisecond);
+
+// A line of 100 KB with 10,000 tabs, expanded and measured, a new line each
+// time; against measuring a line as long with blanks where the tabs were
+// (one layout of the whole line, the least the expansion can cost).
+void TabbedLine(benchmark::State& state, char tab, unsigned flags) {
+    DC dc(Surface::Create(kW, kH, PixelFormat::Color32));
+    dc.S().font = CreateFont(LogFont{"Tahoma", -11});
+    std::string line;
+    for (int i = 0; i < 10000; ++i) line += std::string("abcdefghi") + tab;
+    int64_t n = 0;
+    for (auto _ : state) {
+        TRect r{0, 0, 100, 20};
+        DrawText(dc, line + std::to_string(n++), r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | flags);
+        benchmark::DoNotOptimize(r.right);
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(line.size()));
+}
+void UiExpandTabs100KB(benchmark::State& state) { TabbedLine(state, '\t', DT_EXPANDTABS); }
+BENCHMARK(UiExpandTabs100KB)->Unit(benchmark::kMillisecond);
+void UiExpandTabs100KB_vs_blanks(benchmark::State& state) { TabbedLine(state, ' ', 0); }
+BENCHMARK(UiExpandTabs100KB_vs_blanks)->Unit(benchmark::kMillisecond);
 
 // A window of 1024x768 whose 500 cells each show a text, repainted whole.
 constexpr int kCells = 500;

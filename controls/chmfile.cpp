@@ -112,9 +112,10 @@ bool SafeContentName(const std::string& name) {
 }
 
 std::unique_ptr<ChmFile> ChmFile::Open(const ChmLibrary& library, const std::string& path,
-                                       std::chrono::milliseconds limit) {
-    ChmReader::Opened how = ChmReader::Opened::No;
-    std::unique_ptr<ChmReader> reader = ChmReader::Start(library, platform::AnsiToUtf8(path), limit, how);
+                                       std::chrono::milliseconds limit, ChmReader::Opened* how) {
+    ChmReader::Opened opened = ChmReader::Opened::No;
+    std::unique_ptr<ChmReader> reader = ChmReader::Start(library, platform::AnsiToUtf8(path), limit, opened);
+    if (how) *how = opened;
     if (!reader) return nullptr;
     std::unique_ptr<ChmFile> file(new ChmFile(std::move(reader)));
     std::vector<uint8_t> ivb, strings;

@@ -55,10 +55,12 @@ std::map<uint32_t, std::string> ParseContextMap(std::span<const uint8_t> ivb, st
 class ChmFile {
 public:
     // nullptr when the library is not loaded, the file is no help file or
-    // the reader died or was late opening it. `path` is in the ANSI page;
-    // `limit` bounds each answer of the reader.
+    // the reader died or was late opening it; `how`, when given, says which
+    // (Damaged for the last). `path` is in the ANSI page; `limit` bounds each
+    // answer of the reader.
     static std::unique_ptr<ChmFile> Open(const ChmLibrary& library, const std::string& path,
-                                         std::chrono::milliseconds limit = kChmReplyLimit);
+                                         std::chrono::milliseconds limit = kChmReplyLimit,
+                                         ChmReader::Opened* how = nullptr);
     ChmFile(const ChmFile&) = delete;
     ChmFile& operator=(const ChmFile&) = delete;
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -129,11 +130,13 @@ intptr_t HHViewer::Fail(HHFailure failure, const std::string& message) {
 intptr_t HHViewer::ShowContext(const std::string& file, uint32_t context) {
     if (!library_.Loaded())
         return Fail({HHFailure::NoLibrary, file, context, {}, 0}, "The help viewer's library is not installed.");
-    const std::unique_ptr<ChmFile> chm = ChmFile::Open(library_, file);
-    if (!chm) return Fail({HHFailure::CannotOpen, file, context, {}, 0}, "Cannot open the help file \"" + file + "\".");
     const auto damaged = [&] {
         return Fail({HHFailure::Damaged, file, context, {}, 0}, "The help file \"" + file + "\" is damaged.");
     };
+    ChmReader::Opened how = ChmReader::Opened::No;
+    const std::unique_ptr<ChmFile> chm = ChmFile::Open(library_, file, kChmReplyLimit, &how);
+    if (how == ChmReader::Opened::Damaged) return damaged();  // the reader died or was late opening it
+    if (!chm) return Fail({HHFailure::CannotOpen, file, context, {}, 0}, "Cannot open the help file \"" + file + "\".");
     const std::optional<std::string> topic = chm->TopicOfContext(context);
     if (chm->Damaged()) return damaged();
     if (!topic)
@@ -173,8 +176,10 @@ intptr_t HHViewer::ShowContext(const std::string& file, uint32_t context) {
 HHViewer::Extracted HHViewer::Extract(const ChmFile& chm, const std::string& file, std::string& folder) {
     folder = ExtractedFolder(file);
     if (!folder.empty()) return Extracted::Yes;
+    const auto deadline = std::chrono::steady_clock::now() + extract_limits_.time;
     namespace fs = std::filesystem;
-    // A file the library cannot list, or whose listed files it cannot read, is damaged.
+    // A file the library cannot list, or whose listed files it cannot read
+    // within the bounds of one extraction, is damaged.
     const std::optional<std::vector<std::string>> names = chm.ContentFiles();
     if (!names) return Extracted::Damaged;
     if (temp_root_.empty()) {
@@ -192,11 +197,15 @@ HHViewer::Extracted HHViewer::Extract(const ChmFile& chm, const std::string& fil
         return why;
     };
     std::vector<uint8_t> bytes;
+    uint64_t total = 0;
     for (const std::string& name : *names) {
+        if (std::chrono::steady_clock::now() >= deadline) return give_up(Extracted::Damaged);
         const fs::path path = root / name.substr(1);
         fs::create_directories(path.parent_path(), ec);
         if (ec) return give_up(Extracted::CannotWrite);
         if (!chm.Read(name, bytes)) return give_up(Extracted::Damaged);
+        total += bytes.size();
+        if (total > extract_limits_.bytes) return give_up(Extracted::Damaged);
         if (!WriteWhole(path, bytes)) return give_up(Extracted::CannotWrite);
     }
     extracted_.emplace_back(file, target);

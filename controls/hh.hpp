@@ -5,6 +5,7 @@
 // desktop's help viewer program at that topic when one is installed, else as
 // the topic's page extracted to a temporary folder and opened by the
 // desktop's opener. Programs are started by argument vector, never by shell.
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +25,14 @@ inline constexpr const char* kChmLibraryName = "libchm.so.1";
 inline constexpr const char* kPageViewer = "kchmviewer";  // takes a page: -showPage /topic.htm file
 inline constexpr const char* kContextViewer = "xchm";     // takes a context number: --contextid=N file
 inline constexpr const char* kPageOpener = "xdg-open";
+
+// The bounds of extracting one help file's pages. Each page read has the
+// reader's own bounds, but a file may list one large compressed range under
+// any number of names: past either bound the file counts as damaged.
+struct ExtractLimits {
+    std::chrono::milliseconds time{30000};
+    uint64_t bytes = uint64_t(512) << 20;
+};
 
 // Why the last request showed nothing.
 struct HHFailure {
@@ -67,6 +76,8 @@ public:
 
     // The folder the pages of `file` were extracted to ("" until then).
     std::string ExtractedFolder(const std::string& file) const;
+    // Kept over Start and Shutdown.
+    void SetExtractLimits(ExtractLimits limits) { extract_limits_ = limits; }
 
 private:
     intptr_t ShowContext(const std::string& file, uint32_t context);
@@ -81,6 +92,7 @@ private:
     std::vector<std::pair<std::string, std::string>> extracted_;  // help file, folder
     std::vector<int> viewers_;
     HHFailure failure_;
+    ExtractLimits extract_limits_;
 };
 
 // The file part of a viewer path: "mk:@MSITStore:" and ">window" removed.

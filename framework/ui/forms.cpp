@@ -400,9 +400,7 @@ bool TApplication::ProcessMessage(MSG& msg, UINT flags) {
     if (IsKeyMsg(msg)) return true;
     try {
         DispatchMessage(msg);
-    } catch (const platform::Error& e) {
-        HandleException(e);
-    } catch (const std::exception& e) {  // the standard library's own
+    } catch (const std::exception& e) {  // the program's errors and the standard library's
         HandleException(e);
     }
     return true;

@@ -345,10 +345,10 @@ void RichLayoutDueAll(RichState& e) {
     e.laid_out = false;
 }
 
-void RichLayoutDue(RichState& e, int first, int last, int paras, int chars, int runs) {
+void RichLayoutDue(RichState& e, int first, int last, int paras, int /*chars*/, int runs) {
     if (e.laid_out) {
         e.due_all = false;
-        e.due_first = first, e.due_last = last, e.due_paras = paras, e.due_chars = chars, e.due_runs = runs;
+        e.due_first = first, e.due_last = last, e.due_paras = paras, e.due_runs = runs;
     } else if (!e.due_all) {
         // Both changes together: from the first paragraph either touched to the
         // last, counted in the paragraphs that were laid out.
@@ -356,7 +356,6 @@ void RichLayoutDue(RichState& e, int first, int last, int paras, int chars, int 
         e.due_last += std::max(0, last - now_last);
         e.due_first = std::min(e.due_first, first);
         e.due_paras += paras;
-        e.due_chars += chars;
         e.due_runs += runs;
     }
     e.laid_out = false;

@@ -167,11 +167,16 @@ std::vector<Line> BreakLines(const DC& dc, std::string_view text, int width, uns
     const bool single = flags & DT_SINGLELINE;
     const int tab = std::max(1, f.tm.ave_char_width * 8);
     std::vector<Line> raw(1);
+    // Where the line's last tab padding ended, in bytes and pixels: the text
+    // before it is not measured again at the next tab.
+    size_t tab_end = 0;
+    int64_t tab_x = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (!single && (c == '\r' || c == '\n')) {
             if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
             raw.emplace_back();
+            tab_end = 0, tab_x = 0;
             continue;
         }
         if (!(flags & DT_NOPREFIX) && c == '&') {
@@ -188,12 +193,17 @@ std::vector<Line> BreakLines(const DC& dc, std::string_view text, int width, uns
             // width says at once, then one by one (a text as wide as can be
             // counted takes one).
             std::string& s = raw.back().text;
-            const int64_t w = f.Shape(s).width;
+            const auto width = [&] {
+                return std::min<int64_t>(INT32_MAX, tab_x + f.Shape(std::string_view(s).substr(tab_end)).width);
+            };
+            const int64_t w = width();
             const int64_t stop = (w / tab + 1) * tab;
             const int64_t blank = std::max(1, f.Shape(" ").width);
             s.append(size_t(std::max<int64_t>(0, (stop - w) / blank - 1)), ' ');
-            for (int64_t now = f.Shape(s).width; now < stop && now < INT32_MAX; now = f.Shape(s).width) s += ' ';
+            int64_t now = width();
+            for (; now < stop && now < INT32_MAX; now = width()) s += ' ';
             if (w == INT32_MAX) s += ' ';
+            tab_end = s.size(), tab_x = now;
             continue;
         }
         if (c == '\t' || (single && (c == '\r' || c == '\n'))) c = ' ';

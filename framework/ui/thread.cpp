@@ -2,7 +2,6 @@
 
 #include "framework/ui/detail/desktop.hpp"
 #include "framework/ui/forms.hpp"
-#include "platform/error.hpp"
 
 namespace ui {
 
@@ -93,9 +92,7 @@ void TThread::Queue(std::function<void()> routine) {
     auto guarded = [routine = std::move(routine)] {
         try {
             routine();
-        } catch (const platform::Error& e) {
-            Application().HandleException(e);
-        } catch (const std::exception& e) {  // the standard library's own
+        } catch (const std::exception& e) {  // the program's errors and the standard library's
             Application().HandleException(e);
         }
     };

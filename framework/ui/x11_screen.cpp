@@ -88,18 +88,26 @@ bool OnX11() {
 }
 
 void (*server_gone)() = nullptr;
+std::atomic<std::thread::id> screen_thread;  // the thread whose loop waits on the screen
+std::atomic_flag told = ATOMIC_FLAG_INIT;
 std::atomic_flag ending = ATOMIC_FLAG_INIT;
 
 // Never returns: Xlib would end the program itself.
 int ServerGone(::Display* d) {
-    // SDL's own connection for wakeups breaks too, maybe on another thread:
-    // the first to see the loss ends the program.
-    if (ending.test_and_set()) {
+    // SDL's own connection for wakeups breaks too, maybe on another thread.
+    // The first to see the loss says so.
+    if (!told.test_and_set()) {
+        if (server_gone) server_gone();
+        std::fprintf(stderr, "%s: the connection to the screen %s was lost\n", program_invocation_short_name,
+                     DisplayString(d));
+    }
+    // Only the screen's thread ends the program, once: the exit handlers and
+    // static destructors would otherwise run under its feet. Any other thread
+    // stops here for good; the screen's thread meets the broken connection at
+    // its next wait on it (an exit handler meeting it again stops too).
+    if (std::this_thread::get_id() != screen_thread.load() || ending.test_and_set()) {
         for (;;) pause();
     }
-    if (server_gone) server_gone();
-    std::fprintf(stderr, "%s: the connection to the screen %s was lost\n", program_invocation_short_name,
-                 DisplayString(d));
     // An exit handler could wait for a lock the code beneath this handler
     // holds: the program ends all the same.
     try {
@@ -123,6 +131,7 @@ void IgnoreLateWakeups() {
 void EndWhenServerGoes(void (*gone)()) {
     if (!OnX11()) return;
     server_gone = gone;
+    screen_thread = std::this_thread::get_id();
     XSetIOErrorHandler(ServerGone);
 }
 

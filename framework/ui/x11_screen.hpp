@@ -28,7 +28,9 @@ void IgnoreLateWakeups();
 // events that never come, spinning. Instead `gone` runs once first (from then
 // on nothing may ask the server anything), a line on standard error says
 // what happened, and the program ends with status 1: its exit handlers still
-// write what the engine holds, within a bound.
+// write what the engine holds, within a bound. Only the calling thread (the
+// one whose loop waits on the screen) ends it; another thread that sees the
+// loss first stops where it is.
 void EndWhenServerGoes(void (*gone)());
 
 XId IdOf(SDL_Window* w);

@@ -201,19 +201,20 @@ TEST_F(ChmLibraryTest, TheReadersChildHasBoundedMemory) {
 TEST_F(ChmLibraryTest, TheReaderOutlivesWhatTheLibraryDoes) {
     using Rig = void (*)(ChmLibrary&);
     using Enumerator = int (*)(chmFile*, chmUnitInfo*, void*);
+    using enum ChmReader::Opened;
     struct Case {
         const char* name;
         Rig rig;
-        bool opens;
+        ChmReader::Opened opens;
         size_t topics;                // in the context map
         bool reads;                   // a page
         std::optional<size_t> files;  // content files listed
         bool damaged;                 // in the end
     };
     const Case cases[] = {
-        {"the library as it is", [](ChmLibrary&) {}, true, 4, true, 7, false},
+        {"the library as it is", [](ChmLibrary&) {}, Yes, 4, true, 7, false},
         {"opening faults",
-         [](ChmLibrary& l) { l.open = [](const char*) -> chmFile* { return raise(SIGSEGV), nullptr; }; }, false, 0,
+         [](ChmLibrary& l) { l.open = [](const char*) -> chmFile* { return raise(SIGSEGV), nullptr; }; }, Damaged, 0,
          false, std::nullopt, false},
         {"opening never ends",
          [](ChmLibrary& l) {
@@ -221,11 +222,11 @@ TEST_F(ChmLibraryTest, TheReaderOutlivesWhatTheLibraryDoes) {
                  for (;;) pause();
              };
          },
-         false, 0, false, std::nullopt, false},
-        {"the file is refused", [](ChmLibrary& l) { l.open = [](const char*) -> chmFile* { return nullptr; }; }, false,
-         0, false, std::nullopt, false},
+         Damaged, 0, false, std::nullopt, false},
+        {"the file is refused", [](ChmLibrary& l) { l.open = [](const char*) -> chmFile* { return nullptr; }; }, No, 0,
+         false, std::nullopt, false},
         {"a look-up divides by zero",
-         [](ChmLibrary& l) { l.resolve = [](chmFile*, const char*, chmUnitInfo*) { return raise(SIGFPE); }; }, true, 0,
+         [](ChmLibrary& l) { l.resolve = [](chmFile*, const char*, chmUnitInfo*) { return raise(SIGFPE); }; }, Yes, 0,
          false, std::nullopt, true},
         {"a read never ends",
          [](ChmLibrary& l) {
@@ -233,12 +234,12 @@ TEST_F(ChmLibraryTest, TheReaderOutlivesWhatTheLibraryDoes) {
                  for (;;) pause();
              };
          },
-         true, 0, false, std::nullopt, true},
+         Yes, 0, false, std::nullopt, true},
         {"a read gives more than asked for",
          [](ChmLibrary& l) {
              l.retrieve = [](chmFile*, chmUnitInfo*, unsigned char*, unsigned long long, long long n) { return n + 1; };
          },
-         true, 0, false, 7, false},
+         Yes, 0, false, 7, false},
         {"an object claims more than any help file holds",
          [](ChmLibrary& l) {
              l.resolve = [](chmFile*, const char*, chmUnitInfo* info) {
@@ -246,9 +247,9 @@ TEST_F(ChmLibraryTest, TheReaderOutlivesWhatTheLibraryDoes) {
                  return int(CHM_RESOLVE_SUCCESS);
              };
          },
-         true, 0, false, 7, false},
+         Yes, 0, false, 7, false},
         {"listing the files faults",
-         [](ChmLibrary& l) { l.enumerate = [](chmFile*, int, Enumerator, void*) { return raise(SIGBUS); }; }, true, 4,
+         [](ChmLibrary& l) { l.enumerate = [](chmFile*, int, Enumerator, void*) { return raise(SIGBUS); }; }, Yes, 4,
          true, std::nullopt, true},
         {"the listing comes back to a name it gave",
          [](ChmLibrary& l) {
@@ -260,15 +261,17 @@ TEST_F(ChmLibraryTest, TheReaderOutlivesWhatTheLibraryDoes) {
                  return 1;
              };
          },
-         true, 4, true, std::nullopt, false},
+         Yes, 4, true, std::nullopt, false},
     };
     for (const Case& c : cases) {
         ChmLibrary rigged;
         ASSERT_TRUE(rigged.Load(kChmLibraryName));
         c.rig(rigged);
         const auto start = std::chrono::steady_clock::now();
-        const auto chm = ChmFile::Open(rigged, kHelpFile, std::chrono::milliseconds(300));
-        ASSERT_EQ(chm != nullptr, c.opens) << c.name;
+        ChmReader::Opened how = Yes;
+        const auto chm = ChmFile::Open(rigged, kHelpFile, std::chrono::milliseconds(300), &how);
+        EXPECT_EQ(how, c.opens) << c.name;
+        ASSERT_EQ(chm != nullptr, c.opens == Yes) << c.name;
         if (chm) {
             EXPECT_EQ(chm->ContextMap().size(), c.topics) << c.name;
             std::vector<uint8_t> bytes;

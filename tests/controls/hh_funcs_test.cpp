@@ -234,6 +234,44 @@ TEST_F(HelpHookTest, ModeZeroOpensTheExtractedPage) {
     EXPECT_FALSE(fs::exists(folder)) << "removed at the end";
 }
 
+// Past the bounds of one extraction a file is damaged, and nothing of it is
+// left in the temporary folder.
+TEST_F(HelpHookTest, ExtractingStaysWithinItsBounds) {
+    AddProgram("xdg-open");
+    const std::string damaged = "The help file \"" + help_file_ + "\" is damaged.";
+    const auto extract = [&](ExtractLimits limits) {
+        Start();
+        HHViewer::Instance().SetExtractLimits(limits);
+        box_.shown.clear();
+        THookHelpSystem hook(help_file_, "", 0);
+        EXPECT_TRUE(Request(ui::HELP_CONTEXT, 200));
+        return HHViewer::Instance().ExtractedFolder(help_file_);
+    };
+    const std::string folder = extract({});
+    ASSERT_FALSE(folder.empty());
+    uint64_t pages = 0;  // the bytes of every page together
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) pages += entry.file_size();
+    struct Case {
+        const char* name;
+        ExtractLimits limits;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"just room for the pages", {ExtractLimits{}.time, pages}, true},
+        {"a byte too few", {ExtractLimits{}.time, pages - 1}, false},
+        {"no time", {std::chrono::milliseconds(0), pages}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(extract(c.limits).empty(), !c.shown) << c.name;
+        EXPECT_EQ(Messages(), c.shown ? std::vector<std::string>{} : std::vector<std::string>{damaged}) << c.name;
+        size_t left = 0;  // extracted folders in the temporary folder
+        for (const auto& entry : fs::recursive_directory_iterator(dir_ / "tmp"))
+            left += entry.is_directory() && entry.path().parent_path().filename().string().starts_with("corvanta-help");
+        EXPECT_EQ(left, c.shown ? 1u : 0u) << c.name;
+    }
+}
+
 TEST_F(HelpHookTest, BlanksInTheHelpFileNameStayInOneArgument) {
     AddProgram("kchmviewer");
     AddProgram("xchm");
@@ -370,6 +408,20 @@ TEST_F(HelpHookTest, DamagedHelpFilesGiveAMessageNotACrash) {
     THookHelpSystem hook(help_file_, "", 0);
     EXPECT_TRUE(Request(ui::HELP_CONTEXT, 200));
     EXPECT_EQ(launcher_.started.size(), 1u) << "the intact file shows again";
+}
+
+// A file that ends the reader while the library opens it is damaged, not
+// a file that cannot be opened.
+TEST_F(HelpHookTest, AFileThatEndsTheReaderAtOpenIsDamaged) {
+    AddProgram("xdg-open");
+    HelpEnvironment env = Env();
+    env.library = FAULTING_CHM_LIBRARY;
+    HelpUnitsStart(env);
+    THookHelpSystem hook(help_file_, "", 0);
+    EXPECT_TRUE(Request(ui::HELP_CONTEXT, 200));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"The help file \"" + help_file_ + "\" is damaged."});
+    EXPECT_EQ(HHViewer::Instance().LastFailure().kind, HHFailure::Damaged);
+    EXPECT_TRUE(launcher_.started.empty());
 }
 
 TEST_F(HelpHookTest, AFailedStartIsLogged) {

@@ -104,11 +104,10 @@ struct RichState {
     bool laid_out = false, modified = false, selecting = false;
     // What the next layout does again: everything, or the paragraphs
     // [due_first, due_last] of the lines laid out, which the document now
-    // holds as [due_first, due_last + due_paras] with due_chars characters
-    // and due_runs runs more; the lines after them only move. The width and
-    // wrapping they were laid out for.
+    // holds as [due_first, due_last + due_paras] with due_runs runs more; the
+    // lines after them only move. The width and wrapping they were laid out for.
     bool due_all = true;
-    int due_first = 0, due_last = 0, due_paras = 0, due_chars = 0, due_runs = 0;
+    int due_first = 0, due_last = 0, due_paras = 0, due_runs = 0;
     int laid_width = -1;
     bool laid_wrap = false;
     uint64_t paragraphs_laid_out = 0;  // counts the work of layouts
@@ -166,8 +165,9 @@ int TwipsToPixels(int twips);
 void LayOutRich(HWND h, RichState& e);
 // What a change leaves due: the whole layout, or the paragraphs
 // [first, last] as they were before it, which became [first, last + paras]
-// with `chars` characters and `runs` runs more. (Past a change's end every
-// character's run is `runs` places further on, whatever it split or joined.)
+// with `runs` runs more; the layout needs no count of the characters added.
+// (Past a change's end every character's run is `runs` places further on,
+// whatever it split or joined.)
 void RichLayoutDueAll(RichState& e);
 void RichLayoutDue(RichState& e, int first, int last, int paras, int chars, int runs);
 TRect RichFormatRect(HWND h);

@@ -296,6 +296,73 @@ TEST_F(TextTest, TextOutsideThePageAndEmptyTextAreHarmless) {
     EXPECT_NO_THROW(DrawText(c.dc, "x\ty", r, DT_EXPANDTABS | DT_WORDBREAK));
 }
 
+// Where each piece of a text with expanded tabs begins: the text before a
+// tab is padded with whole blanks to the first place at or past the next
+// stop (every 8 average characters).
+std::vector<int64_t> TabbedStarts(DC& dc, std::string_view text) {
+    const int64_t tab = std::max(1, FontMetrics(dc.S().font).ave_char_width * 8);
+    const int64_t blank = GetTextExtent(dc, " ").cx;
+    std::vector<int64_t> starts{0};
+    int64_t x = 0;
+    for (size_t from = 0;;) {
+        const size_t end = std::min(text.find('\t', from), text.size());
+        x += GetTextExtent(dc, text.substr(from, end - from)).cx;
+        if (end == text.size()) break;
+        const int64_t stop = (x / tab + 1) * tab;
+        x += (stop - x + blank - 1) / blank * blank;
+        starts.push_back(x);
+        from = end + 1;
+    }
+    starts.push_back(x);  // the end
+    return starts;
+}
+
+TEST_F(TextTest, TabsExpandToTheirStops) {
+    const LogFont fonts[] = {{"Tahoma", -11}, {"Courier New", -12}, {"Times New Roman", -16, true}};
+    const char* texts[] = {"a\tb", "Payee\t12.50\tAV To", "\t\tx", "wider than a single stop\tx", "a\t\tb", "x\t"};
+    constexpr int kW = 600, kH = 30;
+    for (const LogFont& lf : fonts)
+        for (const char* text : texts) {
+            SCOPED_TRACE(lf.name + ": " + text);
+            Canvas32 whole(kW, kH), pieces(kW, kH);
+            for (Canvas32* canvas : {&whole, &pieces}) {
+                canvas->dc.S().font = CreateFont(lf);
+                SetBkMode(canvas->dc, TRANSPARENT);
+            }
+            const std::vector<int64_t> starts = TabbedStarts(whole.dc, text);
+            TRect calc{0, 0, kW, kH};
+            DrawText(whole.dc, text, calc, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+            EXPECT_EQ(calc.Width(), starts.back());
+            TRect r{0, 0, kW, kH};
+            DrawText(whole.dc, text, r, DT_SINGLELINE | DT_EXPANDTABS);
+            std::string_view rest(text);
+            for (size_t i = 0; i + 1 < starts.size(); ++i) {
+                const size_t end = std::min(rest.find('\t'), rest.size());
+                TextOut(pieces.dc, int(starts[i]), 0, rest.substr(0, end));
+                rest.remove_prefix(std::min(rest.size(), end + 1));
+            }
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x) ASSERT_EQ(whole.At(x, y), pieces.At(x, y)) << x << "," << y;
+        }
+}
+
+// A line of many tabs is measured piece by piece, not again from its start
+// at every tab: a long one is laid out a bounded number of times.
+TEST_F(TextTest, ALineOfManyTabsIsMeasuredPieceByPiece) {
+    const std::pair<const char*, int> cases[] = {{"ab\t", 200}, {"abcdefghi\t", 10000}};
+    for (const auto& [piece, count] : cases) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += piece;
+        text += "end";
+        const int64_t width = TabbedStarts(c.dc, text).back();
+        const uint64_t before = TextLayoutCount();
+        TRect calc{0, 0, 100, 20};
+        DrawText(c.dc, text, calc, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+        EXPECT_LT(TextLayoutCount() - before, 40u) << piece;
+        EXPECT_EQ(calc.Width(), width) << piece;
+    }
+}
+
 TEST_F(TextTest, OpaqueModeFillsTheCellTransparentDoesNot) {
     SetBkColor(c.dc, RGB(0, 0, 200));
     SetBkMode(c.dc, OPAQUE);
