@@ -86,6 +86,54 @@ std::string CopyHeldFile(const std::string& source, const std::string& target) {
     return failure;
 }
 
+// The copy the engine made on disk before it is put in place.
+std::string Synced(const std::string& path) {
+    platform::File file;
+    int code = file.Open(path, platform::Access::Read, platform::Share::DenyNone);
+    if (code == 0) code = file.Sync();
+    return code == 0 ? "" : "Error " + std::to_string(code) + " writing " + path + ".";
+}
+
+struct Made {
+    std::string temporary, final_name;
+    std::string replaced, aside;  // what stood under the final name, and where it was moved aside
+    bool placed = false;
+};
+
+// Puts every copy under its final name, or none: what stands there is moved
+// aside first and comes back when a copy cannot be put in place (a new table
+// file beside an old memo file would point into the wrong blocks). 0, or the
+// code of the failure with `failed` the name it was for (empty when the
+// folder itself could not be put on disk).
+int PutInPlace(std::vector<Made>& made, const std::string& folder, std::string& failed) {
+    std::error_code ec;
+    int code = 0;
+    for (Made& m : made) {
+        failed = m.final_name;
+        const std::string existing = platform::ResolveExisting(m.final_name);
+        if (fs::exists(fs::symlink_status(Host(existing), ec))) {
+            const std::string aside = platform::ResolveForCreate(existing + ".TZO");
+            fs::remove(Host(aside), ec);  // what an earlier failure may have left
+            if ((code = platform::RenameNoReplace(existing, aside)) != 0) break;
+            m.replaced = existing;
+            m.aside = aside;
+        }
+        if ((code = platform::RenameNoReplace(m.temporary, m.final_name)) != 0) break;
+        m.placed = true;
+    }
+    if (code == 0 && (code = platform::SyncFolder(folder)) != 0) failed.clear();
+    for (Made& m : made) {
+        if (code != 0 && m.placed) fs::remove(Host(platform::ResolveExisting(m.final_name)), ec);
+        if (code != 0) fs::remove(Host(m.temporary), ec);
+        if (m.replaced.empty()) continue;
+        if (code != 0)
+            platform::RenameNoReplace(m.aside, m.replaced);
+        else
+            fs::remove(Host(m.aside), ec);
+    }
+    return code;
+}
+
 }  // namespace
 
 BackupResult BackUpTables(const std::vector<zurod::TTzFileDataSet*>& tables, const std::string& folder) {
@@ -105,13 +153,7 @@ BackupResult BackUpTables(const std::vector<zurod::TTzFileDataSet*>& tables, con
     // what they were, whatever order or filter the program shows them in),
     // every copy beside its final name first; none is put in place unless
     // all were made.
-    struct Made {
-        std::string temporary, final_name;
-    };
     std::vector<Made> made;
-    auto discard = [&](size_t from) {
-        for (size_t i = from; i < made.size(); ++i) fs::remove(Host(made[i].temporary), ec);
-    };
     for (zurod::TTzFileDataSet* t : tables) {
         std::string failure;
         try {
@@ -128,27 +170,23 @@ BackupResult BackUpTables(const std::vector<zurod::TTzFileDataSet*>& tables, con
                     failure = CopyHeldFile(file, m.temporary);
                 } else {
                     zurod::CopyFile(file, m.temporary);
-                    if (zurod::LastErrorCode() != 0) failure = zurod::LastErrorText();
+                    failure = zurod::LastErrorCode() != 0 ? zurod::LastErrorText() : Synced(m.temporary);
                 }
             }
         } catch (const std::exception& e) {
             failure = e.what();
         }
         if (!failure.empty()) {
-            discard(0);
+            for (const Made& m : made) fs::remove(Host(m.temporary), ec);
             return {false,
                     "The backup could not be written to " + quoted + ". Nothing was changed there.\r\n\r\n" + failure};
         }
     }
-    for (size_t i = 0; i < made.size(); ++i) {
-        fs::rename(Host(made[i].temporary), Host(made[i].final_name), ec);
-        if (ec) {
-            discard(i);
-            return {false,
-                    "The backup of " + BaseName(made[i].final_name) + " could not be put in place in " + quoted +
-                        ":\r\n\r\n" + platform::Utf8ToAnsi(ec.message()) + "."};
-        }
-    }
+    std::string failed;
+    if (const int code = PutInPlace(made, folder, failed); code != 0)
+        return {false,
+                "The backup could not be put in place in " + quoted + ". Nothing was changed there.\r\n\r\n" +
+                    (failed.empty() ? "" : BaseName(failed) + ": ") + zurod::ErrorCodeText(uint16_t(code)) + "."};
     return {true, "The tables were backed up to " + quoted + "."};
 }
 

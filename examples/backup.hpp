@@ -4,9 +4,10 @@
 // goes with its memo file and production index, each file under its own
 // name and byte for byte as stored, so the backup holds every record under
 // its number (deleted ones too) with its memo references, whatever order or
-// filter the program shows. Every copy is made beside its final name first
-// and put in place only when all of them were made, so a failure leaves the
-// folder as it was.
+// filter the program shows. Every copy is made and put on disk beside its
+// final name first, and put in place only when all of them were made; the
+// files they replace are moved aside until all are in, so a failure leaves
+// the folder as it was.
 #include <string>
 #include <vector>
 

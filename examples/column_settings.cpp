@@ -71,8 +71,7 @@ void ReadColumnSettings(zurod::TTzGrid* grid, const ui::TIniFile& ini, const std
             break;
         }
     }
-    grid->EndLayout();
-    grid->LayoutChanged();
+    grid->EndLayout();  // lays the grid out and repaints it
 }
 
 void WriteColumnSettings(zurod::TTzGrid* grid, ui::TIniFile& ini, const std::string& section,

@@ -7,6 +7,7 @@
 #include "engine/index/index.hpp"
 #include "framework/ui/stdctrls.hpp"
 #include "platform/codepage.hpp"
+#include "platform/error.hpp"
 
 namespace demo {
 
@@ -31,17 +32,22 @@ void SetDateFloor(zurod::TTzDbf* history, const std::string& from) {
     if (tag.empty() || history->WorkArea() == 0) return;
     const uint8_t previous = zurod::CurrentArea();
     zurod::Select(history->WorkArea());
-    try {
-        if (from.empty())
-            zurod::ClearKeyFloor();
-        else
-            zurod::SetKeyFloor(tag, from);
-    } catch (const zurod::EZurodError&) {
-        // Without the floor the filter alone shows the same records.
-    }
-    zurod::SetLastErrorCode(0);
-    zurod::Select(previous);
+    platform::ThenAlways(
+        [&] {
+            bool floored = false;
+            try {
+                floored = from.empty() ? (zurod::ClearKeyFloor(), zurod::LastErrorCode() == 0)
+                                       : zurod::SetKeyFloor(tag, from);
+            } catch (const zurod::EZurodError&) {  // NOLINT(bugprone-empty-catch): not floored
+            }
+            // Without the floor the filter alone shows the same records, so a floor that failed is not reported.
+            if (!floored) zurod::SetLastErrorCode(0);
+        },
+        [previous] { zurod::Select(previous); });
 }
+
+// The history from `from` (as DTOS gives it) on; empty for all of it.
+std::string FilterFrom(const std::string& from) { return from.empty() ? "" : "DTOS(DATE) >= \"" + from + "\""; }
 
 }  // namespace
 
@@ -56,14 +62,14 @@ std::optional<std::string> HistoryFromDate(const controls::TDateEdit* edit) {
 
 std::optional<std::string> HistoryDateFilter(const controls::TDateEdit* edit) {
     const std::optional<std::string> from = HistoryFromDate(edit);
-    if (!from || from->empty()) return from;
-    return "DTOS(DATE) >= \"" + *from + "\"";
+    if (!from) return std::nullopt;
+    return FilterFrom(*from);
 }
 
 void ShowHistoryFrom(zurod::TTzDbf* history, const std::string& from) {
     // The floor first, so that the filter's own move to a record it shows walks with it.
     SetDateFloor(history, from);
-    history->SetFilterTo(from.empty() ? "" : "DTOS(DATE) >= \"" + from + "\"");
+    history->SetFilterTo(FilterFrom(from));
     history->GoTop();
 }
 

@@ -46,7 +46,6 @@
 #include "examples/menu_pictures.hpp"
 #include "framework/ui/sdl_display.hpp"
 #include "platform/codepage.hpp"
-#include "platform/error.hpp"
 
 namespace {
 
@@ -340,9 +339,7 @@ int Run(int argc, char** argv) {
             std::fprintf(stderr, "corvanta-demo: cannot write the colour combo and folder pictures into %s\n",
                          folder.c_str());
         return ok ? 0 : 1;
-    } catch (const platform::Error& e) {
-        return Stopped(step, file, e);
-    } catch (const std::exception& e) {  // the standard library's own
+    } catch (const std::exception& e) {  // platform::Error among them
         return Stopped(step, file, e);
     }
 }

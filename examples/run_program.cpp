@@ -76,9 +76,7 @@ int RunProgram(const std::string& folder, const std::string& settings, bool on_s
         zurod::SuspendEngineErrors();
         RunMainWindow(folder, settings);
         return 0;
-    } catch (const platform::Error& e) {
-        return NotStarted(e, on_screen);
-    } catch (const std::exception& e) {  // the standard library's own
+    } catch (const std::exception& e) {  // platform::Error among them
         return NotStarted(e, on_screen);
     }
 }

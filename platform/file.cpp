@@ -644,6 +644,21 @@ int RemoveFile(const std::string& path) {
     return kOk;
 }
 
+int SyncFolder(const std::string& folder) {
+    const std::string resolved = ResolveExisting(folder);
+    const int fd = open(AnsiToUtf8(resolved).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return DosErrorForPath(errno, resolved);
+    int code = InjectedFault(FileOp::Sync);
+    if (code == kOk) {
+        int rc;
+        do rc = fsync(fd);
+        while (rc != 0 && errno == EINTR);
+        if (rc != 0) code = DosErrorFromErrno(errno);
+    }
+    close(fd);
+    return code;
+}
+
 int CreateTempFile(const std::string& prefix, std::string& path) {
     path.clear();
     const std::string dir = TempDirectory();

@@ -180,6 +180,10 @@ private:
 // case alone is allowed.
 int RenameNoReplace(const std::string& from, const std::string& to);
 int RemoveFile(const std::string& path);
+// Puts the folder's entries on disk: files made, renamed or removed in it
+// survive a power loss once this returns 0 (their data needs File::Sync).
+// Counts as a Sync for the fault seam.
+int SyncFolder(const std::string& folder);
 // Creates a new empty file "<prefix>XXXXXX.TMP" in the temporary folder.
 int CreateTempFile(const std::string& prefix, std::string& path);
 

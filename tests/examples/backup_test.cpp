@@ -120,6 +120,65 @@ TEST_F(BackupTest, AFailedCopyLeavesTheFolderAsItWas) {
     EXPECT_TRUE(Records(target + "/notes.dbf") == Records(dir_ / "notes.dbf"));
 }
 
+// A table others may write is copied through the engine: every copy is on
+// disk before anything is put in place, and the old backup's files are
+// replaced all together or not at all.
+TEST_F(BackupTest, AnOldBackupIsReplacedWholeOrKept) {
+    auto notes = demo::Table("Notes", dir_ / "notes.dbf", {"NOTE,C,40,0", "TEXT,M,10,0"});
+    notes->ClearRecord();
+    notes->FieldPut("NOTE", "kept");
+    notes->AppendRec();
+    notes->Edit();
+    notes->FieldByName("TEXT")->SetAsString("a memo");
+    notes->Post();
+    notes->Close();
+    notes->SetExclusive(false);
+    notes->Open();
+    const std::string target = dir_ / "target";
+    fs::create_directories(target);
+    std::ofstream(target + "/notes.dbf") << "last week's table";
+    std::ofstream(target + "/notes.dbt") << "last week's memo";
+    const std::string written = "The backup could not be written to \"" + target + "\". Nothing was changed there.";
+    const std::string placed = "The backup could not be put in place in \"" + target + "\". Nothing was changed there.";
+    struct Case {
+        platform::FileOp op;
+        int nth;
+        std::string message_start;
+    };
+    const Case cases[] = {
+        {platform::FileOp::Sync, 1, written},   // the table's copy
+        {platform::FileOp::Sync, 2, written},   // the memo's copy
+        {platform::FileOp::Sync, 3, placed},    // the folder, after the renames
+        {platform::FileOp::Rename, 1, placed},  // the old table aside
+        {platform::FileOp::Rename, 2, placed},  // the new table in
+        {platform::FileOp::Rename, 3, placed},  // the old memo aside
+        {platform::FileOp::Rename, 4, placed},  // the new memo in
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(int(c.op)) + " #" + std::to_string(c.nth));
+        {
+            platform::FileFaultScope fault(c.op, c.nth, 29);
+            const demo::BackupResult r = demo::BackUpTables({notes.get()}, target);
+            EXPECT_FALSE(r.ok);
+            EXPECT_EQ(r.message.rfind(c.message_start, 0), 0u) << r.message;
+        }
+        EXPECT_EQ(Names(target), (std::vector<std::string>{"notes.dbf", "notes.dbt"}));
+        EXPECT_TRUE(testing_support::ReadFileBytes(target + "/notes.dbf") == "last week's table");
+        EXPECT_TRUE(testing_support::ReadFileBytes(target + "/notes.dbt") == "last week's memo");
+    }
+    {
+        // Two copies and the folder: a fourth sync is not reached.
+        platform::FileFaultScope fault(platform::FileOp::Sync, 4, 29);
+        const demo::BackupResult r = demo::BackUpTables({notes.get()}, target);
+        EXPECT_TRUE(r.ok) << r.message;
+        EXPECT_EQ(platform::FileFaultsPending(), 1);
+    }
+    EXPECT_EQ(Names(target), (std::vector<std::string>{"notes.dbf", "notes.dbt"}));
+    for (const char* name : {"notes.dbf", "notes.dbt"})
+        EXPECT_TRUE(testing_support::ReadFileBytes(target + "/" + name) == testing_support::ReadFileBytes(dir_ / name))
+            << name;
+}
+
 TEST_F(BackupTest, TheBackupHoldsTheTablesAsTheyAreStoredWhateverTheGridShows) {
     auto w = Open("");
     zurod::TTzDbf* history = w->History();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "controls/cvspeedbtn.hpp"
+#include "examples/column_settings.hpp"
 #include "examples/main_window_parts.hpp"
 #include "examples/main_window_tools.hpp"
 #include "examples/update_bar.hpp"
@@ -125,6 +126,30 @@ TEST_F(MainWindowTest, ColumnSettingsOfEarlierVersionsAndUnknownNamesAreReadCalm
         EXPECT_EQ(Layout(again->Grid()).order, l.order);
         EXPECT_EQ(Layout(again->Grid()).widths, l.widths);
     }
+}
+
+// Settings read into a shown grid lay it out once, and what it shows then is
+// a full repaint of the columns as read.
+TEST_F(MainWindowTest, ColumnSettingsLayTheGridOutOnce) {
+    const std::string settings = dir_ / "once.INI";
+    std::ofstream(settings) << "[GRID COLUMN WIDTHS]\r\nHISTORY COLUMN ORDER=ACCNAME,DATE\r\nHISTORY DETAIL=45\r\n";
+    auto w = Open("");
+    zurod::TTzGrid* grid = w->Grid();
+    int layouts = 0;
+    grid->OnDefineFieldMap = [&](ui::TObject*) { ++layouts; };
+    demo::ReadColumnSettings(grid, ui::TIniFile(settings), demo::TMainWindow::kWidthSection,
+                             demo::TMainWindow::kGridName);
+    EXPECT_EQ(layouts, 1);
+    const ColumnLayout l = Layout(grid);
+    EXPECT_EQ(std::vector<std::string>(l.order.begin(), l.order.begin() + 2),
+              (std::vector<std::string>{"ACCNAME", "DATE"}));
+    EXPECT_EQ(l.widths.at("DETAIL"), 45);
+    Pump();
+    const ui::TRect screen = ui::GetWindowRect(grid->WindowHandle());
+    const std::vector<uint32_t> shown = testing_examples::Pixels(w->WindowHandle(), screen);
+    grid->Invalidate();
+    Pump();
+    EXPECT_TRUE(testing_examples::Pixels(w->WindowHandle(), screen) == shown);
 }
 
 TEST_F(MainWindowTest, DebitsCreditsAndTransfersShowInTheirOwnInk) {

@@ -149,6 +149,33 @@ TEST(FileFault, ArmedFaultsFireIndependently) {
     }
 }
 
+// A folder's entries go to disk as a file's data does, failing as a Sync
+// would; a folder that cannot be opened is not counted.
+TEST(FileFault, SyncFolderIsASync) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "Backups");
+    std::ofstream(dir / "plain.txt") << "x";
+    struct Case {
+        std::string folder;
+        int fault;  // armed on the first Sync, 0 for none
+        int code;
+        int pending;  // faults still armed after the call
+    };
+    const Case cases[] = {
+        {dir / "Backups", 0, platform::kOk, 0},
+        {dir / "BACKUPS", 0, platform::kOk, 0},  // resolved as the engine's names are
+        {dir / "Backups", 29, 29, 0},
+        {dir / "gone", 29, platform::kFileNotFound, 1},
+        {dir / "gone/deeper", 0, platform::kPathNotFound, 0},
+        {dir / "plain.txt", 0, platform::kPathNotFound, 0},
+    };
+    for (const Case& c : cases) {
+        const FileFaultScope scope(FileOp::Sync, 1, c.fault);
+        EXPECT_EQ(platform::SyncFolder(c.folder), c.code) << c.folder;
+        EXPECT_EQ(platform::FileFaultsPending(), c.pending) << c.folder;
+    }
+}
+
 // A fault armed for every change counts writes, truncations, renames,
 // creations and removals together, and nothing else.
 TEST(FileFault, ChangeCountsEveryCallThatChangesAFile) {

@@ -27,9 +27,21 @@ run:*)
     /usr/bin/python3 "$(dirname "$0")/repeats-keys.py"
     case $? in 0) echo "the server repeats keys"; exit 4 ;; 1) ;; *) echo "no server to ask"; exit 4 ;; esac ;;
 esac
+# The stuck ones are deaf to TERM, the program they start too; the test ends
+# their process group if the script left it behind.
 case "$1:$SCENARIO" in
 run:no-window) echo "corvanta-run: no screen to show the window on"; exit 1 ;;
 run:bad-status) "$(dirname "$0")/corvanta-run" demo-data; exit 5 ;;
+run:error-box)
+    echo $$ >"$(dirname "$0")/run.pid"
+    trap '' TERM
+    # A data folder it cannot make: the program shows why in its box and waits.
+    "$(dirname "$0")/corvanta-run" "$(dirname "$0")/corvanta-run/demo-data" ;;
+run:no-end)
+    "$(dirname "$0")/corvanta-run" demo-data
+    echo $$ >"$(dirname "$0")/run.pid"
+    trap '' TERM
+    sleep 300 ;;
 run:*) exec "$(dirname "$0")/corvanta-run" demo-data ;;
 esac
 MAKE
@@ -50,16 +62,31 @@ x.XGetKeyboardControl(ctypes.c_void_p(display), ctypes.byref(state))
 sys.exit(0 if state.global_auto_repeat else 1)
 PY
 
-# check <scenario> <expected status> <text the output must hold>
+# check <scenario> <expected status> <text the output must hold> [deadline [deadline once the window is up]]
+# The script has 90 s in all (TERM then, KILL 30 s later), and leaves nothing of `make run` behind.
 check() {
-    out=$(cd / && SCENARIO=$1 DISPLAY=:98 PATH="$tmp/bin:$PATH" USER_COMMANDS_DEADLINE=60 \
-        sh "$tmp/checkout/scripts/user-commands" 2>&1)
+    out=$(cd / && SCENARIO=$1 DISPLAY=:98 PATH="$tmp/bin:$PATH" USER_COMMANDS_DEADLINE=${4:-60} \
+        USER_COMMANDS_UI_DEADLINE=${5:-60} timeout -k 30 90 sh "$tmp/checkout/scripts/user-commands" 2>&1)
     rc=$?
     case "$out" in *"$3"*) found=1 ;; *) found=0 ;; esac
     if [ "$rc" -ne "$2" ] || [ "$found" -eq 0 ]; then
         echo "FAIL $1: status $rc, output:"; echo "$out"; fails=$((fails + 1))
     else
         echo "ok   $1"
+    fi
+    if [ -f "$tmp/bin/run.pid" ]; then
+        group=$(cat "$tmp/bin/run.pid")
+        rm -f "$tmp/bin/run.pid"
+        # A process killed a moment ago may still be there until it is reaped.
+        tries=50
+        while kill -0 "-$group" 2>/dev/null && [ "$tries" -gt 0 ]; do
+            sleep 0.1
+            tries=$((tries - 1))
+        done
+        if kill -0 "-$group" 2>/dev/null; then
+            echo "FAIL $1: make run was left running"; fails=$((fails + 1))
+            kill -KILL "-$group" 2>/dev/null
+        fi
     fi
 }
 
@@ -75,4 +102,8 @@ check demo-fails 1 "user-commands: make demo failed"
 check demo-silent 1 "user-commands: make demo printed no history"
 check no-window 1 "user-commands: make run showed no main window"
 check bad-status 1 "user-commands: make run ended with status 5"
+# The startup box ends the wait for the window long before its deadline.
+check error-box 1 'user-commands: make run showed the box "Corvanta V4.0" instead of the main window' 600
+# Once the window is up, the short deadline holds.
+check no-end 1 "user-commands: File, Exit did not end make run" 600 3
 [ "$fails" -eq 0 ]

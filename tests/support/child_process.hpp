@@ -81,10 +81,7 @@ public:
     ~ChildProcess() {
         ::close(to_child_);
         ::close(from_child_);
-        if (pid_ > 0 && !reaped_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        if (pid_ > 0 && !reaped_) EndChild(pid_, SIGKILL, std::chrono::seconds(0));
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
