@@ -162,8 +162,9 @@ BackupResult BackUpTables(const std::vector<zurod::TTzFileDataSet*>& tables, con
             if (zurod::LastErrorCode() != 0) failure = zurod::LastErrorText();
             for (const std::string& file : TableFiles(t->DbfFileName())) {
                 if (!failure.empty()) break;
-                Made m{platform::ResolveForCreate(folder + "/" + BaseName(file) + ".TZB"),
-                       folder + "/" + BaseName(file)};
+                Made m;
+                m.temporary = platform::ResolveForCreate(folder + "/" + BaseName(file) + ".TZB");
+                m.final_name = folder + "/" + BaseName(file);
                 fs::remove(Host(m.temporary), ec);  // what an earlier failure may have left
                 made.push_back(m);
                 if (t->Exclusive()) {
