@@ -48,17 +48,10 @@ void RichChanged(HWND h, RichState& e) {
 void RichChangedAsDue(HWND h, RichState& e) {
     e.modified = true;
     e.bars_due = true;
-    // Laid out now, a change asks to paint only the lines it changed (and
-    // those it moved); the scroll bars follow even when none of them shows.
-    if (e.due_all || !IsWindowVisible(h)) {
+    if (e.due_all)
         InvalidateRect(h, nullptr, false);
-    } else {
-        LayOutRich(h, e);
-        if (GetUpdateRegion(h).Empty()) {
-            e.bars_due = false;
-            RichUpdateScrollBar(h, e);
-        }
-    }
+    else
+        RichInvalidateDue(h, e);
     if (e.event_mask & ENM_UPDATE) Notify(h, EN_UPDATE);
     if (e.event_mask & ENM_CHANGE) Notify(h, EN_CHANGE);
 }

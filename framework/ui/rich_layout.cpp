@@ -386,6 +386,25 @@ void RichLayoutDue(RichState& e, int first, int last, int paras, int chars, int 
     e.laid_out = false;
 }
 
+void RichInvalidateDue(HWND h, const RichState& e) {
+    const TRect client = GetClientRect(h);
+    if (e.lines.empty()) {
+        InvalidateRect(h, nullptr, false);
+        return;
+    }
+    const size_t from = FirstLineOf(e.lines, e.due_first), to = FirstLineOf(e.lines, e.due_last + 1);
+    const int64_t shift = int64_t(RichFormatRect(h).top) - TopOf(e);
+    const int64_t top = (from < e.lines.size() ? e.lines[from].y : e.text_height) + shift;
+    const int64_t bottom = (to < e.lines.size() ? e.lines[to].y : e.text_height) + shift;
+    if (bottom <= client.top || top >= client.bottom) {
+        InvalidateRect(h, nullptr, false);  // lines above may move those shown; the scroll bars follow at the paint
+        return;
+    }
+    const TRect band{client.left, int(std::max<int64_t>(top, client.top)), client.right,
+                     int(std::min<int64_t>(bottom, client.bottom))};
+    InvalidateRect(h, &band, false);
+}
+
 void LayOutRich(HWND h, RichState& e) {
     const uint32_t style = GetWindowStyle(h);
     Builder b{e.doc, e.lines, RichFormatRect(h).Width(), (style & ES_MULTILINE) && !(style & ES_AUTOHSCROLL)};
