@@ -101,18 +101,9 @@ void TCustomMainMenus97::BeforeDestruction() {
             unit.active_button = nullptr;
         }
         for (TMenuSpeedButton* b : panel_->Buttons()) Free(b);
-        panel_->RemoveFreeNotification(this);
         panel_ = nullptr;
     }
     TCustomMenus97::BeforeDestruction();
-}
-
-void TCustomMainMenus97::Notification(TComponent* component, TOperation op) {
-    TCustomMenus97::Notification(component, op);
-    if (op == TOperation::opRemove && component == panel_) {
-        panel_ = nullptr;
-        bar_mode_ = false;
-    }
 }
 
 HWND TCustomMainMenus97::FormHandle() const {
@@ -121,7 +112,7 @@ HWND TCustomMainMenus97::FormHandle() const {
 }
 
 void TCustomMainMenus97::RedrawBar() {
-    if (!bar_mode_)
+    if (!BarMode())
         if (const HWND h = FormHandle()) DrawMenuBar(h);
 }
 
@@ -132,22 +123,16 @@ void TCustomMainMenus97::FontChanged() {
 
 void TCustomMainMenus97::SetMenu(TMenu* menu) {
     TCustomMenus97::SetMenu(menu);
-    if (bar_mode_) UpdateMenuBar();
+    if (BarMode()) UpdateMenuBar();
     RedrawBar();
 }
 
 void TCustomMainMenus97::SetMenuBar(TCustomMenuBar97* panel) {
     if (panel == panel_) return;
-    if (panel_) {
+    if (panel_)
         for (TMenuSpeedButton* b : panel_->Buttons()) Free(b);
-        panel_->RemoveFreeNotification(this);
-    }
     panel_ = panel;
-    bar_mode_ = panel != nullptr;
-    if (panel_) {
-        panel_->FreeNotification(this);
-        if (panel_->Align() == alNone) panel_->SetAlign(alTop);
-    }
+    if (panel_ && panel_->Align() == alNone) panel_->SetAlign(alTop);
     if (const HWND h = FormHandle())
         SetWindowPos(h, 0, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     UpdateMenuBar();
@@ -250,7 +235,7 @@ bool TCustomMainMenus97::FormWndProc(TMessage& m) {
     switch (m.Msg) {
     case WM_INITMENUPOPUP:
         m.Result = 1;
-        if (!bar_mode_ && !popup_open_ && HIWORD(uintptr_t(m.LParam)) == 0) {
+        if (!BarMode() && !popup_open_ && HIWORD(uintptr_t(m.LParam)) == 0) {
             popup_open_ = true;
             RedrawBar();
         }
@@ -261,7 +246,7 @@ bool TCustomMainMenus97::FormWndProc(TMessage& m) {
             popup_open_ = false;
             RedrawBar();
         }
-        if (bar_mode_ && flags == 0xFFFF && m.LParam == 0) {
+        if (BarMode() && flags == 0xFFFF && m.LParam == 0) {
             if (panel_) MenuBarAccess::SetDropped(panel_, false);
             return true;
         }
@@ -284,7 +269,7 @@ bool TCustomMainMenus97::FormWndProc(TMessage& m) {
         }
         break;
     case WM_SYSCOMMAND:
-        if (bar_mode_ && panel_ && (m.WParam & 0xFFF0) == SC_KEYMENU && m.LParam == 0) {
+        if (panel_ && (m.WParam & 0xFFF0) == SC_KEYMENU && m.LParam == 0) {
             m.Result = panel_->Perform(m.Msg, m.WParam, m.LParam);
             return true;
         }
@@ -325,16 +310,16 @@ void TCustomMainMenus97::FormAfterMessage(TMessage& m) {
     case WM_WINDOWPOSCHANGED:
         if (!form || Menus97Unit().active_button) return;
         ReconvertForeignItems();
-        if (bar_mode_ && panel_) UpdateMenuBar();
+        if (panel_) UpdateMenuBar();
         ConvertItems(menu_->Items(), false);
         return;
     case WM_NCCALCSIZE:
         // The panel takes the bar's place: the client area starts where the bar does.
-        if (bar_mode_ && form && Application().MainForm == form && m.LParam)
+        if (BarMode() && form && Application().MainForm == form && m.LParam)
             reinterpret_cast<TRect*>(m.LParam)->top -= GetMenuBarHeight(form->WindowHandle());
         return;
     case WM_NCHITTEST:
-        if (bar_mode_ && m.Result == HTMENU) m.Result = -1;
+        if (BarMode() && m.Result == HTMENU) m.Result = -1;
         return;
     case WM_GETDLGCODE:
         if (panel_ && panel_->BarActive()) m.Result |= DLGC_WANTARROWS;

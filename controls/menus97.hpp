@@ -205,16 +205,16 @@ public:
 
     ui::TMainMenu* MainMenu() const { return static_cast<ui::TMainMenu*>(menu_.get()); }
     void SetMainMenu(ui::TMainMenu* menu) { SetMenu(menu); }
-    // Attaches the panel (nullptr: none) and turns bar mode on or off.
+    // Attaches the panel (nullptr: none) and turns bar mode on or off; a
+    // panel freed turns it off.
     void SetMenuBar(TCustomMenuBar97* panel);
     TCustomMenuBar97* MenuBar() const { return panel_; }
-    bool BarMode() const { return bar_mode_; }
+    bool BarMode() const { return panel_ != nullptr; }
     bool PopupOpen() const { return popup_open_; }
     bool InMenuLoop() const { return in_loop_; }
     // Lays the panel's buttons out again (the form's position changes do it too).
     void UpdateMenuBar();
     int GetItemHeight() override;
-    void Notification(ui::TComponent* component, ui::TOperation op) override;
 
 protected:
     void DrawTopLevelItem(ui::TMenuItem* item, ui::TRect rect, unsigned state) override;
@@ -230,8 +230,8 @@ private:
     ui::HWND FormHandle() const;
     void RedrawBar();
     void ReconvertForeignItems();
-    bool bar_mode_ = false, popup_open_ = false, outside_loop_ = true, in_loop_ = false;
-    TCustomMenuBar97* panel_ = nullptr;
+    bool popup_open_ = false, outside_loop_ = true, in_loop_ = false;
+    ui::ComponentRef<TCustomMenuBar97> panel_;
 };
 
 // The panel standing in for the menu bar, driven by the keys and the mouse

@@ -48,7 +48,10 @@ void RichChanged(HWND h, RichState& e) {
 void RichChangedAsDue(HWND h, RichState& e) {
     e.modified = true;
     e.bars_due = true;
-    InvalidateRect(h, nullptr, true);
+    if (e.due_all)
+        InvalidateRect(h, nullptr, false);
+    else
+        RichInvalidateDue(h, e);
     if (e.event_mask & ENM_UPDATE) Notify(h, EN_UPDATE);
     if (e.event_mask & ENM_CHANGE) Notify(h, EN_CHANGE);
 }

@@ -2,6 +2,9 @@
 // formatting rectangle and their indents, tabs, numbering and alignment;
 // places of characters; painting.
 #include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <tuple>
 
 #include "framework/ui/detail/rich_state.hpp"
@@ -282,7 +285,9 @@ void LayOutAll(RichState& e, Builder& b) {
 // Lays out again the paragraphs a change touched, and the numbered ones after
 // them whose numbers it moved; the lines after those keep their pieces and
 // only move by the characters, paragraphs and pixels the change added.
-void LayOutDue(RichState& e, Builder& b) {
+// Gives back the band of the text (its y range) that now looks different:
+// the lines laid out again, and everything below them when they moved it.
+std::pair<int64_t, int64_t> LayOutDue(RichState& e, Builder& b) {
     const Document& d = e.doc;
     std::vector<RichLine>& lines = e.lines;
     const int first = e.due_first;
@@ -297,6 +302,7 @@ void LayOutDue(RichState& e, Builder& b) {
         y = int64_t(before.y) + before.height + TwipsToPixels(d.paras[size_t(before.para)].space_after);
         number = before.number + 1;  // 0 when not numbered
     }
+    const int64_t band_top = y;
     std::vector<RichLine> fresh;
     Builder again{d, fresh, b.width, b.wrap};
     int para = first;
@@ -336,6 +342,24 @@ void LayOutDue(RichState& e, Builder& b) {
     }
     e.text_height = SatInt(e.text_height + dy);
     if (e.widest_lines <= 0) std::tie(e.text_width, e.widest_lines) = WidestOf(lines, 0, lines.size());
+    return {band_top, dy != 0 ? std::numeric_limits<int>::max() : y};
+}
+
+int TopOf(const RichState& e) { return e.lines.empty() ? 0 : e.lines[size_t(e.first_line)].y; }
+
+// Asks for the paint of the text band [from, to) as it now stands in the
+// window (int's limits stand for no end); all of it when the first line
+// shown moved. The paint fills the background itself.
+void InvalidateBand(HWND h, const RichState& e, int was_top, int64_t from, int64_t to) {
+    const TRect client = GetClientRect(h);
+    if (TopOf(e) != was_top) {
+        InvalidateRect(h, nullptr, false);
+        return;
+    }
+    const int64_t shift = int64_t(RichFormatRect(h).top) - was_top;
+    auto at = [&](int64_t y) { return int(std::clamp<int64_t>(y + shift, client.top, client.bottom)); };
+    const TRect band{client.left, at(from), client.right, at(to)};
+    if (!band.Empty()) InvalidateRect(h, &band, false);
 }
 
 }  // namespace
@@ -361,17 +385,42 @@ void RichLayoutDue(RichState& e, int first, int last, int paras, int /*chars*/, 
     e.laid_out = false;
 }
 
+void RichInvalidateDue(HWND h, const RichState& e) {
+    const TRect client = GetClientRect(h);
+    if (e.lines.empty()) {
+        InvalidateRect(h, nullptr, false);
+        return;
+    }
+    const size_t from = FirstLineOf(e.lines, e.due_first), to = FirstLineOf(e.lines, e.due_last + 1);
+    const int64_t shift = int64_t(RichFormatRect(h).top) - TopOf(e);
+    const int64_t top = (from < e.lines.size() ? e.lines[from].y : e.text_height) + shift;
+    const int64_t bottom = (to < e.lines.size() ? e.lines[to].y : e.text_height) + shift;
+    if (bottom <= client.top || top >= client.bottom) {
+        InvalidateRect(h, nullptr, false);  // lines above may move those shown; the scroll bars follow at the paint
+        return;
+    }
+    const TRect band{client.left, int(std::max<int64_t>(top, client.top)), client.right,
+                     int(std::min<int64_t>(bottom, client.bottom))};
+    InvalidateRect(h, &band, false);
+}
+
 void LayOutRich(HWND h, RichState& e) {
     const uint32_t style = GetWindowStyle(h);
     Builder b{e.doc, e.lines, RichFormatRect(h).Width(), (style & ES_MULTILINE) && !(style & ES_AUTOHSCROLL)};
-    if (e.due_all || e.lines.empty() || b.width != e.laid_width || b.wrap != e.laid_wrap)
+    // A change is painted where it is laid out: the band it changed, or all.
+    const int was_top = TopOf(e);
+    std::optional<std::pair<int64_t, int64_t>> band;
+    if (e.due_all || e.lines.empty() || b.width != e.laid_width || b.wrap != e.laid_wrap) {
         LayOutAll(e, b);
-    else if (!e.laid_out)
-        LayOutDue(e, b);
+        if (!e.laid_out) band = {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
+    } else if (!e.laid_out) {
+        band = LayOutDue(e, b);
+    }
     e.due_all = false;
     e.laid_width = b.width, e.laid_wrap = b.wrap;
     e.laid_out = true;
     e.first_line = std::clamp(e.first_line, 0, std::max(0, int(e.lines.size()) - 1));
+    if (band) InvalidateBand(h, e, was_top, band->first, band->second);
 }
 
 int RichLineOf(const RichState& e, int pos) {
@@ -391,8 +440,6 @@ int RichVisibleLines(HWND h, const RichState& e) {
 }
 
 namespace {
-
-int TopOf(const RichState& e) { return e.lines.empty() ? 0 : e.lines[size_t(e.first_line)].y; }
 
 int XInPiece(const Document& d, const Piece& pc, int pos) {
     if (pos <= pc.start) return pc.x;

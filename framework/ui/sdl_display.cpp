@@ -96,7 +96,7 @@ public:
         s->shown = true;
         // SDL's show gives the window the keyboard when no manager runs: one
         // that takes no focus is mapped past it.
-        if (!s->takes_focus && x11::IdOf(s->sdl))
+        if (!s->takes_focus && s->id)
             x11::Map(s->sdl);
         else
             SDL_ShowWindow(s->sdl);
@@ -108,7 +108,7 @@ public:
         ScreenWindow* s = Find(hwnd);
         if (!s) return;
         s->shown = false;
-        if (!s->takes_focus && x11::IdOf(s->sdl))
+        if (!s->takes_focus && s->id)
             x11::Unmap(s->sdl);
         else
             SDL_HideWindow(s->sdl);
@@ -120,15 +120,17 @@ public:
     void WindowActivated(HWND hwnd) override {
         ScreenWindow* s = Find(hwnd);
         if (!s || Gone() || !s->takes_focus || !s->shown) return;
-        if (!x11::IdOf(s->sdl)) {
+        if (!s->id) {
             SDL_RaiseWindow(s->sdl);
             SDL_SetWindowInputFocus(s->sdl);
             return;
         }
-        // With no manager the window system's order is the screen's (Restack).
+        // With no manager the window system's order is the screen's, given
+        // when it changed (WindowsRestacked). A manager raises the window
+        // itself, maybe over the drop-downs it leaves alone.
         if (wm_) SDL_RaiseWindow(s->sdl);
         x11::SetInputFocus(s->sdl);
-        Restack();
+        if (wm_) Restack();
     }
     void WindowsRestacked(const std::vector<HWND>&) override {
         if (!Gone()) Restack();
@@ -232,6 +234,7 @@ public:
 private:
     struct ScreenWindow {
         SDL_Window* sdl = nullptr;
+        x11::XId id = 0;  // on an X server
         bool takes_focus = true;
         bool shown = false;
         TRect asked;  // where the window was last asked to be
@@ -254,6 +257,7 @@ private:
         s.sdl = SDL_CreateWindow("", r.left, r.top, std::max(1, r.Width()), std::max(1, r.Height()), flags);
         if (!s.sdl) return nullptr;
         s.asked = r;
+        s.id = x11::IdOf(s.sdl);
         SDL_SetWindowTitle(s.sdl, platform::AnsiToUtf8(GetWindowText(hwnd)).c_str());
         if (ScreenWindow* owner = Find(GetOwner(hwnd)); owner && s.takes_focus) x11::SetOwner(s.sdl, owner->sdl);
         wm_ = x11::HasWindowManager(s.sdl);  // looked at again with each new window
@@ -278,7 +282,7 @@ private:
         ScreenWindow* s = Find(h);
         if (!s || SystemDragActive()) return;
         TRect now = x11::Geometry(s->sdl);
-        if (!x11::IdOf(s->sdl)) {
+        if (!s->id) {
             int x = 0, y = 0, w = 0, hh = 0;
             SDL_GetWindowPosition(s->sdl, &x, &y);
             SDL_GetWindowSize(s->sdl, &w, &hh);
@@ -290,14 +294,17 @@ private:
             SetWindowPos(h, 0, now.left, now.top, now.Width(), now.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
     }
     // Stacks the shown windows as the window system does; with a window
-    // manager only the windows it leaves alone.
+    // manager only the windows it leaves alone. Nothing goes to the server
+    // when the order is as it was, or with a manager when no such window shows.
     void Restack() {
-        std::vector<SDL_Window*> order;
+        order_.clear();
+        SDL_Window* any = nullptr;
         for (HWND t : GetTopLevelWindows())
-            if (ScreenWindow* s = Find(t); s && s->shown && !IsIconic(t) && x11::IdOf(s->sdl)) order.push_back(s->sdl);
-        if (!wm_ && order == stack_) return;
-        x11::Restack(order, !wm_);
-        stack_ = std::move(order);
+            if (ScreenWindow* s = Find(t); s && s->shown && s->id && !IsIconic(t) && (!wm_ || !s->takes_focus))
+                order_.push_back(s->id), any = s->sdl;
+        if (wm_ ? order_.empty() : order_ == stack_) return;
+        x11::Restack(any, order_, !wm_);
+        stack_ = order_;
     }
     // The keyboard belongs to the active window, or the nearest owner of it
     // that takes the focus, as long as no other program has it; without a
@@ -306,15 +313,15 @@ private:
         ScreenWindow* want = nullptr;
         for (HWND h = GetActiveWindow(); h && !want; h = GetOwner(h))
             if (ScreenWindow* s = Find(h); s && s->shown && s->takes_focus && !IsIconic(h)) want = s;
-        if (!want || !x11::IdOf(want->sdl)) return;
+        if (!want || !want->id) return;
         const x11::XId now = x11::FocusHolder(want->sdl);
-        if (now == x11::IdOf(want->sdl)) return;
+        if (now == want->id) return;
         const bool ours = now == 0 || now == x11::kPointerRoot || Owns(now);
         if (ours || (clicked && !wm_)) x11::SetInputFocus(want->sdl);
     }
     bool Owns(x11::XId id) {
         for (auto& [h, s] : windows_)
-            if (x11::IdOf(s.sdl) == id) return true;
+            if (s.id == id) return true;
         return false;
     }
     static bool TakesNoFocus(HWND h) {
@@ -436,7 +443,7 @@ private:
                 // Only a focus the window still has: the program's own moves of
                 // the keyboard leave events behind that no longer hold.
                 ScreenWindow* s = Find(h);
-                if (s && x11::IdOf(s->sdl) && x11::FocusHolder(s->sdl) != x11::IdOf(s->sdl)) break;
+                if (s && s->id && x11::FocusHolder(s->sdl) != s->id) break;
                 if (GetActiveWindow() != h && IsWindowEnabled(h) && !TakesNoFocus(h)) SetActiveWindow(h);
             } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 check_focus_ = true;
@@ -451,11 +458,12 @@ private:
 
     bool command_key_ = false;  // the last key pressed came with Ctrl or Alt
     ScreenKeyboard keyboard_;
-    int represses_ = 0;               // the presses SDL queued behind a focus gained, still to come
-    bool wm_ = false;                 // a window manager runs
-    bool check_focus_ = false;        // the keyboard may have gone: a look at the next wait
-    bool clicked_ = false;            // ... after a click in one of the windows
-    std::vector<SDL_Window*> stack_;  // the order last given to the server
+    int represses_ = 0;            // the presses SDL queued behind a focus gained, still to come
+    bool wm_ = false;              // a window manager runs
+    bool check_focus_ = false;     // the keyboard may have gone: a look at the next wait
+    bool clicked_ = false;         // ... after a click in one of the windows
+    std::vector<x11::XId> stack_;  // the order last given to the server
+    std::vector<x11::XId> order_;  // the order being worked out (its room kept)
     Uint32 wake_event_;
     std::unordered_map<HWND, ScreenWindow> windows_;
     std::unordered_map<Uint32, HWND> ids_;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xatom.h>
@@ -32,7 +33,10 @@ struct Target {
     ::Window window = 0;
 };
 
+std::atomic<uint64_t> lookups{0};
+
 Target Of(SDL_Window* w) {
+    lookups.fetch_add(1, std::memory_order_relaxed);
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!w || !SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11) return {};
@@ -137,6 +141,8 @@ void EndWhenServerGoes(void (*gone)()) {
 
 XId IdOf(SDL_Window* w) { return Of(w).window; }
 
+uint64_t WindowLookups() { return lookups.load(std::memory_order_relaxed); }
+
 bool HasWindowManager(SDL_Window* w) {
     const Target t = Of(w);
     if (!t.display) return false;
@@ -188,26 +194,18 @@ bool SetInputFocus(SDL_Window* w) {
     return true;
 }
 
-void Restack(const std::vector<SDL_Window*>& front_to_back, bool whole) {
+void Restack(SDL_Window* any, const std::vector<XId>& front_to_back, bool whole) {
+    static_assert(std::is_same_v<XId, ::Window>);
     if (front_to_back.empty()) return;
-    const Target first = Of(front_to_back.front());
-    if (!first.display) return;
-    ::Display* d = first.display;
+    ::Display* d = Of(any).display;
+    if (!d) return;
     const Trap trap(d);
     if (whole) {
-        std::vector<::Window> ids;
-        for (SDL_Window* w : front_to_back)
-            if (const ::Window id = Of(w).window) ids.push_back(id);
-        if (ids.empty()) return;
-        XRaiseWindow(d, ids.front());
-        XRestackWindows(d, ids.data(), int(ids.size()));
+        XRaiseWindow(d, front_to_back.front());
+        XRestackWindows(d, const_cast<::Window*>(front_to_back.data()), int(front_to_back.size()));
         return;
     }
-    for (auto it = front_to_back.rbegin(); it != front_to_back.rend(); ++it) {
-        const ::Window id = Of(*it).window;
-        XWindowAttributes a;
-        if (id && XGetWindowAttributes(d, id, &a) && a.override_redirect) XRaiseWindow(d, id);
-    }
+    for (auto it = front_to_back.rbegin(); it != front_to_back.rend(); ++it) XRaiseWindow(d, *it);
 }
 
 void SetOwner(SDL_Window* w, SDL_Window* owner) {
@@ -234,12 +232,13 @@ TRect Geometry(SDL_Window* w) {
 void IgnoreLateWakeups() {}
 void EndWhenServerGoes(void (*)()) {}
 XId IdOf(SDL_Window*) { return 0; }
+uint64_t WindowLookups() { return 0; }
 bool HasWindowManager(SDL_Window*) { return false; }
 void Map(SDL_Window*) {}
 void Unmap(SDL_Window*) {}
 XId FocusHolder(SDL_Window*) { return 0; }
 bool SetInputFocus(SDL_Window*) { return false; }
-void Restack(const std::vector<SDL_Window*>&, bool) {}
+void Restack(SDL_Window*, const std::vector<XId>&, bool) {}
 void SetOwner(SDL_Window*, SDL_Window*) {}
 TRect Geometry(SDL_Window*) { return {}; }
 

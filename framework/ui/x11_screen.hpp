@@ -6,6 +6,7 @@
 // a window really is. Apart from sdl_display.cpp because Xlib's macros
 // clash with the window system's names. For a window on no X server
 // (Wayland) every call does nothing and answers 0, false or an empty rectangle.
+#include <cstdint>
 #include <vector>
 
 #include "framework/ui/types.hpp"
@@ -33,7 +34,11 @@ void IgnoreLateWakeups();
 // loss first stops where it is.
 void EndWhenServerGoes(void (*gone)());
 
+// The window beneath `w`: each call asks SDL, so a caller keeps it.
 XId IdOf(SDL_Window* w);
+// How many times a window's X window was looked up (through SDL) so far, by
+// every call here: what the screen's work costs, for tests.
+uint64_t WindowLookups();
 // Whether a window manager runs on the window's screen.
 bool HasWindowManager(SDL_Window* w);
 // Maps the window in front of the others, or unmaps it, leaving the keyboard where it is.
@@ -46,9 +51,10 @@ XId FocusHolder(SDL_Window* any);
 bool SetInputFocus(SDL_Window* w);
 // `whole`: the windows go in front of all others in this order (front
 // first), for a screen without a window manager. Otherwise the manager
-// stacks the windows it manages, and only the ones it leaves alone (drop-downs,
-// menus, hints) come to the front, in this order.
-void Restack(const std::vector<SDL_Window*>& front_to_back, bool whole);
+// stacks the windows it manages, and the ones given, those it leaves alone
+// (drop-downs, menus, hints), come to the front in this order. `any` is one
+// of the program's windows, for the connection.
+void Restack(SDL_Window* any, const std::vector<XId>& front_to_back, bool whole);
 // Tells a window manager that `w` belongs to `owner`: kept in front of it.
 void SetOwner(SDL_Window* w, SDL_Window* owner);
 // Where the window is on the screen now.

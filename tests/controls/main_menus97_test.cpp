@@ -216,5 +216,29 @@ TEST_F(MainMenus97Test, TheMouseOpensButtonsAndMovesBetweenThem) {
     EXPECT_FALSE(buttons[1]->Pressed());
 }
 
+TEST_F(MainMenus97Test, AFreedPanelIsForgotten) {
+    const struct {
+        const char* name;
+        bool replaced;  // another panel took its place first
+    } cases[] = {{"the panel freed", false}, {"a panel freed after another took its place", true}};
+    for (const auto& c : cases) {
+        Build(true);
+        TCustomMenuBar97* other = nullptr;
+        if (c.replaced) {
+            other = new TCustomMenuBar97(form);
+            other->SetParent(form);
+            menus->SetMenuBar(other);
+        }
+        Free(panel);
+        EXPECT_EQ(menus->MenuBar(), other) << c.name;
+        EXPECT_EQ(menus->BarMode(), c.replaced) << c.name;
+        Key(VK_MENU);  // the keys go on without the panel
+        Pump();
+        Key(VK_MENU);
+        Pump();
+        form->Hide();
+    }
+}
+
 }  // namespace
 }  // namespace controls

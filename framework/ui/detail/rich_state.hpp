@@ -176,6 +176,10 @@ TPoint RichPosFromChar(HWND h, RichState& e, int pos);
 int RichCharFromPos(HWND h, RichState& e, TPoint p);
 int RichVisibleLines(HWND h, const RichState& e);
 void PaintRich(HWND h, RichState& e);
+// Asks for the paint of the lines a change left due, as they stand until the
+// layout (which asks for them as they then stand, and for those it moved);
+// all when none of them shows.
+void RichInvalidateDue(HWND h, const RichState& e);
 // The size an object takes in the text, from its presentation.
 TSize ObjectSize(const RichObject& o);
 

@@ -165,5 +165,75 @@ TEST_F(RichRelayoutTest, EveryChangeLaysOutWhatAFullLayoutDoes) {
     }
 }
 
+// Typed keys paint only the lines they changed and those they moved, and
+// leave what a full repaint of the same text draws.
+TEST_F(RichRelayoutTest, WhatAKeyLeavesIsWhatAFullRepaintDraws) {
+    const int end = int(State().doc.text.size());
+    const struct {
+        const char* name;
+        std::function<int()> caret;
+        std::string keys;
+    } steps[] = {
+        {"typing in a paragraph", [&] { return ParaMiddle(2); }, "hello "},
+        {"typing past the line's end wraps it", [&] { return ParaEnd(1); }, " and more words"},
+        {"Enter splits a paragraph", [&] { return ParaMiddle(5); }, "\r"},
+        {"Backspace joins two paragraphs", [&] { return ParaStart(6); }, "\b"},
+        {"Enter in a numbered list", [&] { return ParaEnd(9); }, "\rnew\b\b\b\b"},
+        {"typing at the end scrolls the text", [&] { return end; }, "\rlast\rlines\r\rdown"},
+        {"typing in the scrolled text",
+         [&] {
+             return detail::RichCharFromPos(H(), State(), {150, 90});
+         },
+         "x\ry\b\bz wrapped along the line's end\b"},
+    };
+    rich->SetFocus();
+    for (const auto& s : steps) {
+        const int at = s.caret();
+        Select(at, at);
+        Pump();
+        for (size_t k = 0; k < s.keys.size(); ++k) {
+            Type(s.keys.substr(k, 1));
+            Pump();
+            const SurfacePtr drawn = Drawn();
+            InvalidateRect(H(), nullptr, true);
+            Pump();
+            const SurfacePtr full = Drawn();
+            int differ = 0;
+            for (int y = 0; y < full->Height(); ++y)
+                for (int x = 0; x < full->Width(); ++x) differ += full->Pixel(x, y) != drawn->Pixel(x, y);
+            ASSERT_EQ(differ, 0) << s.name << ", key " << k;
+        }
+    }
+    EXPECT_GT(State().first_line, 0);  // the text was scrolled
+}
+
+TEST_F(RichRelayoutTest, AKeyAsksToPaintOnlyWhatItChanged) {
+    const TRect client = GetClientRect(H());
+    const struct {
+        const char* name;
+        std::string key;
+        bool to_bottom;  // the lines below moved
+    } cases[] = {
+        {"a letter", "x", false},
+        {"Enter", "\r", true},
+        {"Backspace joining paragraphs", "\b", true},
+    };
+    rich->SetFocus();
+    for (const auto& c : cases) {
+        Select(0, 0);  // the text from its top; the change below it
+        const int at = c.key == "\b" ? ParaStart(2) : ParaMiddle(2);
+        Select(at, at);
+        Pump();
+        ASSERT_TRUE(GetUpdateRegion(H()).Empty()) << c.name;
+        Type(c.key);
+        const TPoint caret = detail::RichPosFromChar(H(), State(), State().caret);
+        const TRect due = GetUpdateRegion(H()).Bounds();
+        EXPECT_TRUE(due.Contains(caret)) << c.name;
+        EXPECT_GT(due.top, client.top) << c.name;
+        EXPECT_EQ(due.bottom == client.bottom, c.to_bottom) << c.name;
+        Pump();
+    }
+}
+
 }  // namespace
 }  // namespace ui

@@ -7,6 +7,7 @@
 #include "framework/ui/help.hpp"
 #include "framework/ui/mask.hpp"
 #include "framework/ui/stdctrls.hpp"
+#include "framework/ui/x11_screen.hpp"
 #include "tests/support/screen_fixture.hpp"
 
 namespace ui {
@@ -215,6 +216,34 @@ TEST_F(ScreenInputTest, TitleBarButtonsF1AndShadowsOnTheScreen) {
     click_button(HTCLOSE);
     EXPECT_TRUE(PumpUntil([&] { return !form_->Visible(); }));
     ApplicationHelpEvent() = saved;
+}
+
+// Showing a window asks the server as much with one other window on the
+// screen as with many: the screen knows its windows' X windows and their
+// order, and says only what changed.
+TEST_F(ScreenInputTest, AShowCostsTheSameWhateverTheWindowsBesideIt) {
+    if (!HaveTools()) GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps)";
+    ASSERT_TRUE(server_ && OpenDisplay(*server_)) << "no display on Xvfb";
+    std::vector<uint64_t> lookups;
+    for (const int others : {1, 6}) {
+        std::vector<Owned<TForm>> forms;
+        for (int i = 0; i <= others; ++i) {
+            forms.push_back(ui::Make<TForm>(nullptr));
+            forms.back()->SetBounds(40 + 10 * i, 40 + 10 * i, 200, 120);
+            forms.back()->Show();
+        }
+        TForm& last = *forms.back();
+        ASSERT_TRUE(PumpUntilShown(last.Handle())) << others;
+        last.Hide();
+        ASSERT_TRUE(PumpUntil([&] { return forms[size_t(others) - 1]->Active(); })) << others;
+        const uint64_t before = x11::WindowLookups();
+        last.Show();
+        lookups.push_back(x11::WindowLookups() - before);
+        ASSERT_TRUE(PumpUntilShown(last.Handle())) << others;
+        EXPECT_TRUE(last.Active()) << others;
+    }
+    EXPECT_EQ(lookups[0], lookups[1]);
+    EXPECT_GT(lookups[0], 0u);
 }
 
 }  // namespace
