@@ -223,7 +223,7 @@ LRESULT CharFormatMessage(HWND h, RichState& e, UINT msg, WPARAM scope, CHARFORM
         }
         const size_t runs = e.doc.runs.size();
         SetRangeFormat(e.doc, from, to, in);
-        RichLayoutDue(e, ParaOf(e.doc, from), ParaOf(e.doc, to), 0, 0, int(e.doc.runs.size()) - int(runs));
+        RichLayoutDue(e, ParaOf(e.doc, from), ParaOf(e.doc, to), 0, int(e.doc.runs.size()) - int(runs));
         RichChangedAsDue(h, e);
         return 1;
     } else {
@@ -250,7 +250,7 @@ LRESULT ParaFormatMessage(HWND h, RichState& e, UINT msg, PARAFORMAT2* pf) {
     e.undo.reset();
     const int first = ParaOf(e.doc, SelStart(e)), last = ParaOf(e.doc, SelEnd(e));
     for (int p = first; p <= last; ++p) ApplyParaFormat(in, e.doc.paras[size_t(p)]);
-    RichLayoutDue(e, first, last, 0, 0, 0);
+    RichLayoutDue(e, first, last, 0, 0);
     RichChangedAsDue(h, e);
     return 1;
 }

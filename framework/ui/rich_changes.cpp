@@ -147,8 +147,7 @@ bool RichReplaceSelection(HWND h, RichState& e, std::string_view raw, bool user,
     const size_t paras = e.doc.paras.size(), runs = e.doc.runs.size();
     std::vector<RichObject> gone;
     ReplaceRange(e.doc, from, to, text, format, &gone);
-    RichLayoutDue(e, first_para, last_para, int(e.doc.paras.size()) - int(paras), int(text.size()) - (to - from),
-                  int(e.doc.runs.size()) - int(runs));
+    RichLayoutDue(e, first_para, last_para, int(e.doc.paras.size()) - int(paras), int(e.doc.runs.size()) - int(runs));
     if (!gone.empty()) {
         e.undo.reset();  // objects that left are closed, and do not come back
         ObjectsRemoved(h, e, gone);

@@ -369,7 +369,7 @@ void RichLayoutDueAll(RichState& e) {
     e.laid_out = false;
 }
 
-void RichLayoutDue(RichState& e, int first, int last, int paras, int /*chars*/, int runs) {
+void RichLayoutDue(RichState& e, int first, int last, int paras, int runs) {
     if (e.laid_out) {
         e.due_all = false;
         e.due_first = first, e.due_last = last, e.due_paras = paras, e.due_runs = runs;

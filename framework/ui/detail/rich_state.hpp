@@ -165,11 +165,10 @@ int TwipsToPixels(int twips);
 void LayOutRich(HWND h, RichState& e);
 // What a change leaves due: the whole layout, or the paragraphs
 // [first, last] as they were before it, which became [first, last + paras]
-// with `runs` runs more; the layout needs no count of the characters added.
-// (Past a change's end every character's run is `runs` places further on,
+// with `runs` runs more. (Past a change's end every character's run is `runs` places further on,
 // whatever it split or joined.)
 void RichLayoutDueAll(RichState& e);
-void RichLayoutDue(RichState& e, int first, int last, int paras, int chars, int runs);
+void RichLayoutDue(RichState& e, int first, int last, int paras, int runs);
 TRect RichFormatRect(HWND h);
 int RichLineOf(const RichState& e, int pos);
 TPoint RichPosFromChar(HWND h, RichState& e, int pos);
