@@ -42,6 +42,19 @@ std::vector<std::string> Names(const std::string& folder) {
     return out;
 }
 
+// A notes table at `path` with a memo field and one record, "kept" with the
+// memo "a memo", opened exclusively.
+ui::Owned<zurod::TTzDbf> NotesWithAMemo(const std::string& path) {
+    auto notes = demo::Table("Notes", path, {"NOTE,C,40,0", "TEXT,M,10,0"});
+    notes->ClearRecord();
+    notes->FieldPut("NOTE", "kept");
+    notes->AppendRec();
+    notes->Edit();
+    notes->FieldByName("TEXT")->SetAsString("a memo");
+    notes->Post();
+    return notes;
+}
+
 class BackupTest : public MainWindowTest {
 protected:
     void SetUp() override {
@@ -124,13 +137,7 @@ TEST_F(BackupTest, AFailedCopyLeavesTheFolderAsItWas) {
 // disk before anything is put in place, and the old backup's files are
 // replaced all together or not at all.
 TEST_F(BackupTest, AnOldBackupIsReplacedWholeOrKept) {
-    auto notes = demo::Table("Notes", dir_ / "notes.dbf", {"NOTE,C,40,0", "TEXT,M,10,0"});
-    notes->ClearRecord();
-    notes->FieldPut("NOTE", "kept");
-    notes->AppendRec();
-    notes->Edit();
-    notes->FieldByName("TEXT")->SetAsString("a memo");
-    notes->Post();
+    auto notes = NotesWithAMemo(dir_ / "notes.dbf");
     notes->Close();
     notes->SetExclusive(false);
     notes->Open();
@@ -245,13 +252,7 @@ TEST_F(BackupTest, ATableNamedInTheCurrentFolderGoesWithItsMemoFile) {
     const fs::path before = fs::current_path();
     fs::current_path(dir_.path());
     {
-        auto notes = demo::Table("Notes", "notes.dbf", {"NOTE,C,40,0", "TEXT,M,10,0"});
-        notes->ClearRecord();
-        notes->FieldPut("NOTE", "kept");
-        notes->AppendRec();
-        notes->Edit();
-        notes->FieldByName("TEXT")->SetAsString("a memo");
-        notes->Post();
+        auto notes = NotesWithAMemo("notes.dbf");
         const std::string target = dir_ / "target";
         fs::create_directories(target);
         const demo::BackupResult r = demo::BackUpTables({notes.get()}, target);

@@ -66,6 +66,16 @@ protected:
         for (char c : keys) SendMessage(H(), WM_CHAR, WPARAM(uint8_t(c)), 0);
     }
     SurfacePtr Drawn() { return GetWindowSurface(form->Handle())->Copy(); }
+    // How many pixels of `drawn` a full repaint of the same state draws otherwise.
+    int DiffersFromAFullRepaint(const SurfacePtr& drawn) {
+        InvalidateRect(H(), nullptr, true);
+        Pump();
+        const SurfacePtr full = Drawn();
+        int differ = 0;
+        for (int y = 0; y < full->Height(); ++y)
+            for (int x = 0; x < full->Width(); ++x) differ += full->Pixel(x, y) != drawn->Pixel(x, y);
+        return differ;
+    }
 };
 
 TEST_F(RichRelayoutTest, EveryChangeLaysOutWhatAFullLayoutDoes) {
@@ -155,13 +165,7 @@ TEST_F(RichRelayoutTest, EveryChangeLaysOutWhatAFullLayoutDoes) {
         for (size_t i = 0; i < lines.size(); ++i) ASSERT_TRUE(lines[i] == e.lines[i]) << s.name << ": line " << i;
         EXPECT_EQ(width, e.text_width) << s.name;
         EXPECT_EQ(height, e.text_height) << s.name;
-        InvalidateRect(H(), nullptr, true);
-        Pump();
-        const SurfacePtr full = Drawn();
-        int differ = 0;
-        for (int y = 0; y < full->Height(); ++y)
-            for (int x = 0; x < full->Width(); ++x) differ += full->Pixel(x, y) != drawn->Pixel(x, y);
-        EXPECT_EQ(differ, 0) << s.name;
+        EXPECT_EQ(DiffersFromAFullRepaint(drawn), 0) << s.name;
     }
 }
 
@@ -194,14 +198,7 @@ TEST_F(RichRelayoutTest, WhatAKeyLeavesIsWhatAFullRepaintDraws) {
         for (size_t k = 0; k < s.keys.size(); ++k) {
             Type(s.keys.substr(k, 1));
             Pump();
-            const SurfacePtr drawn = Drawn();
-            InvalidateRect(H(), nullptr, true);
-            Pump();
-            const SurfacePtr full = Drawn();
-            int differ = 0;
-            for (int y = 0; y < full->Height(); ++y)
-                for (int x = 0; x < full->Width(); ++x) differ += full->Pixel(x, y) != drawn->Pixel(x, y);
-            ASSERT_EQ(differ, 0) << s.name << ", key " << k;
+            ASSERT_EQ(DiffersFromAFullRepaint(Drawn()), 0) << s.name << ", key " << k;
         }
     }
     EXPECT_GT(State().first_line, 0);  // the text was scrolled
