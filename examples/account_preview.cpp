@@ -70,6 +70,8 @@ ui::TForm* ShowAccountPreview(ui::TCustomForm* owner, zurod::TTzDbf* history, co
     rich->SetAlign(alClient);
     rich->SetScrollBars(ssVertical);
     rich->Title = account;
+    // The report is all the window holds: it takes the keys (PgDn, Ctrl+End) at once.
+    form->SetActiveControl(rich);
     form->OnClose = [](TObject*, TCloseAction& action) { action = caFree; };
     form->Show();
     WriteAccountReport(rich, history, account);

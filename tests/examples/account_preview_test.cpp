@@ -63,6 +63,13 @@ TEST_F(AccountPreviewTest, TheButtonShowsTheCurrentAccountsReportReadOnlyWithFor
         }
     EXPECT_GT(maroon, 50);
     EXPECT_GT(navy, 50);
+    // The report takes the keys as it opens: PgDn pages it.
+    EXPECT_EQ(preview->ActiveControl(), rich);
+    EXPECT_EQ(SendMessage(rich->Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    InjectKey(VK_NEXT, true);
+    InjectKey(VK_NEXT, false);
+    Pump();
+    EXPECT_GT(SendMessage(rich->Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
     // Typing changes nothing; closing frees the window.
     rich->SetFocus();
     InjectChar('x');
